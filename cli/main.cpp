@@ -1,8 +1,38 @@
+// quintrel: the command line of the suite. Each noun registers its verbs; this file only
+// parses, runs, and turns failures into one line on stderr and an exit code.
 #include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/common.h"
+#include "cli/db_commands.h"
+#include "platform/rtl/sysutils.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"Quintrel localisation suite"};
+  using namespace quintrel::cli;
+  CLI::App app{"Quintrel: collect, translate, check and ship the texts of an application in one language module"};
   app.set_version_flag("--version", QUINTREL_VERSION);
-  CLI11_PARSE(app, argc, argv);
-  return 0;
+  app.require_subcommand(1);
+  RegisterDbCommands(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitUsage;
+  } catch (const ECommandFailed& e) {
+    std::cerr << "quintrel: " << e.what() << "\n";
+    return kExitFailure;
+  } catch (const quintrel::rtl::Exception& e) {
+    std::cerr << "quintrel: " << e.Message() << "\n";
+    return kExitFailure;
+  } catch (const std::exception& e) {
+    std::cerr << "quintrel: " << e.what() << "\n";
+    return kExitFailure;
+  }
+  return kExitOk;
 }

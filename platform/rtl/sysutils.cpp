@@ -98,8 +98,10 @@ std::string FormatList(std::string_view format, std::initializer_list<TVarRec> a
     int width = -1;
     int precision = -1;
     size_t mark = i;
-    if (readNumber(number) && i < format.size() && format[i] == ':') {
-      if (number < 0 || static_cast<size_t>(number) > list.size()) BadFormat(format);
+    while (i < format.size() && format[i] >= '0' && format[i] <= '9' && number <= 100000)
+      number = number * 10 + (format[i++] - '0');
+    if (i > mark && i < format.size() && format[i] == ':') {
+      if (static_cast<size_t>(number) >= list.size()) BadFormat(format);
       argIndex = number;
       ++i;
     } else {

@@ -1,0 +1,72 @@
+#include "platform/win32/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+namespace quintrel::win32 {
+
+namespace {
+
+bool RangeLock(int handle, short type, bool wait, uint32_t lengthLow, uint32_t lengthHigh, uint64_t offset) {
+  if (handle < 0) return false;
+  uint64_t length = (static_cast<uint64_t>(lengthHigh) << 32) | lengthLow;
+  if (offset > static_cast<uint64_t>(LLONG_MAX) || length > static_cast<uint64_t>(LLONG_MAX)) return false;
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = static_cast<off_t>(length);
+  fl.l_pid = 0;  // required to be 0 for open-file-description locks
+  int cmd = wait ? F_OFD_SETLKW : F_OFD_SETLK;
+  for (;;) {
+    if (::fcntl(handle, cmd, &fl) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+}  // namespace
+
+bool LockFileEx(int handle, uint32_t flags, uint32_t lengthLow, uint32_t lengthHigh, uint64_t offset) {
+  short type = (flags & LOCKFILE_EXCLUSIVE_LOCK) ? F_WRLCK : F_RDLCK;
+  return RangeLock(handle, type, !(flags & LOCKFILE_FAIL_IMMEDIATELY), lengthLow, lengthHigh, offset);
+}
+
+bool UnlockFileEx(int handle, uint32_t lengthLow, uint32_t lengthHigh, uint64_t offset) {
+  return RangeLock(handle, F_UNLCK, false, lengthLow, lengthHigh, offset);
+}
+
+HFILE _lopen(const std::string& path, int mode) {
+  int access = mode & 0x03;
+  int flags = access == OF_WRITE ? O_WRONLY : access == OF_READWRITE ? O_RDWR : O_RDONLY;
+  int fd;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return HFILE_ERROR;
+  int share = mode & 0x70;
+  int operation = share == OF_SHARE_EXCLUSIVE                                      ? LOCK_EX
+                  : (share == OF_SHARE_DENY_WRITE || share == OF_SHARE_DENY_READ) ? LOCK_SH
+                                                                                   : 0;
+  if (operation != 0) {
+    int r;
+    do {
+      r = ::flock(fd, operation);
+    } while (r != 0 && errno == EINTR);
+    if (r != 0) {
+      ::close(fd);
+      return HFILE_ERROR;
+    }
+  }
+  return fd;
+}
+
+HFILE _lclose(HFILE handle) {
+  if (handle < 0) return HFILE_ERROR;
+  return ::close(handle) == 0 ? 0 : HFILE_ERROR;
+}
+
+}  // namespace quintrel::win32

@@ -1,0 +1,1007 @@
+#include "storage/vardbs.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <unordered_set>
+#include <utility>
+
+#include "platform/win32/files.h"
+#include "strings/vconsts.h"
+
+namespace quintrel::storage {
+
+using rtl::Format;
+namespace vc = quintrel::strings;
+
+// ---------------------------------------------------------------------------------------
+// Exceptions
+
+EBlockCorrupt::EBlockCorrupt(uint32_t address)
+    : rtl::Exception(Format(vc::_SBlockCorrupt, address)), address_(address) {}
+EBlockInconsistent::EBlockInconsistent() : rtl::Exception(vc::_SBlockInconsistent) {}
+EIndexInconsistent::EIndexInconsistent(int table, int field)
+    : rtl::Exception(Format(vc::_SIndexInconsistent, table, field)) {}
+ELockBusy::ELockBusy() : rtl::Exception(vc::_SLockBusy) {}
+EIndexDuplicate::EIndexDuplicate(int table, int field)
+    : rtl::Exception(Format(vc::_SIndexDuplicate, table, field)) {}
+
+// ---------------------------------------------------------------------------------------
+// Little-endian encoding of the stored structures
+
+namespace {
+
+void Put16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void PutDouble(uint8_t* p, double v) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+double GetDouble(const uint8_t* p) {
+  uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(p[i]) << (8 * i);
+  double v;
+  std::memcpy(&v, &bits, 8);
+  return v;
+}
+
+// ShortString[12]: a length byte and up to 12 characters; unused bytes written as zero.
+void PutShortString(uint8_t* p, const std::string& s) {
+  std::string cut = ShortName(s);
+  std::memset(p, 0, 13);
+  p[0] = static_cast<uint8_t>(cut.size());
+  std::memcpy(p + 1, cut.data(), cut.size());
+}
+// Reads a ShortString[12]; a length above 12 is reported through `bad`.
+std::string GetShortString(const uint8_t* p, bool* bad = nullptr) {
+  size_t len = p[0];
+  if (len > kShortNameLength) {
+    if (bad) *bad = true;
+    len = kShortNameLength;
+  }
+  return std::string(reinterpret_cast<const char*>(p + 1), len);
+}
+
+bool IsBlockAddress(uint32_t address) {
+  return address >= kFileHeaderSize && (address - kFileHeaderSize) % kBlockSize == 0;
+}
+
+// Reads the block at `address` of `stream`; EBlockCorrupt when the address is not the start
+// of a whole block inside the stream.
+PBlock ReadBlockFrom(rtl::TStream& stream, uint32_t address) {
+  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  auto block = std::make_unique<TBlock>();
+  stream.Seek(address, rtl::TSeekOrigin::soBeginning);
+  if (stream.Read(block->Bytes.data(), kBlockSize) != kBlockSize) throw EBlockCorrupt(address);
+  return block;
+}
+
+// Locks of this process on each database file. The byte-range locks belong to the open
+// file, so a second engine of this process on the same file would wait for the first one
+// forever on this single thread; such a request is refused with ELockBusy instead.
+struct THeldLocks {
+  int shared = 0;
+  int exclusive = 0;
+};
+std::map<std::pair<uint64_t, uint64_t>, THeldLocks>& HeldLocks() {
+  static std::map<std::pair<uint64_t, uint64_t>, THeldLocks> held;
+  return held;
+}
+
+// The lock file of a database: its path with the extension dropped and "uln" appended.
+std::string LockFileName(const std::string& fileName) {
+  size_t slash = fileName.find_last_of('/');
+  size_t dot = fileName.find_last_of('.');
+  std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+                         ? fileName.substr(0, dot)
+                         : fileName;
+  return base + "uln";
+}
+
+// The catalogue items of one table chain, read with the placement rule.
+class TCatalogueReader {
+public:
+  TCatalogueReader(rtl::TStream& stream, uint32_t first, std::string fileName)
+      : stream_(stream), fileName_(std::move(fileName)) {
+    Load(first);
+  }
+
+  const uint8_t* Item(size_t n) {
+    if (position_ + static_cast<int>(n) > kLastPosition) Advance();
+    const uint8_t* p = block_->At(position_);
+    position_ += static_cast<int>(n);
+    return p;
+  }
+  uint8_t Marker() {
+    if (position_ > kLastPosition) Advance();
+    return *block_->At(position_++);
+  }
+  // Bytes the older layout skips without the placement test.
+  void Skip(int n) { position_ += n; }
+  // The older layout peeks at 8 bytes as a double without the placement test; bytes
+  // past the end of the block read as zero.
+  double Peek8() {
+    uint8_t bytes[8] = {};
+    int offset = static_cast<int>(kBlockHeaderSize) + position_;
+    for (int i = 0; i < 8; ++i)
+      if (offset + i < static_cast<int>(kBlockSize)) bytes[i] = block_->Bytes[offset + i];
+    return GetDouble(bytes);
+  }
+  [[noreturn]] void Damaged(const std::string& detail) const {
+    throw EDatabaseError(Format(vc::_SCatalogueDamaged, fileName_, detail));
+  }
+
+private:
+  void Load(uint32_t address) {
+    if (!visited_.insert(address).second) Damaged(Format("the block chain loops at $%x", address));
+    try {
+      block_ = ReadBlockFrom(stream_, address);
+    } catch (const EBlockCorrupt&) {
+      Damaged(Format("block $%x lies outside the file", address));
+    }
+    position_ = 1;
+  }
+  void Advance() {
+    uint32_t next = block_->Next();
+    if (next == 0) Damaged("the catalogue ends before its last table");
+    Load(next);
+  }
+
+  rtl::TStream& stream_;
+  std::string fileName_;
+  PBlock block_;
+  int position_ = 1;
+  std::unordered_set<uint32_t> visited_;
+};
+
+// Catalogue items ready to be laid into blocks: the bytes and whether it is a marker byte.
+struct TCatalogueItem {
+  std::vector<uint8_t> bytes;
+  bool marker = false;
+};
+
+std::vector<TCatalogueItem> SerializeCatalogue(const std::vector<TTable>& tables) {
+  std::vector<TCatalogueItem> items;
+  for (const TTable& table : tables) {
+    TCatalogueItem th{std::vector<uint8_t>(TTableHeader::kSize), false};
+    TTableHeader header = table.Header;
+    header.FieldCount = static_cast<int32_t>(table.Fields.size());
+    header.Encode(th.bytes.data());
+    items.push_back(std::move(th));
+    for (const TFieldHeader& field : table.Fields) {
+      TCatalogueItem fh{std::vector<uint8_t>(TFieldHeader::kSize), false};
+      field.Encode(fh.bytes.data());
+      items.push_back(std::move(fh));
+      for (const TIndexHeader& index : field.Indexes) {
+        items.push_back({{1}, true});
+        TCatalogueItem ih{std::vector<uint8_t>(TIndexHeader::kSize), false};
+        index.Encode(ih.bytes.data());
+        items.push_back(std::move(ih));
+      }
+      items.push_back({{0}, true});
+    }
+  }
+  return items;
+}
+
+// A malformed table definition.
+[[noreturn]] void BadDefinition(std::string_view definition, const std::string& detail) {
+  throw EDatabaseError(Format("Invalid table definition \"%s\": %s", std::string(definition), detail));
+}
+
+struct TFieldSpec {
+  std::string name;
+  char type;
+  int32_t length;
+};
+
+// Parses "NAME FIELD TYPE[len] FIELD TYPE[len] ..." (the definition language). Runs of
+// blanks separate items; a length is read only right after a type letter.
+void ParseDefinition(std::string_view definition, std::string& tableName, std::vector<TFieldSpec>& fields) {
+  std::vector<std::string_view> tokens;
+  size_t i = 0;
+  while (i < definition.size()) {
+    while (i < definition.size() && definition[i] == ' ') ++i;
+    size_t start = i;
+    while (i < definition.size() && definition[i] != ' ') ++i;
+    if (i > start) tokens.push_back(definition.substr(start, i - start));
+  }
+  if (tokens.empty()) BadDefinition(definition, "no table name");
+  tableName = std::string(tokens[0]);
+  if ((tokens.size() - 1) % 2 != 0) BadDefinition(definition, "a field without a type");
+  for (size_t t = 1; t < tokens.size(); t += 2) {
+    std::string_view spec = tokens[t + 1];
+    char type = spec[0];
+    if (!((type >= 'A' && type <= 'Z') || (type >= 'a' && type <= 'z')))
+      BadDefinition(definition, Format("field %s has no type letter", std::string(tokens[t])));
+    int32_t length = 0;
+    bool hasLength = spec.size() > 1;
+    for (size_t k = 1; k < spec.size(); ++k) {
+      if (spec[k] < '0' || spec[k] > '9' || length > 100000)
+        BadDefinition(definition, Format("field %s has a bad length", std::string(tokens[t])));
+      length = length * 10 + (spec[k] - '0');
+    }
+    // A C field without a length holds one character.
+    fields.push_back({std::string(tokens[t]), type, hasLength ? length : 1});
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Stored structures
+
+void TFileHeader::Encode(uint8_t* out) const {
+  std::memset(out, 0, kFileHeaderSize);
+  Put32(out + 0, static_cast<uint32_t>(Version));
+  PutDouble(out + 12, Created);
+  Put32(out + 20, AvailList);
+  Put32(out + 24, TableBlock);
+  Put32(out + 28, static_cast<uint32_t>(TableCount));
+  PutShortString(out + 32, DbName);
+  Put32(out + 48, static_cast<uint32_t>(ChangeCount));
+}
+
+TFileHeader TFileHeader::Decode(const uint8_t* in) {
+  TFileHeader h;
+  h.Version = static_cast<int32_t>(Get32(in + 0));
+  h.Created = GetDouble(in + 12);
+  h.AvailList = Get32(in + 20);
+  h.TableBlock = Get32(in + 24);
+  h.TableCount = static_cast<int32_t>(Get32(in + 28));
+  h.DbName = GetShortString(in + 32);
+  h.ChangeCount = static_cast<int32_t>(Get32(in + 48));
+  return h;
+}
+
+void TIndexHeader::Encode(uint8_t* out) const {
+  std::memset(out, 0, kSize);
+  Put32(out + 0, Root);
+  out[4] = Unique ? 1 : 0;
+  out[5] = KeyPrefix ? 1 : 0;
+  Put16(out + 6, IndexField);
+  Put16(out + 8, IndexTable);
+  Put16(out + 10, CompareId);
+}
+
+TIndexHeader TIndexHeader::Decode(const uint8_t* in) {
+  TIndexHeader h;
+  h.Root = Get32(in + 0);
+  h.Unique = in[4] != 0;
+  h.KeyPrefix = in[5] != 0;
+  h.IndexField = Get16(in + 6);
+  h.IndexTable = Get16(in + 8);
+  h.CompareId = Get16(in + 10);
+  return h;
+}
+
+void TFieldHeader::Encode(uint8_t* out) const {
+  std::memset(out, 0, kSize);
+  PutShortString(out + 0, FieldName);
+  out[13] = static_cast<uint8_t>(FieldType);
+  Put32(out + 16, static_cast<uint32_t>(FieldLength));
+}
+
+TFieldHeader TFieldHeader::Decode(const uint8_t* in) {
+  TFieldHeader h;
+  h.FieldName = GetShortString(in + 0);
+  h.FieldType = static_cast<char>(in[13]);
+  h.FieldLength = static_cast<int32_t>(Get32(in + 16));
+  return h;
+}
+
+void TTableHeader::Encode(uint8_t* out) const {
+  std::memset(out, 0, kSize);
+  PutDouble(out + 0, Created);
+  PutShortString(out + 8, TableName);
+  Put16(out + 22, TableNr);
+  Put32(out + 24, static_cast<uint32_t>(RecordCount));
+  Put32(out + 28, static_cast<uint32_t>(FieldCount));
+  Put32(out + 32, FirstBlock);
+  Put32(out + 36, LastBlock);
+  Put32(out + 40, CurBlock);
+  Put16(out + 48, CurPos);
+}
+
+TTableHeader TTableHeader::Decode(const uint8_t* in) {
+  TTableHeader h;
+  h.Created = GetDouble(in + 0);
+  h.TableName = GetShortString(in + 8);
+  h.TableNr = Get16(in + 22);
+  h.RecordCount = static_cast<int32_t>(Get32(in + 24));
+  h.FieldCount = static_cast<int32_t>(Get32(in + 28));
+  h.FirstBlock = Get32(in + 32);
+  h.LastBlock = Get32(in + 36);
+  h.CurBlock = Get32(in + 40);
+  h.CurPos = 1;  // the cursor position is not trusted across processes
+  return h;
+}
+
+int GetUnitLength(char type) {
+  switch (type) {
+    case 'B': case 'L': case 'Y': return 1;
+    case 'V': case 'C': case 'S': return 2;
+    case 'N': case 'D': case 'T': return 4;
+    case 'M': case 'R': return 8;
+    default: return 0;
+  }
+}
+
+bool IsVariable(char type) { return type == 'B' || type == 'V'; }
+
+std::string ShortName(std::string_view name) {
+  return std::string(name.substr(0, std::min<size_t>(name.size(), kShortNameLength)));
+}
+
+// ---------------------------------------------------------------------------------------
+// Locks
+
+namespace {
+
+// Holds the engine's lock for one operation.
+class TLockScope {
+public:
+  TLockScope(TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
+  ~TLockScope() { db_.ReleaseLock(); }
+  TLockScope(const TLockScope&) = delete;
+  TLockScope& operator=(const TLockScope&) = delete;
+
+private:
+  TCustomVarDB& db_;
+};
+
+}  // namespace
+
+int TCustomVarDB::AcquireFileLock(bool exclusive) {
+  // A file opened for reading only cannot carry an exclusive byte-range lock here; it
+  // cannot be written either, so a shared lock serialises it against writers just as well.
+  if ((mode_ & 3) == rtl::fmOpenRead && mode_ != rtl::fmCreate) exclusive = false;
+
+  THeldLocks& held = HeldLocks()[{fileDevice_, fileInode_}];
+  if (held.exclusive > 0 || (exclusive && held.shared > 0)) throw ELockBusy();
+
+  auto& file = static_cast<rtl::TFileStream&>(*stream_);
+  std::string lockName = LockFileName(fileName_);
+  int handle = -1;
+  if (rtl::FileExists(lockName)) {
+    handle = win32::_lopen(lockName, win32::OF_READ | (exclusive ? win32::OF_SHARE_EXCLUSIVE : win32::OF_SHARE_DENY_WRITE));
+    if (handle == win32::HFILE_ERROR)
+      throw EDatabaseError(Format("%s: cannot open the lock file %s", fileName_, lockName));
+  } else if (!win32::LockFileEx(file.Handle(), exclusive ? win32::LOCKFILE_EXCLUSIVE_LOCK : 0, kFileHeaderSize, 0, 0)) {
+    throw EDatabaseError(Format("%s: cannot lock the file header", fileName_));
+  }
+  (exclusive ? held.exclusive : held.shared)++;
+  lockExclusive_ = exclusive;
+  return handle;
+}
+
+void TCustomVarDB::ReleaseFileLock() {
+  auto& file = static_cast<rtl::TFileStream&>(*stream_);
+  if (lockHandle_ != -1) {
+    win32::_lclose(lockHandle_);
+    lockHandle_ = -1;
+  } else {
+    win32::UnlockFileEx(file.Handle(), kFileHeaderSize, 0, 0);
+  }
+  auto it = HeldLocks().find({fileDevice_, fileInode_});
+  if (it != HeldLocks().end()) {
+    (lockExclusive_ ? it->second.exclusive : it->second.shared)--;
+    if (it->second.shared <= 0 && it->second.exclusive <= 0) HeldLocks().erase(it);
+  }
+}
+
+void TCustomVarDB::PlaceLock(bool exclusive) {
+  if (!isFile_) return;
+  if (lockCount_ == 0) lockHandle_ = AcquireFileLock(exclusive);
+  ++lockCount_;
+}
+
+void TCustomVarDB::ReleaseLock() {
+  if (!isFile_ || lockCount_ < 1) return;
+  if (--lockCount_ == 0) ReleaseFileLock();
+}
+
+// ---------------------------------------------------------------------------------------
+// Construction and files
+
+TCustomVarDB::TCustomVarDB(const std::string& name) : stream_(std::make_unique<rtl::TMemoryStream>()) {
+  CreateNew(name);
+  Init();
+}
+
+TCustomVarDB::~TCustomVarDB() {
+  try {
+    if (!tablesWritable_) EndTableUpdate();
+  } catch (...) {
+    // A destructor cannot report; the update stays unwritten as after a crash.
+  }
+  if (isFile_ && lockCount_ > 0) {
+    lockCount_ = 0;
+    ReleaseFileLock();
+  }
+}
+
+std::string TCustomVarDB::DisplayName() const { return isFile_ ? fileName_ : header_.DbName; }
+
+void TCustomVarDB::CreateNew(const std::string& name) {
+  header_ = TFileHeader{};
+  header_.Version = 16;
+  header_.Created = rtl::Now();
+  header_.DbName = ShortName(name);
+  header_.ChangeCount = 0;
+  tables_.clear();
+  WriteFileHeader(header_);
+  WriteTables();
+}
+
+void TCustomVarDB::Init() {
+  ReadTables();
+  for (int t = 0; t < TableCount(); ++t) {
+    try {
+      Top(t);
+    } catch (const EBlockCorrupt& e) {
+      throw EDatabaseError(Format(vc::_SCatalogueDamaged, DisplayName(),
+                                  Format("the first block $%x of table %d lies outside the file", e.Address(), t)));
+    }
+  }
+  LoadNameList();
+}
+
+std::string TCustomVarDB::DiagnoseFile(const std::string& fileName) {
+  if (!rtl::FileExists(fileName)) return Format(vc::_SFileNotFound, fileName);
+  try {
+    rtl::TFileStream file(fileName, rtl::fmOpenRead | rtl::fmShareDenyNone);
+    uint8_t bytes[kFileHeaderSize];
+    size_t n = file.Read(bytes, kFileHeaderSize);
+    if (n >= 4) {
+      int32_t version = static_cast<int32_t>(Get32(bytes));
+      if (version != 15 && version != 16) return Format(vc::_SNotADatabase, fileName, version);
+    }
+    if (n < kFileHeaderSize) return Format(vc::_SFileTooShort, fileName, static_cast<int>(n));
+  } catch (const rtl::Exception& e) {
+    return e.Message();
+  }
+  return "";
+}
+
+bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const std::string& /*extra*/) {
+  if (fileName.empty()) {
+    if (!isFile_) return false;
+    // Continue on a fresh in-memory database rather than on a stream without a header.
+    if (lockCount_ > 0) {
+      lockCount_ = 0;
+      ReleaseFileLock();
+    }
+    tables_.clear();
+    names_.Clear();
+    stream_ = std::make_unique<rtl::TMemoryStream>();
+    isFile_ = false;
+    fileName_.clear();
+    tablesWritable_ = true;
+    CreateNew(header_.DbName);
+    Init();
+    return false;
+  }
+  bool create = mode == rtl::fmCreate;
+  if (!create && !rtl::FileExists(fileName)) return false;
+
+  auto file = std::make_unique<rtl::TFileStream>(fileName, mode);
+  if (!create) {
+    // Only files of the two known versions are taken, whatever the mode: anything else
+    // would be read as a catalogue of garbage.
+    uint8_t version[4];
+    if (file->Read(version, 4) != 4) return false;
+    int32_t v = static_cast<int32_t>(Get32(version));
+    if (v != 15 && v != 16) return false;
+  }
+  struct stat st {};
+  ::fstat(file->Handle(), &st);
+
+  // Read the new file's catalogue before giving up the current state, so a damaged file
+  // leaves the engine as it was.
+  if (lockCount_ > 0 && isFile_) {
+    lockCount_ = 0;
+    ReleaseFileLock();
+  }
+  std::unique_ptr<rtl::TStream> previous = std::move(stream_);
+  std::string previousName = fileName_;
+  uint16_t previousMode = mode_;
+  bool previousIsFile = isFile_;
+  uint64_t previousDevice = fileDevice_, previousInode = fileInode_;
+  TFileHeader previousHeader = header_;
+  int32_t previousStamp = headerStamp_;
+
+  stream_ = std::move(file);
+  fileName_ = fileName;
+  mode_ = mode;
+  isFile_ = true;
+  fileDevice_ = static_cast<uint64_t>(st.st_dev);
+  fileInode_ = static_cast<uint64_t>(st.st_ino);
+  std::vector<TTable> previousTables = std::move(tables_);
+  tables_.clear();
+  tablesWritable_ = true;
+  try {
+    if (create) {
+      size_t slash = fileName.find_last_of('/');
+      TLockScope lock(*this, true);
+      CreateNew(slash == std::string::npos ? fileName : fileName.substr(slash + 1));
+    }
+    TLockScope lock(*this, false);
+    Init();
+  } catch (...) {
+    if (lockCount_ > 0) {
+      lockCount_ = 0;
+      ReleaseFileLock();
+    }
+    stream_ = std::move(previous);
+    fileName_ = previousName;
+    mode_ = previousMode;
+    isFile_ = previousIsFile;
+    fileDevice_ = previousDevice;
+    fileInode_ = previousInode;
+    header_ = previousHeader;
+    headerStamp_ = previousStamp;
+    tables_ = std::move(previousTables);
+    LoadNameList();
+    throw;
+  }
+  return true;
+}
+
+bool TCustomVarDB::ValidateFile() {
+  uint8_t bytes[4];
+  stream_->Seek(0, rtl::TSeekOrigin::soBeginning);
+  if (stream_->Read(bytes, 4) != 4) return false;
+  int32_t v = static_cast<int32_t>(Get32(bytes));
+  return v == 15 || v == 16;
+}
+
+int64_t TCustomVarDB::GetSize() { return stream_->Size(); }
+
+// ---------------------------------------------------------------------------------------
+// Header
+
+void TCustomVarDB::ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header) {
+  uint8_t bytes[kFileHeaderSize];
+  stream.Seek(0, rtl::TSeekOrigin::soBeginning);
+  size_t n = stream.Read(bytes, kFileHeaderSize);
+  if (n < kFileHeaderSize) throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(n)));
+  header = TFileHeader::Decode(bytes);
+  if (header.Version != 15 && header.Version != 16)
+    throw EDatabaseError(Format(vc::_SNotADatabase, DisplayName(), header.Version));
+}
+
+void TCustomVarDB::ReadFileHeader(TFileHeader& header) {
+  // Reads outside any operation still wait for a writer of another process to finish, so
+  // a header is never seen half written.
+  std::optional<TLockScope> lock;
+  if (isFile_ && lockCount_ == 0) lock.emplace(*this, false);
+  ReadHeaderBytes(*stream_, header_);
+  if (header_.ChangeCount != headerStamp_ && !inHeaderRead_) ReloadCatalogue();
+  header = header_;
+}
+
+void TCustomVarDB::ReloadCatalogue() {
+  inHeaderRead_ = true;
+  try {
+    std::vector<TTable> tables = ReadCatalogue(*stream_, header_);
+    tables_ = std::move(tables);
+    headerStamp_ = header_.ChangeCount;
+    LoadNameList();
+    for (size_t t = 0; t < tables_.size(); ++t) {
+      TTable& table = tables_[t];
+      if (table.Header.CurBlock == 0) continue;
+      try {
+        LoadCursorBlock(table, table.Header.CurBlock);
+      } catch (const EBlockCorrupt& e) {
+        throw EDatabaseError(Format(vc::_SCatalogueDamaged, DisplayName(),
+                                    Format("the cursor of table %d stands on block $%x outside the file",
+                                           static_cast<int>(t), e.Address())));
+      }
+    }
+  } catch (...) {
+    inHeaderRead_ = false;
+    throw;
+  }
+  inHeaderRead_ = false;
+}
+
+void TCustomVarDB::WriteFileHeader(TFileHeader& header) {
+  header.ChangeCount = header.ChangeCount >= kChangeCountWrap ? 0 : header.ChangeCount + 1;
+  headerStamp_ = header.ChangeCount;
+  header_ = header;
+  uint8_t bytes[kFileHeaderSize];
+  header.Encode(bytes);
+  stream_->Seek(0, rtl::TSeekOrigin::soBeginning);
+  stream_->WriteBuffer(bytes, kFileHeaderSize);
+}
+
+bool TCustomVarDB::GetDatabaseHeader(TFileHeader& header) {
+  ReadFileHeader(header);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Catalogue
+
+std::vector<TTable> TCustomVarDB::ReadCatalogue(rtl::TStream& stream, const TFileHeader& header) {
+  std::vector<TTable> tables;
+  auto damaged = [&](const std::string& detail) -> void {
+    throw EDatabaseError(Format(vc::_SCatalogueDamaged, DisplayName(), detail));
+  };
+  if (header.TableCount < 0) damaged(Format("negative table count %d", header.TableCount));
+  if (header.TableCount == 0) return tables;
+  if (header.TableBlock == 0) damaged(Format("%d tables but no catalogue block", header.TableCount));
+
+  TCatalogueReader reader(stream, header.TableBlock, DisplayName());
+  bool older = header.Version == 15;
+  for (int t = 0; t < header.TableCount; ++t) {
+    TTable table;
+    const uint8_t* item = reader.Item(TTableHeader::kSize);
+    bool badName = false;
+    GetShortString(item + 8, &badName);
+    table.Header = TTableHeader::Decode(item);
+    if (badName) damaged(Format("table %d has a name longer than 12 characters", t));
+    // A field count past the limit cannot be read back item by item: everything after it
+    // would be misread, so the catalogue is refused rather than guessed at.
+    if (table.Header.FieldCount < 0 || table.Header.FieldCount > kMaxFieldCount)
+      damaged(Format("table %d has %d fields", t, table.Header.FieldCount));
+    if (table.Header.RecordCount < 0) damaged(Format("table %d has %d records", t, table.Header.RecordCount));
+    for (int f = 0; f < table.Header.FieldCount; ++f) {
+      item = reader.Item(TFieldHeader::kSize);
+      GetShortString(item, &badName);
+      TFieldHeader field = TFieldHeader::Decode(item);
+      if (badName) damaged(Format("field %d of table %d has a name longer than 12 characters", f, t));
+      if (field.FieldLength < 0) damaged(Format("field %d of table %d has length %d", f, t, field.FieldLength));
+      if (older) {
+        reader.Skip(1);
+      } else {
+        for (;;) {
+          uint8_t marker = reader.Marker();
+          if (marker == 0) break;
+          if (marker != 1) damaged(Format("bad index marker %d after field %d of table %d", marker, f, t));
+          field.Indexes.push_back(TIndexHeader::Decode(reader.Item(TIndexHeader::kSize)));
+        }
+      }
+      table.Fields.push_back(std::move(field));
+    }
+    if (older && table.Header.TableName.rfind("ZodTerms", 0) == 0 && reader.Peek8() > 65535.0) reader.Skip(56);
+    tables.push_back(std::move(table));
+  }
+  return tables;
+}
+
+void TCustomVarDB::ReadTables() {
+  std::optional<TLockScope> lock;
+  if (isFile_ && lockCount_ == 0) lock.emplace(*this, false);
+  ReadHeaderBytes(*stream_, header_);
+  ReloadCatalogue();
+}
+
+void TCustomVarDB::WriteTables() {
+  if (!tablesWritable_ || tables_.empty()) return;
+  TLockScope lock(*this, true);
+  if (header_.TableBlock == 0) {
+    uint32_t first = GetNewBlock();
+    header_.TableBlock = first;
+    WriteFileHeader(header_);
+  }
+  std::vector<TCatalogueItem> items = SerializeCatalogue(tables_);
+
+  uint32_t address = header_.TableBlock;
+  PBlock old = LoadBlock(address);
+  uint32_t oldNext = old->Next();
+  std::unordered_set<uint32_t> used{address};
+  TBlock block;
+  block.SetPrev(old->Prev());
+  int position = 1;
+  for (const TCatalogueItem& item : items) {
+    int n = static_cast<int>(item.bytes.size());
+    bool fits = item.marker ? position <= kLastPosition : position + n <= kLastPosition;
+    if (!fits) {
+      uint32_t next;
+      if (oldNext != 0 && used.count(oldNext) == 0) {
+        next = oldNext;
+        oldNext = LoadBlock(next)->Next();
+      } else {
+        next = GetNewBlock();
+        oldNext = 0;
+      }
+      block.SetNext(next);
+      WriteBlock(address, block);
+      used.insert(next);
+      block.Clear();
+      block.SetPrev(address);
+      address = next;
+      position = 1;
+    }
+    std::memcpy(block.At(position), item.bytes.data(), n);
+    position += n;
+  }
+  block.SetNext(0);
+  WriteBlock(address, block);
+
+  // Give back the blocks of the old chain that the catalogue no longer needs.
+  TBlock scratch;
+  while (oldNext != 0 && used.insert(oldNext).second) {
+    uint32_t next = LoadBlock(oldNext)->Next();
+    PutOnAvailList(oldNext, scratch);
+    oldNext = next;
+  }
+
+  // The catalogue was written in the current layout; an older file becomes current now,
+  // so the header never describes a layout the catalogue is not in.
+  if (header_.Version != 16) {
+    header_.Version = 16;
+    WriteFileHeader(header_);
+  }
+}
+
+void TCustomVarDB::ClearTableList() { tables_.clear(); }
+
+void TCustomVarDB::LoadNameList() {
+  names_.Clear();
+  for (int t = 0; t < TableCount(); ++t) {
+    const TTable& table = tables_[t];
+    names_.Add(table.Header.TableName, static_cast<uint32_t>(t));
+    std::string prefix = rtl::IntToHex(static_cast<uint32_t>(t), 4);
+    for (size_t f = 0; f < table.Fields.size(); ++f)
+      names_.Add(prefix + table.Fields[f].FieldName, static_cast<uint32_t>(f));
+  }
+}
+
+int TCustomVarDB::GetTableNr(std::string_view name) {
+  TFileHeader header;
+  ReadFileHeader(header);
+  auto found = names_.Find(ShortName(name));
+  return found ? static_cast<int>(*found) : -1;
+}
+
+int TCustomVarDB::GetFieldNr(int table, std::string_view name) {
+  TFileHeader header;
+  ReadFileHeader(header);
+  if (table < 0 || table > 0xFFFF) return -1;
+  auto found = names_.Find(rtl::IntToHex(static_cast<uint32_t>(table), 4) + ShortName(name));
+  return found ? static_cast<int>(*found) : -1;
+}
+
+bool TCustomVarDB::GetTableHeader(int table, TTableHeader& header) {
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  header = tables_[table].Header;
+  return true;
+}
+
+bool TCustomVarDB::GetFieldHeader(int table, int field, TFieldHeader& header) {
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  const auto& fields = tables_[table].Fields;
+  if (field < 0 || field >= static_cast<int>(fields.size())) return false;
+  header = fields[field];
+  return true;
+}
+
+TTable& TCustomVarDB::TableAt(int table) { return tables_.at(static_cast<size_t>(table)); }
+
+int TCustomVarDB::AddTable(std::string_view definition) {
+  std::string name;
+  std::vector<TFieldSpec> fields;
+  ParseDefinition(definition, name, fields);
+  // Names are stored cut to 12 characters, so they are compared cut as well: a long name
+  // must find the table it created.
+  name = ShortName(name);
+
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  for (int t = 0; t < TableCount(); ++t)
+    if (tables_[t].Header.TableName == name) return t;
+
+  TTable table;
+  table.Header.Created = rtl::Now();
+  table.Header.TableName = name;
+  table.Header.TableNr = static_cast<uint16_t>(tables_.size());
+  table.Header.CurPos = 1;
+  tables_.push_back(std::move(table));
+  int number = TableCount() - 1;
+  // The fields go into the catalogue together with the table: one write, not one per field.
+  bool writable = tablesWritable_;
+  tablesWritable_ = false;
+  try {
+    TFieldHeader recno;
+    recno.FieldName = "_RECNO";
+    recno.FieldType = 'N';
+    AddField(number, recno);
+    for (const TFieldSpec& spec : fields) {
+      TFieldHeader field;
+      field.FieldName = spec.name;
+      field.FieldType = spec.type;
+      field.FieldLength = spec.length;
+      AddField(number, field);
+    }
+  } catch (...) {
+    tablesWritable_ = writable;
+    tables_.pop_back();
+    LoadNameList();
+    throw;
+  }
+  tablesWritable_ = writable;
+  header_.TableCount = TableCount();
+  WriteFileHeader(header_);
+  WriteTables();
+  LoadNameList();
+  return number;
+}
+
+int TCustomVarDB::AddField(int table, const TFieldHeader& header) {
+  TLockScope lock(*this, true);
+  if (table < 0 || table >= TableCount()) return -1;
+  TTable& t = tables_[table];
+  if (t.Header.RecordCount >= 1) return -1;
+  std::string name = ShortName(header.FieldName);
+  for (size_t f = 0; f < t.Fields.size(); ++f)
+    if (t.Fields[f].FieldName == name) return static_cast<int>(f);
+  if (t.Fields.size() >= static_cast<size_t>(kMaxFieldCount)) return -1;
+  TFieldHeader field;
+  field.FieldName = name;
+  field.FieldType = header.FieldType;
+  field.FieldLength = header.FieldType == 'C' ? std::max<int32_t>(header.FieldLength, 0) : 1;
+  t.Fields.push_back(std::move(field));
+  t.Header.FieldCount = static_cast<int32_t>(t.Fields.size());
+  WriteTables();
+  LoadNameList();
+  return t.Header.FieldCount - 1;
+}
+
+void TCustomVarDB::DeleteField(int table, int field) {
+  TLockScope lock(*this, true);
+  if (table < 0 || table >= TableCount()) return;
+  TTable& t = tables_[table];
+  // Field 0 is the record number every record operation relies on.
+  if (t.Header.RecordCount >= 1 || field < 1 || field >= static_cast<int>(t.Fields.size())) return;
+  t.Fields.erase(t.Fields.begin() + field);
+  t.Header.FieldCount = static_cast<int32_t>(t.Fields.size());
+  WriteTables();
+  LoadNameList();
+}
+
+void TCustomVarDB::DeleteTable(int table) {
+  TLockScope lock(*this, true);
+  if (table < 0 || table >= TableCount()) return;
+  tables_.erase(tables_.begin() + table);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  header_.TableCount = TableCount();
+  WriteFileHeader(header_);
+  WriteTables();
+  LoadNameList();
+}
+
+void TCustomVarDB::BeginTableUpdate() {
+  PlaceLock(true);
+  tablesWritable_ = false;
+}
+
+void TCustomVarDB::EndTableUpdate() {
+  tablesWritable_ = true;
+  struct TRelease {
+    TCustomVarDB& db;
+    ~TRelease() { db.ReleaseLock(); }
+  } release{*this};
+  WriteTables();
+  LoadNameList();
+}
+
+// ---------------------------------------------------------------------------------------
+// Blocks
+
+PBlock TCustomVarDB::LoadBlock(uint32_t address) { return ReadBlockFrom(*stream_, address); }
+
+void TCustomVarDB::WriteBlock(uint32_t address, const TBlock& block) {
+  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  stream_->Seek(address, rtl::TSeekOrigin::soBeginning);
+  stream_->WriteBuffer(block.Bytes.data(), kBlockSize);
+}
+
+uint32_t TCustomVarDB::GetNewBlock() {
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (header_.AvailList > 0) {
+    uint32_t head = header_.AvailList;
+    PBlock block = LoadBlock(head);
+    uint32_t next = block->Next();
+    if (next != 0 && (next == head || !IsBlockAddress(next))) throw EBlockCorrupt(head);
+    header_.AvailList = next;
+    block->Clear();
+    WriteBlock(head, *block);
+    if (next > 0) {
+      PBlock nextBlock = LoadBlock(next);
+      nextBlock->SetPrev(0);
+      WriteBlock(next, *nextBlock);
+    }
+    WriteFileHeader(header_);
+    return head;
+  }
+  int64_t end = stream_->Seek(0, rtl::TSeekOrigin::soEnd);
+  if (end < static_cast<int64_t>(kFileHeaderSize))
+    throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(end)));
+  // A file whose length is off the block grid (a foreign tail) grows from the next whole
+  // block, so every address stays a block start.
+  int64_t rest = (end - kFileHeaderSize) % kBlockSize;
+  if (rest != 0) end += kBlockSize - rest;
+  if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format("%s: the database is full (4 GiB)", DisplayName()));
+  TBlock zero;
+  WriteBlock(static_cast<uint32_t>(end), zero);
+  return static_cast<uint32_t>(end);
+}
+
+void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  block.Clear();
+  if (header_.AvailList > 0) {
+    block.SetNext(header_.AvailList);
+    PBlock head = LoadBlock(header_.AvailList);
+    head->SetPrev(address);
+    WriteBlock(header_.AvailList, *head);
+  } else {
+    block.SetNext(0);
+  }
+  WriteBlock(address, block);
+  header_.AvailList = address;
+  WriteFileHeader(header_);
+}
+
+// ---------------------------------------------------------------------------------------
+// Cursor basics
+
+bool TCustomVarDB::LoadCursorBlock(TTable& table, uint32_t address) {
+  if (table.CurBuffer && table.Header.CurBlock == address) return true;
+  table.CurBuffer = LoadBlock(address);
+  table.Header.CurBlock = address;
+  return true;
+}
+
+bool TCustomVarDB::Top(int table) {
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  TTable& t = tables_[table];
+  if (t.Header.RecordCount == 0 || t.Header.FirstBlock == 0) return false;
+  LoadCursorBlock(t, t.Header.FirstBlock);
+  t.Header.CurPos = 1;
+  return true;
+}
+
+bool TCustomVarDB::Bottom(int table) {
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  TTable& t = tables_[table];
+  if (t.Header.RecordCount == 0 || t.Header.LastBlock == 0) return false;
+  LoadCursorBlock(t, t.Header.LastBlock);
+  t.Header.CurPos = std::max<uint16_t>(t.CurBuffer->Count(), 1);
+  return true;
+}
+
+}  // namespace quintrel::storage

@@ -1,0 +1,285 @@
+// The record database: one stream of 8192-byte blocks after a 64-byte file header,
+// holding any number of tables of variable-length records with B-tree indexes. The
+// stream is a private in-memory stream until a disk file is opened; several processes
+// may share a file.
+//
+// On-disk layout (all integers little-endian, addresses are byte offsets):
+//   0      file header (64 bytes, TFileHeader)
+//   64     block 0, then block k at 64 + 8192*k
+// Every block starts with a 16-byte header (Next, Prev, Count, Used, reserved); payload
+// position p is byte 16 + p, positions 1..8175. The catalogue (tables, fields, index
+// definitions) is a byte stream laid into a Next/Prev chain of blocks from TableBlock;
+// an item of n bytes goes at position p only when p + n <= 8175, single marker bytes may
+// stand anywhere up to 8175. Free blocks form a doubly linked avail list from AvailList.
+// docs/formats/database.md describes all of it.
+//
+// Cross-process protocol: the 64 header bytes are the lock range (or a lock file
+// "<path without extension>uln" when one exists); writers hold it exclusive, readers
+// shared; every header write bumps ChangeCount, and a process that reads a ChangeCount
+// other than the one it last saw reloads its catalogue.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/rtl/classes.h"
+#include "platform/rtl/dateutils.h"
+#include "platform/rtl/sysutils.h"
+#include "text/hashlist.h"
+
+namespace quintrel::storage {
+
+constexpr uint32_t kBlockSize = 8192;
+constexpr uint32_t kBlockHeaderSize = 16;
+constexpr int kLastPosition = 8175;        // last usable payload position of a block
+constexpr uint32_t kFileHeaderSize = 64;
+constexpr int32_t kChangeCountWrap = 2147483640;  // ChangeCount at or above this wraps to 0
+constexpr int32_t kMaxFieldCount = 512;
+constexpr int kShortNameLength = 12;       // ShortString[12] names of tables, fields, database
+
+// Exceptions of the engine; the message is the text shown.
+class EBlockCorrupt : public rtl::Exception {
+public:
+  explicit EBlockCorrupt(uint32_t address);
+  uint32_t Address() const { return address_; }
+
+private:
+  uint32_t address_;
+};
+class EBlockInconsistent : public rtl::Exception {
+public:
+  EBlockInconsistent();
+};
+class EIndexInconsistent : public rtl::Exception {
+public:
+  EIndexInconsistent(int table, int field);
+};
+class ELockBusy : public rtl::Exception {
+public:
+  ELockBusy();
+};
+class EIndexDuplicate : public rtl::Exception {
+public:
+  EIndexDuplicate(int table, int field);
+};
+class ENil : public rtl::Exception {
+public:
+  ENil() : rtl::Exception("") {}
+};
+// A file that is not a database of this format, or whose header or catalogue is damaged
+// or refers outside the file. The message names the file and the problem.
+class EDatabaseError : public rtl::Exception {
+public:
+  using rtl::Exception::Exception;
+};
+
+// The 64-byte file header.
+struct TFileHeader {
+  int32_t Version = 16;
+  rtl::TDateTime Created = 0;
+  uint32_t AvailList = 0;
+  uint32_t TableBlock = 0;
+  int32_t TableCount = 0;
+  std::string DbName;
+  int32_t ChangeCount = 0;
+
+  void Encode(uint8_t* out) const;  // 64 bytes
+  static TFileHeader Decode(const uint8_t* in);
+};
+
+// Definition of one index on a field (20 bytes in the catalogue).
+struct TIndexHeader {
+  uint32_t Root = 0;
+  bool Unique = false;
+  bool KeyPrefix = false;
+  uint16_t IndexField = 0;
+  uint16_t IndexTable = 0;
+  uint16_t CompareId = 0;
+
+  static constexpr size_t kSize = 20;
+  void Encode(uint8_t* out) const;
+  static TIndexHeader Decode(const uint8_t* in);
+};
+
+// One field of a table (24 bytes in the catalogue, then its index definitions).
+struct TFieldHeader {
+  std::string FieldName;
+  char FieldType = 'N';
+  int32_t FieldLength = 1;
+  std::vector<TIndexHeader> Indexes;
+
+  static constexpr size_t kSize = 24;
+  void Encode(uint8_t* out) const;
+  static TFieldHeader Decode(const uint8_t* in);
+};
+
+// One table (56 bytes in the catalogue). CurBlock/CurPos are the table's cursor.
+struct TTableHeader {
+  rtl::TDateTime Created = 0;
+  std::string TableName;
+  uint16_t TableNr = 0;
+  int32_t RecordCount = 0;
+  int32_t FieldCount = 0;
+  uint32_t FirstBlock = 0;
+  uint32_t LastBlock = 0;
+  uint32_t CurBlock = 0;
+  uint16_t CurPos = 1;
+
+  static constexpr size_t kSize = 56;
+  void Encode(uint8_t* out) const;
+  static TTableHeader Decode(const uint8_t* in);
+};
+
+// One loaded 8192-byte block with typed access to its header.
+struct TBlock {
+  std::array<uint8_t, kBlockSize> Bytes{};
+
+  uint32_t Next() const { return Get32(0); }
+  uint32_t Prev() const { return Get32(4); }
+  uint16_t Count() const { return Get16(8); }
+  uint16_t Used() const { return Get16(10); }
+  void SetNext(uint32_t v) { Put32(0, v); }
+  void SetPrev(uint32_t v) { Put32(4, v); }
+  void SetCount(uint16_t v) { Put16(8, v); }
+  void SetUsed(uint16_t v) { Put16(10, v); }
+  // Payload position p (1..8175) is byte 16 + p.
+  uint8_t* At(int position) { return Bytes.data() + kBlockHeaderSize + position; }
+  const uint8_t* At(int position) const { return Bytes.data() + kBlockHeaderSize + position; }
+  void Clear() { Bytes.fill(0); }
+
+  uint32_t Get32(size_t offset) const {
+    uint32_t v;
+    std::memcpy(&v, Bytes.data() + offset, 4);
+    return v;
+  }
+  uint16_t Get16(size_t offset) const {
+    uint16_t v;
+    std::memcpy(&v, Bytes.data() + offset, 2);
+    return v;
+  }
+  void Put32(size_t offset, uint32_t v) { std::memcpy(Bytes.data() + offset, &v, 4); }
+  void Put16(size_t offset, uint16_t v) { std::memcpy(Bytes.data() + offset, &v, 2); }
+};
+using PBlock = std::unique_ptr<TBlock>;
+
+// A table of the catalogue with its fields and the loaded copy of its cursor's block.
+struct TTable {
+  TTableHeader Header;
+  std::vector<TFieldHeader> Fields;
+  PBlock CurBuffer;
+};
+
+// Unit length of a field type (B V C L Y S N D T M R); 0 for any other letter.
+int GetUnitLength(char type);
+// B and V fields are stored with a length prefix.
+bool IsVariable(char type);
+// Cuts a name to the 12 characters a ShortString[12] holds.
+std::string ShortName(std::string_view name);
+
+class TCustomVarDB {
+public:
+  // A usable, empty in-memory database named `name`.
+  explicit TCustomVarDB(const std::string& name);
+  virtual ~TCustomVarDB();
+  TCustomVarDB(const TCustomVarDB&) = delete;
+  TCustomVarDB& operator=(const TCustomVarDB&) = delete;
+
+  // Opens (mode 0 read, 0x42 read-write shared, ...) or, with mode 65535, creates the file.
+  // False when the file does not exist (and is not being created) or is not a database of
+  // versions 15/16; the engine then keeps its previous stream and catalogue. A file whose
+  // catalogue is damaged raises EDatabaseError, also leaving the previous state. An empty
+  // fileName closes the open file and continues in memory (result false).
+  bool OpenFile(const std::string& fileName, uint16_t mode, const std::string& extra = "");
+  // Reads the first 4 bytes: true when they hold version 15 or 16.
+  bool ValidateFile();
+  int64_t GetSize();
+  // The reason a file cannot be opened as a database ("" when it can), for diagnostics.
+  static std::string DiagnoseFile(const std::string& fileName);
+
+  // Header.
+  void ReadFileHeader(TFileHeader& header);
+  void WriteFileHeader(TFileHeader& header);
+  bool GetDatabaseHeader(TFileHeader& header);
+
+  // Catalogue.
+  void ReadTables();
+  void WriteTables();
+  int GetTableNr(std::string_view name);
+  int GetFieldNr(int table, std::string_view name);
+  bool GetTableHeader(int table, TTableHeader& header);
+  bool GetFieldHeader(int table, int field, TFieldHeader& header);
+  // Adds a table from a definition such as "ROWS Str V Data N" (name, then field name and
+  // type letter with an optional decimal length, separated by spaces); every table gets
+  // field 0 "_RECNO" of type N first. Returns the table's number; an existing table of
+  // that name is returned unchanged. A malformed definition raises EDatabaseError.
+  int AddTable(std::string_view definition);
+  void DeleteTable(int table);
+  int AddField(int table, const TFieldHeader& header);
+  void DeleteField(int table, int field);
+  void BeginTableUpdate();
+  void EndTableUpdate();
+
+  // Blocks.
+  PBlock LoadBlock(uint32_t address);
+  void WriteBlock(uint32_t address, const TBlock& block);
+  uint32_t GetNewBlock();
+  void PutOnAvailList(uint32_t address, TBlock& block);
+
+  // Locks (nested calls count; only the outermost acquires and releases).
+  void PlaceLock(bool exclusive);
+  void ReleaseLock();
+
+  // Cursor basics.
+  bool Top(int table);
+  bool Bottom(int table);
+
+  // State.
+  bool IsFile() const { return isFile_; }
+  const std::string& FileName() const { return fileName_; }
+  uint16_t Mode() const { return mode_; }
+  int32_t LockCount() const { return lockCount_; }
+  int32_t HeaderStamp() const { return headerStamp_; }
+  bool TablesWritable() const { return tablesWritable_; }
+  int TableCount() const { return static_cast<int>(tables_.size()); }
+  // The catalogue as last read or changed in memory (no header read).
+  const TTable& Table(int table) const { return tables_.at(table); }
+  // The header as last read or written (no header read).
+  const TFileHeader& Header() const { return header_; }
+
+private:
+  void CreateNew(const std::string& name);
+  void Init();
+  void ClearTableList();
+  void LoadNameList();
+  void ReloadCatalogue();
+  void ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header);
+  std::vector<TTable> ReadCatalogue(rtl::TStream& stream, const TFileHeader& header);
+  bool LoadCursorBlock(TTable& table, uint32_t address);
+  int AcquireFileLock(bool exclusive);
+  void ReleaseFileLock();
+  std::string DisplayName() const;
+  TTable& TableAt(int table);
+
+  bool isFile_ = false;
+  int32_t lockCount_ = 0;
+  int lockHandle_ = -1;
+  bool lockExclusive_ = false;
+  int32_t headerStamp_ = 0;
+  std::vector<TTable> tables_;
+  std::string fileName_;
+  uint16_t mode_ = 0;
+  std::unique_ptr<rtl::TStream> stream_;
+  uint64_t fileDevice_ = 0;  // identity of the open file, for locks held by this process
+  uint64_t fileInode_ = 0;
+  bool tablesWritable_ = true;
+  text::THashList names_;
+  TFileHeader header_;
+  bool inHeaderRead_ = false;
+};
+
+}  // namespace quintrel::storage

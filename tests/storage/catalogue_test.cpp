@@ -1,0 +1,275 @@
+// The database file and its catalogue: the block store, the table definitions, files
+// written by an independent writer of the same layout (both versions), damaged files.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "storage/vardbs.h"
+#include "tests/storage/db_fixture.h"
+
+namespace quintrel::storage {
+namespace {
+
+using test::DbFixture;
+using test::TRawWriter;
+
+class Catalogue : public DbFixture {};
+
+TEST_F(Catalogue, NewFileAndBlockAllocation) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("new.zod"), rtl::fmCreate));
+  EXPECT_EQ(FileSize("new.zod"), 64) << "a new file is just its header";
+  TFileHeader h;
+  db.GetDatabaseHeader(h);
+  EXPECT_EQ(h.Version, 16);
+  EXPECT_EQ(h.DbName, "new.zod");
+  EXPECT_EQ(h.ChangeCount, 1);
+  int32_t stamp = h.ChangeCount;
+
+  EXPECT_EQ(db.GetNewBlock(), 64u);
+  EXPECT_EQ(db.GetNewBlock(), 8256u);
+  db.GetDatabaseHeader(h);
+  EXPECT_EQ(h.ChangeCount, stamp) << "appending a block leaves the header alone";
+
+  // Freeing A then B: B heads the list, linked both ways.
+  TBlock scratch;
+  db.PutOnAvailList(64, scratch);
+  db.PutOnAvailList(8256, scratch);
+  db.GetDatabaseHeader(h);
+  EXPECT_EQ(h.AvailList, 8256u);
+  EXPECT_EQ(db.LoadBlock(8256)->Next(), 64u);
+  EXPECT_EQ(db.LoadBlock(64)->Prev(), 8256u);
+  stamp = h.ChangeCount;
+  EXPECT_EQ(db.GetNewBlock(), 8256u);
+  db.GetDatabaseHeader(h);
+  EXPECT_EQ(h.AvailList, 64u);
+  EXPECT_EQ(db.LoadBlock(64)->Prev(), 0u);
+  EXPECT_EQ(h.ChangeCount, stamp + 1);
+  PBlock taken = db.LoadBlock(8256);
+  EXPECT_EQ(taken->Next(), 0u);
+  EXPECT_EQ(FileSize("new.zod"), 64 + 2 * 8192);
+
+  EXPECT_THROW(db.LoadBlock(65), EBlockCorrupt);
+  EXPECT_THROW(db.LoadBlock(64 + 2 * 8192), EBlockCorrupt) << "past the end";
+  EXPECT_THROW(db.PutOnAvailList(100, scratch), EBlockCorrupt);
+}
+
+TEST_F(Catalogue, ChangeCountWraps) {
+  TCustomVarDB db("x");
+  TFileHeader h = db.Header();
+  h.ChangeCount = 2147483639;
+  db.WriteFileHeader(h);
+  EXPECT_EQ(h.ChangeCount, 2147483640);
+  db.WriteFileHeader(h);
+  EXPECT_EQ(h.ChangeCount, 0);
+  EXPECT_EQ(db.HeaderStamp(), 0);
+}
+
+TEST_F(Catalogue, TableDefinitions) {
+  TCustomVarDB db("mem");
+  int rows = db.AddTable("ROWS Str V Data N");
+  EXPECT_EQ(rows, 0);
+  EXPECT_EQ(db.AddTable("ROWS Other B"), 0) << "an existing table is returned unchanged";
+  ASSERT_EQ(db.Table(0).Fields.size(), 3u);
+  EXPECT_EQ(db.Table(0).Fields[0].FieldName, "_RECNO");
+  EXPECT_EQ(db.Table(0).Fields[0].FieldType, 'N');
+  EXPECT_EQ(db.Table(0).Fields[1].FieldType, 'V');
+  EXPECT_EQ(db.Table(0).Fields[2].FieldName, "Data");
+
+  int t = db.AddTable("AVeryLongTableName ALongerFieldNameHere C40 Count N4 Flag L Bare C");
+  EXPECT_EQ(t, 1);
+  EXPECT_EQ(db.Table(t).Header.TableName, "AVeryLongTab");
+  EXPECT_EQ(db.AddTable("AVeryLongTableNameAgain X N"), t) << "names compare as stored, cut to 12";
+  EXPECT_EQ(db.GetTableNr("AVeryLongTableName"), t);
+  const auto& f = db.Table(t).Fields;
+  ASSERT_EQ(f.size(), 5u);
+  EXPECT_EQ(f[1].FieldName, "ALongerField");
+  EXPECT_EQ(f[1].FieldLength, 40);
+  EXPECT_EQ(f[2].FieldLength, 1) << "only C keeps its length";
+  EXPECT_EQ(f[4].FieldName, "Bare");
+  EXPECT_EQ(db.GetFieldNr(t, "Count"), 2);
+  EXPECT_EQ(db.GetFieldNr(t, "count"), -1) << "names are case-sensitive";
+  EXPECT_EQ(db.GetFieldNr(0, "Count"), -1);
+  EXPECT_EQ(db.GetTableNr("NOPE"), -1);
+
+  EXPECT_THROW(db.AddTable(""), EDatabaseError);
+  EXPECT_THROW(db.AddTable("T A"), EDatabaseError);
+  EXPECT_THROW(db.AddTable("T A 5"), EDatabaseError);
+  EXPECT_THROW(db.AddTable("T A C4x"), EDatabaseError);
+  EXPECT_EQ(db.TableCount(), 2) << "a refused definition adds nothing";
+  EXPECT_EQ(db.AddTable("Solo"), 2) << "a table of no fields has its record number";
+  EXPECT_EQ(db.Table(2).Fields.size(), 1u);
+}
+
+TEST_F(Catalogue, FieldAndTableDeletionRenumbers) {
+  TCustomVarDB db("mem");
+  db.AddTable("A x N");
+  int b = db.AddTable("B p N q V r B");
+  db.AddTable("C z N");
+  TFieldHeader extra;
+  extra.FieldName = "s";
+  extra.FieldType = 'R';
+  EXPECT_EQ(db.AddField(b, extra), 4);
+  EXPECT_EQ(db.AddField(b, extra), 4) << "same name, same field";
+  EXPECT_EQ(db.AddField(9, extra), -1);
+  db.DeleteField(b, 2);
+  EXPECT_EQ(db.GetFieldNr(b, "q"), -1);
+  EXPECT_EQ(db.GetFieldNr(b, "r"), 2);
+  EXPECT_EQ(db.GetFieldNr(b, "s"), 3);
+  db.DeleteField(b, 0);
+  EXPECT_EQ(db.GetFieldNr(b, "_RECNO"), 0) << "the record number stays";
+  db.DeleteTable(0);
+  EXPECT_EQ(db.GetTableNr("B"), 0);
+  EXPECT_EQ(db.GetTableNr("C"), 1);
+  EXPECT_EQ(db.GetFieldNr(0, "r"), 2);
+  TTableHeader th;
+  EXPECT_FALSE(db.GetTableHeader(2, th));
+  ASSERT_TRUE(db.GetTableHeader(1, th));
+  EXPECT_EQ(th.TableNr, 2) << "TableNr is the number at creation";
+  db.DeleteTable(5);
+  EXPECT_EQ(db.TableCount(), 2);
+}
+
+// A catalogue written by an independent writer of the layout reads back item by item,
+// and the engine rewrites it byte for byte the same, across block boundaries.
+TEST_F(Catalogue, LargeCatalogueMatchesAnIndependentWriter) {
+  TRawWriter w(16);
+  // Table 0 is sized so that its last field header ends at position 8174 and its end
+  // marker stands on 8175: 1 + 56 + 312 fields of 25 bytes + 14 indexes of 21 bytes = 8151.
+  auto& first = w.AddTable("Boundary", 0, 0);
+  for (int f = 0; f < 313; ++f) {
+    auto& field = first.AddField("B" + std::to_string(f), 'N', 1);
+    if (f < 14) field.AddIndex(64, f % 2 == 0, f % 3 == 0, f, 0, f);
+  }
+  for (int t = 1; t < 40; ++t) {
+    auto& table = w.AddTable("T" + std::to_string(t), 3 * t, 0);
+    for (int f = 0; f < 1 + (t * 7) % 13; ++f) {
+      auto& field = table.AddField("F" + std::to_string(t) + "_" + std::to_string(f), "NVBC"[f % 4], f % 4 == 3 ? 20 : 1);
+      for (int i = 0; i < (t + f) % 3; ++i) field.AddIndex(8192u * (t + 1), i == 0, i == 1, f, t, i);
+    }
+  }
+  w.Save(Path("raw.zod"));
+  ASSERT_GE(w.CatalogueBlocks(), 3) << "the test must span several catalogue blocks";
+  ASSERT_TRUE(w.PlacedAtBoundary()) << "the test must place a marker at the last position";
+
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("raw.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+  w.ExpectSameCatalogue(db);
+
+  std::string before = ReadFile("raw.zod");
+  db.WriteTables();
+  EXPECT_TRUE(ReadFile("raw.zod") == before) << "rewriting an unchanged catalogue changes no byte";
+
+  // Growing and shrinking the catalogue keeps the chain exact and returns spare blocks.
+  int added = db.AddTable("Extra a N b V c B");
+  TCustomVarDB again("y");
+  ASSERT_TRUE(again.OpenFile(Path("raw.zod"), rtl::fmOpenRead));
+  EXPECT_EQ(again.GetTableNr("Extra"), added);
+  EXPECT_EQ(again.Table(17).Fields[5].Indexes.size(), w.TableAt(17).fields[5].indexes.size());
+  db.BeginTableUpdate();
+  for (int t = db.TableCount() - 1; t >= 1; --t) db.DeleteTable(t);
+  db.EndTableUpdate();
+  TFileHeader h;
+  db.GetDatabaseHeader(h);
+  EXPECT_NE(h.AvailList, 0u) << "the chain's spare blocks went to the avail list";
+  TCustomVarDB third("z");
+  ASSERT_TRUE(third.OpenFile(Path("raw.zod"), rtl::fmOpenRead));
+  ASSERT_EQ(third.TableCount(), 1);
+  EXPECT_EQ(third.Table(0).Header.TableName, "Boundary");
+  EXPECT_EQ(third.Table(0).Fields.size(), 313u);
+}
+
+TEST_F(Catalogue, OlderVersionIsReadAndUpgradedOnWrite) {
+  TRawWriter w(15);
+  auto& terms = w.AddTable("ZodTermsEN", 5, 0);
+  terms.AddField("_RECNO", 'N', 1);
+  terms.AddField("Text", 'V', 1);
+  terms.extra = 70000.0;  // the older layout carries 56 more bytes after such a table
+  auto& plain = w.AddTable("ZodTermsDE", 0, 0);
+  plain.AddField("_RECNO", 'N', 1);
+  plain.extra = 12.0;  // not above 65535: nothing more follows
+  auto& other = w.AddTable("Props", 1, 0);
+  other.AddField("_RECNO", 'N', 1);
+  other.AddField("Name", 'B', 1);
+  w.Save(Path("old.zod"));
+
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("old.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+  EXPECT_EQ(db.Header().Version, 15);
+  w.ExpectSameCatalogue(db);
+
+  db.AddTable("New v V");
+  EXPECT_EQ(db.Header().Version, 16) << "a catalogue written in the current layout says so";
+  TCustomVarDB again("y");
+  ASSERT_TRUE(again.OpenFile(Path("old.zod"), rtl::fmOpenRead));
+  EXPECT_EQ(again.TableCount(), 4);
+  EXPECT_EQ(again.GetFieldNr(2, "Name"), 1);
+  EXPECT_EQ(again.GetFieldNr(3, "v"), 1);
+}
+
+TEST_F(Catalogue, DamagedFilesAreRefusedAndTheEngineKeepsItsState) {
+  TCustomVarDB db("mem");
+  db.AddTable("Keep k N");
+
+  WriteFile("text.zod", "This is not a database at all, just some text in a file.............");
+  EXPECT_FALSE(db.OpenFile(Path("text.zod"), rtl::fmOpenRead));
+  EXPECT_FALSE(db.OpenFile(Path("text.zod"), rtl::fmOpenReadWrite));
+  EXPECT_NE(TCustomVarDB::DiagnoseFile(Path("text.zod")).find("not a database"), std::string::npos);
+  WriteFile("short.zod", std::string("\x10\0\0\0", 4));
+  EXPECT_THROW(db.OpenFile(Path("short.zod"), rtl::fmOpenRead), EDatabaseError);
+  EXPECT_NE(TCustomVarDB::DiagnoseFile(Path("short.zod")).find("4 bytes"), std::string::npos);
+  EXPECT_FALSE(db.OpenFile(Path("absent.zod"), rtl::fmOpenRead));
+  EXPECT_NE(TCustomVarDB::DiagnoseFile(Path("absent.zod")).find("not found"), std::string::npos);
+
+  auto damaged = [&](const char* name, auto mutate, const char* expected) {
+    TRawWriter w(16);
+    for (int t = 0; t < 100; ++t) {
+      auto& table = w.AddTable("T" + std::to_string(t), 0, 0);
+      for (int f = 0; f < 8; ++f) table.AddField("F" + std::to_string(f), 'N', 1);
+    }
+    std::string bytes = w.Bytes();
+    mutate(bytes);
+    WriteFile(name, bytes);
+    try {
+      db.OpenFile(Path(name), rtl::fmOpenRead);
+      ADD_FAILURE() << name << " was accepted";
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(e.Message().find(Path(name)), std::string::npos) << e.Message();
+      EXPECT_NE(e.Message().find(expected), std::string::npos) << e.Message();
+    }
+  };
+  auto put32 = [](std::string& b, size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); };
+  damaged("outside.zod", [&](std::string& b) { put32(b, 24, 64 + 8192 * 50); }, "outside the file");
+  damaged("misaligned.zod", [&](std::string& b) { put32(b, 24, 100); }, "outside the file");
+  damaged("loop.zod", [&](std::string& b) { put32(b, 64 + 8192, 64); }, "loops");
+  damaged("early.zod", [&](std::string& b) { put32(b, 64 + 8192, 0); }, "ends before");
+  damaged("fields.zod", [&](std::string& b) { put32(b, 64 + 17 + 28, 600); }, "600 fields");
+  damaged("marker.zod", [&](std::string& b) { b[64 + 17 + 56 + 24] = 7; }, "marker");
+  damaged("name.zod", [&](std::string& b) { b[64 + 17 + 8] = 40; }, "longer than 12");
+  damaged("count.zod", [&](std::string& b) { put32(b, 28, 0xFFFFFFFF); }, "negative");
+
+  EXPECT_FALSE(db.IsFile());
+  EXPECT_EQ(db.GetTableNr("Keep"), 0) << "the engine still has its own catalogue";
+  EXPECT_EQ(db.AddTable("More m N"), 1);
+}
+
+TEST_F(Catalogue, ClosingContinuesInMemory) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("c.zod"), rtl::fmCreate));
+  db.AddTable("A a N");
+  EXPECT_FALSE(db.OpenFile("", 0));
+  EXPECT_FALSE(db.IsFile());
+  EXPECT_EQ(db.TableCount(), 0);
+  EXPECT_EQ(db.AddTable("B b N"), 0) << "usable in memory";
+  TCustomVarDB check("y");
+  ASSERT_TRUE(check.OpenFile(Path("c.zod"), rtl::fmOpenRead));
+  EXPECT_EQ(check.GetTableNr("A"), 0);
+  EXPECT_EQ(check.GetTableNr("B"), -1);
+}
+
+}  // namespace
+}  // namespace quintrel::storage

@@ -1,0 +1,163 @@
+// Sharing a database file between processes: the header lock, the lock-file variant, the
+// change counter that makes every process reload its catalogue.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "platform/win32/files.h"
+#include "storage/vardbs.h"
+#include "tests/storage/db_fixture.h"
+
+namespace quintrel::storage {
+namespace {
+
+using test::DbFixture;
+
+class Locks : public DbFixture {
+protected:
+  // Runs `body` in a child process; returns its exit code.
+  template <typename F>
+  pid_t Spawn(F body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      int code = 1;
+      try {
+        code = body();
+      } catch (...) {
+        code = 3;
+      }
+      ::_exit(code);
+    }
+    return pid;
+  }
+  static int Wait(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  static bool RangeIsFree(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR);
+    bool free = win32::LockFileEx(fd, win32::LOCKFILE_EXCLUSIVE_LOCK | win32::LOCKFILE_FAIL_IMMEDIATELY, 64, 0, 0);
+    ::close(fd);
+    return free;
+  }
+};
+
+TEST_F(Locks, NestedLocksAcquireOnceAndReleaseOnTheLast) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("n.zod"), rtl::fmCreate));
+  db.PlaceLock(true);
+  db.PlaceLock(false);
+  EXPECT_EQ(db.LockCount(), 2);
+  EXPECT_FALSE(RangeIsFree(Path("n.zod")));
+  db.ReleaseLock();
+  EXPECT_FALSE(RangeIsFree(Path("n.zod")));
+  db.ReleaseLock();
+  EXPECT_EQ(db.LockCount(), 0);
+  EXPECT_TRUE(RangeIsFree(Path("n.zod")));
+  db.ReleaseLock();
+  EXPECT_EQ(db.LockCount(), 0) << "an extra release is ignored";
+
+  // Operations release their locks on failure paths too.
+  EXPECT_THROW(db.AddTable("T A 5"), EDatabaseError);
+  EXPECT_THROW(db.LoadBlock(12345), EBlockCorrupt);
+  EXPECT_EQ(db.LockCount(), 0);
+  EXPECT_TRUE(RangeIsFree(Path("n.zod")));
+
+  TCustomVarDB memory("m");
+  memory.PlaceLock(true);
+  EXPECT_EQ(memory.LockCount(), 0) << "an in-memory database takes no locks";
+}
+
+// While one process holds the exclusive lock, another's read waits, then sees the table
+// the first one added before it let go.
+TEST_F(Locks, ReaderWaitsForWriterAndSeesItsChange) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("shared.zod"), rtl::fmCreate));
+    db.AddTable("First a N");
+  }
+  TCustomVarDB reader("r");
+  ASSERT_TRUE(reader.OpenFile(Path("shared.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+  ASSERT_EQ(reader.GetTableNr("Second"), -1);
+  int32_t stamp = reader.HeaderStamp();
+
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t child = Spawn([&] {
+    TCustomVarDB writer("w");
+    if (!writer.OpenFile(Path("shared.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return 2;
+    writer.BeginTableUpdate();
+    if (::write(ready[1], "1", 1) != 1) return 4;
+    ::usleep(150 * 1000);
+    writer.AddTable("Second b V");
+    writer.EndTableUpdate();
+    return 0;
+  });
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  // The writer holds the lock now; this read can only finish after EndTableUpdate.
+  EXPECT_EQ(reader.GetTableNr("Second"), 1);
+  EXPECT_NE(reader.HeaderStamp(), stamp);
+  EXPECT_EQ(reader.GetFieldNr(1, "b"), 1);
+  EXPECT_EQ(Wait(child), 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+// Two engines of one process on one file: a conflicting lock would wait forever on this
+// single thread, so it is refused at once.
+TEST_F(Locks, ConflictInsideOneProcessIsReportedNotAHang) {
+  TCustomVarDB a("a");
+  ASSERT_TRUE(a.OpenFile(Path("same.zod"), rtl::fmCreate));
+  a.AddTable("T t N");
+  TCustomVarDB b("b");
+  ASSERT_TRUE(b.OpenFile(Path("same.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+  a.BeginTableUpdate();
+  EXPECT_THROW(b.GetTableNr("T"), ELockBusy);
+  EXPECT_EQ(b.LockCount(), 0);
+  a.EndTableUpdate();
+  EXPECT_EQ(b.GetTableNr("T"), 0);
+  a.PlaceLock(false);
+  EXPECT_EQ(b.GetTableNr("T"), 0) << "shared locks coexist";
+  a.ReleaseLock();
+}
+
+TEST_F(Locks, LockFileIsUsedWhenPresent) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("Base.zod"), rtl::fmCreate));
+  }
+  std::ofstream(Path("Baseuln")) << "";
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  pid_t child = Spawn([&] {
+    TCustomVarDB db("w");
+    if (!db.OpenFile(Path("Base.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return 2;
+    db.PlaceLock(true);
+    if (::write(ready[1], "1", 1) != 1) return 4;
+    char c;
+    if (::read(done[0], &c, 1) != 1) return 5;
+    db.ReleaseLock();
+    return 0;
+  });
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  int probe = ::open(Path("Baseuln").c_str(), O_RDONLY);
+  EXPECT_NE(::flock(probe, LOCK_SH | LOCK_NB), 0) << "the lock file is held exclusively";
+  EXPECT_TRUE(RangeIsFree(Path("Base.zod"))) << "and the header range is not used";
+  ASSERT_EQ(::write(done[1], "1", 1), 1);
+  EXPECT_EQ(Wait(child), 0);
+  EXPECT_EQ(::flock(probe, LOCK_SH | LOCK_NB), 0);
+  ::close(probe);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+}
+
+}  // namespace
+}  // namespace quintrel::storage

@@ -1,0 +1,43 @@
+// Narrow text of the component model and how it meets wide text.
+//
+// String properties hold bytes in a code page, as 8-bit applications do; form streams
+// also carry UTF-16 and UTF-8 strings. The two meet through a TTextCodec. The model
+// ships the ANSI code page 1252 (its default, like a western system) and a slot
+// through which the code-page layer plugs in every other code page.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace quintrel::vcl {
+
+struct TTextCodec {
+  int CodePage = 1252;
+  std::function<std::u16string(std::string_view)> ToWide;
+  // Characters the code page lacks become '?'.
+  std::function<std::string(std::u16string_view)> ToNarrow;
+};
+
+// Windows code page 1252.
+const TTextCodec& Cp1252Codec();
+
+// The code page of a font character set (0 ANSI → 1252, 204 Russian → 1251, …);
+// 1 (default) and unknown sets give the ANSI code page.
+int CharsetToCodePage(uint8_t charset);
+
+// A codec for a code page: the one the installed provider returns, else code page
+// 1252 (the only table this layer carries itself).
+TTextCodec CodecForCodePage(int codePage);
+using TCodecProvider = std::function<bool(int codePage, TTextCodec& codec)>;
+// Installs a provider (an empty function removes it); returns the previous one.
+TCodecProvider SetCodecProvider(TCodecProvider provider);
+
+// UTF-8 and UTF-16 without surrogate pairing rules: a lone surrogate travels as its
+// three-byte form so that every code unit sequence survives the round trip; malformed
+// UTF-8 bytes decode to U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+}  // namespace quintrel::vcl

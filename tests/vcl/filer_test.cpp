@@ -1,0 +1,401 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/vcl/filer.h"
+#include "platform/vcl/floattext.h"
+
+using namespace quintrel::vcl;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Load(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+fs::path CorpusDir() { return fs::path(QUINTREL_CORPUS_DIR) / "dfm"; }
+
+std::vector<fs::path> CorpusFiles() {
+  std::vector<fs::path> files;
+  if (!fs::is_directory(CorpusDir())) return files;
+  for (const auto& e : fs::directory_iterator(CorpusDir()))
+    if (e.path().extension() == ".dfm") files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+#define REQUIRE_CORPUS()                                                                  \
+  if (CorpusFiles().empty()) GTEST_SKIP() << "form corpus not found at " << CorpusDir() \
+                                          << "; the real-form round trips were not run"
+
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s.push_back(static_cast<char>(b));
+  return s;
+}
+
+const TStreamObject* Find(const TStreamObject& obj, std::string_view name) {
+  if (obj.Name == name) return &obj;
+  for (const auto& c : obj.Children)
+    if (const auto* f = Find(c, name)) return f;
+  return nullptr;
+}
+
+}  // namespace
+
+// --- the real forms --------------------------------------------------------------------
+
+TEST(FormCorpus, BinaryFormsRoundTripInBothNotations) {
+  REQUIRE_CORPUS();
+  int binaries = 0;
+  for (const auto& path : CorpusFiles()) {
+    std::string data = Load(path);
+    if (!LooksLikeBinaryForm(data)) continue;
+    SCOPED_TRACE(path.filename().string());
+    ++binaries;
+    TFormStream form = ReadBinaryForm(data);
+    ASSERT_TRUE(form.Header.has_value()) << "corpus binaries carry a resource header";
+    EXPECT_EQ(WriteBinaryForm(form), data);
+    // Through the text notation and back gives the same bytes.
+    DetectStyle(form);
+    std::string text = WriteTextForm(ToTextNotation(form));
+    TFormStream back = ReadTextForm(text, {form.WideStringType});
+    back.Header = form.Header;
+    EXPECT_EQ(WriteBinaryForm(ToBinaryNotation(back)), data);
+    EXPECT_EQ(back.Root, form.Root);
+  }
+  EXPECT_GT(binaries, 0);
+}
+
+TEST(FormCorpus, TextFormsRoundTripInBothNotations) {
+  REQUIRE_CORPUS();
+  int texts = 0;
+  for (const auto& path : CorpusFiles()) {
+    std::string data = Load(path);
+    if (LooksLikeBinaryForm(data)) continue;
+    SCOPED_TRACE(path.filename().string());
+    ++texts;
+    TFormStream form = ReadTextForm(data);
+    EXPECT_EQ(WriteTextForm(form), data);
+    // The binary stream holds no layout: what comes back is spelt by the writer alone.
+    std::string binary = WriteBinaryForm(ToBinaryNotation(form));
+    TFormStream fromBinary = ReadBinaryForm(binary);
+    EXPECT_EQ(fromBinary.Root, form.Root);
+    fromBinary.FloatStyle = form.FloatStyle;
+    fromBinary.LineBreak = form.LineBreak;
+    EXPECT_EQ(WriteTextForm(ToTextNotation(fromBinary)), data);
+  }
+  EXPECT_GT(texts, 0);
+}
+
+TEST(FormCorpus, ContentIsReadAsTheFormsMeanIt) {
+  REQUIRE_CORPUS();
+  auto load = [](const char* name) { return ReadForm(Load(CorpusDir() / name)); };
+
+  TFormStream pages = load("masteringdelphi7__pageform.dfm");
+  const TStreamObject* frame = Find(pages.Root, "Frame31");
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->Flags, ffInline);
+  EXPECT_EQ(frame->ClassName, "TFrame3");
+  ASSERT_FALSE(frame->Children.empty());
+  EXPECT_EQ(frame->Children[0].Flags, ffInherited);
+
+  TFormStream persian = load("soorani__fmmfrm.dfm");
+  EXPECT_EQ(persian.Root.Flags, ffInherited);
+  EXPECT_EQ(persian.Header->Name, "TMFRM");
+
+  TFormStream cool = load("masteringdelphi7__coolform.dfm");
+  bool unnamed = false;
+  std::function<void(const TStreamObject&)> walk = [&](const TStreamObject& o) {
+    unnamed |= o.Name.empty() && o.ClassName == "TLabel";
+    for (const auto& c : o.Children) walk(c);
+  };
+  walk(cool.Root);
+  EXPECT_TRUE(unnamed);
+
+  // #169 is a character code above 127: the string is wide.
+  TFormStream dates = load("delphiforfun__u_datecalc2.dfm");
+  bool copyright = false;
+  std::function<void(const TStreamObject&)> scan = [&](const TStreamObject& o) {
+    for (const auto& p : o.Properties)
+      if (p.Value.Type == vaWString && p.Value.Wide.find(u"Copyright \u00A9 2010") != std::u16string::npos)
+        copyright = true;
+    for (const auto& c : o.Children) scan(c);
+  };
+  scan(dates.Root);
+  EXPECT_TRUE(copyright);
+
+  // Raw 8-bit text in quotes stays bytes.
+  TFormStream raw = load("soorani__fmshowmg.dfm");
+  const TStreamProperty* caption = raw.Root.FindProperty("Caption");
+  ASSERT_NE(caption, nullptr);
+  EXPECT_EQ(caption->Value.Type, vaString);
+  EXPECT_NE(caption->Value.Bytes.find('\xC7'), std::string::npos);
+}
+
+// --- binary notation -------------------------------------------------------------------
+
+TEST(BinaryFiler, WritesTheDocumentedLayout) {
+  TStreamObject root;
+  root.ClassName = "TForm1";
+  root.Name = "Form1";
+  root.Properties.push_back({"Left", TStreamValue::Integer(10)});
+  root.Properties.push_back({"Width", TStreamValue::Integer(300)});
+  root.Properties.push_back({"Caption", TStreamValue::String("Hi")});
+  TStreamObject child;
+  child.Flags = ffInherited;
+  child.Position = TStreamValue::Integer(2);
+  child.ClassName = "TButton";
+  child.Name = "B";
+  root.Children.push_back(child);
+
+  std::string expected = "TPF0" + Bytes({6}) + "TForm1" + Bytes({5}) + "Form1" +  //
+                         Bytes({4}) + "Left" + Bytes({2, 10}) +                       //
+                         Bytes({5}) + "Width" + Bytes({3, 0x2C, 0x01}) +              //
+                         Bytes({7}) + "Caption" + Bytes({6, 2}) + "Hi" + Bytes({0}) +  //
+                         Bytes({0xF3, 2, 2, 7}) + "TButton" + Bytes({1}) + "B" + Bytes({0, 0, 0});
+  EXPECT_EQ(WriteBinaryObject(root), expected);
+}
+
+TEST(BinaryFiler, EveryValueTypeSurvivesBothNotations) {
+  TStreamObject root;
+  root.ClassName = "TThing";
+  root.Name = "Thing";
+  auto add = [&](std::string name, TStreamValue v) { root.Properties.push_back({std::move(name), std::move(v)}); };
+  add("I8", TStreamValue::Integer(-5));
+  add("I16", TStreamValue::Integer(-3000));
+  add("I32", TStreamValue::Integer(70000));
+  add("I64", TStreamValue::Integer(int64_t{1} << 40));
+  add("Ext", TStreamValue::Extended(0.75L));
+  add("Sgl", TStreamValue::Single(1.5f));
+  add("Cur", TStreamValue::Currency(123450));
+  add("Dat", TStreamValue::Float8(vaDate, 39057.5));
+  add("Str", TStreamValue::String("it's\r\n"));
+  add("Long", TStreamValue::String(std::string(300, 'x')));
+  add("Wide", TStreamValue::WideString(u"\u041F\u0440\u0438 'q'"));
+  add("Utf8", TStreamValue::WideString(u"\u0641\u200C", vaUTF8String));
+  add("Id", TStreamValue::Ident("clBtnFace"));
+  add("F", TStreamValue::Boolean(false));
+  add("T", TStreamValue::Boolean(true));
+  add("Nil", TStreamValue::Simple(vaNil));
+  add("Null", TStreamValue::Simple(vaNull));
+  add("Bin", TStreamValue::Binary(std::string("\x00\xFF\x10", 3)));
+  add("Set", TStreamValue::Set({"akLeft", "akTop"}));
+  add("Empty", TStreamValue::Set({}));
+  TStreamValue list;
+  list.Type = vaList;
+  list.List = {TStreamValue::String("a"), TStreamValue::Integer(1), TStreamValue::Boolean(true)};
+  add("Lst", list);
+  TStreamValue coll;
+  coll.Type = vaCollection;
+  coll.Items.push_back({std::nullopt, {{"Text", TStreamValue::String("one")}}});
+  coll.Items.push_back({TStreamValue::Integer(7), {{"Width", TStreamValue::Integer(50)}}});
+  add("Coll", coll);
+
+  TFormStream form;
+  form.Root = root;
+  TFormStream fromBinary = ReadBinaryForm(WriteBinaryForm(form));
+  EXPECT_EQ(fromBinary.Root, root);
+
+  form.WideStringType = vaUTF8String;
+  std::string text = WriteTextForm(form);
+  TFormStream fromText = ReadTextForm(text);
+  ASSERT_EQ(fromText.Root.Properties.size(), root.Properties.size());
+  for (size_t i = 0; i < root.Properties.size(); ++i) {
+    const auto& want = root.Properties[i].Value;
+    const auto& got = fromText.Root.Properties[i].Value;
+    SCOPED_TRACE(root.Properties[i].Name);
+    if (want.Type == vaUTF8String) {  // the text notation does not say which wide kind
+      EXPECT_EQ(got.AsWide(), want.AsWide());
+    } else {
+      EXPECT_EQ(got, want) << text;
+    }
+  }
+}
+
+TEST(BinaryFiler, ResourceHeaderIsKeptAsRead) {
+  TStreamObject root;
+  root.ClassName = "TForm1";
+  root.Name = "Form1";
+  std::string stream = WriteBinaryObject(root);
+  std::string header = Bytes({0xFF, 0x0A, 0x00}) + "TFORM1" + Bytes({0, 0x30, 0x10}) +
+                       Bytes({static_cast<int>(stream.size()), 0, 0, 0});
+  TFormStream withHeader = ReadBinaryForm(header + stream);
+  ASSERT_TRUE(withHeader.Header);
+  EXPECT_EQ(withHeader.Header->Name, "TFORM1");
+  EXPECT_EQ(WriteBinaryForm(withHeader), header + stream);
+
+  TFormStream bare = ReadBinaryForm(stream);
+  EXPECT_FALSE(bare.Header);
+  EXPECT_EQ(WriteBinaryForm(bare), stream);
+
+  // A header that promises more than the file holds.
+  std::string lying = header;
+  lying[lying.size() - 4] = static_cast<char>(stream.size() + 1);
+  EXPECT_THROW(ReadBinaryForm(lying + stream), EReadError);
+}
+
+TEST(BinaryFiler, DamagedStreamsRaiseReadErrorsWithOffsets) {
+  TFormStream form;
+  form.Root.ClassName = "TForm1";
+  form.Root.Name = "Form1";
+  form.Root.Properties.push_back({"Caption", TStreamValue::String("Hello")});
+  form.Root.Properties.push_back({"Data", TStreamValue::Binary("xyz")});
+  std::string good = WriteBinaryForm(form);
+  for (size_t n = 0; n < good.size(); ++n) EXPECT_THROW(ReadBinaryForm(good.substr(0, n)), EReadError) << n;
+
+  std::string unknown = good;
+  size_t at = unknown.find("Caption") + 7;
+  unknown[at] = 42;
+  try {
+    ReadBinaryForm(unknown);
+    FAIL();
+  } catch (const EReadError& e) {
+    EXPECT_NE(std::string(e.what()).find("offset " + std::to_string(at)), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("42"), std::string::npos);
+  }
+
+  std::string absurd = good;
+  size_t len = absurd.find("Data") + 5;  // the 32-bit length after vaBinary
+  absurd[len + 3] = 0x7F;
+  EXPECT_THROW(ReadBinaryForm(absurd), EReadError);
+
+  // Lists nested beyond any real form end in an error, not in a stack overflow.
+  std::string deep = "TPF0" + Bytes({1, 'T', 0, 1, 'P'}) + std::string(100000, '\x01');
+  EXPECT_THROW(ReadBinaryForm(deep), EReadError);
+}
+
+// --- text notation ---------------------------------------------------------------------
+
+TEST(TextFiler, SpellsValuesAsTheDevelopmentEnvironmentDoes) {
+  TFormStream form;
+  form.Notation = TFormNotation::fnText;
+  form.Trailer = "\r\n";
+  form.Root.ClassName = "TForm1";
+  form.Root.Name = "Form1";
+  auto& props = form.Root.Properties;
+  props.push_back({"Caption", TStreamValue::String("it's")});
+  props.push_back({"Hint", TStreamValue::String(std::string(70, 'a'))});
+  props.push_back({"Title", TStreamValue::WideString(u"\u00A9 A")});
+  props.push_back({"Data", TStreamValue::Binary(std::string(33, '\x0F'))});
+  TStreamValue lines;
+  lines.Type = vaList;
+  lines.List = {TStreamValue::String("x"), TStreamValue::String(std::string(65, 'b'))};
+  props.push_back({"Lines.Strings", lines});
+  TStreamValue panels;
+  panels.Type = vaCollection;
+  panels.Items.push_back({std::nullopt, {{"Width", TStreamValue::Integer(50)}}});
+  props.push_back({"Panels", panels});
+  props.push_back({"Weight", TStreamValue::Extended(0.75L)});
+  props.push_back({"Anchors", TStreamValue::Set({"akLeft", "akTop"})});
+  TStreamObject child;
+  child.Flags = ffInline | ffChildPos;
+  child.Position = TStreamValue::Integer(3);
+  child.ClassName = "TFrame2";
+  child.Name = "Frame21";
+  form.Root.Children.push_back(child);
+
+  std::string expected =
+      "object Form1: TForm1\r\n"
+      "  Caption = 'it'#39's'\r\n"
+      "  Hint = \r\n"
+      "    'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' +\r\n"
+      "    'aaaaaa'\r\n"
+      "  Title = #169' A'\r\n"
+      "  Data = {\r\n"
+      "    0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F0F\r\n"
+      "    0F}\r\n"
+      "  Lines.Strings = (\r\n"
+      "    'x'\r\n"
+      "    \r\n"
+      "      'bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb' +\r\n"
+      "      'b')\r\n"
+      "  Panels = <\r\n"
+      "    item\r\n"
+      "      Width = 50\r\n"
+      "    end>\r\n"
+      "  Weight = 0.75\r\n"
+      "  Anchors = [akLeft, akTop]\r\n"
+      "  inline Frame21: TFrame2 [3]\r\n"
+      "  end\r\n"
+      "end\r\n";
+  EXPECT_EQ(WriteTextForm(form), expected);
+  TFormStream back = ReadTextForm(expected);
+  EXPECT_EQ(back.Root, form.Root);
+  EXPECT_EQ(WriteTextForm(back), expected);
+
+  form.FloatStyle = TFloatStyle::fsFixed18;
+  EXPECT_NE(WriteTextForm(form).find("Weight = 0.750000000000000000\r\n"), std::string::npos);
+}
+
+TEST(TextFiler, ChangedValuesLoseTheirOldSpelling) {
+  std::string text = "object F: TF\n  Tag = $10\n  Caption = 'a'#66\nend\n";
+  TFormStream form = ReadTextForm(text);
+  EXPECT_EQ(form.LineBreak, "\n");
+  EXPECT_EQ(form.Root.Properties[0].Value.Int, 16);
+  EXPECT_EQ(WriteTextForm(form), text);
+  form.Root.Properties[0].Value.Int = 17;
+  form.Root.Properties[1].Value.Bytes = "ab";
+  EXPECT_EQ(WriteTextForm(form), "object F: TF\n  Tag = 17\n  Caption = 'ab'\nend\n");
+}
+
+TEST(TextFiler, DamagedTextRaisesParserErrorsWithLines) {
+  auto lineOf = [](const std::string& text) {
+    try {
+      ReadTextForm(text);
+    } catch (const EParserError& e) {
+      return e.Line();
+    }
+    return 0;
+  };
+  EXPECT_EQ(lineOf("object F: TF\n  Caption = 'open\nend\n"), 2);
+  EXPECT_EQ(lineOf("object F: TF\n  Data = {0A0}\nend\n"), 2);
+  EXPECT_EQ(lineOf("object F: TF\n  Items.Strings = (\n    'a'\n"), 4);
+  EXPECT_EQ(lineOf("object F: TF\n  Panels = <\n    item\n      W = 1\n    end\n"), 6);
+  EXPECT_EQ(lineOf("object F: TF\n  Anchors = [akLeft\nend\n"), 3);
+  EXPECT_EQ(lineOf("object F: TF\n  Tag = 99999999999999999999\nend\n"), 2);
+  EXPECT_EQ(lineOf("object F: TF\n  Caption = #70000\nend\n"), 2);
+  EXPECT_EQ(lineOf("object F: TF\nend\nobject G: TG\nend\n"), 3);
+  EXPECT_EQ(lineOf("thing F: TF\nend\n"), 1);
+  EXPECT_EQ(lineOf("object F: TF\n  Tag = @\nend\n"), 2);
+  EXPECT_EQ(lineOf("object F: TF\n  Tag = " + std::string(50000, '(') + "\nend\n"), 2);
+  // A damaged value never passes silently.
+  for (std::string bad : {"object F: TF\n  A = 'x' +\nend\n", "object F: TF\n  A = 1.2.3e\nend\n",
+                          "object F: TF\n  A = <item end\nend\n", "object F\n  A = -\nend\n"})
+    EXPECT_THROW(ReadTextForm(bad), EReadError) << bad;
+}
+
+// --- numbers ---------------------------------------------------------------------------
+
+TEST(FloatText, BothSpellingsMatchTheRuntimeLibrary) {
+  EXPECT_EQ(FloatToStrGeneral(0.75L), "0.75");
+  EXPECT_EQ(FloatToStrGeneral(-2.5L), "-2.5");
+  EXPECT_EQ(FloatToStrGeneral(0.00001L), "0.00001");
+  EXPECT_EQ(FloatToStrGeneral(0.000001L), "1E-6");
+  EXPECT_EQ(FloatToStrGeneral(1e20L), "1E20");
+  EXPECT_EQ(FloatToStrGeneral(123456789012345678.0L), "1.23456789012346E17");
+  EXPECT_EQ(FloatToStrGeneral(0.1L), "0.1");
+  EXPECT_EQ(FloatToStrGeneral(0), "0");
+  EXPECT_EQ(FloatToStrFixed(38762.22412037041L), "38762.224120370410000000");
+  EXPECT_EQ(FloatToStrFixed(1), "1.000000000000000000");
+  EXPECT_EQ(FloatToStrFixed(-0.5L), "-0.500000000000000000");
+
+  // 1.0 as extended: mantissa with the explicit integer bit, exponent 0x3FFF.
+  std::array<uint8_t, 10> one{0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F};
+  EXPECT_EQ(LongDoubleToExtended(1.0L), one);
+  EXPECT_EQ(ExtendedToLongDouble(one), 1.0L);
+  for (long double v : {-0.75L, 39057.5L, 1e-300L, 1e300L, 3.14159265358979323846L})
+    EXPECT_EQ(ExtendedToLongDouble(LongDoubleToExtended(v)), v);
+
+  long double v = 0;
+  EXPECT_TRUE(TextToFloat("-1.5e3", v));
+  EXPECT_EQ(v, -1500.0L);
+  EXPECT_FALSE(TextToFloat("1.2.3", v));
+  EXPECT_FALSE(TextToFloat("e5", v));
+}

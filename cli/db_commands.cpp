@@ -1,5 +1,6 @@
 #include "cli/db_commands.h"
 
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -16,6 +17,11 @@ namespace {
 
 using storage::TCustomVarDB;
 
+// Every failure line names the file; messages of the engine name it already or not.
+std::string WithFileName(const std::string& fileName, const std::string& message) {
+  return message.find(fileName) != std::string::npos ? message : fileName + ": " + message;
+}
+
 // Opens an existing database for reading, or fails with a line naming the file and why.
 std::unique_ptr<TCustomVarDB> OpenForReading(const std::string& fileName) {
   std::string problem = TCustomVarDB::DiagnoseFile(fileName);
@@ -27,9 +33,7 @@ std::unique_ptr<TCustomVarDB> OpenForReading(const std::string& fileName) {
       throw ECommandFailed(problem.empty() ? fileName + ": cannot be opened as a database" : problem);
     }
   } catch (const rtl::Exception& e) {
-    std::string message = e.Message();
-    if (message.rfind(fileName, 0) != 0) message = fileName + ": " + message;
-    throw ECommandFailed(message);
+    throw ECommandFailed(WithFileName(fileName, e.Message()));
   }
   return db;
 }
@@ -113,6 +117,41 @@ void RegisterDbCommands(CLI::App& app) {
       "info", "Show the file header and the catalogue: tables with their fields and index definitions");
   infoCmd->add_option("FILE", info->file, "Database file")->required();
   infoCmd->add_flag("--json", info->json, "Print one JSON object keyed by the stored field names");
+  struct TCreateOptions {
+    std::string file;
+    std::vector<std::string> definitions;
+    bool force = false;
+  };
+  auto create = std::make_shared<TCreateOptions>();
+  CLI::App* createCmd = db->add_subcommand(
+      "create", "Create a database file and define its tables (\"NAME FIELD TYPE[len] FIELD TYPE[len] ...\")");
+  createCmd->add_option("FILE", create->file, "Database file to create")->required();
+  createCmd->add_option("--define", create->definitions,
+                        "A table definition, e.g. \"ROWS Str V Data N\"; types B V C L Y S N D T M R, "
+                        "C with a length (Name C40); every table also gets field 0 _RECNO")
+      ->take_all();
+  createCmd->add_flag("--force", create->force, "Replace an existing file");
+  createCmd->callback([create]() {
+    if (!create->force && rtl::FileExists(create->file))
+      throw ECommandFailed(create->file + ": file exists (use --force to replace it)");
+    std::string failure;
+    {
+      TCustomVarDB db("");
+      try {
+        db.OpenFile(create->file, rtl::fmCreate);
+        db.BeginTableUpdate();
+        for (const std::string& definition : create->definitions) db.AddTable(definition);
+        db.EndTableUpdate();
+      } catch (const rtl::Exception& e) {
+        failure = e.Message();
+      }
+    }
+    if (!failure.empty()) {
+      std::remove(create->file.c_str());  // a half-defined file is of no use to anyone
+      throw ECommandFailed(WithFileName(create->file, failure));
+    }
+  });
+
   infoCmd->callback([info]() {
     auto db = OpenForReading(info->file);
     if (info->json) {

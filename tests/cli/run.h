@@ -1,0 +1,66 @@
+// Runs the quintrel command in a scratch folder and captures what it prints.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace quintrel::cli::test {
+
+struct TRunResult {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+class CliFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("quintrel-cli-" + std::string(info->name()) + "-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  static std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  }
+
+  TRunResult Run(const std::vector<std::string>& args, const std::string& input = "") const {
+    std::string command = Quote(QUINTREL_CLI);
+    for (const auto& a : args) command += " " + Quote(a);
+    std::string in = (dir_ / ".stdin").string(), out = (dir_ / ".stdout").string(), err = (dir_ / ".stderr").string();
+    std::ofstream(in, std::ios::binary) << input;
+    command += " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
+    int status = std::system(command.c_str());
+    TRunResult r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(out);
+    r.err = Slurp(err);
+    return r;
+  }
+
+  static std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+
+  std::filesystem::path dir_;
+};
+
+}  // namespace quintrel::cli::test

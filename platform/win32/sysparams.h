@@ -26,7 +26,7 @@ constexpr UINT SPIF_SENDCHANGE = 0x0002;
 // cbSize = 340).
 template <typename Font>
 struct TNonClientMetrics {
-  UINT cbSize = 0;
+  UINT cbSize = sizeof(TNonClientMetrics);
   int iBorderWidth = 0;
   int iScrollWidth = 0;
   int iScrollHeight = 0;

@@ -449,12 +449,14 @@ void TCustomVarDB::CreateNew(const std::string& name) {
 
 void TCustomVarDB::Init() {
   ReadTables();
+  // A damaged data block must not keep the file from opening (the structure check has to
+  // reach it); the table's cursor then stays unset and the first use reports the damage.
   for (int t = 0; t < TableCount(); ++t) {
     try {
       Top(t);
-    } catch (const EBlockCorrupt& e) {
-      throw EDatabaseError(Format(vc::_SCatalogueDamaged, DisplayName(),
-                                  Format("the first block $%x of table %d lies outside the file", e.Address(), t)));
+    } catch (const EBlockCorrupt&) {
+      tables_[t].CurBuffer.reset();
+      tables_[t].Header.CurBlock = 0;
     }
   }
   LoadNameList();
@@ -606,10 +608,9 @@ void TCustomVarDB::ReloadCatalogue() {
       if (table.Header.CurBlock == 0) continue;
       try {
         LoadCursorBlock(table, table.Header.CurBlock);
-      } catch (const EBlockCorrupt& e) {
-        throw EDatabaseError(Format(vc::_SCatalogueDamaged, DisplayName(),
-                                    Format("the cursor of table %d stands on block $%x outside the file",
-                                           static_cast<int>(t), e.Address())));
+      } catch (const EBlockCorrupt&) {
+        table.CurBuffer.reset();
+        table.Header.CurBlock = 0;
       }
     }
   } catch (...) {
@@ -742,12 +743,12 @@ void TCustomVarDB::WriteTables() {
     oldNext = next;
   }
 
-  // The catalogue was written in the current layout; an older file becomes current now,
-  // so the header never describes a layout the catalogue is not in.
-  if (header_.Version != 16) {
-    header_.Version = 16;
-    WriteFileHeader(header_);
-  }
+  // The header is written after every catalogue write: an older file becomes current now
+  // (the catalogue was written in the current layout), and the change counter moves, so
+  // another process sharing the file reloads its catalogue and cursor blocks rather than
+  // writing over records it has not seen.
+  header_.Version = 16;
+  WriteFileHeader(header_);
 }
 
 void TCustomVarDB::ClearTableList() { tables_.clear(); }
@@ -882,10 +883,12 @@ void TCustomVarDB::DeleteField(int table, int field) {
 
 void TCustomVarDB::DeleteTable(int table) {
   TLockScope lock(*this, true);
-  if (table < 0 || table >= TableCount()) return;
-  tables_.erase(tables_.begin() + table);
   TFileHeader fh;
   ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return;
+  // Long values are freed with their records: nothing refers to them afterwards.
+  FreeTableData(tables_[table]);
+  tables_.erase(tables_.begin() + table);
   header_.TableCount = TableCount();
   WriteFileHeader(header_);
   WriteTables();
@@ -970,37 +973,10 @@ void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
   WriteFileHeader(header_);
 }
 
-// ---------------------------------------------------------------------------------------
-// Cursor basics
-
 bool TCustomVarDB::LoadCursorBlock(TTable& table, uint32_t address) {
   if (table.CurBuffer && table.Header.CurBlock == address) return true;
   table.CurBuffer = LoadBlock(address);
   table.Header.CurBlock = address;
-  return true;
-}
-
-bool TCustomVarDB::Top(int table) {
-  TLockScope lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
-  if (table < 0 || table >= TableCount()) return false;
-  TTable& t = tables_[table];
-  if (t.Header.RecordCount == 0 || t.Header.FirstBlock == 0) return false;
-  LoadCursorBlock(t, t.Header.FirstBlock);
-  t.Header.CurPos = 1;
-  return true;
-}
-
-bool TCustomVarDB::Bottom(int table) {
-  TLockScope lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
-  if (table < 0 || table >= TableCount()) return false;
-  TTable& t = tables_[table];
-  if (t.Header.RecordCount == 0 || t.Header.LastBlock == 0) return false;
-  LoadCursorBlock(t, t.Header.LastBlock);
-  t.Header.CurPos = std::max<uint16_t>(t.CurBuffer->Count(), 1);
   return true;
 }
 

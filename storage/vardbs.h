@@ -174,6 +174,43 @@ struct TTable {
   PBlock CurBuffer;
 };
 
+// One field of a record operation: the field number, a value buffer (may be null) and
+// its length in bytes.
+struct TFindRec {
+  int32_t Field = 0;
+  void* Data = nullptr;
+  int32_t Length = 0;
+};
+
+// An index key: the record's data block, its record number and, for prefix indexes, the
+// first 4 bytes of its value (12 bytes in a node).
+struct TIndexKey {
+  uint32_t KeyBlock = 0;
+  int32_t KeyRecNo = 0;
+  std::array<uint8_t, 4> KeyHead{};
+};
+
+// Where InsertRecord puts the new record.
+constexpr int kInsertFirst = -1;   // before the first record of the table
+constexpr int kInsertBefore = 0;   // before the cursor's record
+constexpr int kInsertAfter = 1;    // after the cursor's record
+constexpr int kInsertLast = 2;     // after the last record
+
+// Record layout limits.
+constexpr int kMaxInlineValue = 4087;   // longer variable values go to an overflow chain
+constexpr int kMaxInlineStored = 4087;  // a stored record (flag + image) up to this stays inline
+constexpr uint32_t kOversizedMarker = 65535;
+constexpr int kHalfFill = 4088;         // a block whose fill is below this is under half
+
+// One problem found by the structure check: where (table, field, block; -1 or 0 when
+// not tied to one) and what.
+struct TCheckFinding {
+  int Table = -1;
+  int Field = -1;
+  uint32_t Block = 0;
+  std::string Message;
+};
+
 // Unit length of a field type (B V C L Y S N D T M R); 0 for any other letter.
 int GetUnitLength(char type);
 // B and V fields are stored with a length prefix.
@@ -234,9 +271,40 @@ public:
   void PlaceLock(bool exclusive);
   void ReleaseLock();
 
-  // Cursor basics.
+  // Cursor and records. Every operation takes the table number first; the cursor of each
+  // table is its current record (CurBlock, CurPos).
   bool Top(int table);
   bool Bottom(int table);
+  // Moves n records forward or back across blocks; false when it stopped at either end
+  // before covering the distance, and for n = 0.
+  bool Step(int table, int n);
+  // The expanded image of the cursor's record (size 0 for none); with a null buffer only
+  // the size.
+  void GetRecord(int table, void* buffer, int32_t& size);
+  std::vector<uint8_t> GetRecord(int table);
+  // Lengths (and, where Data is given, values) of the requested fields of the cursor's record.
+  void GetFields(int table, TFindRec* fields, int n);
+  void GetField(int table, int field, void* data, int32_t& length);
+  std::vector<uint8_t> GetField(int table, int field);
+  // Replaces the given fields of the cursor's record; the record keeps its place.
+  void SetFields(int table, const TFindRec* fields, int n);
+  void SetField(int table, int field, const void* data, int32_t length);
+  void InsertRecord(int table, int where);
+  // Appends a record numbered one above the last record's _RECNO.
+  void AddRecord(int table);
+  // Deletes the cursor's record; with removeOversized also its long field values.
+  bool DeleteRecord(int table, bool removeOversized);
+  // Finds a record whose fields equal the given values: through an index on the first
+  // field when there is one (recNo is then the _RECNO), else by scanning (recNo is the
+  // 0-based position).
+  bool Lookup(int table, const TFindRec* fields, int n, int32_t& recNo);
+  bool Seek(int table, const TFindRec* fields, int n, int32_t& recNo);
+
+  // Verifies every invariant of the file read-only: header, block addresses, the avail
+  // list, the catalogue chain, each table's data chain, record tables, counts and overflow
+  // chains, every index tree, and that each block has exactly one use. Damage is reported,
+  // never thrown.
+  std::vector<TCheckFinding> Check();
 
   // State.
   bool IsFile() const { return isFile_; }
@@ -252,6 +320,44 @@ public:
   const TFileHeader& Header() const { return header_; }
 
 private:
+  // A field's place in a record image.
+  struct TFieldSlot {
+    enum TKind { kAbsent, kFixed, kInline, kOversized } Kind = kAbsent;
+    size_t Offset = 0;  // of the field's bytes in the image (length prefix included)
+    size_t Size = 0;    // bytes the field takes in the image
+    uint32_t Length = 0;  // value length
+    uint32_t Chain = 0;   // overflow chain of an oversized value
+  };
+
+  // Records (records.cpp).
+  TBlock& CursorBlock(TTable& table);
+  void CheckDataBlock(uint32_t address, const TBlock& block) const;
+  std::vector<uint8_t> ExpandRecord(const TBlock& block, uint32_t address, int position);
+  std::vector<uint8_t> CompactRecord(const std::vector<uint8_t>& image);
+  std::vector<TFieldSlot> SliceImage(const TTable& table, const std::vector<uint8_t>& image) const;
+  std::vector<uint8_t> FieldValue(const std::vector<uint8_t>& image, const TFieldSlot& slot);
+  void InternalInsertRecord(int table, int where, const std::vector<uint8_t>& image);
+  void PlaceStored(int table, int position, const std::vector<uint8_t>& stored);
+  uint32_t SplitBlock(int table, int position);
+  void LinkNewBlockAfter(TTable& table, TBlock& block, uint32_t address, TBlock& fresh, uint32_t freshAddress);
+  void InsertInBlock(TBlock& block, int position, const std::vector<uint8_t>& stored);
+  std::vector<uint8_t> DeleteFromBlock(TBlock& block, int position);
+  void DistributeRecords(TBlock& source, TBlock& dest, int n, int destPos, int sourcePos);
+  void Rebalance(int table);
+  uint32_t SetOversizedField(const uint8_t* data, size_t length);
+  std::vector<uint8_t> ReadChain(uint32_t address, int64_t length, uint32_t owner);
+  void RemoveOversizedFields(const TTable& table, const std::vector<uint8_t>& image);
+  void ClearExpandedBlock(uint32_t address);
+  bool GetNextBlock(PBlock& block, uint32_t& address);
+  bool GetPrevBlock(PBlock& block, uint32_t& address);
+  void FreeTableData(TTable& table);
+  int32_t RecNoOf(const std::vector<uint8_t>& image) const;
+
+  // Index maintenance for records (btree.cpp).
+  void AddRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image);
+  void DeleteRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image);
+  void UpdateBlockKeys(int table, const TBlock& block, uint32_t address, int from, int to, int mode);
+
   void CreateNew(const std::string& name);
   void Init();
   void ClearTableList();
@@ -280,6 +386,7 @@ private:
   text::THashList names_;
   TFileHeader header_;
   bool inHeaderRead_ = false;
+  bool inRewrite_ = false;
 };
 
 }  // namespace quintrel::storage

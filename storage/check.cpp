@@ -1,0 +1,214 @@
+// The structure check: walks everything the file holds and reports what breaks an
+// invariant, without changing a byte.
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+#include "storage/vardbs.h"
+
+namespace quintrel::storage {
+
+namespace {
+
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Which use each block has, to find blocks used twice and blocks used by nothing.
+class TBlockMap {
+public:
+  TBlockMap(TCustomVarDB& db, std::vector<TCheckFinding>& findings, int64_t size)
+      : db_(db), findings_(findings), size_(size) {}
+
+  // Claims a block for a use; false (with a finding) when the address is bad or taken.
+  bool Claim(uint32_t address, const std::string& use, int table = -1, int field = -1) {
+    if (address < kFileHeaderSize || (address - kFileHeaderSize) % kBlockSize != 0 ||
+        static_cast<int64_t>(address) + kBlockSize > size_) {
+      Report(table, field, address, rtl::Format("%s: block address $%x is not a block of the file", use, address));
+      return false;
+    }
+    auto [it, fresh] = uses_.emplace(address, use);
+    if (!fresh) {
+      Report(table, field, address,
+             rtl::Format("%s: block $%x is already used by %s", use, address, it->second));
+      return false;
+    }
+    return true;
+  }
+  PBlock Load(uint32_t address) { return db_.LoadBlock(address); }
+  void Report(int table, int field, uint32_t block, std::string message) {
+    findings_.push_back({table, field, block, std::move(message)});
+  }
+  bool Used(uint32_t address) const { return uses_.count(address) != 0; }
+
+private:
+  TCustomVarDB& db_;
+  std::vector<TCheckFinding>& findings_;
+  int64_t size_;
+  std::map<uint32_t, std::string> uses_;
+};
+
+// Walks an overflow chain, claiming its blocks; returns the bytes it holds (-1 when broken).
+int64_t WalkChain(TBlockMap& map, uint32_t address, int64_t length, const std::string& use, int table, int field) {
+  int64_t total = 0;
+  uint32_t prev = 0;
+  while (address != 0) {
+    if (!map.Claim(address, use, table, field)) return -1;
+    PBlock block = map.Load(address);
+    if (block->Prev() != prev)
+      map.Report(table, field, address, rtl::Format("%s: block $%x has Prev $%x, expected $%x", use, address,
+                                                    block->Prev(), prev));
+    int used = block->Used();
+    if (used > kLastPosition) {
+      map.Report(table, field, address, rtl::Format("%s: block $%x holds %d bytes", use, address, used));
+      return -1;
+    }
+    if (used == 0) {
+      if (length >= 0) map.Report(table, field, address, rtl::Format("%s: empty block $%x inside the chain", use, address));
+      return length >= 0 ? -1 : total;
+    }
+    total += used;
+    if (length >= 0 && total >= length) {
+      if (block->Next() != 0 || total != length)
+        map.Report(table, field, address, rtl::Format("%s: chain holds more than the %d bytes of its value", use,
+                                                      static_cast<int>(length)));
+      return total;
+    }
+    if (length >= 0 && used != kLastPosition)
+      map.Report(table, field, address, rtl::Format("%s: block $%x holds %d bytes, not a full block", use, address, used));
+    prev = address;
+    address = block->Next();
+  }
+  if (length >= 0 && total != length) {
+    map.Report(table, field, 0, rtl::Format("%s: chain holds %d of its %d bytes", use, static_cast<int>(total),
+                                            static_cast<int>(length)));
+    return -1;
+  }
+  return total;
+}
+
+}  // namespace
+
+std::vector<TCheckFinding> TCustomVarDB::Check() {
+  std::vector<TCheckFinding> findings;
+  auto report = [&](int table, int field, uint32_t block, std::string message) {
+    findings.push_back({table, field, block, std::move(message)});
+  };
+  try {
+    TFileHeader header;
+    ReadFileHeader(header);
+  } catch (const rtl::Exception& e) {
+    report(-1, -1, 0, e.Message());
+    return findings;
+  }
+  PlaceLock(false);
+  struct TRelease {
+    TCustomVarDB& db;
+    ~TRelease() { db.ReleaseLock(); }
+  } release{*this};
+
+  int64_t size = GetSize();
+  if ((size - kFileHeaderSize) % kBlockSize != 0)
+    report(-1, -1, 0, rtl::Format("the file is %d bytes, not a header and whole blocks", static_cast<int>(size)));
+  TBlockMap map(*this, findings, size);
+
+  // Catalogue chain.
+  uint32_t prev = 0;
+  for (uint32_t at = header_.TableBlock; at != 0;) {
+    if (!map.Claim(at, "catalogue")) break;
+    PBlock block = LoadBlock(at);
+    if (block->Prev() != prev)
+      report(-1, -1, at, rtl::Format("catalogue: block $%x has Prev $%x, expected $%x", at, block->Prev(), prev));
+    prev = at;
+    at = block->Next();
+  }
+
+  // Avail list: a doubly linked chain of zeroed blocks.
+  prev = 0;
+  for (uint32_t at = header_.AvailList; at != 0;) {
+    if (!map.Claim(at, "avail list")) break;
+    PBlock block = LoadBlock(at);
+    if (block->Prev() != prev)
+      report(-1, -1, at, rtl::Format("avail list: block $%x has Prev $%x, expected $%x", at, block->Prev(), prev));
+    bool zero = std::all_of(block->Bytes.begin() + 8, block->Bytes.end(), [](uint8_t b) { return b == 0; });
+    if (!zero) report(-1, -1, at, rtl::Format("avail list: free block $%x is not zeroed", at));
+    prev = at;
+    at = block->Next();
+  }
+
+  // Tables: data chains, record tables, counts, overflow chains.
+  for (int t = 0; t < TableCount(); ++t) {
+    const TTable& table = tables_[t];
+    std::string use = rtl::Format("table %d (%s)", t, table.Header.TableName);
+    int64_t records = 0;
+    int blocks = 0;
+    int32_t lastRecNo = 0;
+    bool indexed = std::any_of(table.Fields.begin() + (table.Fields.empty() ? 0 : 1), table.Fields.end(),
+                               [](const TFieldHeader& f) { return !f.Indexes.empty(); });
+    prev = 0;
+    uint32_t last = 0;
+    for (uint32_t at = table.Header.FirstBlock; at != 0;) {
+      if (!map.Claim(at, use + " data", t)) break;
+      PBlock block = LoadBlock(at);
+      ++blocks;
+      if (block->Prev() != prev)
+        report(t, -1, at, rtl::Format("%s: data block $%x has Prev $%x, expected $%x", use, at, block->Prev(), prev));
+      try {
+        CheckDataBlock(at, *block);
+      } catch (const rtl::Exception& e) {
+        report(t, -1, at, use + ": " + e.Message());
+        break;
+      }
+      int fill = 2 * block->Count() + block->Used();
+      if (fill > kLastPosition) report(t, -1, at, rtl::Format("%s: block $%x is overfull (%d)", use, at, fill));
+      if (block->Count() == 0 && (block->Prev() != 0 || block->Next() != 0))
+        report(t, -1, at, rtl::Format("%s: empty data block $%x inside the chain", use, at));
+      for (int pos = 1; pos <= block->Count(); ++pos) {
+        ++records;
+        const uint8_t* table16 = block->At(block->Used() + 1 + 2 * (pos - 1));
+        int start = table16[0] | (table16[1] << 8);
+        const uint8_t* stored = block->At(start);
+        std::vector<uint8_t> image;
+        if (stored[0] == 128) {
+          uint32_t chain = Get32(stored + 1);
+          if (WalkChain(map, chain, -1, use + rtl::Format(" record %d", static_cast<int>(records)), t, -1) < 0) continue;
+        }
+        try {
+          image = ExpandRecord(*block, at, pos);
+          const TTable* saved = &table;
+          std::vector<TFieldSlot> slots = SliceImage(*saved, image);
+          for (size_t f = 0; f < slots.size(); ++f)
+            if (slots[f].Kind == TFieldSlot::kOversized)
+              WalkChain(map, slots[f].Chain, slots[f].Length,
+                        use + rtl::Format(" record %d field %d", static_cast<int>(records), static_cast<int>(f)), t,
+                        static_cast<int>(f));
+        } catch (const rtl::Exception& e) {
+          report(t, -1, at, rtl::Format("%s: record %d: %s", use, pos, e.Message()));
+          continue;
+        }
+        int32_t recNo = RecNoOf(image);
+        if (indexed && recNo <= lastRecNo && recNo > 0)
+          report(t, 0, at, rtl::Format("%s: _RECNO %d follows %d (an indexed table keeps them ascending)", use,
+                                       recNo, lastRecNo));
+        if (recNo > 0) lastRecNo = std::max(lastRecNo, recNo);
+      }
+      prev = at;
+      last = at;
+      at = block->Next();
+    }
+    if (last != table.Header.LastBlock)
+      report(t, -1, last, rtl::Format("%s: LastBlock is $%x but the chain ends at $%x", use, table.Header.LastBlock, last));
+    if (records != table.Header.RecordCount)
+      report(t, -1, 0, rtl::Format("%s: RecordCount is %d but the blocks hold %d records", use,
+                                   table.Header.RecordCount, static_cast<int>(records)));
+  }
+
+  // Every block has a use.
+  for (int64_t at = kFileHeaderSize; at + kBlockSize <= size; at += kBlockSize)
+    if (!map.Used(static_cast<uint32_t>(at)))
+      report(-1, -1, static_cast<uint32_t>(at), rtl::Format("block $%x is used by nothing (lost)", static_cast<uint32_t>(at)));
+  return findings;
+}
+
+}  // namespace quintrel::storage

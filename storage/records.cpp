@@ -1,0 +1,916 @@
+// Records of the record database: images, data blocks, overflow chains, the cursor.
+//
+// A record's image is its field values in field order: fixed fields as unit length x
+// FieldLength bytes; variable fields (B, V) as a 4-byte length and the bytes, or, for a
+// value longer than 4087 bytes, the marker 65535, the true length and the address of an
+// overflow chain. In a data block a record is stored as a flag byte and the image (flag
+// 0) or, for an image of 4087 bytes or more, the address of an overflow chain holding it
+// (flag 128). Stored records lie back to back from position 1 to Used; the record table
+// after them holds Count start positions (entry 1 is always 1). Used + 2 x Count never
+// exceeds 8175, and no block of a table with other blocks is ever left empty.
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <unordered_set>
+
+#include "storage/compare.h"
+#include "storage/vardbs.h"
+
+namespace quintrel::storage {
+
+namespace {
+
+class TLockScope {
+public:
+  TLockScope(TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
+  ~TLockScope() { db_.ReleaseLock(); }
+  TLockScope(const TLockScope&) = delete;
+  TLockScope& operator=(const TLockScope&) = delete;
+
+private:
+  TCustomVarDB& db_;
+};
+
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+constexpr uint8_t kFlagInline = 0;
+constexpr uint8_t kFlagChain = 128;
+constexpr int kChainPayload = kLastPosition;  // bytes of a value one overflow block holds
+
+int Fill(const TBlock& b) { return 2 * b.Count() + b.Used(); }
+
+// The start positions of the records of a data block (index i: record i + 1).
+std::vector<uint16_t> ReadEntries(const TBlock& b) {
+  std::vector<uint16_t> e(b.Count());
+  for (size_t i = 0; i < e.size(); ++i) {
+    const uint8_t* p = b.At(b.Used() + 1 + 2 * static_cast<int>(i));
+    e[i] = static_cast<uint16_t>(p[0] | (p[1] << 8));
+  }
+  return e;
+}
+
+// Writes the record table after `used` bytes of records and clears what lies beyond it.
+void WriteEntries(TBlock& b, const std::vector<uint16_t>& e, int used) {
+  if (used + 2 * static_cast<int>(e.size()) > kLastPosition) throw EBlockInconsistent();
+  b.SetUsed(static_cast<uint16_t>(used));
+  b.SetCount(static_cast<uint16_t>(e.size()));
+  uint8_t* table = b.At(used + 1);
+  for (size_t i = 0; i < e.size(); ++i) {
+    table[2 * i] = static_cast<uint8_t>(e[i]);
+    table[2 * i + 1] = static_cast<uint8_t>(e[i] >> 8);
+  }
+  int end = used + 1 + 2 * static_cast<int>(e.size());
+  if (end <= kLastPosition) std::memset(b.At(end), 0, kLastPosition + 1 - end);
+}
+
+// The stored records of a block, in order.
+std::vector<std::vector<uint8_t>> DecodeRecords(const TBlock& b) {
+  std::vector<uint16_t> e = ReadEntries(b);
+  std::vector<std::vector<uint8_t>> records;
+  for (size_t i = 0; i < e.size(); ++i) {
+    int end = i + 1 < e.size() ? e[i + 1] : b.Used() + 1;
+    records.emplace_back(b.At(e[i]), b.At(end));
+  }
+  return records;
+}
+
+void EncodeRecords(TBlock& b, const std::vector<std::vector<uint8_t>>& records) {
+  std::vector<uint16_t> e;
+  int position = 1;
+  for (const auto& r : records) {
+    if (position + static_cast<int>(r.size()) - 1 > kLastPosition) throw EBlockInconsistent();
+    e.push_back(static_cast<uint16_t>(position));
+    std::memcpy(b.At(position), r.data(), r.size());
+    position += static_cast<int>(r.size());
+  }
+  WriteEntries(b, e, position - 1);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Blocks and images
+
+void TCustomVarDB::CheckDataBlock(uint32_t address, const TBlock& b) const {
+  int count = b.Count(), used = b.Used();
+  if (count == 0) return;
+  if (used >= 8174 || used + 2 * count > kLastPosition) throw EBlockCorrupt(address);
+  std::vector<uint16_t> e = ReadEntries(b);
+  if (e[0] != 1) throw EBlockCorrupt(address);
+  for (int i = 1; i < count; ++i)
+    if (e[i] <= e[i - 1]) throw EBlockCorrupt(address);
+  if (e[count - 1] > used) throw EBlockCorrupt(address);
+}
+
+TBlock& TCustomVarDB::CursorBlock(TTable& t) {
+  if (t.Header.CurBlock == 0) t.Header.CurBlock = t.Header.FirstBlock;
+  if (t.Header.CurBlock == 0) throw EBlockInconsistent();
+  if (!t.CurBuffer) t.CurBuffer = LoadBlock(t.Header.CurBlock);
+  CheckDataBlock(t.Header.CurBlock, *t.CurBuffer);
+  return *t.CurBuffer;
+}
+
+bool TCustomVarDB::GetNextBlock(PBlock& block, uint32_t& address) {
+  uint32_t next = block->Next();
+  if (next == 0) return false;
+  if (next == address) throw EBlockCorrupt(address);
+  block = LoadBlock(next);
+  CheckDataBlock(next, *block);
+  address = next;
+  return true;
+}
+
+bool TCustomVarDB::GetPrevBlock(PBlock& block, uint32_t& address) {
+  uint32_t prev = block->Prev();
+  if (prev == 0) return false;
+  if (prev == address) throw EBlockCorrupt(address);
+  block = LoadBlock(prev);
+  CheckDataBlock(prev, *block);
+  address = prev;
+  return true;
+}
+
+std::vector<uint8_t> TCustomVarDB::ReadChain(uint32_t address, int64_t length, uint32_t owner) {
+  std::vector<uint8_t> value;
+  std::unordered_set<uint32_t> visited;
+  uint32_t at = address;
+  while (at != 0) {
+    if (!visited.insert(at).second) throw EBlockCorrupt(at);
+    PBlock block;
+    try {
+      block = LoadBlock(at);
+    } catch (const EBlockCorrupt&) {
+      throw EBlockCorrupt(owner);
+    }
+    int used = block->Used();
+    if (used > kChainPayload) throw EBlockCorrupt(at);
+    if (used == 0) {
+      // A record's chain ends at an empty block; a value of known length must not.
+      if (length >= 0) throw EBlockCorrupt(at);
+      break;
+    }
+    size_t take = static_cast<size_t>(used);
+    if (length >= 0) take = std::min<size_t>(take, static_cast<size_t>(length) - value.size());
+    value.insert(value.end(), block->At(1), block->At(1) + take);
+    if (length >= 0 && value.size() == static_cast<size_t>(length)) break;
+    at = block->Next();
+  }
+  if (length >= 0 && value.size() != static_cast<size_t>(length)) throw EBlockCorrupt(owner);
+  return value;
+}
+
+uint32_t TCustomVarDB::SetOversizedField(const uint8_t* data, size_t length) {
+  size_t blocks = std::max<size_t>(1, (length + kChainPayload - 1) / kChainPayload);
+  std::vector<uint32_t> addresses;
+  for (size_t i = 0; i < blocks; ++i) addresses.push_back(GetNewBlock());
+  for (size_t i = 0; i < blocks; ++i) {
+    TBlock block;
+    size_t offset = i * kChainPayload;
+    size_t piece = std::min<size_t>(kChainPayload, length - offset);
+    std::memcpy(block.At(1), data + offset, piece);
+    block.SetUsed(static_cast<uint16_t>(piece));
+    block.SetPrev(i > 0 ? addresses[i - 1] : 0);
+    block.SetNext(i + 1 < blocks ? addresses[i + 1] : 0);
+    WriteBlock(addresses[i], block);
+  }
+  return addresses[0];
+}
+
+void TCustomVarDB::ClearExpandedBlock(uint32_t address) {
+  std::unordered_set<uint32_t> visited;
+  TBlock scratch;
+  while (address != 0 && visited.insert(address).second) {
+    PBlock block = LoadBlock(address);
+    if (block->Used() == 0) break;
+    uint32_t next = block->Next();
+    PutOnAvailList(address, scratch);
+    address = next;
+  }
+}
+
+std::vector<uint8_t> TCustomVarDB::ExpandRecord(const TBlock& b, uint32_t address, int position) {
+  std::vector<uint16_t> e = ReadEntries(b);
+  if (position < 1 || position > static_cast<int>(e.size())) throw EBlockCorrupt(address);
+  int start = e[position - 1];
+  int end = position < static_cast<int>(e.size()) ? e[position] : b.Used() + 1;
+  const uint8_t* stored = b.At(start);
+  int length = end - start;
+  if (stored[0] == kFlagInline) return std::vector<uint8_t>(stored + 1, stored + length);
+  if (stored[0] == kFlagChain && length >= 5) return ReadChain(Get32(stored + 1), -1, address);
+  throw EBlockCorrupt(address);
+}
+
+std::vector<uint8_t> TCustomVarDB::CompactRecord(const std::vector<uint8_t>& image) {
+  std::vector<uint8_t> stored;
+  if (image.size() + 1 <= static_cast<size_t>(kMaxInlineStored)) {
+    stored.reserve(image.size() + 1);
+    stored.push_back(kFlagInline);
+    stored.insert(stored.end(), image.begin(), image.end());
+  } else {
+    stored.assign(5, 0);
+    stored[0] = kFlagChain;
+    Put32(stored.data() + 1, SetOversizedField(image.data(), image.size()));
+  }
+  return stored;
+}
+
+std::vector<TCustomVarDB::TFieldSlot> TCustomVarDB::SliceImage(const TTable& t,
+                                                              const std::vector<uint8_t>& image) const {
+  std::vector<TFieldSlot> slots(t.Fields.size());
+  size_t offset = 0;
+  for (size_t f = 0; f < t.Fields.size(); ++f) {
+    TFieldSlot& slot = slots[f];
+    if (offset >= image.size()) break;  // an image may end early: the rest is absent
+    const TFieldHeader& field = t.Fields[f];
+    slot.Offset = offset;
+    if (!IsVariable(field.FieldType)) {
+      slot.Kind = TFieldSlot::kFixed;
+      slot.Size = static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
+      slot.Length = static_cast<uint32_t>(slot.Size);
+    } else {
+      if (offset + 4 > image.size()) throw EBlockCorrupt(t.Header.CurBlock);
+      uint32_t length = Get32(image.data() + offset);
+      if (length == kOversizedMarker) {
+        if (offset + 12 > image.size()) throw EBlockCorrupt(t.Header.CurBlock);
+        slot.Kind = TFieldSlot::kOversized;
+        slot.Size = 12;
+        slot.Length = Get32(image.data() + offset + 4);
+        slot.Chain = Get32(image.data() + offset + 8);
+      } else {
+        slot.Kind = TFieldSlot::kInline;
+        slot.Size = 4 + static_cast<size_t>(length);
+        slot.Length = length;
+      }
+    }
+    if (offset + slot.Size > image.size()) throw EBlockCorrupt(t.Header.CurBlock);
+    offset += slot.Size;
+  }
+  return slots;
+}
+
+std::vector<uint8_t> TCustomVarDB::FieldValue(const std::vector<uint8_t>& image, const TFieldSlot& slot) {
+  switch (slot.Kind) {
+    case TFieldSlot::kFixed:
+      return std::vector<uint8_t>(image.begin() + slot.Offset, image.begin() + slot.Offset + slot.Size);
+    case TFieldSlot::kInline:
+      return std::vector<uint8_t>(image.begin() + slot.Offset + 4, image.begin() + slot.Offset + slot.Size);
+    case TFieldSlot::kOversized:
+      return ReadChain(slot.Chain, slot.Length, 0);
+    default:
+      return {};
+  }
+}
+
+void TCustomVarDB::RemoveOversizedFields(const TTable& t, const std::vector<uint8_t>& image) {
+  for (const TFieldSlot& slot : SliceImage(t, image))
+    if (slot.Kind == TFieldSlot::kOversized) ClearExpandedBlock(slot.Chain);
+}
+
+int32_t TCustomVarDB::RecNoOf(const std::vector<uint8_t>& image) const {
+  return image.size() >= 4 ? static_cast<int32_t>(Get32(image.data())) : 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Moving stored records
+
+void TCustomVarDB::InsertInBlock(TBlock& b, int position, const std::vector<uint8_t>& stored) {
+  std::vector<uint16_t> e = ReadEntries(b);
+  int used = b.Used();
+  int s = static_cast<int>(stored.size());
+  if (used + s + 2 * (static_cast<int>(e.size()) + 1) > kLastPosition) throw EBlockInconsistent();
+  int start = position <= static_cast<int>(e.size()) ? e[position - 1] : used + 1;
+  std::memmove(b.At(start + s), b.At(start), static_cast<size_t>(used + 1 - start));
+  std::memcpy(b.At(start), stored.data(), stored.size());
+  for (size_t i = static_cast<size_t>(position - 1); i < e.size(); ++i) e[i] = static_cast<uint16_t>(e[i] + s);
+  e.insert(e.begin() + (position - 1), static_cast<uint16_t>(start));
+  WriteEntries(b, e, used + s);
+}
+
+std::vector<uint8_t> TCustomVarDB::DeleteFromBlock(TBlock& b, int position) {
+  std::vector<uint16_t> e = ReadEntries(b);
+  int used = b.Used();
+  int start = e[position - 1];
+  int end = position < static_cast<int>(e.size()) ? e[position] : used + 1;
+  int s = end - start;
+  std::vector<uint8_t> stored(b.At(start), b.At(end));
+  std::memmove(b.At(start), b.At(end), static_cast<size_t>(used + 1 - end));
+  e.erase(e.begin() + (position - 1));
+  for (size_t i = static_cast<size_t>(position - 1); i < e.size(); ++i) e[i] = static_cast<uint16_t>(e[i] - s);
+  WriteEntries(b, e, used - s);
+  return stored;
+}
+
+void TCustomVarDB::DistributeRecords(TBlock& source, TBlock& dest, int n, int destPos, int sourcePos) {
+  auto from = DecodeRecords(source);
+  auto to = DecodeRecords(dest);
+  if (n < 0 || sourcePos < 1 || sourcePos - 1 + n > static_cast<int>(from.size()) || destPos < 1 ||
+      destPos > static_cast<int>(to.size()) + 1)
+    throw EBlockInconsistent();
+  size_t bytes = 0;
+  for (int i = 0; i < n; ++i) bytes += from[sourcePos - 1 + i].size();
+  if (bytes > static_cast<size_t>(kLastPosition)) throw EBlockInconsistent();
+  to.insert(to.begin() + (destPos - 1), std::make_move_iterator(from.begin() + (sourcePos - 1)),
+            std::make_move_iterator(from.begin() + (sourcePos - 1 + n)));
+  from.erase(from.begin() + (sourcePos - 1), from.begin() + (sourcePos - 1 + n));
+  EncodeRecords(dest, to);
+  EncodeRecords(source, from);
+}
+
+void TCustomVarDB::LinkNewBlockAfter(TTable& t, TBlock& block, uint32_t address, TBlock& fresh,
+                                     uint32_t freshAddress) {
+  fresh.SetNext(block.Next());
+  fresh.SetPrev(address);
+  block.SetNext(freshAddress);
+  if (fresh.Next() != 0) {
+    PBlock after = LoadBlock(fresh.Next());
+    after->SetPrev(freshAddress);
+    WriteBlock(fresh.Next(), *after);
+  } else {
+    t.Header.LastBlock = freshAddress;
+  }
+}
+
+// Splits the cursor's block before inserting at `position`: a new block after it takes the
+// records from the first one that lies past the middle. Returns the insert position in the
+// block the cursor stands on afterwards.
+uint32_t TCustomVarDB::SplitBlock(int table, int position) {
+  TTable& t = tables_[table];
+  TBlock& b = CursorBlock(t);
+  uint32_t address = t.Header.CurBlock;
+  uint32_t freshAddress = GetNewBlock();
+  auto fresh = std::make_unique<TBlock>();
+  LinkNewBlockAfter(t, b, address, *fresh, freshAddress);
+
+  std::vector<uint16_t> e = ReadEntries(b);
+  int count = static_cast<int>(e.size());
+  int k = count;
+  for (int j = 1; j <= count; ++j) {
+    if (e[j - 1] + 2 * j > kMaxInlineStored) {
+      k = j;
+      break;
+    }
+  }
+  int moved = count - k + 1;
+  WriteBlock(address, b);
+  UpdateBlockKeys(table, b, address, k, count, 0);
+  DistributeRecords(b, *fresh, moved, 1, k);
+  WriteBlock(address, b);
+  WriteBlock(freshAddress, *fresh);
+  UpdateBlockKeys(table, *fresh, freshAddress, 1, moved, 1);
+  if (position > b.Count()) {
+    position -= b.Count();
+    t.CurBuffer = std::move(fresh);
+    t.Header.CurBlock = freshAddress;
+  }
+  return static_cast<uint32_t>(position);
+}
+
+// Puts a stored record at `position` of the cursor's block, splitting as needed, and
+// leaves the cursor on it. A record always fits: when the regular split leaves too little
+// room, the block is cut at the insert position, and failing that the record gets a block
+// of its own, in table order either way.
+void TCustomVarDB::PlaceStored(int table, int position, const std::vector<uint8_t>& stored) {
+  TTable& t = tables_[table];
+  int s = static_cast<int>(stored.size());
+  auto fits = [&](const TBlock& b) { return b.Used() + 2 * (b.Count() + 1) + s <= kLastPosition; };
+  if (!fits(CursorBlock(t))) {
+    position = static_cast<int>(SplitBlock(table, position));
+    if (!fits(CursorBlock(t))) {
+      TBlock& b = CursorBlock(t);
+      uint32_t address = t.Header.CurBlock;
+      if (position <= b.Count()) {
+        uint32_t tailAddress = GetNewBlock();
+        TBlock tail;
+        LinkNewBlockAfter(t, b, address, tail, tailAddress);
+        int moved = b.Count() - position + 1;
+        WriteBlock(address, b);
+        UpdateBlockKeys(table, b, address, position, b.Count(), 0);
+        DistributeRecords(b, tail, moved, 1, position);
+        WriteBlock(address, b);
+        WriteBlock(tailAddress, tail);
+        UpdateBlockKeys(table, tail, tailAddress, 1, moved, 1);
+      }
+      if (!fits(b)) {
+        uint32_t ownAddress = GetNewBlock();
+        auto own = std::make_unique<TBlock>();
+        LinkNewBlockAfter(t, b, address, *own, ownAddress);
+        WriteBlock(address, b);
+        t.CurBuffer = std::move(own);
+        t.Header.CurBlock = ownAddress;
+        position = 1;
+      }
+    }
+  }
+  TBlock& b = CursorBlock(t);
+  InsertInBlock(b, position, stored);
+  t.Header.CurPos = static_cast<uint16_t>(position);
+  WriteBlock(t.Header.CurBlock, b);
+  if (b.Prev() == 0) t.Header.FirstBlock = t.Header.CurBlock;
+  if (b.Next() == 0) t.Header.LastBlock = t.Header.CurBlock;
+}
+
+void TCustomVarDB::InternalInsertRecord(int table, int where, const std::vector<uint8_t>& image) {
+  TTable& t = tables_[table];
+  std::vector<uint8_t> stored = CompactRecord(image);
+  if (t.Header.FirstBlock == 0) {
+    uint32_t first = GetNewBlock();
+    t.Header.FirstBlock = t.Header.LastBlock = t.Header.CurBlock = first;
+    t.CurBuffer = std::make_unique<TBlock>();
+    t.Header.CurPos = 1;
+  }
+  int position;
+  if (where < 0) {
+    if (t.Header.CurBlock != t.Header.FirstBlock || !t.CurBuffer) {
+      t.CurBuffer = LoadBlock(t.Header.FirstBlock);
+      t.Header.CurBlock = t.Header.FirstBlock;
+    }
+    position = 1;
+  } else if (where >= 2) {
+    if (t.Header.CurBlock != t.Header.LastBlock || !t.CurBuffer) {
+      t.CurBuffer = LoadBlock(t.Header.LastBlock);
+      t.Header.CurBlock = t.Header.LastBlock;
+    }
+    position = CursorBlock(t).Count() + 1;
+  } else {
+    position = t.Header.CurPos + (where == 1 ? 1 : 0);
+  }
+  position = std::clamp(position, 1, CursorBlock(t).Count() + 1);
+  PlaceStored(table, position, stored);
+  t.Header.RecordCount++;
+  WriteTables();
+  AddRecordKeys(table, t.Header.CurBlock, image);
+}
+
+// After a delete left the cursor's block under half: merge a neighbour that is under half
+// too, else borrow records from one. A lender keeps at least one record and a borrower
+// never takes more than it can hold; a block that still ends up empty while the table has
+// other blocks leaves the chain.
+void TCustomVarDB::Rebalance(int table) {
+  TTable& t = tables_[table];
+  TBlock& b = CursorBlock(t);
+  uint32_t address = t.Header.CurBlock;
+  TBlock scratch;
+  auto room = [&](const TBlock& block) { return kLastPosition - Fill(block); };
+
+  PBlock next = b.Next() ? LoadBlock(b.Next()) : nullptr;
+  PBlock prev = b.Prev() ? LoadBlock(b.Prev()) : nullptr;
+  if (next) CheckDataBlock(b.Next(), *next);
+  if (prev) CheckDataBlock(b.Prev(), *prev);
+
+  if (next && Fill(*next) < kHalfFill) {
+    uint32_t nextAddress = b.Next();
+    int before = b.Count(), moved = next->Count();
+    UpdateBlockKeys(table, *next, nextAddress, 1, moved, 0);
+    DistributeRecords(*next, b, moved, before + 1, 1);
+    b.SetNext(next->Next());
+    if (next->Next() != 0) {
+      PBlock after = LoadBlock(next->Next());
+      after->SetPrev(address);
+      WriteBlock(next->Next(), *after);
+    }
+    WriteBlock(address, b);
+    UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
+    PutOnAvailList(nextAddress, scratch);
+  } else if (prev && Fill(*prev) < kHalfFill) {
+    uint32_t prevAddress = b.Prev();
+    int moved = prev->Count();
+    UpdateBlockKeys(table, *prev, prevAddress, 1, moved, 0);
+    DistributeRecords(*prev, b, moved, 1, 1);
+    t.Header.CurPos = static_cast<uint16_t>(t.Header.CurPos + moved);
+    b.SetPrev(prev->Prev());
+    if (prev->Prev() != 0) {
+      PBlock before = LoadBlock(prev->Prev());
+      before->SetNext(address);
+      WriteBlock(prev->Prev(), *before);
+    }
+    WriteBlock(address, b);
+    UpdateBlockKeys(table, b, address, 1, moved, 1);
+    PutOnAvailList(prevAddress, scratch);
+  } else if (prev) {
+    std::vector<uint16_t> e = ReadEntries(*prev);
+    int count = static_cast<int>(e.size());
+    int k = 1;
+    for (int j = count; j >= 1; --j) {
+      if (e[j - 1] + 2 * j < kHalfFill) {
+        k = j;
+        break;
+      }
+    }
+    k = std::max(k, 2);
+    auto bytesFrom = [&](int from) { return prev->Used() + 1 - e[from - 1] + 2 * (count - from + 1); };
+    while (k <= count && bytesFrom(k) > room(b)) ++k;
+    if (k <= count) {
+      int moved = count - k + 1;
+      uint32_t prevAddress = b.Prev();
+      UpdateBlockKeys(table, *prev, prevAddress, k, count, 0);
+      DistributeRecords(*prev, b, moved, 1, k);
+      t.Header.CurPos = static_cast<uint16_t>(t.Header.CurPos + moved);
+      WriteBlock(prevAddress, *prev);
+      WriteBlock(address, b);
+      UpdateBlockKeys(table, b, address, 1, moved, 1);
+    }
+  } else if (next) {
+    std::vector<uint16_t> e = ReadEntries(*next);
+    int count = static_cast<int>(e.size());
+    int k = 1;
+    for (int j = count; j >= 1; --j) {
+      if (e[j - 1] + 2 * j < kHalfFill) {
+        k = j;
+        break;
+      }
+    }
+    int moved = std::min(count - k + 1, count - 1);
+    auto bytesOf = [&](int n) { return (n < count ? e[n] : next->Used() + 1) - 1 + 2 * n; };
+    while (moved > 0 && bytesOf(moved) > room(b)) --moved;
+    if (moved > 0) {
+      uint32_t nextAddress = b.Next();
+      int before = b.Count();
+      UpdateBlockKeys(table, *next, nextAddress, 1, moved, 0);
+      DistributeRecords(*next, b, moved, before + 1, 1);
+      WriteBlock(nextAddress, *next);
+      WriteBlock(address, b);
+      UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
+    }
+  }
+
+  if (b.Count() == 0 && (b.Prev() != 0 || b.Next() != 0)) {
+    uint32_t prevAddress = b.Prev(), nextAddress = b.Next();
+    if (prevAddress != 0) {
+      PBlock p = LoadBlock(prevAddress);
+      p->SetNext(nextAddress);
+      WriteBlock(prevAddress, *p);
+    } else {
+      t.Header.FirstBlock = nextAddress;
+    }
+    if (nextAddress != 0) {
+      PBlock n = LoadBlock(nextAddress);
+      n->SetPrev(prevAddress);
+      WriteBlock(nextAddress, *n);
+    } else {
+      t.Header.LastBlock = prevAddress;
+    }
+    PutOnAvailList(address, scratch);
+    uint32_t to = nextAddress != 0 ? nextAddress : prevAddress;
+    t.CurBuffer = LoadBlock(to);
+    t.Header.CurBlock = to;
+    t.Header.CurPos = nextAddress != 0 ? 1 : t.CurBuffer->Count();
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Navigation
+
+bool TCustomVarDB::Top(int table) {
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  TTable& t = tables_[table];
+  if (t.Header.RecordCount == 0 || t.Header.FirstBlock == 0) return false;
+  if (t.Header.CurBlock != t.Header.FirstBlock || !t.CurBuffer) {
+    t.CurBuffer = LoadBlock(t.Header.FirstBlock);
+    t.Header.CurBlock = t.Header.FirstBlock;
+  }
+  CheckDataBlock(t.Header.CurBlock, *t.CurBuffer);
+  t.Header.CurPos = 1;
+  return true;
+}
+
+bool TCustomVarDB::Bottom(int table) {
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  TTable& t = tables_[table];
+  if (t.Header.RecordCount == 0 || t.Header.LastBlock == 0) return false;
+  if (t.Header.CurBlock != t.Header.LastBlock || !t.CurBuffer) {
+    t.CurBuffer = LoadBlock(t.Header.LastBlock);
+    t.Header.CurBlock = t.Header.LastBlock;
+  }
+  CheckDataBlock(t.Header.CurBlock, *t.CurBuffer);
+  t.Header.CurPos = std::max<uint16_t>(t.CurBuffer->Count(), 1);
+  return true;
+}
+
+
+bool TCustomVarDB::Step(int table, int n) {
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount() || n == 0) return false;
+  TTable& t = tables_[table];
+  if (t.Header.CurBlock == 0 && t.Header.FirstBlock == 0) return false;
+  TBlock& b = CursorBlock(t);
+  if (b.Count() == 0) return false;
+  uint32_t address = t.Header.CurBlock;
+  PBlock block = std::make_unique<TBlock>(b);
+  int pos = std::clamp<int>(t.Header.CurPos, 1, block->Count());
+  bool moved = false;
+  if (n > 0) {
+    int64_t left = n;
+    while (left > block->Count() - pos) {
+      PBlock probe = std::make_unique<TBlock>(*block);
+      uint32_t at = address;
+      if (!GetNextBlock(probe, at) || probe->Count() == 0) break;
+      left -= block->Count() - pos + 1;
+      block = std::move(probe);
+      address = at;
+      pos = 1;
+      moved = true;
+    }
+    bool covered = left <= block->Count() - pos;
+    pos = covered ? pos + static_cast<int>(left) : block->Count();
+    t.Header.CurPos = static_cast<uint16_t>(pos);
+    if (moved || address != t.Header.CurBlock) {
+      t.CurBuffer = std::move(block);
+      t.Header.CurBlock = address;
+    }
+    return covered;
+  }
+  int64_t left = -static_cast<int64_t>(n);
+  while (left > pos - 1) {
+    PBlock probe = std::make_unique<TBlock>(*block);
+    uint32_t at = address;
+    if (!GetPrevBlock(probe, at) || probe->Count() == 0) break;
+    left -= pos;
+    block = std::move(probe);
+    address = at;
+    pos = block->Count();
+    moved = true;
+  }
+  bool covered = left <= pos - 1;
+  pos = covered ? pos - static_cast<int>(left) : 1;
+  t.Header.CurPos = static_cast<uint16_t>(pos);
+  if (moved) {
+    t.CurBuffer = std::move(block);
+    t.Header.CurBlock = address;
+  }
+  return covered;
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading and writing records
+
+std::vector<uint8_t> TCustomVarDB::GetRecord(int table) {
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return {};
+  TTable& t = tables_[table];
+  if (t.Header.RecordCount == 0 || (t.Header.CurBlock == 0 && t.Header.FirstBlock == 0)) return {};
+  TBlock& b = CursorBlock(t);
+  if (b.Count() == 0) return {};
+  if (t.Header.CurPos > b.Count()) t.Header.CurPos = b.Count();
+  if (t.Header.CurPos < 1) t.Header.CurPos = 1;
+  return ExpandRecord(b, t.Header.CurBlock, t.Header.CurPos);
+}
+
+void TCustomVarDB::GetRecord(int table, void* buffer, int32_t& size) {
+  std::vector<uint8_t> image = GetRecord(table);
+  size = static_cast<int32_t>(image.size());
+  if (buffer && !image.empty()) std::memcpy(buffer, image.data(), image.size());
+}
+
+void TCustomVarDB::GetFields(int table, TFindRec* fields, int n) {
+  if (!fields || n <= 0) return;
+  TLockScope lock(*this, false);
+  std::vector<uint8_t> image = GetRecord(table);
+  if (image.empty()) return;
+  const TTable& t = tables_[table];
+  std::vector<TFieldSlot> slots = SliceImage(t, image);
+  for (int i = 0; i < n; ++i) {
+    TFindRec& request = fields[i];
+    if (request.Field < 0 || request.Field >= static_cast<int>(slots.size())) {
+      request.Length = 0;
+      continue;
+    }
+    const TFieldSlot& slot = slots[request.Field];
+    request.Length = static_cast<int32_t>(slot.Length);
+    if (request.Data && slot.Kind != TFieldSlot::kAbsent && slot.Length > 0) {
+      std::vector<uint8_t> value = FieldValue(image, slot);
+      std::memcpy(request.Data, value.data(), value.size());
+    }
+  }
+}
+
+void TCustomVarDB::GetField(int table, int field, void* data, int32_t& length) {
+  TFindRec request{field, data, 0};
+  GetFields(table, &request, 1);
+  length = request.Length;
+}
+
+std::vector<uint8_t> TCustomVarDB::GetField(int table, int field) {
+  TLockScope lock(*this, false);
+  std::vector<uint8_t> image = GetRecord(table);
+  if (image.empty()) return {};
+  std::vector<TFieldSlot> slots = SliceImage(tables_[table], image);
+  if (field < 0 || field >= static_cast<int>(slots.size())) return {};
+  return FieldValue(image, slots[field]);
+}
+
+void TCustomVarDB::SetFields(int table, const TFindRec* fields, int n) {
+  TLockScope lock(*this, true);
+  std::vector<uint8_t> old = GetRecord(table);
+  if (old.empty()) return;
+  TTable& t = tables_[table];
+  std::vector<TFieldSlot> slots = SliceImage(t, old);
+  std::vector<uint8_t> image;
+  image.reserve(old.size());
+  for (size_t f = 0; f < t.Fields.size(); ++f) {
+    const TFindRec* given = nullptr;
+    for (int i = 0; i < n && fields; ++i) {
+      if (fields[i].Field == static_cast<int32_t>(f)) {
+        given = &fields[i];
+        break;
+      }
+    }
+    const TFieldSlot& slot = slots[f];
+    const TFieldHeader& field = t.Fields[f];
+    if (!given) {
+      if (slot.Kind == TFieldSlot::kAbsent) break;
+      image.insert(image.end(), old.begin() + slot.Offset, old.begin() + slot.Offset + slot.Size);
+      continue;
+    }
+    if (!IsVariable(field.FieldType)) {
+      size_t size = static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
+      size_t from = image.size();
+      image.resize(from + size, 0);
+      if (given->Data) std::memcpy(image.data() + from, given->Data, size);
+      continue;
+    }
+    if (slot.Kind == TFieldSlot::kOversized) ClearExpandedBlock(slot.Chain);
+    uint32_t length = given->Data ? static_cast<uint32_t>(std::max(given->Length, 0)) : 0;
+    uint8_t head[12];
+    if (length > static_cast<uint32_t>(kMaxInlineValue)) {
+      Put32(head, kOversizedMarker);
+      Put32(head + 4, length);
+      Put32(head + 8, SetOversizedField(static_cast<const uint8_t*>(given->Data), length));
+      image.insert(image.end(), head, head + 12);
+    } else {
+      Put32(head, length);
+      image.insert(image.end(), head, head + 4);
+      const auto* data = static_cast<const uint8_t*>(given->Data);
+      if (length > 0) image.insert(image.end(), data, data + length);
+    }
+  }
+  TBlock& b = CursorBlock(t);
+  bool wasLast = t.Header.CurPos >= b.Count();
+  bool rewriting = inRewrite_;
+  inRewrite_ = true;
+  try {
+    DeleteRecord(table, false);
+    InternalInsertRecord(table, wasLast ? kInsertAfter : kInsertBefore, image);
+  } catch (...) {
+    inRewrite_ = rewriting;
+    throw;
+  }
+  inRewrite_ = rewriting;
+}
+
+void TCustomVarDB::SetField(int table, int field, const void* data, int32_t length) {
+  TFindRec request{field, const_cast<void*>(data), length};
+  SetFields(table, &request, 1);
+}
+
+void TCustomVarDB::InsertRecord(int table, int where) {
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return;
+  const TTable& t = tables_[table];
+  std::vector<uint8_t> image;
+  for (const TFieldHeader& field : t.Fields) {
+    size_t size = IsVariable(field.FieldType)
+                      ? 4
+                      : static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
+    image.resize(image.size() + size, 0);
+  }
+  InternalInsertRecord(table, where, image);
+}
+
+void TCustomVarDB::AddRecord(int table) {
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return;
+  int32_t number = 1;
+  if (Bottom(table)) number = RecNoOf(GetRecord(table)) + 1;
+  // The new record carries its number from the start: the same record, in the same place,
+  // as inserting it empty and setting the number afterwards, in one write.
+  const TTable& t = tables_[table];
+  std::vector<uint8_t> image;
+  for (const TFieldHeader& field : t.Fields) {
+    size_t size = IsVariable(field.FieldType)
+                      ? 4
+                      : static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
+    image.resize(image.size() + size, 0);
+  }
+  if (image.size() >= 4) Put32(image.data(), static_cast<uint32_t>(number));
+  bool rewriting = inRewrite_;
+  inRewrite_ = true;
+  try {
+    InternalInsertRecord(table, kInsertLast, image);
+  } catch (...) {
+    inRewrite_ = rewriting;
+    throw;
+  }
+  inRewrite_ = rewriting;
+}
+
+bool TCustomVarDB::DeleteRecord(int table, bool removeOversized) {
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  TTable& t = tables_[table];
+  if (t.Header.CurBlock == 0) return false;
+  TBlock& b = CursorBlock(t);
+  if (b.Count() == 0) return false;
+  int position = std::clamp<int>(t.Header.CurPos, 1, b.Count());
+  std::vector<uint8_t> image = ExpandRecord(b, t.Header.CurBlock, position);
+  DeleteRecordKeys(table, t.Header.CurBlock, image);
+  std::vector<uint8_t> stored = DeleteFromBlock(b, position);
+  if (stored[0] == kFlagChain) ClearExpandedBlock(Get32(stored.data() + 1));
+  if (removeOversized) RemoveOversizedFields(t, image);
+  t.Header.CurPos = static_cast<uint16_t>(position);
+  if (!inRewrite_ && Fill(b) < kHalfFill) Rebalance(table);
+  TBlock& current = CursorBlock(t);
+  WriteBlock(t.Header.CurBlock, current);
+  if (t.Header.CurPos > current.Count()) t.Header.CurPos = current.Count();
+  if (current.Next() == 0) t.Header.LastBlock = t.Header.CurBlock;
+  if (current.Prev() == 0) t.Header.FirstBlock = t.Header.CurBlock;
+  t.Header.RecordCount--;
+  WriteTables();
+  return true;
+}
+
+// Frees every data block of a table with the overflow chains of its records.
+void TCustomVarDB::FreeTableData(TTable& t) {
+  std::unordered_set<uint32_t> visited;
+  TBlock scratch;
+  uint32_t address = t.Header.FirstBlock;
+  t.CurBuffer.reset();
+  while (address != 0 && visited.insert(address).second) {
+    PBlock block = LoadBlock(address);
+    CheckDataBlock(address, *block);
+    t.Header.CurBlock = address;
+    for (int pos = 1; pos <= block->Count(); ++pos) {
+      std::vector<uint8_t> image = ExpandRecord(*block, address, pos);
+      RemoveOversizedFields(t, image);
+      std::vector<uint16_t> e = ReadEntries(*block);
+      const uint8_t* stored = block->At(e[pos - 1]);
+      if (stored[0] == kFlagChain) ClearExpandedBlock(Get32(stored + 1));
+    }
+    uint32_t next = block->Next();
+    PutOnAvailList(address, scratch);
+    address = next;
+  }
+  t.Header.FirstBlock = t.Header.LastBlock = t.Header.CurBlock = 0;
+  t.Header.RecordCount = 0;
+  t.Header.CurPos = 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Finding records
+
+bool TCustomVarDB::Lookup(int table, const TFindRec* fields, int n, int32_t& recNo) {
+  if (!fields || n <= 0) return false;
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  const TTable& t = tables_[table];
+  int first = fields[0].Field;
+  if (first >= 0 && first < static_cast<int>(t.Fields.size()) && !t.Fields[first].Indexes.empty()) {
+    bool found = Seek(table, fields, n, recNo);
+    if (n == 1) return found;
+  }
+  recNo = 0;
+  if (!Top(table)) return false;
+  for (;;) {
+    std::vector<uint8_t> image = GetRecord(table);
+    std::vector<TFieldSlot> slots = SliceImage(tables_[table], image);
+    bool equal = true;
+    for (int i = 0; i < n && equal; ++i) {
+      int f = fields[i].Field;
+      if (f < 0 || f >= static_cast<int>(slots.size())) {
+        equal = false;
+        break;
+      }
+      std::vector<uint8_t> value = FieldValue(image, slots[f]);
+      equal = OnCompare(value.data(), fields[i].Data, static_cast<int32_t>(value.size()), fields[i].Length,
+                        tables_[table].Fields[f].FieldType) == 0;
+    }
+    if (equal) return true;
+    ++recNo;
+    if (!Step(table, 1)) return false;
+  }
+}
+
+}  // namespace quintrel::storage

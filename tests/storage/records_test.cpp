@@ -1,0 +1,305 @@
+// Records: images, inline and overflow storage, the cursor, and a randomized model test
+// of every record operation against a plain in-memory table.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "storage/vardbs.h"
+#include "tests/storage/db_fixture.h"
+
+namespace quintrel::storage {
+namespace {
+
+using test::DbFixture;
+
+class Records : public DbFixture {
+protected:
+  static void SetBytes(TCustomVarDB& db, int table, int field, size_t n, uint8_t fill) {
+    std::vector<uint8_t> v(n, fill);
+    db.SetField(table, field, v.data(), static_cast<int32_t>(n));
+  }
+  static int32_t Int(const std::vector<uint8_t>& v) {
+    int32_t x = 0;
+    if (v.size() >= 4) std::memcpy(&x, v.data(), 4);
+    return x;
+  }
+  static void ExpectSound(TCustomVarDB& db) {
+    for (const auto& f : db.Check()) ADD_FAILURE() << "check: " << f.Message;
+  }
+};
+
+TEST_F(Records, InlineAndOverflowThresholds) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("t.zod"), rtl::fmCreate));
+  int t = db.AddTable("T Data B");
+  // An image of _RECNO (4) + length (4) + 4078 bytes is 4086 bytes: stored inline as 4087.
+  db.AddRecord(t);
+  SetBytes(db, t, 1, 4078, 'a');
+  EXPECT_EQ(db.LoadBlock(db.Table(t).Header.FirstBlock)->Used(), 4087);
+  // One byte more and the image goes to an overflow chain: 5 stored bytes.
+  SetBytes(db, t, 1, 4079, 'b');
+  EXPECT_EQ(db.LoadBlock(db.Table(t).Header.FirstBlock)->Used(), 5);
+  EXPECT_EQ(db.GetField(t, 1), std::vector<uint8_t>(4079, 'b'));
+
+  // A value of 4087 bytes stays in the image; 4088 becomes a 12-byte reference.
+  SetBytes(db, t, 1, 4087, 'c');
+  EXPECT_EQ(db.GetRecord(t).size(), 4u + 4 + 4087);
+  SetBytes(db, t, 1, 4088, 'd');
+  EXPECT_EQ(db.GetRecord(t).size(), 4u + 12);
+  int32_t length = -1;
+  db.GetField(t, 1, nullptr, length);
+  EXPECT_EQ(length, 4088) << "an oversized value reports its true length";
+  EXPECT_EQ(db.GetField(t, 1), std::vector<uint8_t>(4088, 'd'));
+
+  // A value of 8176 bytes takes two chain blocks (8175 + 1).
+  int64_t before = db.GetSize();
+  TFileHeader h;
+  db.GetDatabaseHeader(h);
+  SetBytes(db, t, 1, 8176, 'e');
+  EXPECT_EQ(db.GetField(t, 1), std::vector<uint8_t>(8176, 'e'));
+  db.GetDatabaseHeader(h);
+  int64_t grown = (db.GetSize() - before) / 8192;
+  EXPECT_LE(grown, 2) << "the freed one-block chain is reused";
+  ExpectSound(db);
+
+  // Deleting with RemoveOversized frees the chain; without, it stays (and is lost).
+  ASSERT_TRUE(db.DeleteRecord(t, true));
+  EXPECT_EQ(db.Table(t).Header.RecordCount, 0);
+  ExpectSound(db);
+  EXPECT_FALSE(db.Top(t)) << "an emptied table has no first record";
+  EXPECT_FALSE(db.DeleteRecord(t, true));
+}
+
+TEST_F(Records, WhereAndRecordNumbers) {
+  TCustomVarDB db("m");
+  int t = db.AddTable("T Num N");
+  auto num = [&]() { return Int(db.GetField(t, 1)); };
+  auto setNum = [&](int32_t v) { db.SetField(t, 1, &v, 4); };
+  db.InsertRecord(t, kInsertLast);  // an empty table gets its first block
+  EXPECT_EQ(db.Table(t).Header.FirstBlock, db.Table(t).Header.LastBlock);
+  setNum(20);
+  db.InsertRecord(t, kInsertFirst);
+  setNum(10);
+  db.InsertRecord(t, kInsertAfter);
+  setNum(15);
+  db.InsertRecord(t, kInsertBefore);
+  setNum(12);
+  db.AddRecord(t);
+  setNum(30);
+  std::vector<int32_t> order, recnos;
+  ASSERT_TRUE(db.Top(t));
+  do {
+    order.push_back(num());
+    recnos.push_back(Int(db.GetField(t, 0)));
+  } while (db.Step(t, 1));
+  EXPECT_EQ(order, (std::vector<int32_t>{10, 12, 15, 20, 30}));
+  EXPECT_EQ(recnos, (std::vector<int32_t>{0, 0, 0, 0, 1})) << "only AddRecord numbers records";
+  db.AddRecord(t);
+  EXPECT_EQ(Int(db.GetField(t, 0)), 2);
+  EXPECT_FALSE(db.Step(t, 0));
+  EXPECT_FALSE(db.Step(t, 5)) << "past the end stops on the last record";
+  EXPECT_EQ(Int(db.GetField(t, 0)), 2);
+  ASSERT_TRUE(db.Step(t, -5));
+  EXPECT_EQ(num(), 10);
+
+  // Lookup by scan gives the 0-based position; an empty value never matches.
+  int32_t key = 20, pos = -1;
+  TFindRec find{1, &key, 4};
+  ASSERT_TRUE(db.Lookup(t, &find, 1, pos));
+  EXPECT_EQ(pos, 3);
+  EXPECT_EQ(num(), 20);
+  key = 99;
+  EXPECT_FALSE(db.Lookup(t, &find, 1, pos));
+  EXPECT_FALSE(db.Lookup(t, nullptr, 1, pos));
+}
+
+TEST_F(Records, DamagedBlocksAreErrors) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("d.zod"), rtl::fmCreate));
+  int t = db.AddTable("T Data B");
+  for (int i = 0; i < 3; ++i) {
+    db.AddRecord(t);
+    SetBytes(db, t, 1, i == 2 ? 20000 : 10, 'x');
+  }
+  uint32_t first = db.Table(t).Header.FirstBlock;
+  auto corrupt = [&](const char* name, size_t offset, const std::vector<uint8_t>& bytes) {
+    std::string copy = ReadFile("d.zod");
+    std::memcpy(&copy[first + offset], bytes.data(), bytes.size());
+    WriteFile(name, copy);
+    TCustomVarDB other("o");
+    ASSERT_TRUE(other.OpenFile(Path(name), rtl::fmOpenReadWrite));
+    EXPECT_THROW(
+        {
+          other.Top(t);
+          while (true) {
+            other.GetField(t, 1);
+            if (!other.Step(t, 1)) break;
+          }
+        },
+        EBlockCorrupt)
+        << name;
+    EXPECT_FALSE(other.Check().empty()) << name;
+    EXPECT_EQ(other.LockCount(), 0);
+  };
+  PBlock block = db.LoadBlock(first);
+  int used = block->Used();
+  corrupt("entry.zod", 16 + used + 1, {9, 0});                     // entry 1 must be 1
+  corrupt("order.zod", 16 + used + 1 + 4, {2, 0});                 // entries must ascend
+  corrupt("used.zod", 10, {0xFE, 0x1F});                           // Used 8190
+  corrupt("flag.zod", 16 + 1, {77});                               // unknown record flag
+  corrupt("length.zod", 16 + 1 + 4, {0xFF, 0x0F, 0, 0});           // a value longer than its record
+}
+
+// Thousands of random operations on a file, compared with a plain vector after each one;
+// the whole table, the structure check and a reopened copy are compared at intervals.
+TEST_F(Records, RandomOperationsAgainstAModel) {
+  struct Row {
+    int32_t recno = 0;
+    std::u16string str;
+    int32_t id = 0;
+    std::vector<uint8_t> blob;
+  };
+  std::vector<Row> model;
+  size_t cur = 0;
+  std::mt19937 rng(20261206);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto size = [&]() {
+    switch (pick(0, 9)) {
+      case 0: return 0;
+      case 1: case 2: case 3: case 4: return pick(1, 60);
+      case 5: case 6: return pick(1000, 4087);
+      case 7: return pick(4088, 4200);
+      default: return pick(5000, 20000);
+    }
+  };
+
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("model.zod"), rtl::fmCreate));
+  int t = db.AddTable("T Str V Id N Blob B");
+  int32_t nextId = 1;
+
+  auto setRandom = [&](Row& row, bool all) {
+    std::vector<TFindRec> fields;
+    std::u16string s;
+    std::vector<uint8_t> b;
+    if (all || pick(0, 1)) {
+      s.resize(size() / 2);
+      for (auto& c : s) c = static_cast<char16_t>(pick(1, 0xFFFF));
+      row.str = s;
+      fields.push_back({1, s.data(), static_cast<int32_t>(s.size() * 2)});
+    }
+    if (all || pick(0, 1)) {
+      b.resize(size());
+      for (auto& c : b) c = static_cast<uint8_t>(pick(0, 255));
+      row.blob = b;
+      fields.push_back({3, b.data(), static_cast<int32_t>(b.size())});
+    }
+    int32_t id = row.id;
+    if (all) {
+      row.id = id = nextId++;
+      fields.push_back({2, &id, 4});
+    }
+    db.SetFields(t, fields.data(), static_cast<int>(fields.size()));
+  };
+  auto currentId = [&]() { return Int(db.GetField(t, 2)); };
+  auto expectRow = [&](const Row& row, const char* where) {
+    std::vector<uint8_t> s = db.GetField(t, 1);
+    ASSERT_EQ(s.size(), row.str.size() * 2) << where << " id " << row.id;
+    ASSERT_TRUE(s.empty() || std::memcmp(s.data(), row.str.data(), s.size()) == 0) << where << " id " << row.id;
+    ASSERT_EQ(Int(db.GetField(t, 0)), row.recno) << where;
+    ASSERT_TRUE(db.GetField(t, 3) == row.blob) << where << " id " << row.id;
+  };
+  auto compareAll = [&](TCustomVarDB& engine, const char* where) {
+    ASSERT_EQ(engine.Table(t).Header.RecordCount, static_cast<int32_t>(model.size())) << where;
+    if (model.empty()) {
+      EXPECT_FALSE(engine.Top(t));
+      return;
+    }
+    ASSERT_TRUE(engine.Top(t));
+    for (size_t i = 0; i < model.size(); ++i) {
+      ASSERT_EQ(Int(engine.GetField(t, 2)), model[i].id) << where << " at " << i;
+      ASSERT_EQ(engine.Step(t, 1), i + 1 < model.size()) << where << " at " << i;
+    }
+    for (const auto& f : engine.Check()) ADD_FAILURE() << where << ": " << f.Message;
+  };
+
+  for (int op = 0; op < 3000; ++op) {
+    int kind = pick(0, 99);
+    if (model.empty() && kind >= 40) kind = pick(0, 39);
+    if (kind < 20) {  // insert somewhere
+      int where = pick(-1, 2);
+      size_t at = model.empty() ? 0 : where < 0 ? 0 : where >= 2 ? model.size() : where == 1 ? cur + 1 : cur;
+      db.InsertRecord(t, where);
+      model.insert(model.begin() + at, Row{});
+      cur = at;
+      setRandom(model[cur], true);
+    } else if (kind < 40) {  // append
+      Row row;
+      row.recno = (model.empty() ? 0 : model.back().recno) + 1;
+      db.AddRecord(t);
+      model.push_back(row);
+      cur = model.size() - 1;
+      setRandom(model[cur], true);
+    } else if (kind < 60) {  // change fields in place
+      setRandom(model[cur], false);
+    } else if (kind < 80) {  // delete
+      ASSERT_TRUE(db.DeleteRecord(t, true));
+      model.erase(model.begin() + cur);
+      if (model.empty()) {
+        cur = 0;
+      } else {
+        int32_t id = currentId();
+        size_t found = std::find_if(model.begin(), model.end(), [&](const Row& r) { return r.id == id; }) - model.begin();
+        ASSERT_TRUE(found == cur || found + 1 == cur) << "the cursor stays on the following or the previous record";
+        cur = found;
+      }
+    } else if (kind < 95) {  // step
+      int n = pick(-40, 40);
+      int64_t target = static_cast<int64_t>(cur) + n;
+      bool covered = n != 0 && target >= 0 && target < static_cast<int64_t>(model.size());
+      EXPECT_EQ(db.Step(t, n), covered) << "step " << n << " from " << cur;
+      if (n != 0) cur = static_cast<size_t>(std::clamp<int64_t>(target, 0, static_cast<int64_t>(model.size()) - 1));
+    } else if (kind < 97) {
+      ASSERT_TRUE(db.Top(t));
+      cur = 0;
+    } else {
+      ASSERT_TRUE(db.Bottom(t));
+      cur = model.size() - 1;
+    }
+    if (!model.empty()) {
+      ASSERT_EQ(currentId(), model[cur].id) << "after operation " << op << " kind " << kind;
+      if (op % 7 == 0) expectRow(model[cur], "cursor record");
+    }
+    if (op % 500 == 499) {
+      compareAll(db, "periodic");
+      if (!model.empty()) {
+        // compareAll moved the cursor: put it back where the model has it.
+        ASSERT_TRUE(db.Top(t));
+        if (cur > 0) db.Step(t, static_cast<int>(cur));
+      }
+    }
+  }
+  compareAll(db, "final");
+
+  TCustomVarDB reopened("y");
+  ASSERT_TRUE(reopened.OpenFile(Path("model.zod"), rtl::fmOpenRead));
+  compareAll(reopened, "reopened");
+  ASSERT_TRUE(reopened.Top(t));
+  for (const Row& row : model) {
+    std::vector<uint8_t> b = reopened.GetField(t, 3);
+    ASSERT_TRUE(b == row.blob) << "id " << row.id;
+    reopened.Step(t, 1);
+  }
+
+  // Deleting the table gives every block back.
+  db.DeleteTable(t);
+  db.AddTable("Empty e N");
+  ExpectSound(db);
+  TFileHeader h;
+  db.GetDatabaseHeader(h);
+  EXPECT_NE(h.AvailList, 0u);
+}
+
+}  // namespace
+}  // namespace quintrel::storage

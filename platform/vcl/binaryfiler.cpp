@@ -326,7 +326,9 @@ void TBinaryWriter::Value(const TStreamValue& v) {
 void TBinaryWriter::Object(const TStreamObject& obj) {
   uint8_t flags = obj.Flags & 0x0F;
   if (obj.Position) flags |= ffChildPos;
-  if (flags != 0) {
+  // A class name whose length byte is 0 (the end of a list) or 240 and more (a prefix)
+  // is only read back correctly behind a prefix.
+  if (flags != 0 || obj.ClassName.empty() || obj.ClassName.size() >= 0xF0) {
     Byte(static_cast<uint8_t>(0xF0 | flags));
     if (flags & ffChildPos) {
       if (!obj.Position) throw EWriteError(Format(S::_SStreamWriteBad, "a child position flag without a position"));

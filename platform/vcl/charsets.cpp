@@ -1,6 +1,7 @@
 #include "platform/vcl/charsets.h"
 
 #include <array>
+#include <cstdlib>
 #include <utility>
 
 namespace quintrel::vcl {
@@ -96,6 +97,17 @@ TTextCodec CodecForCodePage(int codePage) {
   }
   return Cp1252Codec();
 }
+
+int AnsiCodePage() {
+  static const int codePage = [] {
+    const char* env = std::getenv("QUINTREL_ACP");
+    int cp = env ? std::atoi(env) : 0;
+    return cp > 0 ? cp : 1252;
+  }();
+  return codePage;
+}
+
+TTextCodec AnsiCodec() { return CodecForCodePage(AnsiCodePage()); }
 
 TCodecProvider SetCodecProvider(TCodecProvider provider) { return std::exchange(Provider(), std::move(provider)); }
 

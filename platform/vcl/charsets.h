@@ -34,6 +34,11 @@ using TCodecProvider = std::function<bool(int codePage, TTextCodec& codec)>;
 // Installs a provider (an empty function removes it); returns the previous one.
 TCodecProvider SetCodecProvider(TCodecProvider provider);
 
+// The ANSI code page of the process: $QUINTREL_ACP, 1252 when unset or invalid. Narrow
+// strings the model converts without a charset of their own use it.
+int AnsiCodePage();
+TTextCodec AnsiCodec();
+
 // UTF-8 and UTF-16 without surrogate pairing rules: a lone surrogate travels as its
 // three-byte form so that every code unit sequence survives the round trip; malformed
 // UTF-8 bytes decode to U+FFFD.

@@ -91,6 +91,14 @@ struct TStreamCollectionItem;
 //   vaSet: Names;  vaList: List;  vaCollection: Items
 class TStreamValue {
 public:
+  // Defined below, where TStreamCollectionItem is complete.
+  TStreamValue();
+  TStreamValue(const TStreamValue&);
+  TStreamValue(TStreamValue&&) noexcept;
+  TStreamValue& operator=(const TStreamValue&);
+  TStreamValue& operator=(TStreamValue&&) noexcept;
+  ~TStreamValue();
+
   TValueType Type = vaNull;
   int64_t Int = 0;
   std::array<uint8_t, 10> Float{};
@@ -148,6 +156,13 @@ struct TStreamCollectionItem {
   std::vector<TStreamProperty> Properties;
   friend bool operator==(const TStreamCollectionItem&, const TStreamCollectionItem&) = default;
 };
+
+inline TStreamValue::TStreamValue() = default;
+inline TStreamValue::TStreamValue(const TStreamValue&) = default;
+inline TStreamValue::TStreamValue(TStreamValue&&) noexcept = default;
+inline TStreamValue& TStreamValue::operator=(const TStreamValue&) = default;
+inline TStreamValue& TStreamValue::operator=(TStreamValue&&) noexcept = default;
+inline TStreamValue::~TStreamValue() = default;
 
 struct TStreamObject {
   uint8_t Flags = 0;                      // TFilerFlag bits

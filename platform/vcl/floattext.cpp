@@ -1,5 +1,6 @@
 #include "platform/vcl/floattext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -170,7 +171,26 @@ bool TextToFloat(std::string_view text, long double& value) {
   if (body[0] == '+') body.remove_prefix(1);
   auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), value);
   if (ec == std::errc::result_out_of_range) {
-    value = (body[0] == '-') ? -HUGE_VALL : HUGE_VALL;
+    // Too large or too small: the decimal exponent of the first significant digit tells.
+    long exp10 = 0;
+    size_t e = body.find_first_of("eE");
+    if (e != std::string_view::npos) {
+      std::string_view digits = body.substr(e + 1);
+      bool negative = !digits.empty() && digits[0] == '-';
+      if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
+      for (char c : digits) exp10 = std::min(exp10 * 10 + (c - '0'), 100000L);
+      if (negative) exp10 = -exp10;
+    }
+    std::string_view mantissa = body.substr(0, e);
+    size_t dot = mantissa.find('.');
+    size_t first = mantissa.find_first_of("123456789");
+    if (dot == std::string_view::npos) dot = mantissa.size();
+    long position = first == std::string_view::npos ? 0
+                    : first < dot ? static_cast<long>(dot - first)
+                                  : -static_cast<long>(first - dot - 1);
+    bool huge = exp10 + position > 0;
+    bool negative = body[0] == '-';
+    value = huge ? (negative ? -HUGE_VALL : HUGE_VALL) : (negative ? -0.0L : 0.0L);
     return true;
   }
   return ec == std::errc() && ptr == body.data() + body.size();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -161,6 +163,19 @@ TEST(BinaryFiler, WritesTheDocumentedLayout) {
                          Bytes({7}) + "Caption" + Bytes({6, 2}) + "Hi" + Bytes({0}) +  //
                          Bytes({0xF3, 2, 2, 7}) + "TButton" + Bytes({1}) + "B" + Bytes({0, 0, 0});
   EXPECT_EQ(WriteBinaryObject(root), expected);
+}
+
+TEST(BinaryFiler, ObjectHeadersThatNeedAPrefixKeepIt) {
+  // An empty class name and one of 240 bytes are ambiguous without the prefix byte.
+  TStreamObject root;
+  root.ClassName = "TForm1";
+  for (std::string cls : {std::string(), std::string(240, 'T')}) {
+    TStreamObject child;
+    child.ClassName = cls;
+    child.Name = "X";
+    root.Children.push_back(child);
+  }
+  EXPECT_EQ(ReadBinaryForm(WriteBinaryObject(root)).Root, root);
 }
 
 TEST(BinaryFiler, EveryValueTypeSurvivesBothNotations) {
@@ -396,6 +411,10 @@ TEST(FloatText, BothSpellingsMatchTheRuntimeLibrary) {
   long double v = 0;
   EXPECT_TRUE(TextToFloat("-1.5e3", v));
   EXPECT_EQ(v, -1500.0L);
+  EXPECT_TRUE(TextToFloat("1e-6000", v));
+  EXPECT_EQ(v, 0.0L);
+  EXPECT_TRUE(TextToFloat("-0.001e6000", v));
+  EXPECT_TRUE(std::isinf(v) && v < 0);
   EXPECT_FALSE(TextToFloat("1.2.3", v));
   EXPECT_FALSE(TextToFloat("e5", v));
 }

@@ -1,10 +1,628 @@
-#include "storage/vardbs.h"
+// B-tree indexes: keys that name a record (its block and _RECNO) ordered by the record's
+// field value, fetched for every comparison.
+//
+// Values a type's comparison cannot order are kept out of the trees, so that insert,
+// search and delete always agree: a record gets no key when its _RECNO is 0 or less, or
+// when the indexed field is a C or V field with an empty value (the wide-string order puts
+// an empty value before everything and equal to nothing). L fields, whose built-in
+// comparison calls every pair different, are ordered by their bytes inside an index.
+#include "storage/btree.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "storage/compare.h"
 
 namespace quintrel::storage {
 
-void TCustomVarDB::AddRecordKeys(int, uint32_t, const std::vector<uint8_t>&) {}
-void TCustomVarDB::DeleteRecordKeys(int, uint32_t, const std::vector<uint8_t>&) {}
-void TCustomVarDB::UpdateBlockKeys(int, const TBlock&, uint32_t, int, int, int) {}
-bool TCustomVarDB::Seek(int, const TFindRec*, int, int32_t&) { return false; }
+namespace {
+
+class TLockScope {
+public:
+  TLockScope(TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
+  ~TLockScope() { db_.ReleaseLock(); }
+  TLockScope(const TLockScope&) = delete;
+  TLockScope& operator=(const TLockScope&) = delete;
+
+private:
+  TCustomVarDB& db_;
+};
+
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+bool TIndexNode::Decode(const TBlock& block) {
+  int count = block.Count();
+  if (count > kNodeKeys) return false;
+  Count = count;
+  for (int i = 1; i <= kNodeKeys; ++i) {
+    const uint8_t* p = block.Bytes.data() + 12 * i;
+    Keys[i].KeyBlock = Get32(p);
+    Keys[i].KeyRecNo = static_cast<int32_t>(Get32(p + 4));
+    std::memcpy(Keys[i].KeyHead.data(), p + 8, 4);
+  }
+  for (int j = 1; j <= kNodeKeys + 1; ++j) Children[j] = Get32(block.Bytes.data() + kChildOffset + 4 * j);
+  Keys[kNodeKeys + 1] = {};
+  Children[kNodeKeys + 2] = 0;
+  return true;
+}
+
+void TIndexNode::Encode(TBlock& block) const {
+  block.Clear();
+  block.SetCount(static_cast<uint16_t>(Count));
+  for (int i = 1; i <= Count; ++i) {
+    uint8_t* p = block.Bytes.data() + 12 * i;
+    Put32(p, Keys[i].KeyBlock);
+    Put32(p + 4, static_cast<uint32_t>(Keys[i].KeyRecNo));
+    std::memcpy(p + 8, Keys[i].KeyHead.data(), 4);
+  }
+  for (int j = 1; j <= Count + 1; ++j) Put32(block.Bytes.data() + kChildOffset + 4 * j, Children[j]);
+}
+
+// ---------------------------------------------------------------------------------------
+// Node cache
+
+std::shared_ptr<TIndexNode> TCustomVarDB::IndexGetBlock(uint32_t address) {
+  for (auto it = indexCache_.begin(); it != indexCache_.end(); ++it) {
+    if (it->first == address) {
+      auto node = it->second;
+      if (it != indexCache_.begin()) {
+        indexCache_.erase(it);
+        indexCache_.insert(indexCache_.begin(), {address, node});
+      }
+      return node;
+    }
+  }
+  PBlock block = LoadBlock(address);
+  auto node = std::make_shared<TIndexNode>();
+  if (!node->Decode(*block)) throw EBlockCorrupt(address);
+  indexCache_.insert(indexCache_.begin(), {address, node});
+  while (indexCache_.size() > kIndexCacheSize) indexCache_.pop_back();
+  return node;
+}
+
+void TCustomVarDB::IndexWriteNode(uint32_t address, const std::shared_ptr<TIndexNode>& node) {
+  TBlock block;
+  node->Encode(block);
+  WriteBlock(address, block);
+  for (auto it = indexCache_.begin(); it != indexCache_.end(); ++it) {
+    if (it->first == address) {
+      it->second = node;
+      return;
+    }
+  }
+  indexCache_.insert(indexCache_.begin(), {address, node});
+  while (indexCache_.size() > kIndexCacheSize) indexCache_.pop_back();
+}
+
+void TCustomVarDB::IndexFreeNode(uint32_t address) {
+  indexCache_.erase(std::remove_if(indexCache_.begin(), indexCache_.end(),
+                                   [&](const auto& entry) { return entry.first == address; }),
+                    indexCache_.end());
+  TBlock scratch;
+  PutOnAvailList(address, scratch);
+}
+
+void TCustomVarDB::ClearCaches() {
+  indexCache_.clear();
+  blockCache_.Clear();
+}
+
+// ---------------------------------------------------------------------------------------
+// Values and comparison
+
+bool TCustomVarDB::IndexKeyable(const TIndexHeader& header, const std::vector<uint8_t>& value) const {
+  const TFieldHeader& field = tables_[header.IndexTable].Fields[header.IndexField];
+  if ((field.FieldType == 'C' || field.FieldType == 'V') && !GetCompare(header.CompareId, field.FieldType))
+    return value.size() >= 2;
+  return true;
+}
+
+int32_t TCustomVarDB::IndexCompare(const TIndexHeader& header, const std::vector<uint8_t>& a,
+                                   const std::vector<uint8_t>& b) const {
+  char type = tables_[header.IndexTable].Fields[header.IndexField].FieldType;
+  if (TCompareFunc f = GetCompare(header.CompareId, type))
+    return f(a.data(), b.data(), static_cast<int32_t>(a.size()), static_cast<int32_t>(b.size()), header.CompareId,
+             type);
+  if (GetUnitLength(type) == 0 || type == 'L')
+    return CompareBinary(a.data(), b.data(), static_cast<int32_t>(a.size()), static_cast<int32_t>(b.size()));
+  return OnCompare(a.data(), b.data(), static_cast<int32_t>(a.size()), static_cast<int32_t>(b.size()), type);
+}
+
+bool TCustomVarDB::IndexGetData(const TIndexHeader& header, uint32_t blockAddress, int32_t recNo,
+                                std::vector<uint8_t>& value, int& position) {
+  position = 0;
+  if (blockAddress == 0 || header.IndexTable >= tables_.size()) return false;
+  PBlock block;
+  try {
+    block = LoadBlock(blockAddress);
+    CheckDataBlock(blockAddress, *block);
+  } catch (const EBlockCorrupt&) {
+    return false;
+  }
+  const TTable& t = tables_[header.IndexTable];
+  auto recNoAt = [&](const TBlock& b, int pos) { return RecNoOf(ExpandRecord(b, blockAddress, pos)); };
+  if (!header.Unique && block->Count() > 0) {
+    // Tolerate a key whose record moved to a neighbouring block.
+    std::unordered_set<uint32_t> seen{blockAddress};
+    while (block->Count() > 0 && recNoAt(*block, block->Count()) < recNo && block->Next() != 0 &&
+           seen.insert(block->Next()).second)
+      GetNextBlock(block, blockAddress);
+    while (block->Count() > 0 && recNoAt(*block, 1) > recNo && block->Prev() != 0 &&
+           seen.insert(block->Prev()).second)
+      GetPrevBlock(block, blockAddress);
+  }
+  int lo = 1, hi = block->Count();
+  while (lo <= hi) {
+    int mid = (lo + hi) / 2;
+    std::vector<uint8_t> image = ExpandRecord(*block, blockAddress, mid);
+    int32_t at = RecNoOf(image);
+    if (at == recNo) {
+      std::vector<TFieldSlot> slots = SliceImage(t, image);
+      value = header.IndexField < slots.size() ? FieldValue(image, slots[header.IndexField]) : std::vector<uint8_t>{};
+      position = mid;
+      lastDataBlock_ = blockAddress;
+      return true;
+    }
+    if (at < recNo) lo = mid + 1;
+    else hi = mid - 1;
+  }
+  // Records inserted without a number break the ascending order the search relies on.
+  for (int pos = 1; pos <= block->Count(); ++pos) {
+    std::vector<uint8_t> image = ExpandRecord(*block, blockAddress, pos);
+    if (RecNoOf(image) != recNo) continue;
+    std::vector<TFieldSlot> slots = SliceImage(t, image);
+    value = header.IndexField < slots.size() ? FieldValue(image, slots[header.IndexField]) : std::vector<uint8_t>{};
+    position = pos;
+    lastDataBlock_ = blockAddress;
+    return true;
+  }
+  return false;
+}
+
+// Binary search of one node. Returns the position of a matching key (found) or the child
+// to descend into (not found). recNo -1 matches any record: the leftmost equal key.
+int TCustomVarDB::IndexSearchNode(const TIndexHeader& header, const TIndexNode& node,
+                                  const std::vector<uint8_t>& value, int32_t recNo, bool& found) {
+  found = false;
+  int lo = 1, hi = node.Count;
+  std::vector<uint8_t> keyValue;
+  while (lo <= hi) {
+    int mid = (lo + hi) / 2;
+    const TIndexKey& key = node.Keys[mid];
+    int position;
+    if (!IndexGetData(header, key.KeyBlock, key.KeyRecNo, keyValue, position))
+      throw EIndexInconsistent(header.IndexTable, header.IndexField);
+    int32_t c = IndexCompare(header, value, keyValue);
+    if (c < 0) {
+      hi = mid - 1;
+    } else if (c > 0) {
+      lo = mid + 1;
+    } else if (header.Unique) {
+      found = true;
+      return mid;
+    } else if (recNo < 0) {
+      if (lo == hi) {
+        found = true;
+        return mid;
+      }
+      hi = mid;
+    } else if (recNo < key.KeyRecNo) {
+      hi = mid - 1;
+    } else if (recNo > key.KeyRecNo) {
+      lo = mid + 1;
+    } else {
+      found = true;
+      return mid;
+    }
+  }
+  return lo;
+}
+
+// ---------------------------------------------------------------------------------------
+// Inserting
+
+// Inserts below `address`: kInsertNone when the key is already there (or its value, in a
+// unique index), kInserted, or kInsertPushed with the key and right child pushed out of it.
+int TCustomVarDB::IndexInsert(TIndexHeader& header, uint32_t address, const TIndexKey& key,
+                              const std::vector<uint8_t>& value, TIndexKey& pushed, uint32_t& pushedRight,
+                              int depth) {
+  if (address == 0) {
+    pushed = key;
+    pushedRight = 0;
+    return kInsertPushed;
+  }
+  if (depth > kMaxTreeDepth) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+  std::shared_ptr<TIndexNode> node = IndexGetBlock(address);
+  bool found;
+  int pos = IndexSearchNode(header, *node, value, key.KeyRecNo, found);
+  if (found) return kInsertNone;
+  TIndexKey up;
+  uint32_t upRight;
+  int result = IndexInsert(header, node->Children[pos], key, value, up, upRight, depth + 1);
+  if (result != kInsertPushed) return result;
+  node = IndexGetBlock(address);
+  // Make room at pos: keys pos.. and children pos+1.. move up one place.
+  for (int i = node->Count; i >= pos; --i) node->Keys[i + 1] = node->Keys[i];
+  for (int j = node->Count + 1; j >= pos + 1; --j) node->Children[j + 1] = node->Children[j];
+  node->Keys[pos] = up;
+  node->Children[pos + 1] = upRight;
+  node->Count++;
+  if (node->Count <= kNodeKeys) {
+    IndexWriteNode(address, node);
+    return kInserted;
+  }
+  // 511 keys: the old node keeps 1..255, key 256 goes up, a new node takes 257..511.
+  auto right = std::make_shared<TIndexNode>();
+  right->Count = kNodeHalf;
+  for (int i = 1; i <= kNodeHalf; ++i) right->Keys[i] = node->Keys[kNodeHalf + 1 + i];
+  for (int j = 1; j <= kNodeHalf + 1; ++j) right->Children[j] = node->Children[kNodeHalf + 1 + j];
+  pushed = node->Keys[kNodeHalf + 1];
+  node->Count = kNodeHalf;
+  for (int i = kNodeHalf + 1; i <= kNodeKeys + 1; ++i) node->Keys[i] = {};
+  for (int j = kNodeHalf + 2; j <= kNodeKeys + 2; ++j) node->Children[j] = 0;
+  uint32_t rightAddress = GetNewBlock();
+  IndexWriteNode(address, node);
+  IndexWriteNode(rightAddress, right);
+  pushedRight = rightAddress;
+  return kInsertPushed;
+}
+
+bool TCustomVarDB::IndexAddKey(TIndexHeader& header, const TIndexKey& key, const std::vector<uint8_t>& value) {
+  if (key.KeyRecNo <= 0 || !IndexKeyable(header, value)) return false;
+  TIndexKey pushed;
+  uint32_t right;
+  int result = IndexInsert(header, header.Root, key, value, pushed, right, 0);
+  if (result != kInsertPushed) return result == kInserted;
+  auto root = std::make_shared<TIndexNode>();
+  root->Count = 1;
+  root->Keys[1] = pushed;
+  root->Children[1] = header.Root;
+  root->Children[2] = right;
+  uint32_t address = GetNewBlock();
+  IndexWriteNode(address, root);
+  header.Root = address;
+  WriteTables();
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Deleting
+
+bool TCustomVarDB::IndexDeleteKey(TIndexHeader& header, uint32_t address, const std::vector<uint8_t>& value,
+                                  const TIndexKey& key, int depth) {
+  if (address == 0 || key.KeyRecNo <= 0) return false;
+  if (depth > kMaxTreeDepth) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+  std::shared_ptr<TIndexNode> node = IndexGetBlock(address);
+  bool found;
+  int pos = IndexSearchNode(header, *node, value, key.KeyRecNo, found);
+  // In a unique index the search stops at any equal key; it is deleted only when it is
+  // this record's own, or another record would lose its key.
+  if (found && node->Keys[pos].KeyRecNo != key.KeyRecNo) return false;
+  int child;
+  bool underflow;
+  if (found && !node->IsLeaf()) {
+    // Swap with the successor (first key of the leftmost leaf right of it), then delete
+    // it from that subtree.
+    uint32_t leafAddress = node->Children[pos + 1];
+    std::shared_ptr<TIndexNode> leaf = IndexGetBlock(leafAddress);
+    for (int d = 0; !leaf->IsLeaf(); ++d) {
+      if (d > kMaxTreeDepth || leaf->Count == 0) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+      leafAddress = leaf->Children[1];
+      leaf = IndexGetBlock(leafAddress);
+    }
+    if (leaf->Count == 0) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+    std::swap(leaf->Keys[1], node->Keys[pos]);
+    IndexWriteNode(leafAddress, leaf);
+    IndexWriteNode(address, node);
+    child = pos + 1;
+    underflow = IndexDeleteKey(header, node->Children[child], value, key, depth + 1);
+  } else if (found) {
+    for (int i = pos; i < node->Count; ++i) {
+      node->Keys[i] = node->Keys[i + 1];
+      node->Children[i + 1] = node->Children[i + 2];
+    }
+    node->Keys[node->Count] = {};
+    node->Children[node->Count + 1] = 0;
+    node->Count--;
+    if (node->Count == 0 && address == header.Root) {
+      // The last key of the index: its root leaf goes back too.
+      IndexFreeNode(address);
+      header.Root = 0;
+      WriteTables();
+      return false;
+    }
+    IndexWriteNode(address, node);
+    return node->Count < kNodeHalf;
+  } else {
+    child = pos;
+    underflow = IndexDeleteKey(header, node->Children[child], value, key, depth + 1);
+  }
+  node = IndexGetBlock(address);
+  if (underflow && !node->IsLeaf() && node->Count > 0) {
+    int p = child > node->Count ? child - 1 : child;
+    uint32_t leftAddress = node->Children[p], rightAddress = node->Children[p + 1];
+    std::shared_ptr<TIndexNode> left = IndexGetBlock(leftAddress);
+    std::shared_ptr<TIndexNode> right = IndexGetBlock(rightAddress);
+    if (right->Count < kNodeHalf + 1 && left->Count >= kNodeHalf + 1) {
+      // Rotate right: the separator moves down to the front of the right node.
+      for (int i = right->Count; i >= 1; --i) right->Keys[i + 1] = right->Keys[i];
+      for (int j = right->Count + 1; j >= 1; --j) right->Children[j + 1] = right->Children[j];
+      right->Keys[1] = node->Keys[p];
+      right->Children[1] = left->Children[left->Count + 1];
+      right->Count++;
+      node->Keys[p] = left->Keys[left->Count];
+      left->Keys[left->Count] = {};
+      left->Children[left->Count + 1] = 0;
+      left->Count--;
+      IndexWriteNode(leftAddress, left);
+      IndexWriteNode(rightAddress, right);
+      IndexWriteNode(address, node);
+    } else if (right->Count < kNodeHalf + 1) {
+      // Merge: separator and the whole right node join the left node.
+      int n = left->Count;
+      left->Keys[n + 1] = node->Keys[p];
+      left->Children[n + 2] = right->Children[1];
+      for (int i = 1; i <= right->Count; ++i) {
+        left->Keys[n + 1 + i] = right->Keys[i];
+        left->Children[n + 2 + i] = right->Children[i + 1];
+      }
+      left->Count = n + 1 + right->Count;
+      if (left->Count > kNodeKeys) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+      for (int i = p; i < node->Count; ++i) {
+        node->Keys[i] = node->Keys[i + 1];
+        node->Children[i + 1] = node->Children[i + 2];
+      }
+      node->Keys[node->Count] = {};
+      node->Children[node->Count + 1] = 0;
+      node->Count--;
+      IndexWriteNode(leftAddress, left);
+      IndexFreeNode(rightAddress);
+      if (node->Count == 0) {
+        // The root held one key: the merged node is the new root.
+        if (address == header.Root) header.Root = leftAddress;
+        IndexFreeNode(address);
+        WriteTables();
+        return false;
+      }
+      IndexWriteNode(address, node);
+    } else {
+      // Rotate left: the separator moves down to the end of the left node.
+      left->Count++;
+      left->Keys[left->Count] = node->Keys[p];
+      left->Children[left->Count + 1] = right->Children[1];
+      node->Keys[p] = right->Keys[1];
+      for (int i = 1; i < right->Count; ++i) {
+        right->Keys[i] = right->Keys[i + 1];
+        right->Children[i] = right->Children[i + 1];
+      }
+      right->Children[right->Count] = right->Children[right->Count + 1];
+      right->Keys[right->Count] = {};
+      right->Children[right->Count + 1] = 0;
+      right->Count--;
+      IndexWriteNode(leftAddress, left);
+      IndexWriteNode(rightAddress, right);
+      IndexWriteNode(address, node);
+    }
+  }
+  return node->Count < kNodeHalf;
+}
+
+// ---------------------------------------------------------------------------------------
+// Keys of records
+
+TIndexKey TCustomVarDB::MakeKey(const TIndexHeader& header, uint32_t address, int32_t recNo,
+                                const std::vector<uint8_t>& value) const {
+  TIndexKey key;
+  key.KeyBlock = address;
+  key.KeyRecNo = recNo;
+  if (header.KeyPrefix && !value.empty()) std::memcpy(key.KeyHead.data(), value.data(), std::min<size_t>(4, value.size()));
+  return key;
+}
+
+void TCustomVarDB::AddRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image) {
+  TTable& t = tables_[table];
+  std::vector<TFieldSlot> slots;
+  for (size_t f = 1; f < t.Fields.size(); ++f) {
+    if (t.Fields[f].Indexes.empty()) continue;
+    if (slots.empty()) slots = SliceImage(t, image);
+    std::vector<uint8_t> value = FieldValue(image, slots[f]);
+    for (TIndexHeader& index : t.Fields[f].Indexes)
+      IndexAddKey(index, MakeKey(index, address, RecNoOf(image), value), value);
+  }
+}
+
+void TCustomVarDB::DeleteRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image) {
+  TTable& t = tables_[table];
+  std::vector<TFieldSlot> slots;
+  for (size_t f = 1; f < t.Fields.size(); ++f) {
+    if (t.Fields[f].Indexes.empty()) continue;
+    if (slots.empty()) slots = SliceImage(t, image);
+    std::vector<uint8_t> value = FieldValue(image, slots[f]);
+    for (TIndexHeader& index : t.Fields[f].Indexes) {
+      if (!IndexKeyable(index, value)) continue;
+      IndexDeleteKey(index, index.Root, value, MakeKey(index, address, RecNoOf(image), value), 0);
+    }
+  }
+}
+
+void TCustomVarDB::UpdateBlockKeys(int table, const TBlock& block, uint32_t address, int from, int to, int mode) {
+  const TTable& t = tables_[table];
+  bool indexed = false;
+  for (size_t f = 1; f < t.Fields.size(); ++f) indexed |= !t.Fields[f].Indexes.empty();
+  if (!indexed) return;
+  for (int pos = from; pos <= to; ++pos) {
+    std::vector<uint8_t> image = ExpandRecord(block, address, pos);
+    if (mode == 0) DeleteRecordKeys(table, address, image);
+    else AddRecordKeys(table, address, image);
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Finding
+
+bool TCustomVarDB::IndexFind(const TIndexHeader& header, const std::vector<uint8_t>& value, TIndexKey& key,
+                             int& dataPosition) {
+  if (!IndexKeyable(header, value)) return false;
+  uint32_t address = header.Root;
+  for (int depth = 0; address != 0; ++depth) {
+    if (depth > kMaxTreeDepth) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+    std::shared_ptr<TIndexNode> node = IndexGetBlock(address);
+    bool found;
+    int pos = IndexSearchNode(header, *node, value, -1, found);
+    if (found) {
+      key = node->Keys[pos];
+      std::vector<uint8_t> ignored;
+      if (!IndexGetData(header, key.KeyBlock, key.KeyRecNo, ignored, dataPosition))
+        throw EIndexInconsistent(header.IndexTable, header.IndexField);
+      return true;
+    }
+    address = node->Children[pos];
+  }
+  return false;
+}
+
+bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo) {
+  if (!fields || n <= 0) return false;
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  TTable& t = tables_[table];
+  if (t.Header.RecordCount == 0) return false;
+  for (int i = 0; i < n; ++i) {
+    int f = fields[i].Field;
+    if (f < 0 || f >= static_cast<int>(t.Fields.size())) continue;
+    const auto* data = static_cast<const uint8_t*>(fields[i].Data);
+    std::vector<uint8_t> value(data, data + (data ? std::max(fields[i].Length, 0) : 0));
+    for (const TIndexHeader& index : t.Fields[f].Indexes) {
+      TIndexKey key;
+      int position;
+      if (!IndexFind(index, value, key, position)) continue;
+      uint32_t block = lastDataBlock_;
+      if (t.Header.CurBlock != block || !t.CurBuffer) {
+        t.CurBuffer = LoadBlock(block);
+        t.Header.CurBlock = block;
+      }
+      t.Header.CurPos = static_cast<uint16_t>(position);
+      recNo = key.KeyRecNo;
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Creating and removing indexes
+
+int TCustomVarDB::IndexCreate(int table, int field, uint16_t compareId, bool unique, bool keyPrefix) {
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return 0;
+  TTable& t = tables_[table];
+  if (field < 0 || field >= static_cast<int>(t.Fields.size())) return 0;
+  for (const TIndexHeader& index : t.Fields[field].Indexes)
+    if (index.CompareId == compareId) return 0;
+  TIndexHeader header;
+  header.IndexTable = static_cast<uint16_t>(table);
+  header.IndexField = static_cast<uint16_t>(field);
+  header.Unique = unique;
+  header.KeyPrefix = keyPrefix;
+  header.CompareId = compareId;
+  t.Fields[field].Indexes.push_back(header);
+  size_t which = t.Fields[field].Indexes.size() - 1;
+  int added = 0;
+  if (Top(table)) {
+    do {
+      std::vector<uint8_t> image = GetRecord(table);
+      std::vector<TFieldSlot> slots = SliceImage(tables_[table], image);
+      std::vector<uint8_t> value = FieldValue(image, slots[field]);
+      TIndexHeader& index = tables_[table].Fields[field].Indexes[which];
+      if (IndexAddKey(index, MakeKey(index, tables_[table].Header.CurBlock, RecNoOf(image), value), value)) ++added;
+    } while (Step(table, 1));
+  }
+  WriteTables();
+  return std::max(added - 1, 0);
+}
+
+// Gives every node of a tree back to the avail list.
+void TCustomVarDB::FreeIndexTree(const TIndexHeader& header) {
+  std::vector<uint32_t> pending{header.Root};
+  std::unordered_set<uint32_t> seen;
+  while (!pending.empty()) {
+    uint32_t address = pending.back();
+    pending.pop_back();
+    if (address == 0 || !seen.insert(address).second) continue;
+    try {
+      std::shared_ptr<TIndexNode> node = IndexGetBlock(address);
+      if (!node->IsLeaf())
+        for (int j = 1; j <= node->Count + 1; ++j) pending.push_back(node->Children[j]);
+    } catch (const EBlockCorrupt&) {
+      continue;  // not a node (or outside the file): nothing of ours to give back
+    }
+    IndexFreeNode(address);
+  }
+}
+
+void TCustomVarDB::IndexRemove(int table, int field, uint16_t compareId) {
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return;
+  TTable& t = tables_[table];
+  if (field < 0 || field >= static_cast<int>(t.Fields.size())) return;
+  auto& indexes = t.Fields[field].Indexes;
+  std::vector<TIndexHeader> removed;
+  for (auto it = indexes.begin(); it != indexes.end();) {
+    if (compareId == 0 || it->CompareId == compareId) {
+      removed.push_back(*it);
+      it = indexes.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if (removed.empty()) return;
+  // Walking the tree rather than deleting key by key also frees a damaged index.
+  for (const TIndexHeader& index : removed) FreeIndexTree(index);
+  WriteTables();
+}
+
+bool TCustomVarDB::IndexExists(int table, int field) {
+  TLockScope lock(*this, false);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return false;
+  const TTable& t = tables_[table];
+  return field >= 0 && field < static_cast<int>(t.Fields.size()) && !t.Fields[field].Indexes.empty();
+}
+
+void TCustomVarDB::IndexPack(int table, int field) {
+  TLockScope lock(*this, true);
+  TFileHeader fh;
+  ReadFileHeader(fh);
+  if (table < 0 || table >= TableCount()) return;
+  if (field < 0 || field >= static_cast<int>(tables_[table].Fields.size())) return;
+  std::vector<TIndexHeader> indexes = tables_[table].Fields[field].Indexes;
+  for (const TIndexHeader& index : indexes) {
+    IndexRemove(table, field, index.CompareId);
+    IndexCreate(table, field, index.CompareId, index.Unique, index.KeyPrefix);
+  }
+  // A field with several indexes of CompareId 0 loses them all on the first removal;
+  // create the rest again too.
+  for (const TIndexHeader& index : indexes) {
+    bool present = false;
+    for (const TIndexHeader& now : tables_[table].Fields[field].Indexes) present |= now.CompareId == index.CompareId;
+    if (!present) IndexCreate(table, field, index.CompareId, index.Unique, index.KeyPrefix);
+  }
+}
 
 }  // namespace quintrel::storage

@@ -2,8 +2,11 @@
 // invariant, without changing a byte.
 #include <algorithm>
 #include <map>
+#include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "storage/btree.h"
 #include "storage/vardbs.h"
 
 namespace quintrel::storage {
@@ -15,8 +18,10 @@ uint32_t Get32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
+}  // namespace
+
 // Which use each block has, to find blocks used twice and blocks used by nothing.
-class TBlockMap {
+class TCustomVarDB::TBlockMap {
 public:
   TBlockMap(TCustomVarDB& db, std::vector<TCheckFinding>& findings, int64_t size)
       : db_(db), findings_(findings), size_(size) {}
@@ -49,8 +54,10 @@ private:
   std::map<uint32_t, std::string> uses_;
 };
 
+namespace {
+
 // Walks an overflow chain, claiming its blocks; returns the bytes it holds (-1 when broken).
-int64_t WalkChain(TBlockMap& map, uint32_t address, int64_t length, const std::string& use, int table, int field) {
+int64_t WalkChain(TCustomVarDB::TBlockMap& map, uint32_t address, int64_t length, const std::string& use, int table, int field) {
   int64_t total = 0;
   uint32_t prev = 0;
   while (address != 0) {
@@ -202,6 +209,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
     if (records != table.Header.RecordCount)
       report(t, -1, 0, rtl::Format("%s: RecordCount is %d but the blocks hold %d records", use,
                                    table.Header.RecordCount, static_cast<int>(records)));
+    CheckIndexes(t, map);
   }
 
   // Every block has a use.
@@ -209,6 +217,135 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
     if (!map.Used(static_cast<uint32_t>(at)))
       report(-1, -1, static_cast<uint32_t>(at), rtl::Format("block $%x is used by nothing (lost)", static_cast<uint32_t>(at)));
   return findings;
+}
+
+}  // namespace quintrel::storage
+
+namespace quintrel::storage {
+
+void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
+  const TTable& table = tables_[t];
+  for (size_t f = 0; f < table.Fields.size(); ++f) {
+    if (table.Fields[f].Indexes.empty()) continue;
+    // The indexed values of the records, by _RECNO, and the block holding each.
+    std::map<int32_t, std::pair<uint32_t, std::vector<uint8_t>>> records;
+    bool readable = true;
+    std::unordered_set<uint32_t> seen;
+    for (uint32_t at = table.Header.FirstBlock; at != 0 && readable && seen.insert(at).second;) {
+      try {
+        PBlock block = LoadBlock(at);
+        CheckDataBlock(at, *block);
+        for (int pos = 1; pos <= block->Count(); ++pos) {
+          std::vector<uint8_t> image = ExpandRecord(*block, at, pos);
+          std::vector<TFieldSlot> slots = SliceImage(table, image);
+          int32_t recNo = RecNoOf(image);
+          if (recNo <= 0) continue;
+          if (!records.emplace(recNo, std::make_pair(at, FieldValue(image, slots[f]))).second)
+            map.Report(t, static_cast<int>(f), at, rtl::Format("table %d: _RECNO %d occurs twice", t, recNo));
+        }
+        at = block->Next();
+      } catch (const rtl::Exception&) {
+        readable = false;  // the data chain's damage is reported by the table check
+      }
+    }
+    for (const TIndexHeader& index : table.Fields[f].Indexes) {
+      std::string use = rtl::Format("table %d field %d index %d", t, static_cast<int>(f), index.CompareId);
+      if (index.IndexTable != t || index.IndexField != f)
+        map.Report(t, static_cast<int>(f), 0,
+                   rtl::Format("%s: names table %d field %d", use, index.IndexTable, index.IndexField));
+      TIndexHeader header = index;
+      header.IndexTable = static_cast<uint16_t>(t);
+      header.IndexField = static_cast<uint16_t>(f);
+
+      // Walk the tree: node sizes, child structure, leaf depth; keys in order.
+      std::vector<TIndexKey> keys;
+      int leafDepth = -1;
+      bool sound = true;
+      auto walk = [&](auto& self, uint32_t address, int depth) -> void {
+        if (depth > kMaxTreeDepth) {
+          map.Report(t, static_cast<int>(f), address, use + ": the tree is deeper than any real one");
+          sound = false;
+          return;
+        }
+        if (!map.Claim(address, use + " node", t, static_cast<int>(f))) {
+          sound = false;
+          return;
+        }
+        TIndexNode node;
+        if (!node.Decode(*LoadBlock(address))) {
+          map.Report(t, static_cast<int>(f), address, rtl::Format("%s: node $%x holds more than 510 keys", use, address));
+          sound = false;
+          return;
+        }
+        if (address != index.Root && node.Count < kNodeHalf)
+          map.Report(t, static_cast<int>(f), address,
+                     rtl::Format("%s: node $%x holds %d keys, fewer than 255", use, address, node.Count));
+        if (node.IsLeaf()) {
+          if (leafDepth < 0) leafDepth = depth;
+          if (leafDepth != depth) {
+            map.Report(t, static_cast<int>(f), address, rtl::Format("%s: leaves at depths %d and %d", use, leafDepth, depth));
+            sound = false;
+          }
+          for (int i = 1; i <= node.Count; ++i) keys.push_back(node.Keys[i]);
+          return;
+        }
+        for (int j = 1; j <= node.Count + 1; ++j) {
+          if (node.Children[j] == 0) {
+            map.Report(t, static_cast<int>(f), address, rtl::Format("%s: internal node $%x lacks child %d", use, address, j));
+            sound = false;
+            continue;
+          }
+          self(self, node.Children[j], depth + 1);
+          if (j <= node.Count) keys.push_back(node.Keys[j]);
+        }
+      };
+      if (index.Root != 0) walk(walk, index.Root, 0);
+      if (!readable || !sound) continue;
+
+      // Every key names a record that its block holds, carries its prefix, and the keys
+      // ascend by value (then by _RECNO).
+      const std::vector<uint8_t>* previous = nullptr;
+      int32_t previousRecNo = 0;
+      std::unordered_set<int32_t> keyed;
+      for (const TIndexKey& key : keys) {
+        auto it = records.find(key.KeyRecNo);
+        if (it == records.end()) {
+          map.Report(t, static_cast<int>(f), key.KeyBlock,
+                     rtl::Format("%s: key of _RECNO %d has no record", use, key.KeyRecNo));
+          previous = nullptr;
+          continue;
+        }
+        if (!keyed.insert(key.KeyRecNo).second)
+          map.Report(t, static_cast<int>(f), key.KeyBlock, rtl::Format("%s: _RECNO %d has two keys", use, key.KeyRecNo));
+        if (it->second.first != key.KeyBlock)
+          map.Report(t, static_cast<int>(f), key.KeyBlock,
+                     rtl::Format("%s: key of _RECNO %d names block $%x, the record is in $%x", use, key.KeyRecNo,
+                                 key.KeyBlock, it->second.first));
+        const std::vector<uint8_t>& value = it->second.second;
+        std::array<uint8_t, 4> head{};
+        if (index.KeyPrefix && !value.empty()) std::memcpy(head.data(), value.data(), std::min<size_t>(4, value.size()));
+        if (head != key.KeyHead)
+          map.Report(t, static_cast<int>(f), key.KeyBlock, rtl::Format("%s: key of _RECNO %d has a wrong prefix", use, key.KeyRecNo));
+        if (previous) {
+          int32_t c = IndexCompare(header, *previous, value);
+          if (c > 0 || (c == 0 && (index.Unique || previousRecNo >= key.KeyRecNo)))
+            map.Report(t, static_cast<int>(f), key.KeyBlock,
+                       rtl::Format("%s: key of _RECNO %d is out of order after _RECNO %d", use, key.KeyRecNo, previousRecNo));
+        }
+        previous = &value;
+        previousRecNo = key.KeyRecNo;
+      }
+
+      // Every record has its key; in a unique index a value has at most one key (keys
+      // ascend strictly, checked above), and a record whose value another record's key
+      // already holds has none.
+      if (!index.Unique) {
+        for (const auto& [recNo, entry] : records)
+          if (IndexKeyable(header, entry.second) && !keyed.count(recNo))
+            map.Report(t, static_cast<int>(f), entry.first, rtl::Format("%s: record _RECNO %d has no key", use, recNo));
+      }
+    }
+  }
 }
 
 }  // namespace quintrel::storage

@@ -45,6 +45,12 @@ constexpr int kChainPayload = kLastPosition;  // bytes of a value one overflow b
 
 int Fill(const TBlock& b) { return 2 * b.Count() + b.Used(); }
 
+// The start position of record i (1-based) of a data block.
+int EntryAt(const TBlock& b, int i) {
+  const uint8_t* p = b.At(b.Used() + 1 + 2 * (i - 1));
+  return p[0] | (p[1] << 8);
+}
+
 // The start positions of the records of a data block (index i: record i + 1).
 std::vector<uint16_t> ReadEntries(const TBlock& b) {
   std::vector<uint16_t> e(b.Count());
@@ -101,11 +107,14 @@ void TCustomVarDB::CheckDataBlock(uint32_t address, const TBlock& b) const {
   int count = b.Count(), used = b.Used();
   if (count == 0) return;
   if (used >= 8174 || used + 2 * count > kLastPosition) throw EBlockCorrupt(address);
-  std::vector<uint16_t> e = ReadEntries(b);
-  if (e[0] != 1) throw EBlockCorrupt(address);
-  for (int i = 1; i < count; ++i)
-    if (e[i] <= e[i - 1]) throw EBlockCorrupt(address);
-  if (e[count - 1] > used) throw EBlockCorrupt(address);
+  if (EntryAt(b, 1) != 1) throw EBlockCorrupt(address);
+  int previous = 1;
+  for (int i = 2; i <= count; ++i) {
+    int entry = EntryAt(b, i);
+    if (entry <= previous) throw EBlockCorrupt(address);
+    previous = entry;
+  }
+  if (previous > used) throw EBlockCorrupt(address);
 }
 
 TBlock& TCustomVarDB::CursorBlock(TTable& t) {
@@ -195,10 +204,11 @@ void TCustomVarDB::ClearExpandedBlock(uint32_t address) {
 }
 
 std::vector<uint8_t> TCustomVarDB::ExpandRecord(const TBlock& b, uint32_t address, int position) {
-  std::vector<uint16_t> e = ReadEntries(b);
-  if (position < 1 || position > static_cast<int>(e.size())) throw EBlockCorrupt(address);
-  int start = e[position - 1];
-  int end = position < static_cast<int>(e.size()) ? e[position] : b.Used() + 1;
+  int count = b.Count();
+  if (position < 1 || position > count) throw EBlockCorrupt(address);
+  int start = EntryAt(b, position);
+  int end = position < count ? EntryAt(b, position + 1) : b.Used() + 1;
+  if (start < 1 || end <= start || end > b.Used() + 1) throw EBlockCorrupt(address);
   const uint8_t* stored = b.At(start);
   int length = end - start;
   if (stored[0] == kFlagInline) return std::vector<uint8_t>(stored + 1, stored + length);
@@ -722,6 +732,9 @@ void TCustomVarDB::SetFields(int table, const TFindRec* fields, int n) {
   std::vector<TFieldSlot> slots = SliceImage(t, old);
   std::vector<uint8_t> image;
   image.reserve(old.size());
+  // Long values being replaced are freed only after the old record's index keys are gone:
+  // deleting a key reads the value it was made from.
+  std::vector<uint32_t> replaced;
   for (size_t f = 0; f < t.Fields.size(); ++f) {
     const TFindRec* given = nullptr;
     for (int i = 0; i < n && fields; ++i) {
@@ -744,7 +757,7 @@ void TCustomVarDB::SetFields(int table, const TFindRec* fields, int n) {
       if (given->Data) std::memcpy(image.data() + from, given->Data, size);
       continue;
     }
-    if (slot.Kind == TFieldSlot::kOversized) ClearExpandedBlock(slot.Chain);
+    if (slot.Kind == TFieldSlot::kOversized) replaced.push_back(slot.Chain);
     uint32_t length = given->Data ? static_cast<uint32_t>(std::max(given->Length, 0)) : 0;
     uint8_t head[12];
     if (length > static_cast<uint32_t>(kMaxInlineValue)) {
@@ -765,6 +778,7 @@ void TCustomVarDB::SetFields(int table, const TFindRec* fields, int n) {
   inRewrite_ = true;
   try {
     DeleteRecord(table, false);
+    for (uint32_t chain : replaced) ClearExpandedBlock(chain);
     InternalInsertRecord(table, wasLast ? kInsertAfter : kInsertBefore, image);
   } catch (...) {
     inRewrite_ = rewriting;

@@ -489,6 +489,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
     }
     tables_.clear();
     names_.Clear();
+    ClearCaches();
     stream_ = std::make_unique<rtl::TMemoryStream>();
     isFile_ = false;
     fileName_.clear();
@@ -527,6 +528,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
   int32_t previousStamp = headerStamp_;
 
   stream_ = std::move(file);
+  ClearCaches();
   fileName_ = fileName;
   mode_ = mode;
   isFile_ = true;
@@ -549,6 +551,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
       ReleaseFileLock();
     }
     stream_ = std::move(previous);
+    ClearCaches();
     fileName_ = previousName;
     mode_ = previousMode;
     isFile_ = previousIsFile;
@@ -601,6 +604,7 @@ void TCustomVarDB::ReloadCatalogue() {
   try {
     std::vector<TTable> tables = ReadCatalogue(*stream_, header_);
     tables_ = std::move(tables);
+    ClearCaches();
     headerStamp_ = header_.ChangeCount;
     LoadNameList();
     for (size_t t = 0; t < tables_.size(); ++t) {
@@ -875,6 +879,7 @@ void TCustomVarDB::DeleteField(int table, int field) {
   TTable& t = tables_[table];
   // Field 0 is the record number every record operation relies on.
   if (t.Header.RecordCount >= 1 || field < 1 || field >= static_cast<int>(t.Fields.size())) return;
+  IndexRemove(table, field, 0);
   t.Fields.erase(t.Fields.begin() + field);
   t.Header.FieldCount = static_cast<int32_t>(t.Fields.size());
   WriteTables();
@@ -886,6 +891,7 @@ void TCustomVarDB::DeleteTable(int table) {
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return;
+  for (int f = static_cast<int>(tables_[table].Fields.size()) - 1; f >= 0; --f) IndexRemove(table, f, 0);
   // Long values are freed with their records: nothing refers to them afterwards.
   FreeTableData(tables_[table]);
   tables_.erase(tables_.begin() + table);
@@ -913,12 +919,41 @@ void TCustomVarDB::EndTableUpdate() {
 // ---------------------------------------------------------------------------------------
 // Blocks
 
-PBlock TCustomVarDB::LoadBlock(uint32_t address) { return ReadBlockFrom(*stream_, address); }
+const TBlock* TBlockCache::Find(uint32_t address) {
+  auto it = index_.find(address);
+  if (it == index_.end()) return nullptr;
+  lru_.splice(lru_.begin(), lru_, it->second);
+  return &it->second->second;
+}
+
+void TBlockCache::Put(uint32_t address, const TBlock& block) {
+  auto it = index_.find(address);
+  if (it != index_.end()) {
+    it->second->second = block;
+    lru_.splice(lru_.begin(), lru_, it->second);
+    return;
+  }
+  if (lru_.size() >= capacity_) {
+    index_.erase(lru_.back().first);
+    lru_.pop_back();
+  }
+  lru_.emplace_front(address, block);
+  index_[address] = lru_.begin();
+}
+
+PBlock TCustomVarDB::LoadBlock(uint32_t address) {
+  if (!isFile_) return ReadBlockFrom(*stream_, address);
+  if (const TBlock* cached = blockCache_.Find(address)) return std::make_unique<TBlock>(*cached);
+  PBlock block = ReadBlockFrom(*stream_, address);
+  blockCache_.Put(address, *block);
+  return block;
+}
 
 void TCustomVarDB::WriteBlock(uint32_t address, const TBlock& block) {
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
   stream_->Seek(address, rtl::TSeekOrigin::soBeginning);
   stream_->WriteBuffer(block.Bytes.data(), kBlockSize);
+  if (isFile_) blockCache_.Put(address, block);
 }
 
 uint32_t TCustomVarDB::GetNewBlock() {

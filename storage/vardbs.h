@@ -22,7 +22,9 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <list>
 #include <memory>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -167,6 +169,26 @@ struct TBlock {
 };
 using PBlock = std::unique_ptr<TBlock>;
 
+// Recently read and written blocks of a file, so that a block is read from the file once
+// while no other process changes it. The engine empties it whenever the file's change
+// counter moves.
+class TBlockCache {
+public:
+  explicit TBlockCache(size_t capacity) : capacity_(capacity) {}
+  // The cached copy, or null.
+  const TBlock* Find(uint32_t address);
+  void Put(uint32_t address, const TBlock& block);
+  void Clear() {
+    lru_.clear();
+    index_.clear();
+  }
+
+private:
+  size_t capacity_;
+  std::list<std::pair<uint32_t, TBlock>> lru_;
+  std::unordered_map<uint32_t, std::list<std::pair<uint32_t, TBlock>>::iterator> index_;
+};
+
 // A table of the catalogue with its fields and the loaded copy of its cursor's block.
 struct TTable {
   TTableHeader Header;
@@ -217,6 +239,8 @@ int GetUnitLength(char type);
 bool IsVariable(char type);
 // Cuts a name to the 12 characters a ShortString[12] holds.
 std::string ShortName(std::string_view name);
+
+struct TIndexNode;
 
 class TCustomVarDB {
 public:
@@ -300,11 +324,22 @@ public:
   bool Lookup(int table, const TFindRec* fields, int n, int32_t& recNo);
   bool Seek(int table, const TFindRec* fields, int n, int32_t& recNo);
 
+  // Indexes (B-trees over one field). IndexCreate returns the number of keys added after
+  // the first; nothing happens when the field has an index with this compareId already.
+  int IndexCreate(int table, int field, uint16_t compareId, bool unique, bool keyPrefix);
+  // Removes the field's index with this compareId (every index of the field for 0).
+  void IndexRemove(int table, int field, uint16_t compareId);
+  bool IndexExists(int table, int field);
+  // Rebuilds every index of the field.
+  void IndexPack(int table, int field);
+
   // Verifies every invariant of the file read-only: header, block addresses, the avail
   // list, the catalogue chain, each table's data chain, record tables, counts and overflow
   // chains, every index tree, and that each block has exactly one use. Damage is reported,
   // never thrown.
   std::vector<TCheckFinding> Check();
+  // The uses of the file's blocks while a check runs (check.cpp).
+  class TBlockMap;
 
   // State.
   bool IsFile() const { return isFile_; }
@@ -358,6 +393,31 @@ private:
   void DeleteRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image);
   void UpdateBlockKeys(int table, const TBlock& block, uint32_t address, int from, int to, int mode);
 
+  // B-trees (btree.cpp).
+  static constexpr int kInsertNone = 0, kInserted = 1, kInsertPushed = 2;
+  static constexpr size_t kIndexCacheSize = 20;
+  std::shared_ptr<TIndexNode> IndexGetBlock(uint32_t address);
+  void IndexWriteNode(uint32_t address, const std::shared_ptr<TIndexNode>& node);
+  void IndexFreeNode(uint32_t address);
+  void ClearCaches();
+  bool IndexKeyable(const TIndexHeader& header, const std::vector<uint8_t>& value) const;
+  int32_t IndexCompare(const TIndexHeader& header, const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) const;
+  bool IndexGetData(const TIndexHeader& header, uint32_t blockAddress, int32_t recNo, std::vector<uint8_t>& value,
+                    int& position);
+  int IndexSearchNode(const TIndexHeader& header, const TIndexNode& node, const std::vector<uint8_t>& value,
+                      int32_t recNo, bool& found);
+  int IndexInsert(TIndexHeader& header, uint32_t address, const TIndexKey& key, const std::vector<uint8_t>& value,
+                  TIndexKey& pushed, uint32_t& pushedRight, int depth);
+  bool IndexAddKey(TIndexHeader& header, const TIndexKey& key, const std::vector<uint8_t>& value);
+  bool IndexDeleteKey(TIndexHeader& header, uint32_t address, const std::vector<uint8_t>& value,
+                      const TIndexKey& key, int depth);
+  TIndexKey MakeKey(const TIndexHeader& header, uint32_t address, int32_t recNo,
+                    const std::vector<uint8_t>& value) const;
+  bool IndexFind(const TIndexHeader& header, const std::vector<uint8_t>& value, TIndexKey& key, int& dataPosition);
+  void FreeIndexTree(const TIndexHeader& header);
+
+  void CheckIndexes(int table, TBlockMap& map);
+
   void CreateNew(const std::string& name);
   void Init();
   void ClearTableList();
@@ -387,6 +447,9 @@ private:
   TFileHeader header_;
   bool inHeaderRead_ = false;
   bool inRewrite_ = false;
+  std::vector<std::pair<uint32_t, std::shared_ptr<TIndexNode>>> indexCache_;
+  uint32_t lastDataBlock_ = 0;
+  TBlockCache blockCache_{512};
 };
 
 }  // namespace quintrel::storage

@@ -1,0 +1,323 @@
+// Indexes: field comparison, the shape of the trees at their boundaries, unique and
+// duplicate values, removal, and a randomized model test with several indexes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+
+#include "storage/btree.h"
+#include "storage/compare.h"
+#include "storage/vardbs.h"
+#include "tests/storage/db_fixture.h"
+
+namespace quintrel::storage {
+namespace {
+
+using test::DbFixture;
+
+TEST(Compare, BuiltInOrderOfEachType) {
+  auto n = [](int32_t a, int32_t b) { return OnCompare(&a, &b, 4, 4, 'N'); };
+  EXPECT_EQ(n(5, 7), -2);
+  EXPECT_LT(n(INT32_MIN, INT32_MAX), 0) << "far apart values keep their order";
+  EXPECT_GT(n(INT32_MAX, -5), 0);
+  auto r = [](double a, double b, char type) { return OnCompare(&a, &b, 8, 8, type); };
+  EXPECT_EQ(r(1.5, 1.5, 'R'), 0);
+  EXPECT_EQ(r(1.5, 2.5, 'R'), -1);
+  EXPECT_EQ(r(0.015, 0.01, 'M'), 0) << "0.5 rounds to the even 0";
+  EXPECT_EQ(r(0.025, 0.01, 'M'), 2) << "1.5 rounds to the even 2";
+  EXPECT_EQ(r(3.9, 1.1, 'D'), 2) << "whole days";
+  EXPECT_EQ(r(1.25, 7.5, 'T'), -25) << "time of day";
+  EXPECT_LT(r(-1e300, 1e300, 'M'), 0);
+  uint8_t t = 1, f = 0;
+  EXPECT_EQ(OnCompare(&t, &t, 1, 1, 'L'), -1) << "booleans never compare equal";
+  EXPECT_EQ(OnCompare(&f, &t, 1, 1, 'Q'), -1);
+  EXPECT_EQ(CompareBinary("ab", "abc", 2, 3), -1);
+  uint8_t high = 128, low = 1;
+  EXPECT_LT(CompareBinary(&high, &low, 1, 1), 0) << "bytes compare signed";
+  EXPECT_EQ(OnCompare(u"abc", u"abd", 6, 6, 'V'), -1);
+  EXPECT_EQ(OnCompare(u"", u"", 0, 0, 'V'), -65535);
+  EXPECT_EQ(OnCompare(u"ab", u"abc", 4, 6, 'C'), -1);
+  int16_t s1 = -3, s2 = 4;
+  EXPECT_EQ(OnCompare(&s1, &s2, 2, 2, 'S'), -7);
+}
+
+TEST(Compare, Registry) {
+  auto reversed = [](const void* a, const void* b, int32_t la, int32_t lb, uint16_t, char) {
+    return -CompareBinary(a, b, la, lb);
+  };
+  auto other = [](const void*, const void*, int32_t, int32_t, uint16_t, char) { return 0; };
+  EXPECT_EQ(GetCompare(7, 'B'), nullptr);
+  RegisterCompare(reversed, 7, 'B');
+  RegisterCompare(other, 8, 'B');
+  EXPECT_EQ(GetCompare(7, 'B'), reversed);
+  EXPECT_EQ(GetCompare(7, 'V'), nullptr);
+  UnRegisterCompare(8, 'B');
+  EXPECT_EQ(GetCompare(7, 'B'), reversed) << "removing one comparer keeps the others";
+  UnRegisterCompare(7, 'B');
+  EXPECT_EQ(GetCompare(7, 'B'), nullptr);
+}
+
+class Indexes : public DbFixture {
+protected:
+  TIndexNode Node(TCustomVarDB& db, uint32_t address) {
+    TIndexNode node;
+    EXPECT_TRUE(node.Decode(*db.LoadBlock(address)));
+    return node;
+  }
+  uint32_t Root(TCustomVarDB& db, int table, int field) { return db.Table(table).Fields[field].Indexes[0].Root; }
+  static int32_t Int(const std::vector<uint8_t>& v) {
+    int32_t x = 0;
+    if (v.size() >= 4) std::memcpy(&x, v.data(), 4);
+    return x;
+  }
+  static void Add(TCustomVarDB& db, int table, int32_t key) {
+    db.AddRecord(table);
+    db.SetField(table, 1, &key, 4);
+  }
+  static bool Find(TCustomVarDB& db, int table, int32_t key, int32_t& recNo) {
+    TFindRec f{1, &key, 4};
+    return db.Seek(table, &f, 1, recNo);
+  }
+  static void ExpectSound(TCustomVarDB& db) {
+    for (const auto& f : db.Check()) ADD_FAILURE() << "check: " << f.Message;
+  }
+};
+
+TEST_F(Indexes, SplitsAndMergesAtTheBoundaries) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("b.zod"), rtl::fmCreate));
+  int t = db.AddTable("T Key N");
+  EXPECT_EQ(db.IndexCreate(t, 1, 1, true, false), 0);
+  EXPECT_EQ(Root(db, t, 1), 0u) << "an empty index has no root";
+  EXPECT_EQ(db.IndexCreate(t, 1, 1, false, true), 0) << "one index per comparer id";
+  EXPECT_EQ(db.Table(t).Fields[1].Indexes.size(), 1u);
+
+  for (int32_t k = 1; k <= 510; ++k) Add(db, t, k * 10);
+  TIndexNode root = Node(db, Root(db, t, 1));
+  EXPECT_EQ(root.Count, 510);
+  EXPECT_TRUE(root.IsLeaf()) << "the 510th key still fits the root";
+
+  Add(db, t, 5110);
+  root = Node(db, Root(db, t, 1));
+  ASSERT_EQ(root.Count, 1) << "the 511th key splits the root";
+  EXPECT_EQ(root.Keys[1].KeyRecNo, 256);
+  EXPECT_EQ(Node(db, root.Children[1]).Count, 255);
+  EXPECT_EQ(Node(db, root.Children[2]).Count, 255);
+  ExpectSound(db);
+
+  // Borrow: the right leaf lends when it holds 256.
+  Add(db, t, 5120);
+  ASSERT_TRUE(db.Top(t));
+  ASSERT_TRUE(db.DeleteRecord(t, true));  // key 10 leaves the left leaf: 254
+  root = Node(db, Root(db, t, 1));
+  ASSERT_EQ(root.Count, 1);
+  EXPECT_EQ(Node(db, root.Children[1]).Count, 255);
+  EXPECT_EQ(Node(db, root.Children[2]).Count, 255);
+  EXPECT_EQ(root.Keys[1].KeyRecNo, 257) << "the separator moved on by one";
+  ExpectSound(db);
+
+  // Merge: 254 + separator + 255 make one root leaf of 510.
+  ASSERT_TRUE(db.Top(t));
+  ASSERT_TRUE(db.DeleteRecord(t, true));
+  root = Node(db, Root(db, t, 1));
+  EXPECT_TRUE(root.IsLeaf());
+  EXPECT_EQ(root.Count, 510);
+  ExpectSound(db);
+
+  int32_t recNo;
+  ASSERT_TRUE(Find(db, t, 2560, recNo));
+  EXPECT_EQ(recNo, 256);
+  EXPECT_EQ(Int(db.GetField(t, 1)), 2560) << "Seek puts the cursor on the record";
+  EXPECT_FALSE(Find(db, t, 2561, recNo));
+  EXPECT_FALSE(Find(db, t, 10, recNo)) << "deleted";
+
+  // Removing the index gives every node back; packing rebuilds the same keys.
+  db.IndexPack(t, 1);
+  ASSERT_TRUE(Find(db, t, 5120, recNo));
+  EXPECT_EQ(recNo, 512);
+  ExpectSound(db);
+  db.IndexRemove(t, 1, 0);
+  EXPECT_FALSE(db.IndexExists(t, 1));
+  ExpectSound(db);
+}
+
+TEST_F(Indexes, UniqueAndDuplicateValues) {
+  TCustomVarDB db("m");
+  int t = db.AddTable("T Key N Name V");
+  db.IndexCreate(t, 1, 1, true, true);
+  db.IndexCreate(t, 2, 1, false, false);
+  auto add = [&](int32_t key, const std::u16string& name) {
+    db.AddRecord(t);
+    TFindRec f[2] = {{1, &key, 4}, {2, const_cast<char16_t*>(name.data()), static_cast<int32_t>(name.size() * 2)}};
+    db.SetFields(t, f, 2);
+  };
+  add(7, u"seven");
+  add(7, u"seven again");  // a second equal value gets no key in the unique index
+  add(8, u"seven");        // the non-unique index keeps both "seven"
+  add(9, u"");             // an empty text is not indexed
+  ExpectSound(db);
+  int32_t recNo = 0;
+  ASSERT_TRUE(Find(db, t, 7, recNo));
+  EXPECT_EQ(recNo, 1);
+
+  // Deleting the record without a key must not take the first record's key with it.
+  ASSERT_TRUE(Find(db, t, 7, recNo));
+  ASSERT_TRUE(db.Step(t, 1));
+  ASSERT_EQ(Int(db.GetField(t, 0)), 2);
+  ASSERT_TRUE(db.DeleteRecord(t, true));
+  ASSERT_TRUE(Find(db, t, 7, recNo)) << "record 1 is still found";
+  EXPECT_EQ(recNo, 1);
+  ExpectSound(db);
+
+  std::u16string seven = u"seven";
+  TFindRec byName{2, seven.data(), 10};
+  ASSERT_TRUE(db.Seek(t, &byName, 1, recNo));
+  EXPECT_EQ(recNo, 1) << "the leftmost of equal keys";
+  std::u16string none;
+  TFindRec empty{2, none.data(), 0};
+  EXPECT_FALSE(db.Seek(t, &empty, 1, recNo));
+  int32_t pos;
+  ASSERT_TRUE(db.Lookup(t, &byName, 1, pos));
+  EXPECT_EQ(pos, 1) << "one field with an index: the record number";
+  int32_t eight = 8;
+  TFindRec both[2] = {{2, seven.data(), 10}, {1, &eight, 4}};
+  ASSERT_TRUE(db.Lookup(t, both, 2, pos));
+  EXPECT_EQ(pos, 1) << "several fields: scanned, the 0-based position";
+}
+
+// Thousands of random operations on a table with several indexes; after each batch
+// every record is found through every index and the structure check is clean.
+TEST_F(Indexes, RandomOperationsKeepEveryIndexExact) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("r.zod"), rtl::fmCreate));
+  int t = db.AddTable("T Id N Group N Name V Data B");
+  db.IndexCreate(t, 1, 1, true, true);    // unique, prefix
+  db.IndexCreate(t, 2, 1, false, false);  // duplicates
+  db.IndexCreate(t, 3, 1, false, true);   // texts
+  db.IndexCreate(t, 4, 0, true, false);   // bytes, unique
+  std::mt19937 rng(77);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  struct Row {
+    int32_t id, group;
+    std::u16string name;
+    std::vector<uint8_t> data;
+  };
+  std::map<int32_t, Row> model;  // by _RECNO
+  int32_t nextId = 1;
+  auto randomName = [&]() {
+    std::u16string s(static_cast<size_t>(pick(0, 3) == 0 ? pick(2100, 2500) : pick(0, 12)), u'a');
+    for (auto& c : s) c = static_cast<char16_t>(u'a' + pick(0, 3));
+    return s;
+  };
+  auto write = [&](Row& row) {
+    TFindRec f[4] = {{1, &row.id, 4},
+                     {2, &row.group, 4},
+                     {3, row.name.data(), static_cast<int32_t>(row.name.size() * 2)},
+                     {4, row.data.data(), static_cast<int32_t>(row.data.size())}};
+    db.SetFields(t, f, 4);
+  };
+  auto verify = [&]() {
+    ExpectSound(db);
+    for (auto& [recNo, row] : model) {
+      int32_t found;
+      TFindRec byId{1, &row.id, 4};
+      ASSERT_TRUE(db.Seek(t, &byId, 1, found)) << "id " << row.id;
+      ASSERT_EQ(found, recNo);
+      ASSERT_EQ(Int(db.GetField(t, 2)), row.group);
+      TFindRec byGroup{2, &row.group, 4};
+      ASSERT_TRUE(db.Seek(t, &byGroup, 1, found));
+      ASSERT_EQ(model.at(found).group, row.group);
+      if (!row.name.empty()) {
+        TFindRec byName{3, row.name.data(), static_cast<int32_t>(row.name.size() * 2)};
+        ASSERT_TRUE(db.Seek(t, &byName, 1, found));
+        ASSERT_TRUE(model.at(found).name == row.name);
+      }
+    }
+  };
+  for (int batch = 0; batch < 12; ++batch) {
+    db.BeginTableUpdate();
+    for (int op = 0; op < 600; ++op) {
+      int kind = pick(0, 9);
+      if (kind < 5 || model.empty()) {
+        Row row{nextId++, pick(0, 40), randomName(), {}};
+        row.data.resize(static_cast<size_t>(pick(1, 8)));
+        for (auto& b : row.data) b = static_cast<uint8_t>(pick(0, 255));
+        db.AddRecord(t);
+        write(row);
+        model[Int(db.GetField(t, 0))] = row;
+      } else {
+        auto it = model.begin();
+        std::advance(it, pick(0, static_cast<int>(model.size()) - 1));
+        int32_t found;
+        ASSERT_TRUE(db.Seek(t, std::vector<TFindRec>{{1, &it->second.id, 4}}.data(), 1, found));
+        ASSERT_EQ(found, it->first);
+        if (kind < 8) {
+          it->second.group = pick(0, 40);
+          it->second.name = randomName();
+          write(it->second);
+        } else {
+          ASSERT_TRUE(db.DeleteRecord(t, true));
+          model.erase(it);
+        }
+      }
+    }
+    db.EndTableUpdate();
+    verify();
+  }
+  TCustomVarDB again("y");
+  ASSERT_TRUE(again.OpenFile(Path("r.zod"), rtl::fmOpenRead));
+  for (const auto& f : again.Check()) ADD_FAILURE() << "reopened: " << f.Message;
+}
+
+// Two processes take turns adding to one indexed table; nothing is lost.
+TEST_F(Indexes, TwoProcessesShareAnIndexedTable) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmCreate));
+    int t = db.AddTable("T Key N");
+    db.IndexCreate(t, 1, 1, true, false);
+  }
+  int toChild[2], toParent[2];
+  ASSERT_EQ(::pipe(toChild), 0);
+  ASSERT_EQ(::pipe(toParent), 0);
+  constexpr int kRounds = 40;
+  auto play = [&](int first, int in, int out) {
+    TCustomVarDB db("p");
+    if (!db.OpenFile(Path("s.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return false;
+    for (int round = 0; round < kRounds; ++round) {
+      char c;
+      if (first == 1 && ::read(in, &c, 1) != 1) return false;
+      for (int k = 0; k < 5; ++k) Add(db, 0, round * 100 + first * 10 + k);
+      if (::write(out, "x", 1) != 1) return false;
+      if (first == 0 && round + 1 < kRounds && ::read(in, &c, 1) != 1) return false;
+    }
+    return true;
+  };
+  pid_t child = ::fork();
+  if (child == 0) ::_exit(play(1, toChild[0], toParent[1]) ? 0 : 1);
+  ASSERT_TRUE(play(0, toParent[0], toChild[1]));
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  TCustomVarDB db("v");
+  ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmOpenRead));
+  EXPECT_EQ(db.Table(0).Header.RecordCount, 2 * kRounds * 5);
+  for (int round = 0; round < kRounds; ++round)
+    for (int who = 0; who < 2; ++who)
+      for (int k = 0; k < 5; ++k) {
+        int32_t recNo;
+        EXPECT_TRUE(Find(db, 0, round * 100 + who * 10 + k, recNo)) << round << " " << who << " " << k;
+      }
+  ExpectSound(db);
+  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
+}
+
+}  // namespace
+}  // namespace quintrel::storage

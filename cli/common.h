@@ -17,4 +17,9 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// Ends the running command with an exit code after it printed what it had to say.
+struct TExitCode {
+  int code;
+};
+
 }  // namespace quintrel::cli

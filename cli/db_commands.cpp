@@ -1,15 +1,19 @@
 #include "cli/db_commands.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "cli/common.h"
+#include "cli/jsonl.h"
 #include "platform/rtl/classes.h"
 #include "platform/rtl/dateutils.h"
 #include "storage/vardbs.h"
+#include "text/unicode.h"
 
 namespace quintrel::cli {
 
@@ -102,6 +106,261 @@ void PrintInfo(TCustomVarDB& db, const std::string& fileName) {
   }
 }
 
+// Opens an existing database for writing.
+std::unique_ptr<TCustomVarDB> OpenForWriting(const std::string& fileName) {
+  std::string problem = TCustomVarDB::DiagnoseFile(fileName);
+  if (!problem.empty()) throw ECommandFailed(problem);
+  auto db = std::make_unique<TCustomVarDB>("");
+  try {
+    if (!db->OpenFile(fileName, rtl::fmOpenReadWrite | rtl::fmShareDenyNone))
+      throw ECommandFailed(fileName + ": cannot be opened as a database");
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(WithFileName(fileName, e.Message()));
+  }
+  return db;
+}
+
+// A table given by name or by number.
+int ResolveTable(TCustomVarDB& db, const std::string& fileName, const std::string& table) {
+  int number = db.GetTableNr(table);
+  if (number >= 0) return number;
+  int64_t n;
+  if (rtl::TryStrToInt(table, n) && n >= 0 && n < db.TableCount()) return static_cast<int>(n);
+  throw ECommandFailed(fileName + ": no table " + table);
+}
+
+int ResolveField(TCustomVarDB& db, const std::string& fileName, int table, const std::string& field) {
+  int number = db.GetFieldNr(table, field);
+  if (number >= 0) return number;
+  int64_t n;
+  if (rtl::TryStrToInt(field, n) && n >= 0 && n < static_cast<int>(db.Table(table).Fields.size()))
+    return static_cast<int>(n);
+  throw ECommandFailed(fileName + ": table " + db.Table(table).Header.TableName + " has no field " + field);
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (uint8_t b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+std::u16string Units(const std::vector<uint8_t>& bytes) {
+  std::u16string s(bytes.size() / 2, u'\0');
+  if (!s.empty()) std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  return s;
+}
+
+template <typename T>
+T Scalar(const std::vector<uint8_t>& bytes) {
+  T v{};
+  std::memcpy(&v, bytes.data(), std::min(sizeof(T), bytes.size()));
+  return v;
+}
+
+// One field value as JSON: numbers, booleans, texts, {"hex": ...} for bytes.
+std::string JsonValue(const storage::TFieldHeader& field, const std::vector<uint8_t>& value) {
+  switch (field.FieldType) {
+    case 'N': return std::to_string(Scalar<int32_t>(value));
+    case 'S': return std::to_string(Scalar<int16_t>(value));
+    case 'Y': return std::to_string(Scalar<uint8_t>(value));
+    case 'L': return Scalar<uint8_t>(value) ? "true" : "false";
+    case 'R':
+    case 'M': {
+      double d = Scalar<double>(value);
+      if (!std::isfinite(d)) return "null";
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.17g", d);
+      return buf;
+    }
+    case 'V': return JsonString(Units(value));
+    case 'C': {
+      std::u16string s = Units(value);
+      s.resize(std::min(s.size(), s.find(u'\0')));  // a fixed text is padded with zeros
+      return JsonString(s);
+    }
+    default: return "{\"hex\": \"" + Hex(value) + "\"}";
+  }
+}
+
+// One field value as text for the plain dump.
+std::string TextValue(const storage::TFieldHeader& field, const std::vector<uint8_t>& value) {
+  switch (field.FieldType) {
+    case 'N': case 'S': case 'Y': case 'L': case 'R': case 'M': return JsonValue(field, value);
+    case 'V': case 'C': {
+      std::string quoted = JsonValue(field, value);
+      return quoted;
+    }
+    default: return Hex(value);
+  }
+}
+
+// A JSON value converted to a field's bytes, or a message saying why it does not fit.
+std::string FieldBytes(const storage::TFieldHeader& field, const TJsonValue& value, std::vector<uint8_t>& bytes) {
+  auto number = [&](double lo, double hi) -> std::string {
+    if (!std::holds_alternative<double>(value)) return "expects a number";
+    double d = std::get<double>(value);
+    if (d != std::floor(d) || d < lo || d > hi) return "expects a whole number from " + std::to_string((long long)lo) +
+                                                        " to " + std::to_string((long long)hi);
+    return "";
+  };
+  std::string problem;
+  switch (field.FieldType) {
+    case 'N':
+      if (!(problem = number(-2147483648.0, 2147483647.0)).empty()) return problem;
+      bytes.resize(4);
+      {
+        int32_t v = static_cast<int32_t>(std::get<double>(value));
+        std::memcpy(bytes.data(), &v, 4);
+      }
+      return "";
+    case 'S':
+      if (!(problem = number(-32768, 32767)).empty()) return problem;
+      bytes.resize(2);
+      {
+        int16_t v = static_cast<int16_t>(std::get<double>(value));
+        std::memcpy(bytes.data(), &v, 2);
+      }
+      return "";
+    case 'Y':
+      if (!(problem = number(0, 255)).empty()) return problem;
+      bytes.assign(1, static_cast<uint8_t>(std::get<double>(value)));
+      return "";
+    case 'L':
+      if (!std::holds_alternative<bool>(value)) return "expects true or false";
+      bytes.assign(1, std::get<bool>(value) ? 1 : 0);
+      return "";
+    case 'R':
+    case 'M': {
+      if (!std::holds_alternative<double>(value)) return "expects a number";
+      double d = std::get<double>(value);
+      bytes.resize(8);
+      std::memcpy(bytes.data(), &d, 8);
+      return "";
+    }
+    case 'V':
+    case 'C': {
+      if (!std::holds_alternative<std::u16string>(value)) return "expects a string";
+      const std::u16string& s = std::get<std::u16string>(value);
+      if (field.FieldType == 'C' && s.size() > static_cast<size_t>(field.FieldLength))
+        return "holds at most " + std::to_string(field.FieldLength) + " characters";
+      size_t units = field.FieldType == 'C' ? static_cast<size_t>(field.FieldLength) : s.size();
+      bytes.assign(units * 2, 0);
+      if (!s.empty()) std::memcpy(bytes.data(), s.data(), s.size() * 2);
+      return "";
+    }
+    default:
+      if (!std::holds_alternative<TJsonHex>(value)) return "expects {\"hex\": \"...\"}";
+      bytes = std::get<TJsonHex>(value).bytes;
+      if (!storage::IsVariable(field.FieldType)) {
+        size_t size = static_cast<size_t>(storage::GetUnitLength(field.FieldType)) * field.FieldLength;
+        if (bytes.size() != size) return "expects " + std::to_string(size) + " bytes";
+      }
+      return "";
+  }
+}
+
+void Dump(TCustomVarDB& db, int table, bool json) {
+  const storage::TTable& t = db.Table(table);
+  if (!json) {
+    for (size_t f = 0; f < t.Fields.size(); ++f) std::cout << (f ? "\t" : "") << t.Fields[f].FieldName;
+    std::cout << "\n";
+  }
+  if (!db.Top(table)) return;
+  std::string line;
+  do {
+    line.clear();
+    if (json) line += "{";
+    for (size_t f = 0; f < t.Fields.size(); ++f) {
+      std::vector<uint8_t> value = db.GetField(table, static_cast<int>(f));
+      if (json) {
+        line += (f ? ", " : "") + JsonString(std::string_view(t.Fields[f].FieldName)) + ": " +
+                JsonValue(t.Fields[f], value);
+      } else {
+        line += (f ? "\t" : "") + TextValue(t.Fields[f], value);
+      }
+    }
+    if (json) line += "}";
+    std::cout << line << "\n";
+  } while (db.Step(table, 1));
+}
+
+struct TIndexSpec {
+  std::string field;
+  bool unique = false;
+  bool prefix = false;
+};
+
+TIndexSpec ParseIndexSpec(const std::string& text) {
+  TIndexSpec spec;
+  size_t colon = text.find(':');
+  spec.field = text.substr(0, colon);
+  while (colon != std::string::npos) {
+    size_t next = text.find(':', colon + 1);
+    std::string flag = text.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1);
+    if (flag == "unique") spec.unique = true;
+    else if (flag == "prefix") spec.prefix = true;
+    else throw ECommandFailed("--index " + text + ": unknown flag '" + flag + "' (unique, prefix)");
+    colon = next;
+  }
+  if (spec.field.empty()) throw ECommandFailed("--index " + text + ": no field name");
+  return spec;
+}
+
+// Appends the records of a JSON-lines stream; returns the number written. A bad line
+// stops the load with its line number; the records before it stay.
+int64_t Load(TCustomVarDB& db, const std::string& fileName, int table, std::istream& in) {
+  const storage::TTable& t = db.Table(table);
+  std::string line;
+  int64_t lineNumber = 0, written = 0;
+  db.BeginTableUpdate();
+  struct TEnd {
+    TCustomVarDB& db;
+    ~TEnd() {
+      try {
+        db.EndTableUpdate();
+      } catch (...) {
+      }
+    }
+  } end{db};
+  while (std::getline(in, line)) {
+    ++lineNumber;
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    auto bad = [&](const std::string& what) {
+      return ECommandFailed(fileName + ": input line " + std::to_string(lineNumber) + ": " + what + " (" +
+                            std::to_string(written) + " records written before it)");
+    };
+    TJsonRecord record;
+    try {
+      record = ParseJsonRecord(line);
+    } catch (const std::exception& e) {
+      throw bad(e.what());
+    }
+    std::vector<std::vector<uint8_t>> values;
+    std::vector<int> fields;
+    for (const auto& [name, value] : record) {
+      int f = db.GetFieldNr(table, name);
+      if (f < 0) throw bad("table " + t.Header.TableName + " has no field " + name);
+      if (f == 0) continue;  // record numbers are given by the table
+      std::vector<uint8_t> bytes;
+      std::string problem = FieldBytes(t.Fields[f], value, bytes);
+      if (!problem.empty()) throw bad("field " + name + " " + problem);
+      fields.push_back(f);
+      values.push_back(std::move(bytes));
+    }
+    std::vector<storage::TFindRec> requests;
+    for (size_t i = 0; i < fields.size(); ++i)
+      requests.push_back({fields[i], values[i].data(), static_cast<int32_t>(values[i].size())});
+    db.AddRecord(table);
+    if (!requests.empty()) db.SetFields(table, requests.data(), static_cast<int>(requests.size()));
+    ++written;
+  }
+  return written;
+}
+
 }  // namespace
 
 void RegisterDbCommands(CLI::App& app) {
@@ -149,6 +408,133 @@ void RegisterDbCommands(CLI::App& app) {
     if (!failure.empty()) {
       std::remove(create->file.c_str());  // a half-defined file is of no use to anyone
       throw ECommandFailed(WithFileName(create->file, failure));
+    }
+  });
+
+  struct TDumpOptions {
+    std::string file, table;
+    bool json = false;
+  };
+  auto dump = std::make_shared<TDumpOptions>();
+  CLI::App* dumpCmd = db->add_subcommand(
+      "dump", "Print every record of a table in table order, one per line (a header line of field names, then "
+              "tab-separated values; texts quoted, bytes in hex)");
+  dumpCmd->add_option("FILE", dump->file, "Database file")->required();
+  dumpCmd->add_option("TABLE", dump->table, "Table name or number")->required();
+  dumpCmd->add_flag("--json", dump->json,
+                    "One JSON object per record keyed by field name: integers and R/M as numbers, L as true/false, "
+                    "V and C as strings (unpaired surrogates as \\uXXXX), B as {\"hex\": \"...\"}");
+  dumpCmd->callback([dump]() {
+    auto db = OpenForReading(dump->file);
+    int table = ResolveTable(*db, dump->file, dump->table);
+    try {
+      Dump(*db, table, dump->json);
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(WithFileName(dump->file, e.Message()));
+    }
+  });
+
+  struct TLoadOptions {
+    std::string file, definition;
+    std::vector<std::string> indexes;
+  };
+  auto load = std::make_shared<TLoadOptions>();
+  CLI::App* loadCmd = db->add_subcommand(
+      "load", "Append records read from stdin, one JSON object per line (the form db dump --json writes); creates "
+              "the file and the table when missing. _RECNO is given by the table. A bad line stops the load with "
+              "its line number; the records before it stay.");
+  loadCmd->add_option("FILE", load->file, "Database file (created when missing)")->required();
+  loadCmd->add_option("--define", load->definition, "Table definition, e.g. \"ROWS Str V Data N\"")->required();
+  loadCmd->add_option("--index", load->indexes,
+                      "FIELD[:unique][:prefix]: index the field (repeatable); created before the records load");
+  loadCmd->callback([load]() {
+    std::vector<TIndexSpec> specs;
+    for (const auto& text : load->indexes) specs.push_back(ParseIndexSpec(text));
+    std::unique_ptr<TCustomVarDB> db;
+    if (rtl::FileExists(load->file)) {
+      db = OpenForWriting(load->file);
+    } else {
+      db = std::make_unique<TCustomVarDB>("");
+      try {
+        db->OpenFile(load->file, rtl::fmCreate);
+      } catch (const rtl::Exception& e) {
+        throw ECommandFailed(WithFileName(load->file, e.Message()));
+      }
+    }
+    try {
+      int table = db->AddTable(load->definition);
+      for (const TIndexSpec& spec : specs) {
+        int field = ResolveField(*db, load->file, table, spec.field);
+        db->IndexCreate(table, field, 1, spec.unique, spec.prefix);
+      }
+      Load(*db, load->file, table, std::cin);
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(WithFileName(load->file, e.Message()));
+    }
+  });
+
+  struct TCheckOptions {
+    std::string file;
+    bool json = false;
+  };
+  auto check = std::make_shared<TCheckOptions>();
+  CLI::App* checkCmd = db->add_subcommand(
+      "check", "Verify every invariant of the file, read-only: header, blocks, avail list, catalogue, data "
+               "chains, records, overflow chains, index trees. Prints each finding; exit 1 when there is any");
+  checkCmd->add_option("FILE", check->file, "Database file")->required();
+  checkCmd->add_flag("--json", check->json, "Print {\"File\", \"Findings\": [{\"Table\", \"Field\", \"Block\", \"Message\"}]}");
+  checkCmd->callback([check]() {
+    std::vector<storage::TCheckFinding> findings;
+    std::string problem = TCustomVarDB::DiagnoseFile(check->file);
+    if (!problem.empty() && !rtl::FileExists(check->file)) throw ECommandFailed(problem);
+    if (!problem.empty()) {
+      findings.push_back({-1, -1, 0, problem});
+    } else {
+      TCustomVarDB db("");
+      try {
+        if (!db.OpenFile(check->file, rtl::fmOpenRead | rtl::fmShareDenyNone))
+          findings.push_back({-1, -1, 0, "cannot be opened as a database"});
+        else
+          findings = db.Check();
+      } catch (const rtl::Exception& e) {
+        findings.push_back({-1, -1, 0, e.Message()});
+      }
+    }
+    if (check->json) {
+      nlohmann::json list = nlohmann::json::array();
+      for (const auto& f : findings)
+        list.push_back({{"Table", f.Table}, {"Field", f.Field}, {"Block", f.Block}, {"Message", f.Message}});
+      std::cout << nlohmann::json{{"File", check->file}, {"Findings", list}}.dump(2) << "\n";
+    } else {
+      for (const auto& f : findings) std::cout << WithFileName(check->file, f.Message) << "\n";
+    }
+    if (!findings.empty()) throw TExitCode(kExitFailure);
+  });
+
+  struct TReindexOptions {
+    std::string file, table, field;
+  };
+  auto reindex = std::make_shared<TReindexOptions>();
+  CLI::App* reindexCmd =
+      db->add_subcommand("reindex", "Rebuild indexes from the records: every index of the file, or of one field");
+  reindexCmd->add_option("FILE", reindex->file, "Database file")->required();
+  reindexCmd->add_option("TABLE", reindex->table, "Table name or number");
+  reindexCmd->add_option("FIELD", reindex->field, "Field name or number");
+  reindexCmd->callback([reindex]() {
+    if (!reindex->table.empty() && reindex->field.empty())
+      throw ECommandFailed("reindex: give both TABLE and FIELD, or neither");
+    auto db = OpenForWriting(reindex->file);
+    try {
+      if (!reindex->table.empty()) {
+        int table = ResolveTable(*db, reindex->file, reindex->table);
+        db->IndexPack(table, ResolveField(*db, reindex->file, table, reindex->field));
+        return;
+      }
+      for (int t = 0; t < db->TableCount(); ++t)
+        for (int f = 0; f < static_cast<int>(db->Table(t).Fields.size()); ++f)
+          if (!db->Table(t).Fields[f].Indexes.empty()) db->IndexPack(t, f);
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(WithFileName(reindex->file, e.Message()));
     }
   });
 

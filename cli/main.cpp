@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return kExitUsage;
+  } catch (const TExitCode& e) {
+    return e.code;
   } catch (const ECommandFailed& e) {
     std::cerr << "quintrel: " << e.what() << "\n";
     return kExitFailure;

@@ -1,0 +1,224 @@
+#include "cli/jsonl.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "text/unicode.h"
+
+namespace quintrel::cli {
+
+namespace {
+
+void Escape(std::string& out, char32_t c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
+  out += buf;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+void AppendSimple(std::string& out, char32_t c) {
+  switch (c) {
+    case '"': out += "\\\""; break;
+    case '\\': out += "\\\\"; break;
+    case '\n': out += "\\n"; break;
+    case '\r': out += "\\r"; break;
+    case '\t': out += "\\t"; break;
+    default:
+      if (c < 0x20) Escape(out, c);
+      else AppendUtf8(out, c);
+  }
+}
+
+class TParser {
+public:
+  explicit TParser(std::string_view s) : s_(s) {}
+
+  TJsonRecord Record() {
+    TJsonRecord record;
+    Blank();
+    Expect('{');
+    Blank();
+    if (Peek() == '}') {
+      ++i_;
+    } else {
+      for (;;) {
+        Blank();
+        std::u16string key = String();
+        Blank();
+        Expect(':');
+        Blank();
+        record.emplace_back(text::WideToUtf8(key), Value());
+        Blank();
+        if (Peek() == ',') {
+          ++i_;
+          continue;
+        }
+        Expect('}');
+        break;
+      }
+    }
+    Blank();
+    if (i_ != s_.size()) Fail("text after the record");
+    return record;
+  }
+
+private:
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw std::runtime_error("column " + std::to_string(i_ + 1) + ": " + what);
+  }
+  char Peek() const { return i_ < s_.size() ? s_[i_] : '\0'; }
+  void Blank() {
+    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\r')) ++i_;
+  }
+  void Expect(char c) {
+    if (Peek() != c) Fail(std::string("expected '") + c + "'");
+    ++i_;
+  }
+  bool Word(std::string_view w) {
+    if (s_.substr(i_, w.size()) != w) return false;
+    i_ += w.size();
+    return true;
+  }
+
+  TJsonValue Value() {
+    char c = Peek();
+    if (c == '"') return String();
+    if (c == '{') {
+      ++i_;
+      Blank();
+      std::u16string key = String();
+      if (key != u"hex") Fail("an object value must be {\"hex\": \"...\"}");
+      Blank();
+      Expect(':');
+      Blank();
+      std::u16string hex = String();
+      Blank();
+      Expect('}');
+      if (hex.size() % 2 != 0) Fail("odd number of hex digits");
+      TJsonHex bytes;
+      for (size_t k = 0; k < hex.size(); k += 2) {
+        int hi = Hex(hex[k]), lo = Hex(hex[k + 1]);
+        if (hi < 0 || lo < 0) Fail("bad hex digit");
+        bytes.bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+      }
+      return bytes;
+    }
+    if (Word("true")) return true;
+    if (Word("false")) return false;
+    if (Word("null")) return nullptr;
+    size_t start = i_;
+    while (i_ < s_.size() && std::string_view("+-0123456789.eE").find(s_[i_]) != std::string_view::npos) ++i_;
+    if (start == i_) Fail("expected a value");
+    std::string number(s_.substr(start, i_ - start));
+    char* end = nullptr;
+    double v = std::strtod(number.c_str(), &end);
+    if (end != number.c_str() + number.size() || !std::isfinite(v)) Fail("bad number " + number);
+    return v;
+  }
+
+  static int Hex(char16_t c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  }
+
+  // A string literal as UTF-16 units; \uXXXX gives the unit itself, paired or not.
+  std::u16string String() {
+    Expect('"');
+    std::u16string out;
+    for (;;) {
+      if (i_ >= s_.size()) Fail("unterminated string");
+      unsigned char c = static_cast<unsigned char>(s_[i_]);
+      if (c == '"') {
+        ++i_;
+        return out;
+      }
+      if (c == '\\') {
+        ++i_;
+        char e = Peek();
+        ++i_;
+        switch (e) {
+          case '"': out += u'"'; break;
+          case '\\': out += u'\\'; break;
+          case '/': out += u'/'; break;
+          case 'b': out += u'\b'; break;
+          case 'f': out += u'\f'; break;
+          case 'n': out += u'\n'; break;
+          case 'r': out += u'\r'; break;
+          case 't': out += u'\t'; break;
+          case 'u': {
+            if (i_ + 4 > s_.size()) Fail("short \\u escape");
+            int v = 0;
+            for (int k = 0; k < 4; ++k) {
+              int h = Hex(static_cast<char16_t>(s_[i_ + k]));
+              if (h < 0) Fail("bad \\u escape");
+              v = v * 16 + h;
+            }
+            i_ += 4;
+            out += static_cast<char16_t>(v);
+            break;
+          }
+          default:
+            Fail("bad escape");
+        }
+        continue;
+      }
+      if (c < 0x20) Fail("control character in a string");
+      // One UTF-8 sequence.
+      size_t start = i_;
+      int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+      if (n == 0 || i_ + n > s_.size()) Fail("invalid UTF-8");
+      i_ += n;
+      std::u16string units = text::Utf8ToWide(s_.substr(start, n));
+      if (units == u"\uFFFD" && !(n == 3 && s_.substr(start, 3) == "\xEF\xBF\xBD")) Fail("invalid UTF-8");
+      out += units;
+    }
+  }
+
+  std::string_view s_;
+  size_t i_ = 0;
+};
+
+}  // namespace
+
+std::string JsonString(std::u16string_view units) {
+  std::string out = "\"";
+  for (size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      Escape(out, c);
+    } else {
+      AppendSimple(out, c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonString(std::string_view utf8) { return JsonString(text::Utf8ToWide(utf8)); }
+
+TJsonRecord ParseJsonRecord(std::string_view line) { return TParser(line).Record(); }
+
+}  // namespace quintrel::cli

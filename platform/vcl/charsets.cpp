@@ -1,7 +1,11 @@
 #include "platform/vcl/charsets.h"
 
+#include "platform/win32/codepage.h"
+#include "text/codepages.h"
+
+#include <algorithm>
 #include <array>
-#include <cstdlib>
+#include <climits>
 #include <utility>
 
 namespace quintrel::vcl {
@@ -95,17 +99,41 @@ TTextCodec CodecForCodePage(int codePage) {
     TTextCodec codec;
     if (Provider()(codePage, codec) && codec.ToWide && codec.ToNarrow) return codec;
   }
+  if (codePage == 1252) return Cp1252Codec();
+  // The double-byte and Thai code pages of the platform converter.
+  auto cp = static_cast<win32::UINT>(codePage);
+  if (codePage > 0 && win32::IsValidCodePage(cp)) {
+    auto toWide = [cp](std::string_view text) {
+      std::u16string out;
+      if (text.empty() || text.size() > INT32_MAX) return out;
+      int n = win32::MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+      out.resize(static_cast<size_t>(std::max(n, 0)));
+      if (n > 0) win32::MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+      return out;
+    };
+    auto toNarrow = [cp](std::u16string_view text) {
+      std::string out;
+      if (text.empty() || text.size() > INT32_MAX / 2) return out;
+      int n = win32::WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
+      out.resize(static_cast<size_t>(std::max(n, 0)));
+      if (n > 0)
+        win32::WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+      return out;
+    };
+    return TTextCodec{codePage, toWide, toNarrow};
+  }
+  // The other Windows code pages through the text layer's tables, by charset.
+  static constexpr std::pair<int, int32_t> kTables[] = {{1250, 238}, {1251, 204}, {1253, 161}, {1254, 162},
+                                                        {1255, 177}, {1256, 178}, {1257, 186}};
+  for (auto [page, charset] : kTables)
+    if (page == codePage)
+      return TTextCodec{codePage, [charset](std::string_view t) { return text::ByteToUnicode(t, charset); },
+                        [charset](std::u16string_view t) { return text::UnicodeToByte(t, charset); }};
   return Cp1252Codec();
 }
 
-int AnsiCodePage() {
-  static const int codePage = [] {
-    const char* env = std::getenv("QUINTREL_ACP");
-    int cp = env ? std::atoi(env) : 0;
-    return cp > 0 ? cp : 1252;
-  }();
-  return codePage;
-}
+int AnsiCodePage() { return static_cast<int>(win32::GetACP()); }
 
 TTextCodec AnsiCodec() { return CodecForCodePage(AnsiCodePage()); }
 

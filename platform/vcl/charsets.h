@@ -1,9 +1,11 @@
 // Narrow text of the component model and how it meets wide text.
 //
 // String properties hold bytes in a code page, as 8-bit applications do; form streams
-// also carry UTF-16 and UTF-8 strings. The two meet through a TTextCodec. The model
-// ships the ANSI code page 1252 (its default, like a western system) and a slot
-// through which the code-page layer plugs in every other code page.
+// also carry UTF-16 and UTF-8 strings. The two meet through a TTextCodec. Code page 1252
+// is a table of this layer (with the euro sign and the other characters the platform
+// maps at 0x80..0x9F); the double-byte and Thai code pages come from the window
+// manager's converter, and 1250, 1251 and 1253 to 1257 from the text layer's tables. A
+// provider slot lets a caller substitute any code page.
 #pragma once
 
 #include <cstdint>
@@ -27,15 +29,15 @@ const TTextCodec& Cp1252Codec();
 // 1 (default) and unknown sets give the ANSI code page.
 int CharsetToCodePage(uint8_t charset);
 
-// A codec for a code page: the one the installed provider returns, else code page
-// 1252 (the only table this layer carries itself).
+// A codec for a code page: the one the installed provider returns, else the built-in
+// conversion of that code page, else code page 1252.
 TTextCodec CodecForCodePage(int codePage);
 using TCodecProvider = std::function<bool(int codePage, TTextCodec& codec)>;
 // Installs a provider (an empty function removes it); returns the previous one.
 TCodecProvider SetCodecProvider(TCodecProvider provider);
 
-// The ANSI code page of the process: $QUINTREL_ACP, 1252 when unset or invalid. Narrow
-// strings the model converts without a charset of their own use it.
+// The ANSI code page of the process (the platform's GetACP). Narrow strings the model
+// converts without a charset of their own use it.
 int AnsiCodePage();
 TTextCodec AnsiCodec();
 

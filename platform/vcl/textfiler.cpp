@@ -12,6 +12,7 @@
 
 #include "platform/rtl/sysutils.h"
 #include "platform/vcl/charsets.h"
+#include "platform/vcl/textutil.h"
 #include "platform/vcl/filer.h"
 #include "platform/vcl/floattext.h"
 #include "strings/vclconsts.h"
@@ -37,11 +38,6 @@ int HexDigit(unsigned char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
-}
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
-         });
 }
 
 class TTextParser {
@@ -393,12 +389,14 @@ TStreamValue TTextParser::Value(int level, int depth) {
     ++pos_;
     v.Type = vaList;
     for (;;) {
+      size_t element = pos_;  // each element keeps the line break before it
       SkipBlanks();
       if (AtEnd()) Error(Format(S::_SCharExpected, ")"));
       if (Peek() == ')') {
         ++pos_;
         break;
       }
+      pos_ = element;
       v.List.push_back(Value(level + 1, depth + 1));
     }
   } else if (c == '<') {

@@ -1,0 +1,282 @@
+#include "platform/vcl/controls.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/vcl/publish.h"
+#include "platform/vcl/textutil.h"
+#include "strings/vclconsts.h"
+
+namespace quintrel::vcl {
+
+namespace {
+
+using rtl::Format;
+namespace S = quintrel::strings;
+
+TWindowHandleFactory& HandleFactory() {
+  static TWindowHandleFactory factory;
+  return factory;
+}
+
+}  // namespace
+
+PTypeInfo AlignType() {
+  static PTypeInfo t =
+      EnumType("TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom"});
+  return t;
+}
+
+PTypeInfo AnchorsType() {
+  static PTypeInfo t = SetType("TAnchors", EnumType("TAnchorKind", {"akLeft", "akTop", "akRight", "akBottom"}));
+  return t;
+}
+
+PTypeInfo BiDiModeType() {
+  static PTypeInfo t =
+      EnumType("TBiDiMode", {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"});
+  return t;
+}
+
+PTypeInfo CaptionType() {
+  static PTypeInfo t = StringType("TCaption");
+  return t;
+}
+
+TWindowHandleFactory SetWindowHandleFactory(TWindowHandleFactory factory) {
+  return std::exchange(HandleFactory(), std::move(factory));
+}
+
+// --- TControl --------------------------------------------------------------------------
+
+const TMetaClass& TControl::StaticClass() {
+  return DefineClass<TControl>("TControl", TComponent::StaticClass(), [](TClassBuilder<TControl>& b) {
+    b.Ord("Left", StandardType("Integer"), &TControl::Left, &TControl::SetLeft);
+    b.Ord("Top", StandardType("Integer"), &TControl::Top, &TControl::SetTop);
+    b.Ord("Width", StandardType("Integer"), &TControl::Width, &TControl::SetWidth);
+    b.Ord("Height", StandardType("Integer"), &TControl::Height, &TControl::SetHeight);
+    b.Ord("Cursor", CursorType(), &TControl::Cursor, &TControl::SetCursor, 0);
+    b.Str("Hint", StandardType("String"), &TControl::Hint, &TControl::SetHint);
+    b.Ord("HelpContext", IntegerType("THelpContext"), &TControl::HelpContext, &TControl::SetHelpContext, 0);
+  });
+}
+
+TControl::TControl() : font_(std::make_unique<TFont>()) {
+  // A font changed on its own is no longer the parent's.
+  font_->OnChange = [this](TFont&) { parentFont_ = false; };
+}
+
+TControl::~TControl() {
+  if (parent_) SetParent(nullptr);
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent == parent_) return;
+  if (parent == this) throw EComponentError(S::_SControlParentSelf);
+  if (parent_) std::erase(parent_->controls_, this);
+  TWinControl* old = parent_;
+  parent_ = parent;
+  if (parent_) {
+    parent_->controls_.push_back(this);
+    ParentChanged();
+    RequestAlign();
+  }
+  if (old) old->Realign();
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (align_ != alNone) RequestAlign();
+  if (auto* self = dynamic_cast<TWinControl*>(this)) self->Realign();
+}
+
+void TControl::SetAlign(TAlign align) {
+  if (align == align_) return;
+  align_ = align;
+  RequestAlign();
+}
+
+void TControl::SetText(const std::string& text) { text_ = text; }
+
+void TControl::SetParentFont(bool v) {
+  parentFont_ = v;
+  if (v) ParentChanged();
+}
+
+void TControl::SetParentColor(bool v) {
+  parentColor_ = v;
+  if (v) ParentChanged();
+}
+
+void TControl::SetParentBiDiMode(bool v) {
+  parentBiDiMode_ = v;
+  if (v) ParentChanged();
+}
+
+void TControl::SetVisible(bool v) {
+  if (v == visible_) return;
+  visible_ = v;
+  RequestAlign();
+}
+
+TComponent* TControl::GetParentComponent() const { return parent_; }
+
+void TControl::SetParentComponent(TComponent* parent) {
+  if (auto* w = dynamic_cast<TWinControl*>(parent)) SetParent(w);
+}
+
+void TControl::Loaded() {
+  TComponent::Loaded();
+  ParentChanged();
+}
+
+void TControl::ParentChanged() {
+  if (!parent_) return;
+  if (parentFont_) {
+    font_->OnChange = nullptr;
+    font_->Assign(parent_->Font());
+    font_->OnChange = [this](TFont&) { parentFont_ = false; };
+  }
+  if (parentColor_) color_ = parent_->Color();
+  if (parentShowHint_) showHint_ = parent_->ShowHint();
+  if (parentBiDiMode_) biDiMode_ = parent_->BiDiMode();
+}
+
+void TControl::RequestAlign() {
+  if (parent_ && align_ != alNone) parent_->Realign();
+}
+
+// --- TWinControl -----------------------------------------------------------------------
+
+const TMetaClass& TWinControl::StaticClass() {
+  return DefineClass<TWinControl>("TWinControl", TControl::StaticClass());
+}
+
+TWinControl::TWinControl() = default;
+
+TWinControl::~TWinControl() {
+  for (TControl* c : controls_) c->parent_ = nullptr;
+  controls_.clear();
+  DestroyHandle();
+}
+
+TControl* TWinControl::Controls(int index) const {
+  if (index < 0 || index >= ControlCount()) throw EListError(Format(S::_SListIndexError, index));
+  return controls_[static_cast<size_t>(index)];
+}
+
+bool TWinControl::ContainsControl(const TControl* control) const {
+  for (const TControl* c = control; c; c = c->Parent())
+    if (c == this) return true;
+  return false;
+}
+
+TControl* TWinControl::FindChildControl(std::string_view name) const {
+  for (TControl* c : controls_)
+    if (SameText(c->Name(), name)) return c;
+  return nullptr;
+}
+
+THandle TWinControl::Handle() {
+  if (!handle_) {
+    static THandle next = 0x10000;
+    handle_ = HandleFactory().Create ? HandleFactory().Create(*this) : next++;
+  }
+  return handle_;
+}
+
+void TWinControl::DestroyHandle() {
+  if (!handle_) return;
+  if (HandleFactory().Destroy) HandleFactory().Destroy(*this, handle_);
+  handle_ = 0;
+}
+
+void TWinControl::SetText(const std::string& text) {
+  TControl::SetText(text);
+  if (handle_ && HandleFactory().TextChanged) HandleFactory().TextChanged(*this, handle_);
+}
+
+void TWinControl::EnableAlign() {
+  if (alignLevel_ > 0 && --alignLevel_ == 0) Realign();
+}
+
+void TWinControl::Realign() {
+  // Loaded forms keep the bounds their stream gives; alignment follows later changes.
+  if (alignLevel_ > 0 || InState(csLoading)) return;
+  ++alignLevel_;
+  AlignControls();
+  --alignLevel_;
+}
+
+void TWinControl::AlignControls() {
+  int left = 0, top = 0, right = ClientWidth(), bottom = ClientHeight();
+  auto place = [&](TAlign which) {
+    for (TControl* c : controls_) {
+      if (c->Align() != which || !c->Visible()) continue;
+      int w = c->Width(), h = c->Height();
+      switch (which) {
+        case alTop:
+          c->SetBounds(left, top, right - left, h);
+          top += h;
+          break;
+        case alBottom:
+          bottom -= h;
+          c->SetBounds(left, bottom, right - left, h);
+          break;
+        case alLeft:
+          c->SetBounds(left, top, w, bottom - top);
+          left += w;
+          break;
+        case alRight:
+          right -= w;
+          c->SetBounds(right, top, w, bottom - top);
+          break;
+        case alClient:
+          c->SetBounds(left, top, right - left, bottom - top);
+          break;
+        default:
+          break;
+      }
+    }
+  };
+  for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) place(a);
+}
+
+void TWinControl::ParentChanged() {
+  TControl::ParentChanged();
+  for (TControl* c : controls_) c->ParentChanged();
+}
+
+void TWinControl::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) const {
+  for (TControl* c : controls_)
+    if (c->Owner() == root) proc(c);
+}
+
+const TMetaClass& TGraphicControl::StaticClass() {
+  return DefineClass<TGraphicControl>("TGraphicControl", TControl::StaticClass());
+}
+
+const TMetaClass& TCustomControl::StaticClass() {
+  return DefineClass<TCustomControl>("TCustomControl", TWinControl::StaticClass());
+}
+
+const TMetaClass& TCustomImageList::StaticClass() {
+  return DefineClass<TCustomImageList>("TCustomImageList", TComponent::StaticClass());
+}
+
+const TMetaClass& TImageList::StaticClass() {
+  return DefineClass<TImageList>("TImageList", TCustomImageList::StaticClass(), [](TClassBuilder<TImageList>& b) {
+    b.Bag("AllocBy", StandardType("Integer"), 4);
+    b.Bag("BkColor", ColorType(), clNone);
+    b.Bag("Height", StandardType("Integer"), 16);
+    b.Bag("Masked", StandardType("Boolean"), 1);
+    b.Bag("Width", StandardType("Integer"), 16);
+    b.Event("OnChange");
+  });
+}
+
+}  // namespace quintrel::vcl

@@ -1,0 +1,216 @@
+// Controls: components with a place on a form, a parent, a font and a text; windowed
+// controls that hold other controls and own a window of the window manager.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/vcl/classes.h"
+#include "platform/vcl/graphics.h"
+
+namespace quintrel::vcl {
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = uint32_t;  // bit (1 << TAnchorKind)
+constexpr TAnchors kDefaultAnchors = (1u << akLeft) | (1u << akTop);
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+using TCursor = int16_t;
+
+PTypeInfo AlignType();
+PTypeInfo AnchorsType();
+PTypeInfo BiDiModeType();
+PTypeInfo CaptionType();  // TCaption
+
+class TWinControl;
+class TPopupMenu;
+
+class TControl : public TComponent {
+  QUINTREL_CLASS(TControl)
+  TControl();
+  ~TControl() override;
+
+  TWinControl* Parent() const { return parent_; }
+  // Moves the control into another parent's Controls (nullptr takes it out).
+  virtual void SetParent(TWinControl* parent);
+
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
+  void SetTop(int v) { SetBounds(left_, v, width_, height_); }
+  void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
+  void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+  virtual void SetBounds(int left, int top, int width, int height);
+  // The client area: the bounds less what the frame takes (nothing for most controls).
+  int ClientWidth() const { return width_ - NonClientWidth(); }
+  int ClientHeight() const { return height_ - NonClientHeight(); }
+  void SetClientWidth(int v) { SetWidth(v + NonClientWidth()); }
+  void SetClientHeight(int v) { SetHeight(v + NonClientHeight()); }
+
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign align);
+  TAnchors Anchors() const { return anchors_; }
+  void SetAnchors(TAnchors anchors) { anchors_ = anchors; }
+
+  // Caption and Text are the same string; each class publishes one of them.
+  const std::string& Caption() const { return text_; }
+  void SetCaption(const std::string& text) { SetText(text); }
+  const std::string& Text() const { return text_; }
+  virtual void SetText(const std::string& text);
+  const std::string& Hint() const { return hint_; }
+  void SetHint(const std::string& hint) { hint_ = hint; }
+  bool ShowHint() const { return showHint_; }
+  void SetShowHint(bool v) {
+    showHint_ = v;
+    parentShowHint_ = false;
+  }
+  bool ParentShowHint() const { return parentShowHint_; }
+  void SetParentShowHint(bool v) { parentShowHint_ = v; }
+  bool IsShowHintStored() const { return !parentShowHint_; }
+
+  TFont* Font() const { return font_.get(); }
+  bool ParentFont() const { return parentFont_; }
+  void SetParentFont(bool v);
+  bool IsFontStored() const { return !parentFont_; }
+  TColor Color() const { return color_; }
+  void SetColor(TColor c) {
+    color_ = c;
+    parentColor_ = false;
+  }
+  bool ParentColor() const { return parentColor_; }
+  void SetParentColor(bool v);
+  bool IsColorStored() const { return !parentColor_; }
+
+  bool Visible() const { return visible_; }
+  virtual void SetVisible(bool v);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool v) { enabled_ = v; }
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor c) { cursor_ = c; }
+  int HelpContext() const { return helpContext_; }
+  void SetHelpContext(int v) { helpContext_ = v; }
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  void SetBiDiMode(TBiDiMode m) {
+    biDiMode_ = m;
+    parentBiDiMode_ = false;
+  }
+  bool ParentBiDiMode() const { return parentBiDiMode_; }
+  bool IsBiDiModeStored() const { return !parentBiDiMode_; }
+  void SetParentBiDiMode(bool v);
+  bool UseRightToLeftAlignment() const { return biDiMode_ == bdRightToLeft; }
+
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+  void Loaded() override;
+
+protected:
+  virtual int NonClientWidth() const { return 0; }
+  virtual int NonClientHeight() const { return 0; }
+  // The parent's font, colour, hint flag or reading order changed.
+  virtual void ParentChanged();
+  void RequestAlign();
+
+private:
+  friend class TWinControl;
+  TWinControl* parent_ = nullptr;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  TAlign align_ = alNone;
+  TAnchors anchors_ = kDefaultAnchors;
+  std::string text_;
+  std::string hint_;
+  bool showHint_ = false;
+  bool parentShowHint_ = true;
+  std::unique_ptr<TFont> font_;
+  bool parentFont_ = true;
+  TColor color_ = clWindow;
+  bool parentColor_ = false;
+  bool visible_ = true;
+  bool enabled_ = true;
+  TCursor cursor_ = 0;
+  int helpContext_ = 0;
+  TBiDiMode biDiMode_ = bdLeftToRight;
+  bool parentBiDiMode_ = true;
+};
+
+// The handle of a control's window in the window manager. Until a window manager is
+// attached (SetWindowHandleFactory), handles are unique numbers that stand for the
+// window, so code that asks whether a handle exists behaves the same.
+using THandle = uintptr_t;
+struct TWindowHandleFactory {
+  std::function<THandle(TWinControl&)> Create;
+  std::function<void(TWinControl&, THandle)> Destroy;
+  std::function<void(TWinControl&, THandle)> TextChanged;
+};
+// Installs the factory windowed controls create their handles with; returns the
+// previous one.
+TWindowHandleFactory SetWindowHandleFactory(TWindowHandleFactory factory);
+
+class TWinControl : public TControl {
+  QUINTREL_CLASS(TWinControl)
+  TWinControl();
+  ~TWinControl() override;
+
+  int ControlCount() const { return static_cast<int>(controls_.size()); }
+  // In z-order, the first at the bottom; raises EListError outside the list.
+  TControl* Controls(int index) const;
+  bool ContainsControl(const TControl* control) const;
+  TControl* FindChildControl(std::string_view name) const;
+
+  // The window, created on first use.
+  THandle Handle();
+  bool HandleAllocated() const { return handle_ != 0; }
+  void DestroyHandle();
+
+  int TabOrder() const { return tabOrder_; }
+  void SetTabOrder(int order) { tabOrder_ = order; }
+  bool TabStop() const { return tabStop_; }
+  void SetTabStop(bool v) { tabStop_ = v; }
+
+  // Alignment of the children by their Align values; nested Disable/Enable calls
+  // postpone it to the last EnableAlign.
+  void DisableAlign() { ++alignLevel_; }
+  void EnableAlign();
+  bool AlignDisabled() const { return alignLevel_ > 0; }
+  void Realign();
+
+  void SetText(const std::string& text) override;
+  void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) const override;
+
+protected:
+  virtual void AlignControls();
+  void ParentChanged() override;
+
+private:
+  friend class TControl;
+  std::vector<TControl*> controls_;
+  THandle handle_ = 0;
+  int tabOrder_ = -1;
+  bool tabStop_ = false;
+  int alignLevel_ = 0;
+};
+
+class TGraphicControl : public TControl {
+  QUINTREL_CLASS(TGraphicControl)
+};
+
+class TCustomControl : public TWinControl {
+  QUINTREL_CLASS(TCustomControl)
+};
+
+// Image lists: their bitmaps are streamed by the list itself and kept as read.
+class TCustomImageList : public TComponent {
+  QUINTREL_CLASS(TCustomImageList)
+};
+class TImageList : public TCustomImageList {
+  QUINTREL_CLASS(TImageList)
+};
+
+}  // namespace quintrel::vcl

@@ -1,0 +1,257 @@
+#include "platform/vcl/forms.h"
+#include "platform/vcl/textutil.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+#include <climits>
+
+#include "platform/vcl/publish.h"
+#include "strings/vclconsts.h"
+
+namespace quintrel::vcl {
+
+namespace {
+
+using rtl::Format;
+namespace S = quintrel::strings;
+
+TFormMessageHandler& ShowWindowSlot() {
+  static TFormMessageHandler handler = [](TCustomForm&, TMessage&) {};
+  return handler;
+}
+
+TFormMessageHandler& SysCommandSlot() {
+  static TFormMessageHandler handler = [](TCustomForm&, TMessage&) {};
+  return handler;
+}
+
+}  // namespace
+
+const TMetaClass& TScrollingWinControl::StaticClass() {
+  return DefineClass<TScrollingWinControl>("TScrollingWinControl", TWinControl::StaticClass());
+}
+
+const TMetaClass& TScrollBox::StaticClass() {
+  return DefineClass<TScrollBox>("TScrollBox", TScrollingWinControl::StaticClass(), [](TClassBuilder<TScrollBox>& b) {
+    PublishControl(b, pWindowed, true);
+    b.Bag("AutoScroll", StandardType("Boolean"), 1);
+    b.Bag("BorderStyle", EnumType("TBorderStyle", {"bsNone", "bsSingle"}), 1);
+  });
+}
+
+// --- TCustomForm -----------------------------------------------------------------------
+
+const TMetaClass& TCustomForm::StaticClass() {
+  return DefineClass<TCustomForm>("TCustomForm", TScrollingWinControl::StaticClass(), [](TClassBuilder<TCustomForm>& b) {
+    // The client size is what forms store; Width and Height follow from it.
+    b.Default("Width", kNoDefault).NotStored();
+    b.Default("Height", kNoDefault).NotStored();
+    PublishControl(b, pWindowed & ~(pAlign | pTab | pVisible));
+    b.BagRef("ActiveControl", TWinControl::StaticClass());
+    b.Bag("AutoScroll", StandardType("Boolean"), 1);
+    b.Ord("BorderIcons",
+          SetType("TBorderIcons", EnumType("TBorderIcon", {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"})),
+          &TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons, 7);
+    b.Ord("BorderStyle",
+          EnumType("TFormBorderStyle", {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}),
+          &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle, bsSizeable);
+    b.Str("Caption", CaptionType(), &TControl::Caption, &TControl::SetCaption);
+    b.Ord("ClientHeight", StandardType("Integer"), &TControl::ClientHeight, &TControl::SetClientHeight);
+    b.Ord("ClientWidth", StandardType("Integer"), &TControl::ClientWidth, &TControl::SetClientWidth);
+    b.Ord("FormStyle", EnumType("TFormStyle", {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"}),
+          &TCustomForm::FormStyle, &TCustomForm::SetFormStyle, fsNormal);
+    b.BagStr("HelpFile");
+    b.Obj("Icon", &TCustomForm::Icon);
+    b.Bag("KeyPreview", StandardType("Boolean"), 0);
+    b.BagRef("Menu", TMainMenu::StaticClass());
+    b.BagNoDefault("OldCreateOrder", StandardType("Boolean"), 0);
+    b.Ord("PixelsPerInch", StandardType("Integer"), &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch);
+    b.Bag("Position",
+          EnumType("TPosition", {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter",
+                                 "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"}),
+          poDesigned);
+    b.Bag("Scaled", StandardType("Boolean"), 1);
+    b.BagNoDefault("TextHeight", StandardType("Integer"), 13);
+    b.Ord("Visible", StandardType("Boolean"), &TControl::Visible, &TControl::SetVisible, 0);
+    b.Bag("WindowState", EnumType("TWindowState", {"wsNormal", "wsMinimized", "wsMaximized"}), wsNormal);
+    b.Events({"OnActivate", "OnCreate", "OnDeactivate", "OnDestroy", "OnHide", "OnPaint", "OnResize", "OnShow"});
+    b.Event("OnClose", "TCloseEvent");
+    b.Event("OnCloseQuery", "TCloseQueryEvent");
+  });
+}
+
+TCustomForm::TCustomForm() : icon_(std::make_unique<TIcon>()) {
+  TControl::SetVisible(false);
+  SetColor(clBtnFace);
+  SetBounds(0, 0, 320, 240);
+  Screen().forms_.push_back(this);
+}
+
+TCustomForm::~TCustomForm() {
+  std::erase(Screen().forms_, this);
+  if (Application().MainForm() == this) Application().SetMainForm(nullptr);
+}
+
+TMainMenu* TCustomForm::Menu() const {
+  PPropInfo p = TCustomForm::StaticClass().FindProperty("Menu");
+  const auto* o = std::get_if<TObject*>(&BagValue(p));
+  return o ? dynamic_cast<TMainMenu*>(*o) : nullptr;
+}
+
+void TCustomForm::SetMenu(TMainMenu* menu) {
+  SetBagValue(TCustomForm::StaticClass().FindProperty("Menu"), static_cast<TObject*>(menu));
+}
+
+void TCustomForm::SetVisible(bool visible) {
+  if (visible == Visible()) return;
+  TScrollingWinControl::SetVisible(visible);
+  TMessage message{WM_SHOWWINDOW, visible ? 1u : 0u, 0, 0};
+  Dispatch(message);
+  if (visible) Screen().Activate(this);
+}
+
+void TCustomForm::Dispatch(TMessage& message) {
+  if (message.Msg == WM_SHOWWINDOW && ShowWindowSlot()) ShowWindowSlot()(*this, message);
+  if (message.Msg == WM_SYSCOMMAND && SysCommandSlot()) SysCommandSlot()(*this, message);
+}
+
+TFormMessageHandler TCustomForm::ShowWindowHandler() { return ShowWindowSlot(); }
+TFormMessageHandler TCustomForm::SetShowWindowHandler(TFormMessageHandler handler) {
+  return std::exchange(ShowWindowSlot(), std::move(handler));
+}
+TFormMessageHandler TCustomForm::SysCommandHandler() { return SysCommandSlot(); }
+TFormMessageHandler TCustomForm::SetSysCommandHandler(TFormMessageHandler handler) {
+  return std::exchange(SysCommandSlot(), std::move(handler));
+}
+
+void TCustomForm::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) const {
+  // Components without a parent first (menus, dialogs, timers), then the controls.
+  if (root == this)
+    for (int i = 0; i < ComponentCount(); ++i)
+      if (!Components(i)->HasParent()) proc(Components(i));
+  TScrollingWinControl::GetChildren(proc, root);
+}
+
+// A classic window frame: 4 pixels per side for a sizeable border, 3 for a fixed one,
+// a caption bar of 19 pixels and a menu bar of 19.
+int TCustomForm::NonClientWidth() const {
+  switch (borderStyle_) {
+    case bsNone: return 0;
+    case bsSizeable:
+    case bsSizeToolWin: return 8;
+    default: return 6;
+  }
+}
+
+int TCustomForm::NonClientHeight() const {
+  if (borderStyle_ == bsNone) return 0;
+  return NonClientWidth() + 19 + (Menu() ? 19 : 0);
+}
+
+const TMetaClass& TForm::StaticClass() { return DefineClass<TForm>("TForm", TCustomForm::StaticClass()); }
+
+// --- TDataModule -----------------------------------------------------------------------
+
+const TMetaClass& TDataModule::StaticClass() {
+  return DefineClass<TDataModule>("TDataModule", TComponent::StaticClass(), [](TClassBuilder<TDataModule>& b) {
+    b.BagNoDefault("OldCreateOrder", StandardType("Boolean"), 0);
+    b.Events({"OnCreate", "OnDestroy"});
+  });
+}
+
+TDataModule::TDataModule() { Screen().dataModules_.push_back(this); }
+TDataModule::~TDataModule() { std::erase(Screen().dataModules_, this); }
+
+void TDataModule::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) const {
+  for (int i = 0; i < ComponentCount(); ++i)
+    if (!Components(i)->HasParent() && Components(i)->Owner() == root) proc(Components(i));
+}
+
+bool TDataModule::ReadDefined(std::string_view name, const TStreamValue& value, const TFilerContext& ctx) {
+  if (!value.IsInteger() || value.Int < INT_MIN || value.Int > INT_MAX) return TComponent::ReadDefined(name, value, ctx);
+  int v = static_cast<int>(value.Int);
+  if (SameText(name, "Left")) left_ = v;
+  else if (SameText(name, "Top")) top_ = v;
+  else if (SameText(name, "Width")) width_ = v;
+  else if (SameText(name, "Height")) height_ = v;
+  else return TComponent::ReadDefined(name, value, ctx);
+  return true;
+}
+
+std::vector<std::string> TDataModule::DefinedNames() const { return {"Left", "Top", "Height", "Width"}; }
+
+std::optional<TStreamValue> TDataModule::WriteDefined(std::string_view name, const TStreamValue*,
+                                                      const TFilerContext&) const {
+  if (SameText(name, "Left")) return TStreamValue::Integer(left_);
+  if (SameText(name, "Top")) return TStreamValue::Integer(top_);
+  if (SameText(name, "Width")) return TStreamValue::Integer(width_);
+  if (SameText(name, "Height")) return TStreamValue::Integer(height_);
+  return std::nullopt;
+}
+
+// --- frames ----------------------------------------------------------------------------
+
+const TMetaClass& TCustomFrame::StaticClass() {
+  return DefineClass<TCustomFrame>("TCustomFrame", TScrollingWinControl::StaticClass());
+}
+
+void TCustomFrame::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) const {
+  TScrollingWinControl::GetChildren(proc, root);
+  if (root == this)
+    for (int i = 0; i < ComponentCount(); ++i)
+      if (!Components(i)->HasParent()) proc(Components(i));
+}
+
+const TMetaClass& TFrame::StaticClass() {
+  return DefineClass<TFrame>("TFrame", TCustomFrame::StaticClass(), [](TClassBuilder<TFrame>& b) {
+    PublishControl(b, pWindowed, true);
+    b.Bag("AutoScroll", StandardType("Boolean"), 1);
+  });
+}
+
+// --- screen and application ------------------------------------------------------------
+
+TCustomForm* TScreen::Forms(int index) const {
+  if (index < 0 || index >= FormCount()) throw EListError(Format(S::_SListIndexError, index));
+  return forms_[static_cast<size_t>(index)];
+}
+
+TDataModule* TScreen::DataModules(int index) const {
+  if (index < 0 || index >= DataModuleCount()) throw EListError(Format(S::_SListIndexError, index));
+  return dataModules_[static_cast<size_t>(index)];
+}
+
+void TScreen::Activate(TCustomForm* form) {
+  auto it = std::find(forms_.begin(), forms_.end(), form);
+  if (it == forms_.end()) return;
+  forms_.erase(it);
+  forms_.insert(forms_.begin(), form);
+}
+
+TScreen& Screen() {
+  static TScreen screen;
+  return screen;
+}
+
+std::string TApplication::ExeName() const {
+  if (!exeName_.empty()) return exeName_;
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+void TApplication::ProcessMessages() {
+  // Work queued while running is left for the next call.
+  std::vector<std::function<void()>> work = std::move(queue_);
+  queue_.clear();
+  for (auto& w : work) w();
+}
+
+TApplication& Application() {
+  static TApplication application;
+  return application;
+}
+
+}  // namespace quintrel::vcl

@@ -1,0 +1,368 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/vcl/comctrls.h"
+#include "platform/vcl/dbctrls.h"
+#include "platform/vcl/dialogs.h"
+#include "platform/vcl/extctrls.h"
+#include "platform/vcl/forms.h"
+#include "platform/vcl/streaming.h"
+
+using namespace quintrel::vcl;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path CorpusFile(const char* name) { return fs::path(QUINTREL_CORPUS_DIR) / "dfm" / name; }
+
+#define REQUIRE_FILE(path) \
+  if (!fs::exists(path)) GTEST_SKIP() << "form corpus not found at " << (path) << "; typed access on real forms not run"
+
+std::string Load(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+template <class T = TComponent>
+T* Find(TComponent* root, std::string_view name) {
+  for (int i = 0; i < root->ComponentCount(); ++i) {
+    TComponent* c = root->Components(i);
+    if (c->Name() == name) return dynamic_cast<T*>(c);
+    if (c->ComponentCount() > 0)
+      if (T* inner = Find<T>(c, name)) return inner;
+  }
+  return nullptr;
+}
+
+// Follows a path such as Panels.Items[2].Text to the object that holds its last part.
+std::string Written(const TComponent& root, const TFormStream& like) {
+  TFormStream out = WriteComponent(root, &like);
+  return out.Notation == TFormNotation::fnBinary ? WriteBinaryForm(out) : WriteTextForm(out);
+}
+
+}  // namespace
+
+// --- run-time type information -----------------------------------------------------------
+
+TEST(TypInfo, PublishedPropertiesCarryTheirTypes) {
+  PPropInfo caption = GetPropInfo(&TLabel::StaticClass(), "caption");
+  ASSERT_NE(caption, nullptr);
+  EXPECT_EQ(caption->PropType->Kind, tkLString);
+  EXPECT_EQ(caption->PropType->Name, "TCaption");
+  EXPECT_TRUE(IsWritableProp(caption));
+  // Labels have a Caption, edit boxes a Text, though both keep the control's text.
+  EXPECT_EQ(GetPropInfo(&TLabel::StaticClass(), "Text"), nullptr);
+  EXPECT_NE(GetPropInfo(&TEdit::StaticClass(), "Text"), nullptr);
+
+  PPropInfo align = GetPropInfo(&TPanel::StaticClass(), "Align");
+  ASSERT_NE(align, nullptr);
+  EXPECT_EQ(align->PropType->Kind, tkEnumeration);
+  EXPECT_EQ(GetEnumName(align->PropType, alClient), "alClient");
+  EXPECT_EQ(GetEnumValue(align->PropType, "ALRIGHT"), alRight);
+  EXPECT_EQ(GetEnumValue(align->PropType, "alNowhere"), -1);
+  EXPECT_EQ(GetTypeData(align->PropType)->MaxValue, alCustom);
+
+  PPropInfo anchors = GetPropInfo(&TButton::StaticClass(), "Anchors");
+  ASSERT_NE(anchors, nullptr);
+  EXPECT_EQ(anchors->PropType->Kind, tkSet);
+  EXPECT_EQ(GetTypeData(anchors->PropType)->CompType->Name, "TAnchorKind");
+
+  PPropInfo font = GetPropInfo(&TLabel::StaticClass(), "Font");
+  ASSERT_NE(font, nullptr);
+  EXPECT_EQ(GetTypeData(font->PropType)->ClassType, &TFont::StaticClass());
+  EXPECT_EQ(GetPropInfo(&TLabel::StaticClass(), "OnClick")->PropType->Kind, tkMethod);
+
+  EXPECT_TRUE(TBitBtn::StaticClass().InheritsFrom(&TButtonControl::StaticClass()));
+  EXPECT_TRUE(TBitBtn::StaticClass().InheritsFrom("tbutton"));
+  EXPECT_FALSE(TBitBtn::StaticClass().InheritsFrom(&TCustomCheckBox::StaticClass()));
+  EXPECT_TRUE(TUpDown::StaticClass().InheritsFrom("TCustomUpDown"));
+  EXPECT_TRUE(TReplaceDialog::StaticClass().InheritsFrom(&TCommonDialog::StaticClass()));
+  EXPECT_EQ(FindClass("TStatusBar"), &TStatusBar::StaticClass());
+  EXPECT_THROW(FindClass("TNoSuchThing"), EClassNotFound);
+}
+
+TEST(TypInfo, OperationsReadAndWriteThroughTheTable) {
+  auto form = std::make_unique<TForm>();
+  auto* label = form->Add<TLabel>("Label1");
+  SetStrProp(label, "Caption", "Hello");
+  EXPECT_EQ(label->Caption(), "Hello");
+  SetOrdProp(label, "Anchors", StringToSet(GetPropInfo(label, "Anchors"), "[akLeft,akBottom]"));
+  EXPECT_EQ(label->Anchors(), (1u << akLeft) | (1u << akBottom));
+  EXPECT_EQ(SetToString(GetPropInfo(label, "Anchors"), label->Anchors()), "[akLeft,akBottom]");
+  SetOrdProp(label, "Color", clRed);
+  EXPECT_EQ(GetOrdProp(label, "Color"), clRed);
+  EXPECT_FALSE(label->ParentColor());
+  // A nested object's property through the object.
+  SetStrProp(GetObjectProp(label, "Font"), "Name", "Arial");
+  EXPECT_EQ(label->Font()->Name(), "Arial");
+  EXPECT_FALSE(label->ParentFont());
+  // Bag properties behave like the others.
+  EXPECT_EQ(GetOrdProp(label, "WordWrap"), 0);
+  SetOrdProp(label, "WordWrap", 1);
+  EXPECT_EQ(GetOrdProp(label, "WordWrap"), 1);
+
+  auto* picker = form->Add<TDateTimePicker>("Picker");
+  SetFloatProp(picker, "Date", 39057.5L);
+  EXPECT_EQ(GetFloatProp(picker, "Date"), 39057.5L);
+
+  EXPECT_THROW(SetStrProp(label, "Nothing", "x"), EPropertyError);
+  EXPECT_THROW(GetStrProp(label, "Color"), EPropertyError);
+  EXPECT_THROW(SetFloatProp(label, "Caption", 1.0L), EPropertyError);
+}
+
+TEST(Graphics, ColourIdentifiers) {
+  int64_t c = 0;
+  EXPECT_TRUE(IdentToColor("clRed", c));
+  EXPECT_EQ(c, 0x0000FF);
+  EXPECT_TRUE(IdentToColor("CLBTNFACE", c));
+  EXPECT_EQ(static_cast<uint32_t>(c), 0x8000000Fu);
+  EXPECT_FALSE(IdentToColor("clPlaid", c));
+  std::string ident;
+  EXPECT_TRUE(ColorToIdent(clWindowText, ident));
+  EXPECT_EQ(ident, "clWindowText");
+  EXPECT_FALSE(ColorToIdent(0x123456, ident));
+  EXPECT_EQ(ColorToString(0x123456), "$00123456");
+  EXPECT_EQ(StringToColor("$0000FF"), clRed);
+}
+
+TEST(Graphics, FontSizeFollowsHeight) {
+  TFont font;
+  EXPECT_EQ(font.Height(), -11);
+  EXPECT_EQ(font.Size(), 8);
+  font.SetSize(12);
+  EXPECT_EQ(font.Height(), -16);
+  font.SetPixelsPerInch(120);
+  EXPECT_EQ(font.Size(), 10);
+}
+
+// --- components, lists and collections ------------------------------------------------
+
+TEST(Components, OwnershipNamesAndReferences) {
+  auto form = std::make_unique<TForm>();
+  auto* panel = form->Add<TPanel>("Panel1");
+  auto* button = form->Add<TButton>("Button1");
+  auto* popup = form->Add<TPopupMenu>("Popup");
+  button->SetParent(panel);
+  SetObjectProp(button, GetPropInfo(button, "PopupMenu"), popup);
+  EXPECT_EQ(form->ComponentCount(), 3);
+  EXPECT_EQ(form->FindComponent("button1"), button);
+  EXPECT_EQ(button->ComponentIndex(), 1);
+  EXPECT_EQ(panel->ControlCount(), 1);
+  EXPECT_EQ(panel->Controls(0), button);
+  EXPECT_THROW(panel->Controls(1), EListError);
+  EXPECT_THROW(form->Add<TLabel>("Button1"), EComponentError);
+  EXPECT_THROW(button->SetName("1st"), EComponentError);
+
+  // Destroying a component takes it out of its owner, its parent and every reference.
+  form->DestroyComponent(popup);
+  EXPECT_EQ(GetObjectProp(button, "PopupMenu"), nullptr);
+  form->DestroyComponent(panel);
+  EXPECT_EQ(button->Parent(), nullptr);
+  EXPECT_EQ(form->ComponentCount(), 2);  // the label that failed to get a name stays, unnamed
+}
+
+TEST(Components, AlignmentWaitsForEnableAlign) {
+  auto form = std::make_unique<TForm>();
+  form->SetClientWidth(400);
+  form->SetClientHeight(300);
+  auto* top = form->Add<TPanel>("Top");
+  auto* client = form->Add<TPanel>("Client");
+  form->DisableAlign();
+  top->SetParent(form.get());
+  client->SetParent(form.get());
+  top->SetHeight(40);
+  top->SetAlign(alTop);
+  client->SetAlign(alClient);
+  EXPECT_EQ(client->Top(), 0);
+  form->EnableAlign();
+  EXPECT_EQ(top->Width(), 400);
+  EXPECT_EQ(client->Top(), 40);
+  EXPECT_EQ(client->Height(), 260);
+}
+
+TEST(Strings, ListOperations) {
+  TStringList list;
+  list.SetCommaText("b,\"a c\",\"say \"\"hi\"\"\",,d");
+  ASSERT_EQ(list.Count(), 5);
+  EXPECT_EQ(list[1], "a c");
+  EXPECT_EQ(list[2], "say \"hi\"");
+  EXPECT_EQ(list[3], "");
+  EXPECT_EQ(list.CommaText(), "b,\"a c\",\"say \"\"hi\"\"\",\"\",d");
+  list.SetText("x=1\r\ny=2\nlast");
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Values("Y"), "2");
+  EXPECT_EQ(list.Text(), "x=1\r\ny=2\r\nlast\r\n");
+  list.SetSorted(true);
+  list.Add("a");
+  EXPECT_EQ(list[0], "a");
+  EXPECT_EQ(list.IndexOf("LAST"), 1);
+  EXPECT_THROW(list.Get(4), EListError);
+  EXPECT_THROW(list.Delete(-1), EListError);
+}
+
+TEST(Collections, ItemsByIndex) {
+  auto bar = std::make_unique<TStatusBar>();
+  TStatusPanel* first = bar->Panels()->Add();
+  TStatusPanel* second = bar->Panels()->Add();
+  SetStrProp(second, "Text", "Ready");
+  EXPECT_EQ(bar->Panels()->Count(), 2);
+  EXPECT_EQ(second->Index(), 1);
+  EXPECT_EQ(second->DisplayName(), "Ready");
+  EXPECT_EQ(GetOrdProp(first, "Width"), 50);
+  second->SetIndex(0);
+  EXPECT_EQ(bar->Panels()->Items(0), second);
+  EXPECT_THROW(bar->Panels()->Items(2), EListError);
+  EXPECT_EQ(bar->Panels()->PropName(), "Panels");
+}
+
+TEST(Forms, ShowWindowGoesThroughTheReplaceableHandler) {
+  std::vector<std::pair<std::string, uintptr_t>> seen;
+  TFormMessageHandler previous = TCustomForm::SetShowWindowHandler([&](TCustomForm& form, TMessage& m) {
+    seen.emplace_back(form.Name(), m.WParam);
+  });
+  {
+    auto one = std::make_unique<TForm>();
+    one->SetName("One");
+    auto two = std::make_unique<TForm>();
+    two->SetName("Two");
+    one->Show();
+    two->Show();
+    EXPECT_EQ(Screen().ActiveForm(), two.get());
+    one->Hide();
+    EXPECT_FALSE(one->Visible());
+  }
+  TCustomForm::SetShowWindowHandler(previous);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0], (std::pair<std::string, uintptr_t>{"One", 1}));
+  EXPECT_EQ(seen[2], (std::pair<std::string, uintptr_t>{"One", 0}));
+}
+
+// --- live forms from real streams ---------------------------------------------------------
+
+TEST(LiveForms, EveryCorpusFormWritesBackUnchanged) {
+  fs::path dir = fs::path(QUINTREL_CORPUS_DIR) / "dfm";
+  if (!fs::is_directory(dir)) GTEST_SKIP() << "form corpus not found at " << dir;
+  int count = 0;
+  for (const auto& e : fs::directory_iterator(dir)) {
+    if (e.path().extension() != ".dfm") continue;
+    SCOPED_TRACE(e.path().filename().string());
+    TFormStream form;
+    std::unique_ptr<TComponent> root = LoadComponentFile(e.path().string(), &form);
+    EXPECT_EQ(Written(*root, form), Load(e.path()));
+    ++count;
+  }
+  EXPECT_GT(count, 0);
+}
+
+TEST(LiveForms, TypedAccessOnLoadedForms) {
+  REQUIRE_FILE(CorpusFile("masteringdelphi7__richform.dfm"));
+  std::unique_ptr<TComponent> rich = LoadComponentFile(CorpusFile("masteringdelphi7__richform.dfm").string());
+  EXPECT_TRUE(rich->InheritsFrom(&TForm::StaticClass()));
+  auto* bar = Find<TStatusBar>(rich.get(), "StatusBar");
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(bar->Panels()->Count(), 4);
+  EXPECT_EQ(GetStrProp(bar->Panels()->Items(2), "Text"), "1/1");
+  EXPECT_EQ(GetOrdProp(bar->Panels()->Items(1), "Alignment"), taCenter);
+
+  std::unique_ptr<TComponent> dates = LoadComponentFile(CorpusFile("rtklib__getoptdlg.dfm").string());
+  auto* combo = Find<TComboBox>(dates.get(), "TraceLevel");
+  ASSERT_NE(combo, nullptr);
+  auto* items = dynamic_cast<TStrings*>(GetObjectProp(combo, "Items"));
+  ASSERT_NE(items, nullptr);
+  EXPECT_EQ(items->Strings(3), "Level 3");
+
+  std::unique_ptr<TComponent> experts = LoadComponentFile(CorpusFile("gexperts__gx_configure.dfm").string());
+  auto* vclDir = Find<TButton>(experts.get(), "sbVCLDir");
+  ASSERT_NE(vclDir, nullptr);
+  EXPECT_EQ(vclDir->Anchors(), (1u << akTop) | (1u << akRight));
+  EXPECT_EQ(GetOrdProp(experts.get(), "Color"), clBtnFace);
+
+  // A PNG image of a foreign class, and a bitmap glyph, kept as their stream images.
+  std::unique_ptr<TComponent> about = LoadComponentFile(CorpusFile("delphi-library-helper__frmaboutu.dfm").string());
+  auto* image = Find<TImage>(about.get(), "ProgramIcon");
+  ASSERT_NE(image, nullptr);
+  ASSERT_NE(image->Picture()->Graphic(), nullptr);
+  EXPECT_EQ(image->Picture()->Graphic()->ClassName(), "TPngImage");
+  EXPECT_EQ(image->Picture()->Graphic()->Image().substr(1, 3), "PNG");
+  EXPECT_EQ(image->Picture()->Width(), 96);
+
+  std::unique_ptr<TComponent> filter = LoadComponentFile(CorpusFile("weight2013__filter.dfm").string());
+  auto* ok = Find<TBitBtn>(filter.get(), "BtnOK");
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(ok->Glyph()->Width(), 36);
+  EXPECT_EQ(ok->Glyph()->Height(), 18);
+  EXPECT_EQ(ok->Glyph()->Image().substr(0, 2), "BM");
+}
+
+TEST(LiveForms, WideTextMeetsTheCodePageItIsReadWith) {
+  REQUIRE_FILE(CorpusFile("starlight1__umain.dfm"));
+  TFormStream form = LoadFormFile(CorpusFile("starlight1__umain.dfm").string());
+  // Cyrillic captions become bytes of code page 1251 when the form is read with it.
+  TReadOptions options;
+  options.Context.Codec = CodecForCodePage(1251);
+  std::unique_ptr<TComponent> russian = ReadComponent(form, options);
+  auto* menu = Find<TMenuItem>(russian.get(), "micom");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu->Caption(), "\xCE\xE1\xF9\xE8\xE5");  // "Общие" in code page 1251
+  EXPECT_EQ(CodecForCodePage(1251).ToWide(menu->Caption()), u"\u041E\u0431\u0449\u0438\u0435");
+  EXPECT_EQ(Written(*russian, form), Load(CorpusFile("starlight1__umain.dfm")));
+}
+
+TEST(LiveForms, GenericComponentsAreTypedFromTheirStream) {
+  REQUIRE_FILE(CorpusFile("delphi-xe7-projekte__fr_konf_datenbank.dfm"));
+  std::unique_ptr<TComponent> frame =
+      LoadComponentFile(CorpusFile("delphi-xe7-projekte__fr_konf_datenbank.dfm").string());
+  EXPECT_TRUE(frame->InheritsFrom(&TFrame::StaticClass()));
+  TComponent* edit = Find(frame.get(), "edt_Datenbankfilename");
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->ClassName(), "TAdvFileNameEdit");
+  EXPECT_TRUE(edit->ClassType().IsGeneric());
+  EXPECT_EQ(GetStrProp(edit, "Version"), "1.3.5.0");
+  EXPECT_EQ(GetOrdProp(edit, "Width"), 361);
+  EXPECT_EQ(GetPropInfo(edit, "ButtonStyle")->PropType->Kind, tkEnumeration);
+  EXPECT_EQ(GetEnumName(GetPropInfo(edit, "ButtonStyle")->PropType, GetOrdProp(edit, "ButtonStyle")), "bsButton");
+  auto* labelFont = dynamic_cast<TFont*>(GetObjectProp(edit, "LabelFont"));
+  ASSERT_NE(labelFont, nullptr);
+  EXPECT_EQ(labelFont->Name(), "Tahoma");
+  auto* lookup = dynamic_cast<TPersistent*>(GetObjectProp(edit, "Lookup"));
+  ASSERT_NE(lookup, nullptr);
+  EXPECT_EQ(dynamic_cast<TFont*>(GetObjectProp(lookup, "Font"))->Name(), "Arial");
+  auto* glyph = dynamic_cast<TBitmap*>(GetObjectProp(edit, "Glyph"));
+  ASSERT_NE(glyph, nullptr);
+  EXPECT_EQ(glyph->Width(), 12);
+  // A property the stream did not carry is not published by the generic class.
+  EXPECT_EQ(GetPropInfo(edit, "Caption"), nullptr);
+}
+
+TEST(LiveForms, ChangedPropertiesAreTheOnlyDifference) {
+  REQUIRE_FILE(CorpusFile("masteringdelphi7__serverdatamodule.dfm"));
+  TFormStream form;
+  std::unique_ptr<TComponent> module =
+      LoadComponentFile(CorpusFile("masteringdelphi7__serverdatamodule.dfm").string(), &form);
+  EXPECT_TRUE(module->InheritsFrom(&TDataModule::StaticClass()));
+  std::string original = Load(CorpusFile("masteringdelphi7__serverdatamodule.dfm"));
+
+  auto* connection = Find(module.get(), "SQLConnection");
+  ASSERT_NE(connection, nullptr);
+  auto* params = dynamic_cast<TStrings*>(GetObjectProp(connection, "Params"));
+  ASSERT_NE(params, nullptr);
+  params->Put(2, "RoleName=Admin");
+  std::string changed = Written(*module, form);
+  std::string expected = original;
+  size_t at = expected.find("'RoleName=RoleName'");
+  ASSERT_NE(at, std::string::npos);
+  expected.replace(at, 19, "'RoleName=Admin'");
+  // The long second line keeps its original spelling across two lines.
+  EXPECT_EQ(changed, expected);
+
+  // A new component appears, written the way a designer writes it.
+  auto* timer = module->Add<TTimer>("Timer1");
+  SetOrdProp(timer, "Interval", 250);
+  std::string added = Written(*module, form);
+  EXPECT_NE(added.find("  object Timer1: TTimer\r\n    Interval = 250\r\n  end\r\nend\r\n"), std::string::npos) << added;
+}

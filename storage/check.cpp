@@ -8,8 +8,11 @@
 
 #include "storage/btree.h"
 #include "storage/vardbs.h"
+#include "strings/vconsts.h"
 
 namespace quintrel::storage {
+
+namespace vc = quintrel::strings;
 
 namespace {
 
@@ -30,13 +33,13 @@ public:
   bool Claim(uint32_t address, const std::string& use, int table = -1, int field = -1) {
     if (address < kFileHeaderSize || (address - kFileHeaderSize) % kBlockSize != 0 ||
         static_cast<int64_t>(address) + kBlockSize > size_) {
-      Report(table, field, address, rtl::Format("%s: block address $%x is not a block of the file", use, address));
+      Report(table, field, address, rtl::Format(vc::_SCheckBadAddress, use, address));
       return false;
     }
     auto [it, fresh] = uses_.emplace(address, use);
     if (!fresh) {
       Report(table, field, address,
-             rtl::Format("%s: block $%x is already used by %s", use, address, it->second));
+             rtl::Format(vc::_SCheckUsedTwice, use, address, it->second));
       return false;
     }
     return true;
@@ -64,31 +67,31 @@ int64_t WalkChain(TCustomVarDB::TBlockMap& map, uint32_t address, int64_t length
     if (!map.Claim(address, use, table, field)) return -1;
     PBlock block = map.Load(address);
     if (block->Prev() != prev)
-      map.Report(table, field, address, rtl::Format("%s: block $%x has Prev $%x, expected $%x", use, address,
+      map.Report(table, field, address, rtl::Format(vc::_SCheckChainPrev, use, address,
                                                     block->Prev(), prev));
     int used = block->Used();
     if (used > kLastPosition) {
-      map.Report(table, field, address, rtl::Format("%s: block $%x holds %d bytes", use, address, used));
+      map.Report(table, field, address, rtl::Format(vc::_SCheckChainUsed, use, address, used));
       return -1;
     }
     if (used == 0) {
-      if (length >= 0) map.Report(table, field, address, rtl::Format("%s: empty block $%x inside the chain", use, address));
+      if (length >= 0) map.Report(table, field, address, rtl::Format(vc::_SCheckChainEmpty, use, address));
       return length >= 0 ? -1 : total;
     }
     total += used;
     if (length >= 0 && total >= length) {
       if (block->Next() != 0 || total != length)
-        map.Report(table, field, address, rtl::Format("%s: chain holds more than the %d bytes of its value", use,
+        map.Report(table, field, address, rtl::Format(vc::_SCheckChainLong, use,
                                                       static_cast<int>(length)));
       return total;
     }
     if (length >= 0 && used != kLastPosition)
-      map.Report(table, field, address, rtl::Format("%s: block $%x holds %d bytes, not a full block", use, address, used));
+      map.Report(table, field, address, rtl::Format(vc::_SCheckChainShort, use, address, used));
     prev = address;
     address = block->Next();
   }
   if (length >= 0 && total != length) {
-    map.Report(table, field, 0, rtl::Format("%s: chain holds %d of its %d bytes", use, static_cast<int>(total),
+    map.Report(table, field, 0, rtl::Format(vc::_SCheckChainLength, use, static_cast<int>(total),
                                             static_cast<int>(length)));
     return -1;
   }
@@ -117,16 +120,16 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
 
   int64_t size = GetSize();
   if ((size - kFileHeaderSize) % kBlockSize != 0)
-    report(-1, -1, 0, rtl::Format("the file is %d bytes, not a header and whole blocks", static_cast<int>(size)));
+    report(-1, -1, 0, rtl::Format(vc::_SCheckFileSize, static_cast<int>(size)));
   TBlockMap map(*this, findings, size);
 
   // Catalogue chain.
   uint32_t prev = 0;
   for (uint32_t at = header_.TableBlock; at != 0;) {
-    if (!map.Claim(at, "catalogue")) break;
+    if (!map.Claim(at, vc::_SCheckCatalogueUse)) break;
     PBlock block = LoadBlock(at);
     if (block->Prev() != prev)
-      report(-1, -1, at, rtl::Format("catalogue: block $%x has Prev $%x, expected $%x", at, block->Prev(), prev));
+      report(-1, -1, at, rtl::Format(vc::_SCheckCataloguePrev, at, block->Prev(), prev));
     prev = at;
     at = block->Next();
   }
@@ -134,12 +137,12 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
   // Avail list: a doubly linked chain of zeroed blocks.
   prev = 0;
   for (uint32_t at = header_.AvailList; at != 0;) {
-    if (!map.Claim(at, "avail list")) break;
+    if (!map.Claim(at, vc::_SCheckAvailUse)) break;
     PBlock block = LoadBlock(at);
     if (block->Prev() != prev)
-      report(-1, -1, at, rtl::Format("avail list: block $%x has Prev $%x, expected $%x", at, block->Prev(), prev));
+      report(-1, -1, at, rtl::Format(vc::_SCheckAvailPrev, at, block->Prev(), prev));
     bool zero = std::all_of(block->Bytes.begin() + 8, block->Bytes.end(), [](uint8_t b) { return b == 0; });
-    if (!zero) report(-1, -1, at, rtl::Format("avail list: free block $%x is not zeroed", at));
+    if (!zero) report(-1, -1, at, rtl::Format(vc::_SCheckAvailDirty, at));
     prev = at;
     at = block->Next();
   }
@@ -147,7 +150,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
   // Tables: data chains, record tables, counts, overflow chains.
   for (int t = 0; t < TableCount(); ++t) {
     const TTable& table = tables_[t];
-    std::string use = rtl::Format("table %d (%s)", t, table.Header.TableName);
+    std::string use = rtl::Format(vc::_SCheckTable, t, table.Header.TableName);
     int64_t records = 0;
     int blocks = 0;
     int32_t lastRecNo = 0;
@@ -156,11 +159,11 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
     prev = 0;
     uint32_t last = 0;
     for (uint32_t at = table.Header.FirstBlock; at != 0;) {
-      if (!map.Claim(at, use + " data", t)) break;
+      if (!map.Claim(at, rtl::Format(vc::_SCheckDataUse, use), t)) break;
       PBlock block = LoadBlock(at);
       ++blocks;
       if (block->Prev() != prev)
-        report(t, -1, at, rtl::Format("%s: data block $%x has Prev $%x, expected $%x", use, at, block->Prev(), prev));
+        report(t, -1, at, rtl::Format(vc::_SCheckDataPrev, use, at, block->Prev(), prev));
       try {
         CheckDataBlock(at, *block);
       } catch (const rtl::Exception& e) {
@@ -168,9 +171,9 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
         break;
       }
       int fill = 2 * block->Count() + block->Used();
-      if (fill > kLastPosition) report(t, -1, at, rtl::Format("%s: block $%x is overfull (%d)", use, at, fill));
+      if (fill > kLastPosition) report(t, -1, at, rtl::Format(vc::_SCheckOverfull, use, at, fill));
       if (block->Count() == 0 && (block->Prev() != 0 || block->Next() != 0))
-        report(t, -1, at, rtl::Format("%s: empty data block $%x inside the chain", use, at));
+        report(t, -1, at, rtl::Format(vc::_SCheckDataEmpty, use, at));
       for (int pos = 1; pos <= block->Count(); ++pos) {
         ++records;
         const uint8_t* table16 = block->At(block->Used() + 1 + 2 * (pos - 1));
@@ -179,7 +182,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
         std::vector<uint8_t> image;
         if (stored[0] == 128) {
           uint32_t chain = Get32(stored + 1);
-          if (WalkChain(map, chain, -1, use + rtl::Format(" record %d", static_cast<int>(records)), t, -1) < 0) continue;
+          if (WalkChain(map, chain, -1, use + rtl::Format(vc::_SCheckRecord, static_cast<int>(records)), t, -1) < 0) continue;
         }
         try {
           image = ExpandRecord(*block, at, pos);
@@ -188,15 +191,15 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
           for (size_t f = 0; f < slots.size(); ++f)
             if (slots[f].Kind == TFieldSlot::kOversized)
               WalkChain(map, slots[f].Chain, slots[f].Length,
-                        use + rtl::Format(" record %d field %d", static_cast<int>(records), static_cast<int>(f)), t,
+                        use + rtl::Format(vc::_SCheckRecordField, static_cast<int>(records), static_cast<int>(f)), t,
                         static_cast<int>(f));
         } catch (const rtl::Exception& e) {
-          report(t, -1, at, rtl::Format("%s: record %d: %s", use, pos, e.Message()));
+          report(t, -1, at, rtl::Format(vc::_SCheckRecordError, use, pos, e.Message()));
           continue;
         }
         int32_t recNo = RecNoOf(image);
         if (indexed && recNo <= lastRecNo && recNo > 0)
-          report(t, 0, at, rtl::Format("%s: _RECNO %d follows %d (an indexed table keeps them ascending)", use,
+          report(t, 0, at, rtl::Format(vc::_SCheckRecNoOrder, use,
                                        recNo, lastRecNo));
         if (recNo > 0) lastRecNo = std::max(lastRecNo, recNo);
       }
@@ -205,9 +208,9 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
       at = block->Next();
     }
     if (last != table.Header.LastBlock)
-      report(t, -1, last, rtl::Format("%s: LastBlock is $%x but the chain ends at $%x", use, table.Header.LastBlock, last));
+      report(t, -1, last, rtl::Format(vc::_SCheckLastBlock, use, table.Header.LastBlock, last));
     if (records != table.Header.RecordCount)
-      report(t, -1, 0, rtl::Format("%s: RecordCount is %d but the blocks hold %d records", use,
+      report(t, -1, 0, rtl::Format(vc::_SCheckRecordCount, use,
                                    table.Header.RecordCount, static_cast<int>(records)));
     CheckIndexes(t, map);
   }
@@ -215,7 +218,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
   // Every block has a use.
   for (int64_t at = kFileHeaderSize; at + kBlockSize <= size; at += kBlockSize)
     if (!map.Used(static_cast<uint32_t>(at)))
-      report(-1, -1, static_cast<uint32_t>(at), rtl::Format("block $%x is used by nothing (lost)", static_cast<uint32_t>(at)));
+      report(-1, -1, static_cast<uint32_t>(at), rtl::Format(vc::_SCheckLost, static_cast<uint32_t>(at)));
   return findings;
 }
 
@@ -241,7 +244,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
           int32_t recNo = RecNoOf(image);
           if (recNo <= 0) continue;
           if (!records.emplace(recNo, std::make_pair(at, FieldValue(image, slots[f]))).second)
-            map.Report(t, static_cast<int>(f), at, rtl::Format("table %d: _RECNO %d occurs twice", t, recNo));
+            map.Report(t, static_cast<int>(f), at, rtl::Format(vc::_SCheckRecNoTwice, t, recNo));
         }
         at = block->Next();
       } catch (const rtl::Exception&) {
@@ -249,10 +252,10 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
       }
     }
     for (const TIndexHeader& index : table.Fields[f].Indexes) {
-      std::string use = rtl::Format("table %d field %d index %d", t, static_cast<int>(f), index.CompareId);
+      std::string use = rtl::Format(vc::_SCheckIndex, t, static_cast<int>(f), index.CompareId);
       if (index.IndexTable != t || index.IndexField != f)
         map.Report(t, static_cast<int>(f), 0,
-                   rtl::Format("%s: names table %d field %d", use, index.IndexTable, index.IndexField));
+                   rtl::Format(vc::_SCheckIndexNames, use, index.IndexTable, index.IndexField));
       TIndexHeader header = index;
       header.IndexTable = static_cast<uint16_t>(t);
       header.IndexField = static_cast<uint16_t>(f);
@@ -263,27 +266,27 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
       bool sound = true;
       auto walk = [&](auto& self, uint32_t address, int depth) -> void {
         if (depth > kMaxTreeDepth) {
-          map.Report(t, static_cast<int>(f), address, use + ": the tree is deeper than any real one");
+          map.Report(t, static_cast<int>(f), address, rtl::Format(vc::_SCheckTreeDeep, use));
           sound = false;
           return;
         }
-        if (!map.Claim(address, use + " node", t, static_cast<int>(f))) {
+        if (!map.Claim(address, rtl::Format(vc::_SCheckNodeUse, use), t, static_cast<int>(f))) {
           sound = false;
           return;
         }
         TIndexNode node;
         if (!node.Decode(*LoadBlock(address))) {
-          map.Report(t, static_cast<int>(f), address, rtl::Format("%s: node $%x holds more than 510 keys", use, address));
+          map.Report(t, static_cast<int>(f), address, rtl::Format(vc::_SCheckNodeOverfull, use, address));
           sound = false;
           return;
         }
         if (address != index.Root && node.Count < kNodeHalf)
           map.Report(t, static_cast<int>(f), address,
-                     rtl::Format("%s: node $%x holds %d keys, fewer than 255", use, address, node.Count));
+                     rtl::Format(vc::_SCheckNodeUnderfull, use, address, node.Count));
         if (node.IsLeaf()) {
           if (leafDepth < 0) leafDepth = depth;
           if (leafDepth != depth) {
-            map.Report(t, static_cast<int>(f), address, rtl::Format("%s: leaves at depths %d and %d", use, leafDepth, depth));
+            map.Report(t, static_cast<int>(f), address, rtl::Format(vc::_SCheckLeafDepth, use, leafDepth, depth));
             sound = false;
           }
           for (int i = 1; i <= node.Count; ++i) keys.push_back(node.Keys[i]);
@@ -291,7 +294,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
         }
         for (int j = 1; j <= node.Count + 1; ++j) {
           if (node.Children[j] == 0) {
-            map.Report(t, static_cast<int>(f), address, rtl::Format("%s: internal node $%x lacks child %d", use, address, j));
+            map.Report(t, static_cast<int>(f), address, rtl::Format(vc::_SCheckNodeChild, use, address, j));
             sound = false;
             continue;
           }
@@ -311,26 +314,26 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
         auto it = records.find(key.KeyRecNo);
         if (it == records.end()) {
           map.Report(t, static_cast<int>(f), key.KeyBlock,
-                     rtl::Format("%s: key of _RECNO %d has no record", use, key.KeyRecNo));
+                     rtl::Format(vc::_SCheckKeyNoRecord, use, key.KeyRecNo));
           previous = nullptr;
           continue;
         }
         if (!keyed.insert(key.KeyRecNo).second)
-          map.Report(t, static_cast<int>(f), key.KeyBlock, rtl::Format("%s: _RECNO %d has two keys", use, key.KeyRecNo));
+          map.Report(t, static_cast<int>(f), key.KeyBlock, rtl::Format(vc::_SCheckTwoKeys, use, key.KeyRecNo));
         if (it->second.first != key.KeyBlock)
           map.Report(t, static_cast<int>(f), key.KeyBlock,
-                     rtl::Format("%s: key of _RECNO %d names block $%x, the record is in $%x", use, key.KeyRecNo,
+                     rtl::Format(vc::_SCheckKeyBlock, use, key.KeyRecNo,
                                  key.KeyBlock, it->second.first));
         const std::vector<uint8_t>& value = it->second.second;
         std::array<uint8_t, 4> head{};
         if (index.KeyPrefix && !value.empty()) std::memcpy(head.data(), value.data(), std::min<size_t>(4, value.size()));
         if (head != key.KeyHead)
-          map.Report(t, static_cast<int>(f), key.KeyBlock, rtl::Format("%s: key of _RECNO %d has a wrong prefix", use, key.KeyRecNo));
+          map.Report(t, static_cast<int>(f), key.KeyBlock, rtl::Format(vc::_SCheckKeyPrefix, use, key.KeyRecNo));
         if (previous) {
           int32_t c = IndexCompare(header, *previous, value);
           if (c > 0 || (c == 0 && (index.Unique || previousRecNo >= key.KeyRecNo)))
             map.Report(t, static_cast<int>(f), key.KeyBlock,
-                       rtl::Format("%s: key of _RECNO %d is out of order after _RECNO %d", use, key.KeyRecNo, previousRecNo));
+                       rtl::Format(vc::_SCheckKeyOrder, use, key.KeyRecNo, previousRecNo));
         }
         previous = &value;
         previousRecNo = key.KeyRecNo;
@@ -342,7 +345,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
       if (!index.Unique) {
         for (const auto& [recNo, entry] : records)
           if (IndexKeyable(header, entry.second) && !keyed.count(recNo))
-            map.Report(t, static_cast<int>(f), entry.first, rtl::Format("%s: record _RECNO %d has no key", use, recNo));
+            map.Report(t, static_cast<int>(f), entry.first, rtl::Format(vc::_SCheckRecordNoKey, use, recNo));
       }
     }
   }

@@ -146,17 +146,17 @@ public:
 
 private:
   void Load(uint32_t address) {
-    if (!visited_.insert(address).second) Damaged(Format("the block chain loops at $%x", address));
+    if (!visited_.insert(address).second) Damaged(Format(vc::_SCatLoops, address));
     try {
       block_ = ReadBlockFrom(stream_, address);
     } catch (const EBlockCorrupt&) {
-      Damaged(Format("block $%x lies outside the file", address));
+      Damaged(Format(vc::_SCatOutside, address));
     }
     position_ = 1;
   }
   void Advance() {
     uint32_t next = block_->Next();
-    if (next == 0) Damaged("the catalogue ends before its last table");
+    if (next == 0) Damaged(vc::_SCatEndsEarly);
     Load(next);
   }
 
@@ -199,7 +199,7 @@ std::vector<TCatalogueItem> SerializeCatalogue(const std::vector<TTable>& tables
 
 // A malformed table definition.
 [[noreturn]] void BadDefinition(std::string_view definition, const std::string& detail) {
-  throw EDatabaseError(Format("Invalid table definition \"%s\": %s", std::string(definition), detail));
+  throw EDatabaseError(Format(vc::_SDefInvalid, std::string(definition), detail));
 }
 
 struct TFieldSpec {
@@ -219,19 +219,19 @@ void ParseDefinition(std::string_view definition, std::string& tableName, std::v
     while (i < definition.size() && definition[i] != ' ') ++i;
     if (i > start) tokens.push_back(definition.substr(start, i - start));
   }
-  if (tokens.empty()) BadDefinition(definition, "no table name");
+  if (tokens.empty()) BadDefinition(definition, vc::_SDefNoName);
   tableName = std::string(tokens[0]);
-  if ((tokens.size() - 1) % 2 != 0) BadDefinition(definition, "a field without a type");
+  if ((tokens.size() - 1) % 2 != 0) BadDefinition(definition, vc::_SDefNoFieldType);
   for (size_t t = 1; t < tokens.size(); t += 2) {
     std::string_view spec = tokens[t + 1];
     char type = spec[0];
     if (!((type >= 'A' && type <= 'Z') || (type >= 'a' && type <= 'z')))
-      BadDefinition(definition, Format("field %s has no type letter", std::string(tokens[t])));
+      BadDefinition(definition, Format(vc::_SDefNoType, std::string(tokens[t])));
     int32_t length = 0;
     bool hasLength = spec.size() > 1;
     for (size_t k = 1; k < spec.size(); ++k) {
       if (spec[k] < '0' || spec[k] > '9' || length > 100000)
-        BadDefinition(definition, Format("field %s has a bad length", std::string(tokens[t])));
+        BadDefinition(definition, Format(vc::_SDefBadLength, std::string(tokens[t])));
       length = length * 10 + (spec[k] - '0');
     }
     // A C field without a length holds one character.
@@ -379,9 +379,9 @@ int TCustomVarDB::AcquireFileLock(bool exclusive) {
   if (rtl::FileExists(lockName)) {
     handle = win32::_lopen(lockName, win32::OF_READ | (exclusive ? win32::OF_SHARE_EXCLUSIVE : win32::OF_SHARE_DENY_WRITE));
     if (handle == win32::HFILE_ERROR)
-      throw EDatabaseError(Format("%s: cannot open the lock file %s", fileName_, lockName));
+      throw EDatabaseError(Format(vc::_SCannotOpenLockFile, fileName_, lockName));
   } else if (!win32::LockFileEx(file.Handle(), exclusive ? win32::LOCKFILE_EXCLUSIVE_LOCK : 0, kFileHeaderSize, 0, 0)) {
-    throw EDatabaseError(Format("%s: cannot lock the file header", fileName_));
+    throw EDatabaseError(Format(vc::_SCannotLock, fileName_));
   }
   (exclusive ? held.exclusive : held.shared)++;
   lockExclusive_ = exclusive;
@@ -647,9 +647,9 @@ std::vector<TTable> TCustomVarDB::ReadCatalogue(rtl::TStream& stream, const TFil
   auto damaged = [&](const std::string& detail) -> void {
     throw EDatabaseError(Format(vc::_SCatalogueDamaged, DisplayName(), detail));
   };
-  if (header.TableCount < 0) damaged(Format("negative table count %d", header.TableCount));
+  if (header.TableCount < 0) damaged(Format(vc::_SCatNegativeCount, header.TableCount));
   if (header.TableCount == 0) return tables;
-  if (header.TableBlock == 0) damaged(Format("%d tables but no catalogue block", header.TableCount));
+  if (header.TableBlock == 0) damaged(Format(vc::_SCatNoBlock, header.TableCount));
 
   TCatalogueReader reader(stream, header.TableBlock, DisplayName());
   bool older = header.Version == 15;
@@ -659,25 +659,25 @@ std::vector<TTable> TCustomVarDB::ReadCatalogue(rtl::TStream& stream, const TFil
     bool badName = false;
     GetShortString(item + 8, &badName);
     table.Header = TTableHeader::Decode(item);
-    if (badName) damaged(Format("table %d has a name longer than 12 characters", t));
+    if (badName) damaged(Format(vc::_SCatTableName, t));
     // A field count past the limit cannot be read back item by item: everything after it
     // would be misread, so the catalogue is refused rather than guessed at.
     if (table.Header.FieldCount < 0 || table.Header.FieldCount > kMaxFieldCount)
-      damaged(Format("table %d has %d fields", t, table.Header.FieldCount));
-    if (table.Header.RecordCount < 0) damaged(Format("table %d has %d records", t, table.Header.RecordCount));
+      damaged(Format(vc::_SCatFieldCount, t, table.Header.FieldCount));
+    if (table.Header.RecordCount < 0) damaged(Format(vc::_SCatRecordCount, t, table.Header.RecordCount));
     for (int f = 0; f < table.Header.FieldCount; ++f) {
       item = reader.Item(TFieldHeader::kSize);
       GetShortString(item, &badName);
       TFieldHeader field = TFieldHeader::Decode(item);
-      if (badName) damaged(Format("field %d of table %d has a name longer than 12 characters", f, t));
-      if (field.FieldLength < 0) damaged(Format("field %d of table %d has length %d", f, t, field.FieldLength));
+      if (badName) damaged(Format(vc::_SCatFieldName, f, t));
+      if (field.FieldLength < 0) damaged(Format(vc::_SCatFieldLength, f, t, field.FieldLength));
       if (older) {
         reader.Skip(1);
       } else {
         for (;;) {
           uint8_t marker = reader.Marker();
           if (marker == 0) break;
-          if (marker != 1) damaged(Format("bad index marker %d after field %d of table %d", marker, f, t));
+          if (marker != 1) damaged(Format(vc::_SCatBadMarker, marker, f, t));
           field.Indexes.push_back(TIndexHeader::Decode(reader.Item(TIndexHeader::kSize)));
         }
       }
@@ -983,7 +983,7 @@ uint32_t TCustomVarDB::GetNewBlock() {
   // block, so every address stays a block start.
   int64_t rest = (end - kFileHeaderSize) % kBlockSize;
   if (rest != 0) end += kBlockSize - rest;
-  if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format("%s: the database is full (4 GiB)", DisplayName()));
+  if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format(vc::_SDatabaseFull, DisplayName()));
   TBlock zero;
   WriteBlock(static_cast<uint32_t>(end), zero);
   return static_cast<uint32_t>(end);

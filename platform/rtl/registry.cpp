@@ -290,23 +290,59 @@ std::string TRegIniFile::ReadString(std::string_view section, std::string_view i
   return std::string(defaultValue);
 }
 
-void TRegIniFile::WriteString(std::string_view section, std::string_view ident, std::string_view value) {
-  std::string sectionName = SectionName(section);
-  Modify(fileName_, [&](TIniFile& file) {
-    TIniSection* s = FindSection(file, sectionName);
+namespace {
+
+// Sets the value of ident in the file; with `expected`, only while the value stored
+// (empty when missing) equals it. True when the value is now `value`.
+bool PutValue(TIniFile& file, const std::string& sectionName, std::string_view ident, std::string_view value,
+              const std::string_view* expected, bool& changed) {
+  changed = false;
+  TIniSection* s = FindSection(file, sectionName);
+  std::string* old = nullptr;
+  if (s) {
+    for (auto& [name, v] : s->Values)
+      if (SameName(name, ident)) {
+        old = &v;
+        break;
+      }
+  }
+  std::string_view current = old ? std::string_view(*old) : std::string_view();
+  if (expected && current != *expected) return current == value;
+  if (old && *old == value) return true;
+  if (old) {
+    *old = value;
+  } else {
     if (!s) {
       file.push_back({sectionName, {}});
       s = &file.back();
     }
-    for (auto& [name, old] : s->Values) {
-      if (!SameName(name, ident)) continue;
-      if (old == value) return false;
-      old = value;
-      return true;
-    }
     s->Values.emplace_back(std::string(ident), std::string(value));
-    return true;
+  }
+  changed = true;
+  return true;
+}
+
+}  // namespace
+
+void TRegIniFile::WriteString(std::string_view section, std::string_view ident, std::string_view value) {
+  std::string sectionName = SectionName(section);
+  Modify(fileName_, [&](TIniFile& file) {
+    bool changed;
+    PutValue(file, sectionName, ident, value, nullptr, changed);
+    return changed;
   });
+}
+
+bool TRegIniFile::ReplaceString(std::string_view section, std::string_view ident, std::string_view expected,
+                                std::string_view value) {
+  std::string sectionName = SectionName(section);
+  bool result = false;
+  Modify(fileName_, [&](TIniFile& file) {
+    bool changed;
+    result = PutValue(file, sectionName, ident, value, &expected, changed);
+    return changed;
+  });
+  return result;
 }
 
 int32_t TRegIniFile::ReadInteger(std::string_view section, std::string_view ident, int32_t defaultValue) const {

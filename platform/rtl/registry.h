@@ -58,6 +58,11 @@ public:
 
   std::string ReadString(std::string_view section, std::string_view ident, std::string_view defaultValue) const;
   void WriteString(std::string_view section, std::string_view ident, std::string_view value);
+  // Writes value only while the stored value (empty when missing) equals expected, in one
+  // locked step, so that two processes cannot both take the same free place. True when
+  // the stored value is now value.
+  bool ReplaceString(std::string_view section, std::string_view ident, std::string_view expected,
+                     std::string_view value);
   // Integers are stored as decimal text; a value that is not a 32-bit number reads as the
   // default.
   int32_t ReadInteger(std::string_view section, std::string_view ident, int32_t defaultValue) const;

@@ -92,6 +92,18 @@ TEST_F(Registry, SectionsBelowTheKeyAndRemoval) {
   EXPECT_EQ(foreign.ReadString("ZOD", "0", ""), "kept");
 }
 
+TEST_F(Registry, ReplaceTakesOnlyTheValueItExpects) {
+  TRegIniFile reg("K", file_);
+  reg.WriteString("S", "0", "taken");
+  EXPECT_FALSE(reg.ReplaceString("S", "0", "", "mine"));
+  EXPECT_EQ(reg.ReadString("S", "0", ""), "taken");
+  EXPECT_TRUE(reg.ReplaceString("S", "1", "", "mine")) << "a missing value counts as empty";
+  EXPECT_TRUE(reg.ReplaceString("S", "0", "taken", ""));
+  EXPECT_TRUE(reg.ValueExists("S", "0"));
+  EXPECT_EQ(reg.ReadString("S", "0", "?"), "");
+  EXPECT_TRUE(reg.ReplaceString("S", "1", "other", "mine")) << "already the wanted value";
+}
+
 TEST_F(Registry, NumbersAndBooleans) {
   TRegIniFile reg("K", file_);
   reg.WriteInteger("S", "n", -123456);

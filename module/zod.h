@@ -1,0 +1,267 @@
+// TZod: the one gateway to language modules. It keeps the ordered list of open modules
+// (each a record database on a ".zod" file), addressed everywhere by their position in
+// that list, the module index (-1: none), and gives typed access to what a module holds:
+// named properties, the module settings, the version record and the languages
+// (module/languages.h). GlobalZOD() is the instance every other part of the system uses.
+//
+// Module identity. A module's name is its file name without folder, cut to 12 characters;
+// two files whose names agree there, ignoring case, are the same module: registering the
+// second returns the first's index.
+//
+// Permanent registration. The per-user registry key "Software\Talvorine", section "ZOD",
+// holds the values "0" to "19", each the full path of one module file or empty for a free
+// place. GlobalZOD() opens those modules again when it is created.
+//
+// Properties. A module's table "Properties" ("Properties Name B Data B", field 1 indexed
+// unique) maps a name (bytes, no terminator) to a value (any bytes). The table is added by
+// the first SetProperty. docs/formats/module.md lists every property.
+//
+// Errors. Ordinary outcomes are boolean, 0, -1 or the setting's default; a bad module
+// index is one of them for most operations. GetModuleName, IsModulePermanent,
+// GetModuleInterface and Begin/EndModuleUpdate take the module from the list without a
+// check and raise EListError for a bad index. Faults of the file itself come from the
+// record database as its exceptions.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "module/languages.h"
+#include "platform/rtl/dateutils.h"
+#include "storage/vardbs.h"
+
+namespace quintrel::module {
+
+constexpr int kMaxModules = 20;
+constexpr int kMaxPermanentModules = 20;
+constexpr int kModuleNameLength = 12;
+// The format version of modules created now; a module below it (or without one) is old.
+constexpr int32_t kZodVersion = 110;
+
+inline constexpr const char* kRegistryKey = "Software\\Talvorine";
+inline constexpr const char* kRegistrySection = "ZOD";
+inline constexpr const char* kPropertiesTable = "Properties";
+
+// Property names.
+inline constexpr const char* kPropDateCreated = "DateCreated";
+inline constexpr const char* kPropZodVer = "ZodVer";
+inline constexpr const char* kPropVersionInfo = "VersionInfo";
+inline constexpr const char* kPropDesignTimeLanguage = "ZodDesignTimeLanguage";
+inline constexpr const char* kPropRunTimeLanguage = "ZodRunTimeLanguage";
+inline constexpr const char* kPropSwitchResStr = "ZodSwitchResStr";  // followed by the kind's digit
+inline constexpr const char* kPropGetWin32Locale = "ZodGetWin32Locale";
+inline constexpr const char* kPropShowLangList = "ZodShowLangList";
+inline constexpr const char* kPropSaveSessionLanguage = "ZodSaveSessionLanguage";
+inline constexpr const char* kPropUseOriginalIfUntranslated = "ZodUseOriginalIfUntranslated";
+inline constexpr const char* kPropStatusAutoInclude = "ZodStatusAutoInclude";
+inline constexpr const char* kPropAutoIncludes = "ZodAutoIncludes";
+inline constexpr const char* kPropLanguage = "ZodLanguage";
+inline constexpr const char* kPropLangCode = "ZodLangCode";
+inline constexpr const char* kPropCountry = "ZodCountry";
+
+// Kinds of GetSwitchResStr / SetSwitchResStr.
+constexpr int kSwitchResourceStrings = 0;  // resource-string constants of the sources
+constexpr int kSwitchScriptStrings = 1;    // string tables of resource scripts
+
+// A module index taken from the list without a check.
+class EListError : public rtl::Exception {
+public:
+  explicit EListError(int index);
+};
+
+// Holds a module database's lock for one operation, so that what it reads and writes is
+// one step for every other process sharing the file. Locks nest.
+class TModuleLock {
+public:
+  TModuleLock(storage::TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
+  ~TModuleLock() { db_.ReleaseLock(); }
+  TModuleLock(const TModuleLock&) = delete;
+  TModuleLock& operator=(const TModuleLock&) = delete;
+
+private:
+  storage::TCustomVarDB& db_;
+};
+
+// The version record (276 bytes as stored, then the attached data).
+struct TZodVersion {
+  static constexpr size_t kSize = 276;
+  // Caller-defined content, stored and returned as it is.
+  std::array<uint8_t, 256> HeaderText{};
+  // SetVersion: the password that protects the record (its CRC is stored), and the one
+  // that must match when the stored record is protected. nullopt: none.
+  std::optional<std::u16string> Password;
+  // GetVersion: whether the stored record is protected (its password field is nonzero).
+  bool Protected = false;
+  uint16_t PasswordCRC = 0;
+  std::array<uint8_t, 6> Reserved{};
+  // The attached data; nullopt stores none (276 bytes in all).
+  std::optional<std::vector<uint8_t>> Data;
+  // SetVersion: remove the record instead of writing it.
+  bool Remove = false;
+};
+
+// The password CRC: CRC-16/MODBUS over the password's UTF-16 little-endian units.
+uint16_t PasswordCRC(const std::optional<std::u16string>& password);
+
+// The module name of a file: its name without folder, cut to 12 characters.
+std::string ModuleNameOf(std::string_view fileName);
+// Whether two files are the same module (names equal ignoring case).
+bool SameModuleName(std::string_view a, std::string_view b);
+
+// The permanent registrations: the 20 values "0".."19" of the registry (empty for free).
+std::array<std::string, kMaxPermanentModules> GetPermanentModules();
+// Empties the first value naming the module of fileName; false when none does.
+bool RemovePermanentModule(std::string_view fileName);
+
+class TZod {
+public:
+  enum class TStart {
+    OpenPermanent,  // re-open the permanently registered modules
+    Empty,          // start with no module (tools that work on one file)
+  };
+  explicit TZod(TStart start = TStart::OpenPermanent);
+  ~TZod();
+  TZod(const TZod&) = delete;
+  TZod& operator=(const TZod&) = delete;
+
+  // --- module list ---------------------------------------------------------------------
+  int GetModuleCount() const { return static_cast<int>(modules_.size()); }
+  // Copies the name (at most 12 characters and a 0) into a buffer of at least 13 bytes.
+  bool GetModuleName(int index, char* buffer) const;
+  std::string GetModuleName(int index) const;
+  bool IsModulePermanent(int index) const;
+  void BeginModuleUpdate(int index);
+  void EndModuleUpdate(int index);
+  storage::TCustomVarDB& GetModuleInterface(int index);
+  // Opens the module of fileName (or finds it open) and returns its index; -1 when the
+  // file does not exist, or when 20 modules are open and it is not one of them. A file
+  // that exists but cannot be opened as a database still takes a place in the list (an
+  // empty database in memory). With permanent, the path goes into the first free registry
+  // value unless a value names the module already. The password is not used.
+  int RegisterModule(const std::string& fileName, bool permanent, const std::string& password = "");
+  // Closes the module; later modules move down by one. With removePermanent the first
+  // registry value naming it is emptied. False for a bad index.
+  bool UnRegisterModule(int index, bool removePermanent);
+  // Creates (or replaces) the file as an empty module, registers it, and sets its
+  // "DateCreated" to now and "ZodVer" to 110. The index, or -1 when the file cannot be
+  // created or no place is free.
+  int NewModule(const std::string& fileName);
+  // Swaps the module with the one before it (index >= 1).
+  bool MoveModuleUp(int index);
+  int64_t GetModuleSize(int index);
+  // "DateCreated"; 0 when missing.
+  rtl::TDateTime GetDateCreated(int index);
+  // "ZodVer"; 0 when missing.
+  int32_t GetZodVersion(int index);
+
+  // --- properties ----------------------------------------------------------------------
+  // Two-call form: size := the stored length; the bytes are copied when data is given
+  // (the buffer must hold size bytes). False (size 0) when the module or property is
+  // missing.
+  bool GetProperty(int index, std::string_view name, void* data, int32_t& size);
+  std::optional<std::vector<uint8_t>> GetProperty(int index, std::string_view name);
+  // Writes the property; size < 1 deletes it. False for a bad index or an empty name.
+  bool SetProperty(std::string_view name, const void* data, int index, int32_t size);
+  // The names of all properties in table order.
+  std::vector<std::string> GetPropertyNames(int index);
+
+  // --- version record --------------------------------------------------------------------
+  bool GetVersion(int index, TZodVersion& version);
+  // False (nothing changes) when the stored record is protected and the password does not
+  // match.
+  bool SetVersion(int index, const TZodVersion& version);
+
+  // --- settings (each getter gives the default when the property is missing) ------------
+  TLanguageId GetDesignTimeLanguage(int index);
+  bool SetDesignTimeLanguage(int index, TLanguageId language);
+  TLanguageId GetDefaultLanguage(int index);
+  bool SetDefaultLanguage(int index, TLanguageId language);
+  bool GetSwitchResStr(int index, int kind);
+  bool SetSwitchResStr(int index, int kind, bool value);
+  bool GetWin32Locale(int index);
+  bool SetWin32Locale(int index, bool value);
+  bool GetShowLangList(int index);
+  bool SetShowLangList(int index, bool value);
+  bool GetSaveSessionLanguage(int index);
+  bool SetSaveSessionLanguage(int index, bool value);
+  bool GetUseOriginalIfUntranslated(int index);
+  bool SetUseOriginalIfUntranslated(int index, bool value);
+  bool GetAutoIncludeStatus(int index);
+  bool SetAutoIncludeStatus(int index, bool value);
+  // Two-call form: returns the stored size and copies the text when a buffer is given.
+  int32_t GetAutoIncludes(int index, char* buffer);
+  std::string GetAutoIncludes(int index);
+  bool SetAutoIncludes(int index, int32_t size, const char* text);
+
+  // The language the user sees: the one set for the session, else the language of the
+  // user's locale (when the module asks for it), else the default language, falling back
+  // to the design-time language when that is not one of the module's languages.
+  TLanguageId GetCurrentLanguage(int index);
+  // Sets the session's language (0 when index is -1).
+  void SetCurrentLanguage(int index, TLanguageId language);
+
+  // --- languages (languages.cpp) -------------------------------------------------------
+  // Fills the record of the identifier given in it.
+  bool GetLanguage(int module, TZodLanguage& language);
+  // Adds or replaces the language (it moves to the front), or removes it when its
+  // PrimaryLanguage is kRemoveMarker.
+  bool SetLanguage(int module, const TZodLanguage& language);
+  // The distinct identifiers in stored order and, when names is given, their names.
+  int GetLanguageList(int module, std::vector<TLanguageId>& ids, std::vector<TZodText>* names = nullptr);
+  // Clears strings and fills it in one update with the languages' names (as bytes of
+  // charset 0) and identifiers.
+  void GetLangList(int module, TLangStrings& strings);
+  // GetLangList of GlobalZOD().
+  void RefreshLangList(int module, TLangStrings& strings);
+  // The first of "00", "01", ... "FF" that is no language of the module; "??" when all are.
+  TLanguageId GetFreeLanguageID(int module);
+  // The language's charset; 0 when missing.
+  uint8_t GetCharsetOfLanguage(int module, TLanguageId language);
+  // The entries of the packed value's walk, for reporting damage.
+  TPackedList GetPackedList(int module, std::string_view property);
+
+  bool GetLangCode(int module, TZodLangCode& code);
+  bool SetLangCode(int module, const TZodLangCode& code);
+  // A negative module gathers the codes of every open module in list order, skipping
+  // codes seen before.
+  int GetLangCodeList(int module, std::vector<uint16_t>& codes, std::vector<TZodText>* texts = nullptr);
+
+  // A module >= 0 searches that module; a negative value v searches every open module
+  // except the one at index -1 - v, in list order.
+  bool GetCountry(int module, TZodCountry& country);
+  bool SetCountry(int module, const TZodCountry& country);
+  // A negative module gathers every open module's countries, as GetLangCodeList.
+  int GetCountryList(int module, std::vector<uint16_t>& codes, std::vector<TZodText>* names = nullptr);
+
+private:
+  struct TModule {
+    std::string Name;  // module name: file name without folder, at most 12 characters
+    std::unique_ptr<storage::TCustomVarDB> Db;
+  };
+
+  bool ValidIndex(int index) const { return index >= 0 && index < GetModuleCount(); }
+  TModule& At(int index);
+  const TModule& At(int index) const;
+  bool GetBoolSetting(int index, std::string_view name, bool defaultValue);
+  bool SetBoolSetting(int index, std::string_view name, bool value);
+  TLanguageId GetLanguageSetting(int index, std::string_view name);
+  bool SetLanguageSetting(int index, std::string_view name, TLanguageId language);
+  // Reads a packed property and rebuilds it with `first` (may be empty) in front of every
+  // stored entry whose id differs, under the module's write lock.
+  bool RebuildPacked(int module, std::string_view property, TPackedList (*walk)(std::span<const uint8_t>),
+                     uint16_t id, const std::vector<uint8_t>& first);
+
+  TLanguageId currentLanguage_ = 0;
+  std::vector<TModule> modules_;
+};
+
+// The instance every part of the system uses, created (and the permanent modules opened)
+// at its first use and destroyed at the end of the process.
+TZod& GlobalZOD();
+
+}  // namespace quintrel::module

@@ -1,0 +1,48 @@
+// Message table of the language module and of the module, language and charset commands.
+// Every text these show or raise is here, formatted with rtl::Format.
+#pragma once
+
+namespace quintrel::strings {
+
+// The language-properties editor and `lang add` refuse an identifier a module has.
+inline constexpr const char* _SLangIdExists = "The language identifier already exist!";
+// Shown when a module without a current format version is opened.
+inline constexpr const char* _SZodOld = "This Universal Language Module is old, please re-pack it immediately";
+// A module index outside the list of open modules; %d is the index.
+inline constexpr const char* _SListIndexError = "List index out of bounds (%d)";
+// A packed property value whose entries run past its end: the module's name, the
+// property, the byte offset of the entry that is damaged, and what is wrong with it.
+inline constexpr const char* _SPackedValueDamaged = "Module %s: property %s is damaged at byte %d: %s";
+inline constexpr const char* _SPackedHeaderCut = "an entry header is cut off";
+inline constexpr const char* _SPackedTextsCut = "the texts of an entry run past the end of the value";
+inline constexpr const char* _SPackedTooMany = "more entries than a list can hold";
+
+// Command line: files.
+inline constexpr const char* _SCliFileNotFound = "%s: file not found";
+inline constexpr const char* _SCliFileExists = "%s: file exists (use --force to replace it)";
+inline constexpr const char* _SCliNotOpened = "%s: cannot be opened as a module for reading and writing";
+inline constexpr const char* _SCliNotCreated = "%s: the module cannot be created";
+inline constexpr const char* _SCliTooManyModules = "%s: 20 modules are open already";
+inline constexpr const char* _SCliNoPermanentSlot = "%s: all 20 places for permanent modules are taken";
+inline constexpr const char* _SCliNotPermanent = "%s: not registered permanently";
+inline constexpr const char* _SCliWriteFailed = "%s: the module refused the change";
+inline constexpr const char* _SCliReadFailed = "%s: cannot be read: %s";
+// Command line: arguments.
+inline constexpr const char* _SCliBadLanguageId =
+    "'%s' is not a language identifier (two characters such as de or ##, or $HHHH)";
+inline constexpr const char* _SCliNoSuchLanguage = "%s: no language %s";
+inline constexpr const char* _SCliBadBoolean = "'%s' is not on or off (on, off, true, false, yes, no, 1, 0)";
+inline constexpr const char* _SCliBadNumber = "'%s' is not a number from %d to %d";
+inline constexpr const char* _SCliBadHex = "'%s' is not a hexadecimal number of up to %d digits";
+inline constexpr const char* _SCliUnknownSetting = "unknown setting '%s'; the settings are: %s";
+inline constexpr const char* _SCliTextTooLong = "%s: '%s' is longer than the %d characters the field holds";
+inline constexpr const char* _SCliBadApplyFlags =
+    "'%s' is not a set of apply flags (a number 0-63, or names from days, months, time, date, currency, win32, all, none)";
+inline constexpr const char* _SCliBadJson = "%s: %s";
+inline constexpr const char* _SCliJsonField = "field '%s': %s";
+inline constexpr const char* _SCliUnknownCharset = "charset %d has no code page; the charsets are %s";
+inline constexpr const char* _SCliInputTooLarge = "the input of %d bytes is larger than a conversion takes";
+// Command line: notes printed beside results.
+inline constexpr const char* _SCliDamageWarning = "warning: %s";
+
+}  // namespace quintrel::strings

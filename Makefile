@@ -2,13 +2,18 @@
 #   make run    Release build, then the main job on the bundled example
 #   make test   Debug build with AddressSanitizer/UBSan, then every test
 #   make bench  Release build of the benchmarks, then run them
+#   make fuzz   clang build of the libFuzzer targets, each run FUZZ_SECONDS over its corpus
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := build/release
 DEBUG   := build/debug
 BENCH   := build/bench
+FUZZ    := build/fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CXX ?= clang++
+FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*.cpp)))
 
-.PHONY: all deps run test bench clean
+.PHONY: all deps run test bench fuzz clean
 
 all: run
 
@@ -35,6 +40,29 @@ $(BENCH)/build.ninja: | deps
 bench: deps $(BENCH)/build.ninja
 	cmake --build $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench_*; do [ -x "$$b" ] && "$$b" || true; done
+
+# Each target fuzz/NAME.cpp runs over the seeds of fuzz/corpus/NAME (without a "fuzz_"
+# prefix or "_fuzzer" suffix) when that folder exists, with fuzz/NAME.dict when present.
+# New inputs go to $(FUZZ)/corpus/NAME, findings to $(FUZZ)/artifacts; the seed folders
+# stay as committed. A target that does not build or finds something fails the run, after
+# the others have had their turn.
+$(FUZZ)/build.ninja: | deps
+	@command -v $(FUZZ_CXX) >/dev/null || { echo "make fuzz: $(FUZZ_CXX) not found; the fuzz targets need clang" >&2; exit 1; }
+	cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) \
+	  -DQUINTREL_TESTS=OFF -DQUINTREL_FUZZ=ON -DQUINTREL_SANITIZE=ON
+
+fuzz: deps $(FUZZ)/build.ninja
+	@status=0; cmake --build $(FUZZ) -j $(JOBS) --target $(FUZZ_TARGETS) -- -k 0 || status=1; \
+	for name in $(FUZZ_TARGETS); do \
+	  if [ ! -x $(FUZZ)/$$name ]; then echo "== $$name: not built" >&2; status=1; continue; fi; \
+	  seeds=fuzz/corpus/$$(echo $$name | sed -e 's/^fuzz_//' -e 's/_fuzzer$$//'); \
+	  [ -d $$seeds ] || seeds=; \
+	  dict=; [ -f fuzz/$$name.dict ] && dict=-dict=fuzz/$$name.dict; \
+	  mkdir -p $(FUZZ)/corpus/$$name $(FUZZ)/artifacts; \
+	  echo "== $$name: $(FUZZ_SECONDS) s over $${seeds:-an empty corpus}"; \
+	  $(FUZZ)/$$name -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ)/artifacts/$$name- $$dict $(FUZZ)/corpus/$$name $$seeds || status=1; \
+	done; exit $$status
 
 clean:
 	rm -rf build

@@ -114,6 +114,68 @@ TEST_F(Records, WhereAndRecordNumbers) {
   EXPECT_FALSE(db.Lookup(t, nullptr, 1, pos));
 }
 
+// Records laid out by hand, as another writer of the format would: an inline record and
+// one whose text lives in an overflow chain of two blocks.
+TEST_F(Records, ReadsRecordsWrittenByAnotherWriter) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("h.zod"), rtl::fmCreate));
+    db.AddTable("T Num N Text V");
+  }
+  std::string file = ReadFile("h.zod");
+  ASSERT_EQ(file.size(), 64u + 8192);
+  auto put32 = [](std::string& b, size_t at, uint32_t v) { std::memcpy(&b[at], &v, 4); };
+  auto put16 = [](std::string& b, size_t at, uint16_t v) { std::memcpy(&b[at], &v, 2); };
+  const uint32_t data = 64 + 8192, chain1 = data + 8192, chain2 = chain1 + 8192;
+  std::string block(8192, '\0'), c1(8192, '\0'), c2(8192, '\0');
+  // Record 1: flag 0, _RECNO 1, Num 42, Text "hi" (4 bytes).
+  std::string r1("\0", 1);
+  r1 += std::string("\x01\0\0\0", 4) + std::string("\x2A\0\0\0", 4) + std::string("\x04\0\0\0", 4) +
+        std::string("h\0i\0", 4);
+  // Record 2: flag 0, _RECNO 2, Num -1, Text oversized: 65535, 8200 bytes, chain at chain1.
+  std::string r2("\0", 1);
+  r2 += std::string("\x02\0\0\0", 4) + std::string("\xFF\xFF\xFF\xFF", 4) + std::string(12, '\0');
+  put32(r2, 9, 65535);
+  put32(r2, 13, 8200);
+  put32(r2, 17, chain1);
+  block.replace(17, r1.size(), r1);
+  block.replace(17 + r1.size(), r2.size(), r2);
+  uint16_t used = static_cast<uint16_t>(r1.size() + r2.size());
+  put16(block, 8, 2);
+  put16(block, 10, used);
+  put16(block, 16 + used + 1, 1);
+  put16(block, 16 + used + 3, static_cast<uint16_t>(1 + r1.size()));
+  std::string text;
+  for (int i = 0; i < 4100; ++i) text += std::string(1, static_cast<char>('a' + i % 26)) + '\0';
+  put32(c1, 0, chain2);
+  put16(c1, 10, 8175);
+  c1.replace(17, 8175, text.substr(0, 8175));
+  put32(c2, 4, chain1);
+  put16(c2, 10, 25);
+  c2.replace(17, 25, text.substr(8175));
+  file += block + c1 + c2;
+  const size_t table = 64 + 17;  // the first table header of the catalogue
+  put32(file, table + 24, 2);      // RecordCount
+  put32(file, table + 32, data);   // FirstBlock
+  put32(file, table + 36, data);   // LastBlock
+  WriteFile("h.zod", file);
+
+  TCustomVarDB db("y");
+  ASSERT_TRUE(db.OpenFile(Path("h.zod"), rtl::fmOpenReadWrite));
+  ASSERT_TRUE(db.Top(0));
+  EXPECT_EQ(Int(db.GetField(0, 1)), 42);
+  EXPECT_EQ(db.GetField(0, 2), std::vector<uint8_t>({'h', 0, 'i', 0}));
+  ASSERT_TRUE(db.Step(0, 1));
+  EXPECT_EQ(Int(db.GetField(0, 0)), 2);
+  std::vector<uint8_t> long_text = db.GetField(0, 2);
+  EXPECT_TRUE(long_text == std::vector<uint8_t>(text.begin(), text.end()));
+  ExpectSound(db);
+  // And what this engine adds to it stays readable the same way.
+  db.AddRecord(0);
+  EXPECT_EQ(Int(db.GetField(0, 0)), 3);
+  ExpectSound(db);
+}
+
 TEST_F(Records, DamagedBlocksAreErrors) {
   TCustomVarDB db("x");
   ASSERT_TRUE(db.OpenFile(Path("d.zod"), rtl::fmCreate));

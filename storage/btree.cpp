@@ -428,10 +428,12 @@ TIndexKey TCustomVarDB::MakeKey(const TIndexHeader& header, uint32_t address, in
   return key;
 }
 
+// Every indexed field's keys follow the record, the record number's too: an index on
+// field 0 is as real as any other once IndexCreate has filled it.
 void TCustomVarDB::AddRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image) {
   TTable& t = tables_[table];
   std::vector<TFieldSlot> slots;
-  for (size_t f = 1; f < t.Fields.size(); ++f) {
+  for (size_t f = 0; f < t.Fields.size(); ++f) {
     if (t.Fields[f].Indexes.empty()) continue;
     if (slots.empty()) slots = SliceImage(t, image);
     std::vector<uint8_t> value = FieldValue(image, slots[f]);
@@ -443,7 +445,7 @@ void TCustomVarDB::AddRecordKeys(int table, uint32_t address, const std::vector<
 void TCustomVarDB::DeleteRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image) {
   TTable& t = tables_[table];
   std::vector<TFieldSlot> slots;
-  for (size_t f = 1; f < t.Fields.size(); ++f) {
+  for (size_t f = 0; f < t.Fields.size(); ++f) {
     if (t.Fields[f].Indexes.empty()) continue;
     if (slots.empty()) slots = SliceImage(t, image);
     std::vector<uint8_t> value = FieldValue(image, slots[f]);
@@ -457,7 +459,7 @@ void TCustomVarDB::DeleteRecordKeys(int table, uint32_t address, const std::vect
 void TCustomVarDB::UpdateBlockKeys(int table, const TBlock& block, uint32_t address, int from, int to, int mode) {
   const TTable& t = tables_[table];
   bool indexed = false;
-  for (size_t f = 1; f < t.Fields.size(); ++f) indexed |= !t.Fields[f].Indexes.empty();
+  for (size_t f = 0; f < t.Fields.size(); ++f) indexed |= !t.Fields[f].Indexes.empty();
   if (!indexed) return;
   for (int pos = from; pos <= to; ++pos) {
     std::vector<uint8_t> image = ExpandRecord(block, address, pos);

@@ -191,6 +191,23 @@ TEST_F(Indexes, UniqueAndDuplicateValues) {
   EXPECT_EQ(pos, 1) << "several fields: scanned, the 0-based position";
 }
 
+TEST_F(Indexes, RecordNumberIndexFollowsInsertsAndDeletes) {
+  TCustomVarDB db("m");
+  int t = db.AddTable("T Key N");
+  for (int32_t k = 0; k < 30; ++k) Add(db, t, k);
+  db.IndexCreate(t, 0, 1, true, false);
+  for (int32_t k = 30; k < 40; ++k) Add(db, t, k);
+  ASSERT_TRUE(db.Top(t));
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(db.DeleteRecord(t, true));
+  ExpectSound(db);
+  int32_t recNo = 35, found;
+  TFindRec byNumber{0, &recNo, 4};
+  ASSERT_TRUE(db.Seek(t, &byNumber, 1, found));
+  EXPECT_EQ(Int(db.GetField(t, 1)), 34);
+  recNo = 5;
+  EXPECT_FALSE(db.Seek(t, &byNumber, 1, found));
+}
+
 // Thousands of random operations on a table with several indexes; after each batch
 // every record is found through every index and the structure check is clean.
 TEST_F(Indexes, RandomOperationsKeepEveryIndexExact) {

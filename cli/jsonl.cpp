@@ -17,24 +17,6 @@ void Escape(std::string& out, char32_t c) {
   out += buf;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 void AppendSimple(std::string& out, char32_t c) {
   switch (c) {
     case '"': out += "\\\""; break;
@@ -44,7 +26,7 @@ void AppendSimple(std::string& out, char32_t c) {
     case '\t': out += "\\t"; break;
     default:
       if (c < 0x20) Escape(out, c);
-      else AppendUtf8(out, c);
+      else text::AppendUtf8(out, c);
   }
 }
 
@@ -206,7 +188,7 @@ std::string JsonString(std::u16string_view units) {
   for (size_t i = 0; i < units.size(); ++i) {
     char32_t c = units[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      text::AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00));
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       Escape(out, c);

@@ -7,6 +7,7 @@
 // an empty value before everything and equal to nothing). L fields, whose built-in
 // comparison calls every pair different, are ordered by their bytes inside an index.
 #include "storage/btree.h"
+#include "storage/coding.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,29 +16,6 @@
 #include "storage/compare.h"
 
 namespace quintrel::storage {
-
-namespace {
-
-class TLockScope {
-public:
-  TLockScope(TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
-  ~TLockScope() { db_.ReleaseLock(); }
-  TLockScope(const TLockScope&) = delete;
-  TLockScope& operator=(const TLockScope&) = delete;
-
-private:
-  TCustomVarDB& db_;
-};
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-}  // namespace
 
 bool TIndexNode::Decode(const TBlock& block) {
   int count = block.Count();
@@ -494,7 +472,7 @@ bool TCustomVarDB::IndexFind(const TIndexHeader& header, const std::vector<uint8
 
 bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo) {
   if (!fields || n <= 0) return false;
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return false;
@@ -526,7 +504,7 @@ bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo
 // Creating and removing indexes
 
 int TCustomVarDB::IndexCreate(int table, int field, uint16_t compareId, bool unique, bool keyPrefix) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return 0;
@@ -576,7 +554,7 @@ void TCustomVarDB::FreeIndexTree(const TIndexHeader& header) {
 }
 
 void TCustomVarDB::IndexRemove(int table, int field, uint16_t compareId) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return;
@@ -599,7 +577,7 @@ void TCustomVarDB::IndexRemove(int table, int field, uint16_t compareId) {
 }
 
 bool TCustomVarDB::IndexExists(int table, int field) {
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return false;
@@ -608,7 +586,7 @@ bool TCustomVarDB::IndexExists(int table, int field) {
 }
 
 void TCustomVarDB::IndexPack(int table, int field) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return;

@@ -7,21 +7,13 @@
 #include <unordered_set>
 
 #include "storage/btree.h"
+#include "storage/coding.h"
 #include "storage/vardbs.h"
 #include "strings/vconsts.h"
 
 namespace quintrel::storage {
 
 namespace vc = quintrel::strings;
-
-namespace {
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
-}  // namespace
 
 // Which use each block has, to find blocks used twice and blocks used by nothing.
 class TCustomVarDB::TBlockMap {

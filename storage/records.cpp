@@ -14,30 +14,12 @@
 #include <unordered_set>
 
 #include "storage/compare.h"
+#include "storage/coding.h"
 #include "storage/vardbs.h"
 
 namespace quintrel::storage {
 
 namespace {
-
-class TLockScope {
-public:
-  TLockScope(TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
-  ~TLockScope() { db_.ReleaseLock(); }
-  TLockScope(const TLockScope&) = delete;
-  TLockScope& operator=(const TLockScope&) = delete;
-
-private:
-  TCustomVarDB& db_;
-};
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 constexpr uint8_t kFlagInline = 0;
 constexpr uint8_t kFlagChain = 128;
@@ -73,6 +55,14 @@ void WriteEntries(TBlock& b, const std::vector<uint16_t>& e, int used) {
   }
   int end = used + 1 + 2 * static_cast<int>(e.size());
   if (end <= kLastPosition) std::memset(b.At(end), 0, kLastPosition + 1 - end);
+}
+
+// The last record of a block, counting down, that starts before the middle: the first
+// record a lender gives away.
+int MiddleRecord(const std::vector<uint16_t>& e) {
+  for (int j = static_cast<int>(e.size()); j >= 1; --j)
+    if (e[j - 1] + 2 * j < kHalfFill) return j;
+  return 1;
 }
 
 // The stored records of a block, in order.
@@ -505,14 +495,7 @@ void TCustomVarDB::Rebalance(int table) {
   } else if (prev) {
     std::vector<uint16_t> e = ReadEntries(*prev);
     int count = static_cast<int>(e.size());
-    int k = 1;
-    for (int j = count; j >= 1; --j) {
-      if (e[j - 1] + 2 * j < kHalfFill) {
-        k = j;
-        break;
-      }
-    }
-    k = std::max(k, 2);
+    int k = std::max(MiddleRecord(e), 2);
     auto bytesFrom = [&](int from) { return prev->Used() + 1 - e[from - 1] + 2 * (count - from + 1); };
     while (k <= count && bytesFrom(k) > room(b)) ++k;
     if (k <= count) {
@@ -528,13 +511,7 @@ void TCustomVarDB::Rebalance(int table) {
   } else if (next) {
     std::vector<uint16_t> e = ReadEntries(*next);
     int count = static_cast<int>(e.size());
-    int k = 1;
-    for (int j = count; j >= 1; --j) {
-      if (e[j - 1] + 2 * j < kHalfFill) {
-        k = j;
-        break;
-      }
-    }
+    int k = MiddleRecord(e);
     int moved = std::min(count - k + 1, count - 1);
     auto bytesOf = [&](int n) { return (n < count ? e[n] : next->Used() + 1) - 1 + 2 * n; };
     while (moved > 0 && bytesOf(moved) > room(b)) --moved;
@@ -577,7 +554,7 @@ void TCustomVarDB::Rebalance(int table) {
 // Navigation
 
 bool TCustomVarDB::Top(int table) {
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return false;
@@ -593,7 +570,7 @@ bool TCustomVarDB::Top(int table) {
 }
 
 bool TCustomVarDB::Bottom(int table) {
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return false;
@@ -610,7 +587,7 @@ bool TCustomVarDB::Bottom(int table) {
 
 
 bool TCustomVarDB::Step(int table, int n) {
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount() || n == 0) return false;
@@ -668,7 +645,7 @@ bool TCustomVarDB::Step(int table, int n) {
 // Reading and writing records
 
 std::vector<uint8_t> TCustomVarDB::GetRecord(int table) {
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return {};
@@ -689,7 +666,7 @@ void TCustomVarDB::GetRecord(int table, void* buffer, int32_t& size) {
 
 void TCustomVarDB::GetFields(int table, TFindRec* fields, int n) {
   if (!fields || n <= 0) return;
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   std::vector<uint8_t> image = GetRecord(table);
   if (image.empty()) return;
   const TTable& t = tables_[table];
@@ -716,7 +693,7 @@ void TCustomVarDB::GetField(int table, int field, void* data, int32_t& length) {
 }
 
 std::vector<uint8_t> TCustomVarDB::GetField(int table, int field) {
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   std::vector<uint8_t> image = GetRecord(table);
   if (image.empty()) return {};
   std::vector<TFieldSlot> slots = SliceImage(tables_[table], image);
@@ -725,7 +702,7 @@ std::vector<uint8_t> TCustomVarDB::GetField(int table, int field) {
 }
 
 void TCustomVarDB::SetFields(int table, const TFindRec* fields, int n) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   std::vector<uint8_t> old = GetRecord(table);
   if (old.empty()) return;
   TTable& t = tables_[table];
@@ -793,7 +770,7 @@ void TCustomVarDB::SetField(int table, int field, const void* data, int32_t leng
 }
 
 void TCustomVarDB::InsertRecord(int table, int where) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return;
@@ -809,7 +786,7 @@ void TCustomVarDB::InsertRecord(int table, int where) {
 }
 
 void TCustomVarDB::AddRecord(int table) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return;
@@ -838,7 +815,7 @@ void TCustomVarDB::AddRecord(int table) {
 }
 
 bool TCustomVarDB::DeleteRecord(int table, bool removeOversized) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return false;
@@ -895,7 +872,7 @@ void TCustomVarDB::FreeTableData(TTable& t) {
 
 bool TCustomVarDB::Lookup(int table, const TFindRec* fields, int n, int32_t& recNo) {
   if (!fields || n <= 0) return false;
-  TLockScope lock(*this, false);
+  TDbLock lock(*this, false);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return false;

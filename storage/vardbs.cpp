@@ -1,3 +1,4 @@
+#include "storage/coding.h"
 #include "storage/vardbs.h"
 
 #include <sys/stat.h>
@@ -32,31 +33,6 @@ EIndexDuplicate::EIndexDuplicate(int table, int field)
 // Little-endian encoding of the stored structures
 
 namespace {
-
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void PutDouble(uint8_t* p, double v) {
-  uint64_t bits;
-  std::memcpy(&bits, &v, 8);
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-double GetDouble(const uint8_t* p) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(p[i]) << (8 * i);
-  double v;
-  std::memcpy(&v, &bits, 8);
-  return v;
-}
 
 // ShortString[12]: a length byte and up to 12 characters; unused bytes written as zero.
 void PutShortString(uint8_t* p, const std::string& s) {
@@ -349,22 +325,6 @@ std::string ShortName(std::string_view name) {
 // ---------------------------------------------------------------------------------------
 // Locks
 
-namespace {
-
-// Holds the engine's lock for one operation.
-class TLockScope {
-public:
-  TLockScope(TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
-  ~TLockScope() { db_.ReleaseLock(); }
-  TLockScope(const TLockScope&) = delete;
-  TLockScope& operator=(const TLockScope&) = delete;
-
-private:
-  TCustomVarDB& db_;
-};
-
-}  // namespace
-
 int TCustomVarDB::AcquireFileLock(bool exclusive) {
   // A file opened for reading only cannot carry an exclusive byte-range lock here; it
   // cannot be written either, so a shared lock serialises it against writers just as well.
@@ -540,10 +500,10 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
   try {
     if (create) {
       size_t slash = fileName.find_last_of('/');
-      TLockScope lock(*this, true);
+      TDbLock lock(*this, true);
       CreateNew(slash == std::string::npos ? fileName : fileName.substr(slash + 1));
     }
-    TLockScope lock(*this, false);
+    TDbLock lock(*this, false);
     Init();
   } catch (...) {
     if (lockCount_ > 0) {
@@ -592,7 +552,7 @@ void TCustomVarDB::ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header) {
 void TCustomVarDB::ReadFileHeader(TFileHeader& header) {
   // Reads outside any operation still wait for a writer of another process to finish, so
   // a header is never seen half written.
-  std::optional<TLockScope> lock;
+  std::optional<TDbLock> lock;
   if (isFile_ && lockCount_ == 0) lock.emplace(*this, false);
   ReadHeaderBytes(*stream_, header_);
   if (header_.ChangeCount != headerStamp_ && !inHeaderRead_) ReloadCatalogue();
@@ -690,7 +650,7 @@ std::vector<TTable> TCustomVarDB::ReadCatalogue(rtl::TStream& stream, const TFil
 }
 
 void TCustomVarDB::ReadTables() {
-  std::optional<TLockScope> lock;
+  std::optional<TDbLock> lock;
   if (isFile_ && lockCount_ == 0) lock.emplace(*this, false);
   ReadHeaderBytes(*stream_, header_);
   ReloadCatalogue();
@@ -698,7 +658,7 @@ void TCustomVarDB::ReadTables() {
 
 void TCustomVarDB::WriteTables() {
   if (!tablesWritable_ || tables_.empty()) return;
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   if (header_.TableBlock == 0) {
     uint32_t first = GetNewBlock();
     header_.TableBlock = first;
@@ -811,7 +771,7 @@ int TCustomVarDB::AddTable(std::string_view definition) {
   // must find the table it created.
   name = ShortName(name);
 
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   for (int t = 0; t < TableCount(); ++t)
@@ -854,7 +814,7 @@ int TCustomVarDB::AddTable(std::string_view definition) {
 }
 
 int TCustomVarDB::AddField(int table, const TFieldHeader& header) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   if (table < 0 || table >= TableCount()) return -1;
   TTable& t = tables_[table];
   if (t.Header.RecordCount >= 1) return -1;
@@ -874,7 +834,7 @@ int TCustomVarDB::AddField(int table, const TFieldHeader& header) {
 }
 
 void TCustomVarDB::DeleteField(int table, int field) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   if (table < 0 || table >= TableCount()) return;
   TTable& t = tables_[table];
   // Field 0 is the record number every record operation relies on.
@@ -887,7 +847,7 @@ void TCustomVarDB::DeleteField(int table, int field) {
 }
 
 void TCustomVarDB::DeleteTable(int table) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return;
@@ -957,7 +917,7 @@ void TCustomVarDB::WriteBlock(uint32_t address, const TBlock& block) {
 }
 
 uint32_t TCustomVarDB::GetNewBlock() {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (header_.AvailList > 0) {
@@ -990,7 +950,7 @@ uint32_t TCustomVarDB::GetNewBlock() {
 }
 
 void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
-  TLockScope lock(*this, true);
+  TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);

@@ -452,4 +452,16 @@ private:
   TBlockCache blockCache_{512};
 };
 
+// Holds an engine's lock for a scope: shared or exclusive, released on every path.
+class TDbLock {
+public:
+  TDbLock(TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
+  ~TDbLock() { db_.ReleaseLock(); }
+  TDbLock(const TDbLock&) = delete;
+  TDbLock& operator=(const TDbLock&) = delete;
+
+private:
+  TCustomVarDB& db_;
+};
+
 }  // namespace quintrel::storage

@@ -281,10 +281,6 @@ bool IsDelimiterW(char16_t c) {
 // ---------------------------------------------------------------------------------------
 // UTF-8
 
-namespace {
-
-constexpr char32_t Replacement = 0xFFFD;
-
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -302,6 +298,10 @@ void AppendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+
+namespace {
+
+constexpr char32_t Replacement = 0xFFFD;
 
 void AppendUtf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {

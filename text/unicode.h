@@ -89,6 +89,8 @@ std::u16string ToU16(const char16_t* s);
 // UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD, so the result is always valid
 // UTF-8 (as JSON output requires).
 std::string WideToUtf8(std::u16string_view s);
+// Appends one code point (below 0x110000) as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 std::string WideToUtf8(const char16_t* s);
 // UTF-8 to UTF-16. Each maximal ill-formed subsequence (a stray continuation byte, a
 // truncated or overlong sequence, an encoded surrogate, a value above U+10FFFF) becomes one

@@ -440,6 +440,8 @@ std::string TCustomVarDB::DiagnoseFile(const std::string& fileName) {
 }
 
 bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const std::string& /*extra*/) {
+  // A pending update belongs to the file open now: it is finished before anything changes.
+  if (!tablesWritable_) EndTableUpdate();
   if (fileName.empty()) {
     if (!isFile_) return false;
     // Continue on a fresh in-memory database rather than on a stream without a header.
@@ -562,6 +564,7 @@ void TCustomVarDB::ReadFileHeader(TFileHeader& header) {
 void TCustomVarDB::ReloadCatalogue() {
   inHeaderRead_ = true;
   try {
+    FlushBlocks();
     std::vector<TTable> tables = ReadCatalogue(*stream_, header_);
     tables_ = std::move(tables);
     ClearCaches();
@@ -872,6 +875,8 @@ void TCustomVarDB::EndTableUpdate() {
     TCustomVarDB& db;
     ~TRelease() { db.ReleaseLock(); }
   } release{*this};
+  // The blocks first, the catalogue and the header that point at them last.
+  FlushBlocks();
   WriteTables();
   LoadNameList();
 }
@@ -883,37 +888,38 @@ const TBlock* TBlockCache::Find(uint32_t address) {
   auto it = index_.find(address);
   if (it == index_.end()) return nullptr;
   lru_.splice(lru_.begin(), lru_, it->second);
-  return &it->second->second;
-}
-
-void TBlockCache::Put(uint32_t address, const TBlock& block) {
-  auto it = index_.find(address);
-  if (it != index_.end()) {
-    it->second->second = block;
-    lru_.splice(lru_.begin(), lru_, it->second);
-    return;
-  }
-  if (lru_.size() >= capacity_) {
-    index_.erase(lru_.back().first);
-    lru_.pop_back();
-  }
-  lru_.emplace_front(address, block);
-  index_[address] = lru_.begin();
+  return &it->second->block;
 }
 
 PBlock TCustomVarDB::LoadBlock(uint32_t address) {
   if (!isFile_) return ReadBlockFrom(*stream_, address);
   if (const TBlock* cached = blockCache_.Find(address)) return std::make_unique<TBlock>(*cached);
   PBlock block = ReadBlockFrom(*stream_, address);
-  blockCache_.Put(address, *block);
+  blockCache_.Put(address, *block, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
   return block;
+}
+
+void TCustomVarDB::WriteThrough(uint32_t address, const TBlock& block) {
+  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  stream_->Seek(address, rtl::TSeekOrigin::soBeginning);
+  stream_->WriteBuffer(block.Bytes.data(), kBlockSize);
 }
 
 void TCustomVarDB::WriteBlock(uint32_t address, const TBlock& block) {
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
-  stream_->Seek(address, rtl::TSeekOrigin::soBeginning);
-  stream_->WriteBuffer(block.Bytes.data(), kBlockSize);
-  if (isFile_) blockCache_.Put(address, block);
+  if (!isFile_) {
+    WriteThrough(address, block);
+    return;
+  }
+  // Inside a table update nobody else can read the file, so blocks are written once, when
+  // the update ends (or when the cache needs the room).
+  bool defer = !tablesWritable_;
+  if (!defer) WriteThrough(address, block);
+  blockCache_.Put(address, block, defer, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+}
+
+void TCustomVarDB::FlushBlocks() {
+  if (blockCache_.HasDirty()) blockCache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
 }
 
 uint32_t TCustomVarDB::GetNewBlock() {
@@ -944,8 +950,10 @@ uint32_t TCustomVarDB::GetNewBlock() {
   int64_t rest = (end - kFileHeaderSize) % kBlockSize;
   if (rest != 0) end += kBlockSize - rest;
   if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format(vc::_SDatabaseFull, DisplayName()));
+  // The file grows now, even inside an update: its size tells where the next block goes.
   TBlock zero;
-  WriteBlock(static_cast<uint32_t>(end), zero);
+  WriteThrough(static_cast<uint32_t>(end), zero);
+  if (isFile_) blockCache_.Put(static_cast<uint32_t>(end), zero, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
   return static_cast<uint32_t>(end);
 }
 

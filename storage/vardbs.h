@@ -19,6 +19,7 @@
 // other than the one it last saw reloads its catalogue.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -171,23 +172,76 @@ using PBlock = std::unique_ptr<TBlock>;
 
 // Recently read and written blocks of a file, so that a block is read from the file once
 // while no other process changes it. The engine empties it whenever the file's change
-// counter moves.
+// counter moves. Inside a table update (while the engine holds the exclusive lock, so no
+// other process can look) written blocks may stay here, dirty, until the update ends.
 class TBlockCache {
 public:
   explicit TBlockCache(size_t capacity) : capacity_(capacity) {}
   // The cached copy, or null.
   const TBlock* Find(uint32_t address);
-  void Put(uint32_t address, const TBlock& block);
+  // Caches a block; a dirty block evicted to make room is handed to `spill` to be written.
+  template <typename Spill>
+  void Put(uint32_t address, const TBlock& block, bool dirty, Spill&& spill);
+  // Hands every dirty block to `write`, in address order, and marks them clean.
+  template <typename Write>
+  void Flush(Write&& write);
+  bool HasDirty() const { return dirtyCount_ > 0; }
+  // Forgets everything; only called with no dirty block left.
   void Clear() {
     lru_.clear();
     index_.clear();
+    dirtyCount_ = 0;
   }
 
 private:
+  struct TEntry {
+    uint32_t address;
+    bool dirty;
+    TBlock block;
+  };
   size_t capacity_;
-  std::list<std::pair<uint32_t, TBlock>> lru_;
-  std::unordered_map<uint32_t, std::list<std::pair<uint32_t, TBlock>>::iterator> index_;
+  size_t dirtyCount_ = 0;
+  std::list<TEntry> lru_;
+  std::unordered_map<uint32_t, std::list<TEntry>::iterator> index_;
 };
+
+template <typename Spill>
+void TBlockCache::Put(uint32_t address, const TBlock& block, bool dirty, Spill&& spill) {
+  auto it = index_.find(address);
+  if (it != index_.end()) {
+    if (dirty && !it->second->dirty) ++dirtyCount_;
+    if (!dirty && it->second->dirty) --dirtyCount_;
+    it->second->block = block;
+    it->second->dirty = dirty;
+    lru_.splice(lru_.begin(), lru_, it->second);
+    return;
+  }
+  if (lru_.size() >= capacity_) {
+    TEntry& last = lru_.back();
+    if (last.dirty) {
+      --dirtyCount_;
+      spill(last.address, last.block);
+    }
+    index_.erase(last.address);
+    lru_.pop_back();
+  }
+  lru_.push_front({address, dirty, block});
+  index_[address] = lru_.begin();
+  if (dirty) ++dirtyCount_;
+}
+
+template <typename Write>
+void TBlockCache::Flush(Write&& write) {
+  std::vector<TEntry*> dirty;
+  for (TEntry& e : lru_)
+    if (e.dirty) dirty.push_back(&e);
+  std::sort(dirty.begin(), dirty.end(), [](const TEntry* a, const TEntry* b) { return a->address < b->address; });
+  for (TEntry* e : dirty) {
+    write(e->address, e->block);
+    e->dirty = false;
+  }
+  dirtyCount_ = 0;
+}
 
 // A table of the catalogue with its fields and the loaded copy of its cursor's block.
 struct TTable {
@@ -427,6 +481,10 @@ private:
   std::vector<TTable> ReadCatalogue(rtl::TStream& stream, const TFileHeader& header);
   bool LoadCursorBlock(TTable& table, uint32_t address);
   int AcquireFileLock(bool exclusive);
+  // Writes a block to the stream itself, past any deferral.
+  void WriteThrough(uint32_t address, const TBlock& block);
+  // Writes the blocks a table update kept back.
+  void FlushBlocks();
   void ReleaseFileLock();
   std::string DisplayName() const;
   TTable& TableAt(int table);
@@ -449,7 +507,7 @@ private:
   bool inRewrite_ = false;
   std::vector<std::pair<uint32_t, std::shared_ptr<TIndexNode>>> indexCache_;
   uint32_t lastDataBlock_ = 0;
-  TBlockCache blockCache_{512};
+  TBlockCache blockCache_{4096};
 };
 
 // Holds an engine's lock for a scope: shared or exclusive, released on every path.

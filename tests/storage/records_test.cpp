@@ -286,7 +286,14 @@ TEST_F(Records, RandomOperationsAgainstAModel) {
     for (const auto& f : engine.Check()) ADD_FAILURE() << where << ": " << f.Message;
   };
 
+  bool inUpdate = false;
   for (int op = 0; op < 3000; ++op) {
+    // Runs of operations inside table updates, whose blocks are written when they end.
+    if (op % 100 == 0) {
+      if (inUpdate) db.EndTableUpdate();
+      inUpdate = pick(0, 1) == 1;
+      if (inUpdate) db.BeginTableUpdate();
+    }
     int kind = pick(0, 99);
     if (model.empty() && kind >= 40) kind = pick(0, 39);
     if (kind < 20) {  // insert somewhere
@@ -334,6 +341,15 @@ TEST_F(Records, RandomOperationsAgainstAModel) {
       if (op % 7 == 0) expectRow(model[cur], "cursor record");
     }
     if (op % 500 == 499) {
+      if (inUpdate) {
+        // What an update has written so far must not be visible from a file read yet, and
+        // all of it once the update ends.
+        db.EndTableUpdate();
+        inUpdate = false;
+        TCustomVarDB reader("r");
+        ASSERT_TRUE(reader.OpenFile(Path("model.zod"), rtl::fmOpenRead));
+        compareAll(reader, "reader after an update");
+      }
       compareAll(db, "periodic");
       if (!model.empty()) {
         // compareAll moved the cursor: put it back where the model has it.

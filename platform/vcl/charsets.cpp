@@ -100,6 +100,9 @@ TTextCodec CodecForCodePage(int codePage) {
     if (Provider()(codePage, codec) && codec.ToWide && codec.ToNarrow) return codec;
   }
   if (codePage == 1252) return Cp1252Codec();
+  if (codePage == kUtf8CodePage)
+    return TTextCodec{kUtf8CodePage, [](std::string_view t) { return Utf8ToUtf16(t); },
+                      [](std::u16string_view t) { return Utf16ToUtf8(t); }};
   // The double-byte and Thai code pages of the platform converter.
   auto cp = static_cast<win32::UINT>(codePage);
   if (codePage > 0 && win32::IsValidCodePage(cp)) {
@@ -126,10 +129,12 @@ TTextCodec CodecForCodePage(int codePage) {
   // The other Windows code pages through the text layer's tables, by charset.
   static constexpr std::pair<int, int32_t> kTables[] = {{1250, 238}, {1251, 204}, {1253, 161}, {1254, 162},
                                                         {1255, 177}, {1256, 178}, {1257, 186}};
-  for (auto [page, charset] : kTables)
-    if (page == codePage)
+  for (const auto& table : kTables) {
+    int32_t charset = table.second;
+    if (table.first == codePage)
       return TTextCodec{codePage, [charset](std::string_view t) { return text::ByteToUnicode(t, charset); },
                         [charset](std::u16string_view t) { return text::UnicodeToByte(t, charset); }};
+  }
   return Cp1252Codec();
 }
 

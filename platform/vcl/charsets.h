@@ -29,6 +29,9 @@ const TTextCodec& Cp1252Codec();
 // 1 (default) and unknown sets give the ANSI code page.
 int CharsetToCodePage(uint8_t charset);
 
+// UTF-8 as a code page, for narrow strings that must keep every character of a form.
+constexpr int kUtf8CodePage = 65001;
+
 // A codec for a code page: the one the installed provider returns, else the built-in
 // conversion of that code page, else code page 1252.
 TTextCodec CodecForCodePage(int codePage);

@@ -1,6 +1,7 @@
 #include "platform/vcl/controls.h"
 
 #include <algorithm>
+#include <deque>
 #include <utility>
 
 #include "platform/vcl/publish.h"
@@ -14,10 +15,24 @@ namespace {
 using rtl::Format;
 namespace S = quintrel::strings;
 
-TWindowHandleFactory& HandleFactory() {
-  static TWindowHandleFactory factory;
-  return factory;
+// The controls that own windows, by window.
+std::vector<std::pair<win32::HWND, TWinControl*>>& WindowTable() {
+  static std::vector<std::pair<win32::HWND, TWinControl*>> table;
+  return table;
 }
+
+// Window classes are named after the control classes and registered on first use.
+void EnsureWindowClass(const std::u16string& name, win32::WNDPROC procedure) {
+  static std::deque<std::u16string> registered;
+  if (std::find(registered.begin(), registered.end(), name) != registered.end()) return;
+  registered.push_back(name);
+  win32::WNDCLASSW wc;
+  wc.lpfnWndProc = procedure;
+  wc.lpszClassName = registered.back().c_str();
+  win32::RegisterClass(wc);
+}
+
+std::u16string WindowText(const std::string& text) { return AnsiCodec().ToWide(text); }
 
 }  // namespace
 
@@ -41,10 +56,6 @@ PTypeInfo BiDiModeType() {
 PTypeInfo CaptionType() {
   static PTypeInfo t = StringType("TCaption");
   return t;
-}
-
-TWindowHandleFactory SetWindowHandleFactory(TWindowHandleFactory factory) {
-  return std::exchange(HandleFactory(), std::move(factory));
 }
 
 // --- TControl --------------------------------------------------------------------------
@@ -91,7 +102,10 @@ void TControl::SetBounds(int left, int top, int width, int height) {
   width_ = width;
   height_ = height;
   if (align_ != alNone) RequestAlign();
-  if (auto* self = dynamic_cast<TWinControl*>(this)) self->Realign();
+  if (auto* self = dynamic_cast<TWinControl*>(this)) {
+    if (self->HandleAllocated()) win32::MoveWindow(self->handle_, left, top, width, height, 1);
+    self->Realign();
+  }
 }
 
 void TControl::SetAlign(TAlign align) {
@@ -120,6 +134,8 @@ void TControl::SetParentBiDiMode(bool v) {
 void TControl::SetVisible(bool v) {
   if (v == visible_) return;
   visible_ = v;
+  if (auto* self = dynamic_cast<TWinControl*>(this); self && self->HandleAllocated())
+    win32::ShowWindow(self->handle_, v ? win32::SW_SHOW : win32::SW_HIDE);
   RequestAlign();
 }
 
@@ -181,23 +197,81 @@ TControl* TWinControl::FindChildControl(std::string_view name) const {
   return nullptr;
 }
 
-THandle TWinControl::Handle() {
-  if (!handle_) {
-    static THandle next = 0x10000;
-    handle_ = HandleFactory().Create ? HandleFactory().Create(*this) : next++;
-  }
+win32::HWND TWinControl::Handle() {
+  if (handle_) return handle_;
+  win32::HWND parentWindow{};
+  if (TWinControl* parent = Parent()) parentWindow = parent->Handle();
+  TCreateParams params;
+  CreateParams(params);
+  if (parentWindow) params.Style |= win32::WS_CHILD;
+  std::u16string className = WindowText(ClassName());
+  EnsureWindowClass(className, &TWinControl::WindowProcedure);
+  // The control waits in an open slot of the table, so that the window's first
+  // messages find it before CreateWindowEx returns.
+  WindowTable().emplace_back(win32::HWND{}, this);
+  win32::HWND window = win32::CreateWindowEx(params.ExStyle, className, WindowText(Text()), params.Style, Left(), Top(),
+                                             Width(), Height(), parentWindow, win32::HMENU{}, win32::HINSTANCE{}, this);
+  auto& table = WindowTable();
+  std::erase_if(table, [&](const auto& e) { return e.second == this && !e.first; });
+  if (!window) return handle_;
+  handle_ = window;
+  if (!FindControl(window)) table.emplace_back(window, this);
+  HandleCreated();
   return handle_;
 }
 
+void TWinControl::CreateParams(TCreateParams& params) const {
+  params.Style = win32::WS_CLIPCHILDREN | win32::WS_CLIPSIBLINGS;
+  if (Visible()) params.Style |= win32::WS_VISIBLE;
+  if (!Enabled()) params.Style |= win32::WS_DISABLED;
+  if (tabStop_) params.Style |= win32::WS_TABSTOP;
+}
+
 void TWinControl::DestroyHandle() {
-  if (!handle_) return;
-  if (HandleFactory().Destroy) HandleFactory().Destroy(*this, handle_);
-  handle_ = 0;
+  if (handle_) win32::DestroyWindow(handle_);
+  handle_ = {};
+}
+
+TWinControl* TWinControl::FindControl(win32::HWND window) {
+  if (!window) return nullptr;
+  for (const auto& [w, c] : WindowTable())
+    if (w == window) return c;
+  return nullptr;
+}
+
+win32::LRESULT TWinControl::WindowProcedure(win32::HWND window, win32::UINT message, win32::WPARAM wParam,
+                                            win32::LPARAM lParam) {
+  auto& table = WindowTable();
+  auto entry = std::find_if(table.begin(), table.end(), [&](const auto& e) { return e.first == window; });
+  if (entry == table.end()) {  // being created: the newest open slot is its control
+    for (auto it = table.end(); it != table.begin();)
+      if (!(--it)->first) {
+        entry = it;
+        break;
+      }
+  }
+  if (entry == table.end()) return win32::DefWindowProc(window, message, wParam, lParam);
+  TWinControl* control = entry->second;
+  entry->first = window;
+  control->handle_ = window;
+  TMessage m{message, wParam, lParam, 0};
+  control->WndProc(m);
+  if (message == win32::WM_NCDESTROY) {
+    control->handle_ = {};
+    std::erase_if(table, [&](const auto& e) { return e.first == window; });
+  }
+  return m.Result;
+}
+
+void TWinControl::WndProc(TMessage& message) { DefaultHandler(message); }
+
+void TWinControl::DefaultHandler(TMessage& message) {
+  message.Result = win32::DefWindowProc(handle_, message.Msg, message.WParam, message.LParam);
 }
 
 void TWinControl::SetText(const std::string& text) {
   TControl::SetText(text);
-  if (handle_ && HandleFactory().TextChanged) HandleFactory().TextChanged(*this, handle_);
+  if (handle_) win32::SetWindowText(handle_, WindowText(text));
 }
 
 void TWinControl::EnableAlign() {

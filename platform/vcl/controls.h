@@ -10,6 +10,7 @@
 
 #include "platform/vcl/classes.h"
 #include "platform/vcl/graphics.h"
+#include "platform/win32/winuser.h"
 
 namespace quintrel::vcl {
 
@@ -140,18 +141,19 @@ private:
   bool parentBiDiMode_ = true;
 };
 
-// The handle of a control's window in the window manager. Until a window manager is
-// attached (SetWindowHandleFactory), handles are unique numbers that stand for the
-// window, so code that asks whether a handle exists behaves the same.
-using THandle = uintptr_t;
-struct TWindowHandleFactory {
-  std::function<THandle(TWinControl&)> Create;
-  std::function<void(TWinControl&, THandle)> Destroy;
-  std::function<void(TWinControl&, THandle)> TextChanged;
+// A window message as a control's window procedure receives it.
+struct TMessage {
+  uint32_t Msg = 0;
+  uintptr_t WParam = 0;
+  intptr_t LParam = 0;
+  intptr_t Result = 0;
 };
-// Installs the factory windowed controls create their handles with; returns the
-// previous one.
-TWindowHandleFactory SetWindowHandleFactory(TWindowHandleFactory factory);
+
+// What a windowed control's window is created with.
+struct TCreateParams {
+  win32::DWORD Style = 0;
+  win32::DWORD ExStyle = 0;
+};
 
 class TWinControl : public TControl {
   QUINTREL_CLASS(TWinControl)
@@ -164,10 +166,18 @@ class TWinControl : public TControl {
   bool ContainsControl(const TControl* control) const;
   TControl* FindChildControl(std::string_view name) const;
 
-  // The window, created on first use.
-  THandle Handle();
-  bool HandleAllocated() const { return handle_ != 0; }
+  // The control's window in the window manager, created on first use (the parent's
+  // first): its class is named after the control's class, its text is the control's
+  // text, its rectangle the control's bounds. The window follows later changes of text,
+  // bounds and visibility.
+  win32::HWND Handle();
+  bool HandleAllocated() const { return static_cast<bool>(handle_); }
   void DestroyHandle();
+  // The control whose window this is; nullptr for other windows.
+  static TWinControl* FindControl(win32::HWND window);
+  // Messages sent to the window; the default is the window manager's default processing.
+  virtual void WndProc(TMessage& message);
+  void DefaultHandler(TMessage& message);
 
   int TabOrder() const { return tabOrder_; }
   void SetTabOrder(int order) { tabOrder_ = order; }
@@ -187,11 +197,16 @@ class TWinControl : public TControl {
 protected:
   virtual void AlignControls();
   void ParentChanged() override;
+  virtual void CreateParams(TCreateParams& params) const;
+  // Called once the window exists.
+  virtual void HandleCreated() {}
 
 private:
   friend class TControl;
+  static win32::LRESULT WindowProcedure(win32::HWND window, win32::UINT message, win32::WPARAM wParam,
+                                        win32::LPARAM lParam);
   std::vector<TControl*> controls_;
-  THandle handle_ = 0;
+  win32::HWND handle_{};
   int tabOrder_ = -1;
   bool tabStop_ = false;
   int alignLevel_ = 0;

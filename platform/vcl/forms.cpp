@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "platform/vcl/publish.h"
+#include "platform/win32/menus.h"
 #include "strings/vclconsts.h"
 
 namespace quintrel::vcl {
@@ -18,13 +19,36 @@ using rtl::Format;
 namespace S = quintrel::strings;
 
 TFormMessageHandler& ShowWindowSlot() {
-  static TFormMessageHandler handler = [](TCustomForm&, TMessage&) {};
+  static TFormMessageHandler handler = [](TCustomForm& form, TMessage& m) { form.DefaultHandler(m); };
   return handler;
 }
 
 TFormMessageHandler& SysCommandSlot() {
-  static TFormMessageHandler handler = [](TCustomForm&, TMessage&) {};
+  static TFormMessageHandler handler = [](TCustomForm& form, TMessage& m) { form.DefaultHandler(m); };
   return handler;
+}
+
+// Appends the items of a menu item to a window-manager menu, drop-downs included.
+void AppendItems(win32::HMENU menu, const TMenuItem& parent) {
+  for (int i = 0; i < parent.Count(); ++i) {
+    const TMenuItem* item = parent.Items(i);
+    if (!item->Visible()) continue;
+    std::u16string caption = AnsiCodec().ToWide(item->Caption());
+    if (item->IsLine()) {
+      win32::AppendMenu(menu, win32::MF_SEPARATOR, 0);
+      continue;
+    }
+    win32::UINT flags = win32::MF_STRING;
+    if (item->Checked()) flags |= win32::MF_CHECKED;
+    if (!item->Enabled()) flags |= win32::MF_GRAYED;
+    if (item->Count() > 0) {
+      win32::HMENU popup = win32::CreatePopupMenu();
+      AppendItems(popup, *item);
+      win32::AppendMenu(menu, flags | win32::MF_POPUP, static_cast<win32::UINT_PTR>(popup), caption);
+    } else {
+      win32::AppendMenu(menu, flags, item->Command(), caption);
+    }
+  }
 }
 
 }  // namespace
@@ -49,6 +73,7 @@ const TMetaClass& TCustomForm::StaticClass() {
     b.Default("Width", kNoDefault).NotStored();
     b.Default("Height", kNoDefault).NotStored();
     PublishControl(b, pWindowed & ~(pAlign | pTab | pVisible));
+    b.Default("ParentFont", 0);
     b.BagRef("ActiveControl", TWinControl::StaticClass());
     b.Bag("AutoScroll", StandardType("Boolean"), 1);
     b.Ord("BorderIcons",
@@ -84,6 +109,7 @@ const TMetaClass& TCustomForm::StaticClass() {
 
 TCustomForm::TCustomForm() : icon_(std::make_unique<TIcon>()) {
   TControl::SetVisible(false);
+  SetParentFont(false);
   SetColor(clBtnFace);
   SetBounds(0, 0, 320, 240);
   Screen().forms_.push_back(this);
@@ -102,19 +128,60 @@ TMainMenu* TCustomForm::Menu() const {
 
 void TCustomForm::SetMenu(TMainMenu* menu) {
   SetBagValue(TCustomForm::StaticClass().FindProperty("Menu"), static_cast<TObject*>(menu));
+  RebuildMenuBar();
 }
 
 void TCustomForm::SetVisible(bool visible) {
   if (visible == Visible()) return;
+  // A form read from a stream shows once it is loaded, not while.
+  if (visible && !InState(csLoading)) Handle();
   TScrollingWinControl::SetVisible(visible);
-  TMessage message{WM_SHOWWINDOW, visible ? 1u : 0u, 0, 0};
-  Dispatch(message);
   if (visible) Screen().Activate(this);
 }
 
+win32::HMENU TCustomForm::SystemMenu() { return win32::GetSystemMenu(Handle(), 0); }
+
+void TCustomForm::RebuildMenuBar() {
+  if (!HandleAllocated()) return;
+  win32::HMENU old = win32::GetMenu(Handle());
+  win32::HMENU bar{};
+  if (TMainMenu* menu = Menu()) {
+    bar = win32::CreateMenu();
+    AppendItems(bar, *menu->Items());
+  }
+  win32::SetMenu(Handle(), bar);
+  if (old) win32::DestroyMenu(old);
+  win32::DrawMenuBar(Handle());
+}
+
+void TCustomForm::CreateParams(TCreateParams& params) const {
+  TScrollingWinControl::CreateParams(params);
+  params.Style &= ~win32::WS_VISIBLE;  // shown by SetVisible, which sends WM_SHOWWINDOW
+  if (borderStyle_ != bsNone) params.Style |= win32::WS_CAPTION;
+  if (borderStyle_ == bsSizeable || borderStyle_ == bsSizeToolWin) params.Style |= win32::WS_THICKFRAME;
+  if (borderIcons_ & (1u << biSystemMenu)) params.Style |= win32::WS_SYSMENU;
+  if (borderIcons_ & (1u << biMinimize)) params.Style |= win32::WS_MINIMIZEBOX;
+  if (borderIcons_ & (1u << biMaximize)) params.Style |= win32::WS_MAXIMIZEBOX;
+  if (borderStyle_ == bsToolWindow || borderStyle_ == bsSizeToolWin) params.ExStyle |= win32::WS_EX_TOOLWINDOW;
+  if (formStyle_ == fsMDIChild) params.ExStyle |= win32::WS_EX_MDICHILD;
+  if (formStyle_ == fsStayOnTop) params.ExStyle |= win32::WS_EX_TOPMOST;
+}
+
+void TCustomForm::HandleCreated() {
+  if (Menu()) RebuildMenuBar();
+}
+
+void TCustomForm::WndProc(TMessage& message) {
+  if (message.Msg == win32::WM_SHOWWINDOW || message.Msg == win32::WM_SYSCOMMAND)
+    Dispatch(message);
+  else
+    TScrollingWinControl::WndProc(message);
+}
+
 void TCustomForm::Dispatch(TMessage& message) {
-  if (message.Msg == WM_SHOWWINDOW && ShowWindowSlot()) ShowWindowSlot()(*this, message);
-  if (message.Msg == WM_SYSCOMMAND && SysCommandSlot()) SysCommandSlot()(*this, message);
+  if (message.Msg == win32::WM_SHOWWINDOW && ShowWindowSlot()) ShowWindowSlot()(*this, message);
+  else if (message.Msg == win32::WM_SYSCOMMAND && SysCommandSlot()) SysCommandSlot()(*this, message);
+  else DefaultHandler(message);
 }
 
 TFormMessageHandler TCustomForm::ShowWindowHandler() { return ShowWindowSlot(); }

@@ -30,16 +30,6 @@ enum TPosition {
   poOwnerFormCenter
 };
 
-// A window message as the form's handlers receive it.
-struct TMessage {
-  uint32_t Msg = 0;
-  uintptr_t WParam = 0;
-  intptr_t LParam = 0;
-  intptr_t Result = 0;
-};
-constexpr uint32_t WM_SHOWWINDOW = 0x0018;
-constexpr uint32_t WM_SYSCOMMAND = 0x0112;
-
 // The form designer a form is edited in, when it is.
 class IDesigner {
 public:
@@ -74,13 +64,21 @@ class TCustomForm : public TScrollingWinControl {
   IDesigner* Designer() const { return designer_; }
   void SetDesigner(IDesigner* designer) { designer_ = designer; }
 
-  // Showing and hiding send WM_SHOWWINDOW (wParam 1 or 0) through the class handler.
+  // Showing creates the form's window and shows it: the window manager sends
+  // WM_SHOWWINDOW (wParam 1, or 0 when hiding), which reaches the class handler.
   void SetVisible(bool visible) override;
+  // The window's system menu (the window is created when it does not exist yet).
+  win32::HMENU SystemMenu();
+  // Builds the window's menu bar anew from the main menu (Menu).
+  void RebuildMenuBar();
+
+  void WndProc(TMessage& message) override;
   // Runs a message through the form class's handler for it.
   void Dispatch(TMessage& message);
 
   // The class-level handlers of WM_SHOWWINDOW and WM_SYSCOMMAND; Set… returns the
-  // handler it replaced. The default handlers do nothing further.
+  // handler it replaced. The default handlers pass the message to the window
+  // manager's default processing.
   static TFormMessageHandler ShowWindowHandler();
   static TFormMessageHandler SetShowWindowHandler(TFormMessageHandler handler);
   static TFormMessageHandler SysCommandHandler();
@@ -92,6 +90,8 @@ class TCustomForm : public TScrollingWinControl {
 protected:
   int NonClientWidth() const override;
   int NonClientHeight() const override;
+  void CreateParams(TCreateParams& params) const override;
+  void HandleCreated() override;
 
 private:
   TFormStyle formStyle_ = fsNormal;

@@ -103,6 +103,12 @@ TMenuItem::~TMenuItem() {
   for (TMenuItem* item : items_) item->parent_ = nullptr;
 }
 
+uint32_t TMenuItem::Command() const {
+  static uint32_t next = 1;
+  if (command_ == 0) command_ = next++;
+  return command_;
+}
+
 TMenuItem* TMenuItem::Items(int index) const {
   if (index < 0 || index >= Count()) throw EListError(Format(S::_SListIndexError, index));
   return items_[static_cast<size_t>(index)];

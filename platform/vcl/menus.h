@@ -40,6 +40,8 @@ class TMenuItem : public TComponent {
   void SetHint(const std::string& hint) { hint_ = hint; }
   // A separator is an item whose caption is "-".
   bool IsLine() const { return caption_ == "-"; }
+  // The command id the item has in a window-manager menu, unique in the process.
+  uint32_t Command() const;
 
   // Sub-items (owned by the form, not by the item).
   int Count() const { return static_cast<int>(items_.size()); }
@@ -69,6 +71,7 @@ private:
   bool visible_ = true;
   TMenuItem* parent_ = nullptr;
   TMenu* menu_ = nullptr;  // set on the root item of a menu
+  mutable uint32_t command_ = 0;
   std::vector<TMenuItem*> items_;
 };
 

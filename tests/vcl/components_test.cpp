@@ -10,6 +10,8 @@
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/streaming.h"
+#include "platform/win32/menus.h"
+#include "platform/win32/winuser.h"
 
 using namespace quintrel::vcl;
 namespace fs = std::filesystem;
@@ -365,4 +367,65 @@ TEST(LiveForms, ChangedPropertiesAreTheOnlyDifference) {
   SetOrdProp(timer, "Interval", 250);
   std::string added = Written(*module, form);
   EXPECT_NE(added.find("  object Timer1: TTimer\r\n    Interval = 250\r\n  end\r\nend\r\n"), std::string::npos) << added;
+}
+
+// --- windows of the window manager -------------------------------------------------------
+
+TEST(Windows, ControlsOwnWindowsThatFollowThem) {
+  namespace w = quintrel::win32;
+  auto form = std::make_unique<TForm>();
+  form->SetName("Main");
+  form->SetCaption("Main window");
+  auto* panel = form->Add<TPanel>("Panel1");
+  panel->SetParent(form.get());
+  auto* edit = form->Add<TEdit>("Edit1");
+  edit->SetParent(panel);
+  auto* second = form->Add<TEdit>("Edit2");
+  second->SetParent(panel);
+
+  w::HWND window = edit->Handle();  // the parents' windows come first
+  ASSERT_TRUE(window);
+  EXPECT_TRUE(form->HandleAllocated());
+  EXPECT_EQ(w::GetParent(window), panel->Handle());
+  EXPECT_EQ(w::GetClassName(window), u"TEdit");
+  EXPECT_EQ(w::GetWindowText(form->Handle()), u"Main window");
+  EXPECT_EQ(TWinControl::FindControl(window), edit);
+  EXPECT_EQ(w::GetWindow(window, w::GW_HWNDNEXT), second->Handle());
+
+  edit->SetText("typed");
+  EXPECT_EQ(w::GetWindowText(window), u"typed");
+  edit->SetBounds(5, 6, 70, 20);
+  w::RECT r;
+  ASSERT_TRUE(w::GetClientRect(window, r));
+  EXPECT_EQ(r.right - r.left, 70);
+
+  // Destroying the control destroys its window.
+  form->DestroyComponent(edit);
+  EXPECT_FALSE(w::IsWindow(window));
+  EXPECT_EQ(TWinControl::FindControl(window), nullptr);
+}
+
+TEST(Windows, FormsHaveASystemMenuAndAMenuBar) {
+  namespace w = quintrel::win32;
+  auto form = std::make_unique<TForm>();
+  auto* menu = form->Add<TMainMenu>("MainMenu1");
+  auto* file = form->Add<TMenuItem>("File1");
+  file->SetCaption("&File");
+  menu->Items()->Add(file);
+  auto* open = form->Add<TMenuItem>("Open1");
+  open->SetCaption("&Open");
+  open->SetChecked(true);
+  file->Add(open);
+  form->SetMenu(menu);
+
+  w::HMENU system = form->SystemMenu();
+  ASSERT_TRUE(system);
+  EXPECT_GT(w::GetMenuItemCount(system), 0);
+  w::HMENU bar = w::GetMenu(form->Handle());
+  ASSERT_TRUE(bar);
+  ASSERT_EQ(w::GetMenuItemCount(bar), 1);
+  w::HMENU drop = w::GetSubMenu(bar, 0);
+  ASSERT_TRUE(drop);
+  EXPECT_EQ(w::GetMenuItemID(drop, 0), open->Command());
+  EXPECT_EQ(w::GetMenuState(drop, open->Command(), w::MF_BYCOMMAND) & w::MF_CHECKED, w::MF_CHECKED);
 }

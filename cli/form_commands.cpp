@@ -1,0 +1,145 @@
+#include "cli/form_commands.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/common.h"
+#include "platform/rtl/classes.h"
+#include "platform/vcl/filer.h"
+#include "platform/vcl/forms.h"
+#include "platform/vcl/proplist.h"
+#include "platform/vcl/streaming.h"
+
+namespace quintrel::cli {
+
+namespace {
+
+using namespace quintrel::vcl;
+
+struct TConvertOptions {
+  std::string Input;
+  std::string Output;
+  bool Text = false;
+  bool Binary = false;
+};
+
+struct TTreeOptions {
+  std::string File;
+  bool Json = false;
+  int CodePage = 0;
+};
+
+std::string WithFileName(const std::string& fileName, const std::string& message) {
+  return message.find(fileName) != std::string::npos ? message : fileName + ": " + message;
+}
+
+TFormStream Load(const std::string& fileName) {
+  if (!rtl::FileExists(fileName)) throw ECommandFailed(fileName + ": file not found");
+  try {
+    return LoadFormFile(fileName);
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(WithFileName(fileName, e.Message()));
+  }
+}
+
+void Convert(const TConvertOptions& o) {
+  TFormStream form = Load(o.Input);
+  bool toBinary = o.Binary || (!o.Text && form.Notation == TFormNotation::fnText);
+  std::string data;
+  try {
+    data = toBinary ? WriteBinaryForm(ToBinaryNotation(form)) : WriteTextForm(ToTextNotation(form));
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(WithFileName(o.Input, e.Message()));
+  }
+  if (o.Output.empty() || o.Output == "-") {
+    std::fwrite(data.data(), 1, data.size(), stdout);
+    return;
+  }
+  try {
+    rtl::TFileStream out(o.Output, rtl::fmCreate);
+    out.WriteBuffer(data.data(), data.size());
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(WithFileName(o.Output, e.Message()));
+  }
+}
+
+// Without a code page the form's own font charset decides; forms in the default
+// charset are read as UTF-8, so that every character of their wide strings shows.
+int ChooseCodePage(const TStreamObject& root, int requested) {
+  if (requested > 0) return requested;
+  if (const TStreamProperty* charset = root.FindProperty("Font.Charset")) {
+    int64_t value = -1;
+    if (charset->Value.IsInteger()) value = charset->Value.Int;
+    if (charset->Value.Type == vaIdent) IdentToInt(FontCharsetType(), charset->Value.Bytes, value);
+    if (value > 1 && value <= 255) return CharsetToCodePage(static_cast<uint8_t>(value));
+  }
+  return kUtf8CodePage;
+}
+
+void Tree(const TTreeOptions& o) {
+  TFormStream form = Load(o.File);
+  TReadOptions read;
+  read.Context.Codec = CodecForCodePage(ChooseCodePage(form.Root, o.CodePage));
+  std::unique_ptr<TComponent> root;
+  try {
+    root = ReadComponent(form, read);
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(WithFileName(o.File, e.Message()));
+  }
+  TValueTextOptions show;
+  show.Display = &read.Context.Codec;
+  std::vector<TComponentNode> nodes = ComponentTree(*root, show);
+  if (o.Json) {
+    nlohmann::json components = nlohmann::json::array();
+    for (size_t i = 1; i < nodes.size(); ++i) {
+      nlohmann::json props = nlohmann::json::array();
+      for (const auto& leaf : nodes[i].Properties) props.push_back({{"path", leaf.Path}, {"value", leaf.Value}});
+      components.push_back({{"name", nodes[i].Name}, {"class", nodes[i].ClassName}, {"properties", props}});
+    }
+    nlohmann::json props = nlohmann::json::array();
+    for (const auto& leaf : nodes[0].Properties) props.push_back({{"path", leaf.Path}, {"value", leaf.Value}});
+    nlohmann::json out = {{"file", o.File},
+                          {"name", nodes[0].Name},
+                          {"class", nodes[0].ClassName},
+                          {"ancestor", root->ClassType().NativeClass()->ClassName()},
+                          {"codePage", read.Context.Codec.CodePage},
+                          {"properties", props},
+                          {"components", components}};
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    return;
+  }
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    std::string indent = i == 0 ? "" : "  ";
+    std::cout << indent << nodes[i].Name << ": " << nodes[i].ClassName << "\n";
+    for (const auto& leaf : nodes[i].Properties) std::cout << indent << "  " << leaf.Path << " = " << leaf.Value << "\n";
+  }
+}
+
+}  // namespace
+
+void RegisterFormCommands(CLI::App& app) {
+  CLI::App* form = app.add_subcommand("form", "Form files (.dfm) in the text or the binary notation");
+  form->require_subcommand(1);
+
+  auto convert = std::make_shared<TConvertOptions>();
+  CLI::App* c = form->add_subcommand("convert", "Convert a form file to the other notation (or the one asked for)");
+  c->add_option("IN", convert->Input, "Form file to read")->required();
+  c->add_option("-o,--output", convert->Output, "File to write (standard output when omitted)");
+  auto* text = c->add_flag("--text", convert->Text, "Write the text notation");
+  c->add_flag("--binary", convert->Binary, "Write the binary notation, with a resource header")->excludes(text);
+  c->callback([convert] { Convert(*convert); });
+
+  auto tree = std::make_shared<TTreeOptions>();
+  CLI::App* t = form->add_subcommand("tree", "List the components of a form with every published property and value");
+  t->add_option("FILE", tree->File, "Form file to read")->required();
+  t->add_flag("--json", tree->Json, "Write JSON");
+  t->add_option("--codepage", tree->CodePage,
+                "Code page of the form's narrow texts (default: its font charset's, else UTF-8)")
+      ->check(CLI::Range(1, 65535));
+  t->callback([tree] { Tree(*tree); });
+}
+
+}  // namespace quintrel::cli

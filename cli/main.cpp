@@ -4,7 +4,10 @@
 #include <iostream>
 
 #include "cli/common.h"
+#include "cli/charset_commands.h"
 #include "cli/db_commands.h"
+#include "cli/lang_commands.h"
+#include "cli/module_commands.h"
 #include "platform/rtl/sysutils.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +16,9 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", QUINTREL_VERSION);
   app.require_subcommand(1);
   RegisterDbCommands(app);
+  RegisterModuleCommands(app);
+  RegisterLangCommands(app);
+  RegisterCharsetCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -30,6 +30,7 @@ inline constexpr const char* _SCliReadFailed = "%s: cannot be read: %s";
 // Command line: arguments.
 inline constexpr const char* _SCliBadLanguageId =
     "'%s' is not a language identifier (two characters such as de or ##, or $HHHH)";
+inline constexpr const char* _SCliNameRequired = "--name is required for a new language";
 inline constexpr const char* _SCliNoSuchLanguage = "%s: no language %s";
 inline constexpr const char* _SCliBadBoolean = "'%s' is not on or off (on, off, true, false, yes, no, 1, 0)";
 inline constexpr const char* _SCliBadNumber = "'%s' is not a number from %d to %d";

@@ -1,0 +1,283 @@
+#include "cli/module_commands.h"
+
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "cli/common.h"
+#include "cli/zod_common.h"
+#include "platform/rtl/classes.h"
+#include "platform/rtl/dateutils.h"
+#include "strings/qconsts.h"
+
+namespace quintrel::cli {
+
+namespace {
+
+namespace qs = quintrel::strings;
+using module::TZod;
+using nlohmann::json;
+
+std::string AbsolutePath(const std::string& fileName) {
+  std::error_code ec;
+  std::filesystem::path path = std::filesystem::absolute(fileName, ec);
+  return ec ? fileName : path.lexically_normal().string();
+}
+
+json Languages(TZod& zod, int m) {
+  json list = json::array();
+  std::vector<module::TLanguageId> ids;
+  zod.GetLanguageList(m, ids);
+  for (module::TLanguageId id : ids) {
+    module::TZodLanguage language;
+    language.Identifier = id;
+    if (zod.GetLanguage(m, language)) list.push_back(LanguageSummaryJson(language));
+  }
+  return list;
+}
+
+json InfoJson(TModuleFile& file) {
+  TZod& zod = file.Zod();
+  int m = file.Index();
+  json settings = json::object();
+  for (const TSetting& s : Settings()) settings[s.Name] = s.Get(zod, m);
+  json version = nullptr;
+  module::TZodVersion record;
+  if (zod.GetVersion(m, record)) {
+    version = {{"protected", record.Protected},
+               {"passwordCrc", record.PasswordCRC},
+               {"dataSize", record.Data ? record.Data->size() : 0}};
+  }
+  json codes = json::array();
+  std::vector<uint16_t> ids;
+  std::vector<module::TZodText> texts;
+  zod.GetLangCodeList(m, ids, &texts);
+  for (size_t i = 0; i < ids.size(); ++i)
+    codes.push_back({{"code", FormatLanguageId(ids[i])}, {"text", texts[i] ? json(Utf8(*texts[i])) : json(nullptr)}});
+  json countries = json::array();
+  zod.GetCountryList(m, ids, &texts);
+  for (size_t i = 0; i < ids.size(); ++i) {
+    module::TZodCountry country;
+    country.CountryCode = ids[i];
+    zod.GetCountry(m, country);
+    countries.push_back({{"code", FormatLanguageId(ids[i])},
+                         {"name", texts[i] ? json(Utf8(*texts[i])) : json(nullptr)},
+                         {"dataSize", country.Data.size()}});
+  }
+  json properties = json::array();
+  for (const std::string& name : zod.GetPropertyNames(m)) {
+    auto value = zod.GetProperty(m, name);
+    properties.push_back({{"name", name}, {"size", value ? value->size() : 0}});
+  }
+  int32_t zodVer = zod.GetZodVersion(m);
+  rtl::TDateTime created = zod.GetDateCreated(m);
+  return {{"file", file.FileName()},
+          {"name", zod.GetModuleName(m)},
+          {"size", zod.GetModuleSize(m)},
+          {"created", created != 0 ? json(rtl::DateTimeToISO(created)) : json(nullptr)},
+          {"zodVer", zodVer != 0 ? json(zodVer) : json(nullptr)},
+          {"old", zodVer < module::kZodVersion},
+          {"versionInfo", version},
+          {"settings", settings},
+          {"languages", Languages(zod, m)},
+          {"languageCodes", codes},
+          {"countries", countries},
+          {"properties", properties}};
+}
+
+void PrintInfo(const json& info, TModuleFile& file) {
+  auto line = [](const std::string& label, const std::string& value) {
+    std::cout << std::left << std::setw(31) << label + ":" << value << "\n";
+  };
+  line("File", info["file"].get<std::string>());
+  line("Name", info["name"].get<std::string>());
+  line("Size", std::to_string(info["size"].get<int64_t>()) + " bytes");
+  line("Created", info["created"].is_null() ? "(not recorded)" : info["created"].get<std::string>());
+  line("ZodVer", info["zodVer"].is_null() ? "(missing)" : std::to_string(info["zodVer"].get<int>()));
+  if (info["old"].get<bool>()) std::cout << "  " << qs::_SZodOld << "\n";
+  const json& version = info["versionInfo"];
+  line("VersionInfo", version.is_null() ? "(none)"
+                                        : std::string(version["protected"].get<bool>() ? "protected" : "not protected") +
+                                              ", " + std::to_string(version["dataSize"].get<size_t>()) +
+                                              " bytes of data");
+  for (const TSetting& s : Settings()) line(s.Name, SettingText(info["settings"][s.Name]));
+  std::cout << "Languages: " << info["languages"].size() << "\n";
+  std::vector<module::TLanguageId> ids;
+  file.Zod().GetLanguageList(file.Index(), ids);
+  for (module::TLanguageId id : ids) {
+    module::TZodLanguage language;
+    language.Identifier = id;
+    if (file.Zod().GetLanguage(file.Index(), language)) std::cout << "  " << LanguageSummaryLine(language) << "\n";
+  }
+  std::cout << "Language codes: " << info["languageCodes"].size() << "\n";
+  for (const json& c : info["languageCodes"])
+    std::cout << "  " << c["code"].get<std::string>() << "  " << (c["text"].is_null() ? "" : c["text"].get<std::string>())
+              << "\n";
+  std::cout << "Countries: " << info["countries"].size() << "\n";
+  for (const json& c : info["countries"])
+    std::cout << "  " << c["code"].get<std::string>() << "  " << (c["name"].is_null() ? "" : c["name"].get<std::string>())
+              << "  " << c["dataSize"].get<size_t>() << " bytes of data\n";
+  std::cout << "Properties: " << info["properties"].size() << "\n";
+  for (const json& p : info["properties"])
+    std::cout << "  " << std::left << std::setw(29) << p["name"].get<std::string>() << p["size"].get<size_t>()
+              << " bytes\n";
+}
+
+const TSetting& FindSetting(const std::string& name) {
+  for (const TSetting& s : Settings())
+    if (name == s.Name) return s;
+  throw ECommandFailed(rtl::Format(qs::_SCliUnknownSetting, name, SettingNames()));
+}
+
+// The index of the open module of fileName in the global instance, or -1.
+int FindOpenModule(const std::string& fileName) {
+  TZod& zod = module::GlobalZOD();
+  for (int i = 0; i < zod.GetModuleCount(); ++i)
+    if (module::SameModuleName(zod.GetModuleName(i), module::ModuleNameOf(fileName))) return i;
+  return -1;
+}
+
+}  // namespace
+
+void RegisterModuleCommands(CLI::App& app) {
+  CLI::App* cmd = app.add_subcommand("module", "Language modules: create them, show and change their settings, "
+                                               "register them permanently");
+  cmd->require_subcommand(1);
+
+  struct TNewOptions {
+    std::string file;
+    bool force = false;
+  };
+  auto create = std::make_shared<TNewOptions>();
+  CLI::App* newCmd = cmd->add_subcommand(
+      "new", "Create an empty language module: it records its creation time and format version 110 and holds "
+             "nothing else; every setting reads its default");
+  newCmd->add_option("FILE", create->file, "Module file to create (.zod)")->required();
+  newCmd->add_flag("--force", create->force, "Replace an existing file");
+  newCmd->callback([create]() {
+    if (!create->force && rtl::FileExists(create->file))
+      throw ECommandFailed(rtl::Format(qs::_SCliFileExists, create->file));
+    TZod zod(TZod::TStart::Empty);
+    if (zod.NewModule(create->file) < 0) throw ECommandFailed(rtl::Format(qs::_SCliNotCreated, create->file));
+  });
+
+  struct TInfoOptions {
+    std::string file;
+    bool json = false;
+  };
+  auto info = std::make_shared<TInfoOptions>();
+  CLI::App* infoCmd = cmd->add_subcommand(
+      "info", "Show what a module holds: name, size, creation time, format version (ZodVer), version record, every "
+              "setting with its value, the languages (identifier, name, native name, charset, locale, keyboard, "
+              "apply flags), language codes, countries and the names and sizes of all properties");
+  infoCmd->add_option("FILE", info->file, "Module file")->required();
+  infoCmd->add_flag("--json", info->json,
+                    "Print one JSON object: file, name, size, created, zodVer, old, versionInfo, settings (by the "
+                    "names of `module set`), languages, languageCodes, countries, properties");
+  infoCmd->callback([info]() {
+    TModuleFile file(info->file);
+    json result = InfoJson(file);
+    if (info->json) {
+      std::cout << result.dump(2) << "\n";
+    } else {
+      PrintInfo(result, file);
+    }
+    file.WarnDamage();
+  });
+
+  struct TSetOptions {
+    std::string file, setting, value;
+  };
+  auto set = std::make_shared<TSetOptions>();
+  std::string settingHelp;
+  for (const TSetting& s : Settings()) settingHelp += std::string("\n  ") + s.Name + ": " + s.Help;
+  CLI::App* setCmd = cmd->add_subcommand(
+      "set", "Change one module setting. Languages are two characters (de, ##) or ?? for none; switches take on/off, "
+             "true/false, yes/no or 1/0. The settings:" +
+                 settingHelp);
+  setCmd->add_option("FILE", set->file, "Module file")->required();
+  setCmd->add_option("SETTING", set->setting, "Setting name, e.g. default-language")->required();
+  setCmd->add_option("VALUE", set->value, "New value")->required();
+  setCmd->callback([set]() {
+    const TSetting& setting = FindSetting(set->setting);
+    TModuleFile file(set->file);
+    if (!setting.Set(file.Zod(), file.Index(), set->value))
+      throw ECommandFailed(rtl::Format(qs::_SCliWriteFailed, set->file));
+  });
+
+  struct TRegisterOptions {
+    std::string file;
+    bool permanent = false;
+  };
+  auto reg = std::make_shared<TRegisterOptions>();
+  CLI::App* regCmd = cmd->add_subcommand(
+      "register", "Open a module as the translator and the tools do. With --permanent its full path goes into the "
+                  "first free of the 20 places of the per-user registry (section ZOD of Software\\Talvorine in "
+                  "$QUINTREL_CONFIG or ~/.config/quintrel/registry.ini), so that it is opened at every start; a "
+                  "module of the same file name (ignoring case and folder) counts as registered already. Without "
+                  "--permanent it only checks that the module opens.");
+  regCmd->add_option("FILE", reg->file, "Module file")->required();
+  regCmd->add_flag("--permanent", reg->permanent, "Register the module permanently");
+  regCmd->callback([reg]() {
+    std::string path = AbsolutePath(reg->file);
+    if (!rtl::FileExists(path)) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, reg->file));
+    std::string problem = storage::TCustomVarDB::DiagnoseFile(path);
+    if (!problem.empty()) throw ECommandFailed(problem);
+    TZod& zod = module::GlobalZOD();
+    int index = zod.RegisterModule(path, reg->permanent);
+    if (index < 0) throw ECommandFailed(rtl::Format(qs::_SCliTooManyModules, reg->file));
+    if (!zod.GetModuleInterface(index).IsFile()) throw ECommandFailed(rtl::Format(qs::_SCliNotOpened, reg->file));
+    if (reg->permanent && !zod.IsModulePermanent(index))
+      throw ECommandFailed(rtl::Format(qs::_SCliNoPermanentSlot, reg->file));
+  });
+
+  auto unreg = std::make_shared<TRegisterOptions>();
+  CLI::App* unregCmd = cmd->add_subcommand(
+      "unregister", "Close a module. With --permanent the registry place naming it (by file name, ignoring case "
+                    "and folder) is emptied, also when the file no longer exists. Without --permanent it only "
+                    "checks that the module is registered (open at start).");
+  unregCmd->add_option("FILE", unreg->file, "Module file, or just its file name")->required();
+  unregCmd->add_flag("--permanent", unreg->permanent, "Remove the permanent registration");
+  unregCmd->callback([unreg]() {
+    int index = FindOpenModule(unreg->file);
+    bool removed = false;
+    if (index >= 0) {
+      removed = module::GlobalZOD().IsModulePermanent(index);
+      module::GlobalZOD().UnRegisterModule(index, unreg->permanent);
+    } else if (unreg->permanent) {
+      removed = module::RemovePermanentModule(unreg->file);
+    }
+    if (!removed) throw ECommandFailed(rtl::Format(qs::_SCliNotPermanent, unreg->file));
+  });
+
+  auto listJson = std::make_shared<bool>(false);
+  CLI::App* listCmd = cmd->add_subcommand(
+      "list", "List the permanently registered modules: place (0-19), path, and whether it opens (open, missing, "
+              "not a module)");
+  listCmd->add_flag("--json", *listJson, "Print a JSON array of {place, path, state}");
+  listCmd->callback([listJson]() {
+    TZod& zod = module::GlobalZOD();
+    json list = json::array();
+    auto places = module::GetPermanentModules();
+    for (int place = 0; place < module::kMaxPermanentModules; ++place) {
+      const std::string& path = places[static_cast<size_t>(place)];
+      if (path.empty()) continue;
+      int index = FindOpenModule(path);
+      std::string state = !rtl::FileExists(path)                                   ? "missing"
+                          : index >= 0 && zod.GetModuleInterface(index).IsFile() ? "open"
+                                                                                   : "not a module";
+      list.push_back({{"place", place}, {"path", path}, {"state", state}});
+    }
+    if (*listJson) {
+      std::cout << list.dump(2) << "\n";
+      return;
+    }
+    for (const json& entry : list)
+      std::cout << std::setw(2) << entry["place"].get<int>() << "  " << entry["path"].get<std::string>() << "  ("
+                << entry["state"].get<std::string>() << ")\n";
+  });
+}
+
+}  // namespace quintrel::cli

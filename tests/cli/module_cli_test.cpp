@@ -1,0 +1,258 @@
+// The module, lang and charset commands as a user runs them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/run.h"
+
+namespace quintrel::cli {
+namespace {
+
+using nlohmann::json;
+
+class ZodCommands : public test::CliFixture {
+protected:
+  void SetUp() override {
+    CliFixture::SetUp();
+    if (const char* saved = std::getenv("QUINTREL_CONFIG")) saved_ = saved;
+    setenv("QUINTREL_CONFIG", Path("registry.ini").c_str(), 1);
+  }
+  void TearDown() override {
+    if (saved_.empty()) {
+      unsetenv("QUINTREL_CONFIG");
+    } else {
+      setenv("QUINTREL_CONFIG", saved_.c_str(), 1);
+    }
+    CliFixture::TearDown();
+  }
+  json RunJson(const std::vector<std::string>& args) {
+    test::TRunResult r = Run(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    try {
+      return json::parse(r.out);
+    } catch (const json::exception&) {
+      ADD_FAILURE() << "not JSON: " << r.out;
+      return nullptr;
+    }
+  }
+  std::string NewModule(const std::string& name) {
+    std::filesystem::create_directories(std::filesystem::path(Path(name)).parent_path());
+    test::TRunResult r = Run({"module", "new", Path(name)});
+    EXPECT_EQ(r.code, 0) << r.err;
+    return Path(name);
+  }
+
+  std::string saved_;
+};
+
+TEST_F(ZodCommands, NewModuleSettingsAndInfo) {
+  std::string m = NewModule("app.zod");
+  auto r = Run({"module", "new", m});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("file exists"), std::string::npos) << r.err;
+  EXPECT_EQ(Run({"module", "new", "--force", m}).code, 0);
+
+  json info = RunJson({"module", "info", "--json", m});
+  EXPECT_EQ(info["zodVer"], 110);
+  EXPECT_EQ(info["old"], false);
+  EXPECT_EQ(info["name"], "app.zod");
+  EXPECT_EQ(info["settings"]["design-language"], "??");
+  EXPECT_EQ(info["settings"]["show-lang-list"], true);
+  EXPECT_EQ(info["settings"]["win32-locale"], false);
+  EXPECT_EQ(info["properties"].size(), 2u);
+
+  const std::vector<std::pair<std::string, std::string>> changes = {
+      {"design-language", "##"},       {"default-language", "de"},   {"switch-resstr-pas", "off"},
+      {"switch-resstr-rc", "no"},      {"win32-locale", "on"},       {"show-lang-list", "false"},
+      {"save-session-language", "1"},  {"use-original-if-untranslated", "0"}, {"auto-include", "off"},
+      {"auto-includes", "TLabel.Caption"}};
+  for (const auto& [name, value] : changes) {
+    r = Run({"module", "set", m, name, value});
+    EXPECT_EQ(r.code, 0) << name << ": " << r.err;
+  }
+  info = RunJson({"module", "info", "--json", m});
+  const json& s = info["settings"];
+  EXPECT_EQ(s["design-language"], "##");
+  EXPECT_EQ(s["default-language"], "de");
+  for (const char* name : {"switch-resstr-pas", "switch-resstr-rc", "show-lang-list", "use-original-if-untranslated",
+                           "auto-include"})
+    EXPECT_EQ(s[name], false) << name;
+  EXPECT_EQ(s["win32-locale"], true);
+  EXPECT_EQ(s["save-session-language"], true);
+  EXPECT_EQ(s["auto-includes"], "TLabel.Caption");
+
+  r = Run({"module", "info", m});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("default-language:              de"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("ZodVer:                        110"), std::string::npos) << r.out;
+
+  r = Run({"module", "set", m, "colour", "blue"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("unknown setting 'colour'"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("use-original-if-untranslated"), std::string::npos) << "lists the settings";
+  r = Run({"module", "set", m, "win32-locale", "maybe"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("'maybe' is not on or off"), std::string::npos) << r.err;
+  r = Run({"module", "set", m, "default-language", "deu"});
+  EXPECT_EQ(r.code, 1);
+}
+
+TEST_F(ZodCommands, FilesThatAreNoModules) {
+  auto r = Run({"module", "info", Path("missing.zod")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(Path("missing.zod") + ": file not found"), std::string::npos) << r.err;
+  std::ofstream(Path("text.zod")) << "just some text that is long enough to hold a database header, or is it? no.";
+  r = Run({"lang", "list", Path("text.zod")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(Path("text.zod")), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line";
+}
+
+TEST_F(ZodCommands, PermanentRegistration) {
+  std::string a = NewModule("a/Proj.zod"), b = NewModule("b.zod");
+  std::filesystem::create_directories(Path("c"));
+  std::filesystem::copy_file(a, Path("c/PROJ.ZOD"));
+  EXPECT_EQ(Run({"module", "register", "--permanent", a}).code, 0);
+  EXPECT_EQ(Run({"module", "register", "--permanent", Path("c/PROJ.ZOD")}).code, 0) << "the same module";
+  EXPECT_EQ(Run({"module", "register", "--permanent", b}).code, 0);
+  json list = RunJson({"module", "list", "--json"});
+  ASSERT_EQ(list.size(), 2u) << list.dump();
+  EXPECT_EQ(list[0]["place"], 0);
+  EXPECT_EQ(list[0]["path"], a);
+  EXPECT_EQ(list[0]["state"], "open");
+  EXPECT_EQ(list[1]["path"], b);
+
+  auto r = Run({"module", "register", "--permanent", Path("ghost.zod")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(RunJson({"module", "list", "--json"}).size(), 2u) << "a missing file is not registered";
+
+  std::filesystem::remove(b);
+  list = RunJson({"module", "list", "--json"});
+  EXPECT_EQ(list[1]["state"], "missing");
+  EXPECT_EQ(Run({"module", "unregister", "--permanent", b}).code, 0) << "also when the file is gone";
+  EXPECT_EQ(Run({"module", "unregister", "--permanent", "proj.zod"}).code, 0) << "by file name alone";
+  EXPECT_EQ(RunJson({"module", "list", "--json"}).size(), 0u);
+  r = Run({"module", "unregister", "--permanent", a});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("not registered permanently"), std::string::npos) << r.err;
+}
+
+TEST_F(ZodCommands, LanguagesAddShowSetRemove) {
+  std::string m = NewModule("l.zod");
+  auto r = Run({"lang", "add", m, "de", "--name", "German", "--native", "Deutsch", "--charset", "0", "--locale",
+                "0407", "--long-day-names", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag",
+                "Sonntag", "--am", "", "--time-separator", ":", "--currency", "\u20AC", "--apply-flags",
+                "days,currency", "--keyboard", "0407", "--twenty-four-hour", "on", "--input-method", "IME"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"lang", "add", m, "de", "--name", "Again"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: The language identifier already exist!\n");
+  r = Run({"lang", "add", m, "fr"});
+  EXPECT_EQ(r.code, 1) << "a new language needs a name";
+
+  json de = RunJson({"lang", "show", "--json", m, "de"});
+  EXPECT_EQ(de["id"], "de");
+  EXPECT_EQ(de["name"], "German");
+  EXPECT_EQ(de["nativeName"], "Deutsch");
+  EXPECT_EQ(de["win32Locale"], "0407");
+  EXPECT_EQ(de["keyboardLayout"], "0407");
+  EXPECT_EQ(de["applyFlags"], 17);
+  EXPECT_EQ(de["longDayNames"][6], "Sonntag");
+  EXPECT_TRUE(de["shortDayNames"][0].is_null());
+  EXPECT_EQ(de["currencyString"], "\u20AC");
+  EXPECT_EQ(de["twentyFourHour"], true);
+  EXPECT_EQ(de["inputMethod"], "IME");
+  EXPECT_TRUE(de["shortDateFormat"].is_null());
+
+  r = Run({"lang", "set", m, "de", "--short-date", "dd.MM.yyyy", "--currency", "EUR", "--charset", "238"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"lang", "set", m, "de", "--currency", "TOOLONG"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("longer than the 5 characters"), std::string::npos) << r.err;
+  r = Run({"lang", "set", m, "de", "--charset", "300"});
+  EXPECT_EQ(r.code, 1);
+  r = Run({"lang", "set", m, "xx", "--charset", "1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("no language xx"), std::string::npos) << r.err;
+
+  // A whole record through JSON: what show prints, add takes back.
+  r = Run({"lang", "show", "--json", m, "de"});
+  std::ofstream(Path("de.json")) << r.out;
+  r = Run({"lang", "add", m, "at", "--from-json", Path("de.json"), "--name", "Austrian"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  json at = RunJson({"lang", "show", "--json", m, "at"});
+  de = RunJson({"lang", "show", "--json", m, "de"});
+  EXPECT_EQ(at["name"], "Austrian");
+  EXPECT_EQ(de["shortDateFormat"], "dd.MM.yyyy");
+  at.erase("id");
+  at.erase("name");
+  de.erase("id");
+  de.erase("name");
+  EXPECT_EQ(at, de);
+
+  json list = RunJson({"lang", "list", "--json", m});
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]["id"], "at");
+  EXPECT_EQ(list[1]["charset"], 238);
+  r = Run({"lang", "show", m, "de"});
+  EXPECT_NE(r.out.find("Short date format:        dd.MM.yyyy"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("AM string:                \"\""), std::string::npos) << r.out;
+
+  EXPECT_EQ(Run({"lang", "remove", m, "de"}).code, 0);
+  EXPECT_EQ(Run({"lang", "remove", m, "de"}).code, 1);
+  list = RunJson({"lang", "list", "--json", m});
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0]["id"], "at");
+}
+
+TEST_F(ZodCommands, ProcessesAddingAtOnceLoseNoLanguage) {
+  std::string m = NewModule("shared.zod");
+  std::string command;
+  for (int i = 0; i < 6; ++i) {
+    std::string id = "l" + std::to_string(i);
+    command += Quote(QUINTREL_CLI) + " lang add " + Quote(m) + " " + id + " --name " + id + " & ";
+  }
+  command += "wait";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  json list = RunJson({"lang", "list", "--json", m});
+  EXPECT_EQ(list.size(), 6u) << list.dump();
+  EXPECT_EQ(Run({"db", "check", m}).code, 0);
+}
+
+TEST_F(ZodCommands, CharsetConversionOfLegacyText) {
+  struct TCase {
+    const char* charset;
+    std::string bytes;
+    std::string utf8;
+  };
+  const TCase cases[] = {
+      {"204", "\xcf\xf0\xe8\xe2\xe5\xf2", "Привет"},
+      {"128", "\x93\xfa\x96\x7b\x8c\xea\x83\x65\x83\x4c\x83\x58\x83\x67", "日本語テキスト"},
+      {"129", "\xc7\xd1\xb1\xb9\xbe\xee", "한국어"},
+      {"134", "\xd6\xd0\xce\xc4", "中文"},
+      {"161", "\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc", "Ελληνικά"},
+      {"238", "\x8e\x6c\x75\x9d\x6f\x75\xe8\x6b\xfd", "Žluťoučký"},
+  };
+  for (const TCase& c : cases) {
+    auto r = Run({"charset", "decode", c.charset}, c.bytes + "\r\nline 2\n");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, c.utf8 + "\r\nline 2\n") << c.charset;
+    r = Run({"charset", "encode", c.charset}, c.utf8 + "\n");
+    EXPECT_EQ(r.out, c.bytes + "\n") << c.charset;
+  }
+  auto r = Run({"charset", "decode", "1", "--acp", "1251"}, "\xcf\xf0");
+  EXPECT_EQ(r.out, "Пр");
+  r = Run({"charset", "encode", "0"}, "a\u20AC\u0416b");
+  EXPECT_EQ(r.out, "a\x7f\x7f" "b") << "no byte for them in the own table";
+  r = Run({"charset", "decode", "0"}, std::string("\x80\x00\xff", 3));
+  EXPECT_EQ(r.out, std::string("\uFFFD\0\u00FF", 6)) << "no euro sign in the own 1252 table";
+  r = Run({"charset", "decode", "77"}, "x");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("charset 77 has no code page"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace quintrel::cli

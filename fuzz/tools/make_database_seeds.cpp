@@ -43,6 +43,10 @@ const TScript kTableScript = {3, 2, 2, 4, 1,               // new table "Fz2 F0 
                               2, 2, 1, 4,                  // unique index
                               9, 0, 0,                     // drop the first table
                               7, 0, 0, 2};                 // insert
+const TScript kTreeScript = {11, 0, 20, 4,          // delete a run: a leaf underflows
+                             10, 0, 30, 2, 7,       // appends
+                             5, 0, 1, 0, 9, 1,      // seek
+                             1, 0, 7, 1};           // delete
 const TScript kEmptyScript = {};
 
 std::string ReadAll(const std::filesystem::path& path) {
@@ -141,9 +145,9 @@ int main(int argc, char** argv) {
   std::string types = Build(dir, [](TCustomVarDB& db) {
     int t = db.AddTable("Types B B V V C C10 L L Y Y S S N N D D T T M M R R");
     int gone = db.AddTable("Gone Name V");
-    db.IndexCreate(t, 5, 0, false, false);  // S
-    db.IndexCreate(t, 9, 0, false, true);   // M
-    db.IndexCreate(t, 3, 0, true, true);    // C10
+    db.IndexCreate(t, 6, 0, false, false);   // S
+    db.IndexCreate(t, 10, 0, false, true);   // M, with key prefixes
+    db.IndexCreate(t, 3, 0, true, true);     // C10, unique
     for (int i = 0; i < 20; ++i) {
       db.AddRecord(t);
       SetBytes(db, t, 1, std::vector<uint8_t>(static_cast<size_t>(i % 7), static_cast<uint8_t>(200 + i)));
@@ -165,7 +169,7 @@ int main(int argc, char** argv) {
       SetBytes(db, gone, 1, Wide("gone " + std::to_string(i)));
     }
     db.DeleteTable(gone);
-    db.IndexCreate(t, 6, 0, false, false);  // S, on the loaded table
+    db.IndexCreate(t, 5, 0, false, false);  // Y, on the loaded table
   });
   Save(dir, "types", types, kIndexScript);
 
@@ -180,7 +184,7 @@ int main(int argc, char** argv) {
     }
     db.EndTableUpdate();
   });
-  Save(dir, "deep", deep, kIndexScript);
+  Save(dir, "deep", deep, kTreeScript);
 
   // Several data blocks, records deleted from the middle.
   std::string rows = Build(dir, [](TCustomVarDB& db) {

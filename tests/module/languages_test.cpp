@@ -330,6 +330,38 @@ TEST_F(Languages, DamagedValuesAreReadUpToTheDamageAndNeverRebuilt) {
   EXPECT_EQ(names[0], u"ab");
 }
 
+// Random damage to valid values: every walk stops inside the value and every entry it
+// hands out unpacks without reading past it (the sanitizers watch the reads).
+TEST(PackedValues, RandomDamageStaysInsideTheValue) {
+  std::vector<uint8_t> valid = PackLanguage(FullRecord(Id("de")));
+  std::vector<uint8_t> more = PackLanguage(FullRecord(Id("fr")));
+  valid.insert(valid.end(), more.begin(), more.end());
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<uint8_t> value = valid;
+    for (int n = next() % 6; n >= 0; --n) value[next() % value.size()] = static_cast<uint8_t>(next());
+    if (round % 3 == 0) value.resize(next() % value.size());
+    for (auto walk : {WalkLanguages, WalkLangCodes, WalkCountries}) {
+      TPackedList list = walk(value);
+      size_t end = 0;
+      for (const TPackedEntry& e : list.Entries) {
+        ASSERT_EQ(e.Offset, end);
+        ASSERT_LE(e.Offset + e.Size, value.size());
+        end = e.Offset + e.Size;
+        std::span<const uint8_t> entry(value.data() + e.Offset, e.Size);
+        if (walk == WalkLanguages) UnpackLanguage(entry);
+        if (walk == WalkLangCodes) UnpackLangCode(entry);
+        if (walk == WalkCountries) UnpackCountry(entry);
+      }
+      EXPECT_EQ(list.Damaged, end != value.size());
+    }
+  }
+}
+
 TEST_F(Languages, LanguageCodes) {
   TZodLangCode code;
   code.Code = Id("de");

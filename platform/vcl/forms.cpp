@@ -310,7 +310,14 @@ std::string TApplication::ExeName() const {
 }
 
 void TApplication::ProcessMessages() {
-  // Work queued while running is left for the next call.
+  // Posted window messages first, then queued work; what either posts or queues while
+  // running waits for the next call.
+  std::vector<win32::MSG> posted;
+  for (win32::MSG m; win32::PeekMessage(m, win32::HWND{}, 0, 0, win32::PM_REMOVE);) posted.push_back(m);
+  for (const auto& m : posted) {
+    if (m.message == win32::WM_QUIT) terminated_ = true;
+    win32::DispatchMessage(m);
+  }
   std::vector<std::function<void()>> work = std::move(queue_);
   queue_.clear();
   for (auto& w : work) w();

@@ -163,7 +163,8 @@ public:
   void SetTitle(std::string title) { title_ = std::move(title); }
   TCustomForm* MainForm() const { return mainForm_; }
   void SetMainForm(TCustomForm* form) { mainForm_ = form; }
-  // Runs what is queued for the user-interface thread.
+  // Dispatches the window messages posted so far and runs the work queued for the
+  // user-interface thread; a WM_QUIT among them terminates the application.
   void ProcessMessages();
   void QueueMessage(std::function<void()> work) { queue_.push_back(std::move(work)); }
   bool Terminated() const { return terminated_; }

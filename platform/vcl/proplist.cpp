@@ -27,7 +27,8 @@ private:
   void Graphic(const TGraphic* graphic, const std::string& path) {
     std::string className = graphic && !graphic->Empty() ? graphic->ClassName() : std::string();
     std::string image = graphic ? graphic->Image() : std::string();
-    Add(path, "{" + className + " " + rtl::IntToHex(image.size(), 8) + "}", tkClass, std::move(image));
+    std::string text = "{" + className + " " + rtl::IntToHex(image.size(), 8) + "}";
+    Add(path, std::move(text), tkClass, std::move(image));
   }
   void Simple(const TPersistent& object, PPropInfo p, const std::string& path);
 

@@ -8,7 +8,9 @@
 #include "platform/vcl/dbctrls.h"
 #include "platform/vcl/dialogs.h"
 #include "platform/vcl/extctrls.h"
+#include "platform/vcl/formatvars.h"
 #include "platform/vcl/forms.h"
+#include "platform/vcl/proplist.h"
 #include "platform/vcl/streaming.h"
 #include "platform/win32/menus.h"
 #include "platform/win32/winuser.h"
@@ -428,4 +430,77 @@ TEST(Windows, FormsHaveASystemMenuAndAMenuBar) {
   ASSERT_TRUE(drop);
   EXPECT_EQ(w::GetMenuItemID(drop, 0), open->Command());
   EXPECT_EQ(w::GetMenuState(drop, open->Command(), w::MF_BYCOMMAND) & w::MF_CHECKED, w::MF_CHECKED);
+}
+
+TEST(Application, ProcessMessagesDispatchesPostedMessagesAndQueuedWork) {
+  namespace w = quintrel::win32;
+  auto form = std::make_unique<TForm>();
+  std::vector<uintptr_t> commands;
+  TFormMessageHandler previous =
+      TCustomForm::SetSysCommandHandler([&](TCustomForm&, TMessage& m) { commands.push_back(m.WParam); });
+  int ran = 0;
+  Application().QueueMessage([&] { ++ran; });
+  w::PostMessage(form->Handle(), w::WM_SYSCOMMAND, w::SC_MINIMIZE, 0);
+  EXPECT_TRUE(commands.empty());
+  Application().ProcessMessages();
+  TCustomForm::SetSysCommandHandler(previous);
+  EXPECT_EQ(commands, std::vector<uintptr_t>{w::SC_MINIMIZE});
+  EXPECT_EQ(ran, 1);
+  EXPECT_FALSE(Application().Terminated());
+}
+
+TEST(Menus, ShortCutTexts) {
+  EXPECT_EQ(ShortCutToText(ShortCut('S', scCtrl)), "Ctrl+S");
+  EXPECT_EQ(ShortCutToText(16462), "Ctrl+N");
+  EXPECT_EQ(ShortCutToText(ShortCut(0x79, scShift)), "Shift+F10");
+  EXPECT_EQ(ShortCutToText(0x2E), "Del");
+  EXPECT_EQ(TextToShortCut("ctrl+shift+a"), ShortCut('A', scCtrl | scShift));
+  EXPECT_EQ(TextToShortCut("F1"), 0x70);
+  EXPECT_EQ(TextToShortCut("Hyper+Q"), 0);
+}
+
+TEST(FormatVariables, StartAsAUnitedStatesSystemAndReset) {
+  EXPECT_EQ(FormatSettings().LongDayNames[1], "Sunday");
+  EXPECT_EQ(FormatSettings().ShortMonthNames[12], "Dec");
+  FormatSettings().DecimalSeparator = ',';
+  FormatSettings().LongMonthNames[1] = "janvier";
+  ResetFormatSettings();
+  EXPECT_EQ(FormatSettings().DecimalSeparator, '.');
+  EXPECT_EQ(FormatSettings().LongMonthNames[1], "January");
+}
+
+TEST(PropertyList, ValueTextsOfTheComponentBrowser) {
+  auto form = std::make_unique<TForm>();
+  form->SetName("Form1");
+  auto* edit = form->Add<TEdit>("Edit1");
+  edit->SetAnchors((1u << akLeft) | (1u << akBottom));
+  SetOrdProp(edit, "PasswordChar", '*');
+  auto* bar = form->Add<TStatusBar>("Bar");
+  SetStrProp(bar->Panels()->Add(), "Text", "Ready");
+  auto* list = form->Add<TListBox>("List");
+  list->Items()->Add("one");
+  auto* image = form->Add<TImage>("Image");
+  std::string bmp = "BM" + std::string(24, '\0');
+  image->Picture()->Bitmap()->LoadFromStream(bmp);
+  auto* popup = form->Add<TPopupMenu>("Popup");
+  SetObjectProp(edit, GetPropInfo(edit, "PopupMenu"), popup);
+
+  std::vector<TComponentNode> tree = ComponentTree(*form);
+  ASSERT_EQ(tree.size(), 6u);
+  EXPECT_EQ(tree[0].Name, "Form1");
+  auto value = [&](size_t node, const std::string& path) {
+    for (const auto& leaf : tree[node].Properties)
+      if (leaf.Path == path) return leaf.Value;
+    return std::string("<none>");
+  };
+  EXPECT_EQ(value(1, "Anchors"), "[akLeft, akBottom]");
+  EXPECT_EQ(value(1, "PasswordChar"), "'*'");
+  EXPECT_EQ(value(1, "Text"), "''");
+  EXPECT_EQ(value(1, "PopupMenu"), "Popup");
+  EXPECT_EQ(value(1, "Font.Style"), "[]");
+  EXPECT_EQ(value(1, "OnChange"), "<none>");  // events are not listed
+  EXPECT_EQ(value(2, "Panels.Items[0].Text"), "'Ready'");
+  EXPECT_EQ(value(3, "Items.Strings[0]"), "'one'");
+  EXPECT_EQ(value(4, "Picture.Data"), "{TBitmap 0000001A}");
+  EXPECT_EQ(value(0, "Icon.Data"), "{ 00000000}");
 }

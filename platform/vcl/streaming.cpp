@@ -424,6 +424,7 @@ TComponent* TLoader::ReadObject(const TStreamObject& o, TComponent* owner, TComp
   components_.push_back(c);
   TStreamMemory& mem = c->EnsureStreamMemory();
   mem = TStreamMemory{};
+  mem.ClassName = o.ClassName;
   mem.Flags = static_cast<uint8_t>(o.Flags & ~ffChildPos);
   mem.Position = o.Position;
   if (parent && !existing) c->SetParentComponent(parent);
@@ -676,6 +677,8 @@ TStreamObject WriteObject(const TComponent& c, const TComponent* root, const TFi
   o.ClassName = c.ClassName();
   o.Name = c.Name();
   if (mem) {
+    // Class names compare case-insensitively; the stream's spelling is kept.
+    if (SameText(mem->ClassName, o.ClassName)) o.ClassName = mem->ClassName;
     o.Flags = mem->Flags;
     o.Position = mem->Position;
     if (o.Position) o.Flags |= ffChildPos;

@@ -32,6 +32,7 @@ struct TStreamedProperty {
 };
 
 struct TStreamMemory {
+  std::string ClassName;                   // the class name as the stream spells it
   uint8_t Flags = 0;                       // filer flags of a component
   std::optional<TStreamValue> Position;    // its child position
   std::optional<TStreamValue> Order;       // a collection item's order value

@@ -504,3 +504,23 @@ TEST(PropertyList, ValueTextsOfTheComponentBrowser) {
   EXPECT_EQ(value(4, "Picture.Data"), "{TBitmap 0000001A}");
   EXPECT_EQ(value(0, "Icon.Data"), "{ 00000000}");
 }
+
+TEST(LiveForms, ClassNamesKeepTheStreamsSpelling) {
+  // Class names are found case-insensitively; writing back keeps how the stream spelt them.
+  std::string text =
+      "object Form1: TFORM1\r\n"
+      "  object Menu: TMainMenu\r\n"
+      "    object Item: TMenuitem\r\n"
+      "      Caption = 'x'\r\n"
+      "    end\r\n"
+      "  end\r\n"
+      "  object Thing: TWidget\r\n"
+      "  end\r\n"
+      "  object Other: TWIDGET\r\n"
+      "  end\r\n"
+      "end\r\n";
+  TFormStream form = ReadTextForm(text);
+  std::unique_ptr<TComponent> root = ReadComponent(form);
+  EXPECT_TRUE(Find(root.get(), "Item")->InheritsFrom(&TMenuItem::StaticClass()));
+  EXPECT_EQ(WriteTextForm(WriteComponent(*root, &form)), text);
+}

@@ -21,15 +21,13 @@ bool TIndexNode::Decode(const TBlock& block) {
   int count = block.Count();
   if (count > kNodeKeys) return false;
   Count = count;
-  for (int i = 1; i <= kNodeKeys; ++i) {
+  for (int i = 1; i <= count; ++i) {
     const uint8_t* p = block.Bytes.data() + 12 * i;
     Keys[i].KeyBlock = Get32(p);
     Keys[i].KeyRecNo = static_cast<int32_t>(Get32(p + 4));
     std::memcpy(Keys[i].KeyHead.data(), p + 8, 4);
   }
-  for (int j = 1; j <= kNodeKeys + 1; ++j) Children[j] = Get32(block.Bytes.data() + kChildOffset + 4 * j);
-  Keys[kNodeKeys + 1] = {};
-  Children[kNodeKeys + 2] = 0;
+  for (int j = 1; j <= count + 1; ++j) Children[j] = Get32(block.Bytes.data() + kChildOffset + 4 * j);
   return true;
 }
 
@@ -119,50 +117,46 @@ bool TCustomVarDB::IndexGetData(const TIndexHeader& header, uint32_t blockAddres
                                 std::vector<uint8_t>& value, int& position) {
   position = 0;
   if (blockAddress == 0 || header.IndexTable >= tables_.size()) return false;
-  PBlock block;
+  const TTable& t = tables_[header.IndexTable];
+  const TBlock* block;
   try {
-    block = LoadBlock(blockAddress);
-    CheckDataBlock(blockAddress, *block);
+    block = &PeekDataBlock(blockAddress);
+    if (!header.Unique && block->Count() > 0) {
+      // Tolerate a key whose record moved to a neighbouring block.
+      std::unordered_set<uint32_t> seen{blockAddress};
+      while (block->Count() > 0 && RecNoAt(*block, blockAddress, block->Count()) < recNo && block->Next() != 0 &&
+             seen.insert(block->Next()).second) {
+        blockAddress = block->Next();
+        block = &PeekDataBlock(blockAddress);
+      }
+      while (block->Count() > 0 && RecNoAt(*block, blockAddress, 1) > recNo && block->Prev() != 0 &&
+             seen.insert(block->Prev()).second) {
+        blockAddress = block->Prev();
+        block = &PeekDataBlock(blockAddress);
+      }
+    }
   } catch (const EBlockCorrupt&) {
     return false;
   }
-  const TTable& t = tables_[header.IndexTable];
-  auto recNoAt = [&](const TBlock& b, int pos) { return RecNoOf(ExpandRecord(b, blockAddress, pos)); };
-  if (!header.Unique && block->Count() > 0) {
-    // Tolerate a key whose record moved to a neighbouring block.
-    std::unordered_set<uint32_t> seen{blockAddress};
-    while (block->Count() > 0 && recNoAt(*block, block->Count()) < recNo && block->Next() != 0 &&
-           seen.insert(block->Next()).second)
-      GetNextBlock(block, blockAddress);
-    while (block->Count() > 0 && recNoAt(*block, 1) > recNo && block->Prev() != 0 &&
-           seen.insert(block->Prev()).second)
-      GetPrevBlock(block, blockAddress);
-  }
-  int lo = 1, hi = block->Count();
-  while (lo <= hi) {
-    int mid = (lo + hi) / 2;
-    std::vector<uint8_t> image = ExpandRecord(*block, blockAddress, mid);
-    int32_t at = RecNoOf(image);
-    if (at == recNo) {
-      std::vector<TFieldSlot> slots = SliceImage(t, image);
-      value = header.IndexField < slots.size() ? FieldValue(image, slots[header.IndexField]) : std::vector<uint8_t>{};
-      position = mid;
-      lastDataBlock_ = blockAddress;
-      return true;
-    }
-    if (at < recNo) lo = mid + 1;
-    else hi = mid - 1;
-  }
-  // Records inserted without a number break the ascending order the search relies on.
-  for (int pos = 1; pos <= block->Count(); ++pos) {
+  auto found = [&](int pos) {
     std::vector<uint8_t> image = ExpandRecord(*block, blockAddress, pos);
-    if (RecNoOf(image) != recNo) continue;
     std::vector<TFieldSlot> slots = SliceImage(t, image);
     value = header.IndexField < slots.size() ? FieldValue(image, slots[header.IndexField]) : std::vector<uint8_t>{};
     position = pos;
     lastDataBlock_ = blockAddress;
     return true;
+  };
+  int lo = 1, hi = block->Count();
+  while (lo <= hi) {
+    int mid = (lo + hi) / 2;
+    int32_t at = RecNoAt(*block, blockAddress, mid);
+    if (at == recNo) return found(mid);
+    if (at < recNo) lo = mid + 1;
+    else hi = mid - 1;
   }
+  // Records inserted without a number break the ascending order the search relies on.
+  for (int pos = 1; pos <= block->Count(); ++pos)
+    if (RecNoAt(*block, blockAddress, pos) == recNo) return found(pos);
   return false;
 }
 
@@ -489,7 +483,7 @@ bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo
       if (!IndexFind(index, value, key, position)) continue;
       uint32_t block = lastDataBlock_;
       if (t.Header.CurBlock != block || !t.CurBuffer) {
-        t.CurBuffer = LoadBlock(block);
+        t.CurBuffer = LoadDataBlock(block);
         t.Header.CurBlock = block;
       }
       t.Header.CurPos = static_cast<uint16_t>(position);

@@ -110,8 +110,8 @@ void TCustomVarDB::CheckDataBlock(uint32_t address, const TBlock& b) const {
 TBlock& TCustomVarDB::CursorBlock(TTable& t) {
   if (t.Header.CurBlock == 0) t.Header.CurBlock = t.Header.FirstBlock;
   if (t.Header.CurBlock == 0) throw EBlockInconsistent();
-  if (!t.CurBuffer) t.CurBuffer = LoadBlock(t.Header.CurBlock);
-  CheckDataBlock(t.Header.CurBlock, *t.CurBuffer);
+  // Blocks are tested when they are loaded (LoadDataBlock); the operations here keep them sound.
+  if (!t.CurBuffer) t.CurBuffer = LoadDataBlock(t.Header.CurBlock);
   return *t.CurBuffer;
 }
 
@@ -119,8 +119,7 @@ bool TCustomVarDB::GetNextBlock(PBlock& block, uint32_t& address) {
   uint32_t next = block->Next();
   if (next == 0) return false;
   if (next == address) throw EBlockCorrupt(address);
-  block = LoadBlock(next);
-  CheckDataBlock(next, *block);
+  block = LoadDataBlock(next);
   address = next;
   return true;
 }
@@ -129,8 +128,7 @@ bool TCustomVarDB::GetPrevBlock(PBlock& block, uint32_t& address) {
   uint32_t prev = block->Prev();
   if (prev == 0) return false;
   if (prev == address) throw EBlockCorrupt(address);
-  block = LoadBlock(prev);
-  CheckDataBlock(prev, *block);
+  block = LoadDataBlock(prev);
   address = prev;
   return true;
 }
@@ -195,7 +193,7 @@ void TCustomVarDB::ClearExpandedBlock(uint32_t address) {
 
 std::vector<uint8_t> TCustomVarDB::ExpandRecord(const TBlock& b, uint32_t address, int position) {
   int count = b.Count();
-  if (position < 1 || position > count) throw EBlockCorrupt(address);
+  if (position < 1 || position > count || b.Used() + 2 * count > kLastPosition) throw EBlockCorrupt(address);
   int start = EntryAt(b, position);
   int end = position < count ? EntryAt(b, position + 1) : b.Used() + 1;
   if (start < 1 || end <= start || end > b.Used() + 1) throw EBlockCorrupt(address);
@@ -270,6 +268,59 @@ std::vector<uint8_t> TCustomVarDB::FieldValue(const std::vector<uint8_t>& image,
 void TCustomVarDB::RemoveOversizedFields(const TTable& t, const std::vector<uint8_t>& image) {
   for (const TFieldSlot& slot : SliceImage(t, image))
     if (slot.Kind == TFieldSlot::kOversized) ClearExpandedBlock(slot.Chain);
+}
+
+// A record's number without expanding it, where it is stored inline.
+int32_t TCustomVarDB::RecNoAt(const TBlock& b, uint32_t address, int position) {
+  if (position < 1 || position > b.Count() || b.Used() + 2 * b.Count() > kLastPosition) throw EBlockCorrupt(address);
+  int start = EntryAt(b, position);
+  int end = position < b.Count() ? EntryAt(b, position + 1) : b.Used() + 1;
+  const uint8_t* stored = b.At(start);
+  if (stored[0] == kFlagInline && end - start >= 5) return static_cast<int32_t>(Get32(stored + 1));
+  // An image kept in a chain starts in its first block: the number is read from there
+  // without loading the rest.
+  if (stored[0] == kFlagChain && end - start >= 5) {
+    PBlock first = LoadBlock(Get32(stored + 1));
+    if (first->Used() >= 4) return static_cast<int32_t>(Get32(first->At(1)));
+  }
+  return RecNoOf(ExpandRecord(b, address, position));
+}
+
+// The image of a new record: the given values, zeros and empty values elsewhere.
+std::vector<uint8_t> TCustomVarDB::NewImage(const TTable& t, int32_t recNo, const TFindRec* fields, int n) {
+  std::vector<uint8_t> image;
+  for (size_t f = 0; f < t.Fields.size(); ++f) {
+    const TFieldHeader& field = t.Fields[f];
+    const TFindRec* given = nullptr;
+    for (int i = 0; i < n && fields; ++i)
+      if (fields[i].Field == static_cast<int32_t>(f)) {
+        given = &fields[i];
+        break;
+      }
+    if (f == 0) given = nullptr;  // the number is the table's to give
+    if (!IsVariable(field.FieldType)) {
+      size_t size = static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
+      size_t from = image.size();
+      image.resize(from + size, 0);
+      if (given && given->Data) std::memcpy(image.data() + from, given->Data, size);
+      if (f == 0 && size >= 4) Put32(image.data() + from, static_cast<uint32_t>(recNo));
+      continue;
+    }
+    uint32_t length = given && given->Data ? static_cast<uint32_t>(std::max(given->Length, 0)) : 0;
+    uint8_t head[12];
+    if (length > static_cast<uint32_t>(kMaxInlineValue)) {
+      Put32(head, kOversizedMarker);
+      Put32(head + 4, length);
+      Put32(head + 8, SetOversizedField(static_cast<const uint8_t*>(given->Data), length));
+      image.insert(image.end(), head, head + 12);
+    } else {
+      Put32(head, length);
+      image.insert(image.end(), head, head + 4);
+      const auto* data = static_cast<const uint8_t*>(given ? given->Data : nullptr);
+      if (length > 0) image.insert(image.end(), data, data + length);
+    }
+  }
+  return image;
 }
 
 int32_t TCustomVarDB::RecNoOf(const std::vector<uint8_t>& image) const {
@@ -427,13 +478,13 @@ void TCustomVarDB::InternalInsertRecord(int table, int where, const std::vector<
   int position;
   if (where < 0) {
     if (t.Header.CurBlock != t.Header.FirstBlock || !t.CurBuffer) {
-      t.CurBuffer = LoadBlock(t.Header.FirstBlock);
+      t.CurBuffer = LoadDataBlock(t.Header.FirstBlock);
       t.Header.CurBlock = t.Header.FirstBlock;
     }
     position = 1;
   } else if (where >= 2) {
     if (t.Header.CurBlock != t.Header.LastBlock || !t.CurBuffer) {
-      t.CurBuffer = LoadBlock(t.Header.LastBlock);
+      t.CurBuffer = LoadDataBlock(t.Header.LastBlock);
       t.Header.CurBlock = t.Header.LastBlock;
     }
     position = CursorBlock(t).Count() + 1;
@@ -458,10 +509,8 @@ void TCustomVarDB::Rebalance(int table) {
   TBlock scratch;
   auto room = [&](const TBlock& block) { return kLastPosition - Fill(block); };
 
-  PBlock next = b.Next() ? LoadBlock(b.Next()) : nullptr;
-  PBlock prev = b.Prev() ? LoadBlock(b.Prev()) : nullptr;
-  if (next) CheckDataBlock(b.Next(), *next);
-  if (prev) CheckDataBlock(b.Prev(), *prev);
+  PBlock next = b.Next() ? LoadDataBlock(b.Next()) : nullptr;
+  PBlock prev = b.Prev() ? LoadDataBlock(b.Prev()) : nullptr;
 
   if (next && Fill(*next) < kHalfFill) {
     uint32_t nextAddress = b.Next();
@@ -544,7 +593,7 @@ void TCustomVarDB::Rebalance(int table) {
     }
     PutOnAvailList(address, scratch);
     uint32_t to = nextAddress != 0 ? nextAddress : prevAddress;
-    t.CurBuffer = LoadBlock(to);
+    t.CurBuffer = LoadDataBlock(to);
     t.Header.CurBlock = to;
     t.Header.CurPos = nextAddress != 0 ? 1 : t.CurBuffer->Count();
   }
@@ -561,10 +610,9 @@ bool TCustomVarDB::Top(int table) {
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0 || t.Header.FirstBlock == 0) return false;
   if (t.Header.CurBlock != t.Header.FirstBlock || !t.CurBuffer) {
-    t.CurBuffer = LoadBlock(t.Header.FirstBlock);
+    t.CurBuffer = LoadDataBlock(t.Header.FirstBlock);
     t.Header.CurBlock = t.Header.FirstBlock;
   }
-  CheckDataBlock(t.Header.CurBlock, *t.CurBuffer);
   t.Header.CurPos = 1;
   return true;
 }
@@ -577,10 +625,9 @@ bool TCustomVarDB::Bottom(int table) {
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0 || t.Header.LastBlock == 0) return false;
   if (t.Header.CurBlock != t.Header.LastBlock || !t.CurBuffer) {
-    t.CurBuffer = LoadBlock(t.Header.LastBlock);
+    t.CurBuffer = LoadDataBlock(t.Header.LastBlock);
     t.Header.CurBlock = t.Header.LastBlock;
   }
-  CheckDataBlock(t.Header.CurBlock, *t.CurBuffer);
   t.Header.CurPos = std::max<uint16_t>(t.CurBuffer->Count(), 1);
   return true;
 }
@@ -774,35 +821,24 @@ void TCustomVarDB::InsertRecord(int table, int where) {
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return;
-  const TTable& t = tables_[table];
-  std::vector<uint8_t> image;
-  for (const TFieldHeader& field : t.Fields) {
-    size_t size = IsVariable(field.FieldType)
-                      ? 4
-                      : static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
-    image.resize(image.size() + size, 0);
-  }
-  InternalInsertRecord(table, where, image);
+  InternalInsertRecord(table, where, NewImage(tables_[table], 0, nullptr, 0));
 }
 
-void TCustomVarDB::AddRecord(int table) {
+void TCustomVarDB::AddRecord(int table) { AddRecord(table, nullptr, 0); }
+
+void TCustomVarDB::AddRecord(int table, const TFindRec* fields, int n) {
   TDbLock lock(*this, true);
   TFileHeader fh;
   ReadFileHeader(fh);
   if (table < 0 || table >= TableCount()) return;
   int32_t number = 1;
-  if (Bottom(table)) number = RecNoOf(GetRecord(table)) + 1;
+  if (Bottom(table)) {
+    TTable& t = tables_[table];
+    number = RecNoAt(CursorBlock(t), t.Header.CurBlock, t.Header.CurPos) + 1;
+  }
   // The new record carries its number from the start: the same record, in the same place,
   // as inserting it empty and setting the number afterwards, in one write.
-  const TTable& t = tables_[table];
-  std::vector<uint8_t> image;
-  for (const TFieldHeader& field : t.Fields) {
-    size_t size = IsVariable(field.FieldType)
-                      ? 4
-                      : static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
-    image.resize(image.size() + size, 0);
-  }
-  if (image.size() >= 4) Put32(image.data(), static_cast<uint32_t>(number));
+  std::vector<uint8_t> image = NewImage(tables_[table], number, fields, n);
   bool rewriting = inRewrite_;
   inRewrite_ = true;
   try {
@@ -848,8 +884,7 @@ void TCustomVarDB::FreeTableData(TTable& t) {
   uint32_t address = t.Header.FirstBlock;
   t.CurBuffer.reset();
   while (address != 0 && visited.insert(address).second) {
-    PBlock block = LoadBlock(address);
-    CheckDataBlock(address, *block);
+    PBlock block = LoadDataBlock(address);
     t.Header.CurBlock = address;
     for (int pos = 1; pos <= block->Count(); ++pos) {
       std::vector<uint8_t> image = ExpandRecord(*block, address, pos);

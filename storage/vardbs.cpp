@@ -349,6 +349,7 @@ int TCustomVarDB::AcquireFileLock(bool exclusive) {
 }
 
 void TCustomVarDB::ReleaseFileLock() {
+  headerFresh_ = false;
   auto& file = static_cast<rtl::TFileStream&>(*stream_);
   if (lockHandle_ != -1) {
     win32::_lclose(lockHandle_);
@@ -453,6 +454,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
     names_.Clear();
     ClearCaches();
     stream_ = std::make_unique<rtl::TMemoryStream>();
+    headerFresh_ = false;
     isFile_ = false;
     fileName_.clear();
     tablesWritable_ = true;
@@ -490,6 +492,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
   int32_t previousStamp = headerStamp_;
 
   stream_ = std::move(file);
+  headerFresh_ = false;
   ClearCaches();
   fileName_ = fileName;
   mode_ = mode;
@@ -513,6 +516,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
       ReleaseFileLock();
     }
     stream_ = std::move(previous);
+    headerFresh_ = false;
     ClearCaches();
     fileName_ = previousName;
     mode_ = previousMode;
@@ -552,11 +556,18 @@ void TCustomVarDB::ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header) {
 }
 
 void TCustomVarDB::ReadFileHeader(TFileHeader& header) {
+  // While this engine holds the lock (or the database is its own, in memory), nobody else
+  // can have written the header since it was last read.
+  if (headerFresh_ && (!isFile_ || lockCount_ > 0)) {
+    header = header_;
+    return;
+  }
   // Reads outside any operation still wait for a writer of another process to finish, so
   // a header is never seen half written.
   std::optional<TDbLock> lock;
   if (isFile_ && lockCount_ == 0) lock.emplace(*this, false);
   ReadHeaderBytes(*stream_, header_);
+  headerFresh_ = !isFile_ || !lock;
   if (header_.ChangeCount != headerStamp_ && !inHeaderRead_) ReloadCatalogue();
   header = header_;
 }
@@ -588,6 +599,7 @@ void TCustomVarDB::ReloadCatalogue() {
 }
 
 void TCustomVarDB::WriteFileHeader(TFileHeader& header) {
+  headerFresh_ = !isFile_ || lockCount_ > 0;
   header.ChangeCount = header.ChangeCount >= kChangeCountWrap ? 0 : header.ChangeCount + 1;
   headerStamp_ = header.ChangeCount;
   header_ = header;
@@ -884,11 +896,31 @@ void TCustomVarDB::EndTableUpdate() {
 // ---------------------------------------------------------------------------------------
 // Blocks
 
-const TBlock* TBlockCache::Find(uint32_t address) {
+const TBlock* TBlockCache::Find(uint32_t address, bool** checked) {
   auto it = index_.find(address);
   if (it == index_.end()) return nullptr;
   lru_.splice(lru_.begin(), lru_, it->second);
+  if (checked) *checked = &it->second->checked;
   return &it->second->block;
+}
+
+const TBlock& TCustomVarDB::PeekDataBlock(uint32_t address) {
+  if (!isFile_) {
+    peekScratch_ = *ReadBlockFrom(*stream_, address);
+    CheckDataBlock(address, peekScratch_);
+    return peekScratch_;
+  }
+  bool* checked = nullptr;
+  const TBlock* block = blockCache_.Find(address, &checked);
+  if (!block) {
+    LoadBlock(address);
+    block = blockCache_.Find(address, &checked);
+  }
+  if (!*checked) {
+    CheckDataBlock(address, *block);
+    *checked = true;
+  }
+  return *block;
 }
 
 PBlock TCustomVarDB::LoadBlock(uint32_t address) {
@@ -978,7 +1010,7 @@ void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
 
 bool TCustomVarDB::LoadCursorBlock(TTable& table, uint32_t address) {
   if (table.CurBuffer && table.Header.CurBlock == address) return true;
-  table.CurBuffer = LoadBlock(address);
+  table.CurBuffer = LoadDataBlock(address);
   table.Header.CurBlock = address;
   return true;
 }

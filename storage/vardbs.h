@@ -177,8 +177,9 @@ using PBlock = std::unique_ptr<TBlock>;
 class TBlockCache {
 public:
   explicit TBlockCache(size_t capacity) : capacity_(capacity) {}
-  // The cached copy, or null.
-  const TBlock* Find(uint32_t address);
+  // The cached copy, or null; `checked` tells whether it passed the data-block test since
+  // it was cached (the caller may set it).
+  const TBlock* Find(uint32_t address, bool** checked = nullptr);
   // Caches a block; a dirty block evicted to make room is handed to `spill` to be written.
   template <typename Spill>
   void Put(uint32_t address, const TBlock& block, bool dirty, Spill&& spill);
@@ -198,6 +199,7 @@ private:
     uint32_t address;
     bool dirty;
     TBlock block;
+    bool checked = false;
   };
   size_t capacity_;
   size_t dirtyCount_ = 0;
@@ -213,6 +215,7 @@ void TBlockCache::Put(uint32_t address, const TBlock& block, bool dirty, Spill&&
     if (!dirty && it->second->dirty) --dirtyCount_;
     it->second->block = block;
     it->second->dirty = dirty;
+    it->second->checked = false;
     lru_.splice(lru_.begin(), lru_, it->second);
     return;
   }
@@ -370,6 +373,9 @@ public:
   void InsertRecord(int table, int where);
   // Appends a record numbered one above the last record's _RECNO.
   void AddRecord(int table);
+  // Appends a record with the given field values in one write: the same record as
+  // AddRecord followed by SetFields.
+  void AddRecord(int table, const TFindRec* fields, int n);
   // Deletes the cursor's record; with removeOversized also its long field values.
   bool DeleteRecord(int table, bool removeOversized);
   // Finds a record whose fields equal the given values: through an index on the first
@@ -420,6 +426,12 @@ private:
 
   // Records (records.cpp).
   TBlock& CursorBlock(TTable& table);
+  // A data block, tested once while it stays cached; the reference lasts until the next
+  // block is read or written.
+  const TBlock& PeekDataBlock(uint32_t address);
+  PBlock LoadDataBlock(uint32_t address) { return std::make_unique<TBlock>(PeekDataBlock(address)); }
+  int32_t RecNoAt(const TBlock& block, uint32_t address, int position);
+  std::vector<uint8_t> NewImage(const TTable& table, int32_t recNo, const TFindRec* fields, int n);
   void CheckDataBlock(uint32_t address, const TBlock& block) const;
   std::vector<uint8_t> ExpandRecord(const TBlock& block, uint32_t address, int position);
   std::vector<uint8_t> CompactRecord(const std::vector<uint8_t>& image);
@@ -505,6 +517,10 @@ private:
   TFileHeader header_;
   bool inHeaderRead_ = false;
   bool inRewrite_ = false;
+  // The header was read while the lock held now was held: no other process can have
+  // changed it since.
+  bool headerFresh_ = false;
+  TBlock peekScratch_;
   std::vector<std::pair<uint32_t, std::shared_ptr<TIndexNode>>> indexCache_;
   uint32_t lastDataBlock_ = 0;
   TBlockCache blockCache_{4096};

@@ -12,6 +12,7 @@
 #include "platform/vcl/forms.h"
 #include "platform/vcl/proplist.h"
 #include "platform/vcl/streaming.h"
+#include "strings/vconsts.h"
 
 namespace quintrel::cli {
 
@@ -37,7 +38,7 @@ std::string WithFileName(const std::string& fileName, const std::string& message
 }
 
 TFormStream Load(const std::string& fileName) {
-  if (!rtl::FileExists(fileName)) throw ECommandFailed(fileName + ": file not found");
+  if (!rtl::FileExists(fileName)) throw ECommandFailed(rtl::Format(strings::_SFileNotFound, fileName));
   try {
     return LoadFormFile(fileName);
   } catch (const rtl::Exception& e) {
@@ -66,17 +67,26 @@ void Convert(const TConvertOptions& o) {
   }
 }
 
-// Without a code page the form's own font charset decides; forms in the default
-// charset are read as UTF-8, so that every character of their wide strings shows.
-int ChooseCodePage(const TStreamObject& root, int requested) {
-  if (requested > 0) return requested;
-  if (const TStreamProperty* charset = root.FindProperty("Font.Charset")) {
+// The first specific font charset of the form (its own, else its components' in stream
+// order); 0 when every font uses the default or ANSI charset.
+int SpecificCharset(const TStreamObject& object) {
+  if (const TStreamProperty* charset = object.FindProperty("Font.Charset")) {
     int64_t value = -1;
     if (charset->Value.IsInteger()) value = charset->Value.Int;
     if (charset->Value.Type == vaIdent) IdentToInt(FontCharsetType(), charset->Value.Bytes, value);
-    if (value > 1 && value <= 255) return CharsetToCodePage(static_cast<uint8_t>(value));
+    if (value > 1 && value <= 255) return static_cast<int>(value);
   }
-  return kUtf8CodePage;
+  for (const auto& child : object.Children)
+    if (int charset = SpecificCharset(child)) return charset;
+  return 0;
+}
+
+// Without a code page the form's font charsets decide; forms in the default charset are
+// read as UTF-8, so that every character of their wide strings shows.
+int ChooseCodePage(const TStreamObject& root, int requested) {
+  if (requested > 0) return requested;
+  int charset = SpecificCharset(root);
+  return charset ? CharsetToCodePage(static_cast<uint8_t>(charset)) : kUtf8CodePage;
 }
 
 void Tree(const TTreeOptions& o) {
@@ -137,7 +147,7 @@ void RegisterFormCommands(CLI::App& app) {
   t->add_option("FILE", tree->File, "Form file to read")->required();
   t->add_flag("--json", tree->Json, "Write JSON");
   t->add_option("--codepage", tree->CodePage,
-                "Code page of the form's narrow texts (default: its font charset's, else UTF-8)")
+                "Code page of the form's narrow texts (default: that of its first specific font charset, else UTF-8)")
       ->check(CLI::Range(1, 65535));
   t->callback([tree] { Tree(*tree); });
 }

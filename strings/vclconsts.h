@@ -46,7 +46,6 @@ inline constexpr const char* _SPropertyReadOnly = "Property %s is read-only";
 inline constexpr const char* _SPropertyKind = "Property %s is not of the kind %s";
 inline constexpr const char* _SInvalidPropertyValue = "Invalid property value %s for %s";
 inline constexpr const char* _SAssignError = "Cannot assign a %s to a %s";
-inline constexpr const char* _SInvalidGraphic = "Unknown picture file extension or format (%s)";
 inline constexpr const char* _SControlParentSelf = "A control cannot be its own parent";
 
 }  // namespace quintrel::strings

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "module/languages.h"
+#include "module/terms.h"
 #include "platform/rtl/dateutils.h"
 #include "storage/vardbs.h"
 
@@ -238,6 +239,52 @@ public:
   // A negative module gathers every open module's countries, as GetLangCodeList.
   int GetCountryList(int module, std::vector<uint16_t>& codes, std::vector<TZodText>* names = nullptr);
 
+  // --- terms (terms.cpp, records in module/terms.h) -------------------------------------
+  // False for a bad module index or when the language has no term table or no such term.
+  // ETermIndex when the index leads to a record of another identifier.
+  bool GetTerm(int module, TZodTerm& term);
+  // Adds the language's table on first use. EListError for a bad module index.
+  bool SetTerm(int module, const TZodTerm& term);
+  // Packs all terms of the language in table order (see kPackedTermHeader) into buffer,
+  // or only counts without one; the total byte count, 0 without a table.
+  int32_t GetTerms(int module, TLanguageId language, uint8_t* buffer);
+  std::vector<uint8_t> GetTerms(int module, TLanguageId language);
+  bool RemoveTerm(int module, const TZodTerm& term);
+  uint32_t GetNewTermID(int module);
+  void RemoveTerms(int module, TLanguageId language);
+  // Rebuilds the Ident index of the language's table; false without one.
+  bool PackTerms(int module, TLanguageId language);
+  // Removes, in every language of the module, the terms no object of a catalogued form
+  // uses; comments stay. The count removed per language goes to removed when given.
+  // Returns false, as callers of old expect.
+  bool RemoveOldTerms(int module, std::vector<std::pair<TLanguageId, int32_t>>* removed = nullptr);
+  // The text (length in units) of a translated term, else with fallback and
+  // "ZodUseOriginalIfUntranslated" the design-time language's text, else 0. With a buffer
+  // (length + 1 units) the text and a 0 unit are written.
+  int32_t GetLongStringW(int module, uint32_t ident, TLanguageId language, char16_t* buffer, bool fallback);
+  std::u16string GetLongStringW(int module, uint32_t ident, TLanguageId language, bool fallback);
+  // The same text as bytes of a charset. A call without buffer counts and keeps the text
+  // in the long-string cache; the following call with a buffer (count + 1 bytes) converts
+  // the cached text, adds a 0 byte and releases the cache.
+  int32_t GetLongString(int module, uint32_t ident, TLanguageId language, int32_t charset, char* buffer,
+                        bool fallback);
+  // The comment of an object (term ident of kCommentLanguage); the two-call form as above.
+  int32_t GetCommentW(int module, uint32_t ident, char16_t* buffer);
+  // An empty text leaves an existing comment unchanged.
+  bool SetCommentW(int module, uint32_t ident, std::u16string_view text);
+  // Indexes (on) or stops indexing (off) the texts of the language's table and the term
+  // identifiers of the object table; false without either table.
+  bool SetDictionary(int module, TLanguageId language, bool on);
+  bool IsLanguageDictionary(int module, TLanguageId language);
+  // Looks for an object whose text in fromLanguage is source and whose class is zodClass
+  // (any class with kTranslateAnyClass in flags) in the open modules in list order, and
+  // gives its text in toLanguage: the length in units with the text and a 0 unit in dest,
+  // or -1 (dest untouched) when no module has one.
+  int32_t TranslateW(std::u16string_view source, char16_t* dest, TLanguageId fromLanguage, TLanguageId toLanguage,
+                     uint8_t zodClass, int flags);
+  std::optional<std::u16string> TranslateW(std::u16string_view source, TLanguageId fromLanguage,
+                                           TLanguageId toLanguage, uint8_t zodClass, int flags);
+
 private:
   struct TModule {
     std::string Name;  // module name: file name without folder, at most 12 characters
@@ -256,7 +303,17 @@ private:
   bool RebuildPacked(int module, std::string_view property, TPackedList (*walk)(std::span<const uint8_t>),
                      uint16_t id, const std::vector<uint8_t>& first);
 
+  // The wide text of a term: status and UTF-16 bytes; nullopt when missing.
+  struct TTermText {
+    uint8_t Status = 0;
+    std::vector<uint8_t> Data;
+  };
+  std::optional<TTermText> ReadTerm(int module, TLanguageId language, uint32_t ident);
+  std::optional<std::u16string> LongText(int module, uint32_t ident, TLanguageId language, bool fallback);
+
   TLanguageId currentLanguage_ = 0;
+  // The text of the last counting GetLongString, until the converting call.
+  std::optional<std::u16string> longStringCache_;
   std::vector<TModule> modules_;
 };
 

@@ -10,6 +10,8 @@ inline constexpr const char* _SLangIdExists = "The language identifier already e
 inline constexpr const char* _SZodOld = "This Universal Language Module is old, please re-pack it immediately";
 // A module index outside the list of open modules; %d is the index.
 inline constexpr const char* _SListIndexError = "List index out of bounds (%d)";
+// The index of a term table led to a record of another term; re-indexing cures it.
+inline constexpr const char* _STermIndexCorrupt = "Term database index corrupt!";
 // A packed property value whose entries run past its end: the module's name, the
 // property, the byte offset of the entry that is damaged, and what is wrong with it.
 inline constexpr const char* _SPackedValueDamaged = "Module %s: property %s is damaged at byte %d: %s";

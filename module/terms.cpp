@@ -1,0 +1,423 @@
+// Terms, long strings, comments and dictionary translation of TZod.
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "module/bytes.h"
+#include "module/zod.h"
+#include "strings/qconsts.h"
+#include "text/codepages.h"
+
+namespace quintrel::module {
+
+namespace qs = quintrel::strings;
+using storage::TCustomVarDB;
+using storage::TFindRec;
+
+ETermIndex::ETermIndex() : rtl::Exception(qs::_STermIndexCorrupt) {}
+
+std::string TermTableName(TLanguageId language) {
+  std::string name = kTermTablePrefix;
+  name += static_cast<char>(language & 0xFF);
+  name += static_cast<char>(language >> 8);
+  return name;
+}
+
+std::vector<TPackedTerm> UnpackTerms(const uint8_t* buffer, int32_t size) {
+  std::vector<TPackedTerm> terms;
+  int64_t pos = 0;
+  while (buffer && pos + kPackedTermHeader <= size) {
+    const uint8_t* h = buffer + pos;
+    int64_t length = static_cast<int32_t>(GetLE32(h + 16));
+    if (length < 0 || pos + kPackedTermHeader + length > size) break;
+    TPackedTerm term;
+    term.Language = static_cast<TLanguageId>(h[0] | (h[1] << 8));
+    term.Ident = GetLE32(h + 4);
+    term.Status = h[8];
+    term.Style = h[9];
+    term.Data.assign(h + kPackedTermHeader, h + kPackedTermHeader + length);
+    terms.push_back(std::move(term));
+    pos += kPackedTermHeader + length;
+  }
+  return terms;
+}
+
+namespace {
+
+constexpr const char* kObjTable = "ZodObj";
+
+// Field numbers of a term table; all -1 when the table is missing or lacks a field.
+struct TTermFields {
+  int Table = -1, Ident = -1, Status = -1, Style = -1, Data = -1;
+  bool Valid() const { return Table >= 0 && Ident >= 0 && Status >= 0 && Style >= 0 && Data >= 0; }
+};
+
+TTermFields TermFields(TCustomVarDB& db, TLanguageId language) {
+  TTermFields f;
+  int table = db.GetTableNr(TermTableName(language));
+  if (table < 0) return f;
+  f.Ident = db.GetFieldNr(table, "Ident");
+  f.Status = db.GetFieldNr(table, "Status");
+  f.Style = db.GetFieldNr(table, "Style");
+  f.Data = db.GetFieldNr(table, "Data");
+  f.Table = table;
+  return f;
+}
+
+// Positions the cursor on the term's record.
+bool FindTerm(TCustomVarDB& db, const TTermFields& f, uint32_t ident) {
+  TFindRec key{f.Ident, &ident, 4};
+  int32_t recNo = 0;
+  return db.Lookup(f.Table, &key, 1, recNo);
+}
+
+uint32_t ReadIdent(TCustomVarDB& db, int table, int field) {
+  std::vector<uint8_t> value = db.GetField(table, field);
+  uint8_t bytes[4] = {};
+  std::memcpy(bytes, value.data(), std::min<size_t>(value.size(), 4));
+  return GetLE32(bytes);
+}
+
+// Term identifiers used by the objects of the forms listed in "ZodForms": through the
+// object table and each form's object list, or in older modules the form's own table.
+std::unordered_set<uint32_t> UsedTermIds(TZod& zod, int module) {
+  std::unordered_set<uint32_t> used;
+  auto formsText = zod.GetProperty(module, "ZodForms");
+  if (!formsText) return used;
+  TCustomVarDB& db = zod.GetModuleInterface(module);
+  int objTable = db.GetTableNr(kObjTable);
+  std::string text(formsText->begin(), formsText->end());
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 2;
+    if (line.empty()) continue;
+    uint16_t form = static_cast<uint16_t>(text::HexToInt(line.substr(0, 4)));
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "%04X", form);
+    if (objTable >= 0) {
+      int identField = db.GetFieldNr(objTable, "Ident"), locField = db.GetFieldNr(objTable, "Localization");
+      auto list = zod.GetProperty(module, std::string("ObjIdents") + hex);
+      if (!list || identField < 0 || locField < 0) continue;
+      for (size_t i = 0; i + 4 <= list->size(); i += 4) {
+        uint32_t ident = GetLE32(list->data() + i);
+        TFindRec key{identField, &ident, 4};
+        int32_t recNo = 0;
+        if (db.Lookup(objTable, &key, 1, recNo)) used.insert(ReadIdent(db, objTable, locField));
+      }
+    } else {
+      int table = db.GetTableNr(std::string(kObjTable) + hex);
+      int locField = table < 0 ? -1 : db.GetFieldNr(table, "Localization");
+      if (locField < 0 || !db.Top(table)) continue;
+      do {
+        used.insert(ReadIdent(db, table, locField));
+      } while (db.Step(table, 1));
+    }
+  }
+  return used;
+}
+
+std::vector<uint8_t> Utf16Bytes(std::u16string_view text) {
+  std::vector<uint8_t> bytes(text.size() * 2);
+  for (size_t i = 0; i < text.size(); ++i) {
+    bytes[2 * i] = static_cast<uint8_t>(text[i]);
+    bytes[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
+  }
+  return bytes;
+}
+
+std::u16string FromUtf16Bytes(const std::vector<uint8_t>& bytes) {
+  std::u16string text(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  return text;
+}
+
+int32_t PutText(const std::u16string& text, char16_t* buffer) {
+  if (buffer) {
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+  }
+  return static_cast<int32_t>(text.size());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Single terms
+
+bool TZod::GetTerm(int module, TZodTerm& term) {
+  if (!ValidIndex(module)) return false;
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, false);
+  TTermFields f = TermFields(db, term.Language);
+  if (!f.Valid() || !FindTerm(db, f, term.Ident)) return false;
+  uint8_t ident[4] = {};
+  TFindRec fields[4] = {{f.Ident, ident, 4}, {f.Status, &term.Status, 1}, {f.Style, &term.Style, 1}, {f.Data, nullptr, 0}};
+  db.GetFields(f.Table, fields, 3);
+  int32_t size = 0;
+  db.GetField(f.Table, f.Data, nullptr, size);
+  if (term.Data && size > 0) db.GetField(f.Table, f.Data, term.Data, size);
+  term.Size = size;
+  if (GetLE32(ident) != term.Ident) throw ETermIndex();
+  return true;
+}
+
+std::optional<TZod::TTermText> TZod::ReadTerm(int module, TLanguageId language, uint32_t ident) {
+  if (!ValidIndex(module)) return std::nullopt;
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, false);
+  TTermFields f = TermFields(db, language);
+  if (!f.Valid() || !FindTerm(db, f, ident)) return std::nullopt;
+  if (ReadIdent(db, f.Table, f.Ident) != ident) throw ETermIndex();
+  TTermText text;
+  text.Status = db.GetField(f.Table, f.Status).empty() ? 0 : db.GetField(f.Table, f.Status)[0];
+  text.Data = db.GetField(f.Table, f.Data);
+  return text;
+}
+
+bool TZod::SetTerm(int module, const TZodTerm& term) {
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, true);
+  TTermFields f = TermFields(db, term.Language);
+  if (f.Table < 0) {
+    int table = db.AddTable(TermTableName(term.Language) + " Ident N Status Y Style Y Data B");
+    db.IndexCreate(table, db.GetFieldNr(table, "Ident"), 1, true, true);
+    f = TermFields(db, term.Language);
+  }
+  if (!f.Valid()) return false;
+  uint8_t ident[4];
+  PutLE32(ident, term.Ident);
+  uint8_t status = term.Status, style = term.Style;
+  bool withData = term.Size >= 1 && term.Data;
+  TFindRec fields[4] = {{f.Ident, ident, 4}, {f.Status, &status, 1}, {f.Style, &style, 1},
+                        {f.Data, term.Data, withData ? term.Size : 0}};
+  int n = withData ? 4 : 3;
+  if (FindTerm(db, f, term.Ident)) {
+    db.SetFields(f.Table, fields, n);
+  } else {
+    db.AddRecord(f.Table, fields, n);
+  }
+  return true;
+}
+
+bool TZod::RemoveTerm(int module, const TZodTerm& term) {
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, true);
+  TTermFields f = TermFields(db, term.Language);
+  if (!f.Valid() || !FindTerm(db, f, term.Ident)) return false;
+  return db.DeleteRecord(f.Table, true);
+}
+
+int32_t TZod::GetTerms(int module, TLanguageId language, uint8_t* buffer) {
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, false);
+  TTermFields f = TermFields(db, language);
+  if (!f.Valid() || !db.Top(f.Table)) return 0;
+  int64_t total = 0;
+  do {
+    int32_t size = 0;
+    db.GetField(f.Table, f.Data, nullptr, size);
+    if (buffer) {
+      uint8_t* h = buffer + total;
+      std::memset(h, 0, kPackedTermHeader);
+      PutLE16(h, language);
+      PutLE32(h + 4, ReadIdent(db, f.Table, f.Ident));
+      std::vector<uint8_t> status = db.GetField(f.Table, f.Status), style = db.GetField(f.Table, f.Style);
+      h[8] = status.empty() ? 0 : status[0];
+      h[9] = style.empty() ? 0 : style[0];
+      PutLE32(h + 12, static_cast<uint32_t>(total + kPackedTermHeader));
+      PutLE32(h + 16, static_cast<uint32_t>(size));
+      if (size > 0) db.GetField(f.Table, f.Data, h + kPackedTermHeader, size);
+    }
+    total += kPackedTermHeader + size;
+  } while (db.Step(f.Table, 1));
+  return static_cast<int32_t>(total);
+}
+
+std::vector<uint8_t> TZod::GetTerms(int module, TLanguageId language) {
+  // One lock over both calls, so that no other process changes the table between them.
+  TModuleLock lock(*At(module).Db, false);
+  std::vector<uint8_t> buffer(static_cast<size_t>(GetTerms(module, language, nullptr)));
+  if (!buffer.empty()) GetTerms(module, language, buffer.data());
+  return buffer;
+}
+
+uint32_t TZod::GetNewTermID(int module) {
+  if (!ValidIndex(module)) return kFirstTermId;
+  TModuleLock lock(*At(module).Db, true);
+  uint32_t value = kFirstTermId;
+  auto stored = GetProperty(module, kPropTermCount);
+  if (stored && stored->size() == 4) {
+    uint32_t last = GetLE32(stored->data());
+    value = last == kLastTermId ? kFirstTermId : last + 1;
+  }
+  uint8_t bytes[4];
+  PutLE32(bytes, value);
+  SetProperty(kPropTermCount, bytes, module, 4);
+  return value;
+}
+
+void TZod::RemoveTerms(int module, TLanguageId language) {
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, true);
+  int table = db.GetTableNr(TermTableName(language));
+  if (table >= 0) db.DeleteTable(table);
+}
+
+bool TZod::PackTerms(int module, TLanguageId language) {
+  if (!ValidIndex(module)) return false;
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, true);
+  TTermFields f = TermFields(db, language);
+  if (!f.Valid()) return false;
+  db.IndexPack(f.Table, f.Ident);
+  return true;
+}
+
+bool TZod::RemoveOldTerms(int module, std::vector<std::pair<TLanguageId, int32_t>>* removed) {
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, true);
+  db.BeginTableUpdate();
+  try {
+    std::unordered_set<uint32_t> used = UsedTermIds(*this, module);
+    std::vector<TLanguageId> languages;
+    GetLanguageList(module, languages);
+    for (TLanguageId language : languages) {
+      std::vector<uint8_t> packed = GetTerms(module, language);
+      int32_t count = 0;
+      for (const TPackedTerm& term : UnpackTerms(packed.data(), static_cast<int32_t>(packed.size()))) {
+        if (used.contains(term.Ident)) continue;
+        TZodTerm key;
+        key.Language = language;
+        key.Ident = term.Ident;
+        if (RemoveTerm(module, key)) ++count;
+      }
+      PackTerms(module, language);
+      if (removed) removed->emplace_back(language, count);
+    }
+  } catch (...) {
+    db.EndTableUpdate();
+    throw;
+  }
+  db.EndTableUpdate();
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------
+// Long strings and comments
+
+std::optional<std::u16string> TZod::LongText(int module, uint32_t ident, TLanguageId language, bool fallback) {
+  auto term = ReadTerm(module, language, ident);
+  if (term && term->Status != usUnTranslated) return FromUtf16Bytes(term->Data);
+  if (fallback && GetUseOriginalIfUntranslated(module)) {
+    auto original = ReadTerm(module, GetDesignTimeLanguage(module), ident);
+    if (original) return FromUtf16Bytes(original->Data);
+  }
+  return std::nullopt;
+}
+
+int32_t TZod::GetLongStringW(int module, uint32_t ident, TLanguageId language, char16_t* buffer, bool fallback) {
+  auto text = LongText(module, ident, language, fallback);
+  return PutText(text.value_or(u""), buffer);
+}
+
+std::u16string TZod::GetLongStringW(int module, uint32_t ident, TLanguageId language, bool fallback) {
+  return LongText(module, ident, language, fallback).value_or(u"");
+}
+
+int32_t TZod::GetLongString(int module, uint32_t ident, TLanguageId language, int32_t charset, char* buffer,
+                            bool fallback) {
+  if (!buffer) {
+    longStringCache_ = GetLongStringW(module, ident, language, fallback);
+    return text::UnicodeToByte(nullptr, longStringCache_->data(), static_cast<int32_t>(longStringCache_->size()),
+                               charset);
+  }
+  std::u16string wide =
+      longStringCache_ ? std::move(*longStringCache_) : GetLongStringW(module, ident, language, fallback);
+  longStringCache_.reset();
+  int32_t count = text::UnicodeToByte(buffer, wide.data(), static_cast<int32_t>(wide.size()), charset);
+  buffer[count] = 0;
+  return count;
+}
+
+int32_t TZod::GetCommentW(int module, uint32_t ident, char16_t* buffer) {
+  auto term = ReadTerm(module, kCommentLanguage, ident);
+  return PutText(term ? FromUtf16Bytes(term->Data) : std::u16string(), buffer);
+}
+
+bool TZod::SetCommentW(int module, uint32_t ident, std::u16string_view text) {
+  std::vector<uint8_t> bytes = Utf16Bytes(text);
+  TZodTerm term;
+  term.Language = kCommentLanguage;
+  term.Ident = ident;
+  term.Data = bytes.data();
+  term.Size = static_cast<int32_t>(bytes.size());
+  return SetTerm(module, term);
+}
+
+// ---------------------------------------------------------------------------------------
+// Dictionaries
+
+bool TZod::SetDictionary(int module, TLanguageId language, bool on) {
+  if (!ValidIndex(module)) return false;
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, true);
+  TTermFields f = TermFields(db, language);
+  int objTable = db.GetTableNr(kObjTable);
+  int locField = objTable < 0 ? -1 : db.GetFieldNr(objTable, "Localization");
+  if (f.Table < 0 || f.Data < 0 || locField < 0) return false;
+  if (on) {
+    db.IndexCreate(f.Table, f.Data, 1, false, false);
+    db.IndexCreate(objTable, locField, 1, true, true);
+  } else {
+    db.IndexRemove(f.Table, f.Data, 0);
+    db.IndexRemove(objTable, locField, 0);
+  }
+  return true;
+}
+
+bool TZod::IsLanguageDictionary(int module, TLanguageId language) {
+  if (!ValidIndex(module)) return false;
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, false);
+  TTermFields f = TermFields(db, language);
+  return f.Table >= 0 && f.Data >= 0 && db.IndexExists(f.Table, f.Data);
+}
+
+std::optional<std::u16string> TZod::TranslateW(std::u16string_view source, TLanguageId fromLanguage,
+                                               TLanguageId toLanguage, uint8_t zodClass, int flags) {
+  std::vector<uint8_t> key = Utf16Bytes(source);
+  for (int module = 0; module < GetModuleCount(); ++module) {
+    if (!IsLanguageDictionary(module, fromLanguage)) continue;
+    TCustomVarDB& db = *At(module).Db;
+    TModuleLock lock(db, false);
+    if (db.GetTableNr(TermTableName(toLanguage)) < 0) continue;
+    TTermFields from = TermFields(db, fromLanguage);
+    TFindRec textKey{from.Data, key.data(), static_cast<int32_t>(key.size())};
+    int32_t recNo = 0;
+    if (!from.Valid() || !db.Lookup(from.Table, &textKey, 1, recNo)) continue;
+    uint32_t ident = ReadIdent(db, from.Table, from.Ident);
+    int objTable = db.GetTableNr(kObjTable);
+    int locField = db.GetFieldNr(objTable, "Localization"), classField = db.GetFieldNr(objTable, "ZodClass");
+    if (locField < 0 || classField < 0) continue;
+    TFindRec objKey{locField, &ident, 4};
+    if (!db.Lookup(objTable, &objKey, 1, recNo)) continue;
+    uint8_t objectClass = static_cast<uint8_t>(ReadIdent(db, objTable, classField));
+    if (objectClass != zodClass && !(flags & kTranslateAnyClass)) continue;
+    auto target = ReadTerm(module, toLanguage, ReadIdent(db, objTable, locField));
+    if (target) return FromUtf16Bytes(target->Data);
+  }
+  return std::nullopt;
+}
+
+int32_t TZod::TranslateW(std::u16string_view source, char16_t* dest, TLanguageId fromLanguage,
+                         TLanguageId toLanguage, uint8_t zodClass, int flags) {
+  auto text = TranslateW(source, fromLanguage, toLanguage, zodClass, flags);
+  if (!text) return -1;
+  return PutText(*text, dest);
+}
+
+}  // namespace quintrel::module

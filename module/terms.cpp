@@ -44,8 +44,6 @@ std::vector<TPackedTerm> UnpackTerms(const uint8_t* buffer, int32_t size) {
 
 namespace {
 
-constexpr const char* kObjTable = "ZodObj";
-
 // Field numbers of a term table; all -1 when the table is missing or lacks a field.
 struct TTermFields {
   int Table = -1, Ident = -1, Status = -1, Style = -1, Data = -1;
@@ -78,43 +76,12 @@ uint32_t ReadIdent(TCustomVarDB& db, int table, int field) {
   return GetLE32(bytes);
 }
 
-// Term identifiers used by the objects of the forms listed in "ZodForms": through the
-// object table and each form's object list, or in older modules the form's own table.
+// Term identifiers used by the objects of the forms listed in the form catalogue.
 std::unordered_set<uint32_t> UsedTermIds(TZod& zod, int module) {
   std::unordered_set<uint32_t> used;
-  auto formsText = zod.GetProperty(module, "ZodForms");
-  if (!formsText) return used;
-  TCustomVarDB& db = zod.GetModuleInterface(module);
-  int objTable = db.GetTableNr(kObjTable);
-  std::string text(formsText->begin(), formsText->end());
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 2;
-    if (line.empty()) continue;
-    uint16_t form = static_cast<uint16_t>(text::HexToInt(line.substr(0, 4)));
-    char hex[5];
-    std::snprintf(hex, sizeof hex, "%04X", form);
-    if (objTable >= 0) {
-      int identField = db.GetFieldNr(objTable, "Ident"), locField = db.GetFieldNr(objTable, "Localization");
-      auto list = zod.GetProperty(module, std::string("ObjIdents") + hex);
-      if (!list || identField < 0 || locField < 0) continue;
-      for (size_t i = 0; i + 4 <= list->size(); i += 4) {
-        uint32_t ident = GetLE32(list->data() + i);
-        TFindRec key{identField, &ident, 4};
-        int32_t recNo = 0;
-        if (db.Lookup(objTable, &key, 1, recNo)) used.insert(ReadIdent(db, objTable, locField));
-      }
-    } else {
-      int table = db.GetTableNr(std::string(kObjTable) + hex);
-      int locField = table < 0 ? -1 : db.GetFieldNr(table, "Localization");
-      if (locField < 0 || !db.Top(table)) continue;
-      do {
-        used.insert(ReadIdent(db, table, locField));
-      } while (db.Step(table, 1));
-    }
+  for (const std::string& line : zod.GetForms(module)) {
+    auto form = static_cast<uint16_t>(text::HexToInt(std::string_view(line).substr(0, 4)));
+    for (const TZodObject& object : zod.GetObjects(module, form)) used.insert(object.Localization);
   }
   return used;
 }

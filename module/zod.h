@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "module/languages.h"
+#include "module/objects.h"
 #include "module/terms.h"
 #include "platform/rtl/dateutils.h"
 #include "storage/vardbs.h"
@@ -285,6 +286,45 @@ public:
   std::optional<std::u16string> TranslateW(std::u16string_view source, TLanguageId fromLanguage,
                                            TLanguageId toLanguage, uint8_t zodClass, int flags);
 
+  // --- object catalogue (objects.cpp, records in module/objects.h) -----------------------
+  // Registers the names that are new (catalogue lines with fresh identifiers) and adds a
+  // new object; returns its identifier. Each call adds an object (FindObject first).
+  uint32_t AddObject(int module, std::string_view formName, std::string_view compName, std::string_view propName,
+                     uint8_t kind, uint8_t zodClass);
+  // Writes or adds the object and puts it on its form's list; PropertyName 0 deletes it.
+  bool SetObject(int module, const TZodObject& object);
+  // Reads the object object.Ident (older modules: from the table of object.FormID).
+  bool GetObject(int module, TZodObject& object);
+  // The object of the same form, component and property; 0 when none.
+  uint32_t FindObject(int module, const TZodObject& object);
+  // Two-call form: the number of identifiers on the form's list; with a buffer of that
+  // many elements the objects found, in list order, the rest zeroed.
+  int32_t GetObjects(int module, uint16_t form, TZodObject* buffer);
+  std::vector<TZodObject> GetObjects(int module, uint16_t form);
+  // Replaces every object of the form of the first element by the given ones.
+  bool SetObjects(int module, int32_t count, const TZodObject* objects);
+  void RemoveObjects(int module, uint16_t form);
+  int32_t GetObjectCount(int module);
+  void SetObjIdent(int module, uint16_t form, uint32_t ident);
+  void RemoveObjIdent(int module, uint16_t form, uint32_t ident);
+  uint16_t GetFormOfObjectID(int module, uint32_t ident);
+  bool RemoveForm(int module, uint16_t form);
+  uint32_t GetNewObjectID(int module);
+  uint16_t GetNewFormID(int module);
+  uint32_t GetNewCompID(int module);
+  uint16_t GetNewPropID(int module);
+  // The catalogue texts, two-call form as GetAutoIncludes.
+  TCatalogueList GetForms(int module) { return CatalogueText(module, kPropForms); }
+  TCatalogueList GetComps(int module) { return CatalogueText(module, kPropComps); }
+  TCatalogueList GetProps(int module) { return CatalogueText(module, kPropObjectProperties); }
+  bool SetForms(int module, const TCatalogueList& list) { return SetCatalogueText(module, kPropForms, list); }
+  bool SetComps(int module, const TCatalogueList& list) { return SetCatalogueText(module, kPropComps, list); }
+  bool SetProps(int module, const TCatalogueList& list) {
+    return SetCatalogueText(module, kPropObjectProperties, list);
+  }
+  // The module's auto-include list, or the default list when it has none.
+  std::vector<std::string> GetAutoIncludeList(int module);
+
 private:
   struct TModule {
     std::string Name;  // module name: file name without folder, at most 12 characters
@@ -310,6 +350,13 @@ private:
   };
   std::optional<TTermText> ReadTerm(int module, TLanguageId language, uint32_t ident);
   std::optional<std::u16string> LongText(int module, uint32_t ident, TLanguageId language, bool fallback);
+
+  TCatalogueList CatalogueText(int module, std::string_view property);
+  bool SetCatalogueText(int module, std::string_view property, const TCatalogueList& list);
+  uint32_t NextId(int module, std::string_view counter, int size, uint32_t first, uint32_t last);
+  // The catalogue identifier of name, a fresh line when the name is new.
+  uint32_t CatalogueId(int module, std::string_view property, std::string_view name, bool form, bool comp);
+  std::vector<uint32_t> ObjIdents(int module, uint16_t form);
 
   TLanguageId currentLanguage_ = 0;
   // The text of the last counting GetLongString, until the converting call.

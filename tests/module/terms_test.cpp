@@ -52,39 +52,15 @@ std::optional<std::u16string> Read(TZod& zod, int m, TLanguageId lang, uint32_t 
   return text;
 }
 
-// Writes an object into the catalogue as the scanning tools do: a record of "ZodObj",
-// the form's line in "ZodForms" and the object in the form's object list.
-void AddCatalogued(TZod& zod, int m, uint16_t form, uint32_t object, uint32_t term, uint8_t zodClass) {
-  TCustomVarDB& db = zod.GetModuleInterface(m);
-  int table = db.GetTableNr("ZodObj");
-  if (table < 0) {
-    table = db.AddTable(
-        "ZodObj Ident N Kind N ZodClass N CompName N PropertyName N Localization N Comment N Locked L Priority Y "
-        "FormID N");
-    db.IndexCreate(table, db.GetFieldNr(table, "Ident"), 1, true, true);
-  }
-  uint32_t cls = zodClass, formId = form, comp = 1, prop = 1, comment = term;
-  TFindRec fields[7] = {{db.GetFieldNr(table, "Ident"), &object, 4},
-                        {db.GetFieldNr(table, "ZodClass"), &cls, 4},
-                        {db.GetFieldNr(table, "CompName"), &comp, 4},
-                        {db.GetFieldNr(table, "PropertyName"), &prop, 4},
-                        {db.GetFieldNr(table, "Localization"), &term, 4},
-                        {db.GetFieldNr(table, "Comment"), &comment, 4},
-                        {db.GetFieldNr(table, "FormID"), &formId, 4}};
-  db.AddRecord(table, fields, 7);
-  char hex[5];
-  std::snprintf(hex, sizeof hex, "%04X", form);
-  std::vector<uint8_t> stored = zod.GetProperty(m, "ZodForms").value_or(std::vector<uint8_t>{});
-  std::string forms(stored.begin(), stored.end());
-  if (forms.find(std::string(hex) + " ") == std::string::npos) {
-    forms += std::string(hex) + " Form" + hex + "\r\n";
-    zod.SetProperty("ZodForms", forms.data(), m, static_cast<int32_t>(forms.size()));
-  }
-  std::vector<uint8_t> list = zod.GetProperty(m, std::string("ObjIdents") + hex).value_or(std::vector<uint8_t>{});
-  uint8_t id[4];
-  PutLE32(id, object);
-  list.insert(list.end(), id, id + 4);
-  zod.SetProperty(std::string("ObjIdents") + hex, list.data(), m, static_cast<int32_t>(list.size()));
+// Adds an object of the class on the named form whose text is the term; the object
+// identifiers come from the module.
+void AddCatalogued(TZod& zod, int m, uint16_t form, uint32_t term, uint8_t zodClass) {
+  TZodObject object;
+  object.Ident = zod.AddObject(m, "Form" + std::to_string(form), "Comp", "Caption", utString, zodClass);
+  ASSERT_TRUE(zod.GetObject(m, object));
+  object.Localization = term;
+  object.Comment = term;
+  ASSERT_TRUE(zod.SetObject(m, object));
 }
 
 void AddLanguage(TZod& zod, int m, const char* id) {
@@ -240,7 +216,7 @@ TEST_F(TermsTest, DictionaryTranslatesOnlyWhenSwitchedOnAndTheClassFits) {
   ASSERT_TRUE(Put(zod_, m_, Id("en"), 100, u"Cancel"));
   ASSERT_TRUE(Put(zod_, m_, Id("de"), 100, u"Abbrechen"));
   EXPECT_FALSE(zod_.SetDictionary(m_, Id("en"), true));  // no object table yet
-  AddCatalogued(zod_, m_, 1, 1048560, 100, 4);
+  AddCatalogued(zod_, m_, 1, 100, 4);
   EXPECT_FALSE(zod_.IsLanguageDictionary(m_, Id("en")));
   EXPECT_EQ(zod_.TranslateW(u"Cancel", nullptr, Id("en"), Id("de"), 4, 0), -1);
   EXPECT_FALSE(zod_.SetDictionary(m_, Id("fr"), true));
@@ -275,18 +251,18 @@ TEST_F(TermsTest, TranslationAsksTheModulesInListOrderUntilOneAnswers) {
   // First: the text is there, but the source language is no dictionary.
   ASSERT_TRUE(Put(zod_, 0, Id("en"), 200, u"Save"));
   ASSERT_TRUE(Put(zod_, 0, Id("de"), 200, u"Sichern"));
-  AddCatalogued(zod_, 0, 1, 1048560, 200, 4);
+  AddCatalogued(zod_, 0, 1, 200, 4);
   // Second: a dictionary, but the object with the text is of another class.
   ASSERT_TRUE(Put(zod_, 1, Id("en"), 300, u"Save"));
   ASSERT_TRUE(Put(zod_, 1, Id("de"), 300, u"Ablegen"));
-  AddCatalogued(zod_, 1, 1, 1048560, 300, 7);
+  AddCatalogued(zod_, 1, 1, 300, 7);
   ASSERT_TRUE(zod_.SetDictionary(1, Id("en"), true));
   // Third: answers.
   ASSERT_TRUE(Put(zod_, 2, Id("en"), 400, u"Other"));
   ASSERT_TRUE(Put(zod_, 2, Id("en"), 401, u"Save"));
   ASSERT_TRUE(Put(zod_, 2, Id("de"), 401, u"Speichern"));
-  AddCatalogued(zod_, 2, 3, 1048561, 401, 4);
-  AddCatalogued(zod_, 2, 3, 1048560, 400, 4);
+  AddCatalogued(zod_, 2, 3, 401, 4);
+  AddCatalogued(zod_, 2, 3, 400, 4);
   ASSERT_TRUE(zod_.SetDictionary(2, Id("en"), true));
 
   EXPECT_EQ(zod_.TranslateW(u"Save", Id("en"), Id("de"), 4, 0), u"Speichern");
@@ -303,9 +279,9 @@ TEST_F(TermsTest, RemovingOldTermsKeepsReferencedTermsAndComments) {
     ASSERT_TRUE(Put(zod_, m_, Id("de"), ident, u"d"));
     ASSERT_TRUE(zod_.SetCommentW(m_, ident, u"c"));
   }
-  AddCatalogued(zod_, m_, 1, 1048560, 11, 4);
-  AddCatalogued(zod_, m_, 1, 1048561, 14, 4);
-  AddCatalogued(zod_, m_, 2, 1048562, 19, 4);
+  AddCatalogued(zod_, m_, 1, 11, 4);
+  AddCatalogued(zod_, m_, 1, 14, 4);
+  AddCatalogued(zod_, m_, 2, 19, 4);
   ASSERT_TRUE(Put(zod_, m_, Id("fr"), 12, u"not a language of the module"));
 
   std::vector<std::pair<TLanguageId, int32_t>> removed;

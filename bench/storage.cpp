@@ -161,8 +161,7 @@ public:
       storage::TFindRec fields[2] = {
           {kKeyField, &key, 4},
           {kTextField, const_cast<char16_t*>(d.texts[i].data()), static_cast<int32_t>(2 * d.texts[i].size())}};
-      db_.AddRecord(table_);
-      db_.SetFields(table_, fields, 2);
+      db_.AddRecord(table_, fields, 2);
     }
     db_.EndTableUpdate();
   }

@@ -6,6 +6,7 @@
 #include "cli/common.h"
 #include "cli/charset_commands.h"
 #include "cli/db_commands.h"
+#include "cli/form_commands.h"
 #include "cli/lang_commands.h"
 #include "cli/module_commands.h"
 #include "platform/rtl/sysutils.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   RegisterModuleCommands(app);
   RegisterLangCommands(app);
   RegisterCharsetCommands(app);
+  RegisterFormCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

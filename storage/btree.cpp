@@ -515,8 +515,26 @@ int TCustomVarDB::IndexCreate(int table, int field, uint16_t compareId, bool uni
   t.Fields[field].Indexes.push_back(header);
   size_t which = t.Fields[field].Indexes.size() - 1;
   int added = 0;
+  int64_t visited = 0;
+  // A table that cannot be read to its end gets no half-built index.
+  struct TUndo {
+    TCustomVarDB& db;
+    int table, field;
+    size_t which;
+    bool armed = true;
+    ~TUndo() {
+      if (!armed) return;
+      try {
+        auto& indexes = db.tables_[table].Fields[field].Indexes;
+        db.FreeIndexTree(indexes[which]);
+        indexes.erase(indexes.begin() + static_cast<long>(which));
+      } catch (...) {
+      }
+    }
+  } undo{*this, table, field, which};
   if (Top(table)) {
     do {
+      if (++visited > tables_[table].Header.RecordCount) throw EBlockCorrupt(tables_[table].Header.CurBlock);
       std::vector<uint8_t> image = GetRecord(table);
       std::vector<TFieldSlot> slots = SliceImage(tables_[table], image);
       std::vector<uint8_t> value = FieldValue(image, slots[field]);
@@ -524,6 +542,7 @@ int TCustomVarDB::IndexCreate(int table, int field, uint16_t compareId, bool uni
       if (IndexAddKey(index, MakeKey(index, tables_[table].Header.CurBlock, RecNoOf(image), value), value)) ++added;
     } while (Step(table, 1));
   }
+  undo.armed = false;
   WriteTables();
   return std::max(added - 1, 0);
 }

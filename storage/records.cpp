@@ -119,7 +119,10 @@ bool TCustomVarDB::GetNextBlock(PBlock& block, uint32_t& address) {
   uint32_t next = block->Next();
   if (next == 0) return false;
   if (next == address) throw EBlockCorrupt(address);
-  block = LoadDataBlock(next);
+  PBlock loaded = LoadDataBlock(next);
+  // A chain is linked both ways; a block that does not point back is a loop or a stray link.
+  if (loaded->Prev() != address) throw EBlockCorrupt(next);
+  block = std::move(loaded);
   address = next;
   return true;
 }
@@ -128,7 +131,9 @@ bool TCustomVarDB::GetPrevBlock(PBlock& block, uint32_t& address) {
   uint32_t prev = block->Prev();
   if (prev == 0) return false;
   if (prev == address) throw EBlockCorrupt(address);
-  block = LoadDataBlock(prev);
+  PBlock loaded = LoadDataBlock(prev);
+  if (loaded->Next() != address) throw EBlockCorrupt(prev);
+  block = std::move(loaded);
   address = prev;
   return true;
 }
@@ -935,6 +940,8 @@ bool TCustomVarDB::Lookup(int table, const TFindRec* fields, int n, int32_t& rec
     }
     if (equal) return true;
     ++recNo;
+    // More records than the table holds means the chain runs in a circle.
+    if (recNo > tables_[table].Header.RecordCount) throw EBlockCorrupt(tables_[table].Header.CurBlock);
     if (!Step(table, 1)) return false;
   }
 }

@@ -210,6 +210,8 @@ void ParseDefinition(std::string_view definition, std::string& tableName, std::v
         BadDefinition(definition, Format(vc::_SDefBadLength, std::string(tokens[t])));
       length = length * 10 + (spec[k] - '0');
     }
+    if (static_cast<int64_t>(GetUnitLength(type)) * length > kLastPosition)
+      BadDefinition(definition, Format(vc::_SDefBadLength, std::string(tokens[t])));
     // A C field without a length holds one character.
     fields.push_back({std::string(tokens[t]), type, hasLength ? length : 1});
   }
@@ -645,7 +647,11 @@ std::vector<TTable> TCustomVarDB::ReadCatalogue(rtl::TStream& stream, const TFil
       GetShortString(item, &badName);
       TFieldHeader field = TFieldHeader::Decode(item);
       if (badName) damaged(Format(vc::_SCatFieldName, f, t));
-      if (field.FieldLength < 0) damaged(Format(vc::_SCatFieldLength, f, t, field.FieldLength));
+      // A fixed field larger than a block holds cannot come from a definition; it would
+      // make every record of the table a chain of thousands of blocks.
+      if (field.FieldLength < 0 ||
+          static_cast<int64_t>(GetUnitLength(field.FieldType)) * field.FieldLength > kLastPosition)
+        damaged(Format(vc::_SCatFieldLength, f, t, field.FieldLength));
       if (older) {
         reader.Skip(1);
       } else {
@@ -735,7 +741,15 @@ void TCustomVarDB::ClearTableList() { tables_.clear(); }
 void TCustomVarDB::LoadNameList() {
   names_.Clear();
   for (int t = 0; t < TableCount(); ++t) {
-    const TTable& table = tables_[t];
+    TTable& table = tables_[t];
+    // An index belongs to the field it is stored under: its header follows the table and
+    // field numbers as deletions renumber them (a stale or damaged header would send the
+    // index code to another table).
+    for (size_t f = 0; f < table.Fields.size(); ++f)
+      for (TIndexHeader& index : table.Fields[f].Indexes) {
+        index.IndexTable = static_cast<uint16_t>(t);
+        index.IndexField = static_cast<uint16_t>(f);
+      }
     names_.Add(table.Header.TableName, static_cast<uint32_t>(t));
     std::string prefix = rtl::IntToHex(static_cast<uint32_t>(t), 4);
     for (size_t f = 0; f < table.Fields.size(); ++f)
@@ -841,6 +855,7 @@ int TCustomVarDB::AddField(int table, const TFieldHeader& header) {
   field.FieldName = name;
   field.FieldType = header.FieldType;
   field.FieldLength = header.FieldType == 'C' ? std::max<int32_t>(header.FieldLength, 0) : 1;
+  if (static_cast<int64_t>(GetUnitLength(field.FieldType)) * field.FieldLength > kLastPosition) return -1;
   t.Fields.push_back(std::move(field));
   t.Header.FieldCount = static_cast<int32_t>(t.Fields.size());
   WriteTables();

@@ -208,6 +208,58 @@ TEST_F(Indexes, RecordNumberIndexFollowsInsertsAndDeletes) {
   EXPECT_FALSE(db.Seek(t, &byNumber, 1, found));
 }
 
+TEST_F(Indexes, IndexesFollowTheirTableWhenTablesAreRenumbered) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("n.zod"), rtl::fmCreate));
+  int first = db.AddTable("A Key N");
+  int second = db.AddTable("B Key N");
+  db.IndexCreate(second, 1, 1, true, false);
+  for (int32_t k = 0; k < 50; ++k) {
+    Add(db, first, k);
+    Add(db, second, 1000 + k);
+  }
+  db.DeleteTable(first);
+  ExpectSound(db);
+  int32_t recNo;
+  ASSERT_TRUE(Find(db, 0, 1007, recNo));
+  EXPECT_EQ(recNo, 8);
+  Add(db, 0, 2000);
+  ASSERT_TRUE(Find(db, 0, 2000, recNo));
+  TCustomVarDB again("y");
+  ASSERT_TRUE(again.OpenFile(Path("n.zod"), rtl::fmOpenRead));
+  EXPECT_EQ(again.Table(0).Fields[1].Indexes[0].IndexTable, 0);
+  ASSERT_TRUE(Find(again, 0, 1049, recNo));
+}
+
+TEST_F(Indexes, ALoopingDataChainIsAnErrorNotAHang) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("loop.zod"), rtl::fmCreate));
+    int t = db.AddTable("T Key N Text V");
+    std::u16string text(700, u'x');
+    for (int32_t k = 0; k < 60; ++k) {
+      TFindRec f[2] = {{1, &k, 4}, {2, text.data(), static_cast<int32_t>(text.size() * 2)}};
+      db.AddRecord(t, f, 2);
+    }
+    ASSERT_GE(db.LoadBlock(db.Table(t).Header.LastBlock)->Prev(), 64u) << "several blocks";
+  }
+  TCustomVarDB probe("p");
+  ASSERT_TRUE(probe.OpenFile(Path("loop.zod"), rtl::fmOpenRead));
+  uint32_t first = probe.Table(0).Header.FirstBlock, last = probe.Table(0).Header.LastBlock;
+  std::string file = ReadFile("loop.zod");
+  std::memcpy(&file[last], &first, 4);  // the last block's Next leads back to the first
+  WriteFile("loop.zod", file);
+  TCustomVarDB db("y");
+  ASSERT_TRUE(db.OpenFile(Path("loop.zod"), rtl::fmOpenReadWrite));
+  int32_t missing = -1, pos;
+  TFindRec find{1, &missing, 4};
+  EXPECT_THROW(db.Lookup(0, &find, 1, pos), EBlockCorrupt);
+  EXPECT_THROW(db.IndexCreate(0, 2, 1, false, false), EBlockCorrupt);
+  EXPECT_FALSE(db.IndexExists(0, 2)) << "no half-built index stays";
+  EXPECT_FALSE(db.Check().empty());
+  EXPECT_EQ(db.LockCount(), 0);
+}
+
 // Thousands of random operations on a table with several indexes; after each batch
 // every record is found through every index and the structure check is clean.
 TEST_F(Indexes, RandomOperationsKeepEveryIndexExact) {

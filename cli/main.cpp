@@ -9,6 +9,8 @@
 #include "cli/form_commands.h"
 #include "cli/lang_commands.h"
 #include "cli/module_commands.h"
+#include "cli/object_commands.h"
+#include "cli/term_commands.h"
 #include "platform/rtl/sysutils.h"
 
 int main(int argc, char** argv) {
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
   RegisterLangCommands(app);
   RegisterCharsetCommands(app);
   RegisterFormCommands(app);
+  RegisterTermCommands(app);
+  RegisterObjectCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

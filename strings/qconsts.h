@@ -47,5 +47,18 @@ inline constexpr const char* _SCliUnknownCharset = "charset %d has no code page;
 inline constexpr const char* _SCliInputTooLarge = "the input of %d bytes is larger than a conversion takes";
 // Command line: notes printed beside results.
 inline constexpr const char* _SCliDamageWarning = "warning: %s";
+// Command line: terms, objects, forms and dictionaries.
+inline constexpr const char* _SCliBadIdent = "'%s' is not an identifier (a decimal number or 0x followed by hex digits)";
+inline constexpr const char* _SCliBadStatus = "'%s' is not a status; the statuses are untranslated, review, signed-off";
+inline constexpr const char* _SCliNoSuchTerm = "%s: no term %u in language %s";
+inline constexpr const char* _SCliNoSuchObject = "%s: no object %u";
+inline constexpr const char* _SCliNoSuchForm = "%s: no form %s";
+inline constexpr const char* _SCliBadKind = "'%s' is not a value kind (utString ... utUnknown)";
+inline constexpr const char* _SCliBadClass = "'%s' is neither a control class (ucButton ...) nor a component class name";
+inline constexpr const char* _SCliTextNeedsLang = "--text needs --lang";
+inline constexpr const char* _SCliNotDictionary =
+    "%s: the language %s cannot be a dictionary here (it needs a term table and an object table)";
+inline constexpr const char* _SCliNoTranslation = "no translation found";
+inline constexpr const char* _SCliCleanLine = "%s: %d terms removed";
 
 }  // namespace quintrel::strings

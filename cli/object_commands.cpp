@@ -1,0 +1,194 @@
+#include "cli/object_commands.h"
+
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "cli/common.h"
+#include "cli/term_commands.h"
+#include "cli/zod_common.h"
+#include "strings/qconsts.h"
+#include "text/codepages.h"
+#include "text/unicode.h"
+
+namespace quintrel::cli {
+
+namespace {
+
+namespace qs = quintrel::strings;
+using module::TZodObject;
+using nlohmann::json;
+
+struct TObjectOptions {
+  std::string file, form, comp, prop, kind = "utString", zodClass = "ucUnknown", text, lang, id;
+  std::vector<std::string> langs;
+  bool json = false;
+};
+
+// The name of a catalogue line with the identifier, "" when none.
+std::string NameOf(const module::TCatalogueList& list, int line) {
+  return line < 0 ? std::string() : module::CatalogueName(list[static_cast<size_t>(line)]);
+}
+
+void RegisterAdd(CLI::App* object) {
+  auto o = std::make_shared<TObjectOptions>();
+  CLI::App* add = object->add_subcommand("add", "Add an object for a property of a component on a form; prints its id");
+  add->add_option("FILE", o->file, "Module file")->required();
+  add->add_option("FORM", o->form, "Form name")->required();
+  add->add_option("COMPONENT", o->comp, "Component name")->required();
+  add->add_option("PROPERTY", o->prop, "Property name")->required();
+  add->add_option("--kind", o->kind, "Value kind: utString, utConstant, ... utUnknown (default utString)");
+  add->add_option("--class", o->zodClass, "Control class: ucButton ... or a component class name such as TButton");
+  add->add_option("--text", o->text, "Also create the object's term with this text (signed off)");
+  add->add_option("--lang", o->lang, "Language of --text");
+  add->callback([o]() {
+    int kind = module::ZodTypeFromName(o->kind);
+    if (kind < 0) throw ECommandFailed(rtl::Format(qs::_SCliBadKind, o->kind));
+    uint8_t zodClass = ParseClass(o->zodClass);
+    if (!o->text.empty() && o->lang.empty()) throw ECommandFailed(qs::_SCliTextNeedsLang);
+    TModuleFile file(o->file);
+    module::TZod& zod = file.Zod();
+    module::TModuleLock lock(zod.GetModuleInterface(file.Index()), true);
+    TZodObject object;
+    object.Ident = zod.AddObject(file.Index(), o->form, o->comp, o->prop, static_cast<uint8_t>(kind), zodClass);
+    if (!o->text.empty()) {
+      zod.GetObject(file.Index(), object);
+      object.Localization = zod.GetNewTermID(file.Index());
+      zod.SetObject(file.Index(), object);
+      std::u16string wide = text::Utf8ToWide(o->text);
+      std::vector<uint8_t> bytes;
+      for (char16_t c : wide) {
+        bytes.push_back(static_cast<uint8_t>(c));
+        bytes.push_back(static_cast<uint8_t>(c >> 8));
+      }
+      module::TZodTerm term{ParseLanguageId(o->lang), object.Localization, module::usSignedOff, 0, bytes.data(),
+                            static_cast<int32_t>(bytes.size())};
+      zod.SetTerm(file.Index(), term);
+    }
+    std::cout << object.Ident << "\n";
+  });
+}
+
+void RegisterList(CLI::App* object) {
+  auto o = std::make_shared<TObjectOptions>();
+  CLI::App* list = object->add_subcommand(
+      "list", "List the objects form by form: id, form, component, property, kind, class, locked, priority, and "
+              "per --lang the text and its status");
+  list->add_option("FILE", o->file, "Module file")->required();
+  list->add_option("--form", o->form, "Only this form");
+  list->add_option("--lang", o->langs, "Show the text in this language (repeatable)");
+  list->add_flag("--json", o->json, "Print a JSON array of objects");
+  list->callback([o]() {
+    TModuleFile file(o->file);
+    module::TZod& zod = file.Zod();
+    int m = file.Index();
+    module::TCatalogueList forms = zod.GetForms(m), comps = zod.GetComps(m), props = zod.GetProps(m);
+    if (!o->form.empty() && module::GetFormID(forms, o->form) == 0)
+      throw ECommandFailed(rtl::Format(qs::_SCliNoSuchForm, file.FileName(), o->form));
+    json rows = json::array();
+    for (const std::string& line : forms) {
+      std::string formName = module::CatalogueName(line);
+      if (!o->form.empty() && formName != o->form) continue;
+      auto form = static_cast<uint16_t>(module::GetFormID({line}, formName));
+      for (const TZodObject& obj : zod.GetObjects(m, form)) {
+        if (obj.Ident == 0) continue;
+        json row{{"id", obj.Ident},
+                 {"form", formName},
+                 {"component", NameOf(comps, module::GetCompIndex(comps, obj.CompName))},
+                 {"property", NameOf(props, module::GetPropIndex(props, obj.PropertyName))},
+                 {"kind", std::string(module::ZodTypeName(obj.Kind))},
+                 {"class", std::string(module::ZodClassName(obj.ZodClass))},
+                 {"locked", obj.Locked},
+                 {"priority", obj.Priority},
+                 {"term", obj.Localization}};
+        json texts = json::object();
+        std::string line2 = std::to_string(obj.Ident) + "\t" + formName + "\t" + row["component"].get<std::string>() +
+                            "\t" + row["property"].get<std::string>() + "\t" + row["kind"].get<std::string>() + "\t" +
+                            row["class"].get<std::string>() + "\t" + (obj.Locked ? "locked" : "-") + "\t" +
+                            std::to_string(obj.Priority);
+        for (const std::string& langText : o->langs) {
+          module::TZodTerm term{ParseLanguageId(langText), obj.Localization};
+          std::vector<uint8_t> data;
+          bool found = zod.GetTerm(m, term);
+          if (found && term.Size > 0) {
+            data.resize(static_cast<size_t>(term.Size));
+            term.Data = data.data();
+            zod.GetTerm(m, term);
+          }
+          std::u16string text(data.size() / 2, u'\0');
+          for (size_t i = 0; i < text.size(); ++i)
+            text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+          std::string status = found ? StatusName(term.Status) : "missing";
+          texts[langText] = {{"text", found ? json(Utf8(text)) : json(nullptr)}, {"status", status}};
+          line2 += "\t" + langText + ":" + status + ":" + Utf8(text);
+        }
+        if (!o->langs.empty()) row["texts"] = texts;
+        if (o->json) {
+          rows.push_back(row);
+        } else {
+          std::cout << line2 << "\n";
+        }
+      }
+    }
+    if (o->json) std::cout << rows.dump(2) << "\n";
+  });
+}
+
+void RegisterRemove(CLI::App* object) {
+  auto o = std::make_shared<TObjectOptions>();
+  CLI::App* remove = object->add_subcommand("remove", "Delete an object (its terms stay until module clean)");
+  remove->add_option("FILE", o->file, "Module file")->required();
+  remove->add_option("ID", o->id, "Object identifier")->required();
+  remove->callback([o]() {
+    TModuleFile file(o->file);
+    TZodObject object;
+    object.Ident = ParseIdent(o->id);
+    object.FormID = file.Zod().GetFormOfObjectID(file.Index(), object.Ident);
+    if (!file.Zod().GetObject(file.Index(), object))
+      throw ECommandFailed(rtl::Format(qs::_SCliNoSuchObject, file.FileName(), object.Ident));
+    object.PropertyName = 0;
+    file.Zod().SetObject(file.Index(), object);
+  });
+}
+
+void RegisterForms(CLI::App& app) {
+  CLI::App* form = FindSubcommand(app, "form");
+  if (!form) {
+    form = app.add_subcommand("form", "Forms");
+    form->require_subcommand(1);
+  }
+  auto o = std::make_shared<TObjectOptions>();
+  CLI::App* list = form->add_subcommand("list", "List the forms of a module's catalogue: id, name, objects");
+  list->add_option("FILE", o->file, "Module file")->required();
+  list->callback([o]() {
+    TModuleFile file(o->file);
+    for (const std::string& line : file.Zod().GetForms(file.Index())) {
+      auto id = static_cast<uint16_t>(text::HexToInt(std::string_view(line).substr(0, 4)));
+      std::cout << line.substr(0, line.find(' ')) << "\t" << module::CatalogueName(line) << "\t"
+                << file.Zod().GetObjects(file.Index(), id, nullptr) << "\n";
+    }
+  });
+  auto r = std::make_shared<TObjectOptions>();
+  CLI::App* remove = form->add_subcommand("remove", "Remove a form and all its objects from the catalogue");
+  remove->add_option("FILE", r->file, "Module file")->required();
+  remove->add_option("NAME", r->form, "Form name")->required();
+  remove->callback([r]() {
+    TModuleFile file(r->file);
+    auto id = static_cast<uint16_t>(module::GetFormID(file.Zod().GetForms(file.Index()), r->form));
+    if (id == 0 || !file.Zod().RemoveForm(file.Index(), id))
+      throw ECommandFailed(rtl::Format(qs::_SCliNoSuchForm, file.FileName(), r->form));
+  });
+}
+
+}  // namespace
+
+void RegisterObjectCommands(CLI::App& app) {
+  CLI::App* object = app.add_subcommand("object", "The object catalogue: the translatable properties of the forms");
+  object->require_subcommand(1);
+  RegisterAdd(object);
+  RegisterList(object);
+  RegisterRemove(object);
+  RegisterForms(app);
+}
+
+}  // namespace quintrel::cli

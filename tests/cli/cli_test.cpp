@@ -159,3 +159,35 @@ TEST_F(DbCommands, CheckFindsDamageAndReindexRepairsAnIndex) {
 
 }  // namespace
 }  // namespace quintrel::cli
+
+namespace quintrel::cli {
+namespace {
+
+class FormCommands : public test::CliFixture {};
+
+TEST_F(FormCommands, ConvertBothWaysAndShowTheTree) {
+  const std::string form = std::string(QUINTREL_CORPUS_DIR) + "/dfm/chrp19-delphi__city.dfm";
+  if (!std::filesystem::exists(form)) GTEST_SKIP() << "form corpus not found at " << form;
+  auto r = Run({"form", "convert", form, "-o", Path("city.bin")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"form", "convert", Path("city.bin"), "-o", Path("city.dfm")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Slurp(Path("city.dfm")), Slurp(form)) << "text -> binary -> text is lossless";
+  EXPECT_NE(Slurp(Path("city.bin")).substr(0, 1), "o") << "the other notation by default";
+
+  r = Run({"form", "tree", "--json", form});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(nlohmann::json::parse(r.out).empty());
+  r = Run({"form", "tree", form});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Caption = '"), std::string::npos) << r.out.substr(0, 400);
+
+  std::ofstream(Path("broken.dfm")) << "object Form1: TForm1\n  Caption = 'unterminated\n";
+  r = Run({"form", "tree", Path("broken.dfm")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("broken.dfm"), std::string::npos) << r.err;
+  EXPECT_EQ(Run({"form", "tree", Path("missing.dfm")}).code, 1);
+}
+
+}  // namespace
+}  // namespace quintrel::cli

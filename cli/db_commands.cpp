@@ -288,26 +288,26 @@ void Dump(TCustomVarDB& db, int table, bool json) {
   } while (db.Step(table, 1));
 }
 
-struct TIndexSpec {
+struct TIndexOption {
   std::string field;
   bool unique = false;
   bool prefix = false;
 };
 
-TIndexSpec ParseIndexSpec(const std::string& text) {
-  TIndexSpec spec;
+TIndexOption ParseIndexOption(const std::string& text) {
+  TIndexOption option;
   size_t colon = text.find(':');
-  spec.field = text.substr(0, colon);
+  option.field = text.substr(0, colon);
   while (colon != std::string::npos) {
     size_t next = text.find(':', colon + 1);
     std::string flag = text.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1);
-    if (flag == "unique") spec.unique = true;
-    else if (flag == "prefix") spec.prefix = true;
+    if (flag == "unique") option.unique = true;
+    else if (flag == "prefix") option.prefix = true;
     else throw ECommandFailed("--index " + text + ": unknown flag '" + flag + "' (unique, prefix)");
     colon = next;
   }
-  if (spec.field.empty()) throw ECommandFailed("--index " + text + ": no field name");
-  return spec;
+  if (option.field.empty()) throw ECommandFailed("--index " + text + ": no field name");
+  return option;
 }
 
 // Appends the records of a JSON-lines stream; returns the number written. A bad line
@@ -448,8 +448,8 @@ void RegisterDbCommands(CLI::App& app) {
   loadCmd->add_option("--index", load->indexes,
                       "FIELD[:unique][:prefix]: index the field (repeatable); created before the records load");
   loadCmd->callback([load]() {
-    std::vector<TIndexSpec> specs;
-    for (const auto& text : load->indexes) specs.push_back(ParseIndexSpec(text));
+    std::vector<TIndexOption> options;
+    for (const auto& text : load->indexes) options.push_back(ParseIndexOption(text));
     std::unique_ptr<TCustomVarDB> db;
     if (rtl::FileExists(load->file)) {
       db = OpenForWriting(load->file);
@@ -463,9 +463,9 @@ void RegisterDbCommands(CLI::App& app) {
     }
     try {
       int table = db->AddTable(load->definition);
-      for (const TIndexSpec& spec : specs) {
-        int field = ResolveField(*db, load->file, table, spec.field);
-        db->IndexCreate(table, field, 1, spec.unique, spec.prefix);
+      for (const TIndexOption& option : options) {
+        int field = ResolveField(*db, load->file, table, option.field);
+        db->IndexCreate(table, field, 1, option.unique, option.prefix);
       }
       Load(*db, load->file, table, std::cin);
     } catch (const rtl::Exception& e) {

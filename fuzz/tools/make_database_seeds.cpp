@@ -47,6 +47,10 @@ const TScript kTreeScript = {11, 0, 20, 4,          // delete a run: a leaf unde
                              10, 0, 30, 2, 7,       // appends
                              5, 0, 1, 0, 9, 1,      // seek
                              1, 0, 7, 1};           // delete
+// Runs of deletes from both ends: data blocks drain, lend and merge, index leaves
+// underflow, borrow and merge until the root collapses.
+const TScript kDeleteScript = {11, 0, 31, 0, 11, 0, 31, 1, 11, 0, 31, 4, 11, 0, 31, 3,
+                               11, 0, 31, 0, 11, 0, 31, 1, 11, 0, 31, 0, 11, 0, 31, 1};
 const TScript kEmptyScript = {};
 
 std::string ReadAll(const std::filesystem::path& path) {
@@ -185,6 +189,7 @@ int main(int argc, char** argv) {
     db.EndTableUpdate();
   });
   Save(dir, "deep", deep, kTreeScript);
+  Save(dir, "deep-deletes", deep, kDeleteScript);
 
   // Several data blocks, records deleted from the middle.
   std::string rows = Build(dir, [](TCustomVarDB& db) {
@@ -202,6 +207,7 @@ int main(int argc, char** argv) {
     db.EndTableUpdate();
   });
   Save(dir, "rows", rows, kAppendScript);
+  Save(dir, "rows-deletes", rows, kDeleteScript);
 
   // The older layout: a catalogue without indexes reads the same with the version patched,
   // the byte after each field then being the one the older layout skips.

@@ -43,7 +43,7 @@ bench: deps $(BENCH)/build.ninja
 
 # Each target fuzz/NAME.cpp runs over the seeds of fuzz/corpus/NAME (without a "fuzz_"
 # prefix or "_fuzzer" suffix) when that folder exists, with fuzz/NAME.dict when present.
-# New inputs go to $(FUZZ)/corpus/NAME, findings to $(FUZZ)/artifacts; the seed folders
+# New inputs go to $(FUZZ)/corpus/NAME, findings to $(FUZZ)/artifacts; the starting folders
 # stay as committed. A target that does not build or finds something fails the run, after
 # the others have had their turn.
 $(FUZZ)/build.ninja: | deps

@@ -108,11 +108,11 @@ private:
   size_t at_ = 0;
 };
 
-// A value of `length` bytes drawn from a seed byte: equal seeds give equal values, so the
+// A value of `length` bytes drawn from a base byte: equal bases give equal values, so the
 // unique indexes meet duplicates.
-std::vector<uint8_t> MakeValue(size_t length, uint8_t seed) {
+std::vector<uint8_t> MakeValue(size_t length, uint8_t base) {
   std::vector<uint8_t> value(length);
-  for (size_t i = 0; i < length; ++i) value[i] = static_cast<uint8_t>(seed + 31 * (i / 2) + (i & 1));
+  for (size_t i = 0; i < length; ++i) value[i] = static_cast<uint8_t>(base + 31 * (i / 2) + (i & 1));
   return value;
 }
 
@@ -212,7 +212,7 @@ private:
   // enough for an overflow chain when the script's high bit says so.
   std::vector<uint8_t> PickValue(int t, int f) {
     uint8_t shape = script_.Byte();
-    uint8_t seed = script_.Byte();
+    uint8_t base = script_.Byte();
     size_t length = shape & 0x7F;
     if (t < db_.TableCount() && f < FieldCount(t)) {
       const storage::TFieldHeader& field = db_.Table(t).Fields[f];
@@ -224,7 +224,7 @@ private:
     }
     if (length > kMaxFixedValue || written_ + length > kMaxValueBytes) return {};
     written_ += length;
-    return MakeValue(length, seed);
+    return MakeValue(length, base);
   }
   void SetField(int t, int f) {
     std::vector<uint8_t> value = PickValue(t, f);
@@ -315,15 +315,15 @@ private:
         int t = PickTable();
         int n = 1 + script_.Byte() % 64;
         int f = PickField(t);
-        uint8_t seed = script_.Byte();
+        uint8_t base = script_.Byte();
         for (int i = 0; i < n; ++i) {
           std::vector<uint8_t> value;
           if (t < db_.TableCount() && f < FieldCount(t)) {
             const storage::TFieldHeader& field = db_.Table(t).Fields[f];
             size_t fixed = static_cast<size_t>(storage::GetUnitLength(field.FieldType)) *
                            static_cast<size_t>(std::max(field.FieldLength, 0));
-            if (storage::IsVariable(field.FieldType)) fixed = 2 + (seed + i) % 24;
-            if (fixed <= kMaxFixedValue) value = MakeValue(fixed, static_cast<uint8_t>(seed + i));
+            if (storage::IsVariable(field.FieldType)) fixed = 2 + (base + i) % 24;
+            if (fixed <= kMaxFixedValue) value = MakeValue(fixed, static_cast<uint8_t>(base + i));
           }
           if (i % 2 == 0 && !value.empty()) {
             storage::TFindRec given{f, value.data(), static_cast<int32_t>(value.size())};

@@ -52,4 +52,8 @@ bool SameTextAscii(std::u16string_view a, std::u16string_view b);
 // (menus.cpp).
 void ReleaseWindowMenus(HWND window);
 
+// Forgets the dialog state of a window that is going away and deletes the font the
+// dialog made from its template (dialogs.cpp).
+void ReleaseDialog(HWND window);
+
 }  // namespace quintrel::win32::detail

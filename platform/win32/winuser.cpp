@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/win32/dialogs.h"
 #include "platform/win32/internal.h"
 #include "platform/win32/menus.h"
 #include "platform/win32/sysparams.h"
@@ -60,7 +61,7 @@ TWindowManager& Manager() {
     TWindowManager m;
     for (const char16_t* name : {WC_BUTTON, WC_STATIC, WC_EDIT, WC_LISTBOX, WC_COMBOBOX, WC_SCROLLBAR, WC_MDICLIENT,
                                  WC_DIALOG, u"#32769"})
-      m.classes.push_back(TWindowClass{name, DefWindowProc, 0, {}, true});
+      m.classes.push_back(TWindowClass{name, name == WC_DIALOG ? DefDlgProc : DefWindowProc, 0, {}, true});
     m.desktop = detail::NewHandle<HWND>();
     TWindowRecord& desktop = m.windows[m.desktop];
     desktop.className = u"#32769";
@@ -99,30 +100,34 @@ RECT MakeRect(int x, int y, int width, int height) {
 LONG Width(const RECT& r) { return ToLong(int64_t{r.right} - r.left); }
 LONG Height(const RECT& r) { return ToLong(int64_t{r.bottom} - r.top); }
 
-// The frame, caption and menu bar around the client area.
-RECT NonClientInsets(HWND window, const TWindowRecord& record) {
-  if (window == Manager().desktop) return RECT{};
+// The frame, caption and menu bar around the client area, for a window of these styles.
+RECT FrameInsets(DWORD style, DWORD exStyle, bool menuBar) {
   int frameX = 0;
   int frameY = 0;
-  if (record.style & WS_THICKFRAME) {
+  if (style & WS_THICKFRAME) {
     frameX = GetSystemMetrics(SM_CXFRAME);
     frameY = GetSystemMetrics(SM_CYFRAME);
-  } else if ((record.style & WS_DLGFRAME) || (record.exStyle & WS_EX_DLGMODALFRAME)) {
+  } else if ((style & WS_DLGFRAME) || (exStyle & WS_EX_DLGMODALFRAME)) {
     frameX = GetSystemMetrics(SM_CXDLGFRAME);
     frameY = GetSystemMetrics(SM_CYDLGFRAME);
-  } else if (record.style & WS_BORDER) {
+  } else if (style & WS_BORDER) {
     frameX = GetSystemMetrics(SM_CXBORDER);
     frameY = GetSystemMetrics(SM_CYBORDER);
   }
-  if (record.exStyle & WS_EX_CLIENTEDGE) {
+  if (exStyle & WS_EX_CLIENTEDGE) {
     frameX += GetSystemMetrics(SM_CXEDGE);
     frameY += GetSystemMetrics(SM_CYEDGE);
   }
   int top = frameY;
-  if ((record.style & WS_CAPTION) == WS_CAPTION)
-    top += GetSystemMetrics((record.exStyle & WS_EX_TOOLWINDOW) ? SM_CYSMCAPTION : SM_CYCAPTION);
-  if (!(record.style & WS_CHILD) && GetMenu(window)) top += GetSystemMetrics(SM_CYMENU);
+  if ((style & WS_CAPTION) == WS_CAPTION)
+    top += GetSystemMetrics((exStyle & WS_EX_TOOLWINDOW) ? SM_CYSMCAPTION : SM_CYCAPTION);
+  if (!(style & WS_CHILD) && menuBar) top += GetSystemMetrics(SM_CYMENU);
   return RECT{frameX, top, frameX, frameY};
+}
+
+RECT NonClientInsets(HWND window, const TWindowRecord& record) {
+  if (window == Manager().desktop) return RECT{};
+  return FrameInsets(record.style, record.exStyle, static_cast<bool>(GetMenu(window)));
 }
 
 SIZE ClientSize(HWND window, const TWindowRecord& record) {
@@ -194,6 +199,7 @@ void FreeWindow(HWND window) {
   }
   SendMessage(window, WM_NCDESTROY, 0, 0);
   detail::ReleaseWindowMenus(window);
+  detail::ReleaseDialog(window);
   TWindowManager& m = Manager();
   std::erase_if(m.queue, [window](const MSG& message) { return message.hwnd == window; });
   if (m.active == window) m.active = {};
@@ -652,6 +658,13 @@ BOOL GetWindowRect(HWND window, RECT& rect) {
   POINT origin = record->parent ? ClientOrigin(record->parent) : POINT{};
   rect = RECT{ToLong(int64_t{origin.x} + record->rect.left), ToLong(int64_t{origin.y} + record->rect.top),
               ToLong(int64_t{origin.x} + record->rect.right), ToLong(int64_t{origin.y} + record->rect.bottom)};
+  return 1;
+}
+
+BOOL AdjustWindowRectEx(RECT& rect, DWORD style, BOOL menu, DWORD exStyle) {
+  RECT insets = FrameInsets(style, exStyle, menu != 0);
+  rect = RECT{ToLong(int64_t{rect.left} - insets.left), ToLong(int64_t{rect.top} - insets.top),
+              ToLong(int64_t{rect.right} + insets.right), ToLong(int64_t{rect.bottom} + insets.bottom)};
   return 1;
 }
 

@@ -48,11 +48,13 @@ constexpr UINT WM_STYLECHANGING = 0x007C;
 constexpr UINT WM_STYLECHANGED = 0x007D;
 constexpr UINT WM_NCCREATE = 0x0081;
 constexpr UINT WM_NCDESTROY = 0x0082;
+constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_INITMENU = 0x0116;
 constexpr UINT WM_INITMENUPOPUP = 0x0117;
 constexpr UINT WM_CTLCOLORDLG = 0x0136;
+constexpr UINT WM_NEXTDLGCTL = 0x0028;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
@@ -376,8 +378,13 @@ int GetDlgCtrlID(HWND window);
 // --- Geometry --------------------------------------------------------------------------
 // The window rectangle in screen coordinates.
 BOOL GetWindowRect(HWND window, RECT& rect);
-// The client area: the window less its frame, caption and menu bar (from the system
-// metrics), never negative.
+// Grows a client rectangle into the window rectangle a window of these styles needs:
+// the frame (a sizing frame with WS_THICKFRAME, a dialog frame with WS_DLGFRAME or
+// WS_EX_DLGMODALFRAME, else a border with WS_BORDER; a client edge more with
+// WS_EX_CLIENTEDGE), the caption with WS_CAPTION (small with WS_EX_TOOLWINDOW) and a menu
+// bar when `menu` is TRUE and the window is not a child. Sizes from GetSystemMetrics.
+BOOL AdjustWindowRectEx(RECT& rect, DWORD style, BOOL menu, DWORD exStyle);
+// The client area: the window less what AdjustWindowRectEx adds, never negative.
 BOOL GetClientRect(HWND window, RECT& rect);
 BOOL ScreenToClient(HWND window, POINT& point);
 BOOL ClientToScreen(HWND window, POINT& point);

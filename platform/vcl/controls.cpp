@@ -34,6 +34,18 @@ void EnsureWindowClass(const std::u16string& name, win32::WNDPROC procedure) {
 
 std::u16string WindowText(const std::string& text) { return AnsiCodec().ToWide(text); }
 
+// The smallest positive id no child of the window has.
+int FreeControlID(win32::HWND parent) {
+  std::vector<int> taken;
+  for (win32::HWND c = win32::GetWindow(parent, win32::GW_CHILD); c; c = win32::GetWindow(c, win32::GW_HWNDNEXT))
+    taken.push_back(win32::GetDlgCtrlID(c));
+  std::sort(taken.begin(), taken.end());
+  int id = 1;
+  for (int t : taken)
+    if (t == id) ++id;
+  return id;
+}
+
 }  // namespace
 
 PTypeInfo AlignType() {
@@ -74,7 +86,10 @@ const TMetaClass& TControl::StaticClass() {
 
 TControl::TControl() : font_(std::make_unique<TFont>()) {
   // A font changed on its own is no longer the parent's.
-  font_->OnChange = [this](TFont&) { parentFont_ = false; };
+  font_->OnChange = [this](TFont&) {
+    parentFont_ = false;
+    FontChanged();
+  };
 }
 
 TControl::~TControl() {
@@ -116,6 +131,20 @@ void TControl::SetAlign(TAlign align) {
 
 void TControl::SetText(const std::string& text) { text_ = text; }
 
+void TControl::SetEnabled(bool v) {
+  if (v == enabled_) return;
+  enabled_ = v;
+  if (auto* self = dynamic_cast<TWinControl*>(this); self && self->HandleAllocated())
+    win32::EnableWindow(self->handle_, v ? 1 : 0);
+}
+
+void TControl::SetBiDiMode(TBiDiMode m) {
+  parentBiDiMode_ = false;
+  if (m == biDiMode_) return;
+  biDiMode_ = m;
+  BiDiModeChanged();
+}
+
 void TControl::SetParentFont(bool v) {
   parentFont_ = v;
   if (v) ParentChanged();
@@ -152,14 +181,19 @@ void TControl::Loaded() {
 
 void TControl::ParentChanged() {
   if (!parent_) return;
-  if (parentFont_) {
+  if (parentFont_ && !font_->Equals(*parent_->Font())) {
+    auto onChange = std::move(font_->OnChange);
     font_->OnChange = nullptr;
     font_->Assign(parent_->Font());
-    font_->OnChange = [this](TFont&) { parentFont_ = false; };
+    font_->OnChange = std::move(onChange);
+    FontChanged();
   }
   if (parentColor_) color_ = parent_->Color();
   if (parentShowHint_) showHint_ = parent_->ShowHint();
-  if (parentBiDiMode_) biDiMode_ = parent_->BiDiMode();
+  if (parentBiDiMode_ && biDiMode_ != parent_->BiDiMode()) {
+    biDiMode_ = parent_->BiDiMode();
+    BiDiModeChanged();
+  }
 }
 
 void TControl::RequestAlign() {
@@ -209,15 +243,39 @@ win32::HWND TWinControl::Handle() {
   // The control waits in an open slot of the table, so that the window's first
   // messages find it before CreateWindowEx returns.
   WindowTable().emplace_back(win32::HWND{}, this);
+  win32::HMENU id{};
+  if (parentWindow) id = static_cast<win32::HMENU>(static_cast<uintptr_t>(FreeControlID(parentWindow)));
   win32::HWND window = win32::CreateWindowEx(params.ExStyle, className, WindowText(Text()), params.Style, Left(), Top(),
-                                             Width(), Height(), parentWindow, win32::HMENU{}, win32::HINSTANCE{}, this);
+                                             Width(), Height(), parentWindow, id, win32::HINSTANCE{}, this);
   auto& table = WindowTable();
   std::erase_if(table, [&](const auto& e) { return e.second == this && !e.first; });
   if (!window) return handle_;
   handle_ = window;
   if (!FindControl(window)) table.emplace_back(window, this);
+  win32::SendMessage(handle_, win32::WM_SETFONT, static_cast<win32::WPARAM>(Font()->Handle()), 0);
   HandleCreated();
   return handle_;
+}
+
+int TWinControl::ControlID() const { return handle_ ? win32::GetDlgCtrlID(handle_) : 0; }
+
+void TWinControl::FontChanged() {
+  if (handle_) win32::SendMessage(handle_, win32::WM_SETFONT, static_cast<win32::WPARAM>(Font()->Handle()), 1);
+  for (TControl* c : controls_)
+    if (c->ParentFont()) c->ParentChanged();
+}
+
+void TWinControl::BiDiModeChanged() {
+  if (handle_) {
+    // Only the reading-order bits follow; other extended styles set on the window stay.
+    constexpr win32::DWORD kReading = win32::WS_EX_RIGHT | win32::WS_EX_RTLREADING | win32::WS_EX_LEFTSCROLLBAR;
+    TCreateParams params;
+    CreateParams(params);
+    auto current = static_cast<win32::DWORD>(win32::GetWindowLong(handle_, win32::GWL_EXSTYLE));
+    win32::SetWindowLong(handle_, win32::GWL_EXSTYLE, (current & ~kReading) | (params.ExStyle & kReading));
+  }
+  for (TControl* c : controls_)
+    if (c->ParentBiDiMode()) c->ParentChanged();
 }
 
 void TWinControl::CreateParams(TCreateParams& params) const {
@@ -225,6 +283,9 @@ void TWinControl::CreateParams(TCreateParams& params) const {
   if (Visible()) params.Style |= win32::WS_VISIBLE;
   if (!Enabled()) params.Style |= win32::WS_DISABLED;
   if (tabStop_) params.Style |= win32::WS_TABSTOP;
+  if (UseRightToLeftReading()) params.ExStyle |= win32::WS_EX_RTLREADING;
+  if (UseRightToLeftScrollBar()) params.ExStyle |= win32::WS_EX_LEFTSCROLLBAR;
+  if (UseRightToLeftAlignment()) params.ExStyle |= win32::WS_EX_RIGHT;
 }
 
 void TWinControl::DestroyHandle() {

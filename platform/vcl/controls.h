@@ -92,20 +92,24 @@ class TControl : public TComponent {
   void Show() { SetVisible(true); }
   void Hide() { SetVisible(false); }
   bool Enabled() const { return enabled_; }
-  void SetEnabled(bool v) { enabled_ = v; }
+  void SetEnabled(bool v);
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor c) { cursor_ = c; }
   int HelpContext() const { return helpContext_; }
   void SetHelpContext(int v) { helpContext_ = v; }
   TBiDiMode BiDiMode() const { return biDiMode_; }
-  void SetBiDiMode(TBiDiMode m) {
-    biDiMode_ = m;
-    parentBiDiMode_ = false;
-  }
+  void SetBiDiMode(TBiDiMode m);
   bool ParentBiDiMode() const { return parentBiDiMode_; }
   bool IsBiDiModeStored() const { return !parentBiDiMode_; }
   void SetParentBiDiMode(bool v);
   bool UseRightToLeftAlignment() const { return biDiMode_ == bdRightToLeft; }
+  bool UseRightToLeftReading() const { return biDiMode_ != bdLeftToRight; }
+  bool UseRightToLeftScrollBar() const { return biDiMode_ == bdRightToLeft || biDiMode_ == bdRightToLeftNoAlign; }
+
+  // Nothing is drawn: a repaint request is counted, so callers can see that it was made.
+  void Invalidate() { ++invalidated_; }
+  void Repaint() { Invalidate(); }
+  int InvalidateCount() const { return invalidated_; }
 
   bool HasParent() const override { return true; }
   TComponent* GetParentComponent() const override;
@@ -117,6 +121,10 @@ protected:
   virtual int NonClientHeight() const { return 0; }
   // The parent's font, colour, hint flag or reading order changed.
   virtual void ParentChanged();
+  // The control's font changed (by itself or from the parent's).
+  virtual void FontChanged() {}
+  // The reading order changed.
+  virtual void BiDiModeChanged() {}
   void RequestAlign();
 
 private:
@@ -139,6 +147,7 @@ private:
   int helpContext_ = 0;
   TBiDiMode biDiMode_ = bdLeftToRight;
   bool parentBiDiMode_ = true;
+  int invalidated_ = 0;
 };
 
 // A window message as a control's window procedure receives it.
@@ -149,7 +158,11 @@ struct TMessage {
   intptr_t Result = 0;
 };
 
-// What a windowed control's window is created with.
+// What a windowed control's window is created with. Besides what each class adds, the
+// style has WS_VISIBLE, WS_DISABLED and WS_TABSTOP from Visible, Enabled and TabStop,
+// and the extended style the reading order: WS_EX_RTLREADING for every right-to-left
+// mode, WS_EX_LEFTSCROLLBAR for bdRightToLeft and bdRightToLeftNoAlign, WS_EX_RIGHT for
+// bdRightToLeft.
 struct TCreateParams {
   win32::DWORD Style = 0;
   win32::DWORD ExStyle = 0;
@@ -168,11 +181,16 @@ class TWinControl : public TControl {
 
   // The control's window in the window manager, created on first use (the parent's
   // first): its class is named after the control's class, its text is the control's
-  // text, its rectangle the control's bounds. The window follows later changes of text,
-  // bounds and visibility.
+  // text, its rectangle the control's bounds, its font the control's font (WM_SETFONT
+  // with Font()->Handle()). A child window gets a control id: the smallest positive id
+  // no other child of the parent window carries, so GetDlgItem finds it. The window
+  // follows later changes of text, bounds, visibility, enabled state, font and reading
+  // order (the extended styles of CreateParams).
   win32::HWND Handle();
   bool HandleAllocated() const { return static_cast<bool>(handle_); }
   void DestroyHandle();
+  // The window's control id (GetDlgCtrlID); 0 without a window or for a top-level one.
+  int ControlID() const;
   // The control whose window this is; nullptr for other windows.
   static TWinControl* FindControl(win32::HWND window);
   // Messages sent to the window; the default is the window manager's default processing.
@@ -197,6 +215,8 @@ class TWinControl : public TControl {
 protected:
   virtual void AlignControls();
   void ParentChanged() override;
+  void FontChanged() override;
+  void BiDiModeChanged() override;
   virtual void CreateParams(TCreateParams& params) const;
   // Called once the window exists.
   virtual void HandleCreated() {}

@@ -7,6 +7,7 @@
 #include <utility>
 #include <climits>
 
+#include "platform/vcl/charsets.h"
 #include "platform/vcl/publish.h"
 #include "platform/win32/menus.h"
 #include "strings/vclconsts.h"
@@ -83,8 +84,8 @@ const TMetaClass& TCustomForm::StaticClass() {
           EnumType("TFormBorderStyle", {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}),
           &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle, bsSizeable);
     b.Str("Caption", CaptionType(), &TControl::Caption, &TControl::SetCaption);
-    b.Ord("ClientHeight", StandardType("Integer"), &TControl::ClientHeight, &TControl::SetClientHeight);
-    b.Ord("ClientWidth", StandardType("Integer"), &TControl::ClientWidth, &TControl::SetClientWidth);
+    b.Ord("ClientHeight", StandardType("Integer"), &TCustomForm::FormClientHeight, &TCustomForm::SetFormClientHeight);
+    b.Ord("ClientWidth", StandardType("Integer"), &TCustomForm::FormClientWidth, &TCustomForm::SetFormClientWidth);
     b.Ord("FormStyle", EnumType("TFormStyle", {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"}),
           &TCustomForm::FormStyle, &TCustomForm::SetFormStyle, fsNormal);
     b.BagStr("HelpFile");
@@ -201,20 +202,51 @@ void TCustomForm::GetChildren(const std::function<void(TComponent*)>& proc, TCom
   TScrollingWinControl::GetChildren(proc, root);
 }
 
-// A classic window frame: 4 pixels per side for a sizeable border, 3 for a fixed one,
-// a caption bar of 19 pixels and a menu bar of 19.
+// The frame around the client area is what the window manager gives a window of the
+// form's styles (AdjustWindowRectEx, from the system metrics), so ClientWidth and
+// ClientHeight agree with GetClientRect of the form's window, also after the metrics
+// change.
+win32::RECT TCustomForm::FrameInsets() const {
+  TCreateParams params;
+  CreateParams(params);
+  win32::RECT r{};
+  win32::AdjustWindowRectEx(r, params.Style, Menu() ? 1 : 0, params.ExStyle);
+  return r;
+}
+
 int TCustomForm::NonClientWidth() const {
-  switch (borderStyle_) {
-    case bsNone: return 0;
-    case bsSizeable:
-    case bsSizeToolWin: return 8;
-    default: return 6;
-  }
+  win32::RECT r = FrameInsets();
+  return r.right - r.left;
 }
 
 int TCustomForm::NonClientHeight() const {
-  if (borderStyle_ == bsNone) return 0;
-  return NonClientWidth() + 19 + (Menu() ? 19 : 0);
+  win32::RECT r = FrameInsets();
+  return r.bottom - r.top;
+}
+
+int TCustomForm::FormClientWidth() const { return pendingClientWidth_ ? *pendingClientWidth_ : ClientWidth(); }
+int TCustomForm::FormClientHeight() const { return pendingClientHeight_ ? *pendingClientHeight_ : ClientHeight(); }
+
+// While a stream is read the frame is not known yet (the border style or the menu may
+// follow the client size), so the client size waits for Loaded.
+void TCustomForm::SetFormClientWidth(int v) {
+  if (InState(csLoading))
+    pendingClientWidth_ = v;
+  else
+    SetClientWidth(v);
+}
+
+void TCustomForm::SetFormClientHeight(int v) {
+  if (InState(csLoading))
+    pendingClientHeight_ = v;
+  else
+    SetClientHeight(v);
+}
+
+void TCustomForm::Loaded() {
+  TScrollingWinControl::Loaded();
+  if (auto w = std::exchange(pendingClientWidth_, std::nullopt)) SetClientWidth(*w);
+  if (auto h = std::exchange(pendingClientHeight_, std::nullopt)) SetClientHeight(*h);
 }
 
 const TMetaClass& TForm::StaticClass() { return DefineClass<TForm>("TForm", TCustomForm::StaticClass()); }
@@ -321,6 +353,42 @@ void TApplication::ProcessMessages() {
   std::vector<std::function<void()>> work = std::move(queue_);
   queue_.clear();
   for (auto& w : work) w();
+}
+
+win32::HWND TApplication::Handle() {
+  if (win32::IsWindow(handle_)) return handle_;
+  static const bool registered = [] {
+    win32::WNDCLASSW wc;
+    wc.lpfnWndProc = &TApplication::WindowProcedure;
+    wc.lpszClassName = u"TApplication";
+    return win32::RegisterClass(wc) != 0;
+  }();
+  if (!registered) return {};
+  handle_ = win32::CreateWindowEx(0, u"TApplication", AnsiCodec().ToWide(title_),
+                                  win32::WS_POPUP | win32::WS_CAPTION | win32::WS_CLIPSIBLINGS | win32::WS_SYSMENU |
+                                      win32::WS_MINIMIZEBOX,
+                                  0, 0, 0, 0, win32::HWND{}, win32::HMENU{}, win32::HINSTANCE{}, nullptr);
+  return handle_;
+}
+
+int TApplication::HookMainWindow(TWindowHook hook) {
+  hooks_.emplace_back(nextHookKey_, std::move(hook));
+  return nextHookKey_++;
+}
+
+void TApplication::UnhookMainWindow(int key) {
+  std::erase_if(hooks_, [key](const auto& entry) { return entry.first == key; });
+}
+
+win32::LRESULT TApplication::WindowProcedure(win32::HWND window, win32::UINT message, win32::WPARAM wParam,
+                                             win32::LPARAM lParam) {
+  TApplication& app = Application();
+  TMessage m{message, wParam, lParam, 0};
+  // A hook may remove itself or add others while it runs: walk a copy.
+  auto hooks = app.hooks_;
+  for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
+    if (it->second && it->second(m)) return m.Result;
+  return win32::DefWindowProc(window, message, wParam, lParam);
 }
 
 TApplication& Application() {

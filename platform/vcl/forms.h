@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,10 +87,20 @@ class TCustomForm : public TScrollingWinControl {
 
   bool HasParent() const override { return Parent() != nullptr; }
   void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) const override;
+  void Loaded() override;
+
+  // The published ClientWidth and ClientHeight: while the form is read from a stream the
+  // values wait for Loaded, when the frame (border style, menu) is known.
+  int FormClientWidth() const;
+  int FormClientHeight() const;
+  void SetFormClientWidth(int v);
+  void SetFormClientHeight(int v);
 
 protected:
   int NonClientWidth() const override;
   int NonClientHeight() const override;
+  // What the window's frame, caption and menu bar take on each side.
+  win32::RECT FrameInsets() const;
   void CreateParams(TCreateParams& params) const override;
   void HandleCreated() override;
 
@@ -100,6 +111,8 @@ private:
   std::unique_ptr<TIcon> icon_;
   int pixelsPerInch_ = 96;
   IDesigner* designer_ = nullptr;
+  std::optional<int> pendingClientWidth_;
+  std::optional<int> pendingClientHeight_;
 };
 
 class TForm : public TCustomForm {
@@ -156,6 +169,20 @@ TScreen& Screen();
 
 class TApplication {
 public:
+  TApplication() = default;
+  TApplication(const TApplication&) = delete;
+  TApplication& operator=(const TApplication&) = delete;
+
+  // The application's own window: hidden, top-level, of class "TApplication", created on
+  // first use. It owns the windows of modal dialogs. Its messages pass through the
+  // hooks first, the most recent first; the first hook that returns true handles the
+  // message (its Result is returned), otherwise the default processing runs.
+  win32::HWND Handle();
+  using TWindowHook = std::function<bool(TMessage&)>;
+  // Returns a key for UnhookMainWindow.
+  int HookMainWindow(TWindowHook hook);
+  void UnhookMainWindow(int key);
+
   // The path of the executable (/proc/self/exe when not set).
   std::string ExeName() const;
   void SetExeName(std::string name) { exeName_ = std::move(name); }
@@ -176,6 +203,11 @@ private:
   TCustomForm* mainForm_ = nullptr;
   std::vector<std::function<void()>> queue_;
   bool terminated_ = false;
+  win32::HWND handle_{};
+  std::vector<std::pair<int, TWindowHook>> hooks_;
+  int nextHookKey_ = 1;
+  static win32::LRESULT WindowProcedure(win32::HWND window, win32::UINT message, win32::WPARAM wParam,
+                                        win32::LPARAM lParam);
 };
 
 TApplication& Application();

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/rtl/classes.h"
+#include "platform/vcl/charsets.h"
 #include "platform/vcl/classbuilder.h"
 #include "strings/vclconsts.h"
 
@@ -171,7 +172,60 @@ const TMetaClass& TFont::StaticClass() {
 
 TFont::TFont() = default;
 
+TFont::~TFont() { ReleaseHandle(); }
+
 void TFont::Changed() {
+  ReleaseHandle();
+  if (OnChange) OnChange(*this);
+}
+
+void TFont::ReleaseHandle() {
+  if (handle_ && ownsHandle_) win32::DeleteObject(handle_);
+  handle_ = {};
+  ownsHandle_ = false;
+}
+
+win32::LOGFONTW TFont::LogFont() const {
+  win32::LOGFONTW font;
+  font.lfHeight = height_;
+  font.lfWeight = (style_ & (1u << fsBold)) ? win32::FW_BOLD : win32::FW_NORMAL;
+  font.lfItalic = (style_ & (1u << fsItalic)) ? 1 : 0;
+  font.lfUnderline = (style_ & (1u << fsUnderline)) ? 1 : 0;
+  font.lfStrikeOut = (style_ & (1u << fsStrikeOut)) ? 1 : 0;
+  font.lfCharSet = charset_;
+  font.lfPitchAndFamily = pitch_ == fpVariable ? win32::VARIABLE_PITCH
+                          : pitch_ == fpFixed  ? win32::FIXED_PITCH
+                                               : win32::DEFAULT_PITCH;
+  win32::SetFaceName(font, AnsiCodec().ToWide(name_));
+  return font;
+}
+
+win32::HFONT TFont::Handle() const {
+  if (!handle_) {
+    handle_ = win32::CreateFontIndirect(LogFont());
+    ownsHandle_ = true;
+  }
+  return handle_;
+}
+
+void TFont::SetHandle(win32::HFONT font) {
+  win32::LOGFONTW description;
+  if (win32::GetObject(font, sizeof description, &description) != sizeof description) return;
+  TFontStyles style = 0;
+  if (description.lfWeight >= win32::FW_BOLD) style |= 1u << fsBold;
+  if (description.lfItalic) style |= 1u << fsItalic;
+  if (description.lfUnderline) style |= 1u << fsUnderline;
+  if (description.lfStrikeOut) style |= 1u << fsStrikeOut;
+  int pitch = description.lfPitchAndFamily & 0x0F;
+  std::string name = AnsiCodec().ToNarrow(win32::FaceName(description));
+  if (!name.empty()) name_ = name;
+  height_ = description.lfHeight;
+  style_ = style;
+  charset_ = description.lfCharSet;
+  pitch_ = pitch == win32::VARIABLE_PITCH ? fpVariable : pitch == win32::FIXED_PITCH ? fpFixed : fpDefault;
+  ReleaseHandle();
+  handle_ = font;
+  ownsHandle_ = false;
   if (OnChange) OnChange(*this);
 }
 

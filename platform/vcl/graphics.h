@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/vcl/classes.h"
+#include "platform/win32/gdi.h"
 
 namespace quintrel::vcl {
 
@@ -65,6 +66,9 @@ enum TFontPitch { fpDefault, fpVariable, fpFixed };
 class TFont : public TPersistent {
   QUINTREL_CLASS(TFont)
   TFont();
+  ~TFont() override;
+  TFont(const TFont&) = delete;
+  TFont& operator=(const TFont&) = delete;
 
   const std::string& Name() const { return name_; }
   void SetName(const std::string& name);
@@ -89,8 +93,24 @@ class TFont : public TPersistent {
   // Called after every change (a control's ParentFont goes off).
   std::function<void(TFont&)> OnChange;
 
+  // The font object of the window manager with this description, made on first use
+  // (CreateFontIndirect: lfHeight = Height, weight 700 for fsBold else 400, italic,
+  // underline and strike-out from Style, Charset, the face Name in the ANSI code page,
+  // pitch 2 for fpVariable and 1 for fpFixed). Every change makes a new one; the font
+  // deletes the objects it made.
+  win32::HFONT Handle() const;
+  // Takes the description of a font object (name, height, style, charset, pitch) and
+  // uses that object as its handle until the next change. A handle made elsewhere stays
+  // its maker's: the font never deletes it. An invalid handle changes nothing.
+  void SetHandle(win32::HFONT font);
+  // The logical font Handle is made from.
+  win32::LOGFONTW LogFont() const;
+
 private:
   void Changed();
+  void ReleaseHandle();
+  mutable win32::HFONT handle_{};
+  mutable bool ownsHandle_ = false;
   std::string name_ = "MS Sans Serif";
   int height_ = -11;
   TFontStyles style_ = 0;

@@ -49,6 +49,9 @@ class TMenuItem : public TComponent {
   void Add(TMenuItem* item) { Insert(Count(), item); }
   void Insert(int index, TMenuItem* item);
   void Remove(TMenuItem* item);
+  // Takes the item at `index` out of the list (the item itself lives on); raises
+  // EListError outside the list.
+  void Delete(int index) { Remove(Items(index)); }
   int IndexOf(const TMenuItem* item) const;
   TMenuItem* Parent() const { return parent_; }
   // The menu at the top of the item's tree, nullptr when it is not in one.

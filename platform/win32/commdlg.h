@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/win32/dialogs.h"
+#include "platform/win32/msgbox.h"  // IDOK, IDCANCEL
 
 namespace quintrel::win32 {
 

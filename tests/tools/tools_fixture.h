@@ -1,42 +1,21 @@
-// A scratch folder with its own per-user registry, and modules opened in the one module
-// list the tools work on; every module a test opens is closed again after it.
+// The module tests' scratch folder and per-user registry, with modules opened in the one
+// module list the tools work on; every module a test opens is closed again after it.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "module/zod.h"
+#include "tests/module/module_fixture.h"
 
 namespace quintrel::tools::test {
 
-class ToolsFixture : public ::testing::Test {
+class ToolsFixture : public module::test::ModuleFixture {
 protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("quintrel-tools-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-            std::to_string(getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    if (const char* saved = std::getenv("QUINTREL_CONFIG")) savedConfig_ = saved;
-    setenv("QUINTREL_CONFIG", Path("registry.ini").c_str(), 1);
-  }
   void TearDown() override {
     auto& zod = module::GlobalZOD();
     while (zod.GetModuleCount() > 0) zod.UnRegisterModule(zod.GetModuleCount() - 1, false);
-    if (savedConfig_.empty()) {
-      unsetenv("QUINTREL_CONFIG");
-    } else {
-      setenv("QUINTREL_CONFIG", savedConfig_.c_str(), 1);
-    }
-    std::filesystem::remove_all(dir_);
+    ModuleFixture::TearDown();
   }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // A new module file, open in the global list; its index.
   int NewModule(const std::string& name) {
@@ -52,9 +31,6 @@ protected:
     EXPECT_GE(again, 0) << name;
     return again;
   }
-
-  std::filesystem::path dir_;
-  std::string savedConfig_;
 };
 
 }  // namespace quintrel::tools::test

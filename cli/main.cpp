@@ -10,6 +10,7 @@
 #include "cli/lang_commands.h"
 #include "cli/module_commands.h"
 #include "cli/object_commands.h"
+#include "cli/project_commands.h"
 #include "cli/term_commands.h"
 #include "platform/rtl/sysutils.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
   RegisterFormCommands(app);
   RegisterTermCommands(app);
   RegisterObjectCommands(app);
+  RegisterProjectCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

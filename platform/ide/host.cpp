@@ -126,7 +126,7 @@ vcl::TComponent* THostModule::Form() {
 }
 
 bool THostModule::Modified() const {
-  if (!onDisk_ || text_ != savedText_) return true;
+  if (text_ != savedText_) return true;
   return form_ && EncodeForm() != formSaved_;
 }
 
@@ -137,10 +137,9 @@ bool THostModule::Save(bool forceSave) {
   auto self = shared_from_this();
   Notify(ide::ncBeforeSave);
   if (!host_) return false;
-  if (forceSave || !onDisk_ || text_ != savedText_) {
+  if (forceSave || text_ != savedText_) {
     WriteFileAtomic(fileName_, text_);
     savedText_ = text_;
-    onDisk_ = true;
   }
   if (form_) {
     std::string data = EncodeForm();
@@ -170,7 +169,6 @@ void THostModule::Reload() {
   // Both are read before either is replaced, so a damaged form leaves the module as it was.
   if (form_) form = ReadForm(stream);
   text_ = savedText_ = std::move(text);
-  onDisk_ = true;
   if (form) {
     form_ = std::move(form);
     formStream_ = std::move(stream);
@@ -274,14 +272,16 @@ std::shared_ptr<THostModule> TDevelopmentHost::Open(const std::string& full, std
   std::error_code ec;
   bool exists = fs::is_regular_file(full, ec);
   std::string saved;
-  if (exists) saved = ReadFileBytes(full);
+  if (exists) {
+    saved = ReadFileBytes(full);
+  } else {
+    // A new file is written at once, so that nothing names a file that is not there.
+    saved = text.value_or(std::string());
+    WriteFileAtomic(full, saved);
+  }
   std::string formFile = MayHaveForm(full) ? CompanionFile(full, ".dfm") : std::string();
   auto module = std::make_shared<THostModule>(this, full, text ? *text : saved, saved, formFile);
   modules_.push_back(module);
-  if (!exists) {
-    // A new file is written at once, so that nothing names a file that is not there.
-    module->Save(true);
-  }
   NotifyAddIns(ide::fnFileOpened, full);
   return module;
 }

@@ -81,7 +81,6 @@ private:
   std::string fileName_;
   std::string text_;
   std::string savedText_;
-  bool onDisk_ = true;
   std::string formFile_;
   std::unique_ptr<vcl::TComponent> form_;
   vcl::TFormStream formStream_;

@@ -230,3 +230,40 @@ TEST_F(Host, MainMenuItemsStayUntilReleased) {
 
 }  // namespace
 }  // namespace quintrel::host
+
+namespace quintrel::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The bundled example, copied so that saving it changes nothing in the source tree.
+TEST_F(Host, TheExampleProjectLoadsAndSavesUnchanged) {
+  fs::path example = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "project";
+  if (!fs::is_directory(example)) GTEST_SKIP() << "no example project at " << example;
+  fs::copy(example, dir_ / "example", fs::copy_options::recursive);
+  TDevelopmentHost host;
+  host.OpenProject(Path("example"));
+  EXPECT_EQ(fs::path(host.GetProjectName()).filename(), "Sample.bpr");
+  EXPECT_EQ(fs::path(host.GetUnitName(1)).filename(), "Sample.cpp");
+  std::vector<std::string> forms;
+  for (int i = 0; i < host.GetFormCount(); ++i) forms.push_back(host.GetFormName(i));
+  EXPECT_EQ(forms, (std::vector<std::string>{"MainForm", "AboutBox", "DataModule1"}));
+  int loaded = 0;
+  for (int i = 0; i < host.GetUnitCount(); ++i) {
+    std::string unit = host.GetUnitName(i);
+    if (!host.OpenFile(unit)) continue;  // the compiled resource is no part of the sources
+    auto module = host.Module(unit);
+    if (!module->HasForm()) continue;
+    std::string before = Read("example/" + fs::path(module->FormFile()).filename().string());
+    vcl::TComponent* form = module->Form();
+    ASSERT_NE(form, nullptr) << unit;
+    EXPECT_GT(form->ComponentCount(), 0) << unit;
+    ASSERT_TRUE(module->Save(true));
+    EXPECT_EQ(Read("example/" + fs::path(module->FormFile()).filename().string()), before) << module->FormFile();
+    ++loaded;
+  }
+  EXPECT_EQ(loaded, 3);
+}
+
+}  // namespace
+}  // namespace quintrel::host

@@ -1,0 +1,113 @@
+// quintrel project info|forms on synthetic projects and on the bundled example.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/run.h"
+
+namespace quintrel::cli {
+namespace {
+
+using test::CliFixture;
+namespace fs = std::filesystem;
+
+class ProjectCommands : public CliFixture {
+protected:
+  void Write(const std::string& name, const std::string& data) const {
+    fs::create_directories(fs::path(Path(name)).parent_path());
+    std::ofstream(Path(name), std::ios::binary) << data;
+  }
+
+  void WriteProject() const {
+    Write("App.bpr", "OBJFILES = App.obj Main.obj\r\n");
+    Write("App.cpp",
+          "USEFORM(\"Main.cpp\", MainForm);\r\n"
+          "USEUNIT(\"Util.cpp\");\r\n"
+          "USEFORM(\"Dm.cpp\", DataModule1);\r\n"
+          "WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }\r\n");
+    Write("Main.cpp", "");
+    Write("Main.dfm",
+          "object MainForm: TMainForm\r\n"
+          "  Caption = 'Main'\r\n"
+          "  object Label1: TLabel\r\n    Caption = 'A'\r\n  end\r\n"
+          "  object Button1: TButton\r\n    Caption = 'B'\r\n  end\r\n"
+          "end\r\n");
+    Write("Util.cpp", "");
+    Write("Dm.cpp", "");
+    Write("Dm.dfm", "object DataModule1: TDataModule1\r\nend\r\n");
+  }
+};
+
+TEST_F(ProjectCommands, InfoListsUnitsFormsAndComponents) {
+  WriteProject();
+  auto r = Run({"project", "info", Path("App.cpp")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Project: " + Path("App.bpr") + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  2  Main.cpp  form MainForm in Main.dfm (text, 2 components)\n  3  Util.cpp\n"
+                       "  4  Dm.cpp  form DataModule1 in Dm.dfm (text, 0 components)\n"),
+            std::string::npos)
+      << r.out;
+
+  r = Run({"project", "info", "--json", dir_.string()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["project"], Path("App.bpr"));
+  EXPECT_EQ(j["kind"], "C++Builder");
+  EXPECT_EQ(j["module"], Path("App.zod"));
+  ASSERT_EQ(j["units"].size(), 5u);
+  EXPECT_EQ(j["units"][1]["file"], Path("App.cpp"));
+  EXPECT_EQ(j["units"][2]["form"], "MainForm");
+  EXPECT_EQ(j["units"][2]["formFile"], Path("Main.dfm"));
+  EXPECT_EQ(j["units"][2]["components"], 2);
+  EXPECT_TRUE(j["units"][3]["form"].is_null());
+
+  r = Run({"project", "forms", "--json", Path("App.bpr")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j.size(), 2u);
+  EXPECT_EQ(j[0]["name"], "MainForm");
+  EXPECT_EQ(j[0]["class"], "TMainForm");
+  EXPECT_EQ(j[1]["class"], "TDataModule1");
+  EXPECT_EQ(j[1]["notation"], "text");
+}
+
+TEST_F(ProjectCommands, ProblemsNameTheFileAndStillShowTheRest) {
+  WriteProject();
+  Write("Dm.dfm", "object DataModule1: TDataModule1\r\n  Tag = 'unterminated\r\n");
+  auto r = Run({"project", "info", Path("App.bpr")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("Main.dfm (text, 2 components)"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find(Path("Dm.dfm")), std::string::npos) << r.err;
+
+  Write("Other.dpr", "program Other;\nbegin end.\n");
+  r = Run({"project", "forms", dir_.string()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("several projects (App.bpr, Other.dpr)"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line";
+
+  r = Run({"project", "info", Path("nowhere")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("no such project"), std::string::npos) << r.err;
+}
+
+TEST_F(ProjectCommands, TheBundledExampleProject) {
+  fs::path example = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "project";
+  if (!fs::is_directory(example)) GTEST_SKIP() << "no example project at " << example;
+  auto r = Run({"project", "info", "--json", example.string()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(fs::path(j["project"].get<std::string>()).filename(), "Sample.bpr");
+  std::vector<std::string> forms;
+  for (const auto& u : j["units"])
+    if (u.contains("components")) {
+      forms.push_back(u["form"]);
+      EXPECT_GT(u["components"].get<int>(), 0) << u.dump();
+    }
+  EXPECT_EQ(forms, (std::vector<std::string>{"MainForm", "AboutBox", "DataModule1"}));
+}
+
+}  // namespace
+}  // namespace quintrel::cli

@@ -50,15 +50,37 @@ struct TTermFields {
   bool Valid() const { return Table >= 0 && Ident >= 0 && Status >= 0 && Style >= 0 && Data >= 0; }
 };
 
+// The field numbers of the term tables, looked up once per catalogue: every text read
+// needs them, and five name look-ups cost more than the read itself.
+struct TCachedTermFields {
+  uint64_t Engine = 0, Generation = 0;
+  TLanguageId Language = 0;
+  TTermFields Fields;
+};
+constexpr size_t kTermFieldCacheSize = 64;
+
 TTermFields TermFields(TCustomVarDB& db, TLanguageId language) {
+  thread_local std::vector<TCachedTermFields> cache;
+  // The header first: a catalogue changed by another process is reloaded here, which moves
+  // the generation.
+  storage::TFileHeader header;
+  db.GetDatabaseHeader(header);
+  for (const TCachedTermFields& c : cache)
+    if (c.Engine == db.Identity() && c.Language == language && c.Generation == db.CatalogueGeneration())
+      return c.Fields;
   TTermFields f;
   int table = db.GetTableNr(TermTableName(language));
-  if (table < 0) return f;
-  f.Ident = db.GetFieldNr(table, "Ident");
-  f.Status = db.GetFieldNr(table, "Status");
-  f.Style = db.GetFieldNr(table, "Style");
-  f.Data = db.GetFieldNr(table, "Data");
-  f.Table = table;
+  if (table >= 0) {
+    f.Ident = db.GetFieldNr(table, "Ident");
+    f.Status = db.GetFieldNr(table, "Status");
+    f.Style = db.GetFieldNr(table, "Style");
+    f.Data = db.GetFieldNr(table, "Data");
+    f.Table = table;
+  }
+  auto same = [&](const TCachedTermFields& c) { return c.Engine == db.Identity() && c.Language == language; };
+  cache.erase(std::remove_if(cache.begin(), cache.end(), same), cache.end());
+  if (cache.size() >= kTermFieldCacheSize) cache.erase(cache.begin());
+  cache.push_back({db.Identity(), db.CatalogueGeneration(), language, f});
   return f;
 }
 
@@ -138,10 +160,19 @@ std::optional<TZod::TTermText> TZod::ReadTerm(int module, TLanguageId language, 
   TModuleLock lock(db, false);
   TTermFields f = TermFields(db, language);
   if (!f.Valid() || !FindTerm(db, f, ident)) return std::nullopt;
-  if (ReadIdent(db, f.Table, f.Ident) != ident) throw ETermIndex();
+  // The lengths first, then the values in one read.
+  TFindRec fields[3] = {{f.Ident, nullptr, 0}, {f.Status, nullptr, 0}, {f.Data, nullptr, 0}};
+  db.GetFields(f.Table, fields, 3);
+  std::vector<uint8_t> identBytes(static_cast<size_t>(std::max(fields[0].Length, 4)));
+  std::vector<uint8_t> statusBytes(static_cast<size_t>(std::max(fields[1].Length, 1)));
   TTermText text;
-  text.Status = db.GetField(f.Table, f.Status).empty() ? 0 : db.GetField(f.Table, f.Status)[0];
-  text.Data = db.GetField(f.Table, f.Data);
+  text.Data.resize(static_cast<size_t>(std::max(fields[2].Length, 0)));
+  fields[0].Data = identBytes.data();
+  fields[1].Data = statusBytes.data();
+  fields[2].Data = text.Data.empty() ? nullptr : text.Data.data();
+  db.GetFields(f.Table, fields, 3);
+  if (GetLE32(identBytes.data()) != ident) throw ETermIndex();
+  text.Status = fields[1].Length > 0 ? statusBytes[0] : 0;
   return text;
 }
 

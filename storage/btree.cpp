@@ -10,6 +10,7 @@
 #include "storage/coding.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <unordered_set>
 
@@ -17,10 +18,20 @@
 
 namespace quintrel::storage {
 
+// On a little-endian machine a node's key and child areas are exactly the in-memory
+// arrays (12-byte keys without padding, 4-byte children), so they are copied whole.
+constexpr bool kNodeAsBytes = std::endian::native == std::endian::little && sizeof(TIndexKey) == 12;
+
 bool TIndexNode::Decode(const TBlock& block) {
   int count = block.Count();
   if (count > kNodeKeys) return false;
   Count = count;
+  ForgetValues();
+  if constexpr (kNodeAsBytes) {
+    std::memcpy(&Keys[1], block.Bytes.data() + 12, 12 * static_cast<size_t>(count));
+    std::memcpy(&Children[1], block.Bytes.data() + kChildOffset + 4, 4 * static_cast<size_t>(count + 1));
+    return true;
+  }
   for (int i = 1; i <= count; ++i) {
     const uint8_t* p = block.Bytes.data() + 12 * i;
     Keys[i].KeyBlock = Get32(p);
@@ -32,6 +43,18 @@ bool TIndexNode::Decode(const TBlock& block) {
 }
 
 void TIndexNode::Encode(TBlock& block) const {
+  if constexpr (kNodeAsBytes) {
+    uint8_t* b = block.Bytes.data();
+    size_t keysEnd = 12 + 12 * static_cast<size_t>(Count);
+    size_t childrenEnd = kChildOffset + 4 + 4 * static_cast<size_t>(Count + 1);
+    std::memset(b, 0, 12);
+    std::memcpy(b + 12, &Keys[1], keysEnd - 12);
+    std::memset(b + keysEnd, 0, kChildOffset + 4 - keysEnd);
+    std::memcpy(b + kChildOffset + 4, &Children[1], childrenEnd - kChildOffset - 4);
+    std::memset(b + childrenEnd, 0, kBlockSize - childrenEnd);
+    block.SetCount(static_cast<uint16_t>(Count));
+    return;
+  }
   block.Clear();
   block.SetCount(static_cast<uint16_t>(Count));
   for (int i = 1; i <= Count; ++i) {
@@ -49,16 +72,25 @@ void TIndexNode::Encode(TBlock& block) const {
 std::shared_ptr<TIndexNode> TCustomVarDB::IndexGetBlock(uint32_t address) {
   for (auto it = indexCache_.begin(); it != indexCache_.end(); ++it) {
     if (it->first == address) {
-      auto node = it->second;
-      if (it != indexCache_.begin()) {
-        indexCache_.erase(it);
-        indexCache_.insert(indexCache_.begin(), {address, node});
-      }
-      return node;
+      if (it != indexCache_.begin()) std::rotate(indexCache_.begin(), it, it + 1);
+      return indexCache_.front().second;
     }
   }
-  PBlock block = LoadBlock(address);
-  auto node = std::make_shared<TIndexNode>();
+  // The node is decoded straight from the block cache, into the node object the cache
+  // drops when nobody else holds it.
+  PBlock loaded;
+  const TBlock* block = isFile_ ? blockCache_.Find(address) : nullptr;
+  if (!block) {
+    loaded = LoadBlock(address);
+    block = loaded.get();
+  }
+  std::shared_ptr<TIndexNode> node;
+  if (indexCache_.size() >= kIndexCacheSize && indexCache_.back().second.use_count() == 1) {
+    node = std::move(indexCache_.back().second);
+    indexCache_.pop_back();
+  } else {
+    node = std::make_shared<TIndexNode>();
+  }
   if (!node->Decode(*block)) throw EBlockCorrupt(address);
   indexCache_.insert(indexCache_.begin(), {address, node});
   while (indexCache_.size() > kIndexCacheSize) indexCache_.pop_back();
@@ -66,11 +98,13 @@ std::shared_ptr<TIndexNode> TCustomVarDB::IndexGetBlock(uint32_t address) {
 }
 
 void TCustomVarDB::IndexWriteNode(uint32_t address, const std::shared_ptr<TIndexNode>& node) {
-  TBlock block;
+  node->ForgetValues();
+  TBlock& block = nodeScratch_;
   node->Encode(block);
   WriteBlock(address, block);
   for (auto it = indexCache_.begin(); it != indexCache_.end(); ++it) {
     if (it->first == address) {
+      if (it->second != node) it->second->ForgetValues();
       it->second = node;
       return;
     }
@@ -89,6 +123,7 @@ void TCustomVarDB::IndexFreeNode(uint32_t address) {
 
 void TCustomVarDB::ClearCaches() {
   indexCache_.clear();
+  valueMemo_.Clear();
   blockCache_.Clear();
 }
 
@@ -102,26 +137,25 @@ bool TCustomVarDB::IndexKeyable(const TIndexHeader& header, const std::vector<ui
   return true;
 }
 
-int32_t TCustomVarDB::IndexCompare(const TIndexHeader& header, const std::vector<uint8_t>& a,
-                                   const std::vector<uint8_t>& b) const {
+int32_t TCustomVarDB::IndexCompare(const TIndexHeader& header, const uint8_t* a, size_t lenA, const uint8_t* b,
+                                   size_t lenB) const {
   char type = tables_[header.IndexTable].Fields[header.IndexField].FieldType;
-  if (TCompareFunc f = GetCompare(header.CompareId, type))
-    return f(a.data(), b.data(), static_cast<int32_t>(a.size()), static_cast<int32_t>(b.size()), header.CompareId,
-             type);
-  if (GetUnitLength(type) == 0 || type == 'L')
-    return CompareBinary(a.data(), b.data(), static_cast<int32_t>(a.size()), static_cast<int32_t>(b.size()));
-  return OnCompare(a.data(), b.data(), static_cast<int32_t>(a.size()), static_cast<int32_t>(b.size()), type);
+  auto la = static_cast<int32_t>(lenA), lb = static_cast<int32_t>(lenB);
+  if (TCompareFunc f = GetCompare(header.CompareId, type)) return f(a, b, la, lb, header.CompareId, type);
+  if (GetUnitLength(type) == 0 || type == 'L') return CompareBinary(a, b, la, lb);
+  return OnCompare(a, b, la, lb, type);
 }
 
 bool TCustomVarDB::IndexGetData(const TIndexHeader& header, uint32_t blockAddress, int32_t recNo,
-                                std::vector<uint8_t>& value, int& position) {
+                                TValueView& value, int& position) {
   position = 0;
   if (blockAddress == 0 || header.IndexTable >= tables_.size()) return false;
   const TTable& t = tables_[header.IndexTable];
   const TBlock* block;
   try {
     block = &PeekDataBlock(blockAddress);
-    if (!header.Unique && block->Count() > 0) {
+    if (!header.Unique && block->Count() > 0 &&
+        (RecNoAt(*block, blockAddress, block->Count()) < recNo || RecNoAt(*block, blockAddress, 1) > recNo)) {
       // Tolerate a key whose record moved to a neighbouring block.
       std::unordered_set<uint32_t> seen{blockAddress};
       while (block->Count() > 0 && RecNoAt(*block, blockAddress, block->Count()) < recNo && block->Next() != 0 &&
@@ -139,14 +173,19 @@ bool TCustomVarDB::IndexGetData(const TIndexHeader& header, uint32_t blockAddres
     return false;
   }
   auto found = [&](int pos) {
-    std::vector<uint8_t> image = ExpandRecord(*block, blockAddress, pos);
-    std::vector<TFieldSlot> slots = SliceImage(t, image);
-    value = header.IndexField < slots.size() ? FieldValue(image, slots[header.IndexField]) : std::vector<uint8_t>{};
+    value = FieldView(t, *block, blockAddress, pos, header.IndexField, fetchScratch_);
     position = pos;
     lastDataBlock_ = blockAddress;
     return true;
   };
   int lo = 1, hi = block->Count();
+  if (hi > 0) {
+    // Numbers usually run without gaps within a block: the record is first looked for
+    // where that puts it, which saves most of the probes of the search.
+    int64_t guess = static_cast<int64_t>(recNo) - RecNoAt(*block, blockAddress, 1) + 1;
+    if (guess >= 1 && guess <= hi && RecNoAt(*block, blockAddress, static_cast<int>(guess)) == recNo)
+      return found(static_cast<int>(guess));
+  }
   while (lo <= hi) {
     int mid = (lo + hi) / 2;
     int32_t at = RecNoAt(*block, blockAddress, mid);
@@ -166,14 +205,43 @@ int TCustomVarDB::IndexSearchNode(const TIndexHeader& header, const TIndexNode& 
                                   const std::vector<uint8_t>& value, int32_t recNo, bool& found) {
   found = false;
   int lo = 1, hi = node.Count;
-  std::vector<uint8_t> keyValue;
+  TValueView keyValue;
+  // A prefix key of a fixed field of at most 4 bytes carries the whole value: it is
+  // compared from the key, as the record would give the same bytes.
+  size_t wholeInKey = 0;
+  if (header.KeyPrefix) {
+    const TFieldHeader& field = tables_[header.IndexTable].Fields[header.IndexField];
+    int64_t size = static_cast<int64_t>(GetUnitLength(field.FieldType)) * field.FieldLength;
+    if (!IsVariable(field.FieldType) && size >= 1 && size <= 4) wholeInKey = static_cast<size_t>(size);
+  }
   while (lo <= hi) {
     int mid = (lo + hi) / 2;
     const TIndexKey& key = node.Keys[mid];
-    int position;
-    if (!IndexGetData(header, key.KeyBlock, key.KeyRecNo, keyValue, position))
-      throw EIndexInconsistent(header.IndexTable, header.IndexField);
-    int32_t c = IndexCompare(header, value, keyValue);
+    uint64_t memo;
+    if (wholeInKey > 0) {
+      keyValue = {key.KeyHead.data(), wholeInKey};
+    } else if (node.MemoLength[mid] != TIndexNode::kUnknown) {
+      memo = node.Memo[mid];
+      keyValue = {reinterpret_cast<const uint8_t*>(&memo), node.MemoLength[mid]};
+    } else if (uint8_t length; valueMemo_.Find(header.IndexTable, header.IndexField, key.KeyBlock, key.KeyRecNo,
+                                               node.Memo[mid], length)) {
+      node.MemoLength[mid] = length;
+      memo = node.Memo[mid];
+      keyValue = {reinterpret_cast<const uint8_t*>(&memo), length};
+    } else {
+      int position;
+      if (!IndexGetData(header, key.KeyBlock, key.KeyRecNo, keyValue, position))
+        throw EIndexInconsistent(header.IndexTable, header.IndexField);
+      // Only a record found in the key's own block is remembered under that block.
+      if (lastDataBlock_ == key.KeyBlock)
+        valueMemo_.Put(header.IndexTable, header.IndexField, key.KeyBlock, key.KeyRecNo, keyValue.Data, keyValue.Size);
+      if (keyValue.Size <= TIndexNode::kMemoBytes) {
+        node.Memo[mid] = 0;
+        if (keyValue.Size > 0) std::memcpy(&node.Memo[mid], keyValue.Data, keyValue.Size);
+        node.MemoLength[mid] = static_cast<uint8_t>(keyValue.Size);
+      }
+    }
+    int32_t c = IndexCompare(header, value.data(), value.size(), keyValue.Data, keyValue.Size);
     if (c < 0) {
       hi = mid - 1;
     } else if (c > 0) {
@@ -420,11 +488,15 @@ void TCustomVarDB::DeleteRecordKeys(int table, uint32_t address, const std::vect
   for (size_t f = 0; f < t.Fields.size(); ++f) {
     if (t.Fields[f].Indexes.empty()) continue;
     if (slots.empty()) slots = SliceImage(t, image);
+    // The record changes or moves: its remembered value goes with its keys.
+    valueMemo_.Erase(static_cast<uint16_t>(table), static_cast<uint16_t>(f), address, RecNoOf(image));
     std::vector<uint8_t> value = FieldValue(image, slots[f]);
     for (TIndexHeader& index : t.Fields[f].Indexes) {
       if (!IndexKeyable(index, value)) continue;
       IndexDeleteKey(index, index.Root, value, MakeKey(index, address, RecNoOf(image), value), 0);
     }
+    // The delete's own search met the record's key and remembered its value again.
+    valueMemo_.Erase(static_cast<uint16_t>(table), static_cast<uint16_t>(f), address, RecNoOf(image));
   }
 }
 
@@ -454,7 +526,7 @@ bool TCustomVarDB::IndexFind(const TIndexHeader& header, const std::vector<uint8
     int pos = IndexSearchNode(header, *node, value, -1, found);
     if (found) {
       key = node->Keys[pos];
-      std::vector<uint8_t> ignored;
+      TValueView ignored;
       if (!IndexGetData(header, key.KeyBlock, key.KeyRecNo, ignored, dataPosition))
         throw EIndexInconsistent(header.IndexTable, header.IndexField);
       return true;
@@ -467,8 +539,7 @@ bool TCustomVarDB::IndexFind(const TIndexHeader& header, const std::vector<uint8
 bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo) {
   if (!fields || n <= 0) return false;
   TDbLock lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return false;
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0) return false;
@@ -483,8 +554,7 @@ bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo
       if (!IndexFind(index, value, key, position)) continue;
       uint32_t block = lastDataBlock_;
       if (t.Header.CurBlock != block || !t.CurBuffer) {
-        t.CurBuffer = LoadDataBlock(block);
-        t.Header.CurBlock = block;
+        SetCursorBlock(t, block);
       }
       t.Header.CurPos = static_cast<uint16_t>(position);
       recNo = key.KeyRecNo;
@@ -499,13 +569,14 @@ bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo
 
 int TCustomVarDB::IndexCreate(int table, int field, uint16_t compareId, bool unique, bool keyPrefix) {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return 0;
   TTable& t = tables_[table];
   if (field < 0 || field >= static_cast<int>(t.Fields.size())) return 0;
   for (const TIndexHeader& index : t.Fields[field].Indexes)
     if (index.CompareId == compareId) return 0;
+  // Values of a field that had no index were not followed through record changes.
+  valueMemo_.Clear();
   TIndexHeader header;
   header.IndexTable = static_cast<uint16_t>(table);
   header.IndexField = static_cast<uint16_t>(field);
@@ -568,8 +639,7 @@ void TCustomVarDB::FreeIndexTree(const TIndexHeader& header) {
 
 void TCustomVarDB::IndexRemove(int table, int field, uint16_t compareId) {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return;
   TTable& t = tables_[table];
   if (field < 0 || field >= static_cast<int>(t.Fields.size())) return;
@@ -584,6 +654,7 @@ void TCustomVarDB::IndexRemove(int table, int field, uint16_t compareId) {
     }
   }
   if (removed.empty()) return;
+  valueMemo_.Clear();
   // Walking the tree rather than deleting key by key also frees a damaged index.
   for (const TIndexHeader& index : removed) FreeIndexTree(index);
   WriteTables();
@@ -591,8 +662,7 @@ void TCustomVarDB::IndexRemove(int table, int field, uint16_t compareId) {
 
 bool TCustomVarDB::IndexExists(int table, int field) {
   TDbLock lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return false;
   const TTable& t = tables_[table];
   return field >= 0 && field < static_cast<int>(t.Fields.size()) && !t.Fields[field].Indexes.empty();
@@ -600,8 +670,7 @@ bool TCustomVarDB::IndexExists(int table, int field) {
 
 void TCustomVarDB::IndexPack(int table, int field) {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return;
   if (field < 0 || field >= static_cast<int>(tables_[table].Fields.size())) return;
   std::vector<TIndexHeader> indexes = tables_[table].Fields[field].Indexes;

@@ -28,6 +28,17 @@ struct TIndexNode {
   std::array<TIndexKey, kNodeKeys + 2> Keys{};
   std::array<uint32_t, kNodeKeys + 3> Children{};
 
+  // Values of keys fetched while the node stays cached and unchanged, for values of up to
+  // 8 bytes: a search of a cached node then reads no record twice. A record's indexed
+  // value only changes after its key has left the node (every record change deletes and
+  // re-adds its keys), so the values are forgotten whenever the node is written.
+  static constexpr uint8_t kUnknown = 0xFF;
+  static constexpr size_t kMemoBytes = 8;
+  mutable std::array<uint64_t, kNodeKeys + 2> Memo{};
+  mutable std::array<uint8_t, kNodeKeys + 2> MemoLength{};
+
+  TIndexNode() { ForgetValues(); }
+  void ForgetValues() const { MemoLength.fill(kUnknown); }
   bool IsLeaf() const { return Children[1] == 0; }
   // False when the block is not a node (count out of range).
   bool Decode(const TBlock& block);

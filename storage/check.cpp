@@ -322,7 +322,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
         if (head != key.KeyHead)
           map.Report(t, static_cast<int>(f), key.KeyBlock, rtl::Format(vc::_SCheckKeyPrefix, use, key.KeyRecNo));
         if (previous) {
-          int32_t c = IndexCompare(header, *previous, value);
+          int32_t c = IndexCompare(header, previous->data(), previous->size(), value.data(), value.size());
           if (c > 0 || (c == 0 && (index.Unique || previousRecNo >= key.KeyRecNo)))
             map.Report(t, static_cast<int>(f), key.KeyBlock,
                        rtl::Format(vc::_SCheckKeyOrder, use, key.KeyRecNo, previousRecNo));

@@ -196,14 +196,20 @@ void TCustomVarDB::ClearExpandedBlock(uint32_t address) {
   }
 }
 
-std::vector<uint8_t> TCustomVarDB::ExpandRecord(const TBlock& b, uint32_t address, int position) {
+// The stored bytes of record `position` of a data block (flag byte first).
+static TValueView StoredAt(const TBlock& b, uint32_t address, int position) {
   int count = b.Count();
   if (position < 1 || position > count || b.Used() + 2 * count > kLastPosition) throw EBlockCorrupt(address);
   int start = EntryAt(b, position);
   int end = position < count ? EntryAt(b, position + 1) : b.Used() + 1;
   if (start < 1 || end <= start || end > b.Used() + 1) throw EBlockCorrupt(address);
-  const uint8_t* stored = b.At(start);
-  int length = end - start;
+  return {b.At(start), static_cast<size_t>(end - start)};
+}
+
+std::vector<uint8_t> TCustomVarDB::ExpandRecord(const TBlock& b, uint32_t address, int position) {
+  TValueView record = StoredAt(b, address, position);
+  const uint8_t* stored = record.Data;
+  int length = static_cast<int>(record.Size);
   if (stored[0] == kFlagInline) return std::vector<uint8_t>(stored + 1, stored + length);
   if (stored[0] == kFlagChain && length >= 5) return ReadChain(Get32(stored + 1), -1, address);
   throw EBlockCorrupt(address);
@@ -225,36 +231,20 @@ std::vector<uint8_t> TCustomVarDB::CompactRecord(const std::vector<uint8_t>& ima
 
 std::vector<TCustomVarDB::TFieldSlot> TCustomVarDB::SliceImage(const TTable& t,
                                                               const std::vector<uint8_t>& image) const {
-  std::vector<TFieldSlot> slots(t.Fields.size());
+  std::vector<TFieldSlot> slots;
+  SliceImageInto(t, image.data(), image.size(), slots);
+  return slots;
+}
+
+void TCustomVarDB::SliceImageInto(const TTable& t, const uint8_t* image, size_t size,
+                                  std::vector<TFieldSlot>& slots) const {
+  slots.assign(t.Fields.size(), TFieldSlot{});
   size_t offset = 0;
   for (size_t f = 0; f < t.Fields.size(); ++f) {
-    TFieldSlot& slot = slots[f];
-    if (offset >= image.size()) break;  // an image may end early: the rest is absent
-    const TFieldHeader& field = t.Fields[f];
-    slot.Offset = offset;
-    if (!IsVariable(field.FieldType)) {
-      slot.Kind = TFieldSlot::kFixed;
-      slot.Size = static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
-      slot.Length = static_cast<uint32_t>(slot.Size);
-    } else {
-      if (offset + 4 > image.size()) throw EBlockCorrupt(t.Header.CurBlock);
-      uint32_t length = Get32(image.data() + offset);
-      if (length == kOversizedMarker) {
-        if (offset + 12 > image.size()) throw EBlockCorrupt(t.Header.CurBlock);
-        slot.Kind = TFieldSlot::kOversized;
-        slot.Size = 12;
-        slot.Length = Get32(image.data() + offset + 4);
-        slot.Chain = Get32(image.data() + offset + 8);
-      } else {
-        slot.Kind = TFieldSlot::kInline;
-        slot.Size = 4 + static_cast<size_t>(length);
-        slot.Length = length;
-      }
-    }
-    if (offset + slot.Size > image.size()) throw EBlockCorrupt(t.Header.CurBlock);
-    offset += slot.Size;
+    if (offset >= size) break;  // an image may end early: the rest is absent
+    SliceField(t, f, image, size, offset, slots[f]);
+    offset += slots[f].Size;
   }
-  return slots;
 }
 
 std::vector<uint8_t> TCustomVarDB::FieldValue(const std::vector<uint8_t>& image, const TFieldSlot& slot) {
@@ -265,6 +255,79 @@ std::vector<uint8_t> TCustomVarDB::FieldValue(const std::vector<uint8_t>& image,
       return std::vector<uint8_t>(image.begin() + slot.Offset + 4, image.begin() + slot.Offset + slot.Size);
     case TFieldSlot::kOversized:
       return ReadChain(slot.Chain, slot.Length, 0);
+    default:
+      return {};
+  }
+}
+
+bool TCustomVarDB::LocateField(const TTable& t, const uint8_t* image, size_t size, size_t field,
+                               TFieldSlot& slot) const {
+  if (field >= t.Fields.size()) return false;
+  size_t offset = 0;
+  for (size_t f = 0;; ++f) {
+    if (offset >= size) return false;
+    SliceField(t, f, image, size, offset, slot);
+    if (f == field) return true;
+    offset += slot.Size;
+  }
+}
+
+void TCustomVarDB::SliceField(const TTable& t, size_t f, const uint8_t* image, size_t size, size_t offset,
+                              TFieldSlot& slot) const {
+  const TFieldHeader& field = t.Fields[f];
+  slot = TFieldSlot{};
+  slot.Offset = offset;
+  if (!IsVariable(field.FieldType)) {
+    slot.Kind = TFieldSlot::kFixed;
+    slot.Size = static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
+    slot.Length = static_cast<uint32_t>(slot.Size);
+  } else {
+    if (offset + 4 > size) throw EBlockCorrupt(t.Header.CurBlock);
+    uint32_t length = Get32(image + offset);
+    if (length == kOversizedMarker) {
+      if (offset + 12 > size) throw EBlockCorrupt(t.Header.CurBlock);
+      slot.Kind = TFieldSlot::kOversized;
+      slot.Size = 12;
+      slot.Length = Get32(image + offset + 4);
+      slot.Chain = Get32(image + offset + 8);
+    } else {
+      slot.Kind = TFieldSlot::kInline;
+      slot.Size = 4 + static_cast<size_t>(length);
+      slot.Length = length;
+    }
+  }
+  if (offset + slot.Size > size) throw EBlockCorrupt(t.Header.CurBlock);
+}
+
+bool TCustomVarDB::InlineImage(const TBlock& b, uint32_t address, int position, TValueView& image) const {
+  TValueView record = StoredAt(b, address, position);
+  if (record.Data[0] != kFlagInline) return false;
+  image.Data = record.Data + 1;
+  image.Size = record.Size - 1;
+  return true;
+}
+
+TValueView TCustomVarDB::FieldView(const TTable& t, const TBlock& b, uint32_t address, int position, size_t field,
+                                   std::vector<uint8_t>& scratch) {
+  TValueView image;
+  if (!InlineImage(b, address, position, image)) {
+    scratch = ExpandRecord(b, address, position);
+    TFieldSlot slot;
+    if (!LocateField(t, scratch.data(), scratch.size(), field, slot)) return {};
+    std::vector<uint8_t> value = FieldValue(scratch, slot);
+    scratch = std::move(value);
+    return {scratch.data(), scratch.size()};
+  }
+  TFieldSlot slot;
+  if (!LocateField(t, image.Data, image.Size, field, slot)) return {};
+  switch (slot.Kind) {
+    case TFieldSlot::kFixed:
+      return {image.Data + slot.Offset, slot.Size};
+    case TFieldSlot::kInline:
+      return {image.Data + slot.Offset + 4, slot.Size - 4};
+    case TFieldSlot::kOversized:
+      scratch = ReadChain(slot.Chain, slot.Length, 0);
+      return {scratch.data(), scratch.size()};
     default:
       return {};
   }
@@ -609,14 +672,12 @@ void TCustomVarDB::Rebalance(int table) {
 
 bool TCustomVarDB::Top(int table) {
   TDbLock lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return false;
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0 || t.Header.FirstBlock == 0) return false;
   if (t.Header.CurBlock != t.Header.FirstBlock || !t.CurBuffer) {
-    t.CurBuffer = LoadDataBlock(t.Header.FirstBlock);
-    t.Header.CurBlock = t.Header.FirstBlock;
+    SetCursorBlock(t, t.Header.FirstBlock);
   }
   t.Header.CurPos = 1;
   return true;
@@ -624,14 +685,12 @@ bool TCustomVarDB::Top(int table) {
 
 bool TCustomVarDB::Bottom(int table) {
   TDbLock lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return false;
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0 || t.Header.LastBlock == 0) return false;
   if (t.Header.CurBlock != t.Header.LastBlock || !t.CurBuffer) {
-    t.CurBuffer = LoadDataBlock(t.Header.LastBlock);
-    t.Header.CurBlock = t.Header.LastBlock;
+    SetCursorBlock(t, t.Header.LastBlock);
   }
   t.Header.CurPos = std::max<uint16_t>(t.CurBuffer->Count(), 1);
   return true;
@@ -640,16 +699,20 @@ bool TCustomVarDB::Bottom(int table) {
 
 bool TCustomVarDB::Step(int table, int n) {
   TDbLock lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount() || n == 0) return false;
   TTable& t = tables_[table];
   if (t.Header.CurBlock == 0 && t.Header.FirstBlock == 0) return false;
   TBlock& b = CursorBlock(t);
   if (b.Count() == 0) return false;
+  int pos = std::clamp<int>(t.Header.CurPos, 1, b.Count());
+  // Within the cursor's block nothing needs loading.
+  if ((n > 0 && n <= b.Count() - pos) || (n < 0 && -static_cast<int64_t>(n) <= pos - 1)) {
+    t.Header.CurPos = static_cast<uint16_t>(pos + n);
+    return true;
+  }
   uint32_t address = t.Header.CurBlock;
   PBlock block = std::make_unique<TBlock>(b);
-  int pos = std::clamp<int>(t.Header.CurPos, 1, block->Count());
   bool moved = false;
   if (n > 0) {
     int64_t left = n;
@@ -698,8 +761,7 @@ bool TCustomVarDB::Step(int table, int n) {
 
 std::vector<uint8_t> TCustomVarDB::GetRecord(int table) {
   TDbLock lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return {};
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0 || (t.Header.CurBlock == 0 && t.Header.FirstBlock == 0)) return {};
@@ -716,25 +778,58 @@ void TCustomVarDB::GetRecord(int table, void* buffer, int32_t& size) {
   if (buffer && !image.empty()) std::memcpy(buffer, image.data(), image.size());
 }
 
+bool TCustomVarDB::CursorImage(int table, TValueView& image, std::vector<uint8_t>& expanded) {
+  RefreshHeader();
+  if (table < 0 || table >= TableCount()) return false;
+  TTable& t = tables_[table];
+  if (t.Header.RecordCount == 0 || (t.Header.CurBlock == 0 && t.Header.FirstBlock == 0)) return false;
+  TBlock& b = CursorBlock(t);
+  if (b.Count() == 0) return false;
+  if (t.Header.CurPos > b.Count()) t.Header.CurPos = b.Count();
+  if (t.Header.CurPos < 1) t.Header.CurPos = 1;
+  // The values are read straight out of the block where the record is stored inline.
+  if (!InlineImage(b, t.Header.CurBlock, t.Header.CurPos, image)) {
+    expanded = ExpandRecord(b, t.Header.CurBlock, t.Header.CurPos);
+    image = {expanded.data(), expanded.size()};
+  }
+  if (image.Size == 0) return false;
+  SliceImageInto(t, image.Data, image.Size, slotScratch_);
+  return true;
+}
+
+void TCustomVarDB::CopyValue(const TValueView& image, const TFieldSlot& slot, void* data) {
+  switch (slot.Kind) {
+    case TFieldSlot::kFixed:
+      std::memcpy(data, image.Data + slot.Offset, slot.Size);
+      break;
+    case TFieldSlot::kInline:
+      std::memcpy(data, image.Data + slot.Offset + 4, slot.Size - 4);
+      break;
+    case TFieldSlot::kOversized: {
+      std::vector<uint8_t> value = ReadChain(slot.Chain, slot.Length, 0);
+      std::memcpy(data, value.data(), value.size());
+      break;
+    }
+    default:
+      break;
+  }
+}
+
 void TCustomVarDB::GetFields(int table, TFindRec* fields, int n) {
   if (!fields || n <= 0) return;
   TDbLock lock(*this, false);
-  std::vector<uint8_t> image = GetRecord(table);
-  if (image.empty()) return;
-  const TTable& t = tables_[table];
-  std::vector<TFieldSlot> slots = SliceImage(t, image);
+  TValueView image;
+  std::vector<uint8_t> expanded;
+  if (!CursorImage(table, image, expanded)) return;
   for (int i = 0; i < n; ++i) {
     TFindRec& request = fields[i];
-    if (request.Field < 0 || request.Field >= static_cast<int>(slots.size())) {
+    if (request.Field < 0 || request.Field >= static_cast<int>(slotScratch_.size())) {
       request.Length = 0;
       continue;
     }
-    const TFieldSlot& slot = slots[request.Field];
+    const TFieldSlot slot = slotScratch_[request.Field];
     request.Length = static_cast<int32_t>(slot.Length);
-    if (request.Data && slot.Kind != TFieldSlot::kAbsent && slot.Length > 0) {
-      std::vector<uint8_t> value = FieldValue(image, slot);
-      std::memcpy(request.Data, value.data(), value.size());
-    }
+    if (request.Data && slot.Length > 0) CopyValue(image, slot, request.Data);
   }
 }
 
@@ -746,11 +841,14 @@ void TCustomVarDB::GetField(int table, int field, void* data, int32_t& length) {
 
 std::vector<uint8_t> TCustomVarDB::GetField(int table, int field) {
   TDbLock lock(*this, false);
-  std::vector<uint8_t> image = GetRecord(table);
-  if (image.empty()) return {};
-  std::vector<TFieldSlot> slots = SliceImage(tables_[table], image);
-  if (field < 0 || field >= static_cast<int>(slots.size())) return {};
-  return FieldValue(image, slots[field]);
+  TValueView image;
+  std::vector<uint8_t> expanded;
+  if (!CursorImage(table, image, expanded)) return {};
+  if (field < 0 || field >= static_cast<int>(slotScratch_.size())) return {};
+  const TFieldSlot slot = slotScratch_[field];
+  std::vector<uint8_t> value(slot.Kind == TFieldSlot::kAbsent ? 0 : slot.Length);
+  if (!value.empty()) CopyValue(image, slot, value.data());
+  return value;
 }
 
 void TCustomVarDB::SetFields(int table, const TFindRec* fields, int n) {
@@ -823,8 +921,7 @@ void TCustomVarDB::SetField(int table, int field, const void* data, int32_t leng
 
 void TCustomVarDB::InsertRecord(int table, int where) {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return;
   InternalInsertRecord(table, where, NewImage(tables_[table], 0, nullptr, 0));
 }
@@ -833,8 +930,7 @@ void TCustomVarDB::AddRecord(int table) { AddRecord(table, nullptr, 0); }
 
 void TCustomVarDB::AddRecord(int table, const TFindRec* fields, int n) {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return;
   int32_t number = 1;
   if (Bottom(table)) {
@@ -857,8 +953,7 @@ void TCustomVarDB::AddRecord(int table, const TFindRec* fields, int n) {
 
 bool TCustomVarDB::DeleteRecord(int table, bool removeOversized) {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return false;
   TTable& t = tables_[table];
   if (t.Header.CurBlock == 0) return false;
@@ -913,8 +1008,7 @@ void TCustomVarDB::FreeTableData(TTable& t) {
 bool TCustomVarDB::Lookup(int table, const TFindRec* fields, int n, int32_t& recNo) {
   if (!fields || n <= 0) return false;
   TDbLock lock(*this, false);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return false;
   const TTable& t = tables_[table];
   int first = fields[0].Field;

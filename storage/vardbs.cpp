@@ -2,6 +2,9 @@
 #include "storage/vardbs.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <map>
@@ -57,11 +60,28 @@ bool IsBlockAddress(uint32_t address) {
 
 // Reads the block at `address` of `stream`; EBlockCorrupt when the address is not the start
 // of a whole block inside the stream.
+// Reads `count` bytes at `offset`: one positioned read for a file (the stream's own
+// position is not used by anyone between its Seek and Read calls), else Seek and Read.
+size_t ReadAt(rtl::TStream& stream, uint64_t offset, void* buffer, size_t count) {
+  if (auto* file = dynamic_cast<rtl::TFileStream*>(&stream)) {
+    size_t done = 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (done < count) {
+      ssize_t n = ::pread(file->Handle(), out + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+  stream.Seek(static_cast<int64_t>(offset), rtl::TSeekOrigin::soBeginning);
+  return stream.Read(buffer, count);
+}
+
 PBlock ReadBlockFrom(rtl::TStream& stream, uint32_t address) {
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
   auto block = std::make_unique<TBlock>();
-  stream.Seek(address, rtl::TSeekOrigin::soBeginning);
-  if (stream.Read(block->Bytes.data(), kBlockSize) != kBlockSize) throw EBlockCorrupt(address);
+  if (ReadAt(stream, address, block->Bytes.data(), kBlockSize) != kBlockSize) throw EBlockCorrupt(address);
   return block;
 }
 
@@ -336,7 +356,7 @@ int TCustomVarDB::AcquireFileLock(bool exclusive) {
   if (held.exclusive > 0 || (exclusive && held.shared > 0)) throw ELockBusy();
 
   auto& file = static_cast<rtl::TFileStream&>(*stream_);
-  std::string lockName = LockFileName(fileName_);
+  const std::string& lockName = lockFileName_;
   int handle = -1;
   if (rtl::FileExists(lockName)) {
     handle = win32::_lopen(lockName, win32::OF_READ | (exclusive ? win32::OF_SHARE_EXCLUSIVE : win32::OF_SHARE_DENY_WRITE));
@@ -361,8 +381,9 @@ void TCustomVarDB::ReleaseFileLock() {
   }
   auto it = HeldLocks().find({fileDevice_, fileInode_});
   if (it != HeldLocks().end()) {
+    // The entry stays (one per file ever locked), so the next lock finds it without
+    // allocating.
     (lockExclusive_ ? it->second.exclusive : it->second.shared)--;
-    if (it->second.shared <= 0 && it->second.exclusive <= 0) HeldLocks().erase(it);
   }
 }
 
@@ -497,6 +518,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
   headerFresh_ = false;
   ClearCaches();
   fileName_ = fileName;
+  lockFileName_ = LockFileName(fileName);
   mode_ = mode;
   isFile_ = true;
   fileDevice_ = static_cast<uint64_t>(st.st_dev);
@@ -521,6 +543,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
     headerFresh_ = false;
     ClearCaches();
     fileName_ = previousName;
+    lockFileName_ = LockFileName(previousName);
     mode_ = previousMode;
     isFile_ = previousIsFile;
     fileDevice_ = previousDevice;
@@ -549,8 +572,7 @@ int64_t TCustomVarDB::GetSize() { return stream_->Size(); }
 
 void TCustomVarDB::ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header) {
   uint8_t bytes[kFileHeaderSize];
-  stream.Seek(0, rtl::TSeekOrigin::soBeginning);
-  size_t n = stream.Read(bytes, kFileHeaderSize);
+  size_t n = ReadAt(stream, 0, bytes, kFileHeaderSize);
   if (n < kFileHeaderSize) throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(n)));
   header = TFileHeader::Decode(bytes);
   if (header.Version != 15 && header.Version != 16)
@@ -558,12 +580,14 @@ void TCustomVarDB::ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header) {
 }
 
 void TCustomVarDB::ReadFileHeader(TFileHeader& header) {
+  RefreshHeader();
+  header = header_;
+}
+
+void TCustomVarDB::RefreshHeader() {
   // While this engine holds the lock (or the database is its own, in memory), nobody else
   // can have written the header since it was last read.
-  if (headerFresh_ && (!isFile_ || lockCount_ > 0)) {
-    header = header_;
-    return;
-  }
+  if (headerFresh_ && (!isFile_ || lockCount_ > 0)) return;
   // Reads outside any operation still wait for a writer of another process to finish, so
   // a header is never seen half written.
   std::optional<TDbLock> lock;
@@ -571,7 +595,6 @@ void TCustomVarDB::ReadFileHeader(TFileHeader& header) {
   ReadHeaderBytes(*stream_, header_);
   headerFresh_ = !isFile_ || !lock;
   if (header_.ChangeCount != headerStamp_ && !inHeaderRead_) ReloadCatalogue();
-  header = header_;
 }
 
 void TCustomVarDB::ReloadCatalogue() {
@@ -740,6 +763,9 @@ void TCustomVarDB::ClearTableList() { tables_.clear(); }
 
 void TCustomVarDB::LoadNameList() {
   names_.Clear();
+  // Table and field numbers may have moved: remembered values are keyed by them.
+  valueMemo_.Clear();
+  ++catalogueGeneration_;
   for (int t = 0; t < TableCount(); ++t) {
     TTable& table = tables_[t];
     // An index belongs to the field it is stored under: its header follows the table and
@@ -773,16 +799,14 @@ int TCustomVarDB::GetFieldNr(int table, std::string_view name) {
 }
 
 bool TCustomVarDB::GetTableHeader(int table, TTableHeader& header) {
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return false;
   header = tables_[table].Header;
   return true;
 }
 
 bool TCustomVarDB::GetFieldHeader(int table, int field, TFieldHeader& header) {
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return false;
   const auto& fields = tables_[table].Fields;
   if (field < 0 || field >= static_cast<int>(fields.size())) return false;
@@ -801,8 +825,7 @@ int TCustomVarDB::AddTable(std::string_view definition) {
   name = ShortName(name);
 
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   for (int t = 0; t < TableCount(); ++t)
     if (tables_[t].Header.TableName == name) return t;
 
@@ -878,8 +901,7 @@ void TCustomVarDB::DeleteField(int table, int field) {
 
 void TCustomVarDB::DeleteTable(int table) {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (table < 0 || table >= TableCount()) return;
   for (int f = static_cast<int>(tables_[table].Fields.size()) - 1; f >= 0; --f) IndexRemove(table, f, 0);
   // Long values are freed with their records: nothing refers to them afterwards.
@@ -911,14 +933,6 @@ void TCustomVarDB::EndTableUpdate() {
 // ---------------------------------------------------------------------------------------
 // Blocks
 
-const TBlock* TBlockCache::Find(uint32_t address, bool** checked) {
-  auto it = index_.find(address);
-  if (it == index_.end()) return nullptr;
-  lru_.splice(lru_.begin(), lru_, it->second);
-  if (checked) *checked = &it->second->checked;
-  return &it->second->block;
-}
-
 const TBlock& TCustomVarDB::PeekDataBlock(uint32_t address) {
   if (!isFile_) {
     peekScratch_ = *ReadBlockFrom(*stream_, address);
@@ -948,6 +962,18 @@ PBlock TCustomVarDB::LoadBlock(uint32_t address) {
 
 void TCustomVarDB::WriteThrough(uint32_t address, const TBlock& block) {
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  if (isFile_) {
+    // One positioned write instead of a seek and a write.
+    int fd = static_cast<rtl::TFileStream&>(*stream_).Handle();
+    size_t done = 0;
+    while (done < kBlockSize) {
+      ssize_t n = ::pwrite(fd, block.Bytes.data() + done, kBlockSize - done, static_cast<off_t>(address) + static_cast<off_t>(done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw rtl::EWriteError("Stream write error");
+      done += static_cast<size_t>(n);
+    }
+    return;
+  }
   stream_->Seek(address, rtl::TSeekOrigin::soBeginning);
   stream_->WriteBuffer(block.Bytes.data(), kBlockSize);
 }
@@ -971,8 +997,7 @@ void TCustomVarDB::FlushBlocks() {
 
 uint32_t TCustomVarDB::GetNewBlock() {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (header_.AvailList > 0) {
     uint32_t head = header_.AvailList;
     PBlock block = LoadBlock(head);
@@ -1006,8 +1031,7 @@ uint32_t TCustomVarDB::GetNewBlock() {
 
 void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
   TDbLock lock(*this, true);
-  TFileHeader fh;
-  ReadFileHeader(fh);
+  RefreshHeader();
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
   block.Clear();
   if (header_.AvailList > 0) {
@@ -1021,6 +1045,13 @@ void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
   WriteBlock(address, block);
   header_.AvailList = address;
   WriteFileHeader(header_);
+}
+
+void TCustomVarDB::SetCursorBlock(TTable& table, uint32_t address) {
+  const TBlock& block = PeekDataBlock(address);
+  if (table.CurBuffer) *table.CurBuffer = block;
+  else table.CurBuffer = std::make_unique<TBlock>(block);
+  table.Header.CurBlock = address;
 }
 
 bool TCustomVarDB::LoadCursorBlock(TTable& table, uint32_t address) {

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <list>
@@ -174,12 +175,21 @@ using PBlock = std::unique_ptr<TBlock>;
 // while no other process changes it. The engine empties it whenever the file's change
 // counter moves. Inside a table update (while the engine holds the exclusive lock, so no
 // other process can look) written blocks may stay here, dirty, until the update ends.
+// Entries are found by block number in a table (no hashing) and aged by a stamp rather
+// than a linked list: a look-up is a few loads, and room is made in batches of the least
+// recently used.
 class TBlockCache {
 public:
   explicit TBlockCache(size_t capacity) : capacity_(capacity) {}
   // The cached copy, or null; `checked` tells whether it passed the data-block test since
   // it was cached (the caller may set it).
-  const TBlock* Find(uint32_t address, bool** checked = nullptr);
+  const TBlock* Find(uint32_t address, bool** checked = nullptr) {
+    TEntry* e = Slot(address);
+    if (!e) return nullptr;
+    e->stamp = ++clock_;
+    if (checked) *checked = &e->checked;
+    return &e->block;
+  }
   // Caches a block; a dirty block evicted to make room is handed to `spill` to be written.
   template <typename Spill>
   void Put(uint32_t address, const TBlock& block, bool dirty, Spill&& spill);
@@ -189,62 +199,200 @@ public:
   bool HasDirty() const { return dirtyCount_ > 0; }
   // Forgets everything; only called with no dirty block left.
   void Clear() {
-    lru_.clear();
-    index_.clear();
+    for (auto& slot : slots_)
+      if (slot) spare_.push_back(std::move(slot));
+    slots_.clear();
+    size_ = 0;
     dirtyCount_ = 0;
+    if (spare_.size() > kKeepSpare) spare_.resize(kKeepSpare);
   }
 
 private:
   struct TEntry {
-    uint32_t address;
-    bool dirty;
-    TBlock block;
+    uint32_t address = 0;
+    bool dirty = false;
     bool checked = false;
+    uint64_t stamp = 0;
+    TBlock block;
   };
+  static constexpr size_t kKeepSpare = 64;
+  static bool Number(uint32_t address, size_t& n) {
+    if (address < 64 || (address - 64) % 8192 != 0) return false;
+    n = (address - 64) / 8192;
+    return true;
+  }
+  TEntry* Slot(uint32_t address) const {
+    size_t n;
+    if (!Number(address, n) || n >= slots_.size()) return nullptr;
+    return slots_[n].get();
+  }
+  template <typename Spill>
+  void Evict(Spill&& spill);
+
   size_t capacity_;
+  size_t size_ = 0;
   size_t dirtyCount_ = 0;
-  std::list<TEntry> lru_;
-  std::unordered_map<uint32_t, std::list<TEntry>::iterator> index_;
+  uint64_t clock_ = 0;
+  std::vector<std::unique_ptr<TEntry>> slots_;  // by block number
+  std::vector<std::unique_ptr<TEntry>> spare_;  // evicted entries, reused
 };
 
 template <typename Spill>
+void TBlockCache::Evict(Spill&& spill) {
+  // The oldest eighth goes at once, so making room costs little per block.
+  std::vector<uint64_t> stamps;
+  stamps.reserve(size_);
+  for (const auto& slot : slots_)
+    if (slot) stamps.push_back(slot->stamp);
+  size_t drop = std::max<size_t>(1, stamps.size() / 8);
+  std::nth_element(stamps.begin(), stamps.begin() + static_cast<long>(drop - 1), stamps.end());
+  uint64_t limit = stamps[drop - 1];
+  for (auto& slot : slots_) {
+    if (!slot || slot->stamp > limit) continue;
+    if (slot->dirty) {
+      --dirtyCount_;
+      spill(slot->address, slot->block);
+    }
+    spare_.push_back(std::move(slot));
+    --size_;
+  }
+}
+
+template <typename Spill>
 void TBlockCache::Put(uint32_t address, const TBlock& block, bool dirty, Spill&& spill) {
-  auto it = index_.find(address);
-  if (it != index_.end()) {
-    if (dirty && !it->second->dirty) ++dirtyCount_;
-    if (!dirty && it->second->dirty) --dirtyCount_;
-    it->second->block = block;
-    it->second->dirty = dirty;
-    it->second->checked = false;
-    lru_.splice(lru_.begin(), lru_, it->second);
+  size_t n;
+  if (!Number(address, n)) return;
+  if (TEntry* e = Slot(address)) {
+    if (dirty && !e->dirty) ++dirtyCount_;
+    if (!dirty && e->dirty) --dirtyCount_;
+    if (&e->block != &block) e->block = block;
+    e->dirty = dirty;
+    e->checked = false;
+    e->stamp = ++clock_;
     return;
   }
-  if (lru_.size() >= capacity_) {
-    TEntry& last = lru_.back();
-    if (last.dirty) {
-      --dirtyCount_;
-      spill(last.address, last.block);
-    }
-    index_.erase(last.address);
-    lru_.pop_back();
+  if (size_ >= capacity_) Evict(spill);
+  if (n >= slots_.size()) slots_.resize(std::max(n + 1, slots_.size() * 2));
+  std::unique_ptr<TEntry> e;
+  if (!spare_.empty()) {
+    e = std::move(spare_.back());
+    spare_.pop_back();
+  } else {
+    e = std::make_unique<TEntry>();
   }
-  lru_.push_front({address, dirty, block});
-  index_[address] = lru_.begin();
+  e->address = address;
+  e->dirty = dirty;
+  e->checked = false;
+  e->stamp = ++clock_;
+  e->block = block;
+  slots_[n] = std::move(e);
+  ++size_;
   if (dirty) ++dirtyCount_;
 }
 
 template <typename Write>
 void TBlockCache::Flush(Write&& write) {
-  std::vector<TEntry*> dirty;
-  for (TEntry& e : lru_)
-    if (e.dirty) dirty.push_back(&e);
-  std::sort(dirty.begin(), dirty.end(), [](const TEntry* a, const TEntry* b) { return a->address < b->address; });
-  for (TEntry* e : dirty) {
-    write(e->address, e->block);
-    e->dirty = false;
+  for (auto& slot : slots_) {
+    if (!slot || !slot->dirty) continue;
+    write(slot->address, slot->block);
+    slot->dirty = false;
   }
   dirtyCount_ = 0;
 }
+
+// Indexed values of records, up to 8 bytes, by table, field, block and record number:
+// every comparison of an index search needs the value of the record behind a key, and
+// fetching it from its data block costs several cache misses. An entry is dropped
+// whenever the engine deletes or moves the record's keys (which every change of a record
+// does) and everything is dropped when the catalogue or the file's change counter moves.
+// Open addressing with linear probing and backward-shift deletion.
+class TValueMemo {
+public:
+  static constexpr size_t kMaxBytes = 8;
+  bool Find(uint16_t table, uint16_t field, uint32_t block, int32_t recNo, uint64_t& value, uint8_t& length) const {
+    if (size_ == 0) return false;
+    for (size_t i = Home(table, field, block, recNo);; i = (i + 1) & mask_) {
+      const TEntry& e = entries_[i];
+      if (!e.used) return false;
+      if (e.Matches(table, field, block, recNo)) {
+        value = e.value;
+        length = e.length;
+        return true;
+      }
+    }
+  }
+  void Put(uint16_t table, uint16_t field, uint32_t block, int32_t recNo, const uint8_t* data, size_t length) {
+    if (length > kMaxBytes) return;
+    if (2 * (size_ + 1) > entries_.size()) Grow();
+    size_t i = Home(table, field, block, recNo);
+    while (entries_[i].used && !entries_[i].Matches(table, field, block, recNo)) i = (i + 1) & mask_;
+    TEntry& e = entries_[i];
+    if (!e.used) ++size_;
+    e = TEntry{block, recNo, table, field, static_cast<uint8_t>(length), true, 0};
+    if (length > 0) std::memcpy(&e.value, data, length);
+  }
+  void Erase(uint16_t table, uint16_t field, uint32_t block, int32_t recNo) {
+    if (size_ == 0) return;
+    size_t i = Home(table, field, block, recNo);
+    while (entries_[i].used && !entries_[i].Matches(table, field, block, recNo)) i = (i + 1) & mask_;
+    if (!entries_[i].used) return;
+    // Later entries of the same run move back so that no search stops early.
+    size_t hole = i;
+    for (size_t j = (i + 1) & mask_; entries_[j].used; j = (j + 1) & mask_) {
+      size_t home = Home(entries_[j].table, entries_[j].field, entries_[j].block, entries_[j].recNo);
+      if (((j - home) & mask_) >= ((j - hole) & mask_)) {
+        entries_[hole] = entries_[j];
+        hole = j;
+      }
+    }
+    entries_[hole].used = false;
+    --size_;
+  }
+  void Clear() {
+    if (size_ == 0) return;
+    for (TEntry& e : entries_) e.used = false;
+    size_ = 0;
+  }
+
+private:
+  struct TEntry {
+    uint32_t block = 0;
+    int32_t recNo = 0;
+    uint16_t table = 0;
+    uint16_t field = 0;
+    uint8_t length = 0;
+    bool used = false;
+    uint64_t value = 0;
+    bool Matches(uint16_t t, uint16_t f, uint32_t b, int32_t r) const {
+      return block == b && recNo == r && table == t && field == f;
+    }
+  };
+  static constexpr size_t kMaxEntries = size_t{1} << 21;  // 48 MiB at most; emptied beyond
+  size_t Home(uint16_t table, uint16_t field, uint32_t block, int32_t recNo) const {
+    uint64_t k = (static_cast<uint64_t>(block) << 32) ^ static_cast<uint32_t>(recNo) ^
+                 (static_cast<uint64_t>(table) << 48) ^ (static_cast<uint64_t>(field) << 20);
+    k *= 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(k >> 40) & mask_;
+  }
+  void Grow() {
+    size_t capacity = entries_.empty() ? 1024 : 2 * entries_.size();
+    std::vector<TEntry> old;
+    if (capacity > kMaxEntries) {
+      capacity = entries_.size();  // full at the largest size: start again empty
+    } else {
+      old.swap(entries_);
+    }
+    entries_.assign(capacity, TEntry{});
+    mask_ = capacity - 1;
+    size_ = 0;
+    for (const TEntry& e : old)
+      if (e.used) Put(e.table, e.field, e.block, e.recNo, reinterpret_cast<const uint8_t*>(&e.value), e.length);
+  }
+
+  std::vector<TEntry> entries_;
+  size_t mask_ = 0;
+  size_t size_ = 0;
+};
 
 // A table of the catalogue with its fields and the loaded copy of its cursor's block.
 struct TTable {
@@ -267,6 +415,13 @@ struct TIndexKey {
   uint32_t KeyBlock = 0;
   int32_t KeyRecNo = 0;
   std::array<uint8_t, 4> KeyHead{};
+};
+
+// A value in place: a record's field inside a cached block or a work buffer. It lasts
+// until the next block is read or written.
+struct TValueView {
+  const uint8_t* Data = nullptr;
+  size_t Size = 0;
 };
 
 // Where InsertRecord puts the new record.
@@ -413,6 +568,12 @@ public:
   const TTable& Table(int table) const { return tables_.at(table); }
   // The header as last read or written (no header read).
   const TFileHeader& Header() const { return header_; }
+  // Distinguishes engines within the process (never reused), and counts the catalogue's
+  // changes (including reloads after another process changed it): table and field numbers
+  // looked up once stay valid while both are unchanged, provided the header was read
+  // under the caller's lock first.
+  uint64_t Identity() const { return identity_; }
+  uint64_t CatalogueGeneration() const { return catalogueGeneration_; }
 
 private:
   // A field's place in a record image.
@@ -436,7 +597,26 @@ private:
   std::vector<uint8_t> ExpandRecord(const TBlock& block, uint32_t address, int position);
   std::vector<uint8_t> CompactRecord(const std::vector<uint8_t>& image);
   std::vector<TFieldSlot> SliceImage(const TTable& table, const std::vector<uint8_t>& image) const;
+  void SliceImageInto(const TTable& table, const uint8_t* image, size_t size, std::vector<TFieldSlot>& slots) const;
   std::vector<uint8_t> FieldValue(const std::vector<uint8_t>& image, const TFieldSlot& slot);
+  // The image of the cursor's record (in place, or expanded into `expanded`) with its
+  // fields sliced into slotScratch_; false when there is none.
+  bool CursorImage(int table, TValueView& image, std::vector<uint8_t>& expanded);
+  void CopyValue(const TValueView& image, const TFieldSlot& slot, void* data);
+  // ReadFileHeader for the engine's own use: the header is brought up to date in header_.
+  void RefreshHeader();
+  // The place of one field in an image, walking only the fields before it; false when the
+  // image ends before it.
+  bool LocateField(const TTable& table, const uint8_t* image, size_t size, size_t field, TFieldSlot& slot) const;
+  // The slot of field `field` starting at `offset` of an image; EBlockCorrupt when it
+  // runs past the image.
+  void SliceField(const TTable& table, size_t field, const uint8_t* image, size_t size, size_t offset,
+                  TFieldSlot& slot) const;
+  // The image of an inline record of a block, in place; false for a record kept in a chain.
+  bool InlineImage(const TBlock& block, uint32_t address, int position, TValueView& image) const;
+  // A field of a block's record, in place where possible, else through `scratch`.
+  TValueView FieldView(const TTable& table, const TBlock& block, uint32_t address, int position, size_t field,
+                       std::vector<uint8_t>& scratch);
   void InternalInsertRecord(int table, int where, const std::vector<uint8_t>& image);
   void PlaceStored(int table, int position, const std::vector<uint8_t>& stored);
   uint32_t SplitBlock(int table, int position);
@@ -462,13 +642,15 @@ private:
   // B-trees (btree.cpp).
   static constexpr int kInsertNone = 0, kInserted = 1, kInsertPushed = 2;
   static constexpr size_t kIndexCacheSize = 20;
+  // Blocks kept in memory (8 KiB each): enough for a file of 128 MiB to be read once.
+  static constexpr size_t kBlockCacheSize = 16384;
   std::shared_ptr<TIndexNode> IndexGetBlock(uint32_t address);
   void IndexWriteNode(uint32_t address, const std::shared_ptr<TIndexNode>& node);
   void IndexFreeNode(uint32_t address);
   void ClearCaches();
   bool IndexKeyable(const TIndexHeader& header, const std::vector<uint8_t>& value) const;
-  int32_t IndexCompare(const TIndexHeader& header, const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) const;
-  bool IndexGetData(const TIndexHeader& header, uint32_t blockAddress, int32_t recNo, std::vector<uint8_t>& value,
+  int32_t IndexCompare(const TIndexHeader& header, const uint8_t* a, size_t lenA, const uint8_t* b, size_t lenB) const;
+  bool IndexGetData(const TIndexHeader& header, uint32_t blockAddress, int32_t recNo, TValueView& value,
                     int& position);
   int IndexSearchNode(const TIndexHeader& header, const TIndexNode& node, const std::vector<uint8_t>& value,
                       int32_t recNo, bool& found);
@@ -492,6 +674,8 @@ private:
   void ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header);
   std::vector<TTable> ReadCatalogue(rtl::TStream& stream, const TFileHeader& header);
   bool LoadCursorBlock(TTable& table, uint32_t address);
+  // Makes the data block at `address` the cursor's block, reusing the cursor's buffer.
+  void SetCursorBlock(TTable& table, uint32_t address);
   int AcquireFileLock(bool exclusive);
   // Writes a block to the stream itself, past any deferral.
   void WriteThrough(uint32_t address, const TBlock& block);
@@ -501,6 +685,12 @@ private:
   std::string DisplayName() const;
   TTable& TableAt(int table);
 
+  uint64_t identity_ = NextIdentity();
+  uint64_t catalogueGeneration_ = 0;
+  static uint64_t NextIdentity() {
+    static std::atomic<uint64_t> last{0};
+    return ++last;
+  }
   bool isFile_ = false;
   int32_t lockCount_ = 0;
   int lockHandle_ = -1;
@@ -508,6 +698,7 @@ private:
   int32_t headerStamp_ = 0;
   std::vector<TTable> tables_;
   std::string fileName_;
+  std::string lockFileName_;  // "<path without extension>uln"
   uint16_t mode_ = 0;
   std::unique_ptr<rtl::TStream> stream_;
   uint64_t fileDevice_ = 0;  // identity of the open file, for locks held by this process
@@ -521,9 +712,13 @@ private:
   // changed it since.
   bool headerFresh_ = false;
   TBlock peekScratch_;
+  TBlock nodeScratch_;  // a node being encoded for writing
+  std::vector<uint8_t> fetchScratch_;
+  std::vector<TFieldSlot> slotScratch_;
+  TValueMemo valueMemo_;  // a key's value when it cannot be read in place
   std::vector<std::pair<uint32_t, std::shared_ptr<TIndexNode>>> indexCache_;
   uint32_t lastDataBlock_ = 0;
-  TBlockCache blockCache_{4096};
+  TBlockCache blockCache_{kBlockCacheSize};
 };
 
 // Holds an engine's lock for a scope: shared or exclusive, released on every path.

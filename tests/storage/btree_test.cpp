@@ -63,6 +63,39 @@ TEST(Compare, Registry) {
   EXPECT_EQ(GetCompare(7, 'B'), nullptr);
 }
 
+// The block cache keeps at most its capacity, hands every dirty block it drops to be
+// written, and writes the rest in address order when flushed.
+TEST(BlockCache, EvictsTheOldestAndSpillsDirtyBlocks) {
+  TBlockCache cache(8);
+  std::map<uint32_t, uint8_t> written;
+  auto write = [&](uint32_t address, const TBlock& block) { written[address] = block.Bytes[100]; };
+  auto address = [](uint32_t k) { return kFileHeaderSize + kBlockSize * k; };
+  TBlock block;
+  for (uint32_t k = 0; k < 8; ++k) {
+    block.Bytes[100] = static_cast<uint8_t>(k + 1);
+    cache.Put(address(k), block, k % 2 == 0, write);
+  }
+  EXPECT_TRUE(written.empty());
+  ASSERT_NE(cache.Find(address(0)), nullptr);  // block 0 is now the most recently used
+  EXPECT_EQ(cache.Find(address(0))->Bytes[100], 1);
+  EXPECT_EQ(cache.Find(12345), nullptr) << "not a block address";
+  block.Bytes[100] = 99;
+  cache.Put(address(8), block, false, write);
+  EXPECT_EQ(cache.Find(address(1)), nullptr) << "the least recently used goes first";
+  EXPECT_NE(cache.Find(address(0)), nullptr);
+  EXPECT_NE(cache.Find(address(8)), nullptr);
+  for (uint32_t k = 9; k < 40; ++k) cache.Put(address(k), block, false, write);
+  for (uint32_t k : {0u, 2u, 4u, 6u}) EXPECT_EQ(written.count(address(k)), 1u) << "dirty block " << k << " written";
+  EXPECT_EQ(written[address(2)], 3);
+  EXPECT_FALSE(cache.HasDirty());
+  std::vector<uint32_t> order;
+  cache.Put(address(41), block, true, write);
+  cache.Put(address(40), block, true, write);
+  cache.Flush([&](uint32_t a, const TBlock&) { order.push_back(a); });
+  EXPECT_EQ(order, (std::vector<uint32_t>{address(40), address(41)}));
+  EXPECT_FALSE(cache.HasDirty());
+}
+
 class Indexes : public DbFixture {
 protected:
   TIndexNode Node(TCustomVarDB& db, uint32_t address) {
@@ -386,6 +419,57 @@ TEST_F(Indexes, TwoProcessesShareAnIndexedTable) {
       }
   ExpectSound(db);
   for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
+}
+
+// Searches remember the values behind keys; a record whose indexed value changes, moves
+// to another block or goes must never be found by a value it no longer has.
+TEST_F(Indexes, RememberedValuesFollowRecordChanges) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("m.zod"), rtl::fmCreate));
+  int t = db.AddTable("T Key N Small S Pad B");
+  db.IndexCreate(t, 1, 0, true, false);   // fetched from the records
+  db.IndexCreate(t, 2, 0, false, true);   // whole value in the key
+  std::vector<uint8_t> pad(150, 7);
+  std::map<int32_t, int16_t> model;  // key -> small
+  auto add = [&](int32_t key, int16_t small) {
+    TFindRec f[3] = {{1, &key, 4}, {2, &small, 2}, {3, pad.data(), static_cast<int32_t>(pad.size())}};
+    db.AddRecord(t, f, 3);
+    model[key] = small;
+  };
+  for (int32_t k = 0; k < 3000; ++k) add(k * 7919 % 100003, static_cast<int16_t>(k % 300));
+  int32_t recNo;
+  for (int round = 0; round < 4; ++round) {
+    // Rewrite some keys (the record is rewritten in place), delete others (blocks merge and
+    // lend records), then look every old and new value up.
+    std::mt19937 random(round);
+    std::vector<std::pair<int32_t, int32_t>> renamed;
+    for (int i = 0; i < 200; ++i) {
+      auto it = std::next(model.begin(), static_cast<long>(random() % model.size()));
+      int32_t old = it->first, now = 200000 + round * 1000 + i;
+      ASSERT_TRUE(Find(db, t, old, recNo));
+      db.SetField(t, 1, &now, 4);
+      model[now] = it->second;
+      model.erase(it);
+      renamed.emplace_back(old, now);
+    }
+    for (int i = 0; i < 300; ++i) {
+      auto it = std::next(model.begin(), static_cast<long>(random() % model.size()));
+      ASSERT_TRUE(Find(db, t, it->first, recNo));
+      ASSERT_TRUE(db.DeleteRecord(t, true));
+      model.erase(it);
+    }
+    for (auto [old, now] : renamed) {
+      EXPECT_FALSE(Find(db, t, old, recNo)) << "old value " << old << " still found";
+      EXPECT_EQ(Find(db, t, now, recNo), model.count(now) == 1) << now;
+    }
+    for (auto [key, small] : model) {
+      ASSERT_TRUE(Find(db, t, key, recNo)) << key;
+      EXPECT_EQ(Int(db.GetField(t, 1)), key);
+      TFindRec bySmall{2, &small, 2};
+      ASSERT_TRUE(db.Seek(t, &bySmall, 1, recNo)) << small;
+    }
+    ExpectSound(db);
+  }
 }
 
 }  // namespace

@@ -51,6 +51,11 @@ void __fastcall TMainForm::ShowStatus(const AnsiString &Text)
         OPENARRAY(TVarRec, (FBook->Count())));
 }
 //---------------------------------------------------------------------------
+void __fastcall TMainForm::ShowError(int Ident)
+{
+    Application->MessageBox(LoadStr(Ident).c_str(), "Sample", MB_OK | MB_ICONSTOP);
+}
+//---------------------------------------------------------------------------
 void __fastcall TMainForm::ShowContacts(void)
 {
     AnsiString group = GroupList->ItemIndex > 0
@@ -118,8 +123,7 @@ void __fastcall TMainForm::FileOpenItemClick(TObject *Sender)
         return;
     if (!FBook->LoadFromFile(OpenDialog1->FileName))
     {
-        Application->MessageBox(LoadStr(SE_CannotRead).c_str(), "Sample",
-            MB_OK | MB_ICONSTOP);
+        ShowError(SE_CannotRead);
         return;
     }
     Caption = "Sample Address Book - " + ExtractFileName(OpenDialog1->FileName);
@@ -136,8 +140,7 @@ void __fastcall TMainForm::FileSaveItemClick(TObject *Sender)
         return;
     if (!FBook->SaveToFile(dialog->FileName))
     {
-        Application->MessageBox(LoadStr(SE_CannotWrite).c_str(), "Sample",
-            MB_OK | MB_ICONSTOP);
+        ShowError(SE_CannotWrite);
         return;
     }
     FModified = false;

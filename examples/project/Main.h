@@ -71,6 +71,7 @@ private:        // User declarations
     bool FModified;
     void __fastcall ShowContacts(void);
     void __fastcall ShowStatus(const AnsiString &Text);
+    void __fastcall ShowError(int Ident);
 public:         // User declarations
     __fastcall TMainForm(TComponent* Owner);
     __fastcall ~TMainForm(void);

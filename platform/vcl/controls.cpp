@@ -139,8 +139,8 @@ void TControl::SetEnabled(bool v) {
 }
 
 void TControl::SetBiDiMode(TBiDiMode m) {
-  parentBiDiMode_ = false;
   if (m == biDiMode_) return;
+  parentBiDiMode_ = false;
   biDiMode_ = m;
   BiDiModeChanged();
 }
@@ -261,8 +261,9 @@ int TWinControl::ControlID() const { return handle_ ? win32::GetDlgCtrlID(handle
 
 void TWinControl::FontChanged() {
   if (handle_) win32::SendMessage(handle_, win32::WM_SETFONT, static_cast<win32::WPARAM>(Font()->Handle()), 1);
-  for (TControl* c : controls_)
-    if (c->ParentFont()) c->ParentChanged();
+  if (!passingOn_)
+    for (TControl* c : controls_)
+      if (c->ParentFont()) c->ParentChanged();
 }
 
 void TWinControl::BiDiModeChanged() {
@@ -274,8 +275,9 @@ void TWinControl::BiDiModeChanged() {
     auto current = static_cast<win32::DWORD>(win32::GetWindowLong(handle_, win32::GWL_EXSTYLE));
     win32::SetWindowLong(handle_, win32::GWL_EXSTYLE, (current & ~kReading) | (params.ExStyle & kReading));
   }
-  for (TControl* c : controls_)
-    if (c->ParentBiDiMode()) c->ParentChanged();
+  if (!passingOn_)
+    for (TControl* c : controls_)
+      if (c->ParentBiDiMode()) c->ParentChanged();
 }
 
 void TWinControl::CreateParams(TCreateParams& params) const {
@@ -382,7 +384,10 @@ void TWinControl::AlignControls() {
 }
 
 void TWinControl::ParentChanged() {
+  // The children hear of it once, below, not also from the font and reading-order changes.
+  passingOn_ = true;
   TControl::ParentChanged();
+  passingOn_ = false;
   for (TControl* c : controls_) c->ParentChanged();
 }
 

@@ -66,7 +66,10 @@ class TControl : public TComponent {
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& hint) { hint_ = hint; }
   bool ShowHint() const { return showHint_; }
+  // Like the colour and the reading order, a new value (not the same one written
+  // again) stops following the parent.
   void SetShowHint(bool v) {
+    if (v == showHint_) return;
     showHint_ = v;
     parentShowHint_ = false;
   }
@@ -80,6 +83,7 @@ class TControl : public TComponent {
   bool IsFontStored() const { return !parentFont_; }
   TColor Color() const { return color_; }
   void SetColor(TColor c) {
+    if (c == color_) return;
     color_ = c;
     parentColor_ = false;
   }
@@ -230,6 +234,7 @@ private:
   int tabOrder_ = -1;
   bool tabStop_ = false;
   int alignLevel_ = 0;
+  bool passingOn_ = false;
 };
 
 class TGraphicControl : public TControl {

@@ -244,9 +244,11 @@ void TCustomForm::SetFormClientHeight(int v) {
 }
 
 void TCustomForm::Loaded() {
-  TScrollingWinControl::Loaded();
+  // Still loading: the new size does not realign the controls, which keep the bounds
+  // their stream gives.
   if (auto w = std::exchange(pendingClientWidth_, std::nullopt)) SetClientWidth(*w);
   if (auto h = std::exchange(pendingClientHeight_, std::nullopt)) SetClientHeight(*h);
+  TScrollingWinControl::Loaded();
 }
 
 const TMetaClass& TForm::StaticClass() { return DefineClass<TForm>("TForm", TCustomForm::StaticClass()); }

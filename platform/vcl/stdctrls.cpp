@@ -118,6 +118,32 @@ const TMetaClass& TButton::StaticClass() {
   });
 }
 
+namespace {
+
+// BS_LEFTTEXT for text on the left: Alignment taLeftJustify, mirrored for right-to-left.
+win32::DWORD TextSide(const TControl& control) {
+  PPropInfo alignment = GetPropInfo(&control, "Alignment");
+  bool left = alignment && GetOrdProp(&control, alignment) == taLeftJustify;
+  return left != control.UseRightToLeftAlignment() ? win32::BS_LEFTTEXT : 0;
+}
+
+}  // namespace
+
+void TButton::CreateParams(TCreateParams& params) const {
+  TButtonControl::CreateParams(params);
+  params.Style |= GetOrdProp(this, "Default") ? win32::BS_DEFPUSHBUTTON : win32::BS_PUSHBUTTON;
+}
+
+void TCustomCheckBox::CreateParams(TCreateParams& params) const {
+  TButtonControl::CreateParams(params);
+  params.Style |= win32::BS_AUTOCHECKBOX | TextSide(*this);
+}
+
+void TRadioButton::CreateParams(TCreateParams& params) const {
+  TButtonControl::CreateParams(params);
+  params.Style |= win32::BS_AUTORADIOBUTTON | TextSide(*this);
+}
+
 const TMetaClass& TCustomCheckBox::StaticClass() {
   return DefineClass<TCustomCheckBox>("TCustomCheckBox", TButtonControl::StaticClass());
 }

@@ -57,19 +57,33 @@ class TMemo : public TCustomMemo {
 class TButtonControl : public TWinControl {
   QUINTREL_CLASS(TButtonControl)
 };
+// Button windows carry the button styles: BS_PUSHBUTTON (BS_DEFPUSHBUTTON for a Default
+// button), BS_AUTOCHECKBOX and BS_AUTORADIOBUTTON, and BS_LEFTTEXT when a check box or
+// radio button shows its text on the left (Alignment taLeftJustify; the other way round
+// when the control is aligned right to left). The style is taken when the window is made;
+// a later change of Alignment leaves the window's style to whoever changes it.
 class TButton : public TButtonControl {
   QUINTREL_CLASS(TButton)
   TButton() { SetBounds(0, 0, 75, 25); }
+
+protected:
+  void CreateParams(TCreateParams& params) const override;
 };
 
 class TCustomCheckBox : public TButtonControl {
   QUINTREL_CLASS(TCustomCheckBox)
+
+protected:
+  void CreateParams(TCreateParams& params) const override;
 };
 class TCheckBox : public TCustomCheckBox {
   QUINTREL_CLASS(TCheckBox)
 };
 class TRadioButton : public TButtonControl {
   QUINTREL_CLASS(TRadioButton)
+
+protected:
+  void CreateParams(TCreateParams& params) const override;
 };
 
 class TCustomListBox : public TWinControl {

@@ -27,7 +27,7 @@ namespace quintrel::win32 {
 
 using INT_PTR = intptr_t;
 // Returns TRUE when it handled the message; for WM_INITDIALOG, TRUE lets the dialog put
-// the focus on the control WM_INITDIALOG names.
+// the focus on the control WM_INITDIALOG names once the dialog is activated.
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 
 // Dialog styles.
@@ -118,9 +118,11 @@ BOOL IsDialogRunning(HWND dialog);
 // The window procedure of the dialog class: the dialog procedure first; what it leaves
 // unhandled gets the default dialog handling: WM_CLOSE presses Cancel (WM_COMMAND
 // IDCANCEL with BN_CLICKED and the button, when the dialog has an enabled one),
-// WM_ACTIVATE gives the focus to the dialog and then to its first tab-stop control,
-// WM_NEXTDLGCTL moves the focus, everything else goes to DefWindowProc. WM_INITDIALOG
-// and WM_CTLCOLORDLG return the dialog procedure's result.
+// WM_ACTIVATE gives the focus to the dialog window and from there to the control that had
+// it when the dialog was last deactivated (at first the control WM_INITDIALOG named when
+// the procedure returned TRUE, else the first tab stop), WM_NEXTDLGCTL moves the focus,
+// everything else goes to DefWindowProc. WM_INITDIALOG and WM_CTLCOLORDLG return the
+// dialog procedure's result.
 LRESULT DefDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // --- Controls ------------------------------------------------------------------------------

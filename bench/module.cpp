@@ -1,11 +1,17 @@
 // Language module against SQLite on the same catalogue: 20,000 objects on 50 forms with
 // their texts in 5 languages (100,000 terms) loaded in one update, then 100,000 random
-// texts with fall-back and the objects of every form. Prints wall times and the ratios
-// ours / SQLite.
+// texts with fall-back and the objects of every form. Prints wall-clock and processor times
+// and the ratios ours / SQLite; with --repetitions=N the medians of N runs.
+//
+//   bench_module [--repetitions=N]
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <stdexcept>
@@ -23,7 +29,31 @@ constexpr int kForms = 50, kObjects = 20000, kLanguages = 5, kLookups = 100000;
 const TLanguageId kLangs[kLanguages] = {MakeLanguageId('e', 'n'), MakeLanguageId('d', 'e'), MakeLanguageId('f', 'r'),
                                         MakeLanguageId('j', 'a'), MakeLanguageId('i', 't')};
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double CpuNow() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// Wall-clock and processor seconds of a step; the machine may be shared, so the processor
+// time is the steadier figure.
+struct TSpan {
+  double wall = 0, cpu = 0;
+};
+class TTimer {
+public:
+  TTimer() : wall_(Clock::now()), cpu_(CpuNow()) {}
+  TSpan Elapsed() const { return {std::chrono::duration<double>(Clock::now() - wall_).count(), CpuNow() - cpu_}; }
+
+private:
+  Clock::time_point wall_;
+  double cpu_;
+};
+
+// The three steps on both engines.
+struct TRun {
+  TSpan oursLoad, oursLookup, oursForms, liteLoad, liteLookup, liteForms;
+};
 
 std::u16string TextOf(int object, int lang) {
   std::string s = "Text " + std::to_string(object) + " in language " + std::to_string(lang);
@@ -34,10 +64,9 @@ void Check(int rc, sqlite3* db) {
   if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) throw std::runtime_error(sqlite3_errmsg(db));
 }
 
-}  // namespace
-
-int main() {
-  auto dir = std::filesystem::temp_directory_path() / "quintrel-bench-module";
+TRun RunOnce() {
+  TRun run;
+  auto dir = std::filesystem::temp_directory_path() / ("quintrel-bench-module-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   setenv("QUINTREL_CONFIG", (dir / "registry.ini").c_str(), 1);
@@ -50,7 +79,7 @@ int main() {
   int m = zod.NewModule((dir / "bench.zod").string());
   zod.SetDesignTimeLanguage(m, kLangs[0]);
   zod.SetUseOriginalIfUntranslated(m, true);
-  auto start = Clock::now();
+  TTimer timer;
   zod.BeginModuleUpdate(m);
   std::vector<uint32_t> termOf(kObjects);
   for (int i = 0; i < kObjects; ++i) {
@@ -72,8 +101,8 @@ int main() {
     }
   }
   zod.EndModuleUpdate(m);
-  double oursLoad = Seconds(start);
-  start = Clock::now();
+  run.oursLoad = timer.Elapsed();
+  timer = TTimer();
   size_t oursChars = 0;
   std::vector<char16_t> buffer(256);
   {
@@ -81,11 +110,11 @@ int main() {
     for (auto [object, lang] : probes)
       oursChars += static_cast<size_t>(zod.GetLongStringW(m, termOf[object], kLangs[lang], buffer.data(), true));
   }
-  double oursLookup = Seconds(start);
-  start = Clock::now();
+  run.oursLookup = timer.Elapsed();
+  timer = TTimer();
   size_t oursObjects = 0;
   for (uint16_t f = 1; f <= kForms; ++f) oursObjects += zod.GetObjects(m, f).size();
-  double oursForms = Seconds(start);
+  run.oursForms = timer.Elapsed();
 
   // --- SQLite ---
   sqlite3* db = nullptr;
@@ -98,7 +127,7 @@ int main() {
                      "PRIMARY KEY(lang, ident)) WITHOUT ROWID;",
                      nullptr, nullptr, nullptr),
         db);
-  start = Clock::now();
+  timer = TTimer();
   sqlite3_stmt *insObj = nullptr, *insTerm = nullptr, *getTerm = nullptr, *getForm = nullptr;
   Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
   sqlite3_prepare_v2(db, "INSERT INTO obj VALUES(?,0,6,?,1,?,0,0,0,?)", -1, &insObj, nullptr);
@@ -121,11 +150,11 @@ int main() {
     }
   }
   Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-  double liteLoad = Seconds(start);
+  run.liteLoad = timer.Elapsed();
   sqlite3_prepare_v2(db, "SELECT status, data FROM terms WHERE lang=? AND ident=?", -1, &getTerm, nullptr);
   // One read transaction around the look-ups, as ours holds one lock around them.
   Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
-  start = Clock::now();
+  timer = TTimer();
   size_t liteChars = 0;
   auto fetch = [&](TLanguageId lang, uint32_t ident, bool anyStatus) -> int {
     sqlite3_bind_int(getTerm, 1, lang);
@@ -141,31 +170,66 @@ int main() {
     if (n < 0) n = std::max(0, fetch(kLangs[0], termOf[object], true));
     liteChars += static_cast<size_t>(n);
   }
-  double liteLookup = Seconds(start);
+  run.liteLookup = timer.Elapsed();
   sqlite3_prepare_v2(db, "SELECT * FROM obj WHERE formid=? ORDER BY ident", -1, &getForm, nullptr);
-  start = Clock::now();
+  timer = TTimer();
   size_t liteObjects = 0;
   for (int f = 1; f <= kForms; ++f) {
     sqlite3_bind_int(getForm, 1, f);
     while (sqlite3_step(getForm) == SQLITE_ROW) ++liteObjects;
     sqlite3_reset(getForm);
   }
-  double liteForms = Seconds(start);
+  run.liteForms = timer.Elapsed();
   Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
   for (sqlite3_stmt* s : {insObj, insTerm, getTerm, getForm}) sqlite3_finalize(s);
   sqlite3_close(db);
 
-  if (oursChars != liteChars || oursObjects != liteObjects) {
-    std::fprintf(stderr, "results differ: %zu/%zu characters, %zu/%zu objects\n", oursChars, liteChars, oursObjects,
-                 liteObjects);
+  std::filesystem::remove_all(dir);
+  if (oursChars != liteChars || oursObjects != liteObjects)
+    throw std::runtime_error("results differ: " + std::to_string(oursChars) + "/" + std::to_string(liteChars) +
+                             " characters, " + std::to_string(oursObjects) + "/" + std::to_string(liteObjects) +
+                             " objects");
+  return run;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int repetitions = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--repetitions=", 14) == 0) {
+      repetitions = std::max(1, std::atoi(argv[i] + 14));
+    } else {
+      std::fprintf(stderr, "usage: bench_module [--repetitions=N]\n");
+      return 2;
+    }
+  }
+  std::vector<TRun> runs;
+  try {
+    for (int r = 0; r < repetitions; ++r) runs.push_back(RunOnce());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
     return 1;
   }
-  std::printf("%-34s %10s %10s %7s\n", "step", "ours s", "SQLite s", "ratio");
-  std::printf("%-34s %10.3f %10.3f %7.2f\n", "load 20000 objects, 100000 terms", oursLoad, liteLoad,
-              oursLoad / liteLoad);
-  std::printf("%-34s %10.3f %10.3f %7.2f\n", "100000 texts with fall-back", oursLookup, liteLookup,
-              oursLookup / liteLookup);
-  std::printf("%-34s %10.3f %10.3f %7.2f\n", "objects of 50 forms", oursForms, liteForms, oursForms / liteForms);
-  std::filesystem::remove_all(dir);
+  auto median = [&](TSpan TRun::*step, double TSpan::*part) {
+    std::vector<double> v;
+    for (const TRun& run : runs) v.push_back(run.*step.*part);
+    return Median(v);
+  };
+  std::printf("%-34s %10s %10s %7s %10s %10s %7s\n", "step (median of runs)", "ours s", "SQLite s", "ratio",
+              "ours cpu", "SQLite cpu", "ratio");
+  auto row = [&](const char* name, TSpan TRun::*ours, TSpan TRun::*lite) {
+    double ow = median(ours, &TSpan::wall), lw = median(lite, &TSpan::wall);
+    double oc = median(ours, &TSpan::cpu), lc = median(lite, &TSpan::cpu);
+    std::printf("%-34s %10.3f %10.3f %7.2f %10.3f %10.3f %7.2f\n", name, ow, lw, ow / lw, oc, lc, oc / lc);
+  };
+  row("load 20000 objects, 100000 terms", &TRun::oursLoad, &TRun::liteLoad);
+  row("100000 texts with fall-back", &TRun::oursLookup, &TRun::liteLookup);
+  row("objects of 50 forms", &TRun::oursForms, &TRun::liteForms);
   return 0;
 }

@@ -792,4 +792,9 @@ std::unique_ptr<TComponent> LoadComponentFile(const std::string& fileName, TForm
   return root;
 }
 
+std::string WriteComponentBytes(const TComponent& root, const TFormStream& like) {
+  TFormStream out = WriteComponent(root, &like);
+  return out.Notation == TFormNotation::fnBinary ? WriteBinaryForm(out) : WriteTextForm(out);
+}
+
 }  // namespace quintrel::vcl

@@ -62,6 +62,10 @@ void ReadComponentInto(TComponent& root, const TFormStream& form, const TReadOpt
 TFormStream WriteComponent(const TComponent& root, const TFormStream* like = nullptr,
                            const TFilerContext* context = nullptr);
 
+// The bytes of a root component written the way `like` was read: WriteBinaryForm
+// (with the resource header when `like` had one) or WriteTextForm.
+std::string WriteComponentBytes(const TComponent& root, const TFormStream& like);
+
 // The class a stream's object gets: the registered class of that name, else a run-time
 // class (a derived form, data module or frame for a root or an inline frame, a generic
 // component otherwise).

@@ -44,10 +44,7 @@ T* Find(TComponent* root, std::string_view name) {
 }
 
 // Follows a path such as Panels.Items[2].Text to the object that holds its last part.
-std::string Written(const TComponent& root, const TFormStream& like) {
-  TFormStream out = WriteComponent(root, &like);
-  return out.Notation == TFormNotation::fnBinary ? WriteBinaryForm(out) : WriteTextForm(out);
-}
+std::string Written(const TComponent& root, const TFormStream& like) { return WriteComponentBytes(root, like); }
 
 }  // namespace
 

@@ -34,10 +34,7 @@ std::string Load(const fs::path& path) {
   return s.str();
 }
 
-std::string Written(const TComponent& root, const TFormStream& like) {
-  TFormStream out = WriteComponent(root, &like);
-  return out.Notation == TFormNotation::fnBinary ? WriteBinaryForm(out) : WriteTextForm(out);
-}
+std::string Written(const TComponent& root, const TFormStream& like) { return WriteComponentBytes(root, like); }
 
 void ForEachWinControl(TWinControl* control, const std::function<void(TWinControl*)>& visit) {
   visit(control);

@@ -56,7 +56,8 @@ public:
   // Full path of the module's file.
   virtual std::string GetFileName() const = 0;
   // Writes the editor's text and the form to disk: when they changed, or always when
-  // forced. False when the module is closed or the file cannot be written.
+  // forced. False when the module is closed; a file that cannot be written raises an
+  // exception naming it.
   virtual bool Save(bool forceSave) = 0;
   // Brings up the module's form in the designer (loading it when it is not loaded);
   // false when the module has no form.

@@ -12,6 +12,7 @@ namespace quintrel::host {
 namespace {
 
 using test::ProjectFixture;
+namespace fs = std::filesystem;
 
 class Host : public ProjectFixture {};
 
@@ -181,6 +182,21 @@ TEST_F(Host, UnitsJoinTheProjectThroughTheServices) {
   EXPECT_EQ(reopened.UnitNames(), host.Project()->UnitNames());
 }
 
+TEST_F(Host, RenamingADelphiUnitRenamesItsUsesEntry) {
+  WriteDelphiProject();
+  TDevelopmentHost host;
+  host.OpenProject(Path("Demo.dpr"));
+  host.RenameModule(Path("Sub/Data.pas"), Path("Sub/Store.pas"));
+  EXPECT_NE(Read("Demo.dpr").find("  Store in 'Sub\\Store.pas' {DataModule1: TDataModule},\n"), std::string::npos)
+      << Read("Demo.dpr");
+  EXPECT_TRUE(fs::exists(Path("Sub/Store.dfm")));
+  EXPECT_EQ(TProject::Open(Path("Demo.dpr")).UnitNames(), host.Project()->UnitNames());
+  EXPECT_EQ(host.GetUnitName(2), Path("Sub/Store.pas"));
+  EXPECT_THROW(host.RenameModule(Path("Util.pas"), Path("Main.pas")), EProjectError) << "the name is taken";
+  EXPECT_THROW(host.RenameModule(Path("Demo.dpr"), Path("Other.dpr")), EProjectError) << "not a unit";
+  EXPECT_TRUE(fs::exists(Path("Util.pas")));
+}
+
 TEST_F(Host, MainMenuItemsStayUntilReleased) {
   TDevelopmentHost host;
   auto menu = host.GetMainMenu();
@@ -234,7 +250,6 @@ TEST_F(Host, MainMenuItemsStayUntilReleased) {
 namespace quintrel::host {
 namespace {
 
-namespace fs = std::filesystem;
 
 // The bundled example, copied so that saving it changes nothing in the source tree.
 TEST_F(Host, TheExampleProjectLoadsAndSavesUnchanged) {

@@ -587,3 +587,68 @@ TEST(CommonDialogs, ReplaceDialogsReportTheirCommands) {
   form->DestroyComponent(replace);
   EXPECT_FALSE(w::IsWindow(dialog));
 }
+
+TEST(CommonDialogs, OptionsDecideWhichControlsTheTemplateShows) {
+  auto visible = [](const w::TDialogTemplate& t, w::WORD id) {
+    for (const w::TDialogItem& item : t.items)
+      if (item.id == id) return (item.style & w::WS_VISIBLE) != 0;
+    ADD_FAILURE() << "no control " << id;
+    return false;
+  };
+  auto form = std::make_unique<TForm>();
+  auto* open = form->Add<TOpenDialog>("OpenDialog1");
+  EXPECT_FALSE(visible(*open->DialogTemplate(), w::chx1));  // ofHideReadOnly by default
+  SetOrdProp(open, "Options", 0);
+  EXPECT_TRUE(visible(*open->DialogTemplate(), w::chx1));
+  EXPECT_EQ(open->DialogTemplate()->caption, u"Open");
+
+  auto* font = form->Add<TFontDialog>("FontDialog1");
+  EXPECT_TRUE(visible(*font->DialogTemplate(), w::grp1));  // fdEffects by default
+  EXPECT_FALSE(visible(*font->DialogTemplate(), w::psh3));
+  SetOrdProp(font, "Options", StringToSet(GetPropInfo(font, "Options"), "[fdApplyButton,fdShowHelp]"));
+  EXPECT_FALSE(visible(*font->DialogTemplate(), w::chx1));
+  EXPECT_TRUE(visible(*font->DialogTemplate(), w::psh3));
+  EXPECT_TRUE(visible(*font->DialogTemplate(), w::pshHelp));
+
+  auto* color = form->Add<TColorDialog>("ColorDialog1");
+  EXPECT_EQ(color->DialogTemplate()->cx, 150);
+  EXPECT_FALSE(visible(*color->DialogTemplate(), w::COLOR_ADD));
+  SetOrdProp(color, "Options", StringToSet(GetPropInfo(color, "Options"), "[cdFullOpen]"));
+  EXPECT_EQ(color->DialogTemplate()->cx, 300);
+  EXPECT_TRUE(visible(*color->DialogTemplate(), w::COLOR_ADD));
+  EXPECT_FALSE(visible(*color->DialogTemplate(), w::COLOR_MIX));
+
+  auto* find = form->Add<TFindDialog>("FindDialog1");
+  SetOrdProp(find, "Options", StringToSet(GetPropInfo(find, "Options"), "[frHideUpDown,frHideMatchCase]"));
+  w::TDialogTemplate t = *find->DialogTemplate();
+  EXPECT_FALSE(visible(t, w::grp1));
+  EXPECT_FALSE(visible(t, w::rad2));
+  EXPECT_FALSE(visible(t, w::chx2));
+  EXPECT_TRUE(visible(t, w::chx1));
+  // The template of the class, not of the instance, is left as it was.
+  EXPECT_TRUE(visible(w::CommonDialogTemplate(w::TCommonDialogKind::cdFind), w::grp1));
+}
+
+TEST(Application, HooksSeeTheApplicationWindowsMessagesNewestFirst) {
+  std::vector<std::string> order;
+  int first = Application().HookMainWindow([&](TMessage& m) {
+    if (m.Msg == w::WM_USER) order.push_back("first");
+    return false;
+  });
+  int second = Application().HookMainWindow([&](TMessage& m) {
+    if (m.Msg != w::WM_USER) return false;
+    order.push_back("second");
+    m.Result = 42;
+    return m.WParam == 1;  // handles only this one
+  });
+  EXPECT_EQ(w::GetClassName(Application().Handle()), u"TApplication");
+  EXPECT_FALSE(w::IsWindowVisible(Application().Handle()));
+  EXPECT_EQ(w::SendMessage(Application().Handle(), w::WM_USER, 1, 0), 42);
+  EXPECT_EQ(w::SendMessage(Application().Handle(), w::WM_USER, 0, 0), 0);
+  EXPECT_EQ(order, (std::vector<std::string>{"second", "second", "first"}));
+  Application().UnhookMainWindow(second);
+  Application().UnhookMainWindow(first);
+  order.clear();
+  w::SendMessage(Application().Handle(), w::WM_USER, 1, 0);
+  EXPECT_TRUE(order.empty());
+}

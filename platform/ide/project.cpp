@@ -1,6 +1,7 @@
 #include "platform/ide/project.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

@@ -111,10 +111,7 @@ std::unique_ptr<vcl::TComponent> THostModule::ReadForm(vcl::TFormStream& stream)
   return root;
 }
 
-std::string THostModule::EncodeForm() const {
-  vcl::TFormStream stream = vcl::WriteComponent(*form_, &formStream_);
-  return stream.Notation == vcl::TFormNotation::fnBinary ? vcl::WriteBinaryForm(stream) : vcl::WriteTextForm(stream);
-}
+std::string THostModule::EncodeForm() const { return vcl::WriteComponentBytes(*form_, formStream_); }
 
 vcl::TComponent* THostModule::Form() {
   if (form_ || !host_ || formFile_.empty()) return form_.get();

@@ -512,6 +512,73 @@ void TCustomVarDB::UpdateBlockKeys(int table, const TBlock& block, uint32_t addr
   }
 }
 
+bool TCustomVarDB::PlanKeyMove(int table, const TBlock& block, uint32_t address, int from, int to,
+                               uint32_t destination, std::vector<TKeyMove>& plan) {
+  plan.clear();
+  TTable& t = tables_[table];
+  struct TLeafUse {
+    uint32_t leaf;
+    bool root;
+    int removed;
+  };
+  std::vector<TLeafUse> leaves;
+  std::vector<std::pair<uint16_t, int32_t>> seen;  // (field, record number) of the moved records
+  for (int pos = from; pos <= to; ++pos) {
+    std::vector<uint8_t> image = ExpandRecord(block, address, pos);
+    std::vector<TFieldSlot> slots;
+    int32_t recNo = RecNoOf(image);
+    for (size_t f = 0; f < t.Fields.size(); ++f) {
+      if (t.Fields[f].Indexes.empty()) continue;
+      if (slots.empty()) slots = SliceImage(t, image);
+      std::vector<uint8_t> value = FieldValue(image, slots[f]);
+      seen.emplace_back(static_cast<uint16_t>(f), recNo);
+      for (TIndexHeader& index : t.Fields[f].Indexes) {
+        // A record without a key gets none either way.
+        if (recNo <= 0 || !IndexKeyable(index, value)) continue;
+        uint32_t at = index.Root;
+        for (int depth = 0;; ++depth) {
+          if (at == 0 || depth > kMaxTreeDepth) return false;
+          std::shared_ptr<TIndexNode> node = IndexGetBlock(at);
+          bool found;
+          int p = IndexSearchNode(index, *node, value, recNo, found);
+          if (found) {
+            // Only a record's own key in a leaf can be changed where it stands.
+            if (!node->IsLeaf() || node->Keys[p].KeyRecNo != recNo) return false;
+            for (const TKeyMove& m : plan)
+              if (m.Leaf == at && m.Position == p) return false;
+            plan.push_back({at, p, MakeKey(index, destination, recNo, value)});
+            auto use = std::find_if(leaves.begin(), leaves.end(), [&](const TLeafUse& u) { return u.leaf == at; });
+            if (use == leaves.end()) leaves.push_back({at, at == index.Root, 1});
+            else use->removed++;
+            break;
+          }
+          if (node->IsLeaf()) return false;  // the key is missing: re-adding would insert it
+          at = node->Children[p];
+        }
+      }
+    }
+  }
+  // No leaf may fall below half (the root leaf must keep a key) while its keys are out.
+  for (const TLeafUse& use : leaves) {
+    std::shared_ptr<TIndexNode> node = IndexGetBlock(use.leaf);
+    if (node->Count - use.removed < (use.root ? 1 : kNodeHalf)) return false;
+  }
+  // The searches remembered the moved records' values under their old block.
+  for (auto [field, recNo] : seen) valueMemo_.Erase(static_cast<uint16_t>(table), field, address, recNo);
+  return true;
+}
+
+void TCustomVarDB::ApplyKeyMove(std::vector<TKeyMove>& plan) {
+  std::stable_sort(plan.begin(), plan.end(), [](const TKeyMove& a, const TKeyMove& b) { return a.Leaf < b.Leaf; });
+  for (size_t i = 0; i < plan.size();) {
+    uint32_t leaf = plan[i].Leaf;
+    std::shared_ptr<TIndexNode> node = IndexGetBlock(leaf);
+    for (; i < plan.size() && plan[i].Leaf == leaf; ++i) node->Keys[plan[i].Position] = plan[i].Key;
+    IndexWriteNode(leaf, node);
+  }
+  plan.clear();
+}
+
 // ---------------------------------------------------------------------------------------
 // Finding
 

@@ -477,11 +477,14 @@ uint32_t TCustomVarDB::SplitBlock(int table, int position) {
   }
   int moved = count - k + 1;
   WriteBlock(address, b);
-  UpdateBlockKeys(table, b, address, k, count, 0);
+  std::vector<TKeyMove> plan;
+  bool inPlace = PlanKeyMove(table, b, address, k, count, freshAddress, plan);
+  if (!inPlace) UpdateBlockKeys(table, b, address, k, count, 0);
   DistributeRecords(b, *fresh, moved, 1, k);
   WriteBlock(address, b);
   WriteBlock(freshAddress, *fresh);
-  UpdateBlockKeys(table, *fresh, freshAddress, 1, moved, 1);
+  if (inPlace) ApplyKeyMove(plan);
+  else UpdateBlockKeys(table, *fresh, freshAddress, 1, moved, 1);
   if (position > b.Count()) {
     position -= b.Count();
     t.CurBuffer = std::move(fresh);

@@ -638,6 +638,18 @@ private:
   void AddRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image);
   void DeleteRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image);
   void UpdateBlockKeys(int table, const TBlock& block, uint32_t address, int from, int to, int mode);
+  // Moving records from..to of `block` to the block at `to`: when every key of those
+  // records sits in a leaf that keeps at least half its keys without them, deleting and
+  // re-adding the keys leaves every node as it was but for the keys' block, so the keys
+  // are changed where they stand instead. False (and nothing planned) otherwise.
+  struct TKeyMove {
+    uint32_t Leaf = 0;
+    int Position = 0;
+    TIndexKey Key;
+  };
+  bool PlanKeyMove(int table, const TBlock& block, uint32_t address, int from, int to, uint32_t destination,
+                   std::vector<TKeyMove>& plan);
+  void ApplyKeyMove(std::vector<TKeyMove>& plan);
 
   // B-trees (btree.cpp).
   static constexpr int kInsertNone = 0, kInserted = 1, kInsertPushed = 2;

@@ -1,0 +1,591 @@
+#include "runtime/quintrel.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "module/objects.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/vcl/comctrls.h"
+#include "platform/vcl/formatvars.h"
+#include "platform/vcl/stdctrls.h"
+#include "platform/vcl/typinfo.h"
+#include "platform/win32/menus.h"
+#include "platform/win32/msgbox.h"
+#include "platform/win32/sysparams.h"
+#include "platform/win32/winuser.h"
+#include "strings/qconsts.h"
+#include "strings/translatorconsts.h"
+#include "text/codepages.h"
+#include "tools/namelists.h"
+
+namespace quintrel::runtime {
+
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::string Lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::string_view TrimControls(std::string_view s) {
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32) s.remove_prefix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.remove_suffix(1);
+  return s;
+}
+
+// The right-to-left languages, by the two characters of the design language's id.
+constexpr const char* kRightToLeft[] = {"IL", "DZ", "BH", "EG", "IQ", "JO", "KW", "LB", "LY",
+                                        "MA", "OM", "QA", "SA", "SY", "TN", "AE", "YE"};
+
+// The cursor of the screen while a switch runs.
+constexpr vcl::TCursor kHourGlass = -11;
+
+std::unique_ptr<TQuintrel>& Instance() {
+  static std::unique_ptr<TQuintrel> instance;
+  return instance;
+}
+int& InitCount() {
+  static int count = 0;
+  return count;
+}
+
+}  // namespace
+
+TTimeFormats BuildTimeFormats(bool twentyFourHour, bool markerFirst, bool leadingZero) {
+  std::string prefix, suffix;
+  if (!twentyFourHour) {
+    if (markerFirst)
+      prefix = "AMPM ";
+    else
+      suffix = " AMPM";
+  }
+  const std::string hours = leadingZero ? "hh" : "h";
+  return {prefix + hours + ":mm" + suffix, prefix + hours + ":mm:ss" + suffix};
+}
+
+TQuintrel::TQuintrel(module::TZod& zod) : TPropertyTransfer(zod) {
+  TPropertyTransfer::DesignTermChanged = [this](const module::TZodTerm& term) { this->DesignTermChanged(term); };
+  BuildSystemLangListProc = [this](vcl::TCustomForm& form, uint32_t termId, bool lookup) {
+    BuildSystemLangList(form, termId, lookup);
+  };
+  FlipFormProc = [this](vcl::TWinControl& control) { FlipForm(control); };
+}
+
+TQuintrel::~TQuintrel() { RestoreFormHandlers(); }
+
+bool TQuintrel::IsDevelopmentEnvironment(std::string_view exeName) {
+  const std::string name = Upper(std::filesystem::path(std::string(exeName)).filename().string());
+  return name == "DELPHI32.EXE" || name == "BCB.EXE";
+}
+
+// ---------------------------------------------------------------------------------------
+// The module
+
+std::string TQuintrel::ModuleFileName(const std::string& fileName) {
+  namespace fs = std::filesystem;
+  fs::path path(fileName);
+  path.replace_extension(".ZOD");
+  std::error_code ec;
+  if (fs::exists(path, ec)) return path.string();
+  // The module travels with the executable from systems whose file names ignore case:
+  // Sales.zod beside Sales must be found too.
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  const std::string wanted = Upper(path.filename().string());
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (Upper(it->path().filename().string()) == wanted && it->is_regular_file(ec))
+      return (path.has_parent_path() ? folder / it->path().filename() : it->path().filename()).string();
+  }
+  return path.string();
+}
+
+int TQuintrel::OpenProject(const std::string& fileName) {
+  int result = -1;
+  if (!fileName.empty()) {
+    FProjectFile = ModuleFileName(fileName);
+    std::error_code ec;
+    if (std::filesystem::exists(FProjectFile, ec)) {
+      const int module = zod_.RegisterModule(FProjectFile, false, "");
+      SetModule(module);
+      result = module;
+      if (module >= 0 && zod_.GetZodVersion(module) < 110)
+        win32::MessageBoxA(win32::HWND{}, strings::_SZodOld, "", win32::MB_OK);
+    } else {
+      FProjectFile.clear();
+    }
+  }
+  SetFlipState(!FProjectFile.empty() && IsCurrentRightToLeft());
+  return result;
+}
+
+bool TQuintrel::NewProject(const std::string& fileName) {
+  if (Module() != -1 || fileName.empty()) return false;
+  std::string path = std::filesystem::path(fileName).replace_extension(".ZOD").string();
+  bool result = false;
+  const int created = zod_.NewModule(path);
+  if (created >= 0) {
+    zod_.UnRegisterModule(created, false);
+    result = OpenProject(fileName) >= 0;
+  }
+  if (result) {
+    module::TZodLanguage language;
+    language.Identifier = module::kDesignPlaceholder;
+    language.Name = text::ByteToUnicode(strings::_SOriginalLanguage, 0);
+    zod_.SetDesignTimeLanguage(Module(), module::kDesignPlaceholder);
+    zod_.SetLanguage(Module(), language);
+  } else {
+    FProjectFile.clear();
+  }
+  return result;
+}
+
+bool TQuintrel::CloseProject(bool deleteFile) {
+  if (Module() == -1) return false;
+  if (!zod_.UnRegisterModule(Module(), false)) return false;
+  SetModule(-1);
+  bool result = true;
+  if (deleteFile) {
+    std::error_code ec;
+    std::filesystem::remove(FProjectFile, ec);
+    result = !std::filesystem::exists(FProjectFile, ec);
+  }
+  FProjectFile.clear();
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------
+// Switching
+
+bool TQuintrel::SelectLanguage(const module::TLangStringList& strings, int index) {
+  if (index < 0 || index >= static_cast<int>(strings.Items().size())) return false;
+  return SwitchLanguage(static_cast<module::TLanguageId>(strings.Items()[static_cast<size_t>(index)].second),
+                        false, false, "");
+}
+
+bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includeHidden, std::string_view formNames) {
+  std::vector<std::string> names;
+  {
+    std::string list(formNames);
+    std::replace(list.begin(), list.end(), ',', ' ');
+    size_t pos = 0;
+    while (pos < list.size()) {
+      const size_t end = std::min(list.find(' ', pos), list.size());
+      if (end > pos) names.push_back(list.substr(pos, end - pos));
+      pos = end + 1;
+    }
+  }
+  const auto wanted = [&](const std::string& name) {
+    return names.empty() || std::find(names.begin(), names.end(), name) != names.end();
+  };
+
+  text::THashList& forms = tools::FormList();
+  text::THashList& comps = tools::CompList();
+  text::THashList& props = tools::PropList();
+  // CompList and PropList answer "which name has this id" while the switch runs; they go
+  // back to answering by name however the switch ends.
+  struct TValueMode {
+    text::THashList& c;
+    text::THashList& p;
+    ~TValueMode() {
+      c.Clear();
+      p.Clear();
+      c.SetHashOnValue(false);
+      p.SetHashOnValue(false);
+    }
+  } valueMode{comps, props};
+  tools::LoadFormList(forms, tools::kMarkNone, Module());
+  comps.Clear();
+  props.Clear();
+  comps.SetHashOnValue(true);
+  props.SetHashOnValue(true);
+  tools::LoadCompList(comps, tools::kMarkNone, Module());
+  tools::LoadPropList(props, tools::kMarkNone, Module());
+
+  module::TZodLanguage language;
+  language.Identifier = id;
+  if (Module() < 0 || !zod_.GetLanguage(Module(), language)) return false;
+
+  if (OnSwitchLanguage) OnSwitchLanguage({nullptr, this, id, kSwitchStarting});
+  zod_.SetCurrentLanguage(Module(), id);
+  SetCurrentLanguage(id, language.Charset);
+  SetLocale(id);
+
+  vcl::TScreen& screen = vcl::Screen();
+  const vcl::TCursor savedCursor = screen.Cursor();
+  screen.SetCursor(kHourGlass);
+  bool result = false;
+  try {
+    // Switching may show, hide or create forms; walk a snapshot of the screen.
+    std::vector<vcl::TCustomForm*> formsNow;
+    for (int i = 0; i < screen.FormCount(); ++i) formsNow.push_back(screen.Forms(i));
+    for (vcl::TCustomForm* form : formsNow) {
+      if (!includeHidden && !form->Visible()) continue;
+      if (!wanted(form->Name())) continue;
+      int64_t formId = tools::GetIdentFromList(forms, form->Name());
+      if (formId < 0) {
+        // Second and later instances of a form are named Form_1, Form_2, ...
+        const size_t underscore = form->Name().find('_');
+        if (underscore != std::string::npos && underscore + 1 < form->Name().size() &&
+            std::isdigit(static_cast<unsigned char>(form->Name()[underscore + 1])))
+          formId = tools::GetIdentFromList(forms, form->Name().substr(0, underscore));
+      }
+      if (formId < 0) continue;
+      SwitchForm(static_cast<uint16_t>(formId), id, *form, getMode);
+      if (!getMode && form->Designer()) form->Designer()->Modified();
+      result = true;
+    }
+    std::vector<vcl::TDataModule*> modulesNow;
+    for (int i = 0; i < screen.DataModuleCount(); ++i) modulesNow.push_back(screen.DataModules(i));
+    for (vcl::TDataModule* dataModule : modulesNow) {
+      if (!wanted(dataModule->Name())) continue;
+      const int64_t formId = tools::GetIdentFromList(forms, dataModule->Name());
+      if (formId >= 0) SwitchForm(static_cast<uint16_t>(formId), id, *dataModule, getMode);
+      result = true;
+    }
+  } catch (...) {
+    screen.SetCursor(savedCursor);
+    throw;
+  }
+  screen.SetCursor(savedCursor);
+  if (OnSwitchLanguage) OnSwitchLanguage({nullptr, this, id, kSwitchFinished});
+  return result;
+}
+
+void TQuintrel::SwitchForm(uint16_t formId, module::TLanguageId id, vcl::TComponent& form, bool getMode) {
+  if (OnSwitchLanguage) OnSwitchLanguage({&form, this, id, kSwitchingForm});
+  // Component names of one form are unique; a plain map is the temporary name table.
+  text::THashList components;
+  std::vector<vcl::TComponent*> live{&form};
+  components.Add(form.Name(), 0);
+  for (int i = 0; i < form.ComponentCount(); ++i) {
+    vcl::TComponent* component = form.Components(i);
+    if (component->Name().empty()) continue;
+    live.push_back(component);
+    components.Delete(component->Name());
+    components.Add(component->Name(), static_cast<uint32_t>(live.size() - 1));
+  }
+  const auto stripMark = [](std::string name) {
+    if (!name.empty() && name.front() == tools::kUnconfirmedMark) name.erase(0, 1);
+    return name;
+  };
+
+  std::vector<module::TZodObject> objects = zod_.GetObjects(Module(), formId);
+  for (module::TZodObject& object : objects) {
+    std::string compName = stripMark(tools::CompList().KeyOf(object.CompName).value_or(form.Name()));
+    const std::string path = stripMark(tools::PropList().KeyOf(object.PropertyName).value_or(""));
+    const std::optional<uint32_t> index = components.Find(compName);
+    if (!index) continue;
+    if (object.Localization == 0) {
+      object.Localization = zod_.GetNewTermID(Module());
+      zod_.SetObject(Module(), object);
+    }
+    vcl::TComponent* component = live[*index];
+    if (getMode)
+      GetProp(component, path, object.Localization);
+    else
+      SetProp(component, path, object.Localization);
+  }
+  auto* asForm = dynamic_cast<vcl::TForm*>(&form);
+  if (asForm && !getMode && asForm->Designer() && OnSwitchLanguage)
+    OnSwitchLanguage({&form, this, id, kDesignedFormSwitched});
+}
+
+void TQuintrel::SetLocale(module::TLanguageId id) {
+  module::TZodLanguage language;
+  language.Identifier = id;
+  if (Module() < 0 || !zod_.GetLanguage(Module(), language)) return;
+  const int charset = language.Charset;
+  const auto narrow = [charset](const module::TZodText& text) {
+    return text::UnicodeToByte(text.value_or(u""), charset);
+  };
+  const auto fixed = [charset](const std::u16string& text, size_t limit) {
+    return text::UnicodeToByte(std::u16string_view(text).substr(0, limit), charset);
+  };
+  const auto first = [](const std::string& s, char fallback) { return s.empty() ? fallback : s.front(); };
+  vcl::TFormatSettings& fs = vcl::FormatSettings();
+  const uint16_t flags = language.ApplyFlags;
+  if (flags & module::kApplyDayNames) {
+    // The record lists Monday first; the variables start the week on Sunday.
+    for (int i = 0; i < 7; ++i) {
+      const int entry = i < 6 ? i + 2 : 1;
+      fs.LongDayNames[static_cast<size_t>(entry)] = narrow(language.LongDayNames[static_cast<size_t>(i)]);
+      fs.ShortDayNames[static_cast<size_t>(entry)] = narrow(language.ShortDayNames[static_cast<size_t>(i)]);
+    }
+  }
+  if (flags & module::kApplyMonthNames) {
+    for (size_t i = 0; i < 12; ++i) {
+      fs.LongMonthNames[i + 1] = narrow(language.LongMonthNames[i]);
+      fs.ShortMonthNames[i + 1] = narrow(language.ShortMonthNames[i]);
+    }
+  }
+  if (flags & module::kApplyTime) {
+    const TTimeFormats formats =
+        BuildTimeFormats(language.TwentyFourHour, language.MarkerBeforeTime, language.LeadingZeroInHours);
+    fs.ShortTimeFormat = formats.Short;
+    fs.LongTimeFormat = formats.Long;
+    fs.TimeSeparator = first(fixed(language.TimeSeparator, 4), fs.TimeSeparator);
+    fs.TimeAMString = fixed(language.AMString, 8);
+    fs.TimePMString = fixed(language.PMString, 8);
+  }
+  if (flags & module::kApplyDate) {
+    fs.DateSeparator = first(fixed(language.DateSeparator, 4), fs.DateSeparator);
+    fs.ShortDateFormat = narrow(language.ShortDateFormat);
+    fs.LongDateFormat = narrow(language.LongDateFormat);
+  }
+  if (flags & module::kApplyCurrency) {
+    fs.CurrencyFormat = language.CurrencyFormat;
+    fs.NegCurrFormat = language.NegCurrFormat;
+    fs.CurrencyDecimals = language.CurrencyDecimals;
+    fs.CurrencyString = fixed(language.CurrencyString, 6);
+    fs.ThousandSeparator = first(fixed(language.ThousandSeparator, 4), fs.ThousandSeparator);
+    fs.DecimalSeparator = first(fixed(language.DecimalSeparator, 4), fs.DecimalSeparator);
+  }
+}
+
+bool TQuintrel::IsCurrentRightToLeft() {
+  if (Module() < 0) return false;
+  const std::string design = module::LanguageIdToText(zod_.GetDesignTimeLanguage(Module()));
+  return std::any_of(std::begin(kRightToLeft), std::end(kRightToLeft),
+                     [&](const char* code) { return design == code; });
+}
+
+void TQuintrel::DesignLangChanged() {
+  if (Module() < 0) return;
+  FDesignLanguage = zod_.GetDesignTimeLanguage(Module());
+  FDesignCharset = zod_.GetCharsetOfLanguage(Module(), FDesignLanguage);
+}
+
+void TQuintrel::DesignTermChanged(const module::TZodTerm& term) {
+  if (Module() < 0) return;
+  std::vector<module::TLanguageId> languages;
+  zod_.GetLanguageList(Module(), languages);
+  for (module::TLanguageId language : languages) {
+    if (language == term.Language) continue;
+    module::TZodTerm other;
+    other.Language = language;
+    other.Ident = term.Ident;
+    if (!zod_.GetTerm(Module(), other) || other.Status == module::usUnTranslated) continue;
+    other.Status = module::usForReview;
+    other.Data = nullptr;
+    other.Size = 0;  // keeps the text
+    zod_.SetTerm(Module(), other);
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// The form hooks and the system menu
+
+void TQuintrel::RedirectFormHandlers() {
+  if (redirected_) return;
+  FOldShowWindow = vcl::TCustomForm::ShowWindowHandler();
+  FOldSysCommand = vcl::TCustomForm::SysCommandHandler();
+  vcl::TCustomForm::SetShowWindowHandler([this, previous = FOldShowWindow](vcl::TCustomForm& form, vcl::TMessage& m) {
+    WMShowWindow(form, m, previous);
+  });
+  vcl::TCustomForm::SetSysCommandHandler([this, previous = FOldSysCommand](vcl::TCustomForm& form, vcl::TMessage& m) {
+    WMSysCommand(form, m, previous);
+  });
+  redirected_ = true;
+}
+
+void TQuintrel::RestoreFormHandlers() {
+  if (!redirected_) return;
+  vcl::TCustomForm::SetShowWindowHandler(FOldShowWindow);
+  vcl::TCustomForm::SetSysCommandHandler(FOldSysCommand);
+  FOldShowWindow = nullptr;
+  FOldSysCommand = nullptr;
+  redirected_ = false;
+}
+
+void TQuintrel::WMShowWindow(vcl::TCustomForm& form, vcl::TMessage& message,
+                             const vcl::TFormMessageHandler& previous) {
+  if (previous) previous(form, message);
+  if (message.WParam == 0 || Module() < 0) return;
+  const std::string name = form.Name().empty() ? "Noname" : form.Name();
+  const module::TLanguageId current = zod_.GetCurrentLanguage(Module());
+  if (current != zod_.GetDesignTimeLanguage(Module())) SwitchLanguage(current, false, true, name);
+}
+
+void TQuintrel::WMSysCommand(vcl::TCustomForm& form, vcl::TMessage& message,
+                             const vcl::TFormMessageHandler& previous) {
+  const uintptr_t command = message.WParam;
+  if (command >= kLangListFirst && command <= kLangListLastChoice) {
+    module::TLangStringList languages;
+    zod_.GetLangList(Module(), languages);
+    const size_t entry = command - kLangListFirst;
+    if (Module() >= 0 && entry < languages.Items().size())
+      SwitchLanguage(static_cast<module::TLanguageId>(languages.Items()[entry].second), false, false, "");
+  } else if (command == kSysMenuMouseOpen) {
+    BuildSystemLangList(form, 0, true);
+  }
+  if (previous) previous(form, message);
+}
+
+void TQuintrel::BuildSystemLangList(vcl::TCustomForm& form, uint32_t termId, bool lookup) {
+  vcl::Application().ProcessMessages();
+  const win32::HMENU menu = form.SystemMenu();
+  for (unsigned command = kLangListSeparator; command <= kLangListLastDeleted; ++command)
+    win32::DeleteMenu(menu, command, win32::MF_BYCOMMAND);
+  if (termId == 0 && lookup) termId = GetTermIDOfSystemList(form.Name());
+  std::string decision;
+  if (termId != 0) {
+    decision = NarrowTermText(termId);
+    if (decision.size() > 255) decision.resize(255);
+  } else if (Module() < 0 || !zod_.GetShowLangList(Module())) {
+    return;
+  }
+  if (Lower(TrimControls(decision)) == "false") return;
+  win32::AppendMenuA(menu, win32::MF_SEPARATOR, kLangListSeparator);
+  module::TLangStringList languages;
+  if (Module() >= 0) zod_.GetLangList(Module(), languages);
+  const module::TLanguageId current = Module() >= 0 ? zod_.GetCurrentLanguage(Module()) : 0;
+  for (size_t i = 0; i < languages.Items().size(); ++i) {
+    const auto& [name, id] = languages.Items()[i];
+    win32::AppendMenuA(menu, win32::MF_STRING | (id == current ? win32::MF_CHECKED : 0u),
+                       kLangListFirst + static_cast<unsigned>(i), name);
+  }
+}
+
+uint32_t TQuintrel::GetTermIDOfSystemList(std::string_view formName) {
+  if (formName.empty() || Module() < 0) return 0;
+  const uint32_t propId = module::GetPropID(zod_.GetProps(Module()), "ShowLanguageSelectionInSystemMenu");
+  if (propId == 0) return 0;
+  const uint32_t formId = module::GetFormID(zod_.GetForms(Module()), formName);
+  if (formId == 0) return 0;
+  for (const module::TZodObject& object : zod_.GetObjects(Module(), static_cast<uint16_t>(formId)))
+    if (object.PropertyName == propId) return object.Localization;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Mirroring
+
+namespace {
+
+// Swaps two values of an ordinal published property when it holds one of them.
+void SwapOrdinal(vcl::TObject& object, const char* property, int64_t a, int64_t b, bool otherToA) {
+  vcl::PPropInfo info = vcl::GetPropInfo(&object, property);
+  if (!info) return;
+  const int64_t value = vcl::GetOrdProp(&object, info);
+  if (value == a)
+    vcl::SetOrdProp(&object, info, b);
+  else if (value == b || otherToA)
+    vcl::SetOrdProp(&object, info, a);
+}
+
+}  // namespace
+
+void TQuintrel::FlipForm(vcl::TWinControl& control) {
+  const int width = control.ClientWidth();
+  control.DisableAlign();
+  struct TAlignGuard {
+    vcl::TWinControl& c;
+    ~TAlignGuard() { c.EnableAlign(); }
+  } guard{control};
+
+  win32::SystemParametersInfoA(win32::SPI_SETMENUDROPALIGNMENT, FlipState() ? 0 : 1, nullptr, 0);
+  for (int i = 0; i < control.ComponentCount(); ++i) {
+    auto* menu = dynamic_cast<vcl::TMainMenu*>(control.Components(i));
+    if (!menu) continue;
+    vcl::TMenuItem* root = menu->Items();
+    for (int j = root->Count() - 1; j >= 0; --j) {
+      vcl::TMenuItem* item = root->Items(j);
+      root->Remove(item);
+      root->Add(item);
+    }
+    if (auto* form = dynamic_cast<vcl::TCustomForm*>(&control); form && form->Menu() == menu)
+      form->RebuildMenuBar();
+  }
+  if (auto* form = dynamic_cast<vcl::TCustomForm*>(&control)) FlipMenuItems(*form);
+
+  for (int i = 0; i < control.ControlCount(); ++i) {
+    vcl::TControl* child = control.Controls(i);
+    auto* windowed = dynamic_cast<vcl::TWinControl*>(child);
+    if (windowed) FlipForm(*windowed);
+    if (child->Align() == vcl::alLeft)
+      child->SetAlign(vcl::alRight);
+    else if (child->Align() == vcl::alRight)
+      child->SetAlign(vcl::alLeft);
+    child->SetLeft(width - child->Width() - child->Left());
+    if (auto* button = dynamic_cast<vcl::TButtonControl*>(child)) {
+      const bool checkBox = dynamic_cast<vcl::TCustomCheckBox*>(child) != nullptr;
+      if (checkBox) SwapOrdinal(*child, "Alignment", vcl::taLeftJustify, vcl::taRightJustify, true);
+      const win32::HWND handle = button->Handle();
+      auto style = static_cast<win32::DWORD>(win32::GetWindowLong(handle, win32::GWL_STYLE));
+      style ^= win32::BS_LEFTTEXT;
+      if (style & win32::BS_LEFT)
+        style = (style & ~win32::BS_LEFT) | win32::BS_RIGHT;
+      else if (style & win32::BS_RIGHT)
+        style = (style & ~win32::BS_RIGHT) | win32::BS_LEFT;
+      else if (checkBox)
+        style |= win32::BS_RIGHT;
+      win32::SetWindowLong(handle, win32::GWL_STYLE, static_cast<win32::LONG_PTR>(style));
+    }
+    if (windowed) {
+      const win32::HWND handle = windowed->Handle();
+      auto exStyle = static_cast<win32::DWORD>(win32::GetWindowLong(handle, win32::GWL_EXSTYLE));
+      exStyle &= ~(win32::WS_EX_RIGHT | win32::WS_EX_RTLREADING | win32::WS_EX_LEFTSCROLLBAR);
+      win32::SetWindowLong(handle, win32::GWL_EXSTYLE, static_cast<win32::LONG_PTR>(exStyle));
+    }
+    if (dynamic_cast<vcl::TCustomUpDown*>(child)) SwapOrdinal(*child, "AlignButton", 0, 1, false);
+  }
+}
+
+void TQuintrel::FlipMenuItems(vcl::TCustomForm& form) {
+  const win32::HWND window = form.Handle();
+  const win32::HMENU bar = win32::GetMenu(window);
+  if (!bar) return;
+  for (unsigned position = 0;; ++position) {
+    char caption[256] = {};
+    win32::MENUITEMINFOA info;
+    info.fMask = win32::MIIM_TYPE;
+    info.dwTypeData = caption;
+    info.cch = 255;
+    if (!win32::GetMenuItemInfoA(bar, position, 1, info)) break;
+    if (!FlipState())
+      info.fType |= win32::MFT_RIGHTJUSTIFY;
+    else
+      info.fType &= ~win32::MFT_RIGHTJUSTIFY;
+    win32::SetMenuItemInfoA(bar, position, 1, info);
+  }
+  win32::DrawMenuBar(window);
+}
+
+// ---------------------------------------------------------------------------------------
+// The translator of the process
+
+TQuintrel* GlobalQuintrel() { return Instance().get(); }
+
+void InitializeTranslator(const std::string& exeName) {
+  if (InitCount()++ > 0) return;
+  const std::string exe = exeName.empty() ? vcl::Application().ExeName() : exeName;
+  auto translator = std::make_unique<TQuintrel>();
+  if (!TQuintrel::IsDevelopmentEnvironment(exe)) translator->RedirectFormHandlers();
+  Instance() = std::move(translator);
+  Instance()->OpenProject(exe);
+  InstallResStrHook();
+  Instance()->DesignLangChanged();
+  Instance()->LoadDesignConsts();
+}
+
+void FinalizeTranslator() {
+  if (InitCount() == 0 || --InitCount() > 0) return;
+  RemoveResStrHook();
+  TQuintrel* translator = Instance().get();
+  if (translator && translator->Module() >= 0) {
+    module::TZod& zod = translator->Zod();
+    if (zod.GetSaveSessionLanguage(translator->Module()))
+      zod.SetDefaultLanguage(translator->Module(), zod.GetCurrentLanguage(translator->Module()));
+  }
+  Instance().reset();
+}
+
+}  // namespace quintrel::runtime

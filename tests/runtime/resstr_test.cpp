@@ -1,0 +1,173 @@
+// The resource-string loader while the translator is installed.
+#include <gtest/gtest.h>
+
+#include "../module/module_fixture.h"
+#include "module/objects.h"
+#include "module/terms.h"
+#include "platform/vcl/resstrings.h"
+#include "platform/win32/resources.h"
+#include "runtime/quintrel.h"
+
+namespace quintrel::runtime::test {
+namespace {
+
+using module::test::Id;
+
+// A module with a Pascal unit and a resource script, their strings in English and German,
+// and the executable's string table as the linker left it.
+class ResStrTest : public module::test::ModuleFixture {
+protected:
+  void SetUp() override {
+    ModuleFixture::SetUp();
+    const std::string file = MakeModule("App.ZOD");
+    m_ = zod_.RegisterModule(file, false);
+    ASSERT_EQ(m_, 0);
+    for (const char* id : {"en", "de"}) {
+      module::TZodLanguage language;
+      language.Identifier = Id(id);
+      language.Name = u"x";
+      ASSERT_TRUE(zod_.SetLanguage(m_, language));
+    }
+    ASSERT_TRUE(zod_.SetDesignTimeLanguage(m_, Id("en")));
+    ASSERT_TRUE(zod_.SetSwitchResStr(m_, module::kSwitchResourceStrings, true));
+    ASSERT_TRUE(zod_.SetSwitchResStr(m_, module::kSwitchScriptStrings, true));
+    tr_ = std::make_unique<TQuintrel>(zod_);
+    tr_->OpenProject(Path("App"));
+    ASSERT_EQ(tr_->Module(), m_);
+    tr_->DesignLangChanged();
+    tr_->SetCurrentLanguage(Id("de"), 0);
+  }
+  void TearDown() override {
+    RemoveResStrHook();
+    for (unsigned id : used_) win32::RemoveResourceString(Exe(), id);
+    tr_.reset();
+    while (zod_.GetModuleCount() > 0) zod_.UnRegisterModule(0, false);
+    ModuleFixture::TearDown();
+  }
+
+  static win32::HINSTANCE Exe() { return win32::GetModuleHandle(nullptr); }
+  void Link(unsigned id, std::u16string text) {
+    ASSERT_TRUE(win32::SetResourceString(Exe(), id, text));
+    used_.push_back(id);
+  }
+  // A catalogued resource string of a unit; returns the object's ident.
+  uint32_t String(const char* unit, const char* name, unsigned resourceId, std::u16string en, std::u16string de) {
+    const uint32_t ident = zod_.AddObject(m_, unit, "", name, module::utString, module::ucResourceString);
+    module::TZodObject object;
+    object.Ident = ident;
+    EXPECT_TRUE(zod_.GetObject(m_, object));
+    object.CompName = resourceId;
+    object.Localization = zod_.GetNewTermID(m_);
+    EXPECT_TRUE(zod_.SetObject(m_, object));
+    for (auto [language, text] : {std::pair{Id("en"), en}, std::pair{Id("de"), de}}) {
+      module::TZodTerm term;
+      term.Language = language;
+      term.Ident = object.Localization;
+      term.Status = module::usSignedOff;
+      term.Data = text.data();
+      term.Size = static_cast<int32_t>(text.size() * 2);
+      EXPECT_TRUE(zod_.SetTerm(m_, term));
+    }
+    return ident;
+  }
+  std::string Load(unsigned id) {
+    win32::HINSTANCE exe = Exe();
+    const vcl::TResStringRec rec{&exe, id};
+    return vcl::LoadResString(&rec);
+  }
+  uint32_t StoredId(uint32_t ident) {
+    module::TZodObject object;
+    object.Ident = ident;
+    EXPECT_TRUE(zod_.GetObject(m_, object));
+    return object.CompName;
+  }
+  module::TZod& zod_ = module::GlobalZOD();
+  int m_ = -1;
+  std::unique_ptr<TQuintrel> tr_;
+  std::vector<unsigned> used_;
+};
+
+// The hook answers through the process's translator.
+class ResStrGlobalTest : public ResStrTest {};
+
+TEST_F(ResStrTest, RebuiltExecutableIsRematchedByText) {
+  // The module remembers 65535 and 65534; the rebuilt executable moved both down by two and
+  // holds a duplicate and a long text.
+  const std::u16string longText(300, u'x');
+  const uint32_t a = String("#Consts.pas", "#SOpen", 65535, u"Open", u"Öffnen");
+  const uint32_t b = String("#Consts.pas", "#SSave", 65534, u"Save", u"Sichern");
+  const uint32_t c = String("#Consts.pas", "#SSave2", 65000, u"Save", u"Speichern");
+  const uint32_t d = String("#Consts.pas", "#SLong", 64000, longText + u"tail", u"lang");
+  Link(65533, u"Open");
+  Link(65532, u"Save");
+  Link(65531, longText);
+  tr_->LoadDesignConsts();
+  EXPECT_EQ(StoredId(a), 65533u);
+  EXPECT_EQ(StoredId(b), 65532u);
+  EXPECT_EQ(StoredId(c), 65532u);  // both records of one text get its identifier
+  EXPECT_EQ(StoredId(d), 65531u);  // matched on the first 255 characters
+
+  // Valid identifiers are left alone: a second build of the map changes nothing.
+  win32::RemoveResourceString(Exe(), 65531);
+  tr_->LoadDesignConsts();
+  EXPECT_EQ(StoredId(d), 65531u);
+  EXPECT_TRUE(tr_->ResStrMap().Find("65533"));
+  EXPECT_FALSE(tr_->ResStrMap().Find("65535"));
+}
+
+TEST_F(ResStrTest, TextScanStopsAfterElevenMissesInARow) {
+  Link(65535, u"a");
+  Link(65524, u"b");  // after 10 misses: still found
+  Link(65512, u"c");  // after 11 misses: not reached
+  text::THashList texts;
+  TQuintrel::LoadResourceTexts(texts);
+  EXPECT_EQ(texts.Find("a"), 65535u);
+  EXPECT_EQ(texts.Find("b"), 65524u);
+  EXPECT_FALSE(texts.Find("c"));
+}
+
+TEST_F(ResStrGlobalTest, TranslatedThroughTheLoaderSlotUntilRemoved) {
+  Link(65535, u"Hello");
+  Link(4001, u"File not found");
+  Link(4002, u"Untranslated");
+  String("#Consts.pas", "#SHello", 65535, u"Hello", u"Hallo");
+  String("#Sample.rc", "#IDS_NOTFOUND", 4001, u"File not found", u"Datei fehlt");
+  String("#Sample.rc", "#IDS_OTHER", 4002, u"Untranslated", u"");
+  tr_.reset();
+  while (zod_.GetModuleCount() > 0) zod_.UnRegisterModule(0, false);
+
+  const vcl::TResStringLoader platformLoader = vcl::ResStringLoader();
+  {
+    TTranslatorUnit unit(Path("App"));
+    TQuintrel* tr = GlobalQuintrel();
+    ASSERT_NE(tr, nullptr);
+    ASSERT_GE(tr->Module(), 0);
+    EXPECT_NE(vcl::ResStringLoader(), platformLoader);
+    EXPECT_EQ(Load(65535), "Hello");  // no switch yet: the design language
+    tr->SetCurrentLanguage(Id("de"), 0);
+    EXPECT_EQ(Load(65535), "Hallo");
+    EXPECT_EQ(Load(4001), "Datei fehlt");
+    EXPECT_EQ(Load(4002), "Untranslated");  // an empty translation keeps the compiled-in text
+    const char* literal = "literal text";
+    const vcl::TResStringRec rec = vcl::LiteralResString(literal);
+    EXPECT_EQ(vcl::LoadResString(&rec), "literal text");
+    EXPECT_EQ(vcl::LoadResString(nullptr), "");
+
+    // Pascal units off: their strings stay in the compiled-in language, scripts go on.
+    zod_.SetSwitchResStr(tr->Module(), module::kSwitchResourceStrings, false);
+    tr->LoadDesignConsts();
+    EXPECT_EQ(Load(65535), "Hello");
+    EXPECT_EQ(Load(4001), "Datei fehlt");
+    zod_.SetSwitchResStr(tr->Module(), module::kSwitchResourceStrings, true);
+    zod_.SetSwitchResStr(tr->Module(), module::kSwitchScriptStrings, false);
+    tr->LoadDesignConsts();
+    EXPECT_EQ(Load(65535), "Hallo");
+    EXPECT_EQ(Load(4001), "File not found");
+  }
+  EXPECT_EQ(GlobalQuintrel(), nullptr);
+  EXPECT_EQ(vcl::ResStringLoader(), platformLoader);
+  EXPECT_EQ(Load(65535), "Hello");
+}
+
+}  // namespace
+}  // namespace quintrel::runtime::test

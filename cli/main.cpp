@@ -11,6 +11,7 @@
 #include "cli/module_commands.h"
 #include "cli/object_commands.h"
 #include "cli/project_commands.h"
+#include "cli/preview_commands.h"
 #include "cli/term_commands.h"
 #include "platform/rtl/sysutils.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
   RegisterTermCommands(app);
   RegisterObjectCommands(app);
   RegisterProjectCommands(app);
+  RegisterPreviewCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -22,6 +22,7 @@ using nlohmann::json;
 struct TObjectOptions {
   std::string file, form, comp, prop, kind = "utString", zodClass = "ucUnknown", text, lang, id;
   std::vector<std::string> langs;
+  std::vector<std::string> translations;  // LANG=TEXT
   bool json = false;
 };
 
@@ -41,11 +42,20 @@ void RegisterAdd(CLI::App* object) {
   add->add_option("--class", o->zodClass, "Control class: ucButton ... or a component class name such as TButton");
   add->add_option("--text", o->text, "Also create the object's term with this text (signed off)");
   add->add_option("--lang", o->lang, "Language of --text");
+  add->add_option("--translation", o->translations,
+                  "LANG=TEXT: the term's text in a further language, signed off (repeatable; needs --text)");
   add->callback([o]() {
     int kind = module::ZodTypeFromName(o->kind);
     if (kind < 0) throw ECommandFailed(rtl::Format(qs::_SCliBadKind, o->kind));
     uint8_t zodClass = ParseClass(o->zodClass);
     if (!o->text.empty() && o->lang.empty()) throw ECommandFailed(qs::_SCliTextNeedsLang);
+    if (!o->translations.empty() && o->text.empty()) throw ECommandFailed(qs::_SCliTranslationNeedsText);
+    std::vector<std::pair<module::TLanguageId, std::string>> translations;
+    for (const std::string& t : o->translations) {
+      const size_t eq = t.find('=');
+      if (eq == std::string::npos) throw ECommandFailed(rtl::Format(qs::_SCliBadTranslation, t));
+      translations.emplace_back(ParseLanguageId(t.substr(0, eq)), t.substr(eq + 1));
+    }
     TModuleFile file(o->file);
     module::TZod& zod = file.Zod();
     module::TModuleLock lock(zod.GetModuleInterface(file.Index()), true);
@@ -55,15 +65,18 @@ void RegisterAdd(CLI::App* object) {
       zod.GetObject(file.Index(), object);
       object.Localization = zod.GetNewTermID(file.Index());
       zod.SetObject(file.Index(), object);
-      std::u16string wide = text::Utf8ToWide(o->text);
-      std::vector<uint8_t> bytes;
-      for (char16_t c : wide) {
-        bytes.push_back(static_cast<uint8_t>(c));
-        bytes.push_back(static_cast<uint8_t>(c >> 8));
+      translations.insert(translations.begin(), {ParseLanguageId(o->lang), o->text});
+      for (const auto& [language, utf8] : translations) {
+        std::u16string wide = text::Utf8ToWide(utf8);
+        std::vector<uint8_t> bytes;
+        for (char16_t c : wide) {
+          bytes.push_back(static_cast<uint8_t>(c));
+          bytes.push_back(static_cast<uint8_t>(c >> 8));
+        }
+        module::TZodTerm term{language, object.Localization, module::usSignedOff, 0, bytes.data(),
+                              static_cast<int32_t>(bytes.size())};
+        zod.SetTerm(file.Index(), term);
       }
-      module::TZodTerm term{ParseLanguageId(o->lang), object.Localization, module::usSignedOff, 0, bytes.data(),
-                            static_cast<int32_t>(bytes.size())};
-      zod.SetTerm(file.Index(), term);
     }
     std::cout << object.Ident << "\n";
   });

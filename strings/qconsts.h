@@ -56,6 +56,8 @@ inline constexpr const char* _SCliNoSuchForm = "%s: no form %s";
 inline constexpr const char* _SCliBadKind = "'%s' is not a value kind (utString ... utUnknown)";
 inline constexpr const char* _SCliBadClass = "'%s' is neither a control class (ucButton ...) nor a component class name";
 inline constexpr const char* _SCliTextNeedsLang = "--text needs --lang";
+inline constexpr const char* _SCliTranslationNeedsText = "--translation needs --text and --lang";
+inline constexpr const char* _SCliBadTranslation = "'%s' is not LANG=TEXT";
 inline constexpr const char* _SCliNotDictionary =
     "%s: the language %s cannot be a dictionary here (it needs a term table and an object table)";
 inline constexpr const char* _SCliNoTranslation = "no translation found";

@@ -1,0 +1,235 @@
+#include "cli/preview_commands.h"
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/common.h"
+#include "cli/zod_common.h"
+#include "platform/ide/project.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/vcl/charsets.h"
+#include "platform/vcl/filer.h"
+#include "platform/vcl/formatvars.h"
+#include "platform/vcl/forms.h"
+#include "platform/vcl/proplist.h"
+#include "platform/vcl/streaming.h"
+#include "platform/win32/menus.h"
+#include "platform/win32/msgbox.h"
+#include "runtime/quintrel.h"
+#include "text/codepages.h"
+#include "text/unicode.h"
+
+namespace quintrel::cli {
+
+namespace {
+
+struct TPreviewOptions {
+  std::string Project;
+  std::string Module;
+  std::string Language;
+  std::vector<std::string> Forms;
+  bool Json = false;
+  bool SystemMenu = false;
+};
+
+// A form or data module of the project as the application creates it, with the stream
+// it came from so that it is written back in the same layout.
+struct TLiveForm {
+  std::string FileName;
+  vcl::TFormStream Stream;
+  std::unique_ptr<vcl::TComponent> Root;
+};
+
+std::string Utf8(std::string_view bytes, int charset) {
+  return text::WideToUtf8(text::ByteToUnicode(bytes, charset));
+}
+
+// The system menu of a form as lines "id caption" (separators as "id -").
+std::vector<std::pair<unsigned, std::string>> SystemMenuItems(vcl::TCustomForm& form) {
+  std::vector<std::pair<unsigned, std::string>> items;
+  const win32::HMENU menu = form.SystemMenu();
+  const int count = win32::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    const auto position = static_cast<win32::UINT>(i);
+    const unsigned id = win32::GetMenuItemID(menu, i);
+    const win32::UINT state = win32::GetMenuState(menu, position, win32::MF_BYPOSITION);
+    std::string caption = state & win32::MF_SEPARATOR
+                              ? "-"
+                              : text::WideToUtf8(win32::GetMenuString(menu, position, win32::MF_BYPOSITION));
+    if (state & win32::MF_CHECKED) caption += " (checked)";
+    items.emplace_back(id, caption);
+  }
+  return items;
+}
+
+nlohmann::json LocaleJson(int charset) {
+  const vcl::TFormatSettings& fs = vcl::FormatSettings();
+  const auto names = [&](const auto& list, size_t first) {
+    nlohmann::json array = nlohmann::json::array();
+    for (size_t i = first; i < list.size(); ++i) array.push_back(Utf8(list[i], charset));
+    return array;
+  };
+  return {{"ShortDateFormat", Utf8(fs.ShortDateFormat, charset)},
+          {"LongDateFormat", Utf8(fs.LongDateFormat, charset)},
+          {"DateSeparator", Utf8(std::string(1, fs.DateSeparator), charset)},
+          {"ShortTimeFormat", Utf8(fs.ShortTimeFormat, charset)},
+          {"LongTimeFormat", Utf8(fs.LongTimeFormat, charset)},
+          {"TimeSeparator", Utf8(std::string(1, fs.TimeSeparator), charset)},
+          {"TimeAMString", Utf8(fs.TimeAMString, charset)},
+          {"TimePMString", Utf8(fs.TimePMString, charset)},
+          {"CurrencyString", Utf8(fs.CurrencyString, charset)},
+          {"CurrencyFormat", fs.CurrencyFormat},
+          {"NegCurrFormat", fs.NegCurrFormat},
+          {"CurrencyDecimals", fs.CurrencyDecimals},
+          {"ThousandSeparator", Utf8(std::string(1, fs.ThousandSeparator), charset)},
+          {"DecimalSeparator", Utf8(std::string(1, fs.DecimalSeparator), charset)},
+          {"LongDayNames", names(fs.LongDayNames, 1)},
+          {"ShortDayNames", names(fs.ShortDayNames, 1)},
+          {"LongMonthNames", names(fs.LongMonthNames, 1)},
+          {"ShortMonthNames", names(fs.ShortMonthNames, 1)}};
+}
+
+void Preview(const TPreviewOptions& o) {
+  host::TProject project = [&] {
+    try {
+      return host::TProject::Open(o.Project);
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(e.Message());
+    }
+  }();
+  const module::TLanguageId language = ParseLanguageId(o.Language);
+
+  // The module beside the application's executable, named after the project, unless one
+  // is given.
+  std::string moduleFile = o.Module;
+  if (moduleFile.empty()) moduleFile = std::filesystem::path(project.ProjectFile()).replace_extension(".ZOD").string();
+  if (!std::filesystem::exists(moduleFile))
+    throw ECommandFailed(rtl::Format("%s: file not found", moduleFile));
+
+  // What the application would show in message boxes goes to stderr.
+  auto previousSink = win32::SetMessageBoxSink([](const win32::TMessageBoxRequest& r) {
+    std::cerr << "quintrel: " << text::WideToUtf8(r.text) << "\n";
+    return win32::DefaultButton(r.type);
+  });
+  struct TRestoreSink {
+    win32::TMessageBoxSink sink;
+    ~TRestoreSink() { win32::SetMessageBoxSink(sink); }
+  } restoreSink{previousSink};
+
+  // The application's start: the translator first, then its forms in project order.
+  runtime::TTranslatorUnit unit(moduleFile);
+  runtime::TQuintrel* translator = runtime::GlobalQuintrel();
+  if (!translator || translator->Module() < 0)
+    throw ECommandFailed(rtl::Format("%s: cannot be opened as a module", moduleFile));
+  module::TZodLanguage record;
+  record.Identifier = language;
+  if (!translator->Zod().GetLanguage(translator->Module(), record))
+    throw ECommandFailed(rtl::Format("%s: no language %s", moduleFile, FormatLanguageId(language)));
+
+  std::vector<TLiveForm> forms;
+  for (const host::TProjectEntry& entry : project.Entries()) {
+    if (entry.FormName.empty()) continue;
+    const std::string dfm = host::CompanionFile(entry.FileName, ".dfm");
+    if (dfm.empty()) throw ECommandFailed(rtl::Format("%s: the form file of %s is missing", entry.FileName, entry.FormName));
+    TLiveForm live;
+    live.FileName = dfm;
+    try {
+      live.Root = vcl::LoadComponentFile(dfm, &live.Stream);
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(dfm + ": " + e.Message());
+    }
+    forms.push_back(std::move(live));
+  }
+  for (const std::string& name : o.Forms) {
+    const bool known = std::any_of(forms.begin(), forms.end(), [&](const TLiveForm& f) { return f.Root->Name() == name; });
+    if (!known) throw ECommandFailed(rtl::Format("%s: the project has no form %s", project.ProjectFile(), name));
+  }
+
+  std::string names;
+  for (const std::string& name : o.Forms) names += name + " ";
+  translator->SwitchLanguage(language, false, true, names);
+  const int charset = record.Charset;
+
+  vcl::TFilerContext context;
+  context.Codec = vcl::CodecForCodePage(static_cast<int>(text::CharsetToCodePage(charset)));
+  const auto selected = [&](const TLiveForm& f) {
+    return o.Forms.empty() || std::find(o.Forms.begin(), o.Forms.end(), f.Root->Name()) != o.Forms.end();
+  };
+
+  if (o.Json) {
+    nlohmann::json out = {{"project", project.ProjectFile()},
+                          {"module", translator->GetProjectFile()},
+                          {"language", FormatLanguageId(language)},
+                          {"charset", charset},
+                          {"mirrored", translator->FlipState()},
+                          {"locale", LocaleJson(charset)}};
+    nlohmann::json list = nlohmann::json::array();
+    vcl::TValueTextOptions show;
+    show.Display = &context.Codec;
+    for (const TLiveForm& f : forms) {
+      if (!selected(f)) continue;
+      nlohmann::json components = nlohmann::json::array();
+      for (const vcl::TComponentNode& node : vcl::ComponentTree(*f.Root, show)) {
+        nlohmann::json props = nlohmann::json::array();
+        for (const auto& leaf : node.Properties) props.push_back({{"path", leaf.Path}, {"value", leaf.Value}});
+        components.push_back({{"name", node.Name}, {"class", node.ClassName}, {"properties", props}});
+      }
+      nlohmann::json form = {{"file", f.FileName}, {"name", f.Root->Name()}, {"components", components}};
+      if (o.SystemMenu)
+        if (auto* asForm = dynamic_cast<vcl::TCustomForm*>(f.Root.get())) {
+          translator->BuildSystemLangList(*asForm, 0, true);
+          nlohmann::json menu = nlohmann::json::array();
+          for (const auto& [id, caption] : SystemMenuItems(*asForm)) menu.push_back({{"id", id}, {"caption", caption}});
+          form["systemMenu"] = menu;
+        }
+      list.push_back(form);
+    }
+    out["forms"] = list;
+    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    return;
+  }
+
+  for (const TLiveForm& f : forms) {
+    if (!selected(f)) continue;
+    vcl::TFormStream written = vcl::WriteComponent(*f.Root, &f.Stream, &context);
+    // Quoted 8-bit texts of the form notation are bytes of the language's charset; the
+    // terminal gets them as UTF-8.
+    std::cout << "// " << f.FileName << " in " << FormatLanguageId(language) << "\n"
+              << Utf8(vcl::WriteTextForm(vcl::ToTextNotation(written)), charset);
+    if (o.SystemMenu)
+      if (auto* asForm = dynamic_cast<vcl::TCustomForm*>(f.Root.get())) {
+        translator->BuildSystemLangList(*asForm, 0, true);
+        std::cout << "// system menu of " << asForm->Name() << "\n";
+        for (const auto& [id, caption] : SystemMenuItems(*asForm)) std::cout << "//   " << id << " " << caption << "\n";
+      }
+  }
+  const nlohmann::json locale = LocaleJson(charset);
+  std::cout << "// locale of " << FormatLanguageId(language) << "\n";
+  for (const auto& [key, value] : locale.items())
+    std::cout << "//   " << key << " = " << (value.is_string() ? value.get<std::string>() : value.dump()) << "\n";
+}
+
+}  // namespace
+
+void RegisterPreviewCommands(CLI::App& app) {
+  auto o = std::make_shared<TPreviewOptions>();
+  CLI::App* preview = app.add_subcommand(
+      "preview",
+      "Load a project's forms as the running application would, switch them to a language of its module and "
+      "print them (text form notation, or --json) with the locale the switch set");
+  preview->add_option("--project", o->Project, "Project file (.bpr, .mak, .dpr, project .cpp) or its folder")
+      ->required();
+  preview->add_option("--module", o->Module, "Language module (default: the project's name with .ZOD beside it)");
+  preview->add_option("--lang", o->Language, "Language to switch to (two characters such as de, or $HHHH)")
+      ->required();
+  preview->add_option("--form", o->Forms, "Only this form or data module (repeatable)");
+  preview->add_flag("--system-menu", o->SystemMenu, "Also show each form's system menu with its language list");
+  preview->add_flag("--json", o->Json, "The component trees with their property values as JSON");
+  preview->callback([o] { Preview(*o); });
+}
+
+}  // namespace quintrel::cli

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/common.h"
+#include "cli/project_commands.h"
 #include "cli/zod_common.h"
 #include "platform/ide/project.h"
 #include "platform/rtl/sysutils.h"
@@ -221,8 +222,7 @@ void RegisterPreviewCommands(CLI::App& app) {
       "preview",
       "Load a project's forms as the running application would, switch them to a language of its module and "
       "print them (text form notation, or --json) with the locale the switch set");
-  preview->add_option("--project", o->Project, "Project file (.bpr, .mak, .dpr, project .cpp) or its folder")
-      ->required();
+  AddProjectOption(preview, o->Project);
   preview->add_option("--module", o->Module, "Language module (default: the project's name with .ZOD beside it)");
   preview->add_option("--lang", o->Language, "Language to switch to (two characters such as de, or $HHHH)")
       ->required();

@@ -15,6 +15,7 @@
 #include "platform/win32/msgbox.h"
 #include "platform/win32/sysparams.h"
 #include "platform/win32/winuser.h"
+#include "runtime/qcomdlg.h"
 #include "strings/qconsts.h"
 #include "strings/translatorconsts.h"
 #include "text/codepages.h"
@@ -78,6 +79,7 @@ TQuintrel::TQuintrel(module::TZod& zod) : TPropertyTransfer(zod) {
     BuildSystemLangList(form, termId, lookup);
   };
   FlipFormProc = [this](vcl::TWinControl& control) { FlipForm(control); };
+  SetDlgPropProc = &SetCommonDialogProp;
 }
 
 TQuintrel::~TQuintrel() { RestoreFormHandlers(); }
@@ -586,6 +588,8 @@ void FinalizeTranslator() {
       zod.SetDefaultLanguage(translator->Module(), zod.GetCurrentLanguage(translator->Module()));
   }
   Instance().reset();
+  // The dialog classes the switches registered get their own message handling back.
+  FinalizeQcomdlg();
 }
 
 }  // namespace quintrel::runtime

@@ -7,6 +7,7 @@
 #include "platform/vcl/resstrings.h"
 #include "platform/win32/resources.h"
 #include "runtime/quintrel.h"
+#include "tools/namelists.h"
 
 namespace quintrel::runtime::test {
 namespace {
@@ -19,6 +20,8 @@ class ResStrTest : public module::test::ModuleFixture {
 protected:
   void SetUp() override {
     ModuleFixture::SetUp();
+    // A running application has not loaded the shared form list; earlier tests may have.
+    tools::FormList().Clear();
     const std::string file = MakeModule("App.ZOD");
     m_ = zod_.RegisterModule(file, false);
     ASSERT_EQ(m_, 0);

@@ -519,8 +519,10 @@ void TQuintrel::FlipForm(vcl::TWinControl& control) {
     child->SetLeft(width - child->Width() - child->Left());
     if (auto* button = dynamic_cast<vcl::TButtonControl*>(child)) {
       const bool checkBox = dynamic_cast<vcl::TCustomCheckBox*>(child) != nullptr;
-      if (checkBox) SwapOrdinal(*child, "Alignment", vcl::taLeftJustify, vcl::taRightJustify, true);
+      // The window takes its text side from Alignment when it is made: make it before the
+      // swap, so that the style below is toggled from the side the user saw.
       const win32::HWND handle = button->Handle();
+      if (checkBox) SwapOrdinal(*child, "Alignment", vcl::taLeftJustify, vcl::taRightJustify, true);
       auto style = static_cast<win32::DWORD>(win32::GetWindowLong(handle, win32::GWL_STYLE));
       style ^= win32::BS_LEFTTEXT;
       if (style & win32::BS_LEFT)

@@ -104,13 +104,8 @@ void Tree(const TTreeOptions& o) {
   std::vector<TComponentNode> nodes = ComponentTree(*root, show);
   if (o.Json) {
     nlohmann::json components = nlohmann::json::array();
-    for (size_t i = 1; i < nodes.size(); ++i) {
-      nlohmann::json props = nlohmann::json::array();
-      for (const auto& leaf : nodes[i].Properties) props.push_back({{"path", leaf.Path}, {"value", leaf.Value}});
-      components.push_back({{"name", nodes[i].Name}, {"class", nodes[i].ClassName}, {"properties", props}});
-    }
-    nlohmann::json props = nlohmann::json::array();
-    for (const auto& leaf : nodes[0].Properties) props.push_back({{"path", leaf.Path}, {"value", leaf.Value}});
+    for (size_t i = 1; i < nodes.size(); ++i) components.push_back(ComponentNodeJson(nodes[i]));
+    const nlohmann::json props = ComponentNodeJson(nodes[0])["properties"];
     nlohmann::json out = {{"file", o.File},
                           {"name", nodes[0].Name},
                           {"class", nodes[0].ClassName},
@@ -129,6 +124,12 @@ void Tree(const TTreeOptions& o) {
 }
 
 }  // namespace
+
+nlohmann::json ComponentNodeJson(const TComponentNode& node) {
+  nlohmann::json props = nlohmann::json::array();
+  for (const auto& leaf : node.Properties) props.push_back({{"path", leaf.Path}, {"value", leaf.Value}});
+  return {{"name", node.Name}, {"class", node.ClassName}, {"properties", props}};
+}
 
 void RegisterFormCommands(CLI::App& app) {
   CLI::App* form = app.add_subcommand("form", "Form files (.dfm) in the text or the binary notation");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/common.h"
+#include "cli/form_commands.h"
 #include "cli/project_commands.h"
 #include "cli/zod_common.h"
 #include "platform/ide/project.h"
@@ -174,11 +175,8 @@ void Preview(const TPreviewOptions& o) {
     for (const TLiveForm& f : forms) {
       if (!selected(f)) continue;
       nlohmann::json components = nlohmann::json::array();
-      for (const vcl::TComponentNode& node : vcl::ComponentTree(*f.Root, show)) {
-        nlohmann::json props = nlohmann::json::array();
-        for (const auto& leaf : node.Properties) props.push_back({{"path", leaf.Path}, {"value", leaf.Value}});
-        components.push_back({{"name", node.Name}, {"class", node.ClassName}, {"properties", props}});
-      }
+      for (const vcl::TComponentNode& node : vcl::ComponentTree(*f.Root, show))
+        components.push_back(ComponentNodeJson(node));
       nlohmann::json form = {{"file", f.FileName}, {"name", f.Root->Name()}, {"components", components}};
       if (o.SystemMenu)
         if (auto* asForm = dynamic_cast<vcl::TCustomForm*>(f.Root.get())) {

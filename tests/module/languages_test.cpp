@@ -336,10 +336,10 @@ TEST(PackedValues, RandomDamageStaysInsideTheValue) {
   std::vector<uint8_t> valid = PackLanguage(FullRecord(Id("de")));
   std::vector<uint8_t> more = PackLanguage(FullRecord(Id("fr")));
   valid.insert(valid.end(), more.begin(), more.end());
-  uint32_t seed = 12345;
-  auto next = [&seed] {
-    seed = seed * 1103515245u + 12345u;
-    return seed >> 8;
+  uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return state >> 8;
   };
   for (int round = 0; round < 2000; ++round) {
     std::vector<uint8_t> value = valid;

@@ -1,12 +1,16 @@
 #include "cli/object_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <iostream>
+#include <optional>
 #include <memory>
 #include <nlohmann/json.hpp>
 
 #include "cli/common.h"
 #include "cli/term_commands.h"
 #include "cli/zod_common.h"
+#include "cli/project_commands.h"
 #include "strings/qconsts.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
@@ -31,6 +35,28 @@ std::string NameOf(const module::TCatalogueList& list, int line) {
   return line < 0 ? std::string() : module::CatalogueName(list[static_cast<size_t>(line)]);
 }
 
+std::vector<std::pair<module::TLanguageId, std::u16string>> ParseTranslations(const std::vector<std::string>& list) {
+  std::vector<std::pair<module::TLanguageId, std::u16string>> translations;
+  for (const std::string& t : list) {
+    const size_t eq = t.find('=');
+    if (eq == std::string::npos) throw ECommandFailed(rtl::Format(qs::_SCliBadTranslation, t));
+    translations.emplace_back(ParseLanguageId(t.substr(0, eq)), text::Utf8ToWide(t.substr(eq + 1)));
+  }
+  return translations;
+}
+
+// A term's text in one language, stored as the module keeps it: UTF-16 little-endian.
+void StoreText(module::TZod& zod, int index, uint32_t termId, module::TLanguageId language, const std::u16string& wide,
+               module::TZodStatus status) {
+  std::vector<uint8_t> bytes;
+  for (char16_t c : wide) {
+    bytes.push_back(static_cast<uint8_t>(c));
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  module::TZodTerm term{language, termId, status, 0, bytes.data(), static_cast<int32_t>(bytes.size())};
+  zod.SetTerm(index, term);
+}
+
 void RegisterAdd(CLI::App* object) {
   auto o = std::make_shared<TObjectOptions>();
   CLI::App* add = object->add_subcommand("add", "Add an object for a property of a component on a form; prints its id");
@@ -50,12 +76,8 @@ void RegisterAdd(CLI::App* object) {
     uint8_t zodClass = ParseClass(o->zodClass);
     if (!o->text.empty() && o->lang.empty()) throw ECommandFailed(qs::_SCliTextNeedsLang);
     if (!o->translations.empty() && o->text.empty()) throw ECommandFailed(qs::_SCliTranslationNeedsText);
-    std::vector<std::pair<module::TLanguageId, std::string>> translations;
-    for (const std::string& t : o->translations) {
-      const size_t eq = t.find('=');
-      if (eq == std::string::npos) throw ECommandFailed(rtl::Format(qs::_SCliBadTranslation, t));
-      translations.emplace_back(ParseLanguageId(t.substr(0, eq)), t.substr(eq + 1));
-    }
+    const std::vector<std::pair<module::TLanguageId, std::u16string>> translations =
+        ParseTranslations(o->translations);
     TModuleFile file(o->file);
     module::TZod& zod = file.Zod();
     module::TModuleLock lock(zod.GetModuleInterface(file.Index()), true);
@@ -65,19 +87,90 @@ void RegisterAdd(CLI::App* object) {
       zod.GetObject(file.Index(), object);
       object.Localization = zod.GetNewTermID(file.Index());
       zod.SetObject(file.Index(), object);
-      translations.insert(translations.begin(), {ParseLanguageId(o->lang), o->text});
-      for (const auto& [language, utf8] : translations) {
-        std::u16string wide = text::Utf8ToWide(utf8);
-        std::vector<uint8_t> bytes;
-        for (char16_t c : wide) {
-          bytes.push_back(static_cast<uint8_t>(c));
-          bytes.push_back(static_cast<uint8_t>(c >> 8));
-        }
-        module::TZodTerm term{language, object.Localization, module::usSignedOff, 0, bytes.data(),
-                              static_cast<int32_t>(bytes.size())};
-        zod.SetTerm(file.Index(), term);
-      }
+      StoreText(zod, file.Index(), object.Localization, ParseLanguageId(o->lang), text::Utf8ToWide(o->text),
+                module::usSignedOff);
+      for (const auto& [language, wide] : translations)
+        StoreText(zod, file.Index(), object.Localization, language, wide, module::usSignedOff);
     }
+    std::cout << object.Ident << "\n";
+  });
+}
+
+bool IsPascalIdent(std::string_view name) {
+  const auto start = [](char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; };
+  return !name.empty() && start(name[0]) && std::all_of(name.begin(), name.end(), [&](char c) {
+    return start(c) || std::isdigit(static_cast<unsigned char>(c));
+  });
+}
+
+// A resource string of a unit, catalogued as the resource-string tools do: the unit is a
+// form row "#" + file name, the constant a property row "#" + identifier, the object of
+// class ucResourceString with the string's number in its component field. The text comes
+// from --text or from the project's linked string table.
+void RegisterAddString(CLI::App* object) {
+  auto o = std::make_shared<TObjectOptions>();
+  auto number = std::make_shared<long long>(-1);
+  auto project = std::make_shared<std::string>();
+  CLI::App* add = object->add_subcommand(
+      "add-string", "Catalogue a resource string of a unit (a .pas resourcestring or a .rc string table); prints its id");
+  add->add_option("FILE", o->file, "Module file")->required();
+  add->add_option("UNIT", o->form, "The unit's file name, such as AppText.pas or Errors.rc")->required();
+  add->add_option("IDENT", o->prop, "The string's constant")->required();
+  add->add_option("--number", *number,
+                  "Its identifier in the string table (default: from --project for a .rc unit; 0, matched at run "
+                  "time, for a .pas unit)");
+  add->add_option("--project", *project, "Take the text (and a script string's number) from this project's sources");
+  add->add_option("--text", o->text, "Its text in the design language (default: from --project)");
+  add->add_option("--translation", o->translations, "LANG=TEXT: its text in a further language, signed off (repeatable)");
+  add->callback([o, number, project]() {
+    std::string unit = o->form;
+    if (!unit.empty() && unit.front() == '#') unit.erase(0, 1);
+    const std::string ext = host::ExtensionOf(unit);
+    if (ext != ".pas" && ext != ".rc") throw ECommandFailed(rtl::Format(qs::_SCliNotAStringUnit, unit));
+    if (!IsPascalIdent(o->prop)) throw ECommandFailed(qs::_SCliInvalidResIdent);
+    std::optional<std::u16string> designText;
+    if (!o->text.empty()) designText = text::Utf8ToWide(o->text);
+    unsigned resource = 0;
+    if (!project->empty()) {
+      const host::TProject p = [&] {
+        try {
+          return host::TProject::Open(*project);
+        } catch (const rtl::Exception& e) {
+          throw ECommandFailed(e.Message());
+        }
+      }();
+      const host::TStringTable table = LinkProjectStrings(p);
+      const host::TLinkedString* s = table.Find(o->prop, unit);
+      if (!s) throw ECommandFailed(rtl::Format(qs::_SCliNoSuchString, p.ProjectFile(), unit, o->prop));
+      if (!designText) designText = s->Text;
+      if (ext == ".rc") resource = s->Resource;
+    }
+    if (*number >= 0) {
+      if (*number > 0xFFFF) throw ECommandFailed(rtl::Format(qs::_SCliBadNumber, std::to_string(*number), 0, 65535));
+      resource = static_cast<unsigned>(*number);
+    }
+    if (!designText) throw ECommandFailed(qs::_SCliStringNeedsText);
+    std::vector<std::pair<module::TLanguageId, std::u16string>> translations = ParseTranslations(o->translations);
+
+    TModuleFile file(o->file);
+    module::TZod& zod = file.Zod();
+    module::TModuleLock lock(zod.GetModuleInterface(file.Index()), true);
+    const std::string unitName = "#" + unit, propName = "#" + o->prop;
+    const auto unitId = static_cast<uint16_t>(module::GetFormID(zod.GetForms(file.Index()), unitName));
+    const auto propId = static_cast<uint16_t>(module::GetPropID(zod.GetProps(file.Index()), propName));
+    if (unitId != 0 && propId != 0)
+      for (const TZodObject& existing : zod.GetObjects(file.Index(), unitId))
+        if (existing.PropertyName == propId) throw ECommandFailed(qs::_SCliStringExists);
+    TZodObject object;
+    object.Ident = zod.AddUnitObject(file.Index(), unitName, resource, propName, module::utString, module::ucResourceString);
+    object.FormID = zod.GetFormOfObjectID(file.Index(), object.Ident);
+    zod.GetObject(file.Index(), object);
+    object.Localization = zod.GetNewTermID(file.Index());
+    zod.SetObject(file.Index(), object);
+    StoreText(zod, file.Index(), object.Localization, zod.GetDesignTimeLanguage(file.Index()), *designText,
+              designText->empty() ? module::usUnTranslated : module::usForReview);
+    for (const auto& [language, wide] : translations)
+      StoreText(zod, file.Index(), object.Localization, language, wide, module::usSignedOff);
     std::cout << object.Ident << "\n";
   });
 }
@@ -107,7 +200,10 @@ void RegisterList(CLI::App* object) {
         if (obj.Ident == 0) continue;
         json row{{"id", obj.Ident},
                  {"form", formName},
-                 {"component", NameOf(comps, module::GetCompIndex(comps, obj.CompName))},
+                 // A unit's strings carry their string-table number there ("?" before it is known).
+                 {"component", !formName.empty() && formName[0] == '#'
+                                   ? (obj.CompName ? std::to_string(obj.CompName) : std::string("?"))
+                                   : NameOf(comps, module::GetCompIndex(comps, obj.CompName))},
                  {"property", NameOf(props, module::GetPropIndex(props, obj.PropertyName))},
                  {"kind", std::string(module::ZodTypeName(obj.Kind))},
                  {"class", std::string(module::ZodClassName(obj.ZodClass))},
@@ -199,6 +295,7 @@ void RegisterObjectCommands(CLI::App& app) {
   CLI::App* object = app.add_subcommand("object", "The object catalogue: the translatable properties of the forms");
   object->require_subcommand(1);
   RegisterAdd(object);
+  RegisterAddString(object);
   RegisterList(object);
   RegisterRemove(object);
   RegisterForms(app);

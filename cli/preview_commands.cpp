@@ -18,9 +18,12 @@
 #include "platform/vcl/formatvars.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/proplist.h"
+#include "platform/vcl/resstrings.h"
 #include "platform/vcl/streaming.h"
 #include "platform/win32/menus.h"
+#include "platform/win32/codepage.h"
 #include "platform/win32/msgbox.h"
+#include "platform/win32/resources.h"
 #include "runtime/quintrel.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
@@ -36,6 +39,7 @@ struct TPreviewOptions {
   std::vector<std::string> Forms;
   bool Json = false;
   bool SystemMenu = false;
+  bool ResStrings = false;
 };
 
 // A form or data module of the project as the application creates it, with the stream
@@ -122,6 +126,26 @@ void Preview(const TPreviewOptions& o) {
     ~TRestoreSink() { win32::SetMessageBoxSink(sink); }
   } restoreSink{previousSink};
 
+  // The executable's string table is linked in before anything runs, so that the
+  // translator matches its Pascal strings against it when it starts. Without
+  // --resstrings a source the linker cannot read costs only that matching.
+  host::TStringTable strings;
+  try {
+    strings = host::LinkStringTable(project, win32::GetACP());
+  } catch (const rtl::Exception& e) {
+    if (o.ResStrings) throw ECommandFailed(e.Message());
+    std::cerr << "quintrel: warning: " << e.Message() << "\n";
+  }
+  win32::HINSTANCE instance = win32::GetModuleHandle(nullptr);
+  host::InstallStringTable(instance, strings);
+  struct TUninstall {
+    win32::HINSTANCE instance;
+    const host::TStringTable& strings;
+    ~TUninstall() {
+      for (const host::TLinkedString& s : strings.Strings) win32::RemoveResourceString(instance, s.Resource);
+    }
+  } uninstall{instance, strings};
+
   // The application's start: the translator first, then its forms in project order.
   runtime::TTranslatorUnit unit(moduleFile);
   runtime::TQuintrel* translator = runtime::GlobalQuintrel();
@@ -162,6 +186,14 @@ void Preview(const TPreviewOptions& o) {
     return o.Forms.empty() || std::find(o.Forms.begin(), o.Forms.end(), f.Root->Name()) != o.Forms.end();
   };
 
+  // Each string as the application loads it, through the loader the translator redirected.
+  std::vector<std::u16string> loaded;
+  if (o.ResStrings)
+    for (const host::TLinkedString& s : strings.Strings) {
+      const vcl::TResStringRec rec{&instance, s.Resource};
+      loaded.push_back(text::ByteToUnicode(vcl::LoadResString(&rec), charset));
+    }
+
   if (o.Json) {
     nlohmann::json out = {{"project", project.ProjectFile()},
                           {"module", translator->GetProjectFile()},
@@ -188,6 +220,17 @@ void Preview(const TPreviewOptions& o) {
       list.push_back(form);
     }
     out["forms"] = list;
+    if (o.ResStrings) {
+      nlohmann::json texts = nlohmann::json::array();
+      for (size_t i = 0; i < loaded.size(); ++i) {
+        const host::TLinkedString& s = strings.Strings[i];
+        texts.push_back({{"id", s.Resource},
+                         {"unit", s.Unit},
+                         {"identifier", s.Identifier.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.Identifier)},
+                         {"text", text::WideToUtf8(loaded[i])}});
+      }
+      out["resourceStrings"] = texts;
+    }
     std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     return;
   }
@@ -205,6 +248,14 @@ void Preview(const TPreviewOptions& o) {
         std::cout << "// system menu of " << asForm->Name() << "\n";
         for (const auto& [id, caption] : SystemMenuItems(*asForm)) std::cout << "//   " << id << " " << caption << "\n";
       }
+  }
+  if (o.ResStrings) {
+    std::cout << "// resource strings in " << FormatLanguageId(language) << "\n";
+    for (size_t i = 0; i < loaded.size(); ++i) {
+      const host::TLinkedString& s = strings.Strings[i];
+      std::cout << "//   " << s.Resource << " " << s.Unit << " " << (s.Identifier.empty() ? "-" : s.Identifier)
+                << " = " << EscapedText(loaded[i]) << "\n";
+    }
   }
   const nlohmann::json locale = LocaleJson(charset);
   std::cout << "// locale of " << FormatLanguageId(language) << "\n";
@@ -226,6 +277,10 @@ void RegisterPreviewCommands(CLI::App& app) {
       ->required();
   preview->add_option("--form", o->Forms, "Only this form or data module (repeatable)");
   preview->add_flag("--system-menu", o->SystemMenu, "Also show each form's system menu with its language list");
+  preview->add_flag("--resstrings", o->ResStrings,
+                    "Also show every string of the application's string table (its resource scripts' STRINGTABLEs "
+                    "and its Pascal units' resourcestrings, linked from the project's sources) as the application "
+                    "loads it in the language");
   preview->add_flag("--json", o->Json, "The component trees with their property values as JSON");
   preview->callback([o] { Preview(*o); });
 }

@@ -6,7 +6,9 @@
 #include <optional>
 
 #include "cli/common.h"
+#include "platform/win32/codepage.h"
 #include "strings/hostconsts.h"
+#include "text/unicode.h"
 
 namespace quintrel::cli {
 
@@ -133,7 +135,61 @@ void Forms(const TProjectOptions& o) {
   if (problems) throw TExitCode{kExitFailure};
 }
 
+// The executable's string table: script strings, then the Pascal unit strings the
+// linker numbered.
+void Strings(const TProjectOptions& o) {
+  const TProject project = [&] {
+    try {
+      return TProject::Open(o.Project.empty() ? "." : o.Project);
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(e.Message());
+    }
+  }();
+  const TStringTable table = LinkProjectStrings(project);
+  if (o.Json) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const TLinkedString& s : table.Strings)
+      list.push_back({{"id", s.Resource}, {"unit", s.Unit}, {"identifier", OrNull(s.Identifier)},
+                      {"line", s.Line}, {"text", text::WideToUtf8(s.Text)}});
+    std::cout << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    return;
+  }
+  for (const TLinkedString& s : table.Strings)
+    std::cout << s.Resource << "\t" << s.Unit << "\t" << (s.Identifier.empty() ? "-" : s.Identifier) << "\t"
+              << EscapedText(s.Text) << "\n";
+}
+
 }  // namespace
+
+host::TStringTable LinkProjectStrings(const host::TProject& project) {
+  try {
+    return host::LinkStringTable(project, win32::GetACP());
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(e.Message());
+  }
+}
+
+std::string EscapedText(const std::u16string& text) {
+  std::u16string shown;
+  for (char16_t c : text) {
+    switch (c) {
+      case u'\\': shown += u"\\\\"; break;
+      case u'\n': shown += u"\\n"; break;
+      case u'\r': shown += u"\\r"; break;
+      case u'\t': shown += u"\\t"; break;
+      default:
+        if (c < 0x20) {
+          static const char16_t hex[] = u"0123456789ABCDEF";
+          shown += u"\\x";
+          shown += hex[c >> 4];
+          shown += hex[c & 15];
+        } else {
+          shown += c;
+        }
+    }
+  }
+  return text::WideToUtf8(shown);
+}
 
 CLI::Option* AddProjectOption(CLI::App* command, std::string& project) {
   return command->add_option("--project", project,
@@ -156,24 +212,26 @@ void RegisterProjectCommands(CLI::App& app) {
       "project", "C++Builder and Delphi projects: their units, forms and form files, as the tools see them");
   cmd->require_subcommand(1);
 
-  auto info = std::make_shared<TProjectOptions>();
-  CLI::App* i = cmd->add_subcommand(
-      "info", "Show the project file, the units in project order with their forms and form files, and the number "
-              "of components of each form");
-  i->add_option("PROJECT", info->Project,
-                "Project file (.bpr, .mak, .dpr or the project .cpp) or a folder holding exactly one; default: the "
-                "current folder");
-  i->add_flag("--json", info->Json, "Write JSON");
-  i->callback([info] { Info(*info); });
-
-  auto forms = std::make_shared<TProjectOptions>();
-  CLI::App* f = cmd->add_subcommand(
-      "forms", "List the project's forms with their class names, read from the heads of their form files");
-  f->add_option("PROJECT", forms->Project,
-                "Project file (.bpr, .mak, .dpr or the project .cpp) or a folder holding exactly one; default: the "
-                "current folder");
-  f->add_flag("--json", forms->Json, "Write JSON");
-  f->callback([forms] { Forms(*forms); });
+  // Each verb takes the project as its argument and may print JSON.
+  const auto verb = [cmd](const char* name, const char* description, void (*run)(const TProjectOptions&)) {
+    auto options = std::make_shared<TProjectOptions>();
+    CLI::App* sub = cmd->add_subcommand(name, description);
+    sub->add_option("PROJECT", options->Project,
+                    "Project file (.bpr, .mak, .dpr or the project .cpp) or a folder holding exactly one; default: "
+                    "the current folder");
+    sub->add_flag("--json", options->Json, "Write JSON");
+    sub->callback([options, run] { run(*options); });
+  };
+  verb("info",
+       "Show the project file, the units in project order with their forms and form files, and the number of "
+       "components of each form",
+       Info);
+  verb("forms", "List the project's forms with their class names, read from the heads of their form files", Forms);
+  verb("strings",
+       "List the string table the project's executable gets: the STRINGTABLE entries of its resource scripts with "
+       "their fixed identifiers, then the resourcestring constants of its Pascal units as the linker numbers them "
+       "(from 65535 down). Columns: identifier, unit, constant, text with \\n-style escapes",
+       Strings);
 }
 
 }  // namespace quintrel::cli

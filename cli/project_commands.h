@@ -5,10 +5,11 @@
 #include <string>
 
 #include "platform/ide/host.h"
+#include "platform/ide/linker.h"
 
 namespace quintrel::cli {
 
-// quintrel project info|forms: C++Builder and Delphi projects as the development
+// quintrel project info|forms|strings: C++Builder and Delphi projects as the development
 // environment's host opens them.
 void RegisterProjectCommands(CLI::App& app);
 
@@ -20,5 +21,13 @@ CLI::Option* AddProjectOption(CLI::App* command, std::string& project);
 // Opens the project in a new host, which becomes the process's tool services while it
 // lives; fails with a line naming the file.
 std::unique_ptr<host::TDevelopmentHost> OpenProjectHost(const std::string& project);
+
+// The string table the project's executable would have, narrow sources read in the
+// process's ANSI code page; fails with a line naming the file.
+host::TStringTable LinkProjectStrings(const host::TProject& project);
+
+// A text on one line: UTF-8, with line ends, tabs, backslashes and other control
+// characters written as the resource compiler's escapes.
+std::string EscapedText(const std::u16string& text);
 
 }  // namespace quintrel::cli

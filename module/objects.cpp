@@ -482,9 +482,16 @@ uint32_t TZod::CatalogueId(int module, std::string_view property, std::string_vi
 uint32_t TZod::AddObject(int module, std::string_view formName, std::string_view compName,
                          std::string_view propName, uint8_t kind, uint8_t zodClass) {
   TModuleLock lock(*At(module).Db, true);
+  return AddUnitObject(module, formName, CatalogueId(module, kPropComps, compName, false, true), propName, kind,
+                       zodClass);
+}
+
+uint32_t TZod::AddUnitObject(int module, std::string_view unitName, uint32_t resourceId, std::string_view propName,
+                             uint8_t kind, uint8_t zodClass) {
+  TModuleLock lock(*At(module).Db, true);
   TZodObject object;
-  object.FormID = static_cast<uint16_t>(CatalogueId(module, kPropForms, formName, true, false));
-  object.CompName = CatalogueId(module, kPropComps, compName, false, true);
+  object.FormID = static_cast<uint16_t>(CatalogueId(module, kPropForms, unitName, true, false));
+  object.CompName = resourceId;
   object.PropertyName = static_cast<uint16_t>(CatalogueId(module, kPropObjectProperties, propName, false, false));
   object.Ident = GetNewObjectID(module);
   object.Kind = kind;

@@ -291,6 +291,10 @@ public:
   // new object; returns its identifier. Each call adds an object (FindObject first).
   uint32_t AddObject(int module, std::string_view formName, std::string_view compName, std::string_view propName,
                      uint8_t kind, uint8_t zodClass);
+  // The same for an object of a source unit, whose component field holds a number, the
+  // string's identifier in the executable's string table (0 = not known yet).
+  uint32_t AddUnitObject(int module, std::string_view unitName, uint32_t resourceId, std::string_view propName,
+                         uint8_t kind, uint8_t zodClass);
   // Writes or adds the object and puts it on its form's list; PropertyName 0 deletes it.
   bool SetObject(int module, const TZodObject& object);
   // Reads the object object.Ident (older modules: from the table of object.FormID).

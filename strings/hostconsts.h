@@ -26,4 +26,13 @@ inline constexpr const char* _SBadComponentName = "%s: %s";
 inline constexpr const char* _SNotAProjectUnit = "%s: not a unit of the project";
 inline constexpr const char* _SUnitExists = "%s: a file of that name exists";
 
+// Linking the string table.
+inline constexpr const char* _SStringSyntax = "%s: line %d: %s";
+inline constexpr const char* _SStringIdTaken = "%s: line %d: string %u is already defined in %s";
+inline constexpr const char* _SStringIdRange = "%s: line %d: string identifier %d is not between 0 and 65535";
+inline constexpr const char* _SStringTooLong = "%s: line %d: the string is longer than 65535 characters";
+inline constexpr const char* _SUnknownSymbol = "%s: line %d: %s is not defined";
+inline constexpr const char* _SIncludeDepth = "%s: line %d: includes nest too deeply";
+inline constexpr const char* _SStringTableFull = "%s: line %d: no string identifier is left for %s";
+
 }  // namespace quintrel::strings

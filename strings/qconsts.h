@@ -62,5 +62,10 @@ inline constexpr const char* _SCliNotDictionary =
     "%s: the language %s cannot be a dictionary here (it needs a term table and an object table)";
 inline constexpr const char* _SCliNoTranslation = "no translation found";
 inline constexpr const char* _SCliCleanLine = "%s: %d terms removed";
+inline constexpr const char* _SCliNotAStringUnit = "%s: a resource-string unit is a .pas or .rc file";
+inline constexpr const char* _SCliInvalidResIdent = "Invalid resource string identifier";
+inline constexpr const char* _SCliStringExists = "Resource String Constant already exist in this unit";
+inline constexpr const char* _SCliNoSuchString = "%s: %s declares no resource string %s";
+inline constexpr const char* _SCliStringNeedsText = "the string needs --text or --project";
 
 }  // namespace quintrel::strings

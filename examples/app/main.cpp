@@ -4,6 +4,11 @@
 // translator switches to the module's current language as it appears) and switches
 // language on request.
 //
+// Its string table is what the project's linker makes of Errors.rc and AppText.pas: the
+// script's strings under the numbers Errors.pas gives them, the resourcestrings numbered
+// from 65535 down. The status bar and the error message are loaded through the
+// resource-string loader, as the main form's code does, so they follow the language too.
+//
 //   Sample [--forms DIR] [LANG...]
 //
 // Each LANG switches every form and prints what the user would see of the main form.
@@ -14,11 +19,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/ide/linker.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/vcl/comctrls.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/resstrings.h"
 #include "platform/vcl/stdctrls.h"
 #include "platform/vcl/streaming.h"
 #include "platform/vcl/typinfo.h"
+#include "platform/win32/codepage.h"
+#include "platform/win32/resources.h"
 #include "runtime/quintrel.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
@@ -32,6 +42,27 @@ std::string Show(const std::string& bytes) {
   return text::WideToUtf8(text::ByteToUnicode(bytes, tr ? tr->CurrentCharset() : 0));
 }
 
+win32::HINSTANCE hInstance = win32::GetModuleHandle(nullptr);
+host::TStringTable stringTable;
+
+// What the compiler makes of a reference to a resource-string constant: a record naming
+// the executable and the identifier the linker gave the constant.
+std::string LoadResourceString(std::string_view constant) {
+  const host::TLinkedString* s = stringTable.Find(constant);
+  if (!s) return std::string(constant);
+  const vcl::TResStringRec rec{&hInstance, s->Resource};
+  return vcl::LoadResString(&rec);
+}
+
+// The main form's ShowStatus: the message in the first panel, the number of contacts in
+// the second.
+void ShowStatus(vcl::TCustomForm& form, std::string_view message, int contacts) {
+  auto* bar = dynamic_cast<vcl::TStatusBar*>(form.FindComponent("StatusBar"));
+  if (!bar || bar->Panels()->Count() < 2) return;
+  vcl::SetStrProp(bar->Panels()->Items(0), "Text", LoadResourceString(message));
+  vcl::SetStrProp(bar->Panels()->Items(1), "Text", rtl::Format(LoadResourceString("SContactCount"), contacts));
+}
+
 void PrintMainForm(vcl::TCustomForm& form) {
   std::cout << "  caption:  " << Show(form.Caption()) << "\n";
   for (const char* name : {"TitleLabel", "SearchLabel", "DetailsBox", "FavouriteCheck"}) {
@@ -40,6 +71,11 @@ void PrintMainForm(vcl::TCustomForm& form) {
     vcl::PPropInfo caption = vcl::GetPropInfo(c, "Caption");
     if (caption) std::cout << "  " << name << ": " << Show(vcl::GetStrProp(c, caption)) << "\n";
   }
+  if (auto* bar = dynamic_cast<vcl::TStatusBar*>(form.FindComponent("StatusBar")); bar && bar->Panels()->Count() >= 2)
+    std::cout << "  status:   " << Show(vcl::GetStrProp(bar->Panels()->Items(0), "Text")) << " | "
+              << Show(vcl::GetStrProp(bar->Panels()->Items(1), "Text")) << "\n";
+  // The main form's ShowError, as opening a damaged address book shows it.
+  std::cout << "  error:    " << Show(LoadResourceString("SE_CannotRead")) << "\n";
   const vcl::TMainMenu* menu = form.Menu();
   if (menu) {
     std::cout << "  menu:    ";
@@ -65,6 +101,14 @@ int main(int argc, char** argv) {
     }
   }
 
+  try {
+    stringTable = host::LinkStringTable(host::TProject::Open(formsDir), win32::GetACP());
+  } catch (const rtl::Exception& e) {
+    std::cerr << "Sample: " << e.Message() << "\n";
+    return 1;
+  }
+  host::InstallStringTable(hInstance, stringTable);
+
   runtime::TTranslatorUnit translator;  // before any form exists, as unit start-up runs
   runtime::TQuintrel* tr = runtime::GlobalQuintrel();
   if (tr->Module() < 0)
@@ -81,6 +125,13 @@ int main(int argc, char** argv) {
   auto* main = dynamic_cast<vcl::TCustomForm*>(forms.front().get());
   if (!main) return 1;
   vcl::Application().SetMainForm(main);
+  const int contacts = 0;  // a new address book
+  // The form's language-changed handler sets the status again, since the switch wrote
+  // the panels' designed texts back.
+  tr->OnSwitchLanguage = [&](const runtime::TSwitchEventArgs& e) {
+    if (e.Status == runtime::kSwitchFinished) ShowStatus(*main, "SReady", contacts);
+  };
+  ShowStatus(*main, "SReady", contacts);  // FormCreate
   main->SetVisible(true);
   std::cout << "main form shown:\n";
   PrintMainForm(*main);

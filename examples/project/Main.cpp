@@ -53,7 +53,10 @@ void __fastcall TMainForm::ShowStatus(const AnsiString &Text)
 //---------------------------------------------------------------------------
 void __fastcall TMainForm::ShowError(int Ident)
 {
-    Application->MessageBox(LoadStr(Ident).c_str(), "Sample", MB_OK | MB_ICONSTOP);
+    // Through the resource-string loader rather than LoadStr, so that the language
+    // module can answer for the string table of Errors.rc as well.
+    TResStringRec rec = { (long *)&HInstance, Ident };
+    Application->MessageBox(LoadResString(&rec).c_str(), "Sample", MB_OK | MB_ICONSTOP);
 }
 //---------------------------------------------------------------------------
 void __fastcall TMainForm::ShowContacts(void)

@@ -8,6 +8,7 @@
 
 #include "platform/vcl/forms.h"
 #include "platform/vcl/graphics.h"
+#include "platform/vcl/menus.h"
 #include "strings/vclconsts.h"
 
 namespace quintrel::vcl {
@@ -698,6 +699,21 @@ TStreamObject WriteObject(const TComponent& c, const TComponent* root, const TFi
           children.push_back(k);
       },
       const_cast<TComponent*>(childRoot));
+  // Menu items go in the menu's live order, so that a menu reordered at run time (a main
+  // menu mirrored for a right-to-left language) is written as it now stands. Reading
+  // adds items in stream order, so an untouched menu keeps the stream's.
+  const TMenuItem* list = nullptr;
+  if (const auto* menu = dynamic_cast<const TMenu*>(&c)) list = menu->Items();
+  if (const auto* item = dynamic_cast<const TMenuItem*>(&c)) list = item;
+  if (list) {
+    const auto position = [&](TComponent* k) {
+      const auto* item = dynamic_cast<const TMenuItem*>(k);
+      const int index = item ? list->IndexOf(item) : -1;
+      return index < 0 ? list->Count() : index;
+    };
+    std::stable_sort(children.begin(), children.end(),
+                     [&](TComponent* a, TComponent* b) { return position(a) < position(b); });
+  }
   for (TComponent* k : children) o.Children.push_back(WriteObject(*k, childRoot, ctx, depth + 1));
   return o;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "tests/cli/run.h"
@@ -54,6 +55,52 @@ TEST_F(PreviewCommand, ShowsTheFormsAsTheTranslatorWroteThem) {
   for (const auto& item : j["forms"][0]["systemMenu"]) menu.push_back(item["caption"]);
   EXPECT_NE(std::find(menu.begin(), menu.end(), "Hebrew (checked)"), menu.end()) << r.out;
   EXPECT_NE(std::find(menu.begin(), menu.end(), "German"), menu.end());
+
+  // The printed form shows the main menu in its mirrored order, the form as read did not.
+  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_LT(r.out.find("object HelpMenu: TMenuItem"), r.out.find("object FileMenu: TMenuItem"));
+  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "MainForm"});
+  EXPECT_GT(r.out.find("object HelpMenu: TMenuItem"), r.out.find("object FileMenu: TMenuItem"));
+}
+
+// The string table as the application loads it, the two kinds switched by their own
+// settings; the AppText.pas strings were catalogued without numbers and are matched to the
+// linker's on the first start.
+TEST_F(PreviewCommand, ResourceStringsFollowTheLanguageAndTheirSwitches) {
+  const auto strings = [&](const char* language) {
+    auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", language, "--form", "AboutBox",
+                  "--resstrings", "--json"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    std::map<std::string, std::pair<unsigned, std::string>> byName;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    for (const auto& s : j["resourceStrings"])
+      byName[s["identifier"].get<std::string>()] = {s["id"].get<unsigned>(), s["text"].get<std::string>()};
+    return byName;
+  };
+  auto de = strings("de");
+  ASSERT_EQ(de.size(), 9u);
+  EXPECT_EQ(de["SReady"], std::make_pair(65535u, std::string("Bereit")));
+  EXPECT_EQ(de["SE_CannotRead"], std::make_pair(1001u, std::string("Das Adressbuch konnte nicht gelesen werden.")));
+  EXPECT_EQ(de["SE_CannotWrite"].second,
+            "Das Adressbuch konnte nicht gespeichert werden.\nPrüfen Sie, ob der Datenträger voll oder "
+            "schreibgeschützt ist.");
+  EXPECT_EQ(strings("ru")["SContactCount"].second, "Контактов: %d");
+
+  ASSERT_EQ(Run({"module", "set", module_, "switch-resstr-pas", "off"}).code, 0);
+  de = strings("de");
+  EXPECT_EQ(de["SReady"].second, "Ready");
+  EXPECT_EQ(de["SE_NoTable"].second, "Die Kontakttabelle ist nicht verfügbar; Änderungen werden nur in Dateien gehalten.");
+  ASSERT_EQ(Run({"module", "set", module_, "switch-resstr-pas", "on"}).code, 0);
+  ASSERT_EQ(Run({"module", "set", module_, "switch-resstr-rc", "off"}).code, 0);
+  de = strings("de");
+  EXPECT_EQ(de["SReady"].second, "Bereit");
+  EXPECT_EQ(de["SE_NoTable"].second, "The contacts table is not available; changes are kept in files only.");
+
+  // The text form lists them too, one line each.
+  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "AboutBox",
+                "--resstrings"});
+  EXPECT_NE(r.out.find("//   65534 AppText.pas SOpened = Adressbuch geöffnet\n"), std::string::npos) << r.out;
 }
 
 TEST_F(PreviewCommand, RefusesWhatItCannotShow) {

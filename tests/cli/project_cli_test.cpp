@@ -1,4 +1,4 @@
-// quintrel project info|forms on synthetic projects and on the bundled example.
+// quintrel project info|forms|strings on synthetic projects and on the bundled example.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -107,6 +107,57 @@ TEST_F(ProjectCommands, TheBundledExampleProject) {
       EXPECT_GT(u["components"].get<int>(), 0) << u.dump();
     }
   EXPECT_EQ(forms, (std::vector<std::string>{"MainForm", "AboutBox", "DataModule1"}));
+}
+
+// The string table as listed, and resource strings catalogued from it: a script's keeps
+// its number, a Pascal unit's waits for the linker's ("?").
+TEST_F(ProjectCommands, StringTableListedAndCatalogued) {
+  Write("App.bpr", "OBJFILES = App.obj\r\n");
+  Write("App.cpp", "USEUNIT(\"Texts.pas\");\r\nUSERC(\"Msgs.rc\");\r\n");
+  Write("Texts.pas", "unit Texts;\ninterface\nresourcestring\n  SHello = 'Hello'#9'there';\nimplementation\nend.\n");
+  Write("Msgs.rc", "#define IDS_FULL 12\nSTRINGTABLE\nBEGIN\n  IDS_FULL, \"Disk full\\nTry again\"\nEND\n");
+  auto r = Run({"project", "strings", Path("App.bpr")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "12\tMsgs.rc\tIDS_FULL\tDisk full\\nTry again\n65535\tTexts.pas\tSHello\tHello\\tthere\n");
+
+  const std::string zod = Path("App.zod");
+  ASSERT_EQ(Run({"module", "new", zod}).code, 0);
+  ASSERT_EQ(Run({"lang", "add", zod, "en", "--name", "English"}).code, 0);
+  ASSERT_EQ(Run({"lang", "add", zod, "de", "--name", "German"}).code, 0);
+  ASSERT_EQ(Run({"module", "set", zod, "design-language", "en"}).code, 0);
+  r = Run({"object", "add-string", zod, "Msgs.rc", "IDS_FULL", "--project", Path("App.bpr"), "--translation",
+           "de=Datenträger voll"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(Run({"object", "add-string", zod, "#Texts.pas", "SHello", "--project", Path("App.bpr")}).code, 0);
+  r = Run({"object", "list", zod, "--lang", "en", "--lang", "de", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j.size(), 2u);
+  EXPECT_EQ(j[0]["form"], "#Msgs.rc");
+  EXPECT_EQ(j[0]["component"], "12");
+  EXPECT_EQ(j[0]["property"], "#IDS_FULL");
+  EXPECT_EQ(j[0]["class"], "ucResourceString");
+  EXPECT_EQ(j[0]["texts"]["en"]["text"], "Disk full\nTry again");
+  EXPECT_EQ(j[0]["texts"]["en"]["status"], "review");
+  EXPECT_EQ(j[0]["texts"]["de"]["text"], "Datenträger voll");
+  EXPECT_EQ(j[1]["component"], "?");
+  EXPECT_EQ(j[1]["texts"]["en"]["text"], "Hello\tthere");
+
+  // Refusals: a second entry for the constant, a bad identifier, a unit of no string kind,
+  // a constant the sources do not declare, a script that does not read.
+  r = Run({"object", "add-string", zod, "Msgs.rc", "IDS_FULL", "--text", "again"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Resource String Constant already exist in this unit"), std::string::npos) << r.err;
+  r = Run({"object", "add-string", zod, "Msgs.rc", "2Bad", "--text", "x"});
+  EXPECT_NE(r.err.find("Invalid resource string identifier"), std::string::npos) << r.err;
+  r = Run({"object", "add-string", zod, "Notes.txt", "SNote", "--text", "x"});
+  EXPECT_NE(r.err.find("Notes.txt: a resource-string unit is a .pas or .rc file"), std::string::npos) << r.err;
+  r = Run({"object", "add-string", zod, "Texts.pas", "SGone", "--project", Path("App.bpr")});
+  EXPECT_NE(r.err.find("Texts.pas declares no resource string SGone"), std::string::npos) << r.err;
+  Write("Msgs.rc", "STRINGTABLE\nBEGIN\n  IDS_NOWHERE, \"x\"\nEND\n");
+  r = Run({"project", "strings", Path("App.bpr")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Msgs.rc: line 3: IDS_NOWHERE is not defined"), std::string::npos) << r.err;
 }
 
 }  // namespace

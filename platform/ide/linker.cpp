@@ -1,0 +1,829 @@
+#include "platform/ide/linker.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <optional>
+#include <set>
+
+#include "platform/rtl/sysutils.h"
+#include "platform/vcl/charsets.h"
+#include "platform/win32/resources.h"
+#include "strings/hostconsts.h"
+
+namespace quintrel::host {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr unsigned kTopIdentifier = 0xFFFF;
+constexpr size_t kMaxTextLength = 0xFFFF;
+constexpr int kMaxIncludeDepth = 16;
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
+
+bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+[[noreturn]] void Fail(const std::string& file, int line, const std::string& what) {
+  throw EProjectError(rtl::Format(strings::_SStringSyntax, file, line, what));
+}
+
+// Narrow source text in the compiler's code page, decoded piece by piece so that escapes
+// can put single code units between the pieces.
+class TTextBuilder {
+public:
+  explicit TTextBuilder(unsigned codePage) : codec_(vcl::CodecForCodePage(static_cast<int>(codePage))) {}
+  void Byte(char b) { bytes_ += b; }
+  void Unit(char16_t u) {
+    Flush();
+    text_ += u;
+  }
+  std::u16string Take() {
+    Flush();
+    return std::move(text_);
+  }
+
+private:
+  void Flush() {
+    if (bytes_.empty()) return;
+    text_ += codec_.ToWide(bytes_);
+    bytes_.clear();
+  }
+  vcl::TTextCodec codec_;
+  std::string bytes_;
+  std::u16string text_;
+};
+
+// --- Pascal ------------------------------------------------------------------------------
+
+// Tokens of both source languages. A directive is a Pascal {$...} comment's body or a
+// script's #-line without the '#'.
+enum class TTok { End, Ident, Integer, Real, String, Symbol, Directive };
+
+struct TToken {
+  TTok Kind = TTok::End;
+  std::string Text;  // identifier, symbol or directive
+  long long Value = 0;
+  std::u16string Str;
+  int Line = 1;
+};
+
+class TPascalLexer {
+public:
+  TPascalLexer(std::string_view text, const std::string& file, unsigned codePage)
+      : text_(text), file_(file), codePage_(codePage) {}
+
+  TToken Next() {
+    SkipBlanks();
+    TToken t;
+    t.Line = line_;
+    if (pos_ >= text_.size()) return t;
+    const char c = text_[pos_];
+    if (c == '{' || (c == '(' && Peek(1) == '*')) return Comment(t, c == '{');
+    if (c == '\'' || c == '#') return String(t);
+    if (IsIdentStart(c)) {
+      t.Kind = TTok::Ident;
+      while (pos_ < text_.size() && IsIdentChar(text_[pos_])) t.Text += text_[pos_++];
+      return t;
+    }
+    if (std::isdigit(static_cast<unsigned char>(c)) || (c == '$' && std::isxdigit(static_cast<unsigned char>(Peek(1))))) {
+      t.Kind = TTok::Integer;
+      t.Value = Number();
+      if (pos_ + 1 < text_.size() && text_[pos_] == '.' && std::isdigit(static_cast<unsigned char>(Peek(1)))) {
+        t.Kind = TTok::Real;
+        ++pos_;
+        while (pos_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[pos_])))) ++pos_;
+      }
+      return t;
+    }
+    t.Kind = TTok::Symbol;
+    t.Text = std::string(1, c);
+    ++pos_;
+    return t;
+  }
+
+private:
+  char Peek(size_t ahead) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
+
+  void SkipBlanks() {
+    for (;;) {
+      while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) {
+        if (text_[pos_] == '\n') ++line_;
+        ++pos_;
+      }
+      if (pos_ + 1 < text_.size() && text_[pos_] == '/' && text_[pos_ + 1] == '/') {
+        while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
+        continue;
+      }
+      return;
+    }
+  }
+
+  // A comment; one that begins with '$' is a compiler directive and is returned.
+  TToken Comment(TToken t, bool brace) {
+    pos_ += brace ? 1 : 2;
+    const size_t start = pos_;
+    for (;;) {
+      if (pos_ >= text_.size()) Fail(file_, t.Line, "unterminated comment");
+      if (brace ? text_[pos_] == '}' : (text_[pos_] == '*' && Peek(1) == ')')) break;
+      if (text_[pos_] == '\n') ++line_;
+      ++pos_;
+    }
+    const std::string_view body = text_.substr(start, pos_ - start);
+    pos_ += brace ? 1 : 2;
+    if (!body.empty() && body.front() == '$') {
+      t.Kind = TTok::Directive;
+      t.Text = std::string(body.substr(1));
+      return t;
+    }
+    return Next();
+  }
+
+  long long Number() {
+    long long value = 0;
+    if (text_[pos_] == '$') {
+      ++pos_;
+      while (pos_ < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[pos_]))) {
+        const char d = static_cast<char>(std::tolower(static_cast<unsigned char>(text_[pos_++])));
+        value = value * 16 + (d <= '9' ? d - '0' : d - 'a' + 10);
+        if (value > 0xFFFFFFFFLL) Fail(file_, line_, "the number is too large");
+      }
+      return value;
+    }
+    while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) {
+      value = value * 10 + (text_[pos_++] - '0');
+      if (value > 0xFFFFFFFFLL) Fail(file_, line_, "the number is too large");
+    }
+    return value;
+  }
+
+  // Quoted pieces and #-codes written next to each other form one string.
+  TToken String(TToken t) {
+    t.Kind = TTok::String;
+    TTextBuilder out(codePage_);
+    while (pos_ < text_.size() && (text_[pos_] == '\'' || text_[pos_] == '#')) {
+      if (text_[pos_] == '#') {
+        ++pos_;
+        if (pos_ >= text_.size() || !(std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '$'))
+          Fail(file_, line_, "a character code must follow '#'");
+        const long long code = Number();
+        if (code > 0xFFFF) Fail(file_, line_, rtl::Format("character code %d is out of range", code));
+        if (code < 0x100)
+          out.Byte(static_cast<char>(code));
+        else
+          out.Unit(static_cast<char16_t>(code));
+        continue;
+      }
+      ++pos_;
+      for (;;) {
+        if (pos_ >= text_.size() || text_[pos_] == '\n' || text_[pos_] == '\r') Fail(file_, t.Line, "unterminated string");
+        if (text_[pos_] == '\'') {
+          if (Peek(1) == '\'') {
+            out.Byte('\'');
+            pos_ += 2;
+            continue;
+          }
+          ++pos_;
+          break;
+        }
+        out.Byte(text_[pos_++]);
+      }
+    }
+    t.Str = out.Take();
+    return t;
+  }
+
+  std::string_view text_;
+  const std::string& file_;
+  unsigned codePage_;
+  size_t pos_ = 0;
+  int line_ = 1;
+};
+
+bool IsKeyword(const TToken& t, std::initializer_list<const char*> words) {
+  if (t.Kind != TTok::Ident) return false;
+  return std::any_of(words.begin(), words.end(), [&](const char* w) { return SameName(t.Text, w); });
+}
+
+// Words that open another section (or leave the declarations) of a unit.
+bool EndsSection(const TToken& t) {
+  return IsKeyword(t, {"const", "type", "var", "threadvar", "resourcestring", "uses", "label", "exports",
+                       "procedure", "function", "constructor", "destructor", "class", "operator", "begin",
+                       "initialization", "finalization", "implementation", "interface", "end", "property"});
+}
+
+// Resource files a {$R} / {$RESOURCE} directive names: (.res, .rc or empty). {$R+} and
+// {$R-} are the range-check switch.
+std::optional<std::pair<std::string, std::string>> ResourceDirective(const std::string& body) {
+  size_t at = 0;
+  if (body.size() >= 8 && SameName(body.substr(0, 8), "RESOURCE"))
+    at = 8;
+  else if (!body.empty() && (body[0] == 'R' || body[0] == 'r'))
+    at = 1;
+  else
+    return std::nullopt;
+  if (at >= body.size() || !std::isspace(static_cast<unsigned char>(body[at]))) return std::nullopt;
+  std::vector<std::string> names;
+  while (at < body.size()) {
+    while (at < body.size() && std::isspace(static_cast<unsigned char>(body[at]))) ++at;
+    if (at >= body.size()) break;
+    std::string name;
+    if (body[at] == '\'') {
+      ++at;
+      while (at < body.size() && body[at] != '\'') name += body[at++];
+      ++at;
+    } else {
+      while (at < body.size() && !std::isspace(static_cast<unsigned char>(body[at]))) name += body[at++];
+    }
+    if (!name.empty()) names.push_back(name);
+  }
+  if (names.empty()) return std::nullopt;
+  return std::make_pair(names[0], names.size() > 1 ? names[1] : std::string());
+}
+
+// An integer constant expression: terms joined by + and -, a term a number, a known
+// constant or a parenthesised expression, with unary minus. Nothing else is a number the
+// resource compiler could use, so anything else gives nullopt.
+class TPasConstExpr {
+public:
+  TPasConstExpr(TPascalLexer& lexer, const std::map<std::string, long long>& known) : lexer_(lexer), known_(known) {}
+  std::optional<long long> Parse(TToken& t) {
+    std::optional<long long> value = Term(t);
+    while (value && t.Kind == TTok::Symbol && (t.Text == "+" || t.Text == "-")) {
+      const bool plus = t.Text == "+";
+      t = lexer_.Next();
+      const std::optional<long long> rhs = Term(t);
+      if (!rhs) return std::nullopt;
+      value = plus ? *value + *rhs : *value - *rhs;
+    }
+    return value;
+  }
+
+private:
+  std::optional<long long> Term(TToken& t) {
+    if (t.Kind == TTok::Symbol && t.Text == "-") {
+      t = lexer_.Next();
+      const std::optional<long long> v = Term(t);
+      return v ? std::optional<long long>(-*v) : std::nullopt;
+    }
+    if (t.Kind == TTok::Integer) {
+      const long long v = t.Value;
+      t = lexer_.Next();
+      return v;
+    }
+    if (t.Kind == TTok::Ident) {
+      const auto it = known_.find(Upper(t.Text));
+      if (it == known_.end()) return std::nullopt;
+      t = lexer_.Next();
+      return it->second;
+    }
+    if (t.Kind == TTok::Symbol && t.Text == "(") {
+      t = lexer_.Next();
+      const std::optional<long long> v = Parse(t);
+      if (!v || !(t.Kind == TTok::Symbol && t.Text == ")")) return std::nullopt;
+      t = lexer_.Next();
+      return v;
+    }
+    return std::nullopt;
+  }
+  TPascalLexer& lexer_;
+  const std::map<std::string, long long>& known_;
+};
+
+void SkipPastSemicolon(TPascalLexer& lexer, TToken& t) {
+  while (t.Kind != TTok::End && !(t.Kind == TTok::Symbol && t.Text == ";")) t = lexer.Next();
+  if (t.Kind != TTok::End) t = lexer.Next();
+}
+
+// --- resource scripts --------------------------------------------------------------------
+
+class TScriptLexer {
+public:
+  TScriptLexer(std::string_view text, const std::string& file, unsigned codePage)
+      : text_(text), file_(file), codePage_(codePage) {}
+
+  TToken Next() {
+    bool lineStart = pos_ == 0;
+    for (;;) {
+      while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) {
+        if (text_[pos_] == '\n') {
+          ++line_;
+          lineStart = true;
+        }
+        ++pos_;
+      }
+      if (Peek(0) == '/' && Peek(1) == '/') {
+        while (pos_ < text_.size() && text_[pos_] != '\n') ++pos_;
+        continue;
+      }
+      if (Peek(0) == '/' && Peek(1) == '*') {
+        const int startLine = line_;
+        pos_ += 2;
+        while (pos_ < text_.size() && !(text_[pos_] == '*' && Peek(1) == '/')) {
+          if (text_[pos_] == '\n') ++line_;
+          ++pos_;
+        }
+        if (pos_ >= text_.size()) Fail(file_, startLine, "unterminated comment");
+        pos_ += 2;
+        continue;
+      }
+      break;
+    }
+    TToken t;
+    t.Line = line_;
+    if (pos_ >= text_.size()) return t;
+    const char c = text_[pos_];
+    if (c == '#' && lineStart) {
+      t.Kind = TTok::Directive;
+      ++pos_;
+      while (pos_ < text_.size() && text_[pos_] != '\n') t.Text += text_[pos_++];
+      while (!t.Text.empty() && std::isspace(static_cast<unsigned char>(t.Text.back()))) t.Text.pop_back();
+      return t;
+    }
+    if ((c == 'L' || c == 'l') && Peek(1) == '"') {
+      ++pos_;
+      return String(t, true);
+    }
+    if (c == '"') return String(t, false);
+    if (IsIdentStart(c)) {
+      t.Kind = TTok::Ident;
+      while (pos_ < text_.size() && IsIdentChar(text_[pos_])) t.Text += text_[pos_++];
+      return t;
+    }
+    if (std::isdigit(static_cast<unsigned char>(c))) {
+      t.Kind = TTok::Integer;
+      int base = 10;
+      if (c == '0' && (Peek(1) == 'x' || Peek(1) == 'X')) {
+        base = 16;
+        pos_ += 2;
+      }
+      while (pos_ < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[pos_]))) {
+        const char d = static_cast<char>(std::tolower(static_cast<unsigned char>(text_[pos_])));
+        const int digit = d <= '9' ? d - '0' : d - 'a' + 10;
+        if (digit >= base) break;
+        t.Value = t.Value * base + digit;
+        if (t.Value > 0xFFFFFFFFLL) Fail(file_, line_, "the number is too large");
+        ++pos_;
+      }
+      while (pos_ < text_.size() && (text_[pos_] == 'L' || text_[pos_] == 'l' || text_[pos_] == 'U' || text_[pos_] == 'u'))
+        ++pos_;
+      return t;
+    }
+    t.Kind = TTok::Symbol;
+    t.Text = std::string(1, c);
+    ++pos_;
+    return t;
+  }
+
+private:
+  char Peek(size_t ahead) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
+
+  TToken String(TToken t, bool wide) {
+    t.Kind = TTok::String;
+    TTextBuilder out(codePage_);
+    const auto code = [&](char16_t unit) {
+      if (wide || unit > 0xFF)
+        out.Unit(unit);
+      else
+        out.Byte(static_cast<char>(unit));
+    };
+    ++pos_;
+    for (;;) {
+      if (pos_ >= text_.size() || text_[pos_] == '\n' || text_[pos_] == '\r') Fail(file_, t.Line, "unterminated string");
+      const char c = text_[pos_++];
+      if (c == '"') {
+        if (Peek(0) == '"') {  // the script's own way of writing a quote
+          out.Byte('"');
+          ++pos_;
+          continue;
+        }
+        break;
+      }
+      if (c != '\\') {
+        out.Byte(c);
+        continue;
+      }
+      if (pos_ >= text_.size()) Fail(file_, t.Line, "unterminated string");
+      const char e = text_[pos_++];
+      switch (e) {
+        case 'n': code(u'\n'); break;
+        case 'r': code(u'\r'); break;
+        case 't': code(u'\t'); break;
+        case 'a': code(u'\a'); break;
+        case 'b': code(u'\b'); break;
+        case 'f': code(u'\f'); break;
+        case 'v': code(u'\v'); break;
+        case '\\': code(u'\\'); break;
+        case '"': code(u'"'); break;
+        case '\'': code(u'\''); break;
+        case 'x':
+        case 'X': {
+          unsigned value = 0;
+          int digits = 0;
+          const int most = wide ? 4 : 2;
+          while (digits < most && std::isxdigit(static_cast<unsigned char>(Peek(0)))) {
+            const char d = static_cast<char>(std::tolower(static_cast<unsigned char>(text_[pos_++])));
+            value = value * 16 + static_cast<unsigned>(d <= '9' ? d - '0' : d - 'a' + 10);
+            ++digits;
+          }
+          if (digits == 0) Fail(file_, t.Line, "\\x needs hexadecimal digits");
+          code(static_cast<char16_t>(value));
+          break;
+        }
+        default:
+          if (e >= '0' && e <= '7') {
+            unsigned value = static_cast<unsigned>(e - '0');
+            for (int i = 0; i < 2 && Peek(0) >= '0' && Peek(0) <= '7'; ++i)
+              value = value * 8 + static_cast<unsigned>(text_[pos_++] - '0');
+            code(static_cast<char16_t>(value));
+          } else {  // an unknown escape keeps both characters, as the resource compiler does
+            out.Byte('\\');
+            out.Byte(e);
+          }
+      }
+    }
+    t.Str = out.Take();
+    return t;
+  }
+
+  std::string_view text_;
+  const std::string& file_;
+  unsigned codePage_;
+  size_t pos_ = 0;
+  int line_ = 1;
+};
+
+using TSymbols = std::map<std::string, long long>;
+
+// Integer expressions of a script: terms joined by + - |, with unary minus and ~ and
+// parentheses; symbols are #define names and constants of included units.
+class TScriptExpr {
+public:
+  TScriptExpr(TScriptLexer& lexer, const TSymbols& symbols, const std::string& file)
+      : lexer_(lexer), symbols_(symbols), file_(file) {}
+  long long Parse(TToken& t) {
+    long long value = Term(t);
+    while (t.Kind == TTok::Symbol && (t.Text == "+" || t.Text == "-" || t.Text == "|")) {
+      compound_ = true;
+      const char op = t.Text[0];
+      t = lexer_.Next();
+      const long long rhs = Term(t);
+      value = op == '+' ? value + rhs : op == '-' ? value - rhs : (value | rhs);
+    }
+    return value;
+  }
+
+  // True once the expression was more than a single number or name.
+  bool Compound() const { return compound_; }
+
+private:
+  long long Term(TToken& t) {
+    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~" || t.Text == "(")) compound_ = true;
+    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~")) {
+      const bool minus = t.Text == "-";
+      t = lexer_.Next();
+      const long long v = Term(t);
+      return minus ? -v : ~v;
+    }
+    if (t.Kind == TTok::Integer) {
+      const long long v = t.Value;
+      t = lexer_.Next();
+      return v;
+    }
+    if (t.Kind == TTok::Ident) {
+      const auto it = symbols_.find(Upper(t.Text));
+      if (it == symbols_.end()) throw EProjectError(rtl::Format(strings::_SUnknownSymbol, file_, t.Line, t.Text));
+      t = lexer_.Next();
+      return it->second;
+    }
+    if (t.Kind == TTok::Symbol && t.Text == "(") {
+      t = lexer_.Next();
+      const long long v = Parse(t);
+      if (!(t.Kind == TTok::Symbol && t.Text == ")")) Fail(file_, t.Line, "')' expected");
+      t = lexer_.Next();
+      return v;
+    }
+    Fail(file_, t.Line, t.Kind == TTok::End ? "a string identifier is missing at the end of the file"
+                                                : "a string identifier (number or name) is expected");
+  }
+  TScriptLexer& lexer_;
+  const TSymbols& symbols_;
+  const std::string& file_;
+  bool compound_ = false;
+};
+
+std::string IncludeName(std::string_view rest) {
+  size_t at = rest.find_first_not_of(" \t");
+  if (at == std::string_view::npos) return {};
+  const char open = rest[at];
+  const char close = open == '"' ? '"' : open == '<' ? '>' : '\0';
+  if (!close) return {};
+  const size_t end = rest.find(close, at + 1);
+  return end == std::string_view::npos ? std::string() : std::string(rest.substr(at + 1, end - at - 1));
+}
+
+void ReadDefines(std::string_view text, const std::string& file, const std::string& folder, TSymbols& symbols,
+                 int depth);
+
+// #include: Pascal units give their constants, other files their #defines. A file that
+// is not there (the system's own headers, typically) gives nothing; a symbol that was to
+// come from it is reported where it is used.
+void Include(std::string_view rest, const std::string& file, int line, const std::string& folder, TSymbols& symbols,
+             int depth) {
+  if (depth >= kMaxIncludeDepth) throw EProjectError(rtl::Format(strings::_SIncludeDepth, file, line));
+  const std::string name = IncludeName(rest);
+  if (name.empty()) return;
+  const std::string path = ResolvePath(folder, name);
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return;
+  const std::string text = ReadFileBytes(path);
+  const std::string ext = ExtensionOf(path);
+  if (ext == ".pas" || ext == ".inc" || ext == ".dpr") {
+    for (const auto& [k, v] : ReadPascalUnitFacts(text).Constants) symbols[k] = v;
+    return;
+  }
+  ReadDefines(text, path, fs::path(path).parent_path().string(), symbols, depth + 1);
+}
+
+// "#define NAME value" with an integer value; other definitions are not numbers and are
+// left out.
+void Define(std::string_view rest, const std::string& file, TSymbols& symbols) {
+  std::string line(rest);
+  TScriptLexer lexer(line, file, 1252);
+  TToken name = lexer.Next();
+  if (name.Kind != TTok::Ident) return;
+  TToken t = lexer.Next();
+  if (t.Kind == TTok::End) return;
+  try {
+    TScriptExpr expr(lexer, symbols, file);
+    const long long value = expr.Parse(t);
+    if (t.Kind == TTok::End) symbols[Upper(name.Text)] = value;
+  } catch (const EProjectError&) {
+    // Not an integer definition.
+  }
+}
+
+bool DirectiveIs(const std::string& directive, std::string_view word, std::string_view& rest) {
+  size_t at = directive.find_first_not_of(" \t");
+  if (at == std::string::npos || directive.compare(at, word.size(), word) != 0) return false;
+  at += word.size();
+  if (at < directive.size() && IsIdentChar(directive[at])) return false;
+  rest = std::string_view(directive).substr(at);
+  return true;
+}
+
+void ReadDefines(std::string_view text, const std::string& file, const std::string& folder, TSymbols& symbols,
+                 int depth) {
+  size_t start = 0;
+  int line = 1;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string content(text.substr(start, end - start));
+    const size_t at = content.find_first_not_of(" \t");
+    if (at != std::string::npos && content[at] == '#') {
+      const std::string directive = content.substr(at + 1);
+      std::string_view rest;
+      if (DirectiveIs(directive, "include", rest)) Include(rest, file, line, folder, symbols, depth);
+      if (DirectiveIs(directive, "define", rest)) Define(rest, file, symbols);
+    }
+    start = end + 1;
+    ++line;
+  }
+}
+
+bool IsBlockOpen(const TToken& t) {
+  return (t.Kind == TTok::Symbol && t.Text == "{") || (t.Kind == TTok::Ident && SameName(t.Text, "BEGIN"));
+}
+bool IsBlockClose(const TToken& t) {
+  return (t.Kind == TTok::Symbol && t.Text == "}") || (t.Kind == TTok::Ident && SameName(t.Text, "END"));
+}
+
+std::string BaseName(const std::string& path) { return fs::path(path).filename().string(); }
+
+}  // namespace
+
+// --- readers -------------------------------------------------------------------------------
+
+std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, const std::string& fileName,
+                                                     unsigned codePage) {
+  std::vector<TLinkedString> out;
+  const std::string unit = BaseName(fileName);
+  TPascalLexer lexer(source, fileName, codePage);
+  TToken t = lexer.Next();
+  while (t.Kind != TTok::End) {
+    if (!IsKeyword(t, {"resourcestring"})) {
+      t = lexer.Next();
+      continue;
+    }
+    t = lexer.Next();
+    while (t.Kind == TTok::Ident && !EndsSection(t)) {
+      TLinkedString s;
+      s.Unit = unit;
+      s.Identifier = t.Text;
+      s.Line = t.Line;
+      t = lexer.Next();
+      if (!(t.Kind == TTok::Symbol && t.Text == "="))
+        Fail(fileName, t.Line, rtl::Format("'=' expected after %s", s.Identifier));
+      t = lexer.Next();
+      for (;;) {
+        if (t.Kind != TTok::String) Fail(fileName, t.Line, rtl::Format("the value of %s is not a text", s.Identifier));
+        s.Text += t.Str;
+        t = lexer.Next();
+        if (!(t.Kind == TTok::Symbol && t.Text == "+")) break;
+        t = lexer.Next();
+      }
+      // Hint directives may follow the value.
+      while (IsKeyword(t, {"platform", "deprecated", "library", "experimental"})) {
+        t = lexer.Next();
+        if (t.Kind == TTok::String) t = lexer.Next();
+      }
+      if (!(t.Kind == TTok::Symbol && t.Text == ";"))
+        Fail(fileName, t.Line, rtl::Format("';' expected after the text of %s", s.Identifier));
+      if (s.Text.size() > kMaxTextLength) throw EProjectError(rtl::Format(strings::_SStringTooLong, fileName, s.Line));
+      out.push_back(std::move(s));
+      t = lexer.Next();
+    }
+  }
+  return out;
+}
+
+TPascalUnitFacts ReadPascalUnitFacts(std::string_view source) {
+  TPascalUnitFacts facts;
+  const std::string name = "unit";
+  TPascalLexer lexer(source, name, 1252);
+  bool inConst = false;
+  TToken t;
+  try {
+    t = lexer.Next();
+    while (t.Kind != TTok::End) {
+      if (t.Kind == TTok::Directive) {
+        if (auto resource = ResourceDirective(t.Text)) facts.Resources.push_back(*resource);
+        t = lexer.Next();
+        continue;
+      }
+      if (IsKeyword(t, {"const"})) {
+        inConst = true;
+        t = lexer.Next();
+        continue;
+      }
+      if (EndsSection(t)) {
+        inConst = false;
+        t = lexer.Next();
+        continue;
+      }
+      if (!inConst || t.Kind != TTok::Ident) {
+        t = lexer.Next();
+        continue;
+      }
+      const std::string constant = Upper(t.Text);
+      t = lexer.Next();
+      if (!(t.Kind == TTok::Symbol && t.Text == "=")) {  // a typed constant, or not a declaration
+        SkipPastSemicolon(lexer, t);
+        continue;
+      }
+      t = lexer.Next();
+      TPasConstExpr expr(lexer, facts.Constants);
+      const std::optional<long long> value = expr.Parse(t);
+      if (value && t.Kind == TTok::Symbol && t.Text == ";") facts.Constants[constant] = *value;
+      SkipPastSemicolon(lexer, t);
+    }
+  } catch (const EProjectError&) {
+    // What was read up to a malformed spot is all a resource script can use of the unit.
+  }
+  return facts;
+}
+
+std::vector<TLinkedString> ReadScriptStringTables(std::string_view script, const std::string& fileName,
+                                                  unsigned codePage) {
+  std::vector<TLinkedString> out;
+  const std::string unit = BaseName(fileName);
+  const std::string folder = fs::path(fileName).parent_path().string();
+  TSymbols symbols;
+  TScriptLexer lexer(script, fileName, codePage);
+  TToken t = lexer.Next();
+  while (t.Kind != TTok::End) {
+    if (t.Kind == TTok::Directive) {
+      std::string_view rest;
+      if (DirectiveIs(t.Text, "include", rest)) Include(rest, fileName, t.Line, folder, symbols, 0);
+      if (DirectiveIs(t.Text, "define", rest)) Define(rest, fileName, symbols);
+      t = lexer.Next();
+      continue;
+    }
+    if (!(t.Kind == TTok::Ident && SameName(t.Text, "STRINGTABLE"))) {
+      t = lexer.Next();
+      continue;
+    }
+    const int tableLine = t.Line;
+    // Memory flags and LANGUAGE / CHARACTERISTICS / VERSION statements come before the block.
+    do {
+      t = lexer.Next();
+      if (t.Kind == TTok::End) Fail(fileName, tableLine, "STRINGTABLE without BEGIN or '{'");
+    } while (!IsBlockOpen(t));
+    t = lexer.Next();
+    while (!IsBlockClose(t)) {
+      if (t.Kind == TTok::End) Fail(fileName, tableLine, "STRINGTABLE without END or '}'");
+      if (t.Kind == TTok::Directive) {
+        std::string_view rest;
+        if (DirectiveIs(t.Text, "define", rest)) Define(rest, fileName, symbols);
+        t = lexer.Next();
+        continue;
+      }
+      TLinkedString s;
+      s.Unit = unit;
+      s.Line = t.Line;
+      TToken first = t;
+      TScriptExpr expr(lexer, symbols, fileName);
+      const long long id = expr.Parse(t);
+      if (first.Kind == TTok::Ident && !expr.Compound()) s.Identifier = first.Text;
+      if (id < 0 || id > kTopIdentifier)
+        throw EProjectError(rtl::Format(strings::_SStringIdRange, fileName, s.Line, id));
+      s.Resource = static_cast<unsigned>(id);
+      if (t.Kind == TTok::Symbol && t.Text == ",") t = lexer.Next();
+      if (t.Kind != TTok::String) Fail(fileName, t.Line, "a quoted text is expected");
+      while (t.Kind == TTok::String) {  // adjacent literals form one text
+        s.Text += t.Str;
+        t = lexer.Next();
+      }
+      if (s.Text.size() > kMaxTextLength) throw EProjectError(rtl::Format(strings::_SStringTooLong, fileName, s.Line));
+      out.push_back(std::move(s));
+    }
+    t = lexer.Next();
+  }
+  return out;
+}
+
+// --- linking -------------------------------------------------------------------------------
+
+const TLinkedString* TStringTable::Find(std::string_view identifier, std::string_view unit) const {
+  for (const TLinkedString& s : Strings)
+    if (SameName(s.Identifier, identifier) && (unit.empty() || SameName(s.Unit, unit))) return &s;
+  return nullptr;
+}
+
+TStringTable LinkStringTable(const TProject& project, unsigned codePage) {
+  std::vector<std::string> pascal, scripts;
+  std::set<std::string> seen;
+  const auto addScript = [&](const std::string& path) {
+    if (seen.insert(FullPath(path)).second) scripts.push_back(path);
+  };
+  if (project.Kind() == TProjectKind::pkDelphi) pascal.push_back(project.ProjectSource());
+  for (const TProjectEntry& entry : project.Entries()) {
+    const std::string ext = ExtensionOf(entry.FileName);
+    if (ext == ".pas") pascal.push_back(entry.FileName);
+    if (ext == ".rc") addScript(entry.FileName);
+  }
+  std::vector<std::pair<std::string, std::string>> pascalTexts;
+  for (const std::string& file : pascal) {
+    std::string text = ReadFileBytes(file);
+    const std::string folder = fs::path(file).parent_path().string();
+    for (const auto& [res, rc] : ReadPascalUnitFacts(text).Resources) {
+      if (res.find('*') != std::string::npos) continue;  // the project's own resources, never a script
+      std::string script = rc.empty() ? CompanionFile(ResolvePath(folder, res), ".rc") : ResolvePath(folder, rc);
+      std::error_code ec;
+      if (!script.empty() && fs::is_regular_file(script, ec)) addScript(script);
+    }
+    pascalTexts.emplace_back(file, std::move(text));
+  }
+
+  TStringTable table;
+  std::map<unsigned, const TLinkedString*> taken;
+  for (const std::string& file : scripts)
+    for (TLinkedString& s : ReadScriptStringTables(ReadFileBytes(file), file, codePage)) table.Strings.push_back(std::move(s));
+  for (const TLinkedString& s : table.Strings) {
+    const auto [it, fresh] = taken.emplace(s.Resource, &s);
+    if (!fresh)
+      throw EProjectError(rtl::Format(strings::_SStringIdTaken, s.Unit, s.Line, s.Resource,
+                                      it->second->Unit + " line " + std::to_string(it->second->Line)));
+  }
+  unsigned next = kTopIdentifier;
+  for (const auto& [file, text] : pascalTexts)
+    for (TLinkedString& s : ReadPascalResourceStrings(text, file, codePage)) {
+      while (next > 0 && taken.count(next)) --next;
+      if (next == 0) throw EProjectError(rtl::Format(strings::_SStringTableFull, file, s.Line, s.Identifier));
+      s.Resource = next--;
+      table.Strings.push_back(std::move(s));
+    }
+  return table;
+}
+
+int InstallStringTable(win32::HINSTANCE instance, const TStringTable& table) {
+  int written = 0;
+  for (const TLinkedString& s : table.Strings)
+    if (!s.Text.empty() && win32::SetResourceString(instance, s.Resource, s.Text)) ++written;
+  return written;
+}
+
+}  // namespace quintrel::host

@@ -1,0 +1,193 @@
+// The string table a project's executable gets: resource scripts and resourcestring
+// sections read, numbered and written into an instance.
+#include "platform/ide/linker.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/win32/resources.h"
+#include "tests/ide/project_fixture.h"
+
+namespace quintrel::host {
+namespace {
+
+using test::ProjectFixture;
+
+class StringTables : public ProjectFixture {};
+
+std::string MessageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EProjectError& e) {
+    return e.Message();
+  }
+  return "(no error)";
+}
+
+TEST(PascalStrings, LiteralsCodesAndSections) {
+  const std::string unit =
+      "unit Texts;\r\n"
+      "interface\r\n"
+      "const SNotAString = 'const, not a resource string';\r\n"
+      "resourcestring\r\n"
+      "  { a comment } SQuote = 'It''s here';   // trailing comment\r\n"
+      "  SLines = 'One'#13#10'Two'#$41 + (* joined *) ' and more';\r\n"
+      "  SOld = 'old' deprecated 'use SNew';\r\n"
+      "  SCodes = #9'tab';\r\n"
+      "type TThing = class end;\r\n"
+      "implementation\r\n"
+      "resourcestring SLater = 'declared in the implementation';\r\n"
+      "end.\r\n";
+  const std::vector<TLinkedString> s = ReadPascalResourceStrings(unit, "/p/Texts.pas", 1252);
+  ASSERT_EQ(s.size(), 5u);
+  EXPECT_EQ(s[0].Identifier, "SQuote");
+  EXPECT_EQ(s[0].Text, u"It's here");
+  EXPECT_EQ(s[0].Line, 5);
+  EXPECT_EQ(s[0].Unit, "Texts.pas");
+  EXPECT_EQ(s[1].Text, u"One\r\nTwoA and more");
+  EXPECT_EQ(s[2].Text, u"old");
+  EXPECT_EQ(s[3].Text, u"\ttab");
+  EXPECT_EQ(s[4].Identifier, "SLater");
+  for (const TLinkedString& one : s) EXPECT_EQ(one.Resource, 0u);
+
+  // Narrow texts and #-codes above 127 are characters of the code page.
+  const std::string cyrillic = "resourcestring SHello = '\xCF\xF0\xE8'#$E2'\xE5\xF2'#$2116;";
+  EXPECT_EQ(ReadPascalResourceStrings(cyrillic, "u.pas", 1251)[0].Text, u"Привет№");
+}
+
+TEST(PascalStrings, MalformedDeclarationsNameFileAndLine) {
+  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring\n  SA = 'a'\n  SB = 'b';", "/p/A.pas", 1252); }),
+            "/p/A.pas: line 3: ';' expected after the text of SA");
+  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring\nSA = 42;", "A.pas", 1252); }),
+            "A.pas: line 2: the value of SA is not a text");
+  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring\nSA = 'open\n;", "A.pas", 1252); }),
+            "A.pas: line 2: unterminated string");
+  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring { never closed", "A.pas", 1252); }),
+            "A.pas: line 1: unterminated comment");
+}
+
+TEST(PascalStrings, ConstantsAndResourceDirectives) {
+  const TPascalUnitFacts facts = ReadPascalUnitFacts(
+      "unit Errors;\n"
+      "interface\n"
+      "{$R Errors.RES}{$R-}{$RESOURCE 'Extra.res' 'Extra.rc'}{$R *.res}\n"
+      "const\n"
+      "  SE_Base = $3E8;\n"
+      "  SE_Read = SE_Base + 1;\n"
+      "  SE_Typed: Integer = 7;\n"
+      "  SE_Text = 'not a number';\n"
+      "  SE_Back = -(SE_Read - 2);\n"
+      "procedure P(const A: Integer);\n"
+      "implementation\n"
+      "end.\n");
+  EXPECT_EQ(facts.Constants.at("SE_BASE"), 1000);
+  EXPECT_EQ(facts.Constants.at("SE_READ"), 1001);
+  EXPECT_EQ(facts.Constants.at("SE_BACK"), -999);
+  EXPECT_EQ(facts.Constants.count("SE_TYPED"), 0u);
+  EXPECT_EQ(facts.Constants.count("SE_TEXT"), 0u);
+  ASSERT_EQ(facts.Resources.size(), 3u);  // {$R-} is the range-check switch
+  EXPECT_EQ(facts.Resources[0], std::make_pair(std::string("Errors.RES"), std::string()));
+  EXPECT_EQ(facts.Resources[1], std::make_pair(std::string("Extra.res"), std::string("Extra.rc")));
+  EXPECT_EQ(facts.Resources[2].first, "*.res");
+}
+
+TEST_F(StringTables, ScriptsTakeNumbersFromIncludesAndDefines) {
+  Write("Ids.pas", "unit Ids;\ninterface\nconst\n  IDS_OPEN = 1001;\n  IDS_SAVE = $3EA;\nimplementation\nend.\n");
+  Write("ids.h", "#pragma once\n#define IDS_BASE 2000\n#define IDS_TITLE (IDS_BASE + 1)\n#define IDS_NAME \"text\"\n");
+  const std::string script =
+      "#include \"Ids.pas\"\n"
+      "#include \"IDS.H\"\n"
+      "#include <windows.h>\n"
+      "#define IDS_LOCAL 0x10\n"
+      "/* a comment with STRINGTABLE in it */\n"
+      "STRINGTABLE DISCARDABLE\n"
+      "LANGUAGE 9, 1\n"
+      "BEGIN\n"
+      "  IDS_OPEN, \"Open \\\"%s\\\"\"\n"
+      "  IDS_SAVE \"Save\\tall\\n\" \"and close\"\n"
+      "  IDS_TITLE, \"Title \"\"quoted\"\" \\x41\\101\"\n"
+      "  IDS_LOCAL + 1, L\"wide \\x263A\"\n"
+      "END\n"
+      "STRINGTABLE { 3, \"second table\" }\n";
+  Write("App.rc", script);
+  const std::vector<TLinkedString> s = ReadScriptStringTables(script, Path("App.rc"), 1252);
+  ASSERT_EQ(s.size(), 5u);
+  EXPECT_EQ(s[0].Resource, 1001u);
+  EXPECT_EQ(s[0].Identifier, "IDS_OPEN");
+  EXPECT_EQ(s[0].Text, u"Open \"%s\"");
+  EXPECT_EQ(s[0].Line, 9);
+  EXPECT_EQ(s[1].Resource, 1002u);
+  EXPECT_EQ(s[1].Text, u"Save\tall\nand close");
+  EXPECT_EQ(s[2].Resource, 2001u);
+  EXPECT_EQ(s[2].Text, u"Title \"quoted\" AA");
+  EXPECT_EQ(s[3].Resource, 17u);
+  EXPECT_EQ(s[3].Identifier, "");  // an expression names no constant
+  EXPECT_EQ(s[3].Text, u"wide \u263A");
+  EXPECT_EQ(s[4].Resource, 3u);
+  EXPECT_EQ(s[4].Unit, "App.rc");
+
+  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables("STRINGTABLE\n{\n  IDS_NOWHERE, \"x\"\n}", "a.rc", 1252); }),
+            "a.rc: line 3: IDS_NOWHERE is not defined");
+  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables("STRINGTABLE { 70000, \"x\" }", "a.rc", 1252); }),
+            "a.rc: line 1: string identifier 70000 is not between 0 and 65535");
+  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables("STRINGTABLE { 1, \"x\"\n", "a.rc", 1252); }),
+            "a.rc: line 1: STRINGTABLE without END or '}'");
+  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables("STRINGTABLE { 1, 2 }", "a.rc", 1252); }),
+            "a.rc: line 1: a quoted text is expected");
+}
+
+TEST_F(StringTables, LinkerNumbersPascalStringsAroundTheScripts) {
+  Write("App.bpr", "VERSION = BCB.03\r\nPROJECT = App.exe\r\n");
+  Write("App.cpp",
+        "USEUNIT(\"First.pas\");\r\n"
+        "USEUNIT(\"Second.pas\");\r\n"
+        "USERC(\"Top.rc\");\r\n");
+  Write("Top.rc", "STRINGTABLE { 65535, \"taken by the script\"\n 65533, \"this one too\" }\n");
+  Write("First.pas", "unit First;\ninterface\n{$R Linked.RES}\nresourcestring\n  SOne = 'one';\n  STwo = 'two';\n"
+                     "implementation\nend.\n");
+  Write("Second.pas", "unit Second;\ninterface\nresourcestring SThree = 'three';\nimplementation\nend.\n");
+  Write("Linked.rc", "STRINGTABLE { 7, \"pulled in by {$R}\" }\n");
+  const TProject project = TProject::Open(Path("App.bpr"));
+  const TStringTable table = LinkStringTable(project, 1252);
+  ASSERT_EQ(table.Strings.size(), 6u);
+  EXPECT_EQ(table.Strings[2].Text, u"pulled in by {$R}");
+  ASSERT_NE(table.Find("sone"), nullptr);  // constants are found without regard to case
+  EXPECT_EQ(table.Find("SOne")->Resource, 65534u);
+  EXPECT_EQ(table.Find("STwo")->Resource, 65532u);
+  EXPECT_EQ(table.Find("SThree", "second.pas")->Resource, 65531u);
+  EXPECT_EQ(table.Find("SThree", "First.pas"), nullptr);
+
+  // Into the instance, as the executable carries it.
+  const win32::HINSTANCE instance = win32::RegisterModuleInstance(u"linked-app.exe");
+  EXPECT_EQ(InstallStringTable(instance, table), 6);
+  EXPECT_EQ(win32::LoadString(instance, 65532), u"two");
+  EXPECT_EQ(win32::LoadString(instance, 65535), u"taken by the script");
+  win32::UnregisterModuleInstance(instance);
+
+  // A string added to the first unit shifts every later number.
+  Write("First.pas", "unit First;\ninterface\nresourcestring\n  SZero = 'zero';\n  SOne = 'one';\n  STwo = 'two';\n"
+                     "implementation\nend.\n");
+  const TStringTable shifted = LinkStringTable(project, 1252);
+  EXPECT_EQ(shifted.Find("SOne")->Resource, 65532u);
+  EXPECT_EQ(shifted.Find("SThree")->Resource, 65530u);
+
+  // Two scripts claiming one number: the linker refuses, naming both places.
+  Write("Linked.rc", "STRINGTABLE\n{\n  65533, \"again\"\n}\n");
+  Write("First.pas", "unit First;\ninterface\n{$R Linked.RES}\nimplementation\nend.\n");
+  EXPECT_EQ(MessageOf([&] { LinkStringTable(project, 1252); }),
+            "Linked.rc: line 3: string 65533 is already defined in Top.rc line 2");
+}
+
+TEST(StringTablesOfTheExample, ErrorsAndAppText) {
+  const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+  const TStringTable table = LinkStringTable(TProject::Open((root / "examples" / "project").string()), 1252);
+  ASSERT_NE(table.Find("SE_CannotWrite"), nullptr);
+  EXPECT_EQ(table.Find("SE_CannotWrite")->Resource, 1002u);
+  EXPECT_EQ(table.Find("SE_CannotWrite")->Text,
+            u"The address book could not be saved.\nCheck that the disk is not full or write-protected.");
+  EXPECT_EQ(table.Find("SReady")->Resource, 65535u);
+  EXPECT_EQ(table.Find("SDeleteContact")->Text, u"Delete the contact '%s'?");
+  EXPECT_EQ(table.Strings.size(), 9u);
+}
+
+}  // namespace
+}  // namespace quintrel::host

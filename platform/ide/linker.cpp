@@ -80,10 +80,29 @@ struct TToken {
   int Line = 1;
 };
 
-class TPascalLexer {
+// What both lexers share: the text, where they are in it, and single-character symbols.
+class TLexerBase {
+protected:
+  TLexerBase(std::string_view text, const std::string& file, unsigned codePage)
+      : text_(text), file_(file), codePage_(codePage) {}
+  char Peek(size_t ahead) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
+  TToken Symbol(TToken t) {
+    t.Kind = TTok::Symbol;
+    t.Text = std::string(1, text_[pos_++]);
+    return t;
+  }
+
+  std::string_view text_;
+  const std::string& file_;
+  unsigned codePage_;
+  size_t pos_ = 0;
+  int line_ = 1;
+};
+
+class TPascalLexer : public TLexerBase {
 public:
   TPascalLexer(std::string_view text, const std::string& file, unsigned codePage)
-      : text_(text), file_(file), codePage_(codePage) {}
+      : TLexerBase(text, file, codePage) {}
 
   TToken Next() {
     SkipBlanks();
@@ -108,14 +127,10 @@ public:
       }
       return t;
     }
-    t.Kind = TTok::Symbol;
-    t.Text = std::string(1, c);
-    ++pos_;
-    return t;
+    return Symbol(t);
   }
 
 private:
-  char Peek(size_t ahead) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
 
   void SkipBlanks() {
     for (;;) {
@@ -205,11 +220,6 @@ private:
     return t;
   }
 
-  std::string_view text_;
-  const std::string& file_;
-  unsigned codePage_;
-  size_t pos_ = 0;
-  int line_ = 1;
 };
 
 bool IsKeyword(const TToken& t, std::initializer_list<const char*> words) {
@@ -309,10 +319,10 @@ void SkipPastSemicolon(TPascalLexer& lexer, TToken& t) {
 
 // --- resource scripts --------------------------------------------------------------------
 
-class TScriptLexer {
+class TScriptLexer : public TLexerBase {
 public:
   TScriptLexer(std::string_view text, const std::string& file, unsigned codePage)
-      : text_(text), file_(file), codePage_(codePage) {}
+      : TLexerBase(text, file, codePage) {}
 
   TToken Next() {
     bool lineStart = pos_ == 0;
@@ -381,14 +391,10 @@ public:
         ++pos_;
       return t;
     }
-    t.Kind = TTok::Symbol;
-    t.Text = std::string(1, c);
-    ++pos_;
-    return t;
+    return Symbol(t);
   }
 
 private:
-  char Peek(size_t ahead) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
 
   TToken String(TToken t, bool wide) {
     t.Kind = TTok::String;
@@ -458,11 +464,6 @@ private:
     return t;
   }
 
-  std::string_view text_;
-  const std::string& file_;
-  unsigned codePage_;
-  size_t pos_ = 0;
-  int line_ = 1;
 };
 
 using TSymbols = std::map<std::string, long long>;

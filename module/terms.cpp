@@ -146,11 +146,13 @@ bool TZod::GetTerm(int module, TZodTerm& term) {
   uint8_t ident[4] = {};
   TFindRec fields[4] = {{f.Ident, ident, 4}, {f.Status, &term.Status, 1}, {f.Style, &term.Style, 1}, {f.Data, nullptr, 0}};
   db.GetFields(f.Table, fields, 3);
-  int32_t size = 0;
-  db.GetField(f.Table, f.Data, nullptr, size);
-  if (term.Data && size > 0) db.GetField(f.Table, f.Data, term.Data, size);
-  term.Size = size;
   if (GetLE32(ident) != term.Ident) throw ETermIndex();
+  // The text goes into the caller's buffer only as far as the buffer reaches: another
+  // process may have lengthened the term since the call that measured it.
+  const std::vector<uint8_t> text = db.GetField(f.Table, f.Data);
+  if (term.Data && term.Size > 0)
+    std::memcpy(term.Data, text.data(), std::min(text.size(), static_cast<size_t>(term.Size)));
+  term.Size = static_cast<int32_t>(text.size());
   return true;
 }
 

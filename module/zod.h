@@ -242,7 +242,10 @@ public:
 
   // --- terms (terms.cpp, records in module/terms.h) -------------------------------------
   // False for a bad module index or when the language has no term table or no such term.
-  // ETermIndex when the index leads to a record of another identifier.
+  // ETermIndex when the index leads to a record of another identifier. Two-call form:
+  // without Data, Size receives the text's byte size; with Data, Size is the buffer's size
+  // on entry, at most that many bytes are copied, and Size receives the text's size again
+  // (larger than the buffer when the term grew between the calls: the text was cut).
   bool GetTerm(int module, TZodTerm& term);
   // Adds the language's table on first use. EListError for a bad module index.
   bool SetTerm(int module, const TZodTerm& term);

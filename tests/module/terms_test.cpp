@@ -113,6 +113,21 @@ TEST_F(TermsTest, WriteReadUpdateAndRemove) {
   EXPECT_EQ(got.Size, 10);
   EXPECT_EQ(Read(zod_, m_, Id("fr"), 7), u"Fichier");
 
+  // A buffer measured before the term grew gets only what fits, and learns the new size.
+  TZodTerm measured;
+  measured.Language = Id("fr");
+  measured.Ident = 7;
+  ASSERT_TRUE(zod_.GetTerm(m_, measured));
+  ASSERT_TRUE(Put(zod_, m_, Id("fr"), 7, u"Fichier et dossier"));
+  std::vector<uint8_t> buffer(static_cast<size_t>(measured.Size) + 4, 0xEE);
+  measured.Data = buffer.data();
+  ASSERT_TRUE(zod_.GetTerm(m_, measured));
+  EXPECT_EQ(measured.Size, 36);
+  EXPECT_EQ(buffer[0], 'F');
+  EXPECT_EQ(buffer[12], 'r');
+  EXPECT_EQ(buffer[14], 0xEE);  // past the 14 bytes the buffer was measured for
+  ASSERT_TRUE(Put(zod_, m_, Id("fr"), 7, u"Fichier"));
+
   // A size of 0 changes status and style and keeps the text; a new term gets an empty one.
   TZodTerm update;
   update.Language = Id("de");

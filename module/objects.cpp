@@ -211,8 +211,9 @@ void WriteObject(TCustomVarDB& db, const TObjFields& f, const TZodObject& o, boo
 // Reads the cursor's record (the walk tolerates short or missing values as 0).
 TZodObject GatherObject(TCustomVarDB& db, const TObjFields& f) {
   uint32_t v[10] = {};
+  const std::vector<std::vector<uint8_t>> values = db.GetFieldValues(f.Table, f.F.data(), 10);
   for (size_t i = 0; i < 10; ++i) {
-    std::vector<uint8_t> value = db.GetField(f.Table, f.F[i]);
+    const std::vector<uint8_t>& value = values[i];
     uint8_t bytes[4] = {};
     std::memcpy(bytes, value.data(), std::min<size_t>(value.size(), 4));
     v[i] = GetLE32(bytes);

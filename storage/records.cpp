@@ -843,15 +843,25 @@ void TCustomVarDB::GetField(int table, int field, void* data, int32_t& length) {
 }
 
 std::vector<uint8_t> TCustomVarDB::GetField(int table, int field) {
+  std::vector<std::vector<uint8_t>> values = GetFieldValues(table, &field, 1);
+  return std::move(values[0]);
+}
+
+std::vector<std::vector<uint8_t>> TCustomVarDB::GetFieldValues(int table, const int* fields, int n) {
+  std::vector<std::vector<uint8_t>> values(static_cast<size_t>(std::max(n, 0)));
   TDbLock lock(*this, false);
   TValueView image;
   std::vector<uint8_t> expanded;
-  if (!CursorImage(table, image, expanded)) return {};
-  if (field < 0 || field >= static_cast<int>(slotScratch_.size())) return {};
-  const TFieldSlot slot = slotScratch_[field];
-  std::vector<uint8_t> value(slot.Kind == TFieldSlot::kAbsent ? 0 : slot.Length);
-  if (!value.empty()) CopyValue(image, slot, value.data());
-  return value;
+  if (!fields || !CursorImage(table, image, expanded)) return values;
+  for (int i = 0; i < n; ++i) {
+    const int field = fields[i];
+    if (field < 0 || field >= static_cast<int>(slotScratch_.size())) continue;
+    const TFieldSlot slot = slotScratch_[field];
+    std::vector<uint8_t>& value = values[static_cast<size_t>(i)];
+    value.resize(slot.Kind == TFieldSlot::kAbsent ? 0 : slot.Length);
+    if (!value.empty()) CopyValue(image, slot, value.data());
+  }
+  return values;
 }
 
 void TCustomVarDB::SetFields(int table, const TFindRec* fields, int n) {

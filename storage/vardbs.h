@@ -522,6 +522,9 @@ public:
   void GetFields(int table, TFindRec* fields, int n);
   void GetField(int table, int field, void* data, int32_t& length);
   std::vector<uint8_t> GetField(int table, int field);
+  // The values of several fields of the cursor's record, read from one image of it (empty
+  // for a field that is absent or out of range; all empty without a record).
+  std::vector<std::vector<uint8_t>> GetFieldValues(int table, const int* fields, int n);
   // Replaces the given fields of the cursor's record; the record keeps its place.
   void SetFields(int table, const TFindRec* fields, int n);
   void SetField(int table, int field, const void* data, int32_t length);

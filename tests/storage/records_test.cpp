@@ -51,6 +51,14 @@ TEST_F(Records, InlineAndOverflowThresholds) {
   db.GetField(t, 1, nullptr, length);
   EXPECT_EQ(length, 4088) << "an oversized value reports its true length";
   EXPECT_EQ(db.GetField(t, 1), std::vector<uint8_t>(4088, 'd'));
+  // Several fields from one image: the oversized value whole, fields that do not exist empty.
+  const int fields[] = {1, 7, -1, 0};
+  const std::vector<std::vector<uint8_t>> values = db.GetFieldValues(t, fields, 4);
+  ASSERT_EQ(values.size(), 4u);
+  EXPECT_EQ(values[0], std::vector<uint8_t>(4088, 'd'));
+  EXPECT_TRUE(values[1].empty());
+  EXPECT_TRUE(values[2].empty());
+  EXPECT_EQ(values[3].size(), 4u);  // _RECNO
 
   // A value of 8176 bytes takes two chain blocks (8175 + 1).
   int64_t before = db.GetSize();

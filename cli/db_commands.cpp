@@ -13,11 +13,14 @@
 #include "platform/rtl/classes.h"
 #include "platform/rtl/dateutils.h"
 #include "storage/vardbs.h"
+#include "strings/qconsts.h"
 #include "text/unicode.h"
 
 namespace quintrel::cli {
 
 namespace {
+
+namespace qs = quintrel::strings;
 
 using storage::TCustomVarDB;
 
@@ -303,10 +306,10 @@ TIndexOption ParseIndexOption(const std::string& text) {
     std::string flag = text.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1);
     if (flag == "unique") option.unique = true;
     else if (flag == "prefix") option.prefix = true;
-    else throw ECommandFailed("--index " + text + ": unknown flag '" + flag + "' (unique, prefix)");
+    else throw ECommandFailed(rtl::Format(qs::_SCliBadIndexFlag, text, flag));
     colon = next;
   }
-  if (option.field.empty()) throw ECommandFailed("--index " + text + ": no field name");
+  if (option.field.empty()) throw ECommandFailed(rtl::Format(qs::_SCliIndexNoField, text));
   return option;
 }
 
@@ -522,7 +525,7 @@ void RegisterDbCommands(CLI::App& app) {
   reindexCmd->add_option("FIELD", reindex->field, "Field name or number");
   reindexCmd->callback([reindex]() {
     if (!reindex->table.empty() && reindex->field.empty())
-      throw ECommandFailed("reindex: give both TABLE and FIELD, or neither");
+      throw ECommandFailed(qs::_SCliReindexArgs);
     auto db = OpenForWriting(reindex->file);
     try {
       if (!reindex->table.empty()) {

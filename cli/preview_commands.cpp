@@ -25,12 +25,16 @@
 #include "platform/win32/msgbox.h"
 #include "platform/win32/resources.h"
 #include "runtime/quintrel.h"
+#include "strings/hostconsts.h"
+#include "strings/qconsts.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
 
 namespace quintrel::cli {
 
 namespace {
+
+namespace qs = quintrel::strings;
 
 struct TPreviewOptions {
   std::string Project;
@@ -114,7 +118,7 @@ void Preview(const TPreviewOptions& o) {
   std::string moduleFile = o.Module;
   if (moduleFile.empty()) moduleFile = std::filesystem::path(project.ProjectFile()).replace_extension(".ZOD").string();
   if (!std::filesystem::exists(moduleFile))
-    throw ECommandFailed(rtl::Format("%s: file not found", moduleFile));
+    throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, moduleFile));
 
   // What the application would show in message boxes goes to stderr.
   auto previousSink = win32::SetMessageBoxSink([](const win32::TMessageBoxRequest& r) {
@@ -150,17 +154,17 @@ void Preview(const TPreviewOptions& o) {
   runtime::TTranslatorUnit unit(moduleFile);
   runtime::TQuintrel* translator = runtime::GlobalQuintrel();
   if (!translator || translator->Module() < 0)
-    throw ECommandFailed(rtl::Format("%s: cannot be opened as a module", moduleFile));
+    throw ECommandFailed(rtl::Format(qs::_SCliNotAModule, moduleFile));
   module::TZodLanguage record;
   record.Identifier = language;
   if (!translator->Zod().GetLanguage(translator->Module(), record))
-    throw ECommandFailed(rtl::Format("%s: no language %s", moduleFile, FormatLanguageId(language)));
+    throw ECommandFailed(rtl::Format(qs::_SCliNoSuchLanguage, moduleFile, FormatLanguageId(language)));
 
   std::vector<TLiveForm> forms;
   for (const host::TProjectEntry& entry : project.Entries()) {
     if (entry.FormName.empty()) continue;
     const std::string dfm = host::CompanionFile(entry.FileName, ".dfm");
-    if (dfm.empty()) throw ECommandFailed(rtl::Format("%s: the form file of %s is missing", entry.FileName, entry.FormName));
+    if (dfm.empty()) throw ECommandFailed(rtl::Format(strings::_SFormFileMissing, entry.FileName, entry.FormName));
     TLiveForm live;
     live.FileName = dfm;
     try {
@@ -172,7 +176,7 @@ void Preview(const TPreviewOptions& o) {
   }
   for (const std::string& name : o.Forms) {
     const bool known = std::any_of(forms.begin(), forms.end(), [&](const TLiveForm& f) { return f.Root->Name() == name; });
-    if (!known) throw ECommandFailed(rtl::Format("%s: the project has no form %s", project.ProjectFile(), name));
+    if (!known) throw ECommandFailed(rtl::Format(qs::_SCliNoProjectForm, project.ProjectFile(), name));
   }
 
   std::string names;

@@ -67,5 +67,10 @@ inline constexpr const char* _SCliInvalidResIdent = "Invalid resource string ide
 inline constexpr const char* _SCliStringExists = "Resource String Constant already exist in this unit";
 inline constexpr const char* _SCliNoSuchString = "%s: %s declares no resource string %s";
 inline constexpr const char* _SCliStringNeedsText = "the string needs --text or --project";
+inline constexpr const char* _SCliNotAModule = "%s: cannot be opened as a module";
+inline constexpr const char* _SCliNoProjectForm = "%s: the project has no form %s";
+inline constexpr const char* _SCliBadIndexFlag = "--index %s: unknown flag '%s' (unique, prefix)";
+inline constexpr const char* _SCliIndexNoField = "--index %s: no field name";
+inline constexpr const char* _SCliReindexArgs = "reindex: give both TABLE and FIELD, or neither";
 
 }  // namespace quintrel::strings

@@ -158,7 +158,7 @@ std::string Render(const TIniFile& file) {
   std::string text;
   for (const TIniSection& section : file) {
     if (!text.empty()) text += "\n";
-    text.append(1, '[').append(Quote(section.Name, true)).append("]\n");
+    text += "[" + Quote(section.Name, true) + "]\n";
     for (const auto& [name, value] : section.Values) text += Quote(name, true) + "=" + Quote(value, false) + "\n";
   }
   return text;

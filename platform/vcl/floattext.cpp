@@ -100,9 +100,8 @@ std::string FloatToStrGeneral(long double value, int precision) {
   int n = static_cast<int>(d.Digits.size());
   if (e > precision || e < -4) {
     out += d.Digits[0];
-    // Appended piece by piece: "literal" + string trips a false -Wrestrict in GCC 12.
-    if (n > 1) out.append(1, '.').append(d.Digits, 1);
-    out.append(1, 'E').append(std::to_string(e - 1));
+    if (n > 1) out += "." + d.Digits.substr(1);
+    out += "E" + std::to_string(e - 1);
     return out;
   }
   if (e <= 0) {

@@ -177,6 +177,21 @@ TEST_F(StringTables, LinkerNumbersPascalStringsAroundTheScripts) {
             "Linked.rc: line 3: string 65533 is already defined in Top.rc line 2");
 }
 
+// A Delphi project: the project source links a script by name and may declare strings of
+// its own, which come first.
+TEST_F(StringTables, DelphiProjectSourceLinksScriptsAndStrings) {
+  Write("Prog.dpr",
+        "program Prog;\r\nuses\r\n  Texts in 'Texts.pas';\r\n{$R *.RES}\r\n{$R 'Msgs.res' 'msgs.RC'}\r\n"
+        "resourcestring SProgram = 'from the program';\r\nbegin\r\nend.\r\n");
+  Write("Texts.pas", "unit Texts;\r\ninterface\r\nresourcestring SUnit = 'from the unit';\r\nimplementation\r\nend.\r\n");
+  Write("Msgs.rc", "STRINGTABLE { 65535, \"script\" }\r\n");
+  const TStringTable table = LinkStringTable(TProject::Open(Path("Prog.dpr")), 1252);
+  ASSERT_EQ(table.Strings.size(), 3u);
+  EXPECT_EQ(table.Strings[0].Unit, "Msgs.rc");
+  EXPECT_EQ(table.Find("SProgram")->Resource, 65534u);
+  EXPECT_EQ(table.Find("SUnit")->Resource, 65533u);
+}
+
 TEST(StringTablesOfTheExample, ErrorsAndAppText) {
   const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
   const TStringTable table = LinkStringTable(TProject::Open((root / "examples" / "project").string()), 1252);

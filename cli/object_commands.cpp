@@ -150,6 +150,8 @@ void RegisterAddString(CLI::App* object) {
       resource = static_cast<unsigned>(*number);
     }
     if (!designText) throw ECommandFailed(qs::_SCliStringNeedsText);
+    // A script string is found by its number alone; without one it could never be loaded.
+    if (ext == ".rc" && resource == 0) throw ECommandFailed(rtl::Format(qs::_SCliScriptStringNeedsNumber, unit));
     std::vector<std::pair<module::TLanguageId, std::u16string>> translations = ParseTranslations(o->translations);
 
     TModuleFile file(o->file);

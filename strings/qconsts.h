@@ -67,6 +67,8 @@ inline constexpr const char* _SCliInvalidResIdent = "Invalid resource string ide
 inline constexpr const char* _SCliStringExists = "Resource String Constant already exist in this unit";
 inline constexpr const char* _SCliNoSuchString = "%s: %s declares no resource string %s";
 inline constexpr const char* _SCliStringNeedsText = "the string needs --text or --project";
+inline constexpr const char* _SCliScriptStringNeedsNumber =
+    "%s: a string of a resource script needs its number (--number, or --project to read it)";
 inline constexpr const char* _SCliNotAModule = "%s: cannot be opened as a module";
 inline constexpr const char* _SCliNoProjectForm = "%s: the project has no form %s";
 inline constexpr const char* _SCliBadIndexFlag = "--index %s: unknown flag '%s' (unique, prefix)";

@@ -623,39 +623,46 @@ std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, co
   std::vector<TLinkedString> out;
   const std::string unit = BaseName(fileName);
   TPascalLexer lexer(source, fileName, codePage);
-  TToken t = lexer.Next();
+  // Compiler directives ({$IFDEF} and the like) may stand between declarations; this
+  // reader takes both branches of a conditional, as it cannot know the defines.
+  const auto next = [&lexer] {
+    TToken t = lexer.Next();
+    while (t.Kind == TTok::Directive) t = lexer.Next();
+    return t;
+  };
+  TToken t = next();
   while (t.Kind != TTok::End) {
     if (!IsKeyword(t, {"resourcestring"})) {
-      t = lexer.Next();
+      t = next();
       continue;
     }
-    t = lexer.Next();
+    t = next();
     while (t.Kind == TTok::Ident && !EndsSection(t)) {
       TLinkedString s;
       s.Unit = unit;
       s.Identifier = t.Text;
       s.Line = t.Line;
-      t = lexer.Next();
+      t = next();
       if (!(t.Kind == TTok::Symbol && t.Text == "="))
         Fail(fileName, t.Line, rtl::Format("'=' expected after %s", s.Identifier));
-      t = lexer.Next();
+      t = next();
       for (;;) {
         if (t.Kind != TTok::String) Fail(fileName, t.Line, rtl::Format("the value of %s is not a text", s.Identifier));
         s.Text += t.Str;
-        t = lexer.Next();
+        t = next();
         if (!(t.Kind == TTok::Symbol && t.Text == "+")) break;
-        t = lexer.Next();
+        t = next();
       }
       // Hint directives may follow the value.
       while (IsKeyword(t, {"platform", "deprecated", "library", "experimental"})) {
-        t = lexer.Next();
-        if (t.Kind == TTok::String) t = lexer.Next();
+        t = next();
+        if (t.Kind == TTok::String) t = next();
       }
       if (!(t.Kind == TTok::Symbol && t.Text == ";"))
         Fail(fileName, t.Line, rtl::Format("';' expected after the text of %s", s.Identifier));
       if (s.Text.size() > kMaxTextLength) throw EProjectError(rtl::Format(strings::_SStringTooLong, fileName, s.Line));
       out.push_back(std::move(s));
-      t = lexer.Next();
+      t = next();
     }
   }
   return out;

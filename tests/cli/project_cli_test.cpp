@@ -145,9 +145,11 @@ TEST_F(ProjectCommands, StringTableListedAndCatalogued) {
 
   // Refusals: a second entry for the constant, a bad identifier, a unit of no string kind,
   // a constant the sources do not declare, a script that does not read.
-  r = Run({"object", "add-string", zod, "Msgs.rc", "IDS_FULL", "--text", "again"});
+  r = Run({"object", "add-string", zod, "Msgs.rc", "IDS_FULL", "--text", "again", "--number", "13"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Resource String Constant already exist in this unit"), std::string::npos) << r.err;
+  r = Run({"object", "add-string", zod, "Msgs.rc", "IDS_NEW", "--text", "x"});
+  EXPECT_NE(r.err.find("Msgs.rc: a string of a resource script needs its number"), std::string::npos) << r.err;
   r = Run({"object", "add-string", zod, "Msgs.rc", "2Bad", "--text", "x"});
   EXPECT_NE(r.err.find("Invalid resource string identifier"), std::string::npos) << r.err;
   r = Run({"object", "add-string", zod, "Notes.txt", "SNote", "--text", "x"});

@@ -144,7 +144,10 @@ private:
 // The loader of resource strings while the translator is installed: the current
 // language's text of the string, or the compiled-in text.
 std::string CustomLoadResString(const vcl::TResStringRec* rec);
-// Puts CustomLoadResString into the platform's loader slot, and the previous loader back.
+// What the loader slot holds while the hook is in: it only forwards to
+// CustomLoadResString.
+std::string WrapLoadResString(const vcl::TResStringRec* rec);
+// Puts WrapLoadResString into the platform's loader slot, and the previous loader back.
 void InstallResStrHook();
 void RemoveResStrHook();
 

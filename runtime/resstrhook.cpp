@@ -142,9 +142,11 @@ std::string CustomLoadResString(const vcl::TResStringRec* rec) {
   return result;
 }
 
+std::string WrapLoadResString(const vcl::TResStringRec* rec) { return CustomLoadResString(rec); }
+
 void InstallResStrHook() {
   if (hookInstalled) return;
-  previousLoader = vcl::SetResStringLoader(&CustomLoadResString);
+  previousLoader = vcl::SetResStringLoader(&WrapLoadResString);
   hookInstalled = true;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/ide/project.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/vcl/charsets.h"
+#include "platform/vcl/dialogs.h"
 #include "platform/vcl/filer.h"
 #include "platform/vcl/formatvars.h"
 #include "platform/vcl/forms.h"
@@ -22,6 +23,7 @@
 #include "platform/vcl/streaming.h"
 #include "platform/win32/menus.h"
 #include "platform/win32/codepage.h"
+#include "platform/win32/dialogs.h"
 #include "platform/win32/msgbox.h"
 #include "platform/win32/resources.h"
 #include "runtime/quintrel.h"
@@ -44,6 +46,7 @@ struct TPreviewOptions {
   bool Json = false;
   bool SystemMenu = false;
   bool ResStrings = false;
+  bool Dialogs = false;
 };
 
 // A form or data module of the project as the application creates it, with the stream
@@ -74,6 +77,50 @@ std::vector<std::pair<unsigned, std::string>> SystemMenuItems(vcl::TCustomForm& 
     items.emplace_back(id, caption);
   }
   return items;
+}
+
+// What the user sees of a common dialog when it opens: its caption and the texts of its
+// controls, with their ids.
+struct TDialogView {
+  std::string Name, ClassName, Caption;
+  std::vector<std::pair<int, std::string>> Controls;
+};
+
+// The translator gives an 8-bit application's dialog its texts as bytes of the language's
+// charset, which the window manager holds in the ANSI code page; the user sees them drawn
+// in the language's charset, and so does this.
+void ReadDialogWindow(win32::HWND window, int charset, TDialogView& view) {
+  const vcl::TTextCodec ansi = vcl::AnsiCodec();
+  const auto shown = [&](win32::HWND w) { return Utf8(ansi.ToNarrow(win32::GetWindowText(w)), charset); };
+  view.Caption = shown(window);
+  for (win32::HWND c = win32::GetWindow(window, win32::GW_CHILD); c; c = win32::GetWindow(c, win32::GW_HWNDNEXT))
+    if (win32::GetWindowTextLength(c) > 0) view.Controls.emplace_back(win32::GetDlgCtrlID(c), shown(c));
+}
+
+// Opens every common dialog the root owns, as the application would, and cancels it once
+// it is shown (the find and replace dialogs, which do not wait, are closed).
+std::vector<TDialogView> OpenDialogs(vcl::TComponent& root, int charset) {
+  std::vector<TDialogView> views;
+  for (int i = 0; i < root.ComponentCount(); ++i) {
+    auto* dialog = dynamic_cast<vcl::TCommonDialog*>(root.Components(i));
+    if (!dialog) continue;
+    TDialogView view{dialog->Name(), std::string(dialog->ClassName()), {}, {}};
+    bool seen = false;
+    {
+      win32::TScopedDialogDriver driver([&](win32::HWND window) {
+        if (!seen) ReadDialogWindow(window, charset, view);
+        seen = true;
+        return false;
+      });
+      dialog->Execute();
+    }
+    if (auto* find = dynamic_cast<vcl::TFindDialog*>(dialog)) {
+      if (!seen && find->Handle()) ReadDialogWindow(find->Handle(), charset, view);
+      find->CloseDialog();
+    }
+    views.push_back(std::move(view));
+  }
+  return views;
 }
 
 nlohmann::json LocaleJson(int charset) {
@@ -221,6 +268,16 @@ void Preview(const TPreviewOptions& o) {
           for (const auto& [id, caption] : SystemMenuItems(*asForm)) menu.push_back({{"id", id}, {"caption", caption}});
           form["systemMenu"] = menu;
         }
+      if (o.Dialogs) {
+        nlohmann::json dialogs = nlohmann::json::array();
+        for (const TDialogView& view : OpenDialogs(*f.Root, charset)) {
+          nlohmann::json controls = nlohmann::json::array();
+          for (const auto& [id, caption] : view.Controls) controls.push_back({{"id", id}, {"text", caption}});
+          dialogs.push_back(
+              {{"name", view.Name}, {"class", view.ClassName}, {"caption", view.Caption}, {"controls", controls}});
+        }
+        form["dialogs"] = dialogs;
+      }
       list.push_back(form);
     }
     out["forms"] = list;
@@ -251,6 +308,12 @@ void Preview(const TPreviewOptions& o) {
         translator->BuildSystemLangList(*asForm, 0, true);
         std::cout << "// system menu of " << asForm->Name() << "\n";
         for (const auto& [id, caption] : SystemMenuItems(*asForm)) std::cout << "//   " << id << " " << caption << "\n";
+      }
+    if (o.Dialogs)
+      for (const TDialogView& view : OpenDialogs(*f.Root, charset)) {
+        std::cout << "// dialog " << view.Name << " (" << view.ClassName << ") of " << f.Root->Name() << ": "
+                  << view.Caption << "\n";
+        for (const auto& [id, caption] : view.Controls) std::cout << "//   " << id << " " << caption << "\n";
       }
   }
   if (o.ResStrings) {
@@ -285,6 +348,9 @@ void RegisterPreviewCommands(CLI::App& app) {
                     "Also show every string of the application's string table (its resource scripts' STRINGTABLEs "
                     "and its Pascal units' resourcestrings, linked from the project's sources) as the application "
                     "loads it in the language");
+  preview->add_flag("--dialogs", o->Dialogs,
+                    "Also open each form's common dialogs (cancelled at once) and show their captions and the texts "
+                    "of their controls by id");
   preview->add_flag("--json", o->Json, "The component trees with their property values as JSON");
   preview->callback([o] { Preview(*o); });
 }

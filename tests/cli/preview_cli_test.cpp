@@ -27,7 +27,8 @@ protected:
 };
 
 TEST_F(PreviewCommand, ShowsTheFormsAsTheTranslatorWroteThem) {
-  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "ru", "--form", "MainForm"});
+  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "ru", "--form", "MainForm",
+                "--dialogs"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("object MainForm: TMainForm"), std::string::npos);
   EXPECT_EQ(r.out.find("object AboutBox"), std::string::npos);  // only the form asked for
@@ -37,6 +38,13 @@ TEST_F(PreviewCommand, ShowsTheFormsAsTheTranslatorWroteThem) {
   EXPECT_NE(r.out.find("Caption = 'Телефон'"), std::string::npos);  // a collection item
   EXPECT_NE(r.out.find("ShortDateFormat = dd.MM.yyyy"), std::string::npos);
   EXPECT_NE(r.out.find("LongDayNames = [\"Воскресенье\",\"Понедельник\""), std::string::npos);
+  // The dialogs as they open: title and catalogued control texts translated, the rest as
+  // the system has them.
+  EXPECT_NE(r.out.find("// dialog OpenDialog1 (TOpenDialog) of MainForm: Открыть адресную книгу\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("//   1090 &Имя файла:\n"), std::string::npos);
+  EXPECT_NE(r.out.find("//   1 &Открыть\n//   2 Отмена\n"), std::string::npos);
+  EXPECT_NE(r.out.find("// dialog FontDialog1 (TFontDialog) of MainForm: Font\n"), std::string::npos);
 
   // Hebrew mirrors the main form: the list on the left moves to the right.
   r = Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm", "--json",

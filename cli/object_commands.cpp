@@ -1,16 +1,15 @@
 #include "cli/object_commands.h"
 
-#include <algorithm>
-#include <cctype>
 #include <iostream>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "cli/common.h"
+#include "cli/project_commands.h"
 #include "cli/term_commands.h"
 #include "cli/zod_common.h"
-#include "cli/project_commands.h"
+#include "platform/vcl/classes.h"
 #include "strings/qconsts.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
@@ -48,13 +47,17 @@ std::vector<std::pair<module::TLanguageId, std::u16string>> ParseTranslations(co
 // A term's text in one language, stored as the module keeps it: UTF-16 little-endian.
 void StoreText(module::TZod& zod, int index, uint32_t termId, module::TLanguageId language, const std::u16string& wide,
                module::TZodStatus status) {
-  std::vector<uint8_t> bytes;
-  for (char16_t c : wide) {
-    bytes.push_back(static_cast<uint8_t>(c));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-  }
+  std::vector<uint8_t> bytes = text::Utf16LeBytes(wide);
   module::TZodTerm term{language, termId, status, 0, bytes.data(), static_cast<int32_t>(bytes.size())};
   zod.SetTerm(index, term);
+}
+
+// Reads the object just added (object.Ident) and gives it a fresh term for its texts.
+void GiveNewTerm(module::TZod& zod, int index, TZodObject& object) {
+  object.FormID = zod.GetFormOfObjectID(index, object.Ident);  // where older modules keep it
+  zod.GetObject(index, object);
+  object.Localization = zod.GetNewTermID(index);
+  zod.SetObject(index, object);
 }
 
 void RegisterAdd(CLI::App* object) {
@@ -84,22 +87,13 @@ void RegisterAdd(CLI::App* object) {
     TZodObject object;
     object.Ident = zod.AddObject(file.Index(), o->form, o->comp, o->prop, static_cast<uint8_t>(kind), zodClass);
     if (!o->text.empty()) {
-      zod.GetObject(file.Index(), object);
-      object.Localization = zod.GetNewTermID(file.Index());
-      zod.SetObject(file.Index(), object);
+      GiveNewTerm(zod, file.Index(), object);
       StoreText(zod, file.Index(), object.Localization, ParseLanguageId(o->lang), text::Utf8ToWide(o->text),
                 module::usSignedOff);
       for (const auto& [language, wide] : translations)
         StoreText(zod, file.Index(), object.Localization, language, wide, module::usSignedOff);
     }
     std::cout << object.Ident << "\n";
-  });
-}
-
-bool IsPascalIdent(std::string_view name) {
-  const auto start = [](char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; };
-  return !name.empty() && start(name[0]) && std::all_of(name.begin(), name.end(), [&](char c) {
-    return start(c) || std::isdigit(static_cast<unsigned char>(c));
   });
 }
 
@@ -127,18 +121,12 @@ void RegisterAddString(CLI::App* object) {
     if (!unit.empty() && unit.front() == '#') unit.erase(0, 1);
     const std::string ext = host::ExtensionOf(unit);
     if (ext != ".pas" && ext != ".rc") throw ECommandFailed(rtl::Format(qs::_SCliNotAStringUnit, unit));
-    if (!IsPascalIdent(o->prop)) throw ECommandFailed(qs::_SCliInvalidResIdent);
+    if (!vcl::IsValidIdent(o->prop)) throw ECommandFailed(qs::_SCliInvalidResIdent);
     std::optional<std::u16string> designText;
     if (!o->text.empty()) designText = text::Utf8ToWide(o->text);
     unsigned resource = 0;
     if (!project->empty()) {
-      const host::TProject p = [&] {
-        try {
-          return host::TProject::Open(*project);
-        } catch (const rtl::Exception& e) {
-          throw ECommandFailed(e.Message());
-        }
-      }();
+      const host::TProject p = OpenProject(*project);
       const host::TStringTable table = LinkProjectStrings(p);
       const host::TLinkedString* s = table.Find(o->prop, unit);
       if (!s) throw ECommandFailed(rtl::Format(qs::_SCliNoSuchString, p.ProjectFile(), unit, o->prop));
@@ -165,10 +153,7 @@ void RegisterAddString(CLI::App* object) {
         if (existing.PropertyName == propId) throw ECommandFailed(qs::_SCliStringExists);
     TZodObject object;
     object.Ident = zod.AddUnitObject(file.Index(), unitName, resource, propName, module::utString, module::ucResourceString);
-    object.FormID = zod.GetFormOfObjectID(file.Index(), object.Ident);
-    zod.GetObject(file.Index(), object);
-    object.Localization = zod.GetNewTermID(file.Index());
-    zod.SetObject(file.Index(), object);
+    GiveNewTerm(zod, file.Index(), object);
     StoreText(zod, file.Index(), object.Localization, zod.GetDesignTimeLanguage(file.Index()), *designText,
               designText->empty() ? module::usUnTranslated : module::usForReview);
     for (const auto& [language, wide] : translations)

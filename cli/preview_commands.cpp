@@ -22,7 +22,6 @@
 #include "platform/vcl/resstrings.h"
 #include "platform/vcl/streaming.h"
 #include "platform/win32/menus.h"
-#include "platform/win32/codepage.h"
 #include "platform/win32/dialogs.h"
 #include "platform/win32/msgbox.h"
 #include "platform/win32/resources.h"
@@ -151,13 +150,7 @@ nlohmann::json LocaleJson(int charset) {
 }
 
 void Preview(const TPreviewOptions& o) {
-  host::TProject project = [&] {
-    try {
-      return host::TProject::Open(o.Project);
-    } catch (const rtl::Exception& e) {
-      throw ECommandFailed(e.Message());
-    }
-  }();
+  const host::TProject project = OpenProject(o.Project);
   const module::TLanguageId language = ParseLanguageId(o.Language);
 
   // The module beside the application's executable, named after the project, unless one
@@ -182,10 +175,10 @@ void Preview(const TPreviewOptions& o) {
   // --resstrings a source the linker cannot read costs only that matching.
   host::TStringTable strings;
   try {
-    strings = host::LinkStringTable(project, win32::GetACP());
-  } catch (const rtl::Exception& e) {
-    if (o.ResStrings) throw ECommandFailed(e.Message());
-    std::cerr << "quintrel: warning: " << e.Message() << "\n";
+    strings = LinkProjectStrings(project);
+  } catch (const ECommandFailed& e) {
+    if (o.ResStrings) throw;
+    std::cerr << "quintrel: warning: " << e.what() << "\n";
   }
   win32::HINSTANCE instance = win32::GetModuleHandle(nullptr);
   host::InstallStringTable(instance, strings);

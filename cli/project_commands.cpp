@@ -138,14 +138,7 @@ void Forms(const TProjectOptions& o) {
 // The executable's string table: script strings, then the Pascal unit strings the
 // linker numbered.
 void Strings(const TProjectOptions& o) {
-  const TProject project = [&] {
-    try {
-      return TProject::Open(o.Project.empty() ? "." : o.Project);
-    } catch (const rtl::Exception& e) {
-      throw ECommandFailed(e.Message());
-    }
-  }();
-  const TStringTable table = LinkProjectStrings(project);
+  const TStringTable table = LinkProjectStrings(OpenProject(o.Project));
   if (o.Json) {
     nlohmann::json list = nlohmann::json::array();
     for (const TLinkedString& s : table.Strings)
@@ -160,6 +153,14 @@ void Strings(const TProjectOptions& o) {
 }
 
 }  // namespace
+
+host::TProject OpenProject(const std::string& project) {
+  try {
+    return host::TProject::Open(project.empty() ? "." : project);
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(e.Message());
+  }
+}
 
 host::TStringTable LinkProjectStrings(const host::TProject& project) {
   try {

@@ -21,6 +21,8 @@ CLI::Option* AddProjectOption(CLI::App* command, std::string& project);
 // Opens the project in a new host, which becomes the process's tool services while it
 // lives; fails with a line naming the file.
 std::unique_ptr<host::TDevelopmentHost> OpenProjectHost(const std::string& project);
+// Reads the project's file and source without a host; fails with a line naming the file.
+host::TProject OpenProject(const std::string& project);
 
 // The string table the project's executable would have, narrow sources read in the
 // process's ANSI code page; fails with a line naming the file.

@@ -144,12 +144,7 @@ void RegisterTerm(CLI::App& app) {
     file.Zod().GetTerm(file.Index(), term);  // keeps status and style of an existing term
     if (!s->status.empty()) term.Status = ParseStatus(s->status);
     if (s->style >= 0) term.Style = static_cast<uint8_t>(s->style);
-    std::u16string wide = text::Utf8ToWide(s->text);
-    std::vector<uint8_t> bytes;
-    for (char16_t c : wide) {
-      bytes.push_back(static_cast<uint8_t>(c));
-      bytes.push_back(static_cast<uint8_t>(c >> 8));
-    }
+    std::vector<uint8_t> bytes = text::Utf16LeBytes(text::Utf8ToWide(s->text));
     term.Data = bytes.data();
     term.Size = static_cast<int32_t>(bytes.size());
     if (!file.Zod().SetTerm(file.Index(), term))

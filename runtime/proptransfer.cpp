@@ -10,6 +10,7 @@
 #include "platform/win32/msgbox.h"
 #include "strings/runtimeconsts.h"
 #include "text/codepages.h"
+#include "text/unicode.h"
 
 namespace quintrel::runtime {
 
@@ -28,16 +29,6 @@ std::string Trim(std::string_view s) {
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::vector<uint8_t> Utf16LE(std::u16string_view text) {
-  std::vector<uint8_t> bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<uint8_t>(c));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  return bytes;
-}
 
 bool IsColorType(PTypeInfo type) { return type && SameText(type->Name, "TColor"); }
 
@@ -269,7 +260,9 @@ void TPropertyTransfer::StoreTermBytes(TZodTerm& term, const std::vector<uint8_t
   term.Data = nullptr;
 }
 
-void TPropertyTransfer::StoreTermText(TZodTerm& term, std::u16string_view text) { StoreTermBytes(term, Utf16LE(text)); }
+void TPropertyTransfer::StoreTermText(TZodTerm& term, std::u16string_view text) {
+  StoreTermBytes(term, text::Utf16LeBytes(text));
+}
 
 void TPropertyTransfer::ReportSetError(std::string_view path, const TObject& instance) const {
   win32::MessageBoxA(win32::HWND{}, rtl::Format(strings::_SSetPropertyError, path, instance.ClassName()),

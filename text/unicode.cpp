@@ -334,6 +334,16 @@ std::string WideToUtf8(std::u16string_view s) {
 
 std::string WideToUtf8(const char16_t* s) { return WideToUtf8(std::u16string_view(s == nullptr ? u"" : s, LenW(s))); }
 
+std::vector<uint8_t> Utf16LeBytes(std::u16string_view s) {
+  std::vector<uint8_t> bytes;
+  bytes.reserve(s.size() * 2);
+  for (char16_t c : s) {
+    bytes.push_back(static_cast<uint8_t>(c));
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  return bytes;
+}
+
 std::u16string Utf8ToWide(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());

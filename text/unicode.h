@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quintrel::text {
 
@@ -96,5 +97,8 @@ std::string WideToUtf8(const char16_t* s);
 // truncated or overlong sequence, an encoded surrogate, a value above U+10FFFF) becomes one
 // U+FFFD.
 std::u16string Utf8ToWide(std::string_view s);
+
+// The units as UTF-16 little-endian bytes, the way modules store wide texts.
+std::vector<uint8_t> Utf16LeBytes(std::u16string_view s);
 
 }  // namespace quintrel::text

@@ -263,30 +263,48 @@ std::optional<std::pair<std::string, std::string>> ResourceDirective(const std::
   return std::make_pair(names[0], names.size() > 1 ? names[1] : std::string());
 }
 
-// An integer constant expression: terms joined by + and -, a term a number, a known
-// constant or a parenthesised expression, with unary minus. Nothing else is a number the
-// resource compiler could use, so anything else gives nullopt.
-class TPasConstExpr {
+using TSymbols = std::map<std::string, long long>;  // names upper-cased
+
+// An integer constant expression of either language: terms joined by + - |, a term a
+// number, a known name or a parenthesised expression, with unary minus and ~. A strict
+// expression (a script string's identifier) raises, naming file and line, where it does
+// not read; a lenient one (a unit's constant, which need not be a number) gives nullopt.
+template <class TLexer>
+class TConstExpr {
 public:
-  TPasConstExpr(TPascalLexer& lexer, const std::map<std::string, long long>& known) : lexer_(lexer), known_(known) {}
+  TConstExpr(TLexer& lexer, const TSymbols& symbols, const std::string* strictFile = nullptr)
+      : lexer_(lexer), symbols_(symbols), strictFile_(strictFile) {}
+
   std::optional<long long> Parse(TToken& t) {
     std::optional<long long> value = Term(t);
-    while (value && t.Kind == TTok::Symbol && (t.Text == "+" || t.Text == "-")) {
-      const bool plus = t.Text == "+";
+    while (value && t.Kind == TTok::Symbol && (t.Text == "+" || t.Text == "-" || t.Text == "|")) {
+      compound_ = true;
+      const char op = t.Text[0];
       t = lexer_.Next();
       const std::optional<long long> rhs = Term(t);
       if (!rhs) return std::nullopt;
-      value = plus ? *value + *rhs : *value - *rhs;
+      value = op == '+' ? *value + *rhs : op == '-' ? *value - *rhs : (*value | *rhs);
     }
     return value;
   }
 
+  // True once the expression was more than a single number or name.
+  bool Compound() const { return compound_; }
+
 private:
+  std::optional<long long> Refuse(const TToken& t, const char* what) {
+    if (strictFile_) Fail(*strictFile_, t.Line, what);
+    return std::nullopt;
+  }
+
   std::optional<long long> Term(TToken& t) {
-    if (t.Kind == TTok::Symbol && t.Text == "-") {
+    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~" || t.Text == "(")) compound_ = true;
+    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~")) {
+      const bool minus = t.Text == "-";
       t = lexer_.Next();
       const std::optional<long long> v = Term(t);
-      return v ? std::optional<long long>(-*v) : std::nullopt;
+      if (!v) return std::nullopt;
+      return minus ? -*v : ~*v;
     }
     if (t.Kind == TTok::Integer) {
       const long long v = t.Value;
@@ -294,22 +312,30 @@ private:
       return v;
     }
     if (t.Kind == TTok::Ident) {
-      const auto it = known_.find(Upper(t.Text));
-      if (it == known_.end()) return std::nullopt;
+      const auto it = symbols_.find(Upper(t.Text));
+      if (it == symbols_.end()) {
+        if (strictFile_) throw EProjectError(rtl::Format(strings::_SUnknownSymbol, *strictFile_, t.Line, t.Text));
+        return std::nullopt;
+      }
       t = lexer_.Next();
       return it->second;
     }
     if (t.Kind == TTok::Symbol && t.Text == "(") {
       t = lexer_.Next();
       const std::optional<long long> v = Parse(t);
-      if (!v || !(t.Kind == TTok::Symbol && t.Text == ")")) return std::nullopt;
+      if (!v) return std::nullopt;
+      if (!(t.Kind == TTok::Symbol && t.Text == ")")) return Refuse(t, "')' expected");
       t = lexer_.Next();
       return v;
     }
-    return std::nullopt;
+    return Refuse(t, t.Kind == TTok::End ? "a string identifier is missing at the end of the file"
+                                          : "a string identifier (number or name) is expected");
   }
-  TPascalLexer& lexer_;
-  const std::map<std::string, long long>& known_;
+
+  TLexer& lexer_;
+  const TSymbols& symbols_;
+  const std::string* strictFile_;
+  bool compound_ = false;
 };
 
 void SkipPastSemicolon(TPascalLexer& lexer, TToken& t) {
@@ -466,65 +492,6 @@ private:
 
 };
 
-using TSymbols = std::map<std::string, long long>;
-
-// Integer expressions of a script: terms joined by + - |, with unary minus and ~ and
-// parentheses; symbols are #define names and constants of included units.
-class TScriptExpr {
-public:
-  TScriptExpr(TScriptLexer& lexer, const TSymbols& symbols, const std::string& file)
-      : lexer_(lexer), symbols_(symbols), file_(file) {}
-  long long Parse(TToken& t) {
-    long long value = Term(t);
-    while (t.Kind == TTok::Symbol && (t.Text == "+" || t.Text == "-" || t.Text == "|")) {
-      compound_ = true;
-      const char op = t.Text[0];
-      t = lexer_.Next();
-      const long long rhs = Term(t);
-      value = op == '+' ? value + rhs : op == '-' ? value - rhs : (value | rhs);
-    }
-    return value;
-  }
-
-  // True once the expression was more than a single number or name.
-  bool Compound() const { return compound_; }
-
-private:
-  long long Term(TToken& t) {
-    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~" || t.Text == "(")) compound_ = true;
-    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~")) {
-      const bool minus = t.Text == "-";
-      t = lexer_.Next();
-      const long long v = Term(t);
-      return minus ? -v : ~v;
-    }
-    if (t.Kind == TTok::Integer) {
-      const long long v = t.Value;
-      t = lexer_.Next();
-      return v;
-    }
-    if (t.Kind == TTok::Ident) {
-      const auto it = symbols_.find(Upper(t.Text));
-      if (it == symbols_.end()) throw EProjectError(rtl::Format(strings::_SUnknownSymbol, file_, t.Line, t.Text));
-      t = lexer_.Next();
-      return it->second;
-    }
-    if (t.Kind == TTok::Symbol && t.Text == "(") {
-      t = lexer_.Next();
-      const long long v = Parse(t);
-      if (!(t.Kind == TTok::Symbol && t.Text == ")")) Fail(file_, t.Line, "')' expected");
-      t = lexer_.Next();
-      return v;
-    }
-    Fail(file_, t.Line, t.Kind == TTok::End ? "a string identifier is missing at the end of the file"
-                                                : "a string identifier (number or name) is expected");
-  }
-  TScriptLexer& lexer_;
-  const TSymbols& symbols_;
-  const std::string& file_;
-  bool compound_ = false;
-};
-
 std::string IncludeName(std::string_view rest) {
   size_t at = rest.find_first_not_of(" \t");
   if (at == std::string_view::npos) return {};
@@ -568,11 +535,11 @@ void Define(std::string_view rest, const std::string& file, TSymbols& symbols) {
   TToken t = lexer.Next();
   if (t.Kind == TTok::End) return;
   try {
-    TScriptExpr expr(lexer, symbols, file);
-    const long long value = expr.Parse(t);
-    if (t.Kind == TTok::End) symbols[Upper(name.Text)] = value;
+    TConstExpr<TScriptLexer> expr(lexer, symbols);
+    const std::optional<long long> value = expr.Parse(t);
+    if (value && t.Kind == TTok::End) symbols[Upper(name.Text)] = *value;
   } catch (const EProjectError&) {
-    // Not an integer definition.
+    // Not a definition the lexer can read, so no integer either.
   }
 }
 
@@ -703,7 +670,7 @@ TPascalUnitFacts ReadPascalUnitFacts(std::string_view source) {
         continue;
       }
       t = lexer.Next();
-      TPasConstExpr expr(lexer, facts.Constants);
+      TConstExpr<TPascalLexer> expr(lexer, facts.Constants);
       const std::optional<long long> value = expr.Parse(t);
       if (value && t.Kind == TTok::Symbol && t.Text == ";") facts.Constants[constant] = *value;
       SkipPastSemicolon(lexer, t);
@@ -753,8 +720,8 @@ std::vector<TLinkedString> ReadScriptStringTables(std::string_view script, const
       s.Unit = unit;
       s.Line = t.Line;
       TToken first = t;
-      TScriptExpr expr(lexer, symbols, fileName);
-      const long long id = expr.Parse(t);
+      TConstExpr<TScriptLexer> expr(lexer, symbols, &fileName);
+      const long long id = *expr.Parse(t);  // strict: a failure raises
       if (first.Kind == TTok::Ident && !expr.Compound()) s.Identifier = first.Text;
       if (id < 0 || id > kTopIdentifier)
         throw EProjectError(rtl::Format(strings::_SStringIdRange, fileName, s.Line, id));

@@ -25,9 +25,10 @@ constexpr char16_t ReplacementUnit = 0xFFFD;
 constexpr char NoByte = 0x7F;
 constexpr int ReverseSlotCount = 21;
 
+// The charsets this unit converts; their code pages come from the platform's one table
+// of charsets and code pages (win32::CharsetToCodePage).
 struct TCharsetInfo {
   int32_t charset;
-  uint32_t codePage;
   // The own table, or null for a code page of the platform converter.
   const TCodePageTable* table;
   // Slot of the reverse map among the ReverseSlotCount slots; -1 without a table.
@@ -35,28 +36,32 @@ struct TCharsetInfo {
 };
 
 constexpr TCharsetInfo Charsets[] = {
-    {win32::ANSI_CHARSET, 1252, &detail::CodePage1252, 0},
-    {win32::GREEK_CHARSET, 1253, &detail::CodePage1253, 5},
-    {win32::TURKISH_CHARSET, 1254, &detail::CodePage1254, 6},
-    {win32::HEBREW_CHARSET, 1255, &detail::CodePage1255, 7},
-    {win32::ARABIC_CHARSET, 1256, &detail::CodePage1256, 8},
-    {win32::BALTIC_CHARSET, 1257, &detail::CodePage1257, 9},
-    {win32::RUSSIAN_CHARSET, 1251, &detail::CodePage1251, 10},
-    {win32::EASTEUROPE_CHARSET, 1250, &detail::CodePage1250, 12},
-    {win32::SHIFTJIS_CHARSET, 932, nullptr, -1},
-    {win32::HANGEUL_CHARSET, 949, nullptr, -1},
-    {win32::GB2312_CHARSET, 936, nullptr, -1},
-    {win32::CHINESEBIG5_CHARSET, 950, nullptr, -1},
-    {win32::THAI_CHARSET, 874, nullptr, -1},
+    {win32::ANSI_CHARSET, &detail::CodePage1252, 0},
+    {win32::GREEK_CHARSET, &detail::CodePage1253, 5},
+    {win32::TURKISH_CHARSET, &detail::CodePage1254, 6},
+    {win32::HEBREW_CHARSET, &detail::CodePage1255, 7},
+    {win32::ARABIC_CHARSET, &detail::CodePage1256, 8},
+    {win32::BALTIC_CHARSET, &detail::CodePage1257, 9},
+    {win32::RUSSIAN_CHARSET, &detail::CodePage1251, 10},
+    {win32::EASTEUROPE_CHARSET, &detail::CodePage1250, 12},
+    {win32::SHIFTJIS_CHARSET, nullptr, -1},
+    {win32::HANGEUL_CHARSET, nullptr, -1},
+    {win32::GB2312_CHARSET, nullptr, -1},
+    {win32::CHINESEBIG5_CHARSET, nullptr, -1},
+    {win32::THAI_CHARSET, nullptr, -1},
 };
 
-const TCharsetInfo* FindCharset(int32_t charset) {
-  charset = ResolveCharset(charset);
+// The entry of a charset as given, without resolving charset 1.
+const TCharsetInfo* FindExactCharset(int32_t charset) {
   for (const TCharsetInfo& info : Charsets) {
     if (info.charset == charset) return &info;
   }
   return nullptr;
 }
+
+const TCharsetInfo* FindCharset(int32_t charset) { return FindExactCharset(ResolveCharset(charset)); }
+
+uint32_t CodePageOf(const TCharsetInfo& info) { return win32::CharsetToCodePage(static_cast<win32::BYTE>(info.charset)); }
 
 // The reverse maps, one per own table, each built once on first use. Building runs under
 // call_once, so conversions from several threads are safe; after that the maps are only
@@ -173,18 +178,16 @@ ECodePageNotInstalled::ECodePageNotInstalled(uint32_t codePage)
 
 int32_t ResolveCharset(int32_t charset) {
   if (charset != win32::DEFAULT_CHARSET) return charset;
-  const uint32_t acp = win32::GetACP();
-  for (const TCharsetInfo& info : Charsets) {
-    if (info.codePage == acp) return info.charset;
-  }
-  // An ANSI code page of no known charset: read default-charset text as ANSI rather than
+  const int32_t acpCharset = win32::CodePageToCharset(win32::GetACP());
+  if (FindExactCharset(acpCharset)) return acpCharset;
+  // An ANSI code page of no charset converted here: read default-charset text as ANSI rather than
   // dropping it, which is what a charset outside the conversion would do.
   return win32::ANSI_CHARSET;
 }
 
 uint32_t CharsetToCodePage(int32_t charset) {
   const TCharsetInfo* info = FindCharset(charset);
-  return info ? info->codePage : 0;
+  return info ? CodePageOf(*info) : 0;
 }
 
 bool IsOwnTableCharset(int32_t charset) {
@@ -205,7 +208,7 @@ int32_t ByteToUnicode(char16_t* dest, const char* source, int32_t count, int32_t
     }
     return count;
   }
-  const std::u16string units = DecodePlatform(bytes, info->codePage, dest != nullptr);
+  const std::u16string units = DecodePlatform(bytes, CodePageOf(*info), dest != nullptr);
   if (dest) std::copy(units.begin(), units.end(), dest);
   return static_cast<int32_t>(units.size());
 }
@@ -216,7 +219,7 @@ std::u16string ByteToUnicode(std::string_view source, int32_t charset) {
   }
   const TCharsetInfo* info = FindCharset(charset);
   if (source.empty() || !info) return {};
-  if (!info->table) return DecodePlatform(source, info->codePage, true);
+  if (!info->table) return DecodePlatform(source, CodePageOf(*info), true);
   std::u16string result(source.size(), u'\0');
   ByteToUnicode(result.data(), source.data(), static_cast<int32_t>(source.size()), charset);
   return result;
@@ -227,7 +230,7 @@ int32_t UnicodeToByte(char* dest, const char16_t* source, int32_t count, int32_t
   if (units.empty()) return 0;
   const TCharsetInfo* info = FindCharset(charset);
   if (info && !info->table) {
-    const std::string bytes = EncodePlatform(units, info->codePage);
+    const std::string bytes = EncodePlatform(units, CodePageOf(*info));
     if (dest) std::copy(bytes.begin(), bytes.end(), dest);
     return static_cast<int32_t>(bytes.size());
   }
@@ -243,7 +246,7 @@ std::string UnicodeToByte(std::u16string_view source, int32_t charset) {
     source = source.substr(0, std::numeric_limits<int32_t>::max());
   }
   const TCharsetInfo* info = FindCharset(charset);
-  if (info && !info->table) return source.empty() ? std::string() : EncodePlatform(source, info->codePage);
+  if (info && !info->table) return source.empty() ? std::string() : EncodePlatform(source, CodePageOf(*info));
   std::string result(source.size(), '\0');
   UnicodeToByte(result.data(), source.data(), static_cast<int32_t>(source.size()), charset);
   return result;

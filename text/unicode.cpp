@@ -281,57 +281,6 @@ bool IsDelimiterW(char16_t c) {
 // ---------------------------------------------------------------------------------------
 // UTF-8
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-namespace {
-
-constexpr char32_t Replacement = 0xFFFD;
-
-void AppendUtf16(std::u16string& out, char32_t c) {
-  if (c < 0x10000) {
-    out += static_cast<char16_t>(c);
-  } else {
-    c -= 0x10000;
-    out += static_cast<char16_t>(0xD800 | (c >> 10));
-    out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
-  }
-}
-
-}  // namespace
-
-std::string WideToUtf8(std::u16string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    const char16_t unit = s[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (s[i + 1] - 0xDC00));
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(out, Replacement);
-    } else {
-      AppendUtf8(out, unit);
-    }
-  }
-  return out;
-}
-
 std::string WideToUtf8(const char16_t* s) { return WideToUtf8(std::u16string_view(s == nullptr ? u"" : s, LenW(s))); }
 
 std::vector<uint8_t> Utf16LeBytes(std::u16string_view s) {
@@ -342,51 +291,6 @@ std::vector<uint8_t> Utf16LeBytes(std::u16string_view s) {
     bytes.push_back(static_cast<uint8_t>(c >> 8));
   }
   return bytes;
-}
-
-std::u16string Utf8ToWide(std::string_view s) {
-  std::u16string out;
-  out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto lead = static_cast<uint8_t>(s[i]);
-    if (lead < 0x80) {
-      out += static_cast<char16_t>(lead);
-      ++i;
-      continue;
-    }
-    // Sequence length and the range of the second byte, which rules out overlong forms,
-    // surrogates and values above U+10FFFF.
-    int length = 0;
-    uint8_t low = 0x80;
-    uint8_t high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    }
-    if (length == 0) {
-      out += static_cast<char16_t>(Replacement);
-      ++i;
-      continue;
-    }
-    char32_t c = lead & (0xFF >> (length + 1));
-    int taken = 1;
-    for (; taken < length && i + taken < s.size(); ++taken) {
-      const auto next = static_cast<uint8_t>(s[i + taken]);
-      if (next < (taken == 1 ? low : 0x80) || next > (taken == 1 ? high : 0xBF)) break;
-      c = (c << 6) | (next & 0x3F);
-    }
-    AppendUtf16(out, taken == length ? c : Replacement);
-    i += taken;
-  }
-  return out;
 }
 
 }  // namespace quintrel::text

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/rtl/utf8.h"
+
 namespace quintrel::text {
 
 // A buffer of capacity n: n + 1 units, unit n set to 0, the others not initialised.
@@ -87,16 +89,15 @@ char16_t* StrNewW(std::u16string_view s);
 // The units of s up to its terminator; empty for null.
 std::u16string ToU16(const char16_t* s);
 
-// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD, so the result is always valid
-// UTF-8 (as JSON output requires).
-std::string WideToUtf8(std::u16string_view s);
-// Appends one code point (below 0x110000) as UTF-8.
-void AppendUtf8(std::string& out, char32_t c);
+// UTF-8 is converted by the runtime's one codec (platform/rtl/utf8.h): an unpaired
+// surrogate becomes U+FFFD on the way out, and each maximal ill-formed subsequence one
+// U+FFFD on the way in. The names are offered here too, since text code calls them
+// with the wide strings of this unit.
+using rtl::AppendUtf8;
+using rtl::Utf8ToWide;
+using rtl::WideToUtf8;
+// The zero-terminated wide string s (null: empty) as UTF-8.
 std::string WideToUtf8(const char16_t* s);
-// UTF-8 to UTF-16. Each maximal ill-formed subsequence (a stray continuation byte, a
-// truncated or overlong sequence, an encoded surrogate, a value above U+10FFFF) becomes one
-// U+FFFD.
-std::u16string Utf8ToWide(std::string_view s);
 
 // The units as UTF-16 little-endian bytes, the way modules store wide texts.
 std::vector<uint8_t> Utf16LeBytes(std::u16string_view s);

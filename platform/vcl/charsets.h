@@ -25,11 +25,14 @@ struct TTextCodec {
 // Windows code page 1252.
 const TTextCodec& Cp1252Codec();
 
-// The code page of a font character set (0 ANSI → 1252, 204 Russian → 1251, …);
-// 1 (default) and unknown sets give the ANSI code page.
+// The code page of a font character set from the platform's table
+// (win32::CharsetToCodePage: 0 ANSI → 1252, 204 Russian → 1251, …); 1 (default) and
+// sets without a code page give the ANSI code page.
 int CharsetToCodePage(uint8_t charset);
 
-// UTF-8 as a code page, for narrow strings that must keep every character of a form.
+// UTF-8 as a code page, for narrow strings that must keep every character of a form. It
+// converts with the runtime's one codec (platform/rtl/utf8.h): an unpaired surrogate is
+// written as U+FFFD, and ill-formed bytes read as U+FFFD.
 constexpr int kUtf8CodePage = 65001;
 
 // A codec for a code page: the one the installed provider returns, else the built-in
@@ -43,11 +46,5 @@ TCodecProvider SetCodecProvider(TCodecProvider provider);
 // converts without a charset of their own use it.
 int AnsiCodePage();
 TTextCodec AnsiCodec();
-
-// UTF-8 and UTF-16 without surrogate pairing rules: a lone surrogate travels as its
-// three-byte form so that every code unit sequence survives the round trip; malformed
-// UTF-8 bytes decode to U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace quintrel::vcl

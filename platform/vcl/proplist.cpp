@@ -1,5 +1,6 @@
 #include "platform/vcl/proplist.h"
 
+#include "platform/rtl/utf8.h"
 #include "platform/vcl/floattext.h"
 #include "platform/vcl/graphics.h"
 
@@ -16,10 +17,10 @@ public:
 
 private:
   std::string Shown(const std::string& narrow) const {
-    return options_.Display ? Utf16ToUtf8(options_.Display->ToWide(narrow)) : narrow;
+    return options_.Display ? rtl::WideToUtf8(options_.Display->ToWide(narrow)) : narrow;
   }
   std::string ShownWide(const std::u16string& wide) const {
-    return options_.Display ? Utf16ToUtf8(wide) : AnsiCodec().ToNarrow(wide);
+    return options_.Display ? rtl::WideToUtf8(wide) : AnsiCodec().ToNarrow(wide);
   }
   void Add(std::string path, std::string value, TTypeKind kind, std::string data = {}) {
     Leaves.push_back({std::move(path), std::move(value), kind, std::move(data)});

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/rtl/utf8.h"
 #include "platform/vcl/charsets.h"
 #include "platform/vcl/filer.h"
 #include "platform/vcl/floattext.h"
@@ -36,7 +37,7 @@ TStreamValue TStreamValue::WideString(std::u16string text, TValueType type) {
   TStreamValue v;
   if (type == vaUTF8String) {
     v.Type = vaUTF8String;
-    v.Bytes = Utf16ToUtf8(text);
+    v.Bytes = rtl::WideToUtf8(text);
   } else {
     v.Type = vaWString;
     v.Wide = std::move(text);
@@ -143,7 +144,7 @@ long double TStreamValue::AsFloat() const {
 
 std::u16string TStreamValue::AsWide() const {
   if (Type == vaWString) return Wide;
-  if (Type == vaUTF8String) return Utf8ToUtf16(Bytes);
+  if (Type == vaUTF8String) return rtl::Utf8ToWide(Bytes);
   std::u16string out;
   out.reserve(Bytes.size());
   for (unsigned char c : Bytes) out.push_back(c);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/utf8.h"
 #include "platform/vcl/charsets.h"
 #include "platform/vcl/textutil.h"
 #include "platform/vcl/filer.h"
@@ -191,7 +192,7 @@ TStreamValue TTextParser::StringValue() {
     std::vector<TUnit> decoded;
     std::string run;
     auto flush = [&]() {
-      for (char16_t c : Utf8ToUtf16(run)) decoded.push_back({c, false});
+      for (char16_t c : rtl::Utf8ToWide(run)) decoded.push_back({c, false});
       run.clear();
     };
     for (const auto& u : units) {

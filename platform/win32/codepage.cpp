@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/win32/gdi.h"
 
 namespace quintrel::win32 {
 
@@ -30,6 +31,19 @@ const char* IconvName(UINT codePage) {
     default: return nullptr;
   }
 }
+
+struct TCharsetCodePage {
+  BYTE charset;
+  UINT codePage;
+};
+
+constexpr TCharsetCodePage CharsetCodePages[] = {
+    {ANSI_CHARSET, 1252},       {GREEK_CHARSET, 1253},    {TURKISH_CHARSET, 1254},   {VIETNAMESE_CHARSET, 1258},
+    {HEBREW_CHARSET, 1255},     {ARABIC_CHARSET, 1256},   {BALTIC_CHARSET, 1257},    {RUSSIAN_CHARSET, 1251},
+    {EASTEUROPE_CHARSET, 1250}, {SHIFTJIS_CHARSET, 932},  {HANGEUL_CHARSET, 949},    {JOHAB_CHARSET, 1361},
+    {GB2312_CHARSET, 936},      {CHINESEBIG5_CHARSET, 950}, {THAI_CHARSET, 874},     {MAC_CHARSET, 10000},
+    {OEM_CHARSET, 437},
+};
 
 std::mutex removedLock;
 std::set<UINT> removedCodePages;
@@ -262,6 +276,19 @@ UINT GetACP() {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) return 1252;
   if (!rtl::TryStrToInt(text, value) || value < 1 || value > 0xFFFF) return 1252;
   return static_cast<UINT>(value);
+}
+
+UINT CharsetToCodePage(BYTE charset) {
+  if (charset == DEFAULT_CHARSET) return GetACP();
+  for (const TCharsetCodePage& entry : CharsetCodePages)
+    if (entry.charset == charset) return entry.codePage;
+  return 0;
+}
+
+BYTE CodePageToCharset(UINT codePage) {
+  for (const TCharsetCodePage& entry : CharsetCodePages)
+    if (entry.codePage == codePage) return entry.charset;
+  return DEFAULT_CHARSET;
 }
 
 LANGID LangIdFromLocaleName(std::string_view name) {

@@ -76,6 +76,18 @@ void SetCodePageInstalled(UINT codePage, bool installed);
 
 UINT GetACP();
 
+// The code page of a font character set, as the platform's character-set information
+// gives it, the one table of charsets and code pages in the system: 0 ANSI 1252,
+// 161 Greek 1253, 162 Turkish 1254, 163 Vietnamese 1258, 177 Hebrew 1255, 178 Arabic
+// 1256, 186 Baltic 1257, 204 Russian 1251, 238 East Europe 1250, 128 Shift-JIS 932,
+// 129 Hangeul 949, 130 Johab 1361, 134 GB2312 936, 136 Big5 950, 222 Thai 874, 77 Mac
+// 10000, 255 OEM 437. DEFAULT_CHARSET gives GetACP(); SYMBOL_CHARSET and numbers no set
+// has give 0. Which of these code pages can be converted is another matter (see above).
+UINT CharsetToCodePage(BYTE charset);
+// The character set of a code page (the inverse of the table above); DEFAULT_CHARSET
+// for a code page no set has.
+BYTE CodePageToCharset(UINT codePage);
+
 constexpr LANGID MAKELANGID(WORD primary, WORD sub) { return static_cast<LANGID>((sub << 10) | primary); }
 constexpr WORD PRIMARYLANGID(LANGID id) { return id & 0x3FF; }
 constexpr WORD SUBLANGID(LANGID id) { return id >> 10; }

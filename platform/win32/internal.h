@@ -23,10 +23,6 @@ H NewHandle() {
 std::u16string AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::u16string_view text);
 
-// For diagnostics written to the terminal.
-std::string WideToUtf8(std::u16string_view text);
-std::u16string Utf8ToWide(std::string_view text);
-
 // A zero-terminated text; a null pointer is the empty text.
 template <typename C>
 std::basic_string_view<C> ZeroTerminated(const C* text) {

@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/rtl/utf8.h"
 #include "platform/win32/internal.h"
 #include "platform/win32/winuser.h"
 #include "strings/winconsts.h"
@@ -155,7 +156,7 @@ HMENU StandardSystemMenu(DWORD style, DWORD exStyle) {
   bool minimized = style & WS_MINIMIZE;
   bool maximized = style & WS_MAXIMIZE;
   auto add = [menu](UINT command, const char* caption, bool enabled, UINT extra = 0) {
-    AppendMenu(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | extra, command, detail::Utf8ToWide(caption));
+    AppendMenu(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | extra, command, rtl::Utf8ToWide(caption));
   };
   add(SC_RESTORE, strings::_SSysMenuRestore, minimized || maximized);
   add(SC_MOVE, strings::_SSysMenuMove, !maximized);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/utf8.h"
 #include "platform/win32/internal.h"
 #include "platform/win32/winuser.h"
 #include "strings/winconsts.h"
@@ -14,8 +15,8 @@ namespace quintrel::win32 {
 namespace {
 
 int PrintToStderr(const TMessageBoxRequest& request) {
-  std::string line = rtl::Format(strings::_SMsgBoxPrinted, detail::WideToUtf8(request.caption),
-                                 detail::WideToUtf8(request.text));
+  std::string line = rtl::Format(strings::_SMsgBoxPrinted, rtl::WideToUtf8(request.caption),
+                                 rtl::WideToUtf8(request.text));
   std::fprintf(stderr, "%s\n", line.c_str());
   return DefaultButton(request.type);
 }
@@ -47,7 +48,7 @@ int DefaultButton(UINT type) {
 int MessageBox(HWND owner, std::u16string_view text, std::u16string_view caption, UINT type) {
   if (owner && !IsWindow(owner)) return 0;
   TMessageBoxRequest request{owner, std::u16string(text),
-                             caption.empty() ? detail::Utf8ToWide(strings::_SMsgBoxDefaultCaption)
+                             caption.empty() ? rtl::Utf8ToWide(strings::_SMsgBoxDefaultCaption)
                                              : std::u16string(caption),
                              type};
   // A copy, so that a sink which replaces itself while it runs stays alive until it returns.

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/rtl/utf8.h"
 #include "platform/win32/internal.h"
 
 namespace quintrel::win32 {
@@ -30,7 +31,7 @@ struct TModules {
 std::u16string ExecutablePath() {
   std::vector<char> path(PATH_MAX + 1);
   ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-  return length > 0 ? detail::Utf8ToWide(std::string_view(path.data(), static_cast<size_t>(length))) : u"";
+  return length > 0 ? rtl::Utf8ToWide(std::string_view(path.data(), static_cast<size_t>(length))) : u"";
 }
 
 TModules& Modules() {

@@ -183,26 +183,5 @@ TEST(WideString, PointerStepsAndCharacterClasses) {
   for (const char16_t c : {u'a', u'_', u'7', u'\x00E9'}) EXPECT_FALSE(IsDelimiterW(c));
 }
 
-TEST(WideUtf8, RoundTripsAndReplacesWhatCannotBeEncoded) {
-  const std::u16string text = u"K\u00F6ln \u6771\u4EAC \U0001F600";
-  EXPECT_EQ(WideToUtf8(text), "K\xC3\xB6ln \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80");
-  EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
-  // Unpaired surrogate halves, in the middle and at the end.
-  EXPECT_EQ(WideToUtf8(std::u16string{u'a', 0xDC00, u'b', 0xD800}), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
-  EXPECT_EQ(WideToUtf8(std::u16string{0xD800, 0xD800, 0xDC00}), "\xEF\xBF\xBD\xF0\x90\x80\x80");
-}
-
-TEST(WideUtf8, ReplacesEachIllFormedSubsequence) {
-  const std::u16string bad(1, u'\xFFFD');
-  EXPECT_EQ(Utf8ToWide("a\x80" "b"), u"a" + bad + u"b");                 // stray continuation
-  EXPECT_EQ(Utf8ToWide("\xC0\xAF"), bad + bad);                            // overlong lead
-  EXPECT_EQ(Utf8ToWide("\xE0\x80\x80"), bad + bad + bad);                  // overlong three bytes
-  EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), bad + bad + bad);                  // an encoded surrogate
-  EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), bad + bad + bad + bad);        // above U+10FFFF
-  EXPECT_EQ(Utf8ToWide("\xE6\x9D" "x"), bad + u"x");                        // truncated
-  EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), bad);                              // truncated at the end
-  EXPECT_EQ(Utf8ToWide(std::string_view("\0z", 2)), std::u16string(u"\0z", 2));
-}
-
 }  // namespace
 }  // namespace quintrel::text

@@ -69,10 +69,19 @@ TEST(Codecs, CodePagesAndUtf8) {
   EXPECT_EQ(CodecForCodePage(1252).ToWide("abc"), u"!");
   SetCodecProvider(previous);
   EXPECT_EQ(CodecForCodePage(1252).ToWide("abc"), u"abc");
+}
 
-  EXPECT_EQ(Utf8ToUtf16("\xC3(\xF0\x9F\x98\x80"), u"\uFFFD(\U0001F600");
-  std::u16string lone = u"a\xD800z";
-  EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(lone)), lone);
+// The UTF-8 code page and the UTF-8 strings of form streams write only well-formed UTF-8
+// (a lone surrogate becomes U+FFFD) and read no encoded surrogate or overlong form as a
+// character.
+TEST(Codecs, Utf8IsWellFormedBothWays) {
+  TTextCodec utf8 = CodecForCodePage(kUtf8CodePage);
+  EXPECT_EQ(utf8.ToNarrow(u"a\xD800z"), "a\xEF\xBF\xBDz");
+  EXPECT_EQ(utf8.ToWide("\xED\xA0\x80/\xC0\xAF"), u"\uFFFD\uFFFD\uFFFD/\uFFFD\uFFFD");
+  EXPECT_EQ(TStreamValue::WideString(u"\xDC00\U0001F600", vaUTF8String).Bytes, "\xEF\xBF\xBD\xF0\x9F\x98\x80");
+  TStreamValue read = TStreamValue::WideString(u"", vaUTF8String);
+  read.Bytes = "\xED\xB0\x80";
+  EXPECT_EQ(read.AsWide(), u"\uFFFD\uFFFD\uFFFD");
 }
 
 // --- text notation details -----------------------------------------------------------------

@@ -169,6 +169,28 @@ TEST(Locale, AnsiCodePageComesFromTheEnvironment) {
   }
 }
 
+// Font charsets and code pages correspond one to one; charset 1 stands for the ANSI code
+// page.
+TEST(Locale, CharsetsNameTheirCodePages) {
+  TScopedEnv acp("QUINTREL_ACP", "1251");
+  const std::pair<BYTE, UINT> known[] = {{0, 1252},   {161, 1253}, {162, 1254}, {177, 1255}, {178, 1256},
+                                         {186, 1257}, {204, 1251}, {238, 1250}, {128, 932},  {129, 949},
+                                         {134, 936},  {136, 950},  {222, 874}};
+  for (const auto& [charset, codePage] : known) EXPECT_EQ(CharsetToCodePage(charset), codePage) << int{charset};
+  int withCodePage = 0;
+  for (int charset = 0; charset <= 255; ++charset) {
+    if (charset == 1) continue;
+    const UINT codePage = CharsetToCodePage(static_cast<BYTE>(charset));
+    if (codePage == 0) continue;
+    ++withCodePage;
+    EXPECT_EQ(CodePageToCharset(codePage), charset) << codePage;
+  }
+  EXPECT_GE(withCodePage, 13);
+  EXPECT_EQ(CharsetToCodePage(1), 1251u);
+  EXPECT_EQ(CharsetToCodePage(2), 0u);  // symbols have no code page
+  EXPECT_EQ(CodePageToCharset(65001), 1);
+}
+
 TEST(Locale, UserLanguageComesFromTheEnvironment) {
   TScopedEnv all("LC_ALL", std::nullopt);
   TScopedEnv unset("QUINTREL_LANGID", std::nullopt);

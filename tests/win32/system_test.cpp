@@ -1,7 +1,11 @@
 // String tables, system parameters and message boxes.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/win32/msgbox.h"
@@ -67,6 +71,38 @@ TEST(StringTable, EightBitFormAndLimits) {
 TEST(StringTable, MainInstanceIsTheExecutable) {
   std::u16string path = GetModuleFileName(GetModuleHandle(nullptr));
   EXPECT_TRUE(path.ends_with(u"/test_win32")) << std::string(path.begin(), path.end());
+}
+
+// The executable's path is file-system bytes, not always UTF-8. An overlong form in it
+// (C0 AF) must not read as '/', or the module looked for beside the executable would be
+// looked for in another folder. The test runs a link of this executable from a folder
+// with such a name and lets it check its own path.
+TEST(StringTable, ExecutablePathGainsNoSeparatorFromIllFormedBytes) {
+  if (std::getenv("QUINTREL_TEST_OWN_PATH")) {
+    std::u16string path = GetModuleFileName(GetModuleHandle(nullptr));
+    EXPECT_TRUE(path.ends_with(u"/x\uFFFD\uFFFDy/test_win32")) << std::string(path.begin(), path.end());
+    return;
+  }
+  namespace fs = std::filesystem;
+  const fs::path self = fs::read_symlink("/proc/self/exe");
+  const fs::path folder = self.parent_path() / ("own-path-" + std::to_string(getpid()));
+  const fs::path linked = folder / "x\xC0\xAFy" / "test_win32";
+  fs::create_directories(linked.parent_path());
+  std::error_code error;
+  fs::create_hard_link(self, linked, error);
+  if (error) fs::copy_file(self, linked);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    setenv("QUINTREL_TEST_OWN_PATH", "1", 1);
+    execl(linked.c_str(), linked.c_str(), "--gtest_filter=StringTable.ExecutablePathGainsNoSeparatorFromIllFormedBytes",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  fs::remove_all(folder);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // --- System parameters -----------------------------------------------------------------

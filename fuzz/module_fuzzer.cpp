@@ -9,7 +9,8 @@
 // database reporting damage and ends that step quietly; the next step reads on. A finding
 // aborts the run with a line starting "==FINDING==": besides crashes, sanitizer reports,
 // other exceptions and hangs (which libFuzzer reports itself), these are
-//   - an existing file that does not take a place in the module list;
+//   - an existing file that neither takes a place in the module list nor is refused with
+//     an exception;
 //   - the two calls of a two-call read disagreeing on a file nobody changed in between.
 #include <algorithm>
 #include <cstdint>
@@ -310,6 +311,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::TModuleInput input;
   TZod& zod = module::GlobalZOD();
   const int m = input.Open(data, size);
+  if (m == fuzz::TModuleInput::kRefused) return 0;
   if (m < 0) fuzz::Finding("the module file did not take a place in the module list");
   TReader(zod, m).Run();
   fuzz::TModuleInput::CloseAll();

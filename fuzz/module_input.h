@@ -69,11 +69,17 @@ public:
     module::GlobalZOD().SetCurrentLanguage(-1, 0);
   }
 
-  // Fill(), then registers the file with GlobalZOD(): the module's index (-1 only when the
-  // file could not be registered at all, which the targets treat as a finding).
+  // Fill(), then registers the file with GlobalZOD(): the module's index, kRefused when
+  // the module layer refuses the file with an exception, or -1 when the file did not take
+  // a place in the list at all, which the targets treat as a finding.
+  static constexpr int kRefused = -2;
   int Open(const uint8_t* data, size_t size) {
     Fill(data, size);
-    return module::GlobalZOD().RegisterModule(path_, false, "");
+    try {
+      return module::GlobalZOD().RegisterModule(path_, false, "");
+    } catch (const rtl::Exception&) {
+      return kRefused;
+    }
   }
 
   // Closes every module again, so that the next run starts from an empty list.

@@ -9,9 +9,8 @@
 //
 // An input is the module file alone; the seeds are modules whose catalogue names this
 // form's components. An rtl::Exception is the module or the record database reporting
-// damage and ends that step quietly. A finding aborts the run with a line starting
-// "==FINDING==": besides crashes, sanitizer reports, other exceptions and hangs (which
-// libFuzzer reports itself), a module file that does not take a place in the module list.
+// damage and ends that step quietly. Crashes, sanitizer reports, other exceptions and hangs
+// are findings, which libFuzzer reports itself.
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -169,14 +168,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // and its shutdown last, from a destructor as TTranslatorUnit does it. A start-up that
     // raises on a damaged module still counts, so the shutdown always follows.
     struct TShutdown {
-      ~TShutdown() { runtime::FinalizeTranslator(); }
+      ~TShutdown() {
+        runtime::FinalizeTranslator();
+        fuzz::TModuleInput::CloseAll();
+      }
     } shutdown;
     Step([&] { runtime::InitializeTranslator(exe); });
-    if (!runtime::GlobalQuintrel() || runtime::GlobalQuintrel()->Module() < 0)
-      fuzz::Finding("the module file did not take a place in the module list");
+    if (!runtime::GlobalQuintrel()) fuzz::Finding("the translator did not start");
+    // A module the module layer refused leaves the application untranslated (the module
+    // target tells a refusal from a failure to register).
+    if (runtime::GlobalQuintrel()->Module() < 0) return 0;
     TApplicationForms forms;
     Run(*forms.Main);
   }
-  fuzz::TModuleInput::CloseAll();
   return 0;
 }

@@ -33,6 +33,7 @@ inline constexpr const char* _SStringIdRange = "%s: line %d: string identifier %
 inline constexpr const char* _SStringTooLong = "%s: line %d: the string is longer than 65535 characters";
 inline constexpr const char* _SUnknownSymbol = "%s: line %d: %s is not defined";
 inline constexpr const char* _SIncludeDepth = "%s: line %d: includes nest too deeply";
+inline constexpr const char* _SExpressionDepth = "%s: line %d: the expression nests too deeply";
 inline constexpr const char* _SStringTableFull = "%s: line %d: no string identifier is left for %s";
 
 }  // namespace quintrel::strings

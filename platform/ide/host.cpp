@@ -1,9 +1,11 @@
 #include "platform/ide/host.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
-#include <regex>
+#include <optional>
+#include <string_view>
 
 #include "platform/vcl/streaming.h"
 #include "strings/hostconsts.h"
@@ -58,9 +60,38 @@ vcl::TComponent* FindInForm(vcl::TComponent& root, const std::string& name) {
   return root.Name() == name ? &root : nullptr;
 }
 
-std::string RegexEscape(const std::string& s) {
-  static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
-  return std::regex_replace(s, special, R"(\$&)");
+bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool SameTextAt(std::string_view text, size_t at, std::string_view word) {
+  if (at > text.size() || text.size() - at < word.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != std::tolower(static_cast<unsigned char>(word[i])))
+      return false;
+  return true;
+}
+
+size_t PassBlanks(std::string_view text, size_t at) {
+  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+  return at;
+}
+
+// Where a Delphi uses entry "Stem in 'Path'" is spelt (without regard to case, as the
+// compiler reads it): the offsets of the stem and of the quoted path. Each candidate is
+// looked at once, left to right, so a source of any shape costs its length.
+std::optional<std::pair<size_t, size_t>> FindUsesEntry(std::string_view text, std::string_view stem,
+                                                      std::string_view path) {
+  for (size_t at = 0; !stem.empty() && at + stem.size() <= text.size(); ++at) {
+    if ((at > 0 && IsWordChar(text[at - 1])) || !SameTextAt(text, at, stem)) continue;
+    size_t p = at + stem.size();
+    size_t q = PassBlanks(text, p);
+    if (q == p || !SameTextAt(text, q, "in")) continue;
+    size_t r = PassBlanks(text, q + 2);
+    if (r == q + 2 || r >= text.size() || text[r] != '\'' || !SameTextAt(text, r + 1, path) ||
+        r + 1 + path.size() >= text.size() || text[r + 1 + path.size()] != '\'')
+      continue;
+    return std::make_pair(at, r);
+  }
+  return std::nullopt;
 }
 
 class THostComponent : public ide::TIComponentInterface {
@@ -389,13 +420,15 @@ void TDevelopmentHost::RenameModule(const std::string& fileName, const std::stri
   std::string rel = fs::path(target).lexically_relative(project_->Folder()).string();
   std::replace(rel.begin(), rel.end(), '/', '\\');
   std::string oldStem = fs::path(full).stem().string(), newStem = fs::path(target).stem().string();
-  std::regex spelling = project_->Kind() == TProjectKind::pkDelphi
-                            ? std::regex("\\b" + RegexEscape(oldStem) + "(\\s+in\\s+)'" + RegexEscape(entry->Path) + "'",
-                                         std::regex::icase)
-                            : std::regex("\"" + RegexEscape(entry->Path) + "\"");
-  std::string replacement =
-      project_->Kind() == TProjectKind::pkDelphi ? newStem + "$1'" + rel + "'" : "\"" + rel + "\"";
-  std::string changed = std::regex_replace(text, spelling, replacement, std::regex_constants::format_first_only);
+  std::string changed = text;
+  if (project_->Kind() == TProjectKind::pkDelphi) {
+    if (auto at = FindUsesEntry(text, oldStem, entry->Path)) {
+      changed.replace(at->second, entry->Path.size() + 2, "'" + rel + "'");
+      changed.replace(at->first, oldStem.size(), newStem);
+    }
+  } else if (size_t at = text.find("\"" + entry->Path + "\""); at != std::string::npos) {
+    changed.replace(at, entry->Path.size() + 2, "\"" + rel + "\"");
+  }
   WriteFileAtomic(project_->ProjectSource(), changed);
   project_->Parse(changed);
   if (auto m = Module(project_->ProjectSource())) m->Reload();

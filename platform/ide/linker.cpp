@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <set>
 
+#include "platform/rtl/filebytes.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/vcl/charsets.h"
 #include "platform/win32/resources.h"
@@ -19,7 +21,8 @@ namespace {
 
 constexpr unsigned kTopIdentifier = 0xFFFF;
 constexpr size_t kMaxTextLength = 0xFFFF;
-constexpr int kMaxIncludeDepth = 16;
+constexpr int kMaxIncludeDepth = 32;
+constexpr int kMaxExpressionDepth = 256;
 
 std::string Upper(std::string_view s) {
   std::string out(s);
@@ -105,12 +108,17 @@ public:
       : TLexerBase(text, file, codePage) {}
 
   TToken Next() {
-    SkipBlanks();
     TToken t;
-    t.Line = line_;
-    if (pos_ >= text_.size()) return t;
+    // Comments are passed over here, in a loop: a run of them costs no stack.
+    for (;;) {
+      SkipBlanks();
+      t.Line = line_;
+      if (pos_ >= text_.size()) return t;
+      const char c = text_[pos_];
+      if (!(c == '{' || (c == '(' && Peek(1) == '*'))) break;
+      if (Comment(t, c == '{')) return t;
+    }
     const char c = text_[pos_];
-    if (c == '{' || (c == '(' && Peek(1) == '*')) return Comment(t, c == '{');
     if (c == '\'' || c == '#') return String(t);
     if (IsIdentStart(c)) {
       t.Kind = TTok::Ident;
@@ -146,8 +154,9 @@ private:
     }
   }
 
-  // A comment; one that begins with '$' is a compiler directive and is returned.
-  TToken Comment(TToken t, bool brace) {
+  // Passes a comment; true when it was a compiler directive (a body that begins with
+  // '$'), which is then put into `t`.
+  bool Comment(TToken& t, bool brace) {
     pos_ += brace ? 1 : 2;
     const size_t start = pos_;
     for (;;) {
@@ -158,12 +167,10 @@ private:
     }
     const std::string_view body = text_.substr(start, pos_ - start);
     pos_ += brace ? 1 : 2;
-    if (!body.empty() && body.front() == '$') {
-      t.Kind = TTok::Directive;
-      t.Text = std::string(body.substr(1));
-      return t;
-    }
-    return Next();
+    if (body.empty() || body.front() != '$') return false;
+    t.Kind = TTok::Directive;
+    t.Text = std::string(body.substr(1));
+    return true;
   }
 
   long long Number() {
@@ -280,10 +287,16 @@ public:
     while (value && t.Kind == TTok::Symbol && (t.Text == "+" || t.Text == "-" || t.Text == "|")) {
       compound_ = true;
       const char op = t.Text[0];
+      const TToken at = t;
       t = lexer_.Next();
       const std::optional<long long> rhs = Term(t);
       if (!rhs) return std::nullopt;
-      value = op == '+' ? *value + *rhs : op == '-' ? *value - *rhs : (*value | *rhs);
+      long long sum = 0;
+      if (op == '|')
+        sum = *value | *rhs;
+      else if (op == '+' ? __builtin_add_overflow(*value, *rhs, &sum) : __builtin_sub_overflow(*value, *rhs, &sum))
+        return Refuse(at, "the number is too large");
+      value = sum;
     }
     return value;
   }
@@ -297,13 +310,30 @@ private:
     return std::nullopt;
   }
 
+  // Signs and parentheses nest by recursion, so their depth is bounded: a line of a
+  // million '(' must be refused, not followed until the stack runs out.
+  struct TNesting {
+    explicit TNesting(int& depth) : depth_(depth) { ++depth_; }
+    ~TNesting() { --depth_; }
+    int& depth_;
+  };
+
   std::optional<long long> Term(TToken& t) {
-    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~" || t.Text == "(")) compound_ = true;
+    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~" || t.Text == "(")) {
+      compound_ = true;
+      if (depth_ >= kMaxExpressionDepth) {
+        if (strictFile_) throw EProjectError(rtl::Format(strings::_SExpressionDepth, *strictFile_, t.Line));
+        return std::nullopt;
+      }
+    }
+    const TNesting nesting(depth_);
     if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~")) {
       const bool minus = t.Text == "-";
+      const TToken at = t;
       t = lexer_.Next();
       const std::optional<long long> v = Term(t);
       if (!v) return std::nullopt;
+      if (minus && *v == std::numeric_limits<long long>::min()) return Refuse(at, "the number is too large");
       return minus ? -*v : ~*v;
     }
     if (t.Kind == TTok::Integer) {
@@ -336,6 +366,7 @@ private:
   const TSymbols& symbols_;
   const std::string* strictFile_;
   bool compound_ = false;
+  int depth_ = 0;
 };
 
 void SkipPastSemicolon(TPascalLexer& lexer, TToken& t) {
@@ -502,27 +533,55 @@ std::string IncludeName(std::string_view rest) {
   return end == std::string_view::npos ? std::string() : std::string(rest.substr(at + 1, end - at - 1));
 }
 
-void ReadDefines(std::string_view text, const std::string& file, const std::string& folder, TSymbols& symbols,
-                 int depth);
+// The texts of the files one link reads, each read once however often it is linked or
+// included, and known by its identity on disk rather than by its spelling.
+class TSourceCache {
+public:
+  const std::string& Text(const std::string& fileName) {
+    const rtl::TFileId id = rtl::FileIdOf(fileName);
+    auto it = texts_.find(id);
+    if (it == texts_.end()) it = texts_.emplace(id, ReadFileBytes(fileName)).first;
+    return it->second;
+  }
+
+private:
+  std::map<rtl::TFileId, std::string> texts_;
+};
+
+// What one resource script's preprocessing gathers: its symbols and the files it has
+// included. Each file is included once per script. The resource compiler reads a header
+// again at every #include unless a guard (#ifndef NAME / #define NAME ... #endif, or
+// #pragma once) keeps it out; what is taken here from a header (its integer #defines, a
+// unit's constants) comes out the same at every reading, so one reading gives what a
+// guarded header gives the compiler, and a second reading of an unguarded one would add
+// nothing. Headers that include each other, and trees that include a file many times
+// over, thus cost one reading per file.
+struct TPreprocessor {
+  TSymbols Symbols;
+  std::set<rtl::TFileId> Included;
+  TSourceCache& Sources;
+};
+
+void ReadDefines(std::string_view text, const std::string& file, TPreprocessor& pp, int depth);
 
 // #include: Pascal units give their constants, other files their #defines. A file that
 // is not there (the system's own headers, typically) gives nothing; a symbol that was to
 // come from it is reported where it is used.
-void Include(std::string_view rest, const std::string& file, int line, const std::string& folder, TSymbols& symbols,
-             int depth) {
-  if (depth >= kMaxIncludeDepth) throw EProjectError(rtl::Format(strings::_SIncludeDepth, file, line));
+void Include(std::string_view rest, const std::string& file, int line, TPreprocessor& pp, int depth) {
   const std::string name = IncludeName(rest);
   if (name.empty()) return;
-  const std::string path = ResolvePath(folder, name);
+  const std::string path = ResolvePath(fs::path(file).parent_path().string(), name);
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return;
-  const std::string text = ReadFileBytes(path);
+  if (!pp.Included.insert(rtl::FileIdOf(path)).second) return;
+  if (depth >= kMaxIncludeDepth) throw EProjectError(rtl::Format(strings::_SIncludeDepth, file, line));
+  const std::string& text = pp.Sources.Text(path);
   const std::string ext = ExtensionOf(path);
   if (ext == ".pas" || ext == ".inc" || ext == ".dpr") {
-    for (const auto& [k, v] : ReadPascalUnitFacts(text).Constants) symbols[k] = v;
+    for (const auto& [k, v] : ReadPascalUnitFacts(text).Constants) pp.Symbols[k] = v;
     return;
   }
-  ReadDefines(text, path, fs::path(path).parent_path().string(), symbols, depth + 1);
+  ReadDefines(text, path, pp, depth + 1);
 }
 
 // "#define NAME value" with an integer value; other definitions are not numbers and are
@@ -552,8 +611,7 @@ bool DirectiveIs(const std::string& directive, std::string_view word, std::strin
   return true;
 }
 
-void ReadDefines(std::string_view text, const std::string& file, const std::string& folder, TSymbols& symbols,
-                 int depth) {
+void ReadDefines(std::string_view text, const std::string& file, TPreprocessor& pp, int depth) {
   size_t start = 0;
   int line = 1;
   while (start <= text.size()) {
@@ -564,8 +622,8 @@ void ReadDefines(std::string_view text, const std::string& file, const std::stri
     if (at != std::string::npos && content[at] == '#') {
       const std::string directive = content.substr(at + 1);
       std::string_view rest;
-      if (DirectiveIs(directive, "include", rest)) Include(rest, file, line, folder, symbols, depth);
-      if (DirectiveIs(directive, "define", rest)) Define(rest, file, symbols);
+      if (DirectiveIs(directive, "include", rest)) Include(rest, file, line, pp, depth);
+      if (DirectiveIs(directive, "define", rest)) Define(rest, file, pp.Symbols);
     }
     start = end + 1;
     ++line;
@@ -681,18 +739,20 @@ TPascalUnitFacts ReadPascalUnitFacts(std::string_view source) {
   return facts;
 }
 
-std::vector<TLinkedString> ReadScriptStringTables(std::string_view script, const std::string& fileName,
-                                                  unsigned codePage) {
+namespace {
+
+std::vector<TLinkedString> ReadScript(std::string_view script, const std::string& fileName, unsigned codePage,
+                                      TSourceCache& sources) {
   std::vector<TLinkedString> out;
   const std::string unit = BaseName(fileName);
-  const std::string folder = fs::path(fileName).parent_path().string();
-  TSymbols symbols;
+  TPreprocessor pp{{}, {rtl::FileIdOf(fileName)}, sources};
+  TSymbols& symbols = pp.Symbols;
   TScriptLexer lexer(script, fileName, codePage);
   TToken t = lexer.Next();
   while (t.Kind != TTok::End) {
     if (t.Kind == TTok::Directive) {
       std::string_view rest;
-      if (DirectiveIs(t.Text, "include", rest)) Include(rest, fileName, t.Line, folder, symbols, 0);
+      if (DirectiveIs(t.Text, "include", rest)) Include(rest, fileName, t.Line, pp, 0);
       if (DirectiveIs(t.Text, "define", rest)) Define(rest, fileName, symbols);
       t = lexer.Next();
       continue;
@@ -740,6 +800,14 @@ std::vector<TLinkedString> ReadScriptStringTables(std::string_view script, const
   return out;
 }
 
+}  // namespace
+
+std::vector<TLinkedString> ReadScriptStringTables(std::string_view script, const std::string& fileName,
+                                                  unsigned codePage) {
+  TSourceCache sources;
+  return ReadScript(script, fileName, codePage, sources);
+}
+
 // --- linking -------------------------------------------------------------------------------
 
 const TLinkedString* TStringTable::Find(std::string_view identifier, std::string_view unit) const {
@@ -749,34 +817,33 @@ const TLinkedString* TStringTable::Find(std::string_view identifier, std::string
 }
 
 TStringTable LinkStringTable(const TProject& project, unsigned codePage) {
+  // Each file is linked once, however the project spells it (case, "Sub\..\", links).
   std::vector<std::string> pascal, scripts;
-  std::set<std::string> seen;
-  const auto addScript = [&](const std::string& path) {
-    if (seen.insert(FullPath(path)).second) scripts.push_back(path);
+  std::set<rtl::TFileId> linked;
+  const auto link = [&](std::vector<std::string>& list, const std::string& path) {
+    if (linked.insert(rtl::FileIdOf(path)).second) list.push_back(path);
   };
-  if (project.Kind() == TProjectKind::pkDelphi) pascal.push_back(project.ProjectSource());
+  if (project.Kind() == TProjectKind::pkDelphi) link(pascal, project.ProjectSource());
   for (const TProjectEntry& entry : project.Entries()) {
     const std::string ext = ExtensionOf(entry.FileName);
-    if (ext == ".pas") pascal.push_back(entry.FileName);
-    if (ext == ".rc") addScript(entry.FileName);
+    if (ext == ".pas") link(pascal, entry.FileName);
+    if (ext == ".rc") link(scripts, entry.FileName);
   }
-  std::vector<std::pair<std::string, std::string>> pascalTexts;
+  TSourceCache sources;
   for (const std::string& file : pascal) {
-    std::string text = ReadFileBytes(file);
     const std::string folder = fs::path(file).parent_path().string();
-    for (const auto& [res, rc] : ReadPascalUnitFacts(text).Resources) {
+    for (const auto& [res, rc] : ReadPascalUnitFacts(sources.Text(file)).Resources) {
       if (res.find('*') != std::string::npos) continue;  // the project's own resources, never a script
       std::string script = rc.empty() ? CompanionFile(ResolvePath(folder, res), ".rc") : ResolvePath(folder, rc);
       std::error_code ec;
-      if (!script.empty() && fs::is_regular_file(script, ec)) addScript(script);
+      if (!script.empty() && fs::is_regular_file(script, ec)) link(scripts, script);
     }
-    pascalTexts.emplace_back(file, std::move(text));
   }
 
   TStringTable table;
   std::map<unsigned, const TLinkedString*> taken;
   for (const std::string& file : scripts)
-    for (TLinkedString& s : ReadScriptStringTables(ReadFileBytes(file), file, codePage)) table.Strings.push_back(std::move(s));
+    for (TLinkedString& s : ReadScript(sources.Text(file), file, codePage, sources)) table.Strings.push_back(std::move(s));
   for (const TLinkedString& s : table.Strings) {
     const auto [it, fresh] = taken.emplace(s.Resource, &s);
     if (!fresh)
@@ -784,8 +851,8 @@ TStringTable LinkStringTable(const TProject& project, unsigned codePage) {
                                       it->second->Unit + " line " + std::to_string(it->second->Line)));
   }
   unsigned next = kTopIdentifier;
-  for (const auto& [file, text] : pascalTexts)
-    for (TLinkedString& s : ReadPascalResourceStrings(text, file, codePage)) {
+  for (const std::string& file : pascal)
+    for (TLinkedString& s : ReadPascalResourceStrings(sources.Text(file), file, codePage)) {
       while (next > 0 && taken.count(next)) --next;
       if (next == 0) throw EProjectError(rtl::Format(strings::_SStringTableFull, file, s.Line, s.Identifier));
       s.Resource = next--;

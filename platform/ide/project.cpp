@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
-#include <sstream>
+#include <optional>
 
+#include "platform/rtl/filebytes.h"
 #include "platform/vcl/filer.h"
 #include "strings/hostconsts.h"
 
@@ -85,23 +86,89 @@ struct TCppLine {
   size_t LineEnd = 0;  // offset just past the line's break
 };
 
+// A cursor over one line of the blanked project source. The macro lines are matched by
+// hand, left to right without going back, so that a line of any length costs its length.
+class TLineCursor {
+public:
+  explicit TLineCursor(std::string_view line) : line_(line) {}
+  // Passes blanks; false when there were none.
+  bool Blanks() {
+    size_t start = pos_;
+    while (pos_ < line_.size() && std::isspace(static_cast<unsigned char>(line_[pos_]))) ++pos_;
+    return pos_ > start;
+  }
+  bool Take(char c) {
+    if (pos_ >= line_.size() || line_[pos_] != c) return false;
+    ++pos_;
+    return true;
+  }
+  // Characters while `accept` holds; the first one must also satisfy `first`.
+  template <class First, class Accept>
+  std::string_view Run(First first, Accept accept) {
+    size_t start = pos_;
+    if (pos_ < line_.size() && first(line_[pos_]))
+      while (pos_ < line_.size() && accept(line_[pos_])) ++pos_;
+    return line_.substr(start, pos_ - start);
+  }
+  // The text up to the next `c`, which is passed; nullopt when there is none.
+  std::optional<std::string_view> Until(char c) {
+    size_t end = line_.find(c, pos_);
+    if (end == std::string_view::npos) return std::nullopt;
+    std::string_view r = line_.substr(pos_, end - pos_);
+    pos_ = end + 1;
+    return r;
+  }
+
+private:
+  std::string_view line_;
+  size_t pos_ = 0;
+};
+
+bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
+
+// A macro line: blanks, USExxx, '(', a quoted path, optionally ',' and a form name, ')'.
+std::optional<TProjectEntry> MacroLine(std::string_view line) {
+  TLineCursor at(line);
+  at.Blanks();
+  std::string_view macro = at.Run([](char c) { return c == 'U'; }, IsUpper);
+  if (macro.size() < 4 || macro.substr(0, 3) != "USE") return std::nullopt;
+  at.Blanks();
+  if (!at.Take('(')) return std::nullopt;
+  at.Blanks();
+  if (!at.Take('"')) return std::nullopt;
+  std::optional<std::string_view> path = at.Until('"');
+  if (!path) return std::nullopt;
+  at.Blanks();
+  std::string_view form;
+  if (at.Take(',')) {
+    at.Blanks();
+    form = at.Run(IsIdentStart, IsIdentChar);
+    if (form.empty()) return std::nullopt;
+    at.Blanks();
+  }
+  if (!at.Take(')')) return std::nullopt;
+  TProjectEntry entry;
+  entry.Macro = macro;
+  entry.Path = *path;
+  entry.FormName = form;
+  return entry;
+}
+
 std::vector<TCppLine> ScanCppSource(const std::string& text, const std::string& folder) {
-  static const std::regex macro(R"re(^\s*(USE[A-Z]+)\s*\(\s*"([^"]*)"\s*(,\s*([A-Za-z_][A-Za-z0-9_]*)\s*)?\))re");
   std::string blank = BlankComments(text);
   std::vector<TCppLine> lines;
   size_t pos = 0;
   while (pos < blank.size()) {
     size_t eol = blank.find('\n', pos);
     size_t next = eol == std::string::npos ? blank.size() : eol + 1;
-    std::smatch m;
-    std::string line = blank.substr(pos, next - pos);
+    std::optional<TProjectEntry> entry = MacroLine(std::string_view(blank).substr(pos, next - pos));
     // Packages are libraries the project links, not files of the project.
-    if (std::regex_search(line, m, macro) && m[1] != "USEPACKAGE") {
+    if (entry && entry->Macro != "USEPACKAGE") {
       TCppLine l;
-      l.Entry.Macro = m[1];
-      l.Entry.Path = m[2];
+      l.Entry = std::move(*entry);
       l.Entry.FileName = ResolvePath(folder, l.Entry.Path);
-      l.Entry.FormName = m[4];
       l.LineEnd = next;
       lines.push_back(std::move(l));
     }
@@ -351,7 +418,8 @@ std::string ResolvePath(const std::string& folder, std::string_view path) {
   fs::path p(Slashes(path));
   std::string full = FullPath(p.is_absolute() ? p.string() : (fs::path(folder) / p).string());
   std::error_code ec;
-  if (fs::exists(full, ec)) return full;
+  // A path longer than the system opens names nothing, however its parts match.
+  if (full.size() >= PATH_MAX || fs::exists(full, ec)) return full;
   // Walk down from the root, matching each missing part case-insensitively.
   fs::path walked = "/";
   for (const auto& part : fs::path(full).relative_path()) {
@@ -381,12 +449,9 @@ std::string CompanionFile(const std::string& fileName, std::string_view extensio
 }
 
 std::string ReadFileBytes(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw EProjectError(rtl::Format(strings::_SCannotRead, fileName, std::strerror(errno)));
-  std::ostringstream s;
-  s << in.rdbuf();
-  if (in.bad()) throw EProjectError(rtl::Format(strings::_SCannotRead, fileName, std::strerror(errno)));
-  return s.str();
+  rtl::TFileBytes file = rtl::ReadRegularFile(fileName, kMaxSourceFileSize);
+  if (!file) throw EProjectError(rtl::Format(strings::_SCannotRead, fileName, file.Reason()));
+  return std::move(file.Data);
 }
 
 void WriteFileAtomic(const std::string& fileName, std::string_view data) {
@@ -594,16 +659,27 @@ TFormHead ReadFormHead(const std::string& fileName) {
     if (head.ClassName.empty()) fail();
     return head;
   }
+  // Text: [blanks] object|inherited|inline [Name :] ClassName on the first line.
   size_t pos = data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   size_t eol = data.find('\n', pos);
-  std::string line = data.substr(pos, eol == std::string::npos ? std::string::npos : eol - pos);
-  static const std::regex first(
-      R"(^\s*(object|inherited|inline)\s+(([A-Za-z_][A-Za-z0-9_]*)\s*:\s*)?([A-Za-z_][A-Za-z0-9_.]*))",
-      std::regex::icase);
-  std::smatch m;
-  if (!std::regex_search(line, m, first)) fail();
-  head.Name = m[3];
-  head.ClassName = m[4];
+  TLineCursor at(std::string_view(data).substr(pos, eol == std::string::npos ? std::string::npos : eol - pos));
+  at.Blanks();
+  std::string keyword = Lower(at.Run(IsIdentStart, IsIdentChar));
+  if (keyword != "object" && keyword != "inherited" && keyword != "inline") fail();
+  const auto isNameChar = [](char c) { return IsIdentChar(c) || c == '.'; };
+  if (!at.Blanks()) fail();
+  std::string_view first = at.Run(IsIdentStart, isNameChar);
+  if (first.empty()) fail();
+  at.Blanks();
+  if (first.find('.') == std::string_view::npos && at.Take(':')) {
+    at.Blanks();
+    std::string_view cls = at.Run(IsIdentStart, isNameChar);
+    if (cls.empty()) fail();
+    head.Name = first;
+    head.ClassName = cls;
+  } else {
+    head.ClassName = first;
+  }
   return head;
 }
 

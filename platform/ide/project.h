@@ -14,6 +14,7 @@
 // named files in the order the project source names them.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,8 +93,11 @@ std::string CompanionFile(const std::string& fileName, std::string_view extensio
 // Lower-cased extension with its dot.
 std::string ExtensionOf(std::string_view fileName);
 
-// Whole-file reads and writes. WriteFileAtomic writes beside the file and renames, so
-// that a failing write leaves the old file intact. Both raise EProjectError.
+// Whole-file reads and writes. ReadFileBytes reads regular files of at most
+// kMaxSourceFileSize bytes (a FIFO or device named as a unit is refused, not waited on).
+// WriteFileAtomic writes beside the file and renames, so that a failing write leaves the
+// old file intact. Both raise EProjectError naming the file.
+inline constexpr std::size_t kMaxSourceFileSize = std::size_t{64} << 20;
 std::string ReadFileBytes(const std::string& fileName);
 void WriteFileAtomic(const std::string& fileName, std::string_view data);
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/rtl/filebytes.h"
 #include "strings/regconsts.h"
 
 namespace quintrel::rtl {
@@ -19,6 +20,9 @@ namespace quintrel::rtl {
 namespace {
 
 namespace rs = quintrel::strings;
+
+// A registry is a few kilobytes; a file far beyond that is not one.
+constexpr std::size_t kMaxRegistrySize = std::size_t{16} << 20;
 
 // The file in memory: sections in file order, each with its values in file order.
 struct TIniSection {
@@ -164,38 +168,12 @@ std::string Render(const TIniFile& file) {
   return text;
 }
 
-// A file descriptor closed on every path.
-class TFd {
-public:
-  explicit TFd(int fd) : fd_(fd) {}
-  ~TFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return fd_; }
-
-private:
-  int fd_;
-};
-
 // The file as stored; a missing file is an empty registry.
 TIniFile Load(const std::string& fileName) {
-  TFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return {};
-    throw ERegistryException(Format(rs::_SRegReadError, fileName, std::strerror(errno)));
-  }
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw ERegistryException(Format(rs::_SRegReadError, fileName, std::strerror(errno)));
-    if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  return Parse(text);
+  TFileBytes file = ReadRegularFile(fileName, kMaxRegistrySize);
+  if (file.Fault == TReadFault::rfSystem && (file.Error == ENOENT || file.Error == ENOTDIR)) return {};
+  if (!file) throw ERegistryException(Format(rs::_SRegReadError, fileName, file.Reason()));
+  return Parse(file.Data);
 }
 
 [[noreturn]] void WriteFailed(const std::string& fileName) {

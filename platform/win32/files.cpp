@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,10 +44,17 @@ HFILE _lopen(const std::string& path, int mode) {
   int access = mode & 0x03;
   int flags = access == OF_WRITE ? O_WRONLY : access == OF_READWRITE ? O_RDWR : O_RDONLY;
   int fd;
+  // Without blocking: a FIFO planted where a file is expected would hold the open until
+  // a writer came. Only a regular file is a file here.
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return HFILE_ERROR;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return HFILE_ERROR;
+  }
   int share = mode & 0x70;
   int operation = share == OF_SHARE_EXCLUSIVE                                      ? LOCK_EX
                   : (share == OF_SHARE_DENY_WRITE || share == OF_SHARE_DENY_READ) ? LOCK_SH

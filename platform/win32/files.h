@@ -38,7 +38,7 @@ constexpr int OF_SHARE_DENY_NONE = 0x40;
 // opened file: exclusive for OF_SHARE_EXCLUSIVE, shared for the deny-write and deny-read
 // modes, none otherwise. Where the original failed on a conflicting share (and its callers
 // retried), this call waits until the conflicting opener closes. Returns HFILE_ERROR when
-// the file cannot be opened.
+// the file cannot be opened or is not a regular file (a FIFO, device or folder).
 HFILE _lopen(const std::string& path, int mode);
 // Closes a handle of _lopen, releasing its share lock. Returns 0, or HFILE_ERROR.
 HFILE _lclose(HFILE handle);

@@ -10,18 +10,10 @@
 namespace quintrel::host {
 namespace {
 
+using test::MessageOf;
 using test::ProjectFixture;
 
 class StringTables : public ProjectFixture {};
-
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EProjectError& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 
 TEST(PascalStrings, LiteralsCodesAndSections) {
   const std::string unit =

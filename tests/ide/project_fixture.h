@@ -8,9 +8,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
+#include "platform/ide/project.h"
 #include "platform/vcl/filer.h"
 
 namespace quintrel::host::test {
@@ -75,6 +77,16 @@ inline const char* const kAboutForm =
     "    Caption = 'Version 1.0'\r\n"
     "  end\r\n"
     "end\r\n";
+
+// The message of the EProjectError `f` raises; "(no error)" when it raises none.
+inline std::string MessageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EProjectError& e) {
+    return e.Message();
+  }
+  return "(no error)";
+}
 
 class ProjectFixture : public ::testing::Test {
 protected:

@@ -15,8 +15,12 @@
 #include <unordered_set>
 
 #include "storage/compare.h"
+#include "strings/vconsts.h"
 
 namespace quintrel::storage {
+
+using rtl::Format;
+namespace vc = quintrel::strings;
 
 // On a little-endian machine a node's key and child areas are exactly the in-memory
 // arrays (12-byte keys without padding, 4-byte children), so they are copied whole.
@@ -69,7 +73,44 @@ void TIndexNode::Encode(TBlock& block) const {
 // ---------------------------------------------------------------------------------------
 // Node cache
 
-std::shared_ptr<TIndexNode> TCustomVarDB::IndexGetBlock(uint32_t address) {
+// A block is taken for a node only with a node's whole shape, so that a root or child
+// pointing at a record block, the catalogue or a free block is refused before anything is
+// changed or freed through it: block header words 0 (Next, Prev, Used), at most 510 keys
+// and at least one outside a root that no other structure starts at, children
+// all 0 (a leaf) or all blocks of the file other than the node itself, and keys that name
+// a block of the file with a record number above 0. Whether a key's block holds its
+// record is learnt when the key is used (a fetch that misses raises EIndexInconsistent).
+std::string TCustomVarDB::NodeFault(const TBlock& block, uint32_t address, const TIndexHeader& header) {
+  if (block.Next() != 0 || block.Prev() != 0 || block.Used() != 0) return vc::_SNodeHeader;
+  int count = block.Count();
+  if (count > kNodeKeys) return Format(vc::_SNodeCount, count);
+  if (count == 0) {
+    // Only an emptied root has no keys, and the first blocks of the catalogue, the avail
+    // list and the tables look just like one.
+    if (address != header.Root) return vc::_SNodeEmpty;
+    bool claimed = address == header_.TableBlock || address == header_.AvailList;
+    for (const TTable& table : tables_) claimed |= address == table.Header.FirstBlock;
+    if (claimed) return vc::_SNodeClaimed;
+  }
+  auto usable = [&](uint32_t at) {
+    return at != address && at >= kFileHeaderSize && (at - kFileHeaderSize) % kBlockSize == 0 && InsideFile(at);
+  };
+  const uint8_t* children = block.Bytes.data() + kChildOffset;
+  bool leaf = Get32(children + 4) == 0;
+  for (int j = 1; j <= count + 1; ++j) {
+    uint32_t child = Get32(children + 4 * j);
+    if (leaf ? child != 0 : !usable(child)) return Format(vc::_SNodeChild, j, child);
+  }
+  for (int i = 1; i <= count; ++i) {
+    const uint8_t* key = block.Bytes.data() + 12 * i;
+    uint32_t keyBlock = Get32(key);
+    auto recNo = static_cast<int32_t>(Get32(key + 4));
+    if (!usable(keyBlock) || recNo <= 0) return Format(vc::_SNodeKey, i, keyBlock, recNo);
+  }
+  return {};
+}
+
+std::shared_ptr<TIndexNode> TCustomVarDB::IndexGetBlock(uint32_t address, const TIndexHeader& header) {
   for (auto it = indexCache_.begin(); it != indexCache_.end(); ++it) {
     if (it->first == address) {
       if (it != indexCache_.begin()) std::rotate(indexCache_.begin(), it, it + 1);
@@ -79,10 +120,12 @@ std::shared_ptr<TIndexNode> TCustomVarDB::IndexGetBlock(uint32_t address) {
   // The node is decoded straight from the block cache, into the node object the cache
   // drops when nobody else holds it.
   PBlock loaded;
-  const TBlock* block = isFile_ ? blockCache_.Find(address) : nullptr;
+  uint8_t* checked = nullptr;
+  const TBlock* block = isFile_ ? blockCache_.Find(address, &checked) : nullptr;
   if (!block) {
     loaded = LoadBlock(address);
     block = loaded.get();
+    if (isFile_) blockCache_.Find(address, &checked);
   }
   std::shared_ptr<TIndexNode> node;
   if (indexCache_.size() >= kIndexCacheSize && indexCache_.back().second.use_count() == 1) {
@@ -91,7 +134,15 @@ std::shared_ptr<TIndexNode> TCustomVarDB::IndexGetBlock(uint32_t address) {
   } else {
     node = std::make_shared<TIndexNode>();
   }
-  if (!node->Decode(*block)) throw EBlockCorrupt(address);
+  // The shape is tested once while the block stays cached, and never for a database that
+  // lives in memory (this engine wrote every byte of it). A node without keys is tested every
+  // time: whether it may be one depends on where it is met.
+  if (checked && !(*checked & TBlockCache::kCheckedNode)) {
+    if (std::string fault = NodeFault(*block, address, header); !fault.empty())
+      Corrupt(address, Format(vc::_SNotANode, header.IndexTable, header.IndexField, fault));
+    if (block->Count() > 0) *checked |= TBlockCache::kCheckedNode;
+  }
+  node->Decode(*block);
   indexCache_.insert(indexCache_.begin(), {address, node});
   while (indexCache_.size() > kIndexCacheSize) indexCache_.pop_back();
   return node;
@@ -101,7 +152,14 @@ void TCustomVarDB::IndexWriteNode(uint32_t address, const std::shared_ptr<TIndex
   node->ForgetValues();
   TBlock& block = nodeScratch_;
   node->Encode(block);
-  WriteBlock(address, block);
+  auto cached = [&](const auto& entry) { return entry.first == address; };
+  try {
+    WriteBlock(address, block);
+  } catch (...) {
+    // A node changed in place but not written must not stay cached as the file's.
+    indexCache_.erase(std::remove_if(indexCache_.begin(), indexCache_.end(), cached), indexCache_.end());
+    throw;
+  }
   for (auto it = indexCache_.begin(); it != indexCache_.end(); ++it) {
     if (it->first == address) {
       if (it->second != node) it->second->ForgetValues();
@@ -122,6 +180,7 @@ void TCustomVarDB::IndexFreeNode(uint32_t address) {
 }
 
 void TCustomVarDB::ClearCaches() {
+  sizeSeen_ = 0;
   indexCache_.clear();
   valueMemo_.Clear();
   blockCache_.Clear();
@@ -270,66 +329,104 @@ int TCustomVarDB::IndexSearchNode(const TIndexHeader& header, const TIndexNode& 
 // ---------------------------------------------------------------------------------------
 // Inserting
 
-// Inserts below `address`: kInsertNone when the key is already there (or its value, in a
-// unique index), kInserted, or kInsertPushed with the key and right child pushed out of it.
-int TCustomVarDB::IndexInsert(TIndexHeader& header, uint32_t address, const TIndexKey& key,
-                              const std::vector<uint8_t>& value, TIndexKey& pushed, uint32_t& pushedRight,
-                              int depth) {
-  if (address == 0) {
-    pushed = key;
-    pushedRight = 0;
-    return kInsertPushed;
-  }
-  if (depth > kMaxTreeDepth) throw EIndexInconsistent(header.IndexTable, header.IndexField);
-  std::shared_ptr<TIndexNode> node = IndexGetBlock(address);
-  bool found;
-  int pos = IndexSearchNode(header, *node, value, key.KeyRecNo, found);
-  if (found) return kInsertNone;
-  TIndexKey up;
-  uint32_t upRight;
-  int result = IndexInsert(header, node->Children[pos], key, value, up, upRight, depth + 1);
-  if (result != kInsertPushed) return result;
-  node = IndexGetBlock(address);
-  // Make room at pos: keys pos.. and children pos+1.. move up one place.
-  for (int i = node->Count; i >= pos; --i) node->Keys[i + 1] = node->Keys[i];
-  for (int j = node->Count + 1; j >= pos + 1; --j) node->Children[j + 1] = node->Children[j];
-  node->Keys[pos] = up;
-  node->Children[pos + 1] = upRight;
-  node->Count++;
-  if (node->Count <= kNodeKeys) {
-    IndexWriteNode(address, node);
-    return kInserted;
-  }
-  // 511 keys: the old node keeps 1..255, key 256 goes up, a new node takes 257..511.
-  auto right = std::make_shared<TIndexNode>();
-  right->Count = kNodeHalf;
-  for (int i = 1; i <= kNodeHalf; ++i) right->Keys[i] = node->Keys[kNodeHalf + 1 + i];
-  for (int j = 1; j <= kNodeHalf + 1; ++j) right->Children[j] = node->Children[kNodeHalf + 1 + j];
-  pushed = node->Keys[kNodeHalf + 1];
-  node->Count = kNodeHalf;
-  for (int i = kNodeHalf + 1; i <= kNodeKeys + 1; ++i) node->Keys[i] = {};
-  for (int j = kNodeHalf + 2; j <= kNodeKeys + 2; ++j) node->Children[j] = 0;
-  uint32_t rightAddress = GetNewBlock();
-  IndexWriteNode(address, node);
-  IndexWriteNode(rightAddress, right);
-  pushedRight = rightAddress;
-  return kInsertPushed;
+namespace {
+
+// Makes room at `pos` for a key with its right child: keys pos.. and children pos+1.. move
+// up one place.
+void InsertInNode(TIndexNode& node, int pos, const TIndexKey& key, uint32_t right) {
+  for (int i = node.Count; i >= pos; --i) node.Keys[i + 1] = node.Keys[i];
+  for (int j = node.Count + 1; j >= pos + 1; --j) node.Children[j + 1] = node.Children[j];
+  node.Keys[pos] = key;
+  node.Children[pos + 1] = right;
+  node.Count++;
 }
 
+// Splits a full node that a key with its right child joins at `pos`: of the 511 keys and
+// 512 children, `left` takes keys 1..255 and children 1..256, key 256 is pushed up and
+// `right` takes the rest. The full node itself is not changed.
+TIndexKey SplitNode(const TIndexNode& full, int pos, const TIndexKey& key, uint32_t child, TIndexNode& left,
+                    TIndexNode& right) {
+  auto keyAt = [&](int i) { return i < pos ? full.Keys[i] : i == pos ? key : full.Keys[i - 1]; };
+  auto childAt = [&](int j) { return j <= pos ? full.Children[j] : j == pos + 1 ? child : full.Children[j - 1]; };
+  left.Count = right.Count = kNodeHalf;
+  for (int i = 1; i <= kNodeHalf; ++i) {
+    left.Keys[i] = keyAt(i);
+    right.Keys[i] = keyAt(kNodeHalf + 1 + i);
+  }
+  for (int j = 1; j <= kNodeHalf + 1; ++j) {
+    left.Children[j] = childAt(j);
+    right.Children[j] = childAt(kNodeHalf + 1 + j);
+  }
+  return keyAt(kNodeHalf + 1);
+}
+
+}  // namespace
+
+// The key goes into the leaf its search ends in; a full node on the way back up splits and
+// a split root gets a new root above it. Every block this needs is allocated before any
+// node changes, and split halves are built as new nodes: a failed allocation (a full disk,
+// a damaged avail list) leaves the tree and the cached nodes as they were.
 bool TCustomVarDB::IndexAddKey(TIndexHeader& header, const TIndexKey& key, const std::vector<uint8_t>& value) {
   if (key.KeyRecNo <= 0 || !IndexKeyable(header, value)) return false;
-  TIndexKey pushed;
-  uint32_t right;
-  int result = IndexInsert(header, header.Root, key, value, pushed, right, 0);
-  if (result != kInsertPushed) return result == kInserted;
+  struct TStep {
+    uint32_t address = 0;
+    std::shared_ptr<TIndexNode> node;
+    int position = 0;
+  };
+  std::array<TStep, kMaxTreeDepth + 1> path;
+  size_t depth = 0;
+  for (uint32_t address = header.Root; address != 0; ++depth) {
+    if (depth == path.size()) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+    std::shared_ptr<TIndexNode> node = IndexGetBlock(address, header);
+    bool found;
+    int pos = IndexSearchNode(header, *node, value, key.KeyRecNo, found);
+    if (found) return false;  // the key, or in a unique index its value, is there already
+    path[depth] = {address, node, pos};
+    address = node->Children[pos];
+  }
+
+  // Full nodes from the leaf up split; when the root splits too, a new root goes above it.
+  size_t splits = 0;
+  while (splits < depth && path[depth - 1 - splits].node->Count >= kNodeKeys) ++splits;
+  std::vector<uint32_t> fresh;
+  try {
+    for (size_t i = 0; i < splits + (splits == depth ? 1 : 0); ++i) fresh.push_back(GetNewBlock());
+  } catch (...) {
+    // Blocks taken before the failure go back where that is possible; else they stay unused.
+    TBlock scratch;
+    for (uint32_t address : fresh) {
+      try {
+        PutOnAvailList(address, scratch);
+      } catch (const rtl::Exception&) {
+      }
+    }
+    throw;
+  }
+
+  TIndexKey up = key;
+  uint32_t upRight = 0;
+  auto block = fresh.begin();
+  for (size_t level = depth; level-- > 0;) {
+    TStep& step = path[level];
+    if (step.node->Count < kNodeKeys) {
+      InsertInNode(*step.node, step.position, up, upRight);
+      IndexWriteNode(step.address, step.node);
+      return true;
+    }
+    auto left = std::make_shared<TIndexNode>();
+    auto right = std::make_shared<TIndexNode>();
+    up = SplitNode(*step.node, step.position, up, upRight, *left, *right);
+    upRight = *block++;
+    IndexWriteNode(step.address, left);
+    IndexWriteNode(upRight, right);
+  }
   auto root = std::make_shared<TIndexNode>();
   root->Count = 1;
-  root->Keys[1] = pushed;
+  root->Keys[1] = up;
   root->Children[1] = header.Root;
-  root->Children[2] = right;
-  uint32_t address = GetNewBlock();
-  IndexWriteNode(address, root);
-  header.Root = address;
+  root->Children[2] = upRight;
+  IndexWriteNode(*block, root);
+  header.Root = *block;
   WriteTables();
   return true;
 }
@@ -341,7 +438,7 @@ bool TCustomVarDB::IndexDeleteKey(TIndexHeader& header, uint32_t address, const 
                                   const TIndexKey& key, int depth) {
   if (address == 0 || key.KeyRecNo <= 0) return false;
   if (depth > kMaxTreeDepth) throw EIndexInconsistent(header.IndexTable, header.IndexField);
-  std::shared_ptr<TIndexNode> node = IndexGetBlock(address);
+  std::shared_ptr<TIndexNode> node = IndexGetBlock(address, header);
   bool found;
   int pos = IndexSearchNode(header, *node, value, key.KeyRecNo, found);
   // In a unique index the search stops at any equal key; it is deleted only when it is
@@ -353,11 +450,11 @@ bool TCustomVarDB::IndexDeleteKey(TIndexHeader& header, uint32_t address, const 
     // Swap with the successor (first key of the leftmost leaf right of it), then delete
     // it from that subtree.
     uint32_t leafAddress = node->Children[pos + 1];
-    std::shared_ptr<TIndexNode> leaf = IndexGetBlock(leafAddress);
+    std::shared_ptr<TIndexNode> leaf = IndexGetBlock(leafAddress, header);
     for (int d = 0; !leaf->IsLeaf(); ++d) {
       if (d > kMaxTreeDepth || leaf->Count == 0) throw EIndexInconsistent(header.IndexTable, header.IndexField);
       leafAddress = leaf->Children[1];
-      leaf = IndexGetBlock(leafAddress);
+      leaf = IndexGetBlock(leafAddress, header);
     }
     if (leaf->Count == 0) throw EIndexInconsistent(header.IndexTable, header.IndexField);
     std::swap(leaf->Keys[1], node->Keys[pos]);
@@ -386,12 +483,12 @@ bool TCustomVarDB::IndexDeleteKey(TIndexHeader& header, uint32_t address, const 
     child = pos;
     underflow = IndexDeleteKey(header, node->Children[child], value, key, depth + 1);
   }
-  node = IndexGetBlock(address);
+  node = IndexGetBlock(address, header);
   if (underflow && !node->IsLeaf() && node->Count > 0) {
     int p = child > node->Count ? child - 1 : child;
     uint32_t leftAddress = node->Children[p], rightAddress = node->Children[p + 1];
-    std::shared_ptr<TIndexNode> left = IndexGetBlock(leftAddress);
-    std::shared_ptr<TIndexNode> right = IndexGetBlock(rightAddress);
+    std::shared_ptr<TIndexNode> left = IndexGetBlock(leftAddress, header);
+    std::shared_ptr<TIndexNode> right = IndexGetBlock(rightAddress, header);
     if (right->Count < kNodeHalf + 1 && left->Count >= kNodeHalf + 1) {
       // Rotate right: the separator moves down to the front of the right node.
       for (int i = right->Count; i >= 1; --i) right->Keys[i + 1] = right->Keys[i];
@@ -520,6 +617,7 @@ bool TCustomVarDB::PlanKeyMove(int table, const TBlock& block, uint32_t address,
     uint32_t leaf;
     bool root;
     int removed;
+    const TIndexHeader* index;
   };
   std::vector<TLeafUse> leaves;
   std::vector<std::pair<uint16_t, int32_t>> seen;  // (field, record number) of the moved records
@@ -538,7 +636,7 @@ bool TCustomVarDB::PlanKeyMove(int table, const TBlock& block, uint32_t address,
         uint32_t at = index.Root;
         for (int depth = 0;; ++depth) {
           if (at == 0 || depth > kMaxTreeDepth) return false;
-          std::shared_ptr<TIndexNode> node = IndexGetBlock(at);
+          std::shared_ptr<TIndexNode> node = IndexGetBlock(at, index);
           bool found;
           int p = IndexSearchNode(index, *node, value, recNo, found);
           if (found) {
@@ -546,9 +644,9 @@ bool TCustomVarDB::PlanKeyMove(int table, const TBlock& block, uint32_t address,
             if (!node->IsLeaf() || node->Keys[p].KeyRecNo != recNo) return false;
             for (const TKeyMove& m : plan)
               if (m.Leaf == at && m.Position == p) return false;
-            plan.push_back({at, p, MakeKey(index, destination, recNo, value)});
+            plan.push_back({at, p, MakeKey(index, destination, recNo, value), index});
             auto use = std::find_if(leaves.begin(), leaves.end(), [&](const TLeafUse& u) { return u.leaf == at; });
-            if (use == leaves.end()) leaves.push_back({at, at == index.Root, 1});
+            if (use == leaves.end()) leaves.push_back({at, at == index.Root, 1, &index});
             else use->removed++;
             break;
           }
@@ -560,7 +658,7 @@ bool TCustomVarDB::PlanKeyMove(int table, const TBlock& block, uint32_t address,
   }
   // No leaf may fall below half (the root leaf must keep a key) while its keys are out.
   for (const TLeafUse& use : leaves) {
-    std::shared_ptr<TIndexNode> node = IndexGetBlock(use.leaf);
+    std::shared_ptr<TIndexNode> node = IndexGetBlock(use.leaf, *use.index);
     if (node->Count - use.removed < (use.root ? 1 : kNodeHalf)) return false;
   }
   // The searches remembered the moved records' values under their old block.
@@ -572,7 +670,7 @@ void TCustomVarDB::ApplyKeyMove(std::vector<TKeyMove>& plan) {
   std::stable_sort(plan.begin(), plan.end(), [](const TKeyMove& a, const TKeyMove& b) { return a.Leaf < b.Leaf; });
   for (size_t i = 0; i < plan.size();) {
     uint32_t leaf = plan[i].Leaf;
-    std::shared_ptr<TIndexNode> node = IndexGetBlock(leaf);
+    std::shared_ptr<TIndexNode> node = IndexGetBlock(leaf, plan[i].Index);
     for (; i < plan.size() && plan[i].Leaf == leaf; ++i) node->Keys[plan[i].Position] = plan[i].Key;
     IndexWriteNode(leaf, node);
   }
@@ -588,7 +686,7 @@ bool TCustomVarDB::IndexFind(const TIndexHeader& header, const std::vector<uint8
   uint32_t address = header.Root;
   for (int depth = 0; address != 0; ++depth) {
     if (depth > kMaxTreeDepth) throw EIndexInconsistent(header.IndexTable, header.IndexField);
-    std::shared_ptr<TIndexNode> node = IndexGetBlock(address);
+    std::shared_ptr<TIndexNode> node = IndexGetBlock(address, header);
     bool found;
     int pos = IndexSearchNode(header, *node, value, -1, found);
     if (found) {
@@ -685,23 +783,40 @@ int TCustomVarDB::IndexCreate(int table, int field, uint16_t compareId, bool uni
   return std::max(added - 1, 0);
 }
 
-// Gives every node of a tree back to the avail list.
+// Gives every node of a tree back to the avail list, but only a whole tree: every node has
+// a node's shape, none is reached twice, and none is the first block of the catalogue, of
+// the avail list, of a table's records or of another index (the blocks that a node without
+// keys, an emptied root, could be confused with; every other block fails the node test).
+// A damaged tree is left where it is, unused: the structure check reports its blocks, and
+// nothing another structure holds is ever freed through it.
 void TCustomVarDB::FreeIndexTree(const TIndexHeader& header) {
-  std::vector<uint32_t> pending{header.Root};
+  if (header.Root == 0) return;
+  std::vector<uint32_t> nodes;
+  std::vector<std::pair<uint32_t, int>> pending{{header.Root, 0}};
   std::unordered_set<uint32_t> seen;
-  while (!pending.empty()) {
-    uint32_t address = pending.back();
-    pending.pop_back();
-    if (address == 0 || !seen.insert(address).second) continue;
-    try {
-      std::shared_ptr<TIndexNode> node = IndexGetBlock(address);
+  try {
+    while (!pending.empty()) {
+      auto [address, depth] = pending.back();
+      pending.pop_back();
+      if (depth > kMaxTreeDepth || !seen.insert(address).second) return;
+      std::shared_ptr<TIndexNode> node = IndexGetBlock(address, header);
+      nodes.push_back(address);
       if (!node->IsLeaf())
-        for (int j = 1; j <= node->Count + 1; ++j) pending.push_back(node->Children[j]);
-    } catch (const EBlockCorrupt&) {
-      continue;  // not a node (or outside the file): nothing of ours to give back
+        for (int j = 1; j <= node->Count + 1; ++j) pending.emplace_back(node->Children[j], depth + 1);
     }
-    IndexFreeNode(address);
+  } catch (const EBlockCorrupt&) {
+    return;
   }
+  std::unordered_set<uint32_t> claimed{header_.TableBlock, header_.AvailList};
+  for (const TTable& table : tables_) {
+    claimed.insert({table.Header.FirstBlock, table.Header.LastBlock, table.Header.CurBlock});
+    for (const TFieldHeader& field : table.Fields)
+      for (const TIndexHeader& other : field.Indexes)
+        if (&other != &header) claimed.insert(other.Root);
+  }
+  for (uint32_t address : nodes)
+    if (claimed.count(address)) return;
+  for (uint32_t address : nodes) IndexFreeNode(address);
 }
 
 void TCustomVarDB::IndexRemove(int table, int field, uint16_t compareId) {

@@ -15,11 +15,22 @@ namespace quintrel::storage {
 
 namespace vc = quintrel::strings;
 
+namespace {
+
+// Lists a finding while fewer than the limit are listed and counts the others, so a file
+// full of damage (a sparse one of 4 GiB has half a million lost blocks) gives a short report.
+void AddFinding(std::vector<TCheckFinding>& findings, size_t& omitted, TCheckFinding finding) {
+  if (findings.size() < TCustomVarDB::kMaxCheckFindings) findings.push_back(std::move(finding));
+  else ++omitted;
+}
+
+}  // namespace
+
 // Which use each block has, to find blocks used twice and blocks used by nothing.
 class TCustomVarDB::TBlockMap {
 public:
-  TBlockMap(TCustomVarDB& db, std::vector<TCheckFinding>& findings, int64_t size)
-      : db_(db), findings_(findings), size_(size) {}
+  TBlockMap(TCustomVarDB& db, std::vector<TCheckFinding>& findings, size_t& omitted, int64_t size)
+      : db_(db), findings_(findings), omitted_(omitted), size_(size) {}
 
   // Claims a block for a use; false (with a finding) when the address is bad or taken.
   bool Claim(uint32_t address, const std::string& use, int table = -1, int field = -1) {
@@ -38,13 +49,14 @@ public:
   }
   PBlock Load(uint32_t address) { return db_.LoadBlock(address); }
   void Report(int table, int field, uint32_t block, std::string message) {
-    findings_.push_back({table, field, block, std::move(message)});
+    AddFinding(findings_, omitted_, {table, field, block, std::move(message)});
   }
   bool Used(uint32_t address) const { return uses_.count(address) != 0; }
 
 private:
   TCustomVarDB& db_;
   std::vector<TCheckFinding>& findings_;
+  size_t& omitted_;
   int64_t size_;
   std::map<uint32_t, std::string> uses_;
 };
@@ -94,8 +106,9 @@ int64_t WalkChain(TCustomVarDB::TBlockMap& map, uint32_t address, int64_t length
 
 std::vector<TCheckFinding> TCustomVarDB::Check() {
   std::vector<TCheckFinding> findings;
+  size_t omitted = 0;
   auto report = [&](int table, int field, uint32_t block, std::string message) {
-    findings.push_back({table, field, block, std::move(message)});
+    AddFinding(findings, omitted, {table, field, block, std::move(message)});
   };
   try {
     TFileHeader header;
@@ -113,7 +126,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
   int64_t size = GetSize();
   if ((size - kFileHeaderSize) % kBlockSize != 0)
     report(-1, -1, 0, rtl::Format(vc::_SCheckFileSize, static_cast<int>(size)));
-  TBlockMap map(*this, findings, size);
+  TBlockMap map(*this, findings, omitted, size);
 
   // Catalogue chain.
   uint32_t prev = 0;
@@ -211,6 +224,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
   for (int64_t at = kFileHeaderSize; at + kBlockSize <= size; at += kBlockSize)
     if (!map.Used(static_cast<uint32_t>(at)))
       report(-1, -1, static_cast<uint32_t>(at), rtl::Format(vc::_SCheckLost, static_cast<uint32_t>(at)));
+  if (omitted > 0) findings.push_back({-1, -1, 0, rtl::Format(vc::_SCheckMore, omitted)});
   return findings;
 }
 
@@ -266,12 +280,15 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
           sound = false;
           return;
         }
-        TIndexNode node;
-        if (!node.Decode(*LoadBlock(address))) {
-          map.Report(t, static_cast<int>(f), address, rtl::Format(vc::_SCheckNodeOverfull, use, address));
+        // A block the index code would refuse as a node is reported as such.
+        PBlock block = LoadBlock(address);
+        if (std::string fault = NodeFault(*block, address, header); !fault.empty()) {
+          map.Report(t, static_cast<int>(f), address, rtl::Format(vc::_SCheckNotANode, use, address, fault));
           sound = false;
           return;
         }
+        TIndexNode node;
+        node.Decode(*block);
         if (address != index.Root && node.Count < kNodeHalf)
           map.Report(t, static_cast<int>(f), address,
                      rtl::Format(vc::_SCheckNodeUnderfull, use, address, node.Count));

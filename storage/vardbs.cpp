@@ -25,6 +25,8 @@ namespace vc = quintrel::strings;
 
 EBlockCorrupt::EBlockCorrupt(uint32_t address)
     : rtl::Exception(Format(vc::_SBlockCorrupt, address)), address_(address) {}
+EBlockCorrupt::EBlockCorrupt(uint32_t address, const std::string& message)
+    : rtl::Exception(message), address_(address) {}
 EBlockInconsistent::EBlockInconsistent() : rtl::Exception(vc::_SBlockInconsistent) {}
 EIndexInconsistent::EIndexInconsistent(int table, int field)
     : rtl::Exception(Format(vc::_SIndexInconsistent, table, field)) {}
@@ -76,6 +78,28 @@ size_t ReadAt(rtl::TStream& stream, uint64_t offset, void* buffer, size_t count)
   }
   stream.Seek(static_cast<int64_t>(offset), rtl::TSeekOrigin::soBeginning);
   return stream.Read(buffer, count);
+}
+
+// Writes `count` bytes at `offset`; a failure names the file and the system's reason.
+void WriteAt(rtl::TStream& stream, const std::string& name, uint64_t offset, const void* data, size_t count) {
+  auto* file = dynamic_cast<rtl::TFileStream*>(&stream);
+  if (!file) {
+    stream.Seek(static_cast<int64_t>(offset), rtl::TSeekOrigin::soBeginning);
+    stream.WriteBuffer(data, count);
+    return;
+  }
+  // One positioned write instead of a seek and a write.
+  const auto* in = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pwrite(file->Handle(), in + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      std::string reason = n < 0 ? std::strerror(errno) : vc::_SWriteShort;
+      throw EDatabaseError(Format(vc::_SWriteFailed, name, count, offset, reason));
+    }
+    done += static_cast<size_t>(n);
+  }
 }
 
 PBlock ReadBlockFrom(rtl::TStream& stream, uint32_t address) {
@@ -457,6 +481,7 @@ std::string TCustomVarDB::DiagnoseFile(const std::string& fileName) {
       if (version != 15 && version != 16) return Format(vc::_SNotADatabase, fileName, version);
     }
     if (n < kFileHeaderSize) return Format(vc::_SFileTooShort, fileName, static_cast<int>(n));
+    if (file.Size() > kMaxFileSize) return Format(vc::_SFileTooLarge, fileName, file.Size());
   } catch (const rtl::Exception& e) {
     return e.Message();
   }
@@ -499,6 +524,10 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
   }
   struct stat st {};
   ::fstat(file->Handle(), &st);
+  // Block addresses are 32 bits: nothing past 4 GiB can be reached, and walking such a file
+  // (a sparse one of any apparent size) would only find lost blocks.
+  if (!create && st.st_size > kMaxFileSize)
+    throw EDatabaseError(Format(vc::_SFileTooLarge, fileName, static_cast<int64_t>(st.st_size)));
 
   // Read the new file's catalogue before giving up the current state, so a damaged file
   // leaves the engine as it was.
@@ -630,8 +659,7 @@ void TCustomVarDB::WriteFileHeader(TFileHeader& header) {
   header_ = header;
   uint8_t bytes[kFileHeaderSize];
   header.Encode(bytes);
-  stream_->Seek(0, rtl::TSeekOrigin::soBeginning);
-  stream_->WriteBuffer(bytes, kFileHeaderSize);
+  WriteAt(*stream_, DisplayName(), 0, bytes, kFileHeaderSize);
 }
 
 bool TCustomVarDB::GetDatabaseHeader(TFileHeader& header) {
@@ -814,7 +842,10 @@ bool TCustomVarDB::GetFieldHeader(int table, int field, TFieldHeader& header) {
   return true;
 }
 
-TTable& TCustomVarDB::TableAt(int table) { return tables_.at(static_cast<size_t>(table)); }
+const TTable& TCustomVarDB::Table(int table) const {
+  static const TTable none;
+  return table >= 0 && table < TableCount() ? tables_[static_cast<size_t>(table)] : none;
+}
 
 int TCustomVarDB::AddTable(std::string_view definition) {
   std::string name;
@@ -935,47 +966,42 @@ void TCustomVarDB::EndTableUpdate() {
 
 const TBlock& TCustomVarDB::PeekDataBlock(uint32_t address) {
   if (!isFile_) {
-    peekScratch_ = *ReadBlockFrom(*stream_, address);
+    peekScratch_ = *ReadBlock(address);
     CheckDataBlock(address, peekScratch_);
     return peekScratch_;
   }
-  bool* checked = nullptr;
+  uint8_t* checked = nullptr;
   const TBlock* block = blockCache_.Find(address, &checked);
   if (!block) {
     LoadBlock(address);
     block = blockCache_.Find(address, &checked);
   }
-  if (!*checked) {
+  if (!(*checked & TBlockCache::kCheckedData)) {
     CheckDataBlock(address, *block);
-    *checked = true;
+    *checked |= TBlockCache::kCheckedData;
   }
   return *block;
 }
 
+PBlock TCustomVarDB::ReadBlock(uint32_t address) {
+  try {
+    return ReadBlockFrom(*stream_, address);
+  } catch (const EBlockCorrupt&) {
+    Corrupt(address, vc::_SBlockOutside);
+  }
+}
+
 PBlock TCustomVarDB::LoadBlock(uint32_t address) {
-  if (!isFile_) return ReadBlockFrom(*stream_, address);
+  if (!isFile_) return ReadBlock(address);
   if (const TBlock* cached = blockCache_.Find(address)) return std::make_unique<TBlock>(*cached);
-  PBlock block = ReadBlockFrom(*stream_, address);
+  PBlock block = ReadBlock(address);
   blockCache_.Put(address, *block, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
   return block;
 }
 
 void TCustomVarDB::WriteThrough(uint32_t address, const TBlock& block) {
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
-  if (isFile_) {
-    // One positioned write instead of a seek and a write.
-    int fd = static_cast<rtl::TFileStream&>(*stream_).Handle();
-    size_t done = 0;
-    while (done < kBlockSize) {
-      ssize_t n = ::pwrite(fd, block.Bytes.data() + done, kBlockSize - done, static_cast<off_t>(address) + static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw rtl::EWriteError("Stream write error");
-      done += static_cast<size_t>(n);
-    }
-    return;
-  }
-  stream_->Seek(address, rtl::TSeekOrigin::soBeginning);
-  stream_->WriteBuffer(block.Bytes.data(), kBlockSize);
+  WriteAt(*stream_, DisplayName(), address, block.Bytes.data(), kBlockSize);
 }
 
 void TCustomVarDB::WriteBlock(uint32_t address, const TBlock& block) {
@@ -995,19 +1021,52 @@ void TCustomVarDB::FlushBlocks() {
   if (blockCache_.HasDirty()) blockCache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
 }
 
+bool TCustomVarDB::InsideFile(uint32_t address) {
+  int64_t end = static_cast<int64_t>(address) + kBlockSize;
+  if (end <= sizeSeen_) return true;
+  sizeSeen_ = GetSize();
+  return end <= sizeSeen_;
+}
+
+void TCustomVarDB::Corrupt(uint32_t address, const std::string& problem) const {
+  throw EBlockCorrupt(address, Format(vc::_SBlockCorruptIn, DisplayName(), address, problem));
+}
+
+PBlock TCustomVarDB::LoadFreeBlock(uint32_t address) {
+  auto damaged = [&](const std::string& what) { Corrupt(address, Format(vc::_SAvailDamaged, what)); };
+  if (!IsBlockAddress(address) || !InsideFile(address)) damaged(Format(vc::_SAvailOutside, address));
+  if (address == header_.TableBlock) damaged(Format(vc::_SAvailClaimed, address));
+  PBlock block = LoadBlock(address);
+  // Next and Prev are the only bytes a free block may hold.
+  if (std::any_of(block->Bytes.begin() + 8, block->Bytes.end(), [](uint8_t b) { return b != 0; }))
+    damaged(Format(vc::_SAvailNotFree, address));
+  return block;
+}
+
+void TCustomVarDB::DropCaches() {
+  indexCache_.clear();
+  valueMemo_.Clear();
+  blockCache_.DropClean();
+  for (TTable& table : tables_) table.CurBuffer.reset();
+  sizeSeen_ = 0;
+}
+
 uint32_t TCustomVarDB::GetNewBlock() {
   TDbLock lock(*this, true);
   RefreshHeader();
   if (header_.AvailList > 0) {
+    // Both blocks this changes are tested first: a damaged list stops the write here,
+    // before anything (the catalogue, a record) is written over.
     uint32_t head = header_.AvailList;
-    PBlock block = LoadBlock(head);
+    PBlock block = LoadFreeBlock(head);
     uint32_t next = block->Next();
-    if (next != 0 && (next == head || !IsBlockAddress(next))) throw EBlockCorrupt(head);
+    PBlock nextBlock;
+    if (next == head) Corrupt(head, Format(vc::_SAvailDamaged, Format(vc::_SAvailNotFree, next)));
+    if (next > 0) nextBlock = LoadFreeBlock(next);
     header_.AvailList = next;
     block->Clear();
     WriteBlock(head, *block);
-    if (next > 0) {
-      PBlock nextBlock = LoadBlock(next);
+    if (nextBlock) {
       nextBlock->SetPrev(0);
       WriteBlock(next, *nextBlock);
     }
@@ -1032,11 +1091,14 @@ uint32_t TCustomVarDB::GetNewBlock() {
 void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
   TDbLock lock(*this, true);
   RefreshHeader();
-  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  auto refused = [&](const std::string& why) { Corrupt(address, Format(vc::_SFreeRefused, address, why)); };
+  if (!IsBlockAddress(address) || !InsideFile(address)) refused(Format(vc::_SAvailOutside, address));
+  if (address == header_.TableBlock) refused(Format(vc::_SAvailClaimed, address));
+  if (address == header_.AvailList) refused(vc::_SFreeTwice);
   block.Clear();
   if (header_.AvailList > 0) {
     block.SetNext(header_.AvailList);
-    PBlock head = LoadBlock(header_.AvailList);
+    PBlock head = LoadFreeBlock(header_.AvailList);
     head->SetPrev(address);
     WriteBlock(header_.AvailList, *head);
   } else {

@@ -17,6 +17,23 @@
 // "<path without extension>uln" when one exists); writers hold it exclusive, readers
 // shared; every header write bumps ChangeCount, and a process that reads a ChangeCount
 // other than the one it last saw reloads its catalogue.
+//
+// Outcomes, the same for every operation:
+//   - A table or field number that does not name one (numbers come from GetTableNr and
+//     GetFieldNr, whose -1 must flow through harmlessly) is not an error: the operation
+//     changes nothing and gives its empty result, false, 0, -1, an empty value or list, and
+//     Table() an empty table.
+//   - Damage found in the file raises EBlockCorrupt (a block that is not what its user
+//     needs: a record block, an index node, a free block; the message names the file, the
+//     block and what is wrong), EIndexInconsistent (a key without its record) or
+//     EDatabaseError (a file, header or catalogue that cannot be used). A writer checks
+//     what it is about to overwrite or free before the first byte goes out, so damage stops
+//     a write instead of spreading.
+//   - A failed write raises EDatabaseError naming the file and the system's reason.
+//   - When an exception leaves an operation that holds the exclusive lock, the engine drops
+//     what it keeps in memory besides the catalogue (index nodes, values, clean blocks, the
+//     cursors' blocks), so nothing half changed is written later; the next use reads the
+//     file again.
 #pragma once
 
 #include <algorithm>
@@ -24,6 +41,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <list>
 #include <memory>
 #include <unordered_map>
@@ -42,6 +60,7 @@ constexpr uint32_t kBlockSize = 8192;
 constexpr uint32_t kBlockHeaderSize = 16;
 constexpr int kLastPosition = 8175;        // last usable payload position of a block
 constexpr uint32_t kFileHeaderSize = 64;
+constexpr int64_t kMaxFileSize = int64_t{1} << 32;  // 32-bit block addresses reach no further
 constexpr int32_t kChangeCountWrap = 2147483640;  // ChangeCount at or above this wraps to 0
 constexpr int32_t kMaxFieldCount = 512;
 constexpr int kShortNameLength = 12;       // ShortString[12] names of tables, fields, database
@@ -50,6 +69,8 @@ constexpr int kShortNameLength = 12;       // ShortString[12] names of tables, f
 class EBlockCorrupt : public rtl::Exception {
 public:
   explicit EBlockCorrupt(uint32_t address);
+  // With the full text: the file, the block and what is wrong with it.
+  EBlockCorrupt(uint32_t address, const std::string& message);
   uint32_t Address() const { return address_; }
 
 private:
@@ -181,9 +202,12 @@ using PBlock = std::unique_ptr<TBlock>;
 class TBlockCache {
 public:
   explicit TBlockCache(size_t capacity) : capacity_(capacity) {}
-  // The cached copy, or null; `checked` tells whether it passed the data-block test since
-  // it was cached (the caller may set it).
-  const TBlock* Find(uint32_t address, bool** checked = nullptr) {
+  // What a cached block has been found to be since it was cached (bits the caller sets), so
+  // that a block is tested once while it stays cached.
+  static constexpr uint8_t kCheckedData = 1;  // passed the data-block test
+  static constexpr uint8_t kCheckedNode = 2;  // has an index node's shape
+  // The cached copy, or null, with the bits of what it was found to be.
+  const TBlock* Find(uint32_t address, uint8_t** checked = nullptr) {
     TEntry* e = Slot(address);
     if (!e) return nullptr;
     e->stamp = ++clock_;
@@ -197,6 +221,15 @@ public:
   template <typename Write>
   void Flush(Write&& write);
   bool HasDirty() const { return dirtyCount_ > 0; }
+  // Forgets every block that is not waiting to be written.
+  void DropClean() {
+    for (auto& slot : slots_)
+      if (slot && !slot->dirty) {
+        spare_.push_back(std::move(slot));
+        --size_;
+      }
+    if (spare_.size() > kKeepSpare) spare_.resize(kKeepSpare);
+  }
   // Forgets everything; only called with no dirty block left.
   void Clear() {
     for (auto& slot : slots_)
@@ -211,7 +244,7 @@ private:
   struct TEntry {
     uint32_t address = 0;
     bool dirty = false;
-    bool checked = false;
+    uint8_t checked = 0;
     uint64_t stamp = 0;
     TBlock block;
   };
@@ -267,7 +300,7 @@ void TBlockCache::Put(uint32_t address, const TBlock& block, bool dirty, Spill&&
     if (!dirty && e->dirty) --dirtyCount_;
     if (&e->block != &block) e->block = block;
     e->dirty = dirty;
-    e->checked = false;
+    e->checked = 0;
     e->stamp = ++clock_;
     return;
   }
@@ -282,7 +315,7 @@ void TBlockCache::Put(uint32_t address, const TBlock& block, bool dirty, Spill&&
   }
   e->address = address;
   e->dirty = dirty;
-  e->checked = false;
+  e->checked = 0;
   e->stamp = ++clock_;
   e->block = block;
   slots_[n] = std::move(e);
@@ -554,7 +587,9 @@ public:
   // Verifies every invariant of the file read-only: header, block addresses, the avail
   // list, the catalogue chain, each table's data chain, record tables, counts and overflow
   // chains, every index tree, and that each block has exactly one use. Damage is reported,
-  // never thrown.
+  // never thrown. At most kMaxCheckFindings are listed; one more finding then counts the
+  // rest ("... and N more").
+  static constexpr size_t kMaxCheckFindings = 1000;
   std::vector<TCheckFinding> Check();
   // The uses of the file's blocks while a check runs (check.cpp).
   class TBlockMap;
@@ -567,8 +602,9 @@ public:
   int32_t HeaderStamp() const { return headerStamp_; }
   bool TablesWritable() const { return tablesWritable_; }
   int TableCount() const { return static_cast<int>(tables_.size()); }
-  // The catalogue as last read or changed in memory (no header read).
-  const TTable& Table(int table) const { return tables_.at(table); }
+  // The catalogue as last read or changed in memory (no header read); an empty table for a
+  // number that names none.
+  const TTable& Table(int table) const;
   // The header as last read or written (no header read).
   const TFileHeader& Header() const { return header_; }
   // Distinguishes engines within the process (never reused), and counts the catalogue's
@@ -649,17 +685,20 @@ private:
     uint32_t Leaf = 0;
     int Position = 0;
     TIndexKey Key;
+    TIndexHeader Index;  // the leaf's tree
   };
   bool PlanKeyMove(int table, const TBlock& block, uint32_t address, int from, int to, uint32_t destination,
                    std::vector<TKeyMove>& plan);
   void ApplyKeyMove(std::vector<TKeyMove>& plan);
 
   // B-trees (btree.cpp).
-  static constexpr int kInsertNone = 0, kInserted = 1, kInsertPushed = 2;
   static constexpr size_t kIndexCacheSize = 20;
   // Blocks kept in memory (8 KiB each): enough for a file of 128 MiB to be read once.
   static constexpr size_t kBlockCacheSize = 16384;
-  std::shared_ptr<TIndexNode> IndexGetBlock(uint32_t address);
+  // The node at `address` of the tree `header`; a block read from the file is taken only
+  // when it has a node's whole shape (EBlockCorrupt otherwise).
+  std::shared_ptr<TIndexNode> IndexGetBlock(uint32_t address, const TIndexHeader& header);
+  std::string NodeFault(const TBlock& block, uint32_t address, const TIndexHeader& header);
   void IndexWriteNode(uint32_t address, const std::shared_ptr<TIndexNode>& node);
   void IndexFreeNode(uint32_t address);
   void ClearCaches();
@@ -669,8 +708,6 @@ private:
                     int& position);
   int IndexSearchNode(const TIndexHeader& header, const TIndexNode& node, const std::vector<uint8_t>& value,
                       int32_t recNo, bool& found);
-  int IndexInsert(TIndexHeader& header, uint32_t address, const TIndexKey& key, const std::vector<uint8_t>& value,
-                  TIndexKey& pushed, uint32_t& pushedRight, int depth);
   bool IndexAddKey(TIndexHeader& header, const TIndexKey& key, const std::vector<uint8_t>& value);
   bool IndexDeleteKey(TIndexHeader& header, uint32_t address, const std::vector<uint8_t>& value,
                       const TIndexKey& key, int depth);
@@ -698,7 +735,19 @@ private:
   void FlushBlocks();
   void ReleaseFileLock();
   std::string DisplayName() const;
-  TTable& TableAt(int table);
+  // Whether a whole block at `address` lies inside the file (the file's size is asked again
+  // only for addresses beyond the size last seen: files only grow).
+  bool InsideFile(uint32_t address);
+  // Reads a whole block of the stream (EBlockCorrupt when there is none at `address`).
+  PBlock ReadBlock(uint32_t address);
+  // EBlockCorrupt naming the file, the block and the problem.
+  [[noreturn]] void Corrupt(uint32_t address, const std::string& problem) const;
+  // A block of the avail list, loaded and tested before anything is written: a free block
+  // lies inside the file, is not the catalogue's and is all zero but its links.
+  PBlock LoadFreeBlock(uint32_t address);
+  // Called when an exception leaves an exclusively locked operation.
+  void DropCaches();
+  friend class TDbLock;
 
   uint64_t identity_ = NextIdentity();
   uint64_t catalogueGeneration_ = 0;
@@ -733,19 +782,29 @@ private:
   TValueMemo valueMemo_;  // a key's value when it cannot be read in place
   std::vector<std::pair<uint32_t, std::shared_ptr<TIndexNode>>> indexCache_;
   uint32_t lastDataBlock_ = 0;
+  int64_t sizeSeen_ = 0;
   TBlockCache blockCache_{kBlockCacheSize};
 };
 
 // Holds an engine's lock for a scope: shared or exclusive, released on every path.
+// An exclusive hold that ends by an exception drops the engine's caches (see the top).
 class TDbLock {
 public:
-  TDbLock(TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
-  ~TDbLock() { db_.ReleaseLock(); }
+  TDbLock(TCustomVarDB& db, bool exclusive)
+      : db_(db), exclusive_(exclusive), exceptions_(std::uncaught_exceptions()) {
+    db_.PlaceLock(exclusive);
+  }
+  ~TDbLock() {
+    if (exclusive_ && std::uncaught_exceptions() > exceptions_) db_.DropCaches();
+    db_.ReleaseLock();
+  }
   TDbLock(const TDbLock&) = delete;
   TDbLock& operator=(const TDbLock&) = delete;
 
 private:
   TCustomVarDB& db_;
+  bool exclusive_;
+  int exceptions_;
 };
 
 }  // namespace quintrel::storage

@@ -49,7 +49,7 @@ inline constexpr const char* _SCheckKeyBlock = "%s: key of _RECNO %d names block
 inline constexpr const char* _SCheckLeafDepth = "%s: leaves at depths %d and %d";
 inline constexpr const char* _SCheckIndexNames = "%s: names table %d field %d";
 inline constexpr const char* _SCheckNodeUnderfull = "%s: node $%x holds %d keys, fewer than 255";
-inline constexpr const char* _SCheckNodeOverfull = "%s: node $%x holds more than 510 keys";
+inline constexpr const char* _SCheckNotANode = "%s: block $%x is not a node: %s";
 inline constexpr const char* _SCheckRecordError = "%s: record %d: %s";
 inline constexpr const char* _SCheckRecordNoKey = "%s: record _RECNO %d has no key";
 inline constexpr const char* _SDatabaseFull = "%s: the database is full (4 GiB)";
@@ -81,5 +81,26 @@ inline constexpr const char* _SCheckDataUse = "%s data";
 inline constexpr const char* _SCheckNodeUse = "%s node";
 inline constexpr const char* _SCheckCatalogueUse = "catalogue";
 inline constexpr const char* _SCheckAvailUse = "avail list";
+
+// Damage met by a writer, and failed writes. Each names the file, the block and what is wrong.
+inline constexpr const char* _SBlockCorruptIn = "%s: corrupt block at offset $%x: %s";
+inline constexpr const char* _SBlockOutside = "no whole block of the file starts there";
+inline constexpr const char* _SNotANode = "not a node of the index on table %d field %d (%s)";
+inline constexpr const char* _SNodeCount = "%d keys";
+inline constexpr const char* _SNodeHeader = "block header words are set";
+inline constexpr const char* _SNodeEmpty = "no keys, and it is not the root";
+inline constexpr const char* _SNodeClaimed = "no keys, and another structure starts there";
+inline constexpr const char* _SNodeChild = "child %d is $%x";
+inline constexpr const char* _SNodeKey = "key %d names block $%x, record %d";
+inline constexpr const char* _SAvailDamaged = "the avail list is damaged: %s";
+inline constexpr const char* _SAvailOutside = "block $%x lies outside the file";
+inline constexpr const char* _SAvailClaimed = "block $%x belongs to the catalogue or the header";
+inline constexpr const char* _SAvailNotFree = "block $%x is not a free block";
+inline constexpr const char* _SFreeRefused = "block $%x cannot be freed: %s";
+inline constexpr const char* _SFreeTwice = "it is free already";
+inline constexpr const char* _SFileTooLarge = "%s: the file is %d bytes, more than a database can address (4 GiB)";
+inline constexpr const char* _SWriteFailed = "%s: cannot write %d bytes at offset %d: %s";
+inline constexpr const char* _SWriteShort = "the device is full";
+inline constexpr const char* _SCheckMore = "... and %d more";
 
 }  // namespace quintrel::strings

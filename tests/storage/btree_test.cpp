@@ -472,5 +472,93 @@ TEST_F(Indexes, RememberedValuesFollowRecordChanges) {
   }
 }
 
+// An index root that names a block of another structure is refused before anything is
+// changed through it, and dropping that index frees nothing: no record, no catalogue lost.
+TEST_F(Indexes, ARootThatIsNoNodeIsRefusedAndDroppingItLosesNothing) {
+  for (bool intoCatalogue : {false, true}) {
+    SCOPED_TRACE(intoCatalogue ? "root at the catalogue" : "root at the records");
+    uint32_t root, data;
+    TIndexHeader index;
+    {
+      TCustomVarDB db("x");
+      ASSERT_TRUE(db.OpenFile(Path("root.zod"), rtl::fmCreate));
+      int t = db.AddTable("T Key N");
+      db.IndexCreate(t, 1, 1, true, false);
+      for (int32_t k = 1; k <= 5; ++k) Add(db, t, k * 10);
+      index = db.Table(t).Fields[1].Indexes[0];
+      root = index.Root;
+      data = db.Table(t).Header.FirstBlock;
+    }
+    // The index header as the catalogue holds it, with another root.
+    std::string file = ReadFile("root.zod");
+    uint8_t stored[TIndexHeader::kSize];
+    index.Encode(stored);
+    size_t at = file.find(std::string(reinterpret_cast<char*>(stored), sizeof stored));
+    ASSERT_NE(at, std::string::npos);
+    uint32_t bad = intoCatalogue ? 64 : data;
+    std::memcpy(&file[at], &bad, 4);
+    WriteFile("root.zod", file);
+
+    TCustomVarDB db("y");
+    ASSERT_TRUE(db.OpenFile(Path("root.zod"), rtl::fmOpenReadWrite));
+    int32_t recNo;
+    try {
+      EXPECT_FALSE(Find(db, 0, 30, recNo));
+      EXPECT_TRUE(intoCatalogue) << "records taken for keys";
+    } catch (const EBlockCorrupt& e) {
+      EXPECT_NE(e.Message().find(Path("root.zod")), std::string::npos) << e.Message();
+    }
+    db.IndexRemove(0, 1, 0);
+    EXPECT_FALSE(db.IndexExists(0, 1));
+    EXPECT_EQ(db.Header().AvailList, 0u) << "a block was freed";
+    std::vector<int32_t> keys;
+    for (bool more = db.Top(0); more; more = db.Step(0, 1)) keys.push_back(Int(db.GetField(0, 1)));
+    EXPECT_EQ(keys, (std::vector<int32_t>{10, 20, 30, 40, 50}));
+    TCustomVarDB again("z");
+    ASSERT_TRUE(again.OpenFile(Path("root.zod"), rtl::fmOpenRead));
+    std::vector<TCheckFinding> findings = again.Check();
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].Block, root) << "only the old tree's node is left unused";
+  }
+}
+
+// A split whose new block cannot be had changes nothing: a later write of the node must not
+// save half of it.
+TEST_F(Indexes, AFailedSplitLeavesTheNodeWhole) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("split.zod"), rtl::fmCreate));
+    int t = db.AddTable("T Key N");
+    db.IndexCreate(t, 1, 1, true, false);
+    for (int32_t k = 1; k <= 510; ++k) Add(db, t, k * 10);
+    ASSERT_EQ(Node(db, Root(db, t, 1)).Count, 510);
+    ASSERT_EQ(db.Table(t).Header.FirstBlock, db.Table(t).Header.LastBlock) << "one more record fits its block";
+  }
+  // The avail list's one block leads to an address that is no block: taking it fails.
+  std::string file = ReadFile("split.zod");
+  auto head = static_cast<uint32_t>(file.size());
+  std::string freeBlock(8192, '\0');
+  freeBlock[0] = 5;
+  file += freeBlock;
+  std::memcpy(&file[20], &head, 4);
+  WriteFile("split.zod", file);
+
+  TCustomVarDB db("y");
+  ASSERT_TRUE(db.OpenFile(Path("split.zod"), rtl::fmOpenReadWrite));
+  EXPECT_THROW(Add(db, 0, 5110), EBlockCorrupt);
+  // Mend the avail list behind the engine's back (the change counter stays), then delete a
+  // record: its key leaves the root leaf, which is written.
+  file = ReadFile("split.zod");
+  std::memset(&file[20], 0, 4);
+  WriteFile("split.zod", file);
+  ASSERT_TRUE(db.Top(0));
+  ASSERT_TRUE(db.DeleteRecord(0, true));
+
+  TCustomVarDB again("z");
+  ASSERT_TRUE(again.OpenFile(Path("split.zod"), rtl::fmOpenRead));
+  int32_t recNo;
+  for (int32_t k = 2; k <= 510; ++k) ASSERT_TRUE(Find(again, 0, k * 10, recNo)) << "key " << k * 10 << " lost";
+}
+
 }  // namespace
 }  // namespace quintrel::storage

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -274,6 +275,142 @@ TEST_F(Catalogue, ClosingContinuesInMemory) {
   ASSERT_TRUE(check.OpenFile(Path("c.zod"), rtl::fmOpenRead));
   EXPECT_EQ(check.GetTableNr("A"), 0);
   EXPECT_EQ(check.GetTableNr("B"), -1);
+}
+
+// A write that needs a block from a damaged avail list fails, naming the file and the
+// damage, before it writes anything: not over the catalogue, not over a record.
+TEST_F(Catalogue, ADamagedAvailListStopsTheWriteBeforeItWrites) {
+  uint32_t data;
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("a.zod"), rtl::fmCreate));
+    int t = db.AddTable("T Text V");
+    db.AddRecord(t);
+    data = db.Table(t).Header.FirstBlock;
+  }
+  const std::string sound = ReadFile("a.zod");
+  const uint32_t catalogue = 64, outside = 64 + 8192 * 100, misaligned = 100;
+  for (uint32_t head : {catalogue, data, outside, misaligned}) {
+    std::string file = sound;
+    std::memcpy(&file[20], &head, 4);
+    WriteFile("a.zod", file);
+    TCustomVarDB db("y");
+    ASSERT_TRUE(db.OpenFile(Path("a.zod"), rtl::fmOpenReadWrite));
+    ASSERT_TRUE(db.Top(0)) << "reading does not touch the avail list";
+    std::u16string text(5000, u'x');  // long enough for a block of its own
+    try {
+      db.SetField(0, 1, text.data(), static_cast<int32_t>(text.size() * 2));
+      ADD_FAILURE() << "written with the avail list at " << head;
+    } catch (const EBlockCorrupt& e) {
+      EXPECT_NE(e.Message().find(Path("a.zod")), std::string::npos) << e.Message();
+      EXPECT_NE(e.Message().find("avail list"), std::string::npos) << e.Message();
+    }
+    EXPECT_TRUE(ReadFile("a.zod") == file) << "bytes changed with the avail list at " << head;
+  }
+}
+
+// Block addresses are 32 bits: a larger file (here a sparse one) is refused at once with one
+// line naming it, and a file full of damage gives a bounded report.
+TEST_F(Catalogue, FilesBeyondFourGiBAreRefusedAndCheckReportsAreBounded) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("big.zod"), rtl::fmCreate));
+    db.AddTable("T Key N");
+  }
+  const int64_t size = FileSize("big.zod");
+  std::filesystem::resize_file(dir_ / "big.zod", (uint64_t{1} << 32) + 8192);
+  std::string problem = TCustomVarDB::DiagnoseFile(Path("big.zod"));
+  EXPECT_NE(problem.find(Path("big.zod")), std::string::npos) << problem;
+  EXPECT_NE(problem.find("4 GiB"), std::string::npos) << problem;
+  TCustomVarDB db("y");
+  try {
+    db.OpenFile(Path("big.zod"), rtl::fmOpenRead);
+    ADD_FAILURE() << "a file beyond 4 GiB was opened";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ(e.Message(), problem);
+  }
+  EXPECT_FALSE(db.IsFile());
+
+  std::filesystem::resize_file(dir_ / "big.zod", static_cast<uint64_t>(size) + 8192 * 3000);
+  ASSERT_TRUE(db.OpenFile(Path("big.zod"), rtl::fmOpenRead));
+  std::vector<TCheckFinding> findings = db.Check();
+  ASSERT_EQ(findings.size(), TCustomVarDB::kMaxCheckFindings + 1);
+  EXPECT_NE(findings[0].Message.find("lost"), std::string::npos);
+  EXPECT_EQ(findings.back().Message, "... and 2000 more");
+}
+
+// A number that names no table or field changes nothing and gives the empty result,
+// whatever the operation.
+TEST_F(Catalogue, NumbersThatNameNothingGiveEmptyResults) {
+  TCustomVarDB db("m");
+  int t = db.AddTable("T Key N");
+  int32_t seven = 7;
+  db.AddRecord(t);
+  db.SetField(t, 1, &seven, 4);
+  TFieldHeader extra;
+  extra.FieldName = "More";
+  TTableHeader tableHeader;
+  TFieldHeader fieldHeader;
+  for (int bad : {-1, 1, 70000}) {
+    EXPECT_TRUE(db.Table(bad).Fields.empty()) << bad;
+    EXPECT_FALSE(db.GetTableHeader(bad, tableHeader));
+    EXPECT_EQ(db.GetFieldNr(bad, "Key"), -1);
+    EXPECT_FALSE(db.Top(bad));
+    EXPECT_FALSE(db.Bottom(bad));
+    EXPECT_FALSE(db.Step(bad, 1));
+    EXPECT_TRUE(db.GetRecord(bad).empty());
+    EXPECT_TRUE(db.GetField(bad, 1).empty());
+    EXPECT_EQ(db.AddField(bad, extra), -1);
+    EXPECT_EQ(db.IndexCreate(bad, 1, 1, true, false), 0);
+    EXPECT_FALSE(db.IndexExists(bad, 1));
+    EXPECT_FALSE(db.DeleteRecord(bad, true));
+    db.SetField(bad, 1, &seven, 4);
+    db.AddRecord(bad);
+    db.InsertRecord(bad, kInsertFirst);
+    db.IndexRemove(bad, 1, 0);
+    db.IndexPack(bad, 1);
+    db.DeleteField(bad, 1);
+    db.DeleteTable(bad);
+    // The same numbers as field numbers of a table that exists.
+    int field = bad == 1 ? 2 : bad;
+    EXPECT_FALSE(db.GetFieldHeader(t, field, fieldHeader));
+    EXPECT_EQ(db.IndexCreate(t, field, 1, true, false), 0);
+    EXPECT_FALSE(db.IndexExists(t, field));
+    EXPECT_TRUE(db.GetField(t, field).empty());
+    db.IndexRemove(t, field, 0);
+    db.DeleteField(t, field);
+  }
+  ASSERT_EQ(db.TableCount(), 1);
+  EXPECT_EQ(db.Table(t).Fields.size(), 2u);
+  EXPECT_EQ(db.Table(t).Header.RecordCount, 1);
+  ASSERT_TRUE(db.Top(t));
+  EXPECT_EQ(db.GetField(t, 1), std::vector<uint8_t>({7, 0, 0, 0}));
+}
+
+// A write the system refuses names the file and the system's reason; what the file holds
+// is still read as it is.
+TEST_F(Catalogue, AFailedWriteNamesTheFileAndTheReason) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("w.zod"), rtl::fmCreate));
+    int t = db.AddTable("T Key N");
+    int32_t seven = 7;
+    db.AddRecord(t);
+    db.SetField(t, 1, &seven, 4);
+  }
+  const std::string before = ReadFile("w.zod");
+  TCustomVarDB db("y");
+  ASSERT_TRUE(db.OpenFile(Path("w.zod"), rtl::fmOpenRead));  // a descriptor that cannot write
+  try {
+    db.AddRecord(0);
+    ADD_FAILURE() << "a read-only file was written";
+  } catch (const rtl::Exception& e) {
+    EXPECT_NE(e.Message().find(Path("w.zod")), std::string::npos) << e.Message();
+    EXPECT_NE(e.Message().find(std::strerror(EBADF)), std::string::npos) << e.Message();
+  }
+  EXPECT_TRUE(ReadFile("w.zod") == before);
+  ASSERT_TRUE(db.Top(0));
+  EXPECT_EQ(db.GetField(0, 1), std::vector<uint8_t>({7, 0, 0, 0}));
 }
 
 }  // namespace

@@ -160,7 +160,8 @@ std::u16string Units(const std::vector<uint8_t>& bytes) {
 template <typename T>
 T Scalar(const std::vector<uint8_t>& bytes) {
   T v{};
-  std::memcpy(&v, bytes.data(), std::min(sizeof(T), bytes.size()));
+  // A field the record does not reach is empty, and its data() may be null.
+  if (!bytes.empty()) std::memcpy(&v, bytes.data(), std::min(sizeof(T), bytes.size()));
   return v;
 }
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "module/bytes.h"
 #include "module/zod.h"
 #include "platform/rtl/sysutils.h"
+#include "storage/coding.h"
 #include "strings/qconsts.h"
 #include "text/codepages.h"
 
@@ -86,7 +86,7 @@ TZodText ReadText(std::span<const uint8_t> bytes) {
   if (bytes.empty()) return std::nullopt;
   std::u16string text;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char16_t unit = static_cast<char16_t>(GetLE16(bytes.data() + i));
+    char16_t unit = static_cast<char16_t>(storage::Get16(bytes.data() + i));
     if (unit == 0) break;
     text.push_back(unit);
   }
@@ -96,13 +96,13 @@ TZodText ReadText(std::span<const uint8_t> bytes) {
 // A fixed wide text of `units` units, cut so that its terminator fits.
 void PutFixedText(uint8_t* p, const std::u16string& text, size_t units) {
   size_t n = std::min(text.size(), units - 1);
-  for (size_t i = 0; i < n && text[i] != 0; ++i) PutLE16(p + 2 * i, text[i]);
+  for (size_t i = 0; i < n && text[i] != 0; ++i) storage::Put16(p + 2 * i, text[i]);
 }
 
 std::u16string GetFixedText(const uint8_t* p, size_t units) {
   std::u16string text;
   for (size_t i = 0; i < units; ++i) {
-    char16_t unit = static_cast<char16_t>(GetLE16(p + 2 * i));
+    char16_t unit = static_cast<char16_t>(storage::Get16(p + 2 * i));
     if (unit == 0) break;
     text.push_back(unit);
   }
@@ -134,7 +134,7 @@ TPackedList Walk(std::span<const uint8_t> value, size_t headerSize, size_t idOff
       fail(qs::_SPackedTextsCut);
       break;
     }
-    list.Entries.push_back({offset, static_cast<size_t>(size), GetLE16(value.data() + offset + idOffset)});
+    list.Entries.push_back({offset, static_cast<size_t>(size), storage::Get16(value.data() + offset + idOffset)});
     offset += static_cast<size_t>(size);
   }
   return list;
@@ -149,33 +149,33 @@ void AppendBytes(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) {
 TPackedList WalkLanguages(std::span<const uint8_t> value) {
   return Walk(value, TZodLanguage::kHeaderSize, 0, [](const uint8_t* header) {
     uint64_t sum = 0;
-    for (size_t offset : kLangCountOffsets) sum += GetLE32(header + offset);
+    for (size_t offset : kLangCountOffsets) sum += storage::Get32(header + offset);
     return sum;
   });
 }
 
 TPackedList WalkLangCodes(std::span<const uint8_t> value) {
   return Walk(value, TZodLangCode::kHeaderSize, 0,
-              [](const uint8_t* header) { return static_cast<uint64_t>(GetLE32(header + kCodeText)); });
+              [](const uint8_t* header) { return static_cast<uint64_t>(storage::Get32(header + kCodeText)); });
 }
 
 TPackedList WalkCountries(std::span<const uint8_t> value) {
   return Walk(value, TZodCountry::kHeaderSize, 0, [](const uint8_t* header) {
-    return static_cast<uint64_t>(GetLE32(header + kCountryName)) + GetLE32(header + kCountryDataSize);
+    return static_cast<uint64_t>(storage::Get32(header + kCountryName)) + storage::Get32(header + kCountryDataSize);
   });
 }
 
 std::vector<uint8_t> PackLanguage(const TZodLanguage& l) {
   std::vector<uint8_t> entry(TZodLanguage::kHeaderSize, 0);
   uint8_t* h = entry.data();
-  PutLE16(h, l.Identifier);
-  PutLE16(h + 2, l.Reserved2);
+  storage::Put16(h, l.Identifier);
+  storage::Put16(h + 2, l.Reserved2);
   h[kLangCharset] = l.Charset;
   h[kLangReserved13] = l.Reserved13;
-  PutLE16(h + kLangPrimary, l.PrimaryLanguage);
-  PutLE16(h + kLangCountry, l.Country);
-  PutLE16(h + kLangReserved18, l.Reserved18);
-  PutLE32(h + kLangLocale, l.Win32Locale);
+  storage::Put16(h + kLangPrimary, l.PrimaryLanguage);
+  storage::Put16(h + kLangCountry, l.Country);
+  storage::Put16(h + kLangReserved18, l.Reserved18);
+  storage::Put32(h + kLangLocale, l.Win32Locale);
   h[kLangSort] = l.SortMethod;
   std::copy(l.Reserved25.begin(), l.Reserved25.end(), h + kLangReserved25);
   h[kLangTwentyFour] = l.TwentyFourHour ? 1 : 0;
@@ -196,13 +196,13 @@ std::vector<uint8_t> PackLanguage(const TZodLanguage& l) {
   size_t imeLength = std::min(l.InputMethod.size(), TZodLanguage::kInputMethodLength);
   h[kLangInputMethod] = static_cast<uint8_t>(imeLength);
   std::copy_n(l.InputMethod.begin(), imeLength, h + kLangInputMethod + 1);
-  PutLE16(h + kLangKeyboard, l.KeyboardLayout);
-  PutLE16(h + kLangApply, l.ApplyFlags);
+  storage::Put16(h + kLangKeyboard, l.KeyboardLayout);
+  storage::Put16(h + kLangApply, l.ApplyFlags);
   std::copy(l.Reserved296.begin(), l.Reserved296.end(), h + kLangReserved296);
   auto texts = l.Texts();
   for (size_t i = 0; i < texts.size(); ++i) {
     std::vector<uint8_t> bytes = TextBytes(*texts[i]);
-    PutLE32(entry.data() + kLangCountOffsets[i], static_cast<uint32_t>(bytes.size()));
+    storage::Put32(entry.data() + kLangCountOffsets[i], static_cast<uint32_t>(bytes.size()));
     AppendBytes(entry, bytes);
   }
   return entry;
@@ -212,14 +212,14 @@ TZodLanguage UnpackLanguage(std::span<const uint8_t> entry) {
   TZodLanguage l;
   if (entry.size() < TZodLanguage::kHeaderSize) return l;
   const uint8_t* h = entry.data();
-  l.Identifier = GetLE16(h);
-  l.Reserved2 = GetLE16(h + 2);
+  l.Identifier = storage::Get16(h);
+  l.Reserved2 = storage::Get16(h + 2);
   l.Charset = h[kLangCharset];
   l.Reserved13 = h[kLangReserved13];
-  l.PrimaryLanguage = GetLE16(h + kLangPrimary);
-  l.Country = GetLE16(h + kLangCountry);
-  l.Reserved18 = GetLE16(h + kLangReserved18);
-  l.Win32Locale = GetLE32(h + kLangLocale);
+  l.PrimaryLanguage = storage::Get16(h + kLangPrimary);
+  l.Country = storage::Get16(h + kLangCountry);
+  l.Reserved18 = storage::Get16(h + kLangReserved18);
+  l.Win32Locale = storage::Get32(h + kLangLocale);
   l.SortMethod = h[kLangSort];
   std::copy_n(h + kLangReserved25, l.Reserved25.size(), l.Reserved25.begin());
   l.TwentyFourHour = h[kLangTwentyFour] != 0;
@@ -239,15 +239,15 @@ TZodLanguage UnpackLanguage(std::span<const uint8_t> entry) {
   l.DecimalSeparator = GetFixedText(h + kLangDecimalSep, TZodLanguage::kSeparatorUnits);
   size_t imeLength = std::min<size_t>(h[kLangInputMethod], TZodLanguage::kInputMethodLength);
   l.InputMethod.assign(reinterpret_cast<const char*>(h + kLangInputMethod + 1), imeLength);
-  l.KeyboardLayout = GetLE16(h + kLangKeyboard);
-  l.ApplyFlags = GetLE16(h + kLangApply);
+  l.KeyboardLayout = storage::Get16(h + kLangKeyboard);
+  l.ApplyFlags = storage::Get16(h + kLangApply);
   std::copy_n(h + kLangReserved296, l.Reserved296.size(), l.Reserved296.begin());
   // The texts follow in order; each stops at the end of the entry should the counts
   // promise more than the walk measured.
   size_t offset = TZodLanguage::kHeaderSize;
   auto texts = l.Texts();
   for (size_t i = 0; i < texts.size(); ++i) {
-    size_t count = std::min<size_t>(GetLE32(h + kLangCountOffsets[i]), entry.size() - offset);
+    size_t count = std::min<size_t>(storage::Get32(h + kLangCountOffsets[i]), entry.size() - offset);
     *texts[i] = ReadText(entry.subspan(offset, count));
     offset += count;
   }
@@ -256,11 +256,11 @@ TZodLanguage UnpackLanguage(std::span<const uint8_t> entry) {
 
 std::vector<uint8_t> PackLangCode(const TZodLangCode& code) {
   std::vector<uint8_t> entry(TZodLangCode::kHeaderSize, 0);
-  PutLE16(entry.data(), code.Code);
-  PutLE16(entry.data() + 2, code.RemoveMarker);
+  storage::Put16(entry.data(), code.Code);
+  storage::Put16(entry.data() + 2, code.RemoveMarker);
   // A code without a text is stored with an empty one.
   std::vector<uint8_t> bytes = TextBytes(code.Text ? code.Text : TZodText(u""));
-  PutLE32(entry.data() + kCodeText, static_cast<uint32_t>(bytes.size()));
+  storage::Put32(entry.data() + kCodeText, static_cast<uint32_t>(bytes.size()));
   AppendBytes(entry, bytes);
   return entry;
 }
@@ -268,9 +268,9 @@ std::vector<uint8_t> PackLangCode(const TZodLangCode& code) {
 TZodLangCode UnpackLangCode(std::span<const uint8_t> entry) {
   TZodLangCode code;
   if (entry.size() < TZodLangCode::kHeaderSize) return code;
-  code.Code = GetLE16(entry.data());
-  code.RemoveMarker = GetLE16(entry.data() + 2);
-  size_t count = std::min<size_t>(GetLE32(entry.data() + kCodeText), entry.size() - TZodLangCode::kHeaderSize);
+  code.Code = storage::Get16(entry.data());
+  code.RemoveMarker = storage::Get16(entry.data() + 2);
+  size_t count = std::min<size_t>(storage::Get32(entry.data() + kCodeText), entry.size() - TZodLangCode::kHeaderSize);
   code.Text = ReadText(entry.subspan(TZodLangCode::kHeaderSize, count));
   return code;
 }
@@ -278,12 +278,12 @@ TZodLangCode UnpackLangCode(std::span<const uint8_t> entry) {
 std::vector<uint8_t> PackCountry(const TZodCountry& country) {
   std::vector<uint8_t> entry(TZodCountry::kHeaderSize, 0);
   uint8_t* h = entry.data();
-  PutLE16(h, country.CountryCode);
-  PutLE16(h + 2, country.RemoveMarker);
-  PutLE32(h + kCountryData, 0);
-  PutLE32(h + kCountryDataSize, static_cast<uint32_t>(country.Data.size()));
+  storage::Put16(h, country.CountryCode);
+  storage::Put16(h + 2, country.RemoveMarker);
+  storage::Put32(h + kCountryData, 0);
+  storage::Put32(h + kCountryDataSize, static_cast<uint32_t>(country.Data.size()));
   std::vector<uint8_t> name = TextBytes(country.Name);
-  PutLE32(h + kCountryName, static_cast<uint32_t>(name.size()));
+  storage::Put32(h + kCountryName, static_cast<uint32_t>(name.size()));
   std::copy(country.Reserved16.begin(), country.Reserved16.end(), h + kCountryReserved16);
   AppendBytes(entry, name);
   AppendBytes(entry, country.Data);
@@ -294,12 +294,12 @@ TZodCountry UnpackCountry(std::span<const uint8_t> entry) {
   TZodCountry country;
   if (entry.size() < TZodCountry::kHeaderSize) return country;
   const uint8_t* h = entry.data();
-  country.CountryCode = GetLE16(h);
-  country.RemoveMarker = GetLE16(h + 2);
+  country.CountryCode = storage::Get16(h);
+  country.RemoveMarker = storage::Get16(h + 2);
   std::copy_n(h + kCountryReserved16, country.Reserved16.size(), country.Reserved16.begin());
   size_t rest = entry.size() - TZodCountry::kHeaderSize;
-  size_t nameCount = std::min<size_t>(GetLE32(h + kCountryName), rest);
-  size_t dataSize = std::min<size_t>(GetLE32(h + kCountryDataSize), rest - nameCount);
+  size_t nameCount = std::min<size_t>(storage::Get32(h + kCountryName), rest);
+  size_t dataSize = std::min<size_t>(storage::Get32(h + kCountryDataSize), rest - nameCount);
   country.Name = ReadText(entry.subspan(TZodCountry::kHeaderSize, nameCount));
   auto data = entry.subspan(TZodCountry::kHeaderSize + nameCount, dataSize);
   country.Data.assign(data.begin(), data.end());

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "module/bytes.h"
 #include "module/zod.h"
+#include "storage/coding.h"
 #include "text/codepages.h"
 
 namespace quintrel::module {
@@ -195,7 +195,7 @@ void WriteObject(TCustomVarDB& db, const TObjFields& f, const TZodObject& o, boo
   uint8_t n[8][4];
   const uint32_t values[8] = {o.Ident, o.Kind, o.ZodClass, o.FormID, o.CompName, o.PropertyName, o.Localization,
                               o.Comment};
-  for (int i = 0; i < 8; ++i) PutLE32(n[i], values[i]);
+  for (int i = 0; i < 8; ++i) storage::Put32(n[i], values[i]);
   uint8_t locked = o.Locked ? 1 : 0, priority = o.Priority;
   TFindRec fields[10];
   for (int i = 0; i < 8; ++i) fields[i] = {f.F[static_cast<size_t>(i)], n[i], 4};
@@ -213,10 +213,7 @@ TZodObject GatherObject(TCustomVarDB& db, const TObjFields& f) {
   uint32_t v[10] = {};
   const std::vector<std::vector<uint8_t>> values = db.GetFieldValues(f.Table, f.F.data(), 10);
   for (size_t i = 0; i < 10; ++i) {
-    const std::vector<uint8_t>& value = values[i];
-    uint8_t bytes[4] = {};
-    std::memcpy(bytes, value.data(), std::min<size_t>(value.size(), 4));
-    v[i] = GetLE32(bytes);
+    v[i] = storage::Get32Padded(values[i]);
   }
   TZodObject o;
   o.Ident = v[0];
@@ -234,7 +231,7 @@ TZodObject GatherObject(TCustomVarDB& db, const TObjFields& f) {
 
 bool FindIdent(TCustomVarDB& db, const TObjFields& f, uint32_t ident) {
   uint8_t key[4];
-  PutLE32(key, ident);
+  storage::Put32(key, ident);
   TFindRec rec{f.F[0], key, 4};
   int32_t recNo = 0;
   return db.Lookup(f.Table, &rec, 1, recNo);
@@ -252,14 +249,14 @@ std::vector<uint32_t> TZod::ObjIdents(int module, uint16_t form) {
   std::vector<uint32_t> ids;
   auto list = GetProperty(module, kPropObjIdents + Hex4(form));
   if (list)
-    for (size_t i = 0; i + 4 <= list->size(); i += 4) ids.push_back(GetLE32(list->data() + i));
+    for (size_t i = 0; i + 4 <= list->size(); i += 4) ids.push_back(storage::Get32(list->data() + i));
   return ids;
 }
 
 namespace {
 std::vector<uint8_t> IdentBytes(const std::vector<uint32_t>& ids) {
   std::vector<uint8_t> bytes(ids.size() * 4);
-  for (size_t i = 0; i < ids.size(); ++i) PutLE32(bytes.data() + 4 * i, ids[i]);
+  for (size_t i = 0; i < ids.size(); ++i) storage::Put32(bytes.data() + 4 * i, ids[i]);
   return bytes;
 }
 }  // namespace
@@ -321,9 +318,9 @@ uint32_t TZod::FindObject(int module, const TZodObject& object) {
   TObjFields f = ObjFields(db, table);
   if (!f.Valid()) return 0;
   uint8_t form[4], comp[4], prop[4];
-  PutLE32(form, object.FormID);
-  PutLE32(comp, object.CompName);
-  PutLE32(prop, object.PropertyName);
+  storage::Put32(form, object.FormID);
+  storage::Put32(comp, object.CompName);
+  storage::Put32(prop, object.PropertyName);
   TFindRec keys[3] = {{f.F[3], form, 4}, {f.F[4], comp, 4}, {f.F[5], prop, 4}};
   int32_t recNo = 0;
   if (!db.Lookup(f.Table, keys, 3, recNo)) return 0;
@@ -441,11 +438,11 @@ uint32_t TZod::NextId(int module, std::string_view counter, int size, uint32_t f
   uint32_t value = first;
   auto stored = GetProperty(module, counter);
   if (stored && static_cast<int>(stored->size()) == size) {
-    uint32_t previous = size == 2 ? stored->at(0) | (stored->at(1) << 8) : GetLE32(stored->data());
+    uint32_t previous = size == 2 ? stored->at(0) | (stored->at(1) << 8) : storage::Get32(stored->data());
     value = previous == last ? first : previous + 1;
   }
   uint8_t bytes[4];
-  PutLE32(bytes, value);
+  storage::Put32(bytes, value);
   SetProperty(counter, bytes, module, size);
   return value;
 }

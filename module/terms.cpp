@@ -1,10 +1,11 @@
 // Terms, long strings, comments and dictionary translation of TZod.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <unordered_set>
 
-#include "module/bytes.h"
 #include "module/zod.h"
+#include "storage/coding.h"
 #include "strings/qconsts.h"
 #include "text/codepages.h"
 
@@ -28,11 +29,11 @@ std::vector<TPackedTerm> UnpackTerms(const uint8_t* buffer, int32_t size) {
   int64_t pos = 0;
   while (buffer && pos + kPackedTermHeader <= size) {
     const uint8_t* h = buffer + pos;
-    int64_t length = static_cast<int32_t>(GetLE32(h + 16));
+    int64_t length = static_cast<int32_t>(storage::Get32(h + 16));
     if (length < 0 || pos + kPackedTermHeader + length > size) break;
     TPackedTerm term;
     term.Language = static_cast<TLanguageId>(h[0] | (h[1] << 8));
-    term.Ident = GetLE32(h + 4);
+    term.Ident = storage::Get32(h + 4);
     term.Status = h[8];
     term.Style = h[9];
     term.Data.assign(h + kPackedTermHeader, h + kPackedTermHeader + length);
@@ -71,6 +72,9 @@ TTermFields TermFields(TCustomVarDB& db, TLanguageId language) {
   TTermFields f;
   int table = db.GetTableNr(TermTableName(language));
   if (table >= 0) {
+    // Texts are copied by the field types of the module's definition: a table that says
+    // otherwise is refused here, also when it appeared after the module was opened.
+    CheckModuleTable(db, table);
     f.Ident = db.GetFieldNr(table, "Ident");
     f.Status = db.GetFieldNr(table, "Status");
     f.Style = db.GetFieldNr(table, "Style");
@@ -91,12 +95,7 @@ bool FindTerm(TCustomVarDB& db, const TTermFields& f, uint32_t ident) {
   return db.Lookup(f.Table, &key, 1, recNo);
 }
 
-uint32_t ReadIdent(TCustomVarDB& db, int table, int field) {
-  std::vector<uint8_t> value = db.GetField(table, field);
-  uint8_t bytes[4] = {};
-  std::memcpy(bytes, value.data(), std::min<size_t>(value.size(), 4));
-  return GetLE32(bytes);
-}
+uint32_t ReadIdent(TCustomVarDB& db, int table, int field) { return storage::Get32Padded(db.GetField(table, field)); }
 
 // Term identifiers used by the objects of the forms listed in the form catalogue.
 std::unordered_set<uint32_t> UsedTermIds(TZod& zod, int module) {
@@ -106,6 +105,45 @@ std::unordered_set<uint32_t> UsedTermIds(TZod& zod, int module) {
     for (const TZodObject& object : zod.GetObjects(module, form)) used.insert(object.Localization);
   }
   return used;
+}
+
+// Walks a language's term table in table order and returns the bytes its packed form
+// takes; with `out`, appends that form there, each term's header and text in one read of
+// its record. Lengths come from the file, so the total is counted where it cannot wrap and
+// refused beyond what the packed form's 32-bit offsets and result can tell.
+size_t PackedTerms(TCustomVarDB& db, const TTermFields& f, TLanguageId language, std::vector<uint8_t>* out) {
+  constexpr size_t kLimit = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+  constexpr size_t kHeader = kPackedTermHeader;
+  if (!f.Valid() || !db.Top(f.Table)) return 0;
+  size_t total = 0;
+  const int fields[4] = {f.Ident, f.Status, f.Style, f.Data};
+  do {
+    std::vector<std::vector<uint8_t>> values;
+    size_t size = 0;
+    if (out) {
+      values = db.GetFieldValues(f.Table, fields, 4);
+      size = values[3].size();
+    } else {
+      int32_t length = 0;
+      db.GetField(f.Table, f.Data, nullptr, length);
+      size = static_cast<size_t>(std::max(length, 0));
+    }
+    if (total > kLimit - kHeader || size > kLimit - kHeader - total)
+      throw rtl::Exception(rtl::Format(qs::_STermsTooLarge, db.FileName(), static_cast<uint32_t>(language)));
+    if (out) {
+      out->resize(total + kHeader + size);
+      uint8_t* h = out->data() + total;
+      storage::Put16(h, language);
+      storage::Put32(h + 4, storage::Get32Padded(values[0]));
+      h[8] = values[1].empty() ? 0 : values[1][0];
+      h[9] = values[2].empty() ? 0 : values[2][0];
+      storage::Put32(h + 12, static_cast<uint32_t>(total + kHeader));
+      storage::Put32(h + 16, static_cast<uint32_t>(size));
+      if (size > 0) std::memcpy(h + kHeader, values[3].data(), size);
+    }
+    total += kHeader + size;
+  } while (db.Step(f.Table, 1));
+  return total;
 }
 
 std::vector<uint8_t> Utf16Bytes(std::u16string_view text) {
@@ -143,16 +181,17 @@ bool TZod::GetTerm(int module, TZodTerm& term) {
   TModuleLock lock(db, false);
   TTermFields f = TermFields(db, term.Language);
   if (!f.Valid() || !FindTerm(db, f, term.Ident)) return false;
+  // Each length given is the room at Data: the text goes into the caller's buffer only as
+  // far as it reaches (another process may have lengthened the term since the call that
+  // measured it).
   uint8_t ident[4] = {};
-  TFindRec fields[4] = {{f.Ident, ident, 4}, {f.Status, &term.Status, 1}, {f.Style, &term.Style, 1}, {f.Data, nullptr, 0}};
-  db.GetFields(f.Table, fields, 3);
-  if (GetLE32(ident) != term.Ident) throw ETermIndex();
-  // The text goes into the caller's buffer only as far as the buffer reaches: another
-  // process may have lengthened the term since the call that measured it.
-  const std::vector<uint8_t> text = db.GetField(f.Table, f.Data);
-  if (term.Data && term.Size > 0)
-    std::memcpy(term.Data, text.data(), std::min(text.size(), static_cast<size_t>(term.Size)));
-  term.Size = static_cast<int32_t>(text.size());
+  TFindRec fields[4] = {{f.Ident, ident, 4},
+                        {f.Status, &term.Status, 1},
+                        {f.Style, &term.Style, 1},
+                        {f.Data, term.Data, term.Data ? term.Size : 0}};
+  db.GetFields(f.Table, fields, 4);
+  if (storage::Get32(ident) != term.Ident) throw ETermIndex();
+  term.Size = fields[3].Length;
   return true;
 }
 
@@ -173,7 +212,7 @@ std::optional<TZod::TTermText> TZod::ReadTerm(int module, TLanguageId language, 
   fields[1].Data = statusBytes.data();
   fields[2].Data = text.Data.empty() ? nullptr : text.Data.data();
   db.GetFields(f.Table, fields, 3);
-  if (GetLE32(identBytes.data()) != ident) throw ETermIndex();
+  if (storage::Get32(identBytes.data()) != ident) throw ETermIndex();
   text.Status = fields[1].Length > 0 ? statusBytes[0] : 0;
   return text;
 }
@@ -183,13 +222,13 @@ bool TZod::SetTerm(int module, const TZodTerm& term) {
   TModuleLock lock(db, true);
   TTermFields f = TermFields(db, term.Language);
   if (f.Table < 0) {
-    int table = db.AddTable(TermTableName(term.Language) + " Ident N Status Y Style Y Data B");
+    int table = db.AddTable(TermTableName(term.Language) + kTermTableDefinition);
     db.IndexCreate(table, db.GetFieldNr(table, "Ident"), 1, true, true);
     f = TermFields(db, term.Language);
   }
   if (!f.Valid()) return false;
   uint8_t ident[4];
-  PutLE32(ident, term.Ident);
+  storage::Put32(ident, term.Ident);
   uint8_t status = term.Status, style = term.Style;
   bool withData = term.Size >= 1 && term.Data;
   TFindRec fields[4] = {{f.Ident, ident, 4}, {f.Status, &status, 1}, {f.Style, &style, 1},
@@ -215,34 +254,19 @@ int32_t TZod::GetTerms(int module, TLanguageId language, uint8_t* buffer) {
   TCustomVarDB& db = *At(module).Db;
   TModuleLock lock(db, false);
   TTermFields f = TermFields(db, language);
-  if (!f.Valid() || !db.Top(f.Table)) return 0;
-  int64_t total = 0;
-  do {
-    int32_t size = 0;
-    db.GetField(f.Table, f.Data, nullptr, size);
-    if (buffer) {
-      uint8_t* h = buffer + total;
-      std::memset(h, 0, kPackedTermHeader);
-      PutLE16(h, language);
-      PutLE32(h + 4, ReadIdent(db, f.Table, f.Ident));
-      std::vector<uint8_t> status = db.GetField(f.Table, f.Status), style = db.GetField(f.Table, f.Style);
-      h[8] = status.empty() ? 0 : status[0];
-      h[9] = style.empty() ? 0 : style[0];
-      PutLE32(h + 12, static_cast<uint32_t>(total + kPackedTermHeader));
-      PutLE32(h + 16, static_cast<uint32_t>(size));
-      if (size > 0) db.GetField(f.Table, f.Data, h + kPackedTermHeader, size);
-    }
-    total += kPackedTermHeader + size;
-  } while (db.Step(f.Table, 1));
-  return static_cast<int32_t>(total);
+  if (!buffer) return static_cast<int32_t>(PackedTerms(db, f, language, nullptr));
+  std::vector<uint8_t> packed;
+  PackedTerms(db, f, language, &packed);
+  if (!packed.empty()) std::memcpy(buffer, packed.data(), packed.size());
+  return static_cast<int32_t>(packed.size());
 }
 
 std::vector<uint8_t> TZod::GetTerms(int module, TLanguageId language) {
-  // One lock over both calls, so that no other process changes the table between them.
-  TModuleLock lock(*At(module).Db, false);
-  std::vector<uint8_t> buffer(static_cast<size_t>(GetTerms(module, language, nullptr)));
-  if (!buffer.empty()) GetTerms(module, language, buffer.data());
-  return buffer;
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, false);
+  std::vector<uint8_t> packed;
+  PackedTerms(db, TermFields(db, language), language, &packed);
+  return packed;
 }
 
 uint32_t TZod::GetNewTermID(int module) {
@@ -251,11 +275,11 @@ uint32_t TZod::GetNewTermID(int module) {
   uint32_t value = kFirstTermId;
   auto stored = GetProperty(module, kPropTermCount);
   if (stored && stored->size() == 4) {
-    uint32_t last = GetLE32(stored->data());
+    uint32_t last = storage::Get32(stored->data());
     value = last == kLastTermId ? kFirstTermId : last + 1;
   }
   uint8_t bytes[4];
-  PutLE32(bytes, value);
+  storage::Put32(bytes, value);
   SetProperty(kPropTermCount, bytes, module, 4);
   return value;
 }

@@ -27,6 +27,7 @@ enum TZodStatus : uint8_t {
 
 inline constexpr const char* kPropTermCount = "ZodTermCount";
 inline constexpr const char* kTermTablePrefix = "ZodTerms";
+inline constexpr const char* kTermTableDefinition = " Ident N Status Y Style Y Data B";
 // Term identifiers run from kFirstTermId to kLastTermId and then start again.
 constexpr uint32_t kFirstTermId = 0x6FFF9;
 constexpr uint32_t kLastTermId = 0x7FFFFFFE;

@@ -1,11 +1,12 @@
 #include "module/zod.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
-#include "module/bytes.h"
 #include "platform/rtl/registry.h"
 #include "platform/win32/codepage.h"
+#include "storage/coding.h"
 #include "strings/qconsts.h"
 #include "text/codepages.h"
 
@@ -44,7 +45,60 @@ void AddPermanentModule(const std::string& fileName) {
   }
 }
 
+// A table name as text: bytes outside printable ASCII (a term table's language identifier
+// may hold any) as \xNN.
+std::string PrintableName(std::string_view name) {
+  std::string text;
+  for (char c : name) {
+    auto byte = static_cast<uint8_t>(c);
+    text += byte >= 0x20 && byte < 0x7F ? std::string(1, c) : "\\x" + rtl::IntToHex(byte, 2);
+  }
+  return text;
+}
+
+// A field's type as a definition writes it: the letter, and the length when it is not 1.
+std::string TypeText(char type, int32_t length) {
+  return std::string(1, type) + (length != 1 ? std::to_string(length) : std::string());
+}
+
 }  // namespace
+
+std::string_view ModuleTableDefinition(std::string_view tableName) {
+  const std::string_view objects = kObjTable, terms = kTermTablePrefix;
+  if (tableName == kPropertiesTable) return kPropertiesDefinition;
+  if (tableName == objects) return kObjTableDefinition;
+  if (tableName.size() == objects.size() + 4 && tableName.starts_with(objects) &&
+      std::all_of(tableName.begin() + 6, tableName.end(), [](char c) { return std::isxdigit(static_cast<uint8_t>(c)); }))
+    return kObjTableDefinition;
+  if (tableName.size() == terms.size() + 2 && tableName.starts_with(terms)) return kTermTableDefinition;
+  return {};
+}
+
+void CheckModuleTable(TCustomVarDB& db, int table) {
+  const std::string name = db.Table(table).Header.TableName;
+  std::string_view definition = ModuleTableDefinition(name);
+  auto refuse = [&](const std::string& what) {
+    throw EZodLayout(rtl::Format(qs::_SModuleTableLayout, db.FileName(), PrintableName(name), what));
+  };
+  // The definition is pairs of a field name and its type letter with an optional length.
+  std::vector<std::string_view> tokens;
+  for (size_t at = 0; at < definition.size();) {
+    size_t end = std::min(definition.find(' ', at), definition.size());
+    if (end > at) tokens.push_back(definition.substr(at, end - at));
+    at = end + 1;
+  }
+  for (size_t i = 0; i + 1 < tokens.size(); i += 2) {
+    std::string field(tokens[i]);
+    char type = tokens[i + 1][0];
+    int32_t length = tokens[i + 1].size() > 1 ? std::stoi(std::string(tokens[i + 1].substr(1))) : 1;
+    int nr = db.GetFieldNr(table, field);
+    if (nr < 0) refuse(rtl::Format(qs::_SModuleFieldMissing, field));
+    const storage::TFieldHeader& stored = db.Table(table).Fields.at(static_cast<size_t>(nr));
+    if (stored.FieldType != type || stored.FieldLength != length)
+      refuse(rtl::Format(qs::_SModuleFieldType, field, TypeText(stored.FieldType, stored.FieldLength),
+                         TypeText(type, length)));
+  }
+}
 
 uint16_t PasswordCRC(const std::optional<std::u16string>& password) {
   std::vector<uint8_t> bytes;
@@ -100,8 +154,14 @@ bool RemovePermanentModule(std::string_view fileName) {
 
 TZod::TZod(TStart start) {
   if (start == TStart::OpenPermanent) {
-    for (const std::string& path : GetPermanentModules())
-      if (!path.empty()) RegisterModule(path, false, "");
+    for (const std::string& path : GetPermanentModules()) {
+      if (path.empty()) continue;
+      try {
+        RegisterModule(path, false, "");
+      } catch (const EZodLayout&) {
+        // A module that is refused stays closed; the others open as usual.
+      }
+    }
   }
   currentLanguage_ = 0;
 }
@@ -158,6 +218,10 @@ int TZod::RegisterModule(const std::string& fileName, bool permanent, const std:
       // A damaged file leaves the database empty in memory, as any failed open does; the
       // module keeps its place so that indexes stay as the caller expects.
     }
+    // Records of the module's own tables are read by the types and lengths the module
+    // layer wrote them with: a file whose tables say otherwise is refused before anything
+    // reads it.
+    for (int table = 0; table < db->TableCount(); ++table) CheckModuleTable(*db, table);
     modules_.push_back({name, std::move(db)});
     result = GetModuleCount() - 1;
   }
@@ -202,7 +266,7 @@ int TZod::NewModule(const std::string& fileName) {
   uint8_t date[8];
   std::memcpy(date, &now, sizeof date);
   uint8_t version[4];
-  PutLE32(version, static_cast<uint32_t>(kZodVersion));
+  storage::Put32(version, static_cast<uint32_t>(kZodVersion));
   SetProperty(kPropDateCreated, date, index, 8);
   SetProperty(kPropZodVer, version, index, 4);
   return index;
@@ -227,7 +291,7 @@ rtl::TDateTime TZod::GetDateCreated(int index) {
 int32_t TZod::GetZodVersion(int index) {
   auto value = GetProperty(index, kPropZodVer);
   if (!value || value->size() != 4) return 0;
-  return static_cast<int32_t>(GetLE32(value->data()));
+  return static_cast<int32_t>(storage::Get32(value->data()));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -262,7 +326,7 @@ bool TZod::SetProperty(std::string_view name, const void* data, int index, int32
   TModuleLock lock(db, true);
   int table = db.GetTableNr(kPropertiesTable);
   if (table < 0) {
-    table = db.AddTable("Properties Name B Data B");
+    table = db.AddTable(kPropertiesTable + std::string(kPropertiesDefinition));
     db.IndexCreate(table, 1, 1, true, false);
   }
   int nameField = db.GetFieldNr(table, "Name"), dataField = db.GetFieldNr(table, "Data");
@@ -317,8 +381,8 @@ bool TZod::GetVersion(int index, TZodVersion& version) {
   const uint8_t* p = value->data();
   std::copy_n(p, version.HeaderText.size(), version.HeaderText.begin());
   version.Password.reset();
-  version.Protected = GetLE32(p + kPasswordOffset) != 0;
-  version.PasswordCRC = GetLE16(p + kCrcOffset);
+  version.Protected = storage::Get32(p + kPasswordOffset) != 0;
+  version.PasswordCRC = storage::Get16(p + kCrcOffset);
   std::copy_n(p + kReservedOffset, version.Reserved.size(), version.Reserved.begin());
   if (value->size() > TZodVersion::kSize) {
     version.Data.emplace(value->begin() + TZodVersion::kSize, value->end());
@@ -333,19 +397,19 @@ bool TZod::SetVersion(int index, const TZodVersion& version) {
   if (!ValidIndex(index)) return false;
   TModuleLock lock(*At(index).Db, true);
   auto stored = GetProperty(index, kPropVersionInfo);
-  if (stored && stored->size() >= TZodVersion::kSize && GetLE32(stored->data() + kPasswordOffset) != 0 &&
-      PasswordCRC(version.Password) != GetLE16(stored->data() + kCrcOffset))
+  if (stored && stored->size() >= TZodVersion::kSize && storage::Get32(stored->data() + kPasswordOffset) != 0 &&
+      PasswordCRC(version.Password) != storage::Get16(stored->data() + kCrcOffset))
     return false;
   if (version.Remove) return SetProperty(kPropVersionInfo, nullptr, index, 0);
   size_t dataSize = version.Data ? version.Data->size() : 0;
   std::vector<uint8_t> buffer(TZodVersion::kSize + dataSize, 0);
   uint8_t* p = buffer.data();
   std::copy(version.HeaderText.begin(), version.HeaderText.end(), p);
-  PutLE32(p + kPasswordOffset, version.Password || version.Protected ? 1 : 0);
-  PutLE16(p + kCrcOffset, version.Password ? PasswordCRC(version.Password) : version.PasswordCRC);
+  storage::Put32(p + kPasswordOffset, version.Password || version.Protected ? 1 : 0);
+  storage::Put16(p + kCrcOffset, version.Password ? PasswordCRC(version.Password) : version.PasswordCRC);
   std::copy(version.Reserved.begin(), version.Reserved.end(), p + kReservedOffset);
-  PutLE32(p + kDataOffset, 0);
-  PutLE32(p + kDataSizeOffset, static_cast<uint32_t>(dataSize));
+  storage::Put32(p + kDataOffset, 0);
+  storage::Put32(p + kDataSizeOffset, static_cast<uint32_t>(dataSize));
   if (dataSize) std::copy(version.Data->begin(), version.Data->end(), p + TZodVersion::kSize);
   return SetProperty(kPropVersionInfo, buffer.data(), index, static_cast<int32_t>(buffer.size()));
 }
@@ -365,12 +429,12 @@ bool TZod::SetBoolSetting(int index, std::string_view name, bool value) {
 
 TLanguageId TZod::GetLanguageSetting(int index, std::string_view name) {
   auto value = GetProperty(index, name);
-  return value && value->size() == 2 ? GetLE16(value->data()) : kNoLanguage;
+  return value && value->size() == 2 ? storage::Get16(value->data()) : kNoLanguage;
 }
 
 bool TZod::SetLanguageSetting(int index, std::string_view name, TLanguageId language) {
   uint8_t bytes[2];
-  PutLE16(bytes, language);
+  storage::Put16(bytes, language);
   return SetProperty(name, bytes, index, 2);
 }
 

@@ -48,6 +48,7 @@ constexpr int32_t kZodVersion = 110;
 inline constexpr const char* kRegistryKey = "Software\\Talvorine";
 inline constexpr const char* kRegistrySection = "ZOD";
 inline constexpr const char* kPropertiesTable = "Properties";
+inline constexpr const char* kPropertiesDefinition = " Name B Data B";
 
 // Property names.
 inline constexpr const char* kPropDateCreated = "DateCreated";
@@ -75,6 +76,23 @@ class EListError : public rtl::Exception {
 public:
   explicit EListError(int index);
 };
+
+// A table of a module (properties, objects, terms) whose fields differ from those the
+// module layer writes: the module's records are read by these types and lengths, so such
+// a table is refused rather than read.
+class EZodLayout : public rtl::Exception {
+public:
+  using rtl::Exception::Exception;
+};
+
+// The field list (after the table name) the module layer defines for a table of this name
+// ("Properties", "ZodObj" and the older "ZodObjXXXX", "ZodTerms" and two bytes); empty for
+// a table it does not define.
+std::string_view ModuleTableDefinition(std::string_view tableName);
+// Raises EZodLayout, naming the file and the table, when a table the module layer defines
+// lacks one of its fields or holds one with another type or length. Other fields and
+// tables are left to their users.
+void CheckModuleTable(storage::TCustomVarDB& db, int table);
 
 // Holds a module database's lock for one operation, so that what it reads and writes is
 // one step for every other process sharing the file. Locks nest.
@@ -143,7 +161,8 @@ public:
   // Opens the module of fileName (or finds it open) and returns its index; -1 when the
   // file does not exist, or when 20 modules are open and it is not one of them. A file
   // that exists but cannot be opened as a database still takes a place in the list (an
-  // empty database in memory). With permanent, the path goes into the first free registry
+  // empty database in memory); one whose module tables have another layout raises
+  // EZodLayout and is not opened. With permanent, the path goes into the first free registry
   // value unless a value names the module already. The password is not used.
   int RegisterModule(const std::string& fileName, bool permanent, const std::string& password = "");
   // Closes the module; later modules move down by one. With removePermanent the first

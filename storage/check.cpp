@@ -7,7 +7,7 @@
 #include <unordered_set>
 
 #include "storage/btree.h"
-#include "storage/coding.h"
+#include "storage/recordblock.h"
 #include "storage/vardbs.h"
 #include "strings/vconsts.h"
 
@@ -34,8 +34,7 @@ public:
 
   // Claims a block for a use; false (with a finding) when the address is bad or taken.
   bool Claim(uint32_t address, const std::string& use, int table = -1, int field = -1) {
-    if (address < kFileHeaderSize || (address - kFileHeaderSize) % kBlockSize != 0 ||
-        static_cast<int64_t>(address) + kBlockSize > size_) {
+    if (!IsBlockAddress(address) || static_cast<int64_t>(address) + kBlockSize > size_) {
       Report(table, field, address, rtl::Format(vc::_SCheckBadAddress, use, address));
       return false;
     }
@@ -170,7 +169,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
       if (block->Prev() != prev)
         report(t, -1, at, rtl::Format(vc::_SCheckDataPrev, use, at, block->Prev(), prev));
       try {
-        CheckDataBlock(at, *block);
+        CheckRecordTable(at, *block);
       } catch (const rtl::Exception& e) {
         report(t, -1, at, use + ": " + e.Message());
         break;
@@ -181,15 +180,13 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
         report(t, -1, at, rtl::Format(vc::_SCheckDataEmpty, use, at));
       for (int pos = 1; pos <= block->Count(); ++pos) {
         ++records;
-        const uint8_t* table16 = block->At(block->Used() + 1 + 2 * (pos - 1));
-        int start = table16[0] | (table16[1] << 8);
-        const uint8_t* stored = block->At(start);
         std::vector<uint8_t> image;
-        if (stored[0] == 128) {
-          uint32_t chain = Get32(stored + 1);
-          if (WalkChain(map, chain, -1, use + rtl::Format(vc::_SCheckRecord, static_cast<int>(records)), t, -1) < 0) continue;
-        }
         try {
+          TStoredRecord record = StoredAt(*block, at, pos);
+          if (record.Chained() && WalkChain(map, record.Chain(), -1,
+                                            use + rtl::Format(vc::_SCheckRecord, static_cast<int>(records)), t,
+                                            -1) < 0)
+            continue;
           image = ExpandRecord(*block, at, pos);
           const TTable* saved = &table;
           std::vector<TFieldSlot> slots = SliceImage(*saved, image);
@@ -243,7 +240,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
     for (uint32_t at = table.Header.FirstBlock; at != 0 && readable && seen.insert(at).second;) {
       try {
         PBlock block = LoadBlock(at);
-        CheckDataBlock(at, *block);
+        CheckRecordTable(at, *block);
         for (int pos = 1; pos <= block->Count(); ++pos) {
           std::vector<uint8_t> image = ExpandRecord(*block, at, pos);
           std::vector<TFieldSlot> slots = SliceImage(table, image);

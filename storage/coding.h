@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace quintrel::storage {
 
@@ -10,6 +11,13 @@ inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p
 inline uint32_t Get32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
          (static_cast<uint32_t>(p[3]) << 24);
+}
+// A stored value of up to 4 bytes as an integer: a shorter or empty value (a field the
+// record does not reach) is taken as padded with zeros.
+inline uint32_t Get32Padded(const std::vector<uint8_t>& value) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < value.size() && i < 4; ++i) v |= static_cast<uint32_t>(value[i]) << (8 * i);
+  return v;
 }
 inline double GetDouble(const uint8_t* p) {
   uint64_t bits = 0;

@@ -1,46 +1,37 @@
 // Records of the record database: images, data blocks, overflow chains, the cursor.
 //
-// A record's image is its field values in field order: fixed fields as unit length x
-// FieldLength bytes; variable fields (B, V) as a 4-byte length and the bytes, or, for a
-// value longer than 4087 bytes, the marker 65535, the true length and the address of an
-// overflow chain. In a data block a record is stored as a flag byte and the image (flag
-// 0) or, for an image of 4087 bytes or more, the address of an overflow chain holding it
-// (flag 128). Stored records lie back to back from position 1 to Used; the record table
-// after them holds Count start positions (entry 1 is always 1). Used + 2 x Count never
-// exceeds 8175, and no block of a table with other blocks is ever left empty.
+// storage/recordblock.h describes the layout of records, data blocks and overflow chains.
+// The engine keeps two rules beyond it: a stored record of 4087 bytes or more goes to an
+// overflow chain (flag 128), and no block of a table with other blocks is ever left empty.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <unordered_set>
 
 #include "storage/compare.h"
 #include "storage/coding.h"
+#include "storage/recordblock.h"
 #include "storage/vardbs.h"
 
 namespace quintrel::storage {
 
 namespace {
 
-constexpr uint8_t kFlagInline = 0;
-constexpr uint8_t kFlagChain = 128;
-constexpr int kChainPayload = kLastPosition;  // bytes of a value one overflow block holds
-
 int Fill(const TBlock& b) { return 2 * b.Count() + b.Used(); }
 
-// The start position of record i (1-based) of a data block.
-int EntryAt(const TBlock& b, int i) {
-  const uint8_t* p = b.At(b.Used() + 1 + 2 * (i - 1));
-  return p[0] | (p[1] << 8);
+// A given value of a fixed field: as much of it as its Length says, and as the field holds
+// (the rest stays zero).
+void CopyGiven(const TFindRec& given, uint8_t* field, size_t size) {
+  size_t n = std::min(size, static_cast<size_t>(std::max(given.Length, 0)));
+  if (given.Data && n > 0) std::memcpy(field, given.Data, n);
 }
 
-// The start positions of the records of a data block (index i: record i + 1).
-std::vector<uint16_t> ReadEntries(const TBlock& b) {
-  std::vector<uint16_t> e(b.Count());
-  for (size_t i = 0; i < e.size(); ++i) {
-    const uint8_t* p = b.At(b.Used() + 1 + 2 * static_cast<int>(i));
-    e[i] = static_cast<uint16_t>(p[0] | (p[1] << 8));
-  }
-  return e;
+// The most bytes an overflow chain can hold in a file of `fileSize` bytes (every block of
+// it in the chain), and never more than a length field reports.
+uint32_t ChainCapacity(int64_t fileSize) {
+  int64_t blocks = std::max<int64_t>(fileSize - kFileHeaderSize, 0) / kBlockSize;
+  return static_cast<uint32_t>(std::min<int64_t>(blocks * kChainPayload, std::numeric_limits<int32_t>::max()));
 }
 
 // Writes the record table after `used` bytes of records and clears what lies beyond it.
@@ -49,10 +40,7 @@ void WriteEntries(TBlock& b, const std::vector<uint16_t>& e, int used) {
   b.SetUsed(static_cast<uint16_t>(used));
   b.SetCount(static_cast<uint16_t>(e.size()));
   uint8_t* table = b.At(used + 1);
-  for (size_t i = 0; i < e.size(); ++i) {
-    table[2 * i] = static_cast<uint8_t>(e[i]);
-    table[2 * i + 1] = static_cast<uint8_t>(e[i] >> 8);
-  }
+  for (size_t i = 0; i < e.size(); ++i) Put16(table + 2 * i, e[i]);
   int end = used + 1 + 2 * static_cast<int>(e.size());
   if (end <= kLastPosition) std::memset(b.At(end), 0, kLastPosition + 1 - end);
 }
@@ -93,19 +81,7 @@ void EncodeRecords(TBlock& b, const std::vector<std::vector<uint8_t>>& records) 
 // ---------------------------------------------------------------------------------------
 // Blocks and images
 
-void TCustomVarDB::CheckDataBlock(uint32_t address, const TBlock& b) const {
-  int count = b.Count(), used = b.Used();
-  if (count == 0) return;
-  if (used >= 8174 || used + 2 * count > kLastPosition) throw EBlockCorrupt(address);
-  if (EntryAt(b, 1) != 1) throw EBlockCorrupt(address);
-  int previous = 1;
-  for (int i = 2; i <= count; ++i) {
-    int entry = EntryAt(b, i);
-    if (entry <= previous) throw EBlockCorrupt(address);
-    previous = entry;
-  }
-  if (previous > used) throw EBlockCorrupt(address);
-}
+void TCustomVarDB::CheckDataBlock(uint32_t address, const TBlock& b) const { CheckRecordTable(address, b); }
 
 TBlock& TCustomVarDB::CursorBlock(TTable& t) {
   if (t.Header.CurBlock == 0) t.Header.CurBlock = t.Header.FirstBlock;
@@ -196,23 +172,13 @@ void TCustomVarDB::ClearExpandedBlock(uint32_t address) {
   }
 }
 
-// The stored bytes of record `position` of a data block (flag byte first).
-static TValueView StoredAt(const TBlock& b, uint32_t address, int position) {
-  int count = b.Count();
-  if (position < 1 || position > count || b.Used() + 2 * count > kLastPosition) throw EBlockCorrupt(address);
-  int start = EntryAt(b, position);
-  int end = position < count ? EntryAt(b, position + 1) : b.Used() + 1;
-  if (start < 1 || end <= start || end > b.Used() + 1) throw EBlockCorrupt(address);
-  return {b.At(start), static_cast<size_t>(end - start)};
-}
-
 std::vector<uint8_t> TCustomVarDB::ExpandRecord(const TBlock& b, uint32_t address, int position) {
-  TValueView record = StoredAt(b, address, position);
-  const uint8_t* stored = record.Data;
-  int length = static_cast<int>(record.Size);
-  if (stored[0] == kFlagInline) return std::vector<uint8_t>(stored + 1, stored + length);
-  if (stored[0] == kFlagChain && length >= 5) return ReadChain(Get32(stored + 1), -1, address);
-  throw EBlockCorrupt(address);
+  TStoredRecord record = StoredAt(b, address, position);
+  if (!record.Chained()) {
+    TValueView image = record.Image();
+    return std::vector<uint8_t>(image.Data, image.Data + image.Size);
+  }
+  return ReadChain(record.Chain(), -1, address);
 }
 
 std::vector<uint8_t> TCustomVarDB::CompactRecord(const std::vector<uint8_t>& image) {
@@ -285,11 +251,15 @@ void TCustomVarDB::SliceField(const TTable& t, size_t f, const uint8_t* image, s
     if (offset + 4 > size) throw EBlockCorrupt(t.Header.CurBlock);
     uint32_t length = Get32(image + offset);
     if (length == kOversizedMarker) {
-      if (offset + 12 > size) throw EBlockCorrupt(t.Header.CurBlock);
+      if (offset + kOversizedReferenceSize > size) throw EBlockCorrupt(t.Header.CurBlock);
       slot.Kind = TFieldSlot::kOversized;
-      slot.Size = 12;
+      slot.Size = kOversizedReferenceSize;
       slot.Length = Get32(image + offset + 4);
       slot.Chain = Get32(image + offset + 8);
+      // Readers size their buffers by this length before the chain is walked: a value kept
+      // in a chain is longer than an inline one and no longer than the file can hold.
+      if (slot.Length <= static_cast<uint32_t>(kMaxInlineValue) || slot.Length > ChainCapacity(stream_->Size()))
+        throw EBlockCorrupt(t.Header.CurBlock);
     } else {
       slot.Kind = TFieldSlot::kInline;
       slot.Size = 4 + static_cast<size_t>(length);
@@ -300,10 +270,9 @@ void TCustomVarDB::SliceField(const TTable& t, size_t f, const uint8_t* image, s
 }
 
 bool TCustomVarDB::InlineImage(const TBlock& b, uint32_t address, int position, TValueView& image) const {
-  TValueView record = StoredAt(b, address, position);
-  if (record.Data[0] != kFlagInline) return false;
-  image.Data = record.Data + 1;
-  image.Size = record.Size - 1;
+  TStoredRecord record = StoredAt(b, address, position);
+  if (record.Chained()) return false;
+  image = record.Image();
   return true;
 }
 
@@ -340,15 +309,12 @@ void TCustomVarDB::RemoveOversizedFields(const TTable& t, const std::vector<uint
 
 // A record's number without expanding it, where it is stored inline.
 int32_t TCustomVarDB::RecNoAt(const TBlock& b, uint32_t address, int position) {
-  if (position < 1 || position > b.Count() || b.Used() + 2 * b.Count() > kLastPosition) throw EBlockCorrupt(address);
-  int start = EntryAt(b, position);
-  int end = position < b.Count() ? EntryAt(b, position + 1) : b.Used() + 1;
-  const uint8_t* stored = b.At(start);
-  if (stored[0] == kFlagInline && end - start >= 5) return static_cast<int32_t>(Get32(stored + 1));
+  TStoredRecord record = StoredAt(b, address, position);
+  if (!record.Chained() && record.Size >= 5) return static_cast<int32_t>(Get32(record.Image().Data));
   // An image kept in a chain starts in its first block: the number is read from there
   // without loading the rest.
-  if (stored[0] == kFlagChain && end - start >= 5) {
-    PBlock first = LoadBlock(Get32(stored + 1));
+  if (record.Chained()) {
+    PBlock first = LoadBlock(record.Chain());
     if (first->Used() >= 4) return static_cast<int32_t>(Get32(first->At(1)));
   }
   return RecNoOf(ExpandRecord(b, address, position));
@@ -370,7 +336,7 @@ std::vector<uint8_t> TCustomVarDB::NewImage(const TTable& t, int32_t recNo, cons
       size_t size = static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
       size_t from = image.size();
       image.resize(from + size, 0);
-      if (given && given->Data) std::memcpy(image.data() + from, given->Data, size);
+      if (given) CopyGiven(*given, image.data() + from, size);
       if (f == 0 && size >= 4) Put32(image.data() + from, static_cast<uint32_t>(recNo));
       continue;
     }
@@ -800,22 +766,25 @@ bool TCustomVarDB::CursorImage(int table, TValueView& image, std::vector<uint8_t
   return true;
 }
 
-void TCustomVarDB::CopyValue(const TValueView& image, const TFieldSlot& slot, void* data) {
+void TCustomVarDB::CopyValue(const TValueView& image, const TFieldSlot& slot, void* data, size_t capacity) {
+  TValueView value;
+  std::vector<uint8_t> chained;
   switch (slot.Kind) {
     case TFieldSlot::kFixed:
-      std::memcpy(data, image.Data + slot.Offset, slot.Size);
+      value = {image.Data + slot.Offset, slot.Size};
       break;
     case TFieldSlot::kInline:
-      std::memcpy(data, image.Data + slot.Offset + 4, slot.Size - 4);
+      value = {image.Data + slot.Offset + 4, slot.Size - 4};
       break;
-    case TFieldSlot::kOversized: {
-      std::vector<uint8_t> value = ReadChain(slot.Chain, slot.Length, 0);
-      std::memcpy(data, value.data(), value.size());
+    case TFieldSlot::kOversized:
+      chained = ReadChain(slot.Chain, slot.Length, 0);
+      value = {chained.data(), chained.size()};
       break;
-    }
     default:
-      break;
+      return;
   }
+  size_t n = std::min(value.Size, capacity);
+  if (n > 0) std::memcpy(data, value.Data, n);
 }
 
 void TCustomVarDB::GetFields(int table, TFindRec* fields, int n) {
@@ -831,13 +800,16 @@ void TCustomVarDB::GetFields(int table, TFindRec* fields, int n) {
       continue;
     }
     const TFieldSlot slot = slotScratch_[request.Field];
+    // The length asked with is the room in the buffer: the file decides how long a value
+    // is, never how much of it lands in the caller's memory.
+    size_t capacity = static_cast<size_t>(std::max(request.Length, 0));
     request.Length = static_cast<int32_t>(slot.Length);
-    if (request.Data && slot.Length > 0) CopyValue(image, slot, request.Data);
+    if (request.Data) CopyValue(image, slot, request.Data, capacity);
   }
 }
 
 void TCustomVarDB::GetField(int table, int field, void* data, int32_t& length) {
-  TFindRec request{field, data, 0};
+  TFindRec request{field, data, data ? length : 0};
   GetFields(table, &request, 1);
   length = request.Length;
 }
@@ -859,7 +831,7 @@ std::vector<std::vector<uint8_t>> TCustomVarDB::GetFieldValues(int table, const 
     const TFieldSlot slot = slotScratch_[field];
     std::vector<uint8_t>& value = values[static_cast<size_t>(i)];
     value.resize(slot.Kind == TFieldSlot::kAbsent ? 0 : slot.Length);
-    if (!value.empty()) CopyValue(image, slot, value.data());
+    CopyValue(image, slot, value.data(), value.size());
   }
   return values;
 }
@@ -894,7 +866,7 @@ void TCustomVarDB::SetFields(int table, const TFindRec* fields, int n) {
       size_t size = static_cast<size_t>(GetUnitLength(field.FieldType)) * static_cast<size_t>(field.FieldLength);
       size_t from = image.size();
       image.resize(from + size, 0);
-      if (given->Data) std::memcpy(image.data() + from, given->Data, size);
+      CopyGiven(*given, image.data() + from, size);
       continue;
     }
     if (slot.Kind == TFieldSlot::kOversized) replaced.push_back(slot.Chain);
@@ -974,9 +946,11 @@ bool TCustomVarDB::DeleteRecord(int table, bool removeOversized) {
   if (b.Count() == 0) return false;
   int position = std::clamp<int>(t.Header.CurPos, 1, b.Count());
   std::vector<uint8_t> image = ExpandRecord(b, t.Header.CurBlock, position);
+  TStoredRecord record = StoredAt(b, t.Header.CurBlock, position);
+  uint32_t chain = record.Chained() ? record.Chain() : 0;
   DeleteRecordKeys(table, t.Header.CurBlock, image);
-  std::vector<uint8_t> stored = DeleteFromBlock(b, position);
-  if (stored[0] == kFlagChain) ClearExpandedBlock(Get32(stored.data() + 1));
+  DeleteFromBlock(b, position);
+  if (chain != 0) ClearExpandedBlock(chain);
   if (removeOversized) RemoveOversizedFields(t, image);
   t.Header.CurPos = static_cast<uint16_t>(position);
   if (!inRewrite_ && Fill(b) < kHalfFill) Rebalance(table);
@@ -1002,9 +976,8 @@ void TCustomVarDB::FreeTableData(TTable& t) {
     for (int pos = 1; pos <= block->Count(); ++pos) {
       std::vector<uint8_t> image = ExpandRecord(*block, address, pos);
       RemoveOversizedFields(t, image);
-      std::vector<uint16_t> e = ReadEntries(*block);
-      const uint8_t* stored = block->At(e[pos - 1]);
-      if (stored[0] == kFlagChain) ClearExpandedBlock(Get32(stored + 1));
+      TStoredRecord record = StoredAt(*block, address, pos);
+      if (record.Chained()) ClearExpandedBlock(record.Chain());
     }
     uint32_t next = block->Next();
     PutOnAvailList(address, scratch);

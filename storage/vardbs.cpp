@@ -56,10 +56,6 @@ std::string GetShortString(const uint8_t* p, bool* bad = nullptr) {
   return std::string(reinterpret_cast<const char*>(p + 1), len);
 }
 
-bool IsBlockAddress(uint32_t address) {
-  return address >= kFileHeaderSize && (address - kFileHeaderSize) % kBlockSize == 0;
-}
-
 // Reads the block at `address` of `stream`; EBlockCorrupt when the address is not the start
 // of a whole block inside the stream.
 // Reads `count` bytes at `offset`: one positioned read for a file (the stream's own

@@ -65,6 +65,11 @@ constexpr int32_t kChangeCountWrap = 2147483640;  // ChangeCount at or above thi
 constexpr int32_t kMaxFieldCount = 512;
 constexpr int kShortNameLength = 12;       // ShortString[12] names of tables, fields, database
 
+// Whether an address is where a block starts: past the file header, on the block grid.
+constexpr bool IsBlockAddress(uint32_t address) {
+  return address >= kFileHeaderSize && (address - kFileHeaderSize) % kBlockSize == 0;
+}
+
 // Exceptions of the engine; the message is the text shown.
 class EBlockCorrupt : public rtl::Exception {
 public:
@@ -250,8 +255,8 @@ private:
   };
   static constexpr size_t kKeepSpare = 64;
   static bool Number(uint32_t address, size_t& n) {
-    if (address < 64 || (address - 64) % 8192 != 0) return false;
-    n = (address - 64) / 8192;
+    if (!IsBlockAddress(address)) return false;
+    n = (address - kFileHeaderSize) / kBlockSize;
     return true;
   }
   TEntry* Slot(uint32_t address) const {
@@ -641,7 +646,8 @@ private:
   // The image of the cursor's record (in place, or expanded into `expanded`) with its
   // fields sliced into slotScratch_; false when there is none.
   bool CursorImage(int table, TValueView& image, std::vector<uint8_t>& expanded);
-  void CopyValue(const TValueView& image, const TFieldSlot& slot, void* data);
+  // Copies a field's value into `data`, at most `capacity` bytes of it.
+  void CopyValue(const TValueView& image, const TFieldSlot& slot, void* data, size_t capacity);
   // ReadFileHeader for the engine's own use: the header is brought up to date in header_.
   void RefreshHeader();
   // The place of one field in an image, walking only the fields before it; false when the

@@ -18,6 +18,13 @@ inline constexpr const char* _SPackedValueDamaged = "Module %s: property %s is d
 inline constexpr const char* _SPackedHeaderCut = "an entry header is cut off";
 inline constexpr const char* _SPackedTextsCut = "the texts of an entry run past the end of the value";
 inline constexpr const char* _SPackedTooMany = "more entries than a list can hold";
+// A table of a module whose fields are not those the module layer writes: the module's
+// file, the table, and what differs (one of the two texts below).
+inline constexpr const char* _SModuleTableLayout = "Module %s: table %s does not have a module table's layout: %s";
+inline constexpr const char* _SModuleFieldMissing = "it has no field %s";
+inline constexpr const char* _SModuleFieldType = "field %s is %s instead of %s";
+// The packed terms of one language would not fit in the 2 GiB a packed list can hold.
+inline constexpr const char* _STermsTooLarge = "Module %s: the terms of language $%x take more than 2 GiB";
 
 // Command line: files.
 inline constexpr const char* _SCliFileNotFound = "%s: file not found";

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "module/bytes.h"
 #include "module/zod.h"
+#include "storage/coding.h"
 #include "tests/module/module_fixture.h"
 
 namespace quintrel::module {
@@ -140,44 +140,44 @@ TEST_F(Languages, StoredBytesFollowTheLayout) {
   ASSERT_TRUE(zod_.SetLanguage(m_, FullRecord(Id("de"))));
   std::vector<uint8_t> v = *zod_.GetProperty(m_, kPropLanguage);
   const uint8_t* h = v.data();
-  EXPECT_EQ(GetLE16(h), Id("de"));
+  EXPECT_EQ(storage::Get16(h), Id("de"));
   EXPECT_EQ(h[0], 'd');
-  EXPECT_EQ(GetLE16(h + 2), 0xBEEF);
-  EXPECT_EQ(GetLE32(h + 4), 14u) << "\"German\" and its terminator";
-  EXPECT_EQ(GetLE32(h + 8), 2u) << "an empty text is its terminator";
+  EXPECT_EQ(storage::Get16(h + 2), 0xBEEF);
+  EXPECT_EQ(storage::Get32(h + 4), 14u) << "\"German\" and its terminator";
+  EXPECT_EQ(storage::Get32(h + 8), 2u) << "an empty text is its terminator";
   EXPECT_EQ(h[12], 238);
-  EXPECT_EQ(GetLE16(h + 14), Id("de"));
-  EXPECT_EQ(GetLE16(h + 16), Id("AT"));
-  EXPECT_EQ(GetLE32(h + 20), 0x0C07u);
+  EXPECT_EQ(storage::Get16(h + 14), Id("de"));
+  EXPECT_EQ(storage::Get16(h + 16), Id("AT"));
+  EXPECT_EQ(storage::Get32(h + 20), 0x0C07u);
   EXPECT_EQ(h[24], 5);
-  EXPECT_EQ(GetLE32(h + 28), 14u) << "Montag";
-  EXPECT_EQ(GetLE32(h + 56 + 3 * 4), 0u) << "an absent text has count 0";
+  EXPECT_EQ(storage::Get32(h + 28), 14u) << "Montag";
+  EXPECT_EQ(storage::Get32(h + 56 + 3 * 4), 0u) << "an absent text has count 0";
   EXPECT_EQ(h[180], 1);
-  EXPECT_EQ(GetLE16(h + 184), u'v');
-  EXPECT_EQ(GetLE16(h + 184 + 10), 0) << "AM string terminated";
-  EXPECT_EQ(GetLE16(h + 220), u':');
-  EXPECT_EQ(GetLE32(h + 228), 22u) << "dd.MM.yyyy";
-  EXPECT_EQ(GetLE16(h + 244), 0x20AC);
+  EXPECT_EQ(storage::Get16(h + 184), u'v');
+  EXPECT_EQ(storage::Get16(h + 184 + 10), 0) << "AM string terminated";
+  EXPECT_EQ(storage::Get16(h + 220), u':');
+  EXPECT_EQ(storage::Get32(h + 228), 22u) << "dd.MM.yyyy";
+  EXPECT_EQ(storage::Get16(h + 244), 0x20AC);
   EXPECT_EQ(h[256], 3);
   EXPECT_EQ(h[257], 8);
   EXPECT_EQ(h[258], 2);
-  EXPECT_EQ(GetLE16(h + 260), u'.');
-  EXPECT_EQ(GetLE16(h + 268), u',');
+  EXPECT_EQ(storage::Get16(h + 260), u'.');
+  EXPECT_EQ(storage::Get16(h + 268), u',');
   EXPECT_EQ(h[276], 6);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(h + 277), 6), "ime-de");
-  EXPECT_EQ(GetLE16(h + 292), 0x0407);
-  EXPECT_EQ(GetLE16(h + 294), 17);
+  EXPECT_EQ(storage::Get16(h + 292), 0x0407);
+  EXPECT_EQ(storage::Get16(h + 294), 17);
   // The texts follow the header in their stored order: name first, long date format last.
-  EXPECT_EQ(GetLE16(h + 300), u'G');
-  EXPECT_EQ(GetLE16(h + 300 + 14 + 2), u'M') << "Montag right after the empty native name";
+  EXPECT_EQ(storage::Get16(h + 300), u'G');
+  EXPECT_EQ(storage::Get16(h + 300 + 14 + 2), u'M') << "Montag right after the empty native name";
   uint64_t total = 300;
   for (size_t offset = 4; offset < 300; offset += 4) {
     bool isCount = offset == 4 || offset == 8 || (offset >= 28 && offset < 180) || offset == 228 || offset == 232;
-    if (isCount) total += GetLE32(h + offset);
+    if (isCount) total += storage::Get32(h + offset);
   }
   EXPECT_EQ(v.size(), total);
   EXPECT_EQ(v[v.size() - 2], 0);
-  EXPECT_EQ(GetLE16(v.data() + v.size() - 2 * 5), u'y') << "...yyyy and the terminator end the entry";
+  EXPECT_EQ(storage::Get16(v.data() + v.size() - 2 * 5), u'y') << "...yyyy and the terminator end the entry";
 }
 
 TEST_F(Languages, FixedTextsAreCutToTheirRoom) {
@@ -194,7 +194,7 @@ TEST_F(Languages, FixedTextsAreCutToTheirRoom) {
   EXPECT_EQ(read.TimeSeparator, u":::");
   EXPECT_EQ(read.CurrencyString, u"EURO!");
   EXPECT_EQ(read.InputMethod, std::string(15, 'i'));
-  EXPECT_EQ(GetLE16(zod_.GetProperty(m_, kPropLanguage)->data() + 184 + 16), 0) << "the terminator always fits";
+  EXPECT_EQ(storage::Get16(zod_.GetProperty(m_, kPropLanguage)->data() + 184 + 16), 0) << "the terminator always fits";
 }
 
 TEST_F(Languages, SetMovesToTheFrontAndRemovalKeepsTheOrder) {
@@ -289,8 +289,8 @@ TEST_F(Languages, DamagedValuesAreReadUpToTheDamageAndNeverRebuilt) {
   // Counts of the second entry promise more than there is.
   std::vector<uint8_t> value = good;
   value.insert(value.end(), second.begin(), second.end());
-  PutLE32(value.data() + good.size() + 4, 0xFFFFFFF0);
-  for (size_t i = 1; i < 42; ++i) PutLE32(value.data() + good.size() + 28 + 4 * (i % 38), 0xFFFFFFFF);
+  storage::Put32(value.data() + good.size() + 4, 0xFFFFFFF0);
+  for (size_t i = 1; i < 42; ++i) storage::Put32(value.data() + good.size() + 28 + 4 * (i % 38), 0xFFFFFFFF);
   zod_.SetProperty(kPropLanguage, value.data(), m_, static_cast<int32_t>(value.size()));
   EXPECT_EQ(List(), (std::vector<TLanguageId>{Id("de")}));
   TPackedList walk = zod_.GetPackedList(m_, kPropLanguage);
@@ -321,7 +321,7 @@ TEST_F(Languages, DamagedValuesAreReadUpToTheDamageAndNeverRebuilt) {
   // terminator read as far as whole units go.
   value = PackLanguage(Named("xx", u"abc"));
   value.resize(300);
-  PutLE32(value.data() + 4, 5);
+  storage::Put32(value.data() + 4, 5);
   value.insert(value.end(), {'a', 0, 'b', 0, 'c'});
   zod_.SetProperty(kPropLanguage, value.data(), m_, static_cast<int32_t>(value.size()));
   std::vector<TZodText> names;
@@ -372,8 +372,8 @@ TEST_F(Languages, LanguageCodes) {
   ASSERT_TRUE(zod_.SetLangCode(m_, code));
   std::vector<uint8_t> v = *zod_.GetProperty(m_, kPropLangCode);
   ASSERT_EQ(v.size(), 8u + 2 + 8 + 14);
-  EXPECT_EQ(GetLE32(v.data() + 4), 2u) << "a code without text is stored with an empty one";
-  EXPECT_EQ(GetLE16(v.data() + 10), Id("de")) << "stride 8 + text count";
+  EXPECT_EQ(storage::Get32(v.data() + 4), 2u) << "a code without text is stored with an empty one";
+  EXPECT_EQ(storage::Get16(v.data() + 10), Id("de")) << "stride 8 + text count";
 
   TZodLangCode read;
   read.Code = Id("de");
@@ -415,8 +415,8 @@ TEST_F(Languages, CountriesAcrossModules) {
 
   std::vector<uint8_t> v = *zod_.GetProperty(m_, kPropCountry);
   ASSERT_EQ(v.size(), 20u + 22 + 5) << "stride 20 + name count + data size";
-  EXPECT_EQ(GetLE32(v.data() + 8), 5u);
-  EXPECT_EQ(GetLE32(v.data() + 12), 22u);
+  EXPECT_EQ(storage::Get32(v.data() + 8), 5u);
+  EXPECT_EQ(storage::Get32(v.data() + 12), 22u);
   EXPECT_EQ(v[20 + 22], 1) << "data after the name";
 
   TZodCountry read;
@@ -440,7 +440,7 @@ TEST_F(Languages, CountriesAcrossModules) {
   EXPECT_EQ(codes, (std::vector<uint16_t>{Id("AT"), Id("CH")}));
 
   // A data size that runs past the value is damage.
-  PutLE32(v.data() + 8, 500);
+  storage::Put32(v.data() + 8, 500);
   zod_.SetProperty(kPropCountry, v.data(), m_, static_cast<int32_t>(v.size()));
   read.CountryCode = Id("AT");
   EXPECT_FALSE(zod_.GetCountry(m_, read));

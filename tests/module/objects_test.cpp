@@ -6,8 +6,8 @@
 #include <map>
 #include <random>
 
-#include "module/bytes.h"
 #include "module_fixture.h"
+#include "storage/coding.h"
 
 namespace quintrel::module::test {
 namespace {
@@ -128,14 +128,14 @@ TEST_F(ObjectsTest, CountersStartWrapAndKeepTheirSize) {
   EXPECT_EQ(zod_.GetNewFormID(m_), 2);
   EXPECT_EQ(zod_.GetProperty(m_, kPropFormCount)->size(), 2u);
   uint8_t last[4];
-  PutLE16(last, 65534);
+  storage::Put16(last, 65534);
   zod_.SetProperty(kPropFormCount, last, m_, 2);
   EXPECT_EQ(zod_.GetNewFormID(m_), 1);
-  PutLE16(last, 65534);
+  storage::Put16(last, 65534);
   zod_.SetProperty(kPropPropertyCount, last, m_, 2);
   EXPECT_EQ(zod_.GetNewPropID(m_), 1);
   EXPECT_EQ(zod_.GetNewCompID(m_), 1u);
-  PutLE32(last, 0x7FFFFFFF);
+  storage::Put32(last, 0x7FFFFFFF);
   zod_.SetProperty(kPropCompCount, last, m_, 4);
   EXPECT_EQ(zod_.GetNewCompID(m_), 1u);
   zod_.SetProperty(kPropObjectCount, last, m_, 4);

@@ -5,8 +5,8 @@
 #include <map>
 #include <random>
 
-#include "module/bytes.h"
 #include "module_fixture.h"
+#include "storage/coding.h"
 #include "storage/vardbs.h"
 
 namespace quintrel::module::test {
@@ -87,11 +87,11 @@ TEST_F(TermsTest, IdentifiersStartAtTheirFirstValueAndWrap) {
   EXPECT_EQ(zod_.GetNewTermID(m_), 458745u);
   EXPECT_EQ(zod_.GetNewTermID(m_), 458746u);
   uint8_t last[4];
-  PutLE32(last, kLastTermId - 1);
+  storage::Put32(last, kLastTermId - 1);
   zod_.SetProperty(kPropTermCount, last, m_, 4);
   EXPECT_EQ(zod_.GetNewTermID(m_), kLastTermId);
   EXPECT_EQ(zod_.GetNewTermID(m_), kFirstTermId);
-  EXPECT_EQ(GetLE32(zod_.GetProperty(m_, kPropTermCount)->data()), kFirstTermId);
+  EXPECT_EQ(storage::Get32(zod_.GetProperty(m_, kPropTermCount)->data()), kFirstTermId);
 }
 
 TEST_F(TermsTest, WriteReadUpdateAndRemove) {
@@ -168,9 +168,9 @@ TEST_F(TermsTest, PackedTermsCountHeadersAndTexts) {
   // Header of the third term: it starts after 20 + 10 + 20 + 0 bytes.
   EXPECT_EQ(packed[50], 'd');
   EXPECT_EQ(packed[51], 'e');
-  EXPECT_EQ(GetLE32(&packed[54]), 3u);
-  EXPECT_EQ(GetLE32(&packed[62]), 70u);
-  EXPECT_EQ(GetLE32(&packed[66]), 4u);
+  EXPECT_EQ(storage::Get32(&packed[54]), 3u);
+  EXPECT_EQ(storage::Get32(&packed[62]), 70u);
+  EXPECT_EQ(storage::Get32(&packed[66]), 4u);
   auto terms = UnpackTerms(packed.data(), static_cast<int32_t>(packed.size()));
   ASSERT_EQ(terms.size(), 3u);
   EXPECT_EQ(terms[0].Ident, 1u);

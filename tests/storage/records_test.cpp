@@ -2,6 +2,8 @@
 // of every record operation against a plain in-memory table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
 
@@ -219,6 +221,73 @@ TEST_F(Records, DamagedBlocksAreErrors) {
   corrupt("used.zod", 10, {0xFE, 0x1F});                           // Used 8190
   corrupt("flag.zod", 16 + 1, {77});                               // unknown record flag
   corrupt("length.zod", 16 + 1 + 4, {0xFF, 0x0F, 0, 0});           // a value longer than its record
+}
+
+// The length that comes with a buffer is its room: the file decides how long a value is,
+// never how much of it is written into (or read from) the caller's memory.
+TEST_F(Records, GivenLengthsBoundEveryCopy) {
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("room.zod"), rtl::fmCreate));
+  int t = db.AddTable("T Code C50 Text V");
+  db.AddRecord(t);
+  // A fixed field given fewer bytes than it holds takes those and zeros after them.
+  const char16_t code[2] = {u'a', u'b'};
+  std::vector<uint8_t> text(5000, 't');
+  TFindRec given[2] = {{1, const_cast<char16_t*>(code), 4}, {2, text.data(), 5000}};
+  db.SetFields(t, given, 2);
+  std::vector<uint8_t> stored = db.GetField(t, 1);
+  ASSERT_EQ(stored.size(), 100u);
+  EXPECT_EQ(stored[0], 'a');
+  EXPECT_EQ(stored[2], 'b');
+  EXPECT_TRUE(std::all_of(stored.begin() + 4, stored.end(), [](uint8_t b) { return b == 0; }));
+
+  // Reading into a smaller buffer fills only its room and still reports the whole length.
+  std::array<uint8_t, 8> small{};
+  std::array<uint8_t, 8> part{};
+  small.fill(0xEE);
+  part.fill(0xEE);
+  TFindRec read[2] = {{1, small.data(), 1}, {2, part.data(), 3}};
+  db.GetFields(t, read, 2);
+  EXPECT_EQ(read[0].Length, 100);
+  EXPECT_EQ(read[1].Length, 5000) << "an oversized value reports its true length";
+  EXPECT_EQ(small[0], 'a');
+  EXPECT_EQ(small[1], 0xEE);
+  EXPECT_EQ(part[2], 't');
+  EXPECT_EQ(part[3], 0xEE);
+  int32_t length = 2;
+  db.GetField(t, 2, part.data(), length);
+  EXPECT_EQ(length, 5000);
+  EXPECT_EQ(part[2], 't') << "untouched beyond the two bytes asked for";
+}
+
+// A long value's length is read before its chain is walked, and readers size buffers by
+// it: a length no chain of the file can hold, or one that belongs inline, is damage.
+TEST_F(Records, ChainedLengthsAreBounded) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("chain.zod"), rtl::fmCreate));
+    int t = db.AddTable("T Data B");
+    db.AddRecord(t);
+    SetBytes(db, t, 1, 5000, 'c');
+  }
+  // Block of the record: flag at 17, then _RECNO, the marker 65535, the length, the chain.
+  const std::string sound = ReadFile("chain.zod");
+  const size_t data = 64 + 8192, length = data + 17 + 1 + 4 + 4;
+  uint32_t marker = 0;
+  std::memcpy(&marker, &sound[length - 4], 4);
+  ASSERT_EQ(marker, kOversizedMarker);
+  for (uint32_t bad : {0xFFFFFFF0u, 0x7FFFFFF0u, 3u * 8175u + 1, 4087u, 0u}) {
+    std::string copy = sound;
+    std::memcpy(&copy[length], &bad, 4);
+    WriteFile("bad.zod", copy);
+    TCustomVarDB db("y");
+    ASSERT_TRUE(db.OpenFile(Path("bad.zod"), rtl::fmOpenRead));
+    ASSERT_TRUE(db.Top(0));
+    TFindRec lengthOnly{1, nullptr, 0};
+    EXPECT_THROW(db.GetFields(0, &lengthOnly, 1), EBlockCorrupt) << bad;
+    EXPECT_THROW(db.GetField(0, 1), EBlockCorrupt) << bad;
+    EXPECT_FALSE(db.Check().empty()) << bad;
+  }
 }
 
 // Thousands of random operations on a file, compared with a plain vector after each one;

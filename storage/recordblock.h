@@ -1,0 +1,96 @@
+// The record-block layout: how a data block holds a table's records, and how a record
+// too long for its block is kept in an overflow chain. The engine (records.cpp) and the
+// structure check (check.cpp) both read blocks through these functions, so the two agree
+// on what a sound block is.
+//
+// Data block. The payload (positions 1..8175, byte 16 + p) holds Count stored records back
+// to back from position 1 to Used, and directly after them, at position Used + 1, the
+// record table: Count u16 start positions. Entry 1 is 1, the entries ascend strictly, and
+// the last one lies at or below Used; record i runs from entry i to entry i + 1 (or to
+// Used + 1 for the last). Used + 2 x Count never exceeds 8175. A block of no records is
+// sound whatever else it holds.
+//
+// Stored record. A flag byte, then
+//   flag 0 (kFlagInline): the record's image;
+//   flag 128 (kFlagChain): the 4-byte address of the first block of an overflow chain
+//   holding the image (5 stored bytes).
+// Any other flag, or a chain reference shorter than 5 bytes, is damage.
+//
+// Record image. The field values in field order: a fixed field as unit length x
+// FieldLength bytes; a variable field (B, V) as a 4-byte length L and L bytes, or, for a
+// value longer than 4087 bytes, the marker 65535, the true length and the address of the
+// value's overflow chain (12 bytes). An image may end early: the fields after its end are
+// absent.
+//
+// Overflow chain. Blocks linked by Next and Prev (0 at the ends); each holds Used bytes
+// (at most 8175) of the value at positions 1... A record's chain ends at its last block or
+// at a block with Used 0; a field value's chain holds exactly the value's length, so it can
+// never be longer than the file's blocks can hold.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "storage/coding.h"
+#include "storage/vardbs.h"
+
+namespace quintrel::storage {
+
+constexpr uint8_t kFlagInline = 0;
+constexpr uint8_t kFlagChain = 128;
+constexpr size_t kChainReferenceSize = 5;      // flag and chain address
+constexpr size_t kOversizedReferenceSize = 12;  // marker, length and chain address
+constexpr int kChainPayload = kLastPosition;    // bytes of a value one chain block holds
+
+// The start position of record i (1-based) of a data block.
+inline int EntryAt(const TBlock& b, int i) { return Get16(b.At(b.Used() + 1 + 2 * (i - 1))); }
+
+// The start positions of the records of a data block (index i: record i + 1).
+inline std::vector<uint16_t> ReadEntries(const TBlock& b) {
+  std::vector<uint16_t> e(b.Count());
+  for (size_t i = 0; i < e.size(); ++i) e[i] = static_cast<uint16_t>(EntryAt(b, static_cast<int>(i) + 1));
+  return e;
+}
+
+// Tests a data block's record table; EBlockCorrupt naming the block when it breaks the
+// layout.
+inline void CheckRecordTable(uint32_t address, const TBlock& b) {
+  int count = b.Count(), used = b.Used();
+  if (count == 0) return;
+  if (used >= kLastPosition - 1 || used + 2 * count > kLastPosition) throw EBlockCorrupt(address);
+  if (EntryAt(b, 1) != 1) throw EBlockCorrupt(address);
+  int previous = 1;
+  for (int i = 2; i <= count; ++i) {
+    int entry = EntryAt(b, i);
+    if (entry <= previous) throw EBlockCorrupt(address);
+    previous = entry;
+  }
+  if (previous > used) throw EBlockCorrupt(address);
+}
+
+// One stored record of a data block, in place: valid until the block changes.
+struct TStoredRecord {
+  const uint8_t* Data = nullptr;  // the flag byte, then the image or the chain address
+  size_t Size = 0;                // stored bytes, flag included
+  bool Chained() const { return Data[0] == kFlagChain; }
+  // The image of an inline record.
+  TValueView Image() const { return {Data + 1, Size - 1}; }
+  // The first block of a chained record's image.
+  uint32_t Chain() const { return Get32(Data + 1); }
+};
+
+// Record `position` of a data block; EBlockCorrupt naming the block when the position, its
+// record-table entries or its flag break the layout.
+inline TStoredRecord StoredAt(const TBlock& b, uint32_t address, int position) {
+  int count = b.Count(), used = b.Used();
+  if (position < 1 || position > count || used + 2 * count > kLastPosition) throw EBlockCorrupt(address);
+  int start = EntryAt(b, position);
+  int end = position < count ? EntryAt(b, position + 1) : used + 1;
+  if (start < 1 || end <= start || end > used + 1) throw EBlockCorrupt(address);
+  TStoredRecord record{b.At(start), static_cast<size_t>(end - start)};
+  if (record.Data[0] == kFlagInline) return record;
+  if (record.Data[0] == kFlagChain && record.Size >= kChainReferenceSize) return record;
+  throw EBlockCorrupt(address);
+}
+
+}  // namespace quintrel::storage

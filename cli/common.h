@@ -1,9 +1,16 @@
 // Shared plumbing of the quintrel command: failures that end a command with a one-line
-// message, and the exit codes.
+// message, the exit codes, and how texts to be stored are read from arguments.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
+
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/utf8.h"
+#include "strings/qconsts.h"
 
 namespace quintrel::cli {
 
@@ -21,5 +28,14 @@ public:
 struct TExitCode {
   int code;
 };
+
+// A text from the command line that is about to be stored, as UTF-16. Ill-formed UTF-8 is
+// refused (naming the argument and the byte offset) rather than stored as U+FFFD.
+inline std::u16string StoredText(std::string_view utf8, std::string_view name) {
+  size_t bad = 0;
+  std::optional<std::u16string> wide = rtl::Utf8ToWideStrict(utf8, &bad);
+  if (!wide) throw ECommandFailed(rtl::Format(strings::_SCliNotUtf8, name, bad));
+  return std::move(*wide);
+}
 
 }  // namespace quintrel::cli

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "platform/rtl/utf8.h"
 #include "text/unicode.h"
 
 namespace quintrel::cli {
@@ -166,14 +167,12 @@ private:
         continue;
       }
       if (c < 0x20) Fail("control character in a string");
-      // One UTF-8 sequence.
-      size_t start = i_;
-      int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-      if (n == 0 || i_ + n > s_.size()) Fail("invalid UTF-8");
-      i_ += n;
-      std::u16string units = text::Utf8ToWide(s_.substr(start, n));
-      if (units == u"\uFFFD" && !(n == 3 && s_.substr(start, 3) == "\xEF\xBF\xBD")) Fail("invalid UTF-8");
-      out += units;
+      // One UTF-8 sequence. The text is stored, so an ill-formed one refuses the line at
+      // the byte where it starts.
+      const rtl::TCodePointAt at = rtl::DecodeUtf8At(s_, i_);
+      if (!at.Valid) Fail("invalid UTF-8");
+      rtl::AppendUtf16(out, at.CodePoint);
+      i_ += at.Length;
     }
   }
 
@@ -185,16 +184,15 @@ private:
 
 std::string JsonString(std::u16string_view units) {
   std::string out = "\"";
-  for (size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      text::AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      Escape(out, c);
+  for (size_t i = 0; i < units.size();) {
+    const rtl::TCodePointAt at = rtl::DecodeUtf16At(units, i);
+    // An unpaired surrogate has no UTF-8 form; the escape keeps it through a dump and a load.
+    if (at.Valid) {
+      AppendSimple(out, at.CodePoint);
     } else {
-      AppendSimple(out, c);
+      Escape(out, at.CodePoint);
     }
+    i += at.Length;
   }
   return out + "\"";
 }

@@ -39,7 +39,7 @@ std::vector<std::pair<module::TLanguageId, std::u16string>> ParseTranslations(co
   for (const std::string& t : list) {
     const size_t eq = t.find('=');
     if (eq == std::string::npos) throw ECommandFailed(rtl::Format(qs::_SCliBadTranslation, t));
-    translations.emplace_back(ParseLanguageId(t.substr(0, eq)), text::Utf8ToWide(t.substr(eq + 1)));
+    translations.emplace_back(ParseLanguageId(t.substr(0, eq)), StoredText(t.substr(eq + 1), "--translation"));
   }
   return translations;
 }
@@ -81,6 +81,7 @@ void RegisterAdd(CLI::App* object) {
     if (!o->translations.empty() && o->text.empty()) throw ECommandFailed(qs::_SCliTranslationNeedsText);
     const std::vector<std::pair<module::TLanguageId, std::u16string>> translations =
         ParseTranslations(o->translations);
+    const std::u16string designText = StoredText(o->text, "--text");
     TModuleFile file(o->file);
     module::TZod& zod = file.Zod();
     module::TModuleLock lock(zod.GetModuleInterface(file.Index()), true);
@@ -88,7 +89,7 @@ void RegisterAdd(CLI::App* object) {
     object.Ident = zod.AddObject(file.Index(), o->form, o->comp, o->prop, static_cast<uint8_t>(kind), zodClass);
     if (!o->text.empty()) {
       GiveNewTerm(zod, file.Index(), object);
-      StoreText(zod, file.Index(), object.Localization, ParseLanguageId(o->lang), text::Utf8ToWide(o->text),
+      StoreText(zod, file.Index(), object.Localization, ParseLanguageId(o->lang), designText,
                 module::usSignedOff);
       for (const auto& [language, wide] : translations)
         StoreText(zod, file.Index(), object.Localization, language, wide, module::usSignedOff);
@@ -123,7 +124,7 @@ void RegisterAddString(CLI::App* object) {
     if (ext != ".pas" && ext != ".rc") throw ECommandFailed(rtl::Format(qs::_SCliNotAStringUnit, unit));
     if (!vcl::IsValidIdent(o->prop)) throw ECommandFailed(qs::_SCliInvalidResIdent);
     std::optional<std::u16string> designText;
-    if (!o->text.empty()) designText = text::Utf8ToWide(o->text);
+    if (!o->text.empty()) designText = StoredText(o->text, "--text");
     unsigned resource = 0;
     if (!project->empty()) {
       const host::TProject p = OpenProject(*project);

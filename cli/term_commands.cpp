@@ -137,6 +137,7 @@ void RegisterTerm(CLI::App& app) {
   set->add_option("--status", s->status, "untranslated, review or signed-off (default: kept, new terms untranslated)");
   set->add_option("--style", s->style, "Style byte 0-255 (default: kept, new terms 0)")->check(CLI::Range(0, 255));
   set->callback([s]() {
+    const std::u16string wide = StoredText(s->text, "TEXT");
     TModuleFile file(s->file);
     TZodTerm term;
     term.Language = ParseLanguageId(s->lang);
@@ -144,7 +145,7 @@ void RegisterTerm(CLI::App& app) {
     file.Zod().GetTerm(file.Index(), term);  // keeps status and style of an existing term
     if (!s->status.empty()) term.Status = ParseStatus(s->status);
     if (s->style >= 0) term.Style = static_cast<uint8_t>(s->style);
-    std::vector<uint8_t> bytes = text::Utf16LeBytes(text::Utf8ToWide(s->text));
+    std::vector<uint8_t> bytes = text::Utf16LeBytes(wide);
     term.Data = bytes.data();
     term.Size = static_cast<int32_t>(bytes.size());
     if (!file.Zod().SetTerm(file.Index(), term))

@@ -46,6 +46,9 @@ inline constexpr const char* _SCliBadNumber = "'%s' is not a number from %d to %
 inline constexpr const char* _SCliBadHex = "'%s' is not a hexadecimal number of up to %d digits";
 inline constexpr const char* _SCliUnknownSetting = "unknown setting '%s'; the settings are: %s";
 inline constexpr const char* _SCliTextTooLong = "%s: '%s' is longer than the %d characters the field holds";
+// A text given on the command line to be stored that is not well-formed UTF-8: what the
+// text is (an argument or option) and the offset of the byte where the bad sequence starts.
+inline constexpr const char* _SCliNotUtf8 = "%s: not UTF-8 (an ill-formed sequence at byte offset %d)";
 inline constexpr const char* _SCliBadApplyFlags =
     "'%s' is not a set of apply flags (a number 0-63, or names from days, months, time, date, currency, win32, all, none)";
 inline constexpr const char* _SCliBadJson = "%s: %s";

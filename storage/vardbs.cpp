@@ -724,6 +724,22 @@ void TCustomVarDB::ReadTables() {
   ReloadCatalogue();
 }
 
+uint32_t TCustomVarDB::OldCatalogueBlock(uint32_t from, uint32_t next, uint32_t& after) {
+  after = 0;
+  if (next == 0 || !IsBlockAddress(next) || !InsideFile(next) || next == header_.AvailList) return 0;
+  for (const TTable& table : tables_) {
+    const TTableHeader& h = table.Header;
+    if (next == h.FirstBlock || next == h.LastBlock || next == h.CurBlock) return 0;
+    for (const TFieldHeader& field : table.Fields)
+      for (const TIndexHeader& index : field.Indexes)
+        if (next == index.Root) return 0;
+  }
+  PBlock block = LoadBlock(next);
+  if (block->Prev() != from || block->Count() != 0 || block->Used() != 0) return 0;
+  after = block->Next();
+  return next;
+}
+
 void TCustomVarDB::WriteTables() {
   if (!tablesWritable_ || tables_.empty()) return;
   TDbLock lock(*this, true);
@@ -736,7 +752,8 @@ void TCustomVarDB::WriteTables() {
 
   uint32_t address = header_.TableBlock;
   PBlock old = LoadBlock(address);
-  uint32_t oldNext = old->Next();
+  uint32_t oldAfter;
+  uint32_t oldNext = OldCatalogueBlock(address, old->Next(), oldAfter);
   std::unordered_set<uint32_t> used{address};
   TBlock block;
   block.SetPrev(old->Prev());
@@ -748,7 +765,7 @@ void TCustomVarDB::WriteTables() {
       uint32_t next;
       if (oldNext != 0 && used.count(oldNext) == 0) {
         next = oldNext;
-        oldNext = LoadBlock(next)->Next();
+        oldNext = OldCatalogueBlock(next, oldAfter, oldAfter);
       } else {
         next = GetNewBlock();
         oldNext = 0;
@@ -770,9 +787,9 @@ void TCustomVarDB::WriteTables() {
   // Give back the blocks of the old chain that the catalogue no longer needs.
   TBlock scratch;
   while (oldNext != 0 && used.insert(oldNext).second) {
-    uint32_t next = LoadBlock(oldNext)->Next();
-    PutOnAvailList(oldNext, scratch);
-    oldNext = next;
+    uint32_t at = oldNext;
+    oldNext = OldCatalogueBlock(at, oldAfter, oldAfter);
+    PutOnAvailList(at, scratch);
   }
 
   // The header is written after every catalogue write: an older file becomes current now

@@ -751,6 +751,11 @@ private:
   // A block of the avail list, loaded and tested before anything is written: a free block
   // lies inside the file, is not the catalogue's and is all zero but its links.
   PBlock LoadFreeBlock(uint32_t address);
+  // The block after `from` in the catalogue's old chain, when it is one (else 0): a block of
+  // the file with a catalogue block's header (Count and Used 0, Prev `from`) that no table
+  // or index starts at; `after` is its Next. A damaged link ends the old chain there, so a
+  // catalogue write never overwrites or frees a block it does not own.
+  uint32_t OldCatalogueBlock(uint32_t from, uint32_t next, uint32_t& after);
   // Called when an exception leaves an exclusively locked operation.
   void DropCaches();
   friend class TDbLock;

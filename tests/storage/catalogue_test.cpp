@@ -413,5 +413,37 @@ TEST_F(Catalogue, AFailedWriteNamesTheFileAndTheReason) {
   EXPECT_EQ(db.GetField(0, 1), std::vector<uint8_t>({7, 0, 0, 0}));
 }
 
+// A catalogue chain whose link leads into a table's records: rewriting the catalogue
+// neither writes over that block nor frees it.
+TEST_F(Catalogue, ACatalogueLinkIntoTheRecordsIsNotFollowed) {
+  uint32_t catalogue, data;
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("l.zod"), rtl::fmCreate));
+    int t = db.AddTable("T Key N");
+    for (int32_t k = 1; k <= 3; ++k) {
+      db.AddRecord(t);
+      db.SetField(t, 1, &k, 4);
+    }
+    catalogue = db.Header().TableBlock;
+    data = db.Table(t).Header.FirstBlock;
+  }
+  std::string file = ReadFile("l.zod");
+  std::memcpy(&file[catalogue], &data, 4);  // the catalogue block's Next
+  WriteFile("l.zod", file);
+  {
+    TCustomVarDB db("y");
+    ASSERT_TRUE(db.OpenFile(Path("l.zod"), rtl::fmOpenReadWrite));
+    db.AddTable("U Other N");
+    EXPECT_EQ(db.Header().AvailList, 0u) << "a block was freed";
+  }
+  TCustomVarDB db("z");
+  ASSERT_TRUE(db.OpenFile(Path("l.zod"), rtl::fmOpenRead));
+  std::vector<std::vector<uint8_t>> keys;
+  for (bool more = db.Top(0); more; more = db.Step(0, 1)) keys.push_back(db.GetField(0, 1));
+  EXPECT_EQ(keys, (std::vector<std::vector<uint8_t>>{{1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 0, 0}}));
+  for (const auto& f : db.Check()) ADD_FAILURE() << f.Message;
+}
+
 }  // namespace
 }  // namespace quintrel::storage

@@ -186,7 +186,7 @@ const std::vector<TLangField>& Fields() {
        [](T& l) -> TRef { return &l.PrimaryLanguage; }, "two-letter code of the primary language"},
       {"country", "country", "Country", TKind::Pair, 0, [](T& l) -> TRef { return &l.Country; },
        "two-letter country code"},
-      {"win32Locale", "locale", "Win32 locale", TKind::Hex32, 0, [](T& l) -> TRef { return &l.Win32Locale; },
+      {"win32Locale", "win32-locale", "Win32 locale", TKind::Hex32, 0, [](T& l) -> TRef { return &l.Win32Locale; },
        "Windows locale identifier in hexadecimal (0407)"},
       {"sortMethod", "sort-method", "Sort method", TKind::Byte, 0, [](T& l) -> TRef { return &l.SortMethod; },
        "identifier of the sort method"},

@@ -142,7 +142,7 @@ TEST_F(ZodCommands, PermanentRegistration) {
 
 TEST_F(ZodCommands, LanguagesAddShowSetRemove) {
   std::string m = NewModule("l.zod");
-  auto r = Run({"lang", "add", m, "de", "--name", "German", "--native", "Deutsch", "--charset", "0", "--locale",
+  auto r = Run({"lang", "add", m, "de", "--name", "German", "--native", "Deutsch", "--charset", "0", "--win32-locale",
                 "0407", "--long-day-names", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag",
                 "Sonntag", "--am", "", "--time-separator", ":", "--currency", "\u20AC", "--apply-flags",
                 "days,currency", "--keyboard", "0407", "--twenty-four-hour", "on", "--input-method", "IME"});
@@ -252,6 +252,58 @@ TEST_F(ZodCommands, CharsetConversionOfLegacyText) {
   r = Run({"charset", "decode", "77"}, "x");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("charset 77 has no code page"), std::string::npos) << r.err;
+}
+
+// Regional settings from the system's locale definitions: filled, flagged for applying,
+// overridden by the options beside --locale.
+TEST_F(ZodCommands, LangAddAndSetFromSystemLocale) {
+  if (!std::filesystem::is_directory("/usr/share/i18n/locales")) GTEST_SKIP() << "no /usr/share/i18n/locales";
+  std::string m = NewModule("loc.zod");
+  auto r = Run({"lang", "add", m, "de", "--locale", "de_DE.UTF-8"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "") << "nothing missing, nothing cut";
+  json de = RunJson({"lang", "show", "--json", m, "de"});
+  EXPECT_EQ(de["name"], "German");
+  EXPECT_EQ(de["nativeName"], "Deutsch");
+  EXPECT_EQ(de["win32Locale"], "0407");
+  EXPECT_EQ(de["applyFlags"], 31);
+  EXPECT_EQ(de["longDayNames"][0], "Montag");
+  EXPECT_EQ(de["shortMonthNames"][2], "M\u00e4r");
+  EXPECT_EQ(de["shortDateFormat"], "dd.MM.yyyy");
+  EXPECT_EQ(de["currencyString"], "\u20AC");
+  EXPECT_EQ(de["negCurrFormat"], 8);
+
+  r = Run({"lang", "set", m, "de", "--locale", "ru_RU", "--currency", "RUB", "--apply-flags", "days"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  de = RunJson({"lang", "show", "--json", m, "de"});
+  EXPECT_EQ(de["charset"], 204);
+  EXPECT_EQ(de["longMonthNames"][0], "\u042F\u043D\u0432\u0430\u0440\u044C");
+  EXPECT_EQ(de["currencyString"], "RUB") << "an option beside --locale wins";
+  EXPECT_EQ(de["applyFlags"], 1);
+
+  r = Run({"lang", "add", m, "zz", "--locale", "zz_ZZ"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: no locale definition zz_ZZ in /usr/share/i18n/locales\n");
+}
+
+TEST_F(ZodCommands, LangAddSaysWhichRegionalGroupsAreEmpty) {
+  std::string m = NewModule("groups.zod");
+  auto r = Run({"lang", "add", m, "xx", "--name", "X"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err,
+            "quintrel: warning: language xx has no day names, month names, time settings, date formats, currency and "
+            "number settings (use --locale)\n");
+  r = Run({"lang", "add", m, "yy", "--name", "Y", "--short-date", "d/M/y", "--time-separator", ":"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.err.find("has no day names, month names, currency and number settings ("), std::string::npos) << r.err;
+
+  // A definition that cannot be used changes nothing and says where it is wrong.
+  std::ofstream(Path("bad_LC")) << "comment_char %\nLC_TIME\nday \"<U00ZZ>\"\nEND LC_TIME\n";
+  r = Run({"lang", "add", m, "zz", "--locale", Path("bad_LC")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: " + Path("bad_LC") +
+                       ":3: '<U00ZZ>' is not a character symbol <Uxxxx> of a Unicode scalar value\n");
+  EXPECT_EQ(RunJson({"lang", "list", "--json", m}).size(), 2u);
 }
 
 }  // namespace

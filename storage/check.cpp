@@ -168,10 +168,8 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
       ++blocks;
       if (block->Prev() != prev)
         report(t, -1, at, rtl::Format(vc::_SCheckDataPrev, use, at, block->Prev(), prev));
-      try {
-        CheckRecordTable(at, *block);
-      } catch (const rtl::Exception& e) {
-        report(t, -1, at, use + ": " + e.Message());
+      if (std::string fault = RecordTableFault(*block); !fault.empty()) {
+        report(t, -1, at, rtl::Format(vc::_SCheckRecordTable, use, at, fault));
         break;
       }
       int fill = 2 * block->Count() + block->Used();
@@ -182,7 +180,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
         ++records;
         std::vector<uint8_t> image;
         try {
-          TStoredRecord record = StoredAt(*block, at, pos);
+          TStoredRecord record = StoredAt(fileName_, *block, at, pos);
           if (record.Chained() && WalkChain(map, record.Chain(), -1,
                                             use + rtl::Format(vc::_SCheckRecord, static_cast<int>(records)), t,
                                             -1) < 0)
@@ -240,7 +238,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
     for (uint32_t at = table.Header.FirstBlock; at != 0 && readable && seen.insert(at).second;) {
       try {
         PBlock block = LoadBlock(at);
-        CheckRecordTable(at, *block);
+        CheckRecordTable(fileName_, at, *block);
         for (int pos = 1; pos <= block->Count(); ++pos) {
           std::vector<uint8_t> image = ExpandRecord(*block, at, pos);
           std::vector<TFieldSlot> slots = SliceImage(table, image);

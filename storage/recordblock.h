@@ -29,10 +29,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
+#include "platform/rtl/sysutils.h"
 #include "storage/coding.h"
 #include "storage/vardbs.h"
+#include "strings/vconsts.h"
 
 namespace quintrel::storage {
 
@@ -52,20 +56,30 @@ inline std::vector<uint16_t> ReadEntries(const TBlock& b) {
   return e;
 }
 
-// Tests a data block's record table; EBlockCorrupt naming the block when it breaks the
-// layout.
-inline void CheckRecordTable(uint32_t address, const TBlock& b) {
+// EBlockCorrupt naming the file, the block and what breaks the layout.
+[[noreturn]] inline void RecordBlockCorrupt(std::string_view file, uint32_t address, const std::string& problem) {
+  throw EBlockCorrupt(address, rtl::Format(strings::_SBlockCorruptIn, std::string(file), address, problem));
+}
+
+// What breaks the layout of a data block's record table; empty when nothing does.
+inline std::string RecordTableFault(const TBlock& b) {
   int count = b.Count(), used = b.Used();
-  if (count == 0) return;
-  if (used >= kLastPosition - 1 || used + 2 * count > kLastPosition) throw EBlockCorrupt(address);
-  if (EntryAt(b, 1) != 1) throw EBlockCorrupt(address);
-  int previous = 1;
-  for (int i = 2; i <= count; ++i) {
+  if (count == 0) return {};
+  if (used >= kLastPosition - 1 || used + 2 * count > kLastPosition)
+    return rtl::Format(strings::_SRecordTableSize, count, used);
+  for (int i = 1, previous = 0; i <= count; ++i) {
     int entry = EntryAt(b, i);
-    if (entry <= previous) throw EBlockCorrupt(address);
+    if ((i == 1 && entry != 1) || entry <= previous || entry > used)
+      return rtl::Format(strings::_SRecordEntry, i, entry);
     previous = entry;
   }
-  if (previous > used) throw EBlockCorrupt(address);
+  return {};
+}
+
+// Tests a data block's record table: EBlockCorrupt when it breaks the layout.
+inline void CheckRecordTable(std::string_view file, uint32_t address, const TBlock& b) {
+  std::string fault = RecordTableFault(b);
+  if (!fault.empty()) RecordBlockCorrupt(file, address, fault);
 }
 
 // One stored record of a data block, in place: valid until the block changes.
@@ -79,18 +93,20 @@ struct TStoredRecord {
   uint32_t Chain() const { return Get32(Data + 1); }
 };
 
-// Record `position` of a data block; EBlockCorrupt naming the block when the position, its
+// Record `position` of a data block of the file; EBlockCorrupt when the position, its
 // record-table entries or its flag break the layout.
-inline TStoredRecord StoredAt(const TBlock& b, uint32_t address, int position) {
+inline TStoredRecord StoredAt(std::string_view file, const TBlock& b, uint32_t address, int position) {
   int count = b.Count(), used = b.Used();
-  if (position < 1 || position > count || used + 2 * count > kLastPosition) throw EBlockCorrupt(address);
+  if (position < 1 || position > count || used + 2 * count > kLastPosition)
+    RecordBlockCorrupt(file, address, rtl::Format(strings::_SRecordMissing, position, count));
   int start = EntryAt(b, position);
   int end = position < count ? EntryAt(b, position + 1) : used + 1;
-  if (start < 1 || end <= start || end > used + 1) throw EBlockCorrupt(address);
+  if (start < 1 || end <= start || end > used + 1)
+    RecordBlockCorrupt(file, address, rtl::Format(strings::_SRecordEntry, position, start));
   TStoredRecord record{b.At(start), static_cast<size_t>(end - start)};
   if (record.Data[0] == kFlagInline) return record;
   if (record.Data[0] == kFlagChain && record.Size >= kChainReferenceSize) return record;
-  throw EBlockCorrupt(address);
+  RecordBlockCorrupt(file, address, rtl::Format(strings::_SRecordFlag, position, static_cast<int>(record.Data[0])));
 }
 
 }  // namespace quintrel::storage

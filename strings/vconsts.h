@@ -51,6 +51,7 @@ inline constexpr const char* _SCheckIndexNames = "%s: names table %d field %d";
 inline constexpr const char* _SCheckNodeUnderfull = "%s: node $%x holds %d keys, fewer than 255";
 inline constexpr const char* _SCheckNotANode = "%s: block $%x is not a node: %s";
 inline constexpr const char* _SCheckRecordError = "%s: record %d: %s";
+inline constexpr const char* _SCheckRecordTable = "%s: block $%x: %s";
 inline constexpr const char* _SCheckRecordNoKey = "%s: record _RECNO %d has no key";
 inline constexpr const char* _SDatabaseFull = "%s: the database is full (4 GiB)";
 inline constexpr const char* _SCheckAvailPrev = "avail list: block $%x has Prev $%x, expected $%x";
@@ -98,6 +99,13 @@ inline constexpr const char* _SAvailClaimed = "block $%x belongs to the catalogu
 inline constexpr const char* _SAvailNotFree = "block $%x is not a free block";
 inline constexpr const char* _SFreeRefused = "block $%x cannot be freed: %s";
 inline constexpr const char* _SFreeTwice = "it is free already";
+// What breaks a data block's records (after _SBlockCorruptIn).
+inline constexpr const char* _SRecordTableSize = "%d records in %d bytes do not fit the block";
+inline constexpr const char* _SRecordEntry = "record %d starts at position %d, out of order or past the records";
+inline constexpr const char* _SRecordMissing = "no record %d among its %d";
+inline constexpr const char* _SRecordFlag = "record %d has the unknown flag %d";
+inline constexpr const char* _SChainedLength =
+    "a value kept in an overflow chain claims %d bytes; such a value is longer than 4087 and here at most %d";
 inline constexpr const char* _SFileTooLarge = "%s: the file is %d bytes, more than a database can address (4 GiB)";
 inline constexpr const char* _SWriteFailed = "%s: cannot write %d bytes at offset %d: %s";
 inline constexpr const char* _SWriteShort = "the device is full";

@@ -164,7 +164,12 @@ TEST_F(Damaged, ChainedTextLengthIsBounded) {
     WriteBytes(path, copy);
     TZod zod(TZod::TStart::Empty);
     int m = zod.RegisterModule(path, false);
-    EXPECT_THROW(zod.GetTerms(m, Id("de")), rtl::Exception) << bad;
+    try {
+      zod.GetTerms(m, Id("de"));
+      ADD_FAILURE() << bad << " was read";
+    } catch (const rtl::Exception& e) {
+      EXPECT_NE(e.Message().find(path), std::string::npos) << e.Message();
+    }
     EXPECT_THROW(zod.GetTerms(m, Id("de"), nullptr), rtl::Exception) << bad;
     TZodTerm term;
     term.Language = Id("de");

@@ -171,7 +171,7 @@ public:
     storage::TFindRec find{kKeyField, &key, 4};
     int32_t recNo;
     if (!db_.Seek(table_, &find, 1, recNo)) return 0;
-    storage::TFindRec text{kTextField, buffer_, 0};
+    storage::TFindRec text{kTextField, buffer_, sizeof buffer_};
     db_.GetFields(table_, &text, 1);
     return text.Length;
   }
@@ -182,7 +182,7 @@ public:
     if (!db_.Top(table_)) return sum;
     do {
       int32_t key = 0;
-      storage::TFindRec fields[2] = {{kKeyField, &key, 0}, {kTextField, buffer_, 0}};
+      storage::TFindRec fields[2] = {{kKeyField, &key, sizeof key}, {kTextField, buffer_, sizeof buffer_}};
       db_.GetFields(table_, fields, 2);
       sum += key;
     } while (db_.Step(table_, 1));
@@ -224,7 +224,7 @@ public:
 private:
   int32_t RecNo() {
     int32_t recNo = 0;
-    storage::TFindRec field{0, &recNo, 0};
+    storage::TFindRec field{0, &recNo, sizeof recNo};
     db_.GetFields(table_, &field, 1);
     return recNo;
   }

@@ -1,5 +1,6 @@
 // quintrel project info|forms|strings on synthetic projects and on the bundled example.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -160,6 +161,32 @@ TEST_F(ProjectCommands, StringTableListedAndCatalogued) {
   r = Run({"project", "strings", Path("App.bpr")});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Msgs.rc: line 3: IDS_NOWHERE is not defined"), std::string::npos) << r.err;
+}
+
+// Hostile projects: a comment line long enough to exhaust a recursive matcher, a unit
+// that is a FIFO, a FIFO where a module's lock file goes. Each command ends at once, and
+// a refusal is one line naming the file.
+TEST_F(ProjectCommands, HostileFilesEndAtOnceWithOneLine) {
+  WriteProject();
+  Write("App.cpp", "// " + std::string(400000, '-') + "\r\n"
+                   "USEFORM(\"Main.cpp\", MainForm);\r\nUSEUNIT(\"Pipe.pas\");\r\n");
+  ASSERT_EQ(::mkfifo(Path("Pipe.pas").c_str(), 0600), 0);
+  auto r = Run({"project", "info", Path("App.bpr")}, "", 60);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("  2  Main.cpp  form MainForm in Main.dfm (text, 2 components)\n  3  Pipe.pas\n"),
+            std::string::npos)
+      << r.out;
+  r = Run({"project", "strings", Path("App.bpr")}, "", 60);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: " + Path("Pipe.pas") + ": cannot be read: not a regular file\n");
+
+  const std::string zod = Path("App.zod");
+  ASSERT_EQ(Run({"module", "new", zod}).code, 0);
+  ASSERT_EQ(::mkfifo(Path("Appuln").c_str(), 0600), 0);
+  r = Run({"db", "info", zod}, "", 60);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(Path("Appuln")), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
 }
 
 }  // namespace

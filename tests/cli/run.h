@@ -39,8 +39,10 @@ protected:
     return q + "'";
   }
 
-  TRunResult Run(const std::vector<std::string>& args, const std::string& input = "") const {
-    std::string command = Quote(QUINTREL_CLI);
+  // With `seconds`, the command is killed after that long (and the code is not 0): a
+  // command that waits where it must not fails its test instead of hanging it.
+  TRunResult Run(const std::vector<std::string>& args, const std::string& input = "", int seconds = 0) const {
+    std::string command = (seconds > 0 ? "timeout -s KILL " + std::to_string(seconds) + " " : "") + Quote(QUINTREL_CLI);
     for (const auto& a : args) command += " " + Quote(a);
     std::string in = (dir_ / ".stdin").string(), out = (dir_ / ".stdout").string(), err = (dir_ / ".stderr").string();
     std::ofstream(in, std::ios::binary) << input;

@@ -113,6 +113,27 @@ TComponent::TComponent() = default;
 TComponent::~TComponent() {
   state_ |= csDestroying;
   DestroyComponents();
+  if (freeNotifies_)
+    for (TComponent* other : *freeNotifies_)
+      if (other->freeNotifies_) other->freeNotifies_->erase(this);
+}
+
+bool TComponent::BeingDestroyed() const {
+  for (const TComponent* c = this; c; c = c->owner_)
+    if (c->InState(csDestroying)) return true;
+  return false;
+}
+
+void TComponent::FreeNotification(TComponent* component) {
+  if (!component || component == this) return;
+  if (!freeNotifies_) freeNotifies_ = std::make_unique<std::unordered_set<TComponent*>>();
+  if (!component->freeNotifies_) component->freeNotifies_ = std::make_unique<std::unordered_set<TComponent*>>();
+  freeNotifies_->insert(component);
+  component->freeNotifies_->insert(this);
+}
+
+void TComponent::ReferenceStored(TObject* target) {
+  if (auto* component = dynamic_cast<TComponent*>(target)) component->FreeNotification(this);
 }
 
 bool IsValidIdent(std::string_view name) {
@@ -154,10 +175,9 @@ TComponent* TComponent::FindComponent(std::string_view name) const {
 TComponent* TComponent::InsertComponent(std::unique_ptr<TComponent> component) {
   if (!component) return nullptr;
   TComponent* raw = component.get();
-  if (!raw->name_.empty()) {
-    TComponent* other = FindComponent(raw->name_);
-    if (other && !InState(csReading)) throw EComponentError(Format(S::_SDuplicateName, raw->name_));
-  }
+  // A stream may carry any names; looking each one up would make reading quadratic.
+  if (!raw->name_.empty() && !InState(csReading) && FindComponent(raw->name_))
+    throw EComponentError(Format(S::_SDuplicateName, raw->name_));
   raw->owner_ = this;
   components_.push_back(std::move(component));
   NotifyTree(raw, opInsert);
@@ -189,19 +209,21 @@ void TComponent::DestroyComponents() {
 }
 
 void TComponent::NotifyTree(TComponent* component, TOperation operation) {
-  // The owner and everything it owns learn about it, so that references are cleared.
-  Notification(component, operation);
-  for (const auto& c : components_)
-    if (c.get() != component) c->Notification(component, operation);
+  // The owner learns about it, and on a removal whoever holds a reference to it. Asking
+  // every other component of the owner would make each removal cost the size of the
+  // form. A component that is going too (its owner is being destroyed) has nothing to
+  // clear: its references die with it.
+  if (!BeingDestroyed()) Notification(component, operation);
+  if (operation != opRemove || !component->freeNotifies_) return;
+  // A copy: a notified component may ask for or drop notifications meanwhile.
+  std::vector<TComponent*> told(component->freeNotifies_->begin(), component->freeNotifies_->end());
+  for (TComponent* c : told)
+    if (c != this && !c->BeingDestroyed()) c->Notification(component, operation);
 }
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
   if (operation != opRemove) return;
-  for (PPropInfo p : ClassType().Properties()) {
-    if (!p->InBag || p->PropType->Kind != tkClass) continue;
-    const TPropValue& v = BagValue(p);
-    if (const auto* o = std::get_if<TObject*>(&v); o && *o == component) SetBagValue(p, static_cast<TObject*>(nullptr));
-  }
+  ClearBagReferences(component);
   if (TStreamMemory* m = StreamMemory()) std::erase(m->Children, component);
 }
 

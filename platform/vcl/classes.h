@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/vcl/charsets.h"
@@ -114,6 +115,9 @@ class TComponent : public TPersistent {
   uint32_t ComponentState() const { return state_; }
   bool InState(TComponentStateFlag flag) const { return (state_ & flag) != 0; }
   void SetState(TComponentStateFlag flag, bool on) { state_ = on ? (state_ | flag) : (state_ & ~flag); }
+  // True while this component or one of its owners is being destroyed: it is going too,
+  // so keeping its layout up to date is wasted work.
+  bool BeingDestroyed() const;
 
   // Owned components, in the order they were inserted.
   int ComponentCount() const { return static_cast<int>(components_.size()); }
@@ -148,9 +152,16 @@ class TComponent : public TPersistent {
 
   // Called on every component of a loaded stream once all are read.
   virtual void Loaded();
-  // Told about components inserted into or removed from the owner tree; clears
-  // references to a removed one.
+  // Told about components inserted into or removed from this one, and about the removal
+  // of a component it asked to hear about (FreeNotification); clears references to a
+  // removed one.
   virtual void Notification(TComponent* component, TOperation operation);
+  // Asks that this component be told (Notification with opRemove) when `component`
+  // leaves its owner, whichever owners the two have. The request holds both ways and
+  // ends when either is destroyed. A published reference (a bag property) asks by
+  // itself; whoever keeps a component in a list of its own asks explicitly. A removal
+  // tells only the owner and these, so tearing down a form costs as much as its size.
+  void FreeNotification(TComponent* component);
 
   // The design position of a non-visual component (stream properties Left and Top).
   int32_t DesignInfo() const { return designInfo_; }
@@ -166,6 +177,9 @@ class TComponent : public TPersistent {
   // Sets the name without the checks of SetName (a stream may carry any name).
   void SetNameUnchecked(const std::string& name) { name_ = name; }
 
+protected:
+  void ReferenceStored(TObject* target) override;
+
 private:
   void NotifyTree(TComponent* component, TOperation operation);
 
@@ -175,6 +189,8 @@ private:
   int tag_ = 0;
   uint32_t state_ = 0;
   int32_t designInfo_ = 0;
+  // Created on the first request: most components are never asked about.
+  std::unique_ptr<std::unordered_set<TComponent*>> freeNotifies_;
 };
 
 bool IsValidIdent(std::string_view name);

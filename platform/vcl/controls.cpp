@@ -99,7 +99,12 @@ TControl::~TControl() {
 void TControl::SetParent(TWinControl* parent) {
   if (parent == parent_) return;
   if (parent == this) throw EComponentError(S::_SControlParentSelf);
-  if (parent_) std::erase(parent_->controls_, this);
+  if (parent_) {
+    // From the back: a form is torn down in reverse order, so the control is the last.
+    auto& siblings = parent_->controls_;
+    auto it = std::find(siblings.rbegin(), siblings.rend(), this);
+    if (it != siblings.rend()) siblings.erase(std::next(it).base());
+  }
   TWinControl* old = parent_;
   parent_ = parent;
   if (parent_) {
@@ -107,7 +112,7 @@ void TControl::SetParent(TWinControl* parent) {
     ParentChanged();
     RequestAlign();
   }
-  if (old) old->Realign();
+  if (old && !old->BeingDestroyed()) old->Realign();
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {

@@ -120,6 +120,7 @@ void TMenuItem::Insert(int index, TMenuItem* item) {
   if (item->parent_) item->parent_->Remove(item);
   items_.insert(items_.begin() + index, item);
   item->parent_ = this;
+  FreeNotification(item);  // an item that leaves its owner leaves this list too
 }
 
 void TMenuItem::Remove(TMenuItem* item) {

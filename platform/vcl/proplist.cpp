@@ -108,12 +108,13 @@ void TLister::Object(const TPersistent& object, const std::string& prefix, int d
   }
 }
 
-void Collect(const TComponent& owner, const TValueTextOptions& options, std::vector<TComponentNode>& out, int depth) {
+void Collect(const TComponent& owner, const TValueTextOptions& options,
+             const std::function<void(const TComponentNode&)>& visit, int depth) {
   if (depth > 32) return;
   for (int i = 0; i < owner.ComponentCount(); ++i) {
     const TComponent* c = owner.Components(i);
-    out.push_back({c->Name(), c->ClassName(), ListProperties(*c, options)});
-    Collect(*c, options, out, depth + 1);
+    visit({c->Name(), c->ClassName(), ListProperties(*c, options)});
+    Collect(*c, options, visit, depth + 1);
   }
 }
 
@@ -125,10 +126,15 @@ std::vector<TPropertyLeaf> ListProperties(const TPersistent& object, const TValu
   return std::move(lister.Leaves);
 }
 
+void VisitComponentTree(const TComponent& root, const TValueTextOptions& options,
+                        const std::function<void(const TComponentNode&)>& visit) {
+  visit({root.Name(), root.ClassName(), ListProperties(root, options)});
+  Collect(root, options, visit, 0);
+}
+
 std::vector<TComponentNode> ComponentTree(const TComponent& root, const TValueTextOptions& options) {
   std::vector<TComponentNode> out;
-  out.push_back({root.Name(), root.ClassName(), ListProperties(root, options)});
-  Collect(root, options, out, 0);
+  VisitComponentTree(root, options, [&](const TComponentNode& node) { out.push_back(node); });
   return out;
 }
 

@@ -10,6 +10,7 @@
 // Events and unassigned objects are not listed.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,5 +41,9 @@ std::vector<TPropertyLeaf> ListProperties(const TPersistent& object, const TValu
 // The root and then every component it owns (and those its components own), in
 // ownership order.
 std::vector<TComponentNode> ComponentTree(const TComponent& root, const TValueTextOptions& options = {});
+// The same nodes handed over one at a time, so that a caller can write each out before
+// the next is listed.
+void VisitComponentTree(const TComponent& root, const TValueTextOptions& options,
+                        const std::function<void(const TComponentNode&)>& visit);
 
 }  // namespace quintrel::vcl

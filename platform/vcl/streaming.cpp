@@ -5,6 +5,7 @@
 #include <cmath>
 #include <deque>
 #include <map>
+#include <unordered_map>
 
 #include "platform/vcl/forms.h"
 #include "platform/vcl/graphics.h"
@@ -441,6 +442,7 @@ TComponent* TLoader::ReadObject(const TStreamObject& o, TComponent* owner, TComp
   for (const auto& child : o.Children) {
     TComponent* k = ReadObject(child, childOwner, c, nullptr, rootAncestor);
     mem.Children.push_back(k);
+    if (k->Owner() != c) c->FreeNotification(k);  // the owner hears of its removal anyway
   }
   lookupRoot_ = lookup;
   read_.push_back(c);
@@ -448,8 +450,21 @@ TComponent* TLoader::ReadObject(const TStreamObject& o, TComponent* owner, TComp
 }
 
 void TLoader::Finish() {
+  // Each lookup root's components by name, gathered once: searching the whole form for
+  // each reference would cost its size times the number of references.
+  std::map<TComponent*, std::unordered_map<std::string, TComponent*>> names;
   for (const auto& f : fixups_) {
-    TComponent* target = ResolveReference(f.LookupRoot, f.Target);
+    TComponent* target = nullptr;
+    if (f.LookupRoot && !SameText(f.LookupRoot->Name(), f.Target)) {
+      auto& index = names[f.LookupRoot];
+      if (index.empty())
+        for (int i = 0; i < f.LookupRoot->ComponentCount(); ++i) {
+          TComponent* c = f.LookupRoot->Components(i);
+          if (!c->Name().empty()) index.emplace(LowerCase(c->Name()), c);  // the first of a name, as FindComponent
+        }
+      if (auto it = index.find(LowerCase(f.Target)); it != index.end()) target = it->second;
+    }
+    if (!target) target = ResolveReference(f.LookupRoot, f.Target);
     if (target) f.Object->SetBagValue(f.Prop, static_cast<TObject*>(target));
   }
   for (TComponent* c : components_) c->Loaded();

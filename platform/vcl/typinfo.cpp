@@ -2,6 +2,7 @@
 #include "platform/vcl/textutil.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 
 #include "platform/vcl/charsets.h"
@@ -144,7 +145,21 @@ TClass TMetaClass::NativeClass() const {
   return c;
 }
 
+namespace {
+
+// Counts declarations (a property added, an inherited one shown) in any class; a class's
+// list depends on its ancestors' too, so any declaration makes every list stale.
+std::atomic<uint64_t>& Declarations() {
+  static std::atomic<uint64_t> count{1};
+  return count;
+}
+
+}  // namespace
+
 std::vector<PPropInfo> TMetaClass::Properties() const {
+  uint64_t now = Declarations().load(std::memory_order_acquire);
+  std::lock_guard<std::mutex> lock(cacheLock_);
+  if (propertiesAt_ == now) return properties_;
   std::vector<PPropInfo> list;
   if (parent_) {
     for (PPropInfo p : parent_->Properties())
@@ -158,6 +173,8 @@ std::vector<PPropInfo> TMetaClass::Properties() const {
     else
       list.push_back(&p);
   }
+  properties_ = list;
+  propertiesAt_ = now;
   return list;
 }
 
@@ -177,6 +194,7 @@ std::unique_ptr<TObject> TMetaClass::CreateInstance() const {
 }
 
 TPropInfo& TMetaClass::AddProperty(TPropInfo info) {
+  Declarations().fetch_add(1, std::memory_order_acq_rel);
   info.Owner = this;
   props_.push_back(std::move(info));
   return props_.back();
@@ -204,7 +222,9 @@ std::unique_ptr<TMetaClass> TMetaClass::MakeRunTimeClass(std::string name, TClas
 }
 
 void TMetaClass::ShowInherited(std::string_view name) {
-  if (!ShowsInherited(name)) shownInherited_.emplace_back(name);
+  if (ShowsInherited(name)) return;
+  shownInherited_.emplace_back(name);
+  Declarations().fetch_add(1, std::memory_order_acq_rel);
 }
 
 bool TMetaClass::ShowsInherited(std::string_view name) const {
@@ -226,12 +246,21 @@ const TPropValue& TObject::BagValue(PPropInfo prop) const {
 }
 
 void TObject::SetBagValue(PPropInfo prop, TPropValue value) {
+  if (const auto* target = std::get_if<TObject*>(&value); target && *target) ReferenceStored(*target);
   for (auto& [p, v] : bag_)
     if (p == prop) {
       v = std::move(value);
       return;
     }
   bag_.emplace_back(prop, std::move(value));
+}
+
+void TObject::ClearBagReferences(const TObject* target) {
+  // The values set, not the class's property list: a removal tells many components, and
+  // building the list for each would cost its length squared every time.
+  for (auto& [p, v] : bag_)
+    if (const auto* o = std::get_if<TObject*>(&v); o && *o == target && p->PropType->Kind == tkClass)
+      v = static_cast<TObject*>(nullptr);
 }
 
 // --- types -----------------------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -119,7 +120,9 @@ public:
   bool IsRunTimeClass() const { return runTime_; }
   bool IsGeneric() const { return generic_; }
 
-  // Published properties, the ancestors' first, in declaration order.
+  // Published properties, the ancestors' first, in declaration order. Built once and
+  // kept until a property is declared or shown anywhere: listing and writing every
+  // component of a form asks for it each time.
   std::vector<PPropInfo> Properties() const;
   const std::deque<TPropInfo>& OwnProperties() const { return props_; }
   // Case-insensitive lookup through the ancestry.
@@ -148,6 +151,9 @@ private:
   bool runTime_ = false;
   bool generic_ = false;
   std::vector<std::string> shownInherited_;
+  mutable std::mutex cacheLock_;
+  mutable std::vector<PPropInfo> properties_;
+  mutable uint64_t propertiesAt_ = 0;  // the declaration count they were built at; 0: never
 };
 
 // The root of every class with run-time type information.
@@ -167,9 +173,14 @@ public:
   // Values of bag properties (declared without a field of their own).
   const TPropValue& BagValue(PPropInfo prop) const;
   void SetBagValue(PPropInfo prop, TPropValue value);
+  // Sets every bag property that refers to target to nil.
+  void ClearBagReferences(const TObject* target);
 
 protected:
   virtual const TMetaClass& NativeClassType() const { return StaticClass(); }
+  // Called when a bag property is set to an object, so that a holder of references can
+  // ask to hear when it goes.
+  virtual void ReferenceStored(TObject* target) { (void)target; }
 
 private:
   friend class TMetaClass;

@@ -167,6 +167,52 @@ TEST(Components, OwnershipNamesAndReferences) {
   EXPECT_EQ(form->ComponentCount(), 2);  // the label that failed to get a name stays, unnamed
 }
 
+// Counts what it is told, so that the work of a form's teardown can be measured.
+class TCountingComponent : public TComponent {
+public:
+  static inline int64_t Told = 0;
+  void Notification(TComponent* component, TOperation operation) override {
+    ++Told;
+    TComponent::Notification(component, operation);
+  }
+};
+
+TEST(Components, InsertingAndRemovingTellOnlyThoseConcerned) {
+  // Telling every component of the owner about every other made a form of n components
+  // cost n squared to build and to tear down.
+  constexpr int kCount = 3000;
+  auto form = std::make_unique<TForm>();
+  for (int i = 0; i < kCount; ++i) form->Add<TCountingComponent>();
+  EXPECT_LT(TCountingComponent::Told, kCount);
+  TCountingComponent::Told = 0;
+  form.reset();
+  EXPECT_LT(TCountingComponent::Told, kCount);
+
+  // References are still cleared, across owners too, and in either order of destruction.
+  auto first = std::make_unique<TForm>();
+  auto second = std::make_unique<TForm>();
+  auto* edit = first->Add<TEdit>("Edit1");
+  auto* label = second->Add<TLabel>("Label1");
+  auto* other = second->Add<TLabel>("Label2");
+  SetObjectProp(label, GetPropInfo(label, "FocusControl"), edit);
+  SetObjectProp(other, GetPropInfo(other, "FocusControl"), edit);
+  second->DestroyComponent(other);  // its request ends with it: removing the edit must not reach it
+  first->DestroyComponent(edit);
+  EXPECT_EQ(GetObjectProp(label, "FocusControl"), nullptr);
+
+  // An item that leaves its owner leaves its menu.
+  auto* menu = second->Add<TMainMenu>("Menu1");
+  auto* file = second->Add<TMenuItem>("File1");
+  auto* open = second->Add<TMenuItem>("Open1");
+  menu->Items()->Add(file);
+  file->Add(open);
+  std::unique_ptr<TComponent> taken = second->RemoveComponent(open);
+  EXPECT_EQ(file->Count(), 0);
+  taken.reset();
+  second.reset();  // the menu and the item that is left go together
+  EXPECT_EQ(first->ComponentCount(), 0);
+}
+
 TEST(Components, AlignmentWaitsForEnableAlign) {
   auto form = std::make_unique<TForm>();
   form->SetClientWidth(400);

@@ -10,6 +10,7 @@
 
 #include "cli/common.h"
 #include "cli/jsonl.h"
+#include "cli/output_file.h"
 #include "platform/rtl/classes.h"
 #include "platform/rtl/dateutils.h"
 #include "storage/vardbs.h"
@@ -314,54 +315,85 @@ TIndexOption ParseIndexOption(const std::string& text) {
   return option;
 }
 
+// One input line, checked against the table and turned into field bytes.
+struct TPendingRecord {
+  std::vector<int> fields;
+  std::vector<std::vector<uint8_t>> values;
+};
+
+// Input is taken in batches of this many records (or bytes), each written under one lock.
+constexpr size_t kLoadBatchRecords = 1024;
+constexpr size_t kLoadBatchBytes = size_t{4} << 20;
+
+// Writes a batch under the write lock; readers wait for a batch, never for the input.
+void WriteBatch(TCustomVarDB& db, int table, std::vector<TPendingRecord>& batch, int64_t& written) {
+  if (batch.empty()) return;
+  db.BeginTableUpdate();
+  struct TUpdate {
+    TCustomVarDB& db;
+    bool done = false;
+    ~TUpdate() {
+      if (done) return;
+      try {
+        db.EndTableUpdate();
+      } catch (...) {
+        // The failure that brought us here is the one to report.
+      }
+    }
+  } update{db};
+  for (TPendingRecord& record : batch) {
+    std::vector<storage::TFindRec> requests;
+    for (size_t i = 0; i < record.fields.size(); ++i)
+      requests.push_back({record.fields[i], record.values[i].data(), static_cast<int32_t>(record.values[i].size())});
+    db.AddRecord(table);
+    if (!requests.empty()) db.SetFields(table, requests.data(), static_cast<int>(requests.size()));
+    ++written;
+  }
+  update.done = true;
+  db.EndTableUpdate();
+  batch.clear();
+}
+
 // Appends the records of a JSON-lines stream; returns the number written. A bad line
 // stops the load with its line number; the records before it stay.
 int64_t Load(TCustomVarDB& db, const std::string& fileName, int table, std::istream& in) {
   const storage::TTable& t = db.Table(table);
   std::string line;
   int64_t lineNumber = 0, written = 0;
-  db.BeginTableUpdate();
-  struct TEnd {
-    TCustomVarDB& db;
-    ~TEnd() {
-      try {
-        db.EndTableUpdate();
-      } catch (...) {
-      }
-    }
-  } end{db};
+  std::vector<TPendingRecord> batch;
+  size_t batchBytes = 0;
   while (std::getline(in, line)) {
     ++lineNumber;
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     auto bad = [&](const std::string& what) {
-      return ECommandFailed(fileName + ": input line " + std::to_string(lineNumber) + ": " + what + " (" +
-                            std::to_string(written) + " records written before it)");
+      WriteBatch(db, table, batch, written);
+      return ECommandFailed(rtl::Format(qs::_SCliLoadLine, fileName, lineNumber, what, written));
     };
-    TJsonRecord record;
+    TJsonRecord parsed;
     try {
-      record = ParseJsonRecord(line);
+      parsed = ParseJsonRecord(line);
     } catch (const std::exception& e) {
       throw bad(e.what());
     }
-    std::vector<std::vector<uint8_t>> values;
-    std::vector<int> fields;
-    for (const auto& [name, value] : record) {
+    TPendingRecord record;
+    for (const auto& [name, value] : parsed) {
       int f = db.GetFieldNr(table, name);
-      if (f < 0) throw bad("table " + t.Header.TableName + " has no field " + name);
+      if (f < 0) throw bad("table " + t.Header.TableName + " has no field " + ShortMessage(name));
       if (f == 0) continue;  // record numbers are given by the table
       std::vector<uint8_t> bytes;
       std::string problem = FieldBytes(t.Fields[f], value, bytes);
       if (!problem.empty()) throw bad("field " + name + " " + problem);
-      fields.push_back(f);
-      values.push_back(std::move(bytes));
+      batchBytes += bytes.size();
+      record.fields.push_back(f);
+      record.values.push_back(std::move(bytes));
     }
-    std::vector<storage::TFindRec> requests;
-    for (size_t i = 0; i < fields.size(); ++i)
-      requests.push_back({fields[i], values[i].data(), static_cast<int32_t>(values[i].size())});
-    db.AddRecord(table);
-    if (!requests.empty()) db.SetFields(table, requests.data(), static_cast<int>(requests.size()));
-    ++written;
+    batch.push_back(std::move(record));
+    if (batch.size() >= kLoadBatchRecords || batchBytes >= kLoadBatchBytes) {
+      WriteBatch(db, table, batch, written);
+      batchBytes = 0;
+    }
   }
+  WriteBatch(db, table, batch, written);
   return written;
 }
 
@@ -395,24 +427,22 @@ void RegisterDbCommands(CLI::App& app) {
       ->take_all();
   createCmd->add_flag("--force", create->force, "Replace an existing file");
   createCmd->callback([create]() {
-    if (!create->force && rtl::FileExists(create->file))
-      throw ECommandFailed(create->file + ": file exists (use --force to replace it)");
-    std::string failure;
-    {
+    // The definitions are tried on a staged file; the target is replaced only by a
+    // complete one, and a failure removes nothing but the staged file.
+    TReplacement replacement(create->file, create->force);
+    try {
       TCustomVarDB db("");
-      try {
-        db.OpenFile(create->file, rtl::fmCreate);
-        db.BeginTableUpdate();
-        for (const std::string& definition : create->definitions) db.AddTable(definition);
-        db.EndTableUpdate();
-      } catch (const rtl::Exception& e) {
-        failure = e.Message();
-      }
+      db.OpenFile(replacement.StagingPath(), rtl::fmCreate);
+      db.BeginTableUpdate();
+      for (const std::string& definition : create->definitions) db.AddTable(definition);
+      db.EndTableUpdate();
+    } catch (const rtl::Exception& e) {
+      std::string message = e.Message();
+      for (size_t at; (at = message.find(replacement.StagingPath())) != std::string::npos;)
+        message.replace(at, replacement.StagingPath().size(), create->file);
+      throw ECommandFailed(WithFileName(create->file, message));
     }
-    if (!failure.empty()) {
-      std::remove(create->file.c_str());  // a half-defined file is of no use to anyone
-      throw ECommandFailed(WithFileName(create->file, failure));
-    }
+    replacement.Commit();
   });
 
   struct TDumpOptions {

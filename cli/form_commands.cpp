@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/common.h"
+#include "cli/output_file.h"
 #include "platform/rtl/classes.h"
 #include "platform/vcl/filer.h"
 #include "platform/vcl/forms.h"
@@ -37,6 +38,19 @@ std::string WithFileName(const std::string& fileName, const std::string& message
   return message.find(fileName) != std::string::npos ? message : fileName + ": " + message;
 }
 
+// A value as an indented dump shows it nested `depth` spaces deep (the first line's
+// indentation is the caller's).
+std::string IndentedJson(const nlohmann::json& value, int depth) {
+  std::string text = value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    out += c;
+    if (c == '\n') out.append(static_cast<size_t>(depth), ' ');
+  }
+  return out;
+}
+
 TFormStream Load(const std::string& fileName) {
   if (!rtl::FileExists(fileName)) throw ECommandFailed(rtl::Format(strings::_SFileNotFound, fileName));
   try {
@@ -59,12 +73,7 @@ void Convert(const TConvertOptions& o) {
     std::fwrite(data.data(), 1, data.size(), stdout);
     return;
   }
-  try {
-    rtl::TFileStream out(o.Output, rtl::fmCreate);
-    out.WriteBuffer(data.data(), data.size());
-  } catch (const rtl::Exception& e) {
-    throw ECommandFailed(WithFileName(o.Output, e.Message()));
-  }
+  WriteOutputFile(o.Output, data);
 }
 
 // The first specific font charset of the form (its own, else its components' in stream
@@ -101,26 +110,43 @@ void Tree(const TTreeOptions& o) {
   }
   TValueTextOptions show;
   show.Display = &read.Context.Codec;
-  std::vector<TComponentNode> nodes = ComponentTree(*root, show);
+  // Each component is written as soon as it is listed; a large form is never held twice.
   if (o.Json) {
-    nlohmann::json components = nlohmann::json::array();
-    for (size_t i = 1; i < nodes.size(); ++i) components.push_back(ComponentNodeJson(nodes[i]));
-    const nlohmann::json props = ComponentNodeJson(nodes[0])["properties"];
-    nlohmann::json out = {{"file", o.File},
-                          {"name", nodes[0].Name},
-                          {"class", nodes[0].ClassName},
-                          {"ancestor", root->ClassType().NativeClass()->ClassName()},
-                          {"codePage", read.Context.Codec.CodePage},
-                          {"properties", props},
-                          {"components", components}};
-    std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    // The keys in the order a whole-document dump sorts them.
+    auto field = [](const char* key, const nlohmann::json& value) {
+      return "  " + nlohmann::json(key).dump() + ": " + IndentedJson(value, 2);
+    };
+    nlohmann::json rootProperties;
+    std::string rootName;
+    bool atRoot = true, first = true;
+    VisitComponentTree(*root, show, [&](const TComponentNode& node) {
+      if (atRoot) {
+        atRoot = false;
+        rootName = node.Name;
+        rootProperties = ComponentNodeJson(node)["properties"];
+        std::cout << "{\n"
+                  << field("ancestor", root->ClassType().NativeClass()->ClassName()) << ",\n"
+                  << field("class", node.ClassName) << ",\n"
+                  << field("codePage", read.Context.Codec.CodePage) << ",\n"
+                  << "  \"components\": [";
+        return;
+      }
+      std::cout << (first ? "\n" : ",\n") << "    " << IndentedJson(ComponentNodeJson(node), 4);
+      first = false;
+    });
+    std::cout << (first ? "]" : "\n  ]") << ",\n"
+              << field("file", o.File) << ",\n"
+              << field("name", rootName) << ",\n"
+              << field("properties", rootProperties) << "\n}\n";
     return;
   }
-  for (size_t i = 0; i < nodes.size(); ++i) {
-    std::string indent = i == 0 ? "" : "  ";
-    std::cout << indent << nodes[i].Name << ": " << nodes[i].ClassName << "\n";
-    for (const auto& leaf : nodes[i].Properties) std::cout << indent << "  " << leaf.Path << " = " << leaf.Value << "\n";
-  }
+  bool top = true;
+  VisitComponentTree(*root, show, [&](const TComponentNode& node) {
+    std::string indent = top ? "" : "  ";
+    top = false;
+    std::cout << indent << node.Name << ": " << node.ClassName << "\n";
+    for (const auto& leaf : node.Properties) std::cout << indent << "  " << leaf.Path << " = " << leaf.Value << "\n";
+  });
 }
 
 }  // namespace

@@ -1,11 +1,21 @@
 #include "cli/jsonl.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
+#include "cli/common.h"
+#include "platform/rtl/sysutils.h"
 #include "platform/rtl/utf8.h"
+#include "strings/qconsts.h"
 #include "text/unicode.h"
 
 namespace quintrel::cli {
@@ -114,7 +124,7 @@ private:
     std::string number(s_.substr(start, i_ - start));
     char* end = nullptr;
     double v = std::strtod(number.c_str(), &end);
-    if (end != number.c_str() + number.size() || !std::isfinite(v)) Fail("bad number " + number);
+    if (end != number.c_str() + number.size() || !std::isfinite(v)) Fail(ShortMessage("bad number " + number));
     return v;
   }
 
@@ -200,5 +210,76 @@ std::string JsonString(std::u16string_view units) {
 std::string JsonString(std::string_view utf8) { return JsonString(text::Utf8ToWide(utf8)); }
 
 TJsonRecord ParseJsonRecord(std::string_view line) { return TParser(line).Record(); }
+
+int JsonDepth(std::string_view text) {
+  int depth = 0, deepest = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      else if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+std::string ShortMessage(std::string_view message) {
+  constexpr size_t kLimit = 160;
+  std::string out;
+  for (char c : message.substr(0, std::min(message.size(), kLimit)))
+    out += (static_cast<unsigned char>(c) < 0x20) ? ' ' : c;
+  if (message.size() <= kLimit) return out;
+  // Cut before a partial UTF-8 sequence.
+  size_t cut = out.size();
+  while (cut > 0 && (static_cast<unsigned char>(out[cut - 1]) & 0xC0) == 0x80) --cut;
+  if (cut > 0 && static_cast<unsigned char>(out[cut - 1]) >= 0xC0) --cut;
+  out.resize(cut);
+  return out + "...";
+}
+
+nlohmann::json ReadJsonFile(const std::string& fileName) {
+  namespace qs = quintrel::strings;
+  auto fail = [&](const std::string& what) { return ECommandFailed(rtl::Format(qs::_SCliBadJson, fileName, what)); };
+  // Not blocking: a pipe or a device is refused, not waited for.
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, fileName));
+    throw ECommandFailed(rtl::Format(qs::_SCliReadFailed, fileName, std::strerror(errno)));
+  }
+  std::string text;
+  struct stat st {};
+  int error = 0;
+  bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (regular && static_cast<uint64_t>(st.st_size) <= kMaxJsonFileSize) {
+    text.resize(kMaxJsonFileSize + 1);
+    size_t done = 0;
+    while (done < text.size()) {
+      ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) error = errno;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    text.resize(done);
+  }
+  ::close(fd);
+  if (!regular) throw ECommandFailed(rtl::Format(qs::_SCliNotRegularFile, fileName));
+  if (error) throw ECommandFailed(rtl::Format(qs::_SCliReadFailed, fileName, std::strerror(error)));
+  if (static_cast<uint64_t>(st.st_size) > kMaxJsonFileSize || text.size() > kMaxJsonFileSize)
+    throw fail(rtl::Format(qs::_SCliJsonTooLarge, static_cast<int>(kMaxJsonFileSize)));
+  if (JsonDepth(text) > kMaxJsonDepth) throw fail(rtl::Format(qs::_SCliJsonTooDeep, kMaxJsonDepth));
+  try {
+    return nlohmann::json::parse(text);
+  } catch (const nlohmann::json::exception& e) {
+    throw fail(ShortMessage(e.what()));
+  }
+}
 
 }  // namespace quintrel::cli

@@ -4,8 +4,11 @@
 // wide strings may hold) survives a dump and a load: such a unit is written as \uXXXX.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -25,5 +28,17 @@ std::string JsonString(std::string_view utf8);
 
 // Parses one line; throws std::runtime_error with the column and the problem.
 TJsonRecord ParseJsonRecord(std::string_view line);
+
+// JSON documents the command reads from files (--from-json). The parser recurses once per
+// bracket, so nesting is measured first, without recursion, and refused above maxDepth.
+constexpr int kMaxJsonDepth = 64;
+constexpr size_t kMaxJsonFileSize = size_t{1} << 20;
+// The deepest nesting of [ and { outside strings.
+int JsonDepth(std::string_view text);
+// Reads a regular file of at most kMaxJsonFileSize bytes and parses it; fails with one
+// short line naming the file.
+nlohmann::json ReadJsonFile(const std::string& fileName);
+// A message that quotes its input, cut to one short line.
+std::string ShortMessage(std::string_view message);
 
 }  // namespace quintrel::cli

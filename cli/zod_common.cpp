@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "cli/common.h"
+#include "cli/jsonl.h"
 #include "platform/rtl/classes.h"
 #include "strings/qconsts.h"
 #include "text/codepages.h"
@@ -411,14 +412,7 @@ void TLanguageOptions::Register(CLI::App& command) {
 
 void TLanguageOptions::Apply(TZodLanguage& language) const {
   if (!jsonFile_.empty()) {
-    std::ifstream in(jsonFile_, std::ios::binary);
-    if (!in) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, jsonFile_));
-    json j;
-    try {
-      j = json::parse(in);
-    } catch (const json::exception& e) {
-      throw ECommandFailed(rtl::Format(qs::_SCliBadJson, jsonFile_, e.what()));
-    }
+    json j = ReadJsonFile(jsonFile_);
     if (!j.is_object()) throw ECommandFailed(rtl::Format(qs::_SCliBadJson, jsonFile_, "a JSON object expected"));
     for (const auto& [key, value] : j.items()) {
       if (key == "id") continue;  // the identifier on the command line decides

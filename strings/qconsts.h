@@ -84,5 +84,11 @@ inline constexpr const char* _SCliNoProjectForm = "%s: the project has no form %
 inline constexpr const char* _SCliBadIndexFlag = "--index %s: unknown flag '%s' (unique, prefix)";
 inline constexpr const char* _SCliIndexNoField = "--index %s: no field name";
 inline constexpr const char* _SCliReindexArgs = "reindex: give both TABLE and FIELD, or neither";
+// Command line: files it writes and input it reads.
+inline constexpr const char* _SCliNotRegularFile = "%s: not a regular file";
+inline constexpr const char* _SCliCannotWrite = "%s: cannot be written: %s";
+inline constexpr const char* _SCliJsonTooDeep = "nested deeper than %d levels";
+inline constexpr const char* _SCliJsonTooLarge = "larger than the %d bytes a JSON input may have";
+inline constexpr const char* _SCliLoadLine = "%s: input line %d: %s (%d records written before it)";
 
 }  // namespace quintrel::strings

@@ -1,12 +1,19 @@
 // The quintrel command as a user runs it: output, JSON, exit codes and error lines.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "tests/cli/run.h"
 
@@ -157,6 +164,118 @@ TEST_F(DbCommands, CheckFindsDamageAndReindexRepairsAnIndex) {
   EXPECT_EQ(Run({"db", "reindex", Path("i.zod"), "T"}).code, 1) << "TABLE without FIELD";
 }
 
+// Names in the scratch folder other than the expected ones: leftovers of a staged write.
+std::vector<std::string> Leftovers(const std::filesystem::path& dir, std::initializer_list<std::string> expected) {
+  std::vector<std::string> extra;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    std::string name = entry.path().filename().string();
+    if (name[0] == '.' && (name == ".stdin" || name == ".stdout" || name == ".stderr")) continue;
+    if (std::find(expected.begin(), expected.end(), name) == expected.end()) extra.push_back(name);
+  }
+  return extra;
+}
+
+TEST_F(DbCommands, CreateRemovesNothingItDidNotMake) {
+  std::filesystem::create_directory(Path("dir.zod"));
+  std::ofstream(Path("dir.zod/keep")) << "mine";
+  auto r = Run({"db", "create", "--force", Path("dir.zod"), "--define", "T A N"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(Path("dir.zod/keep")), "mine");
+
+  ASSERT_EQ(Run({"db", "create", Path("m.zod"), "--define", "Old A N"}).code, 0);
+  const std::string before = Slurp(Path("m.zod"));
+  // A typo in the definition is found before the existing module is touched.
+  r = Run({"db", "create", "--force", Path("m.zod"), "--define", "New A N", "--define", "T A C4x"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("bad length"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("/.m.zod."), std::string::npos) << "names the target, not the staged file: " << r.err;
+  EXPECT_EQ(Slurp(Path("m.zod")), before);
+
+  std::filesystem::permissions(Path("m.zod"), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  r = Run({"db", "create", "--force", Path("m.zod"), "--define", "New A N"});
+  EXPECT_EQ(r.code, 1) << "a read-only file is not replaced";
+  EXPECT_NE(r.err.find(Path("m.zod")), std::string::npos) << r.err;
+  EXPECT_EQ(Slurp(Path("m.zod")), before);
+
+  std::filesystem::permissions(Path("m.zod"), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  std::filesystem::create_symlink("m.zod", Path("link.zod"));
+  r = Run({"db", "create", "--force", Path("link.zod"), "--define", "New A N"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("link.zod"))) << "the file behind the link is replaced";
+  auto j = nlohmann::json::parse(Run({"db", "info", "--json", Path("m.zod")}).out);
+  EXPECT_EQ(j["Tables"][0]["TableName"], "New");
+  EXPECT_EQ(j["DbName"], "link.zod") << "the name given";
+  EXPECT_EQ(std::filesystem::status(Path("m.zod")).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read)
+      << "the replaced file keeps its permissions";
+  EXPECT_EQ(Leftovers(dir_, {"dir.zod", "m.zod", "link.zod"}), std::vector<std::string>{});
+}
+
+// A reader is not kept waiting while db load waits for its input.
+TEST_F(DbCommands, LoadLocksOnlyToWrite) {
+  ASSERT_EQ(Run({"db", "create", Path("w.zod"), "--define", "T Key N"}).code, 0);
+  int toLoad[2];
+  ASSERT_EQ(::pipe(toLoad), 0);
+  pid_t loader = ::fork();
+  ASSERT_GE(loader, 0);
+  if (loader == 0) {
+    ::dup2(toLoad[0], 0);
+    ::close(toLoad[0]);
+    ::close(toLoad[1]);
+    int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::execl(QUINTREL_CLI, QUINTREL_CLI, "db", "load", Path("w.zod").c_str(), "--define", "T Key N", nullptr);
+    ::_exit(127);
+  }
+  ::close(toLoad[0]);
+  const std::string first = "{\"Key\": 1}\n";
+  ASSERT_EQ(::write(toLoad[1], first.data(), first.size()), static_cast<ssize_t>(first.size()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the loader is waiting for more input now
+  // Before the loader finishes, the dump has to end by itself; `timeout` ends a blocked one.
+  std::string command = "timeout 20 " + Quote(QUINTREL_CLI) + " db dump " + Quote(Path("w.zod")) + " T >" +
+                        Quote(Path("dump.txt")) + " 2>&1";
+  auto started = std::chrono::steady_clock::now();
+  int status = std::system(command.c_str());
+  auto waited = std::chrono::steady_clock::now() - started;
+  const std::string last = "{\"Key\": 2}\n";
+  ASSERT_EQ(::write(toLoad[1], last.data(), last.size()), static_cast<ssize_t>(last.size()));
+  ::close(toLoad[1]);
+  int loadStatus = 0;
+  ::waitpid(loader, &loadStatus, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << Slurp(Path("dump.txt"));
+  EXPECT_LT(waited, std::chrono::seconds(15)) << "the dump waited for the load's input";
+  EXPECT_TRUE(WIFEXITED(loadStatus) && WEXITSTATUS(loadStatus) == 0);
+  EXPECT_EQ(Run({"db", "dump", Path("w.zod"), "T"}).out, "_RECNO\tKey\n1\t1\n2\t2\n");
+}
+
+// Hostile JSON: nesting the parser would recurse through, lines it would quote whole,
+// and inputs that are not files.
+TEST_F(DbCommands, JsonInputsFailWithOneShortLine) {
+  ASSERT_EQ(Run({"module", "new", Path("j.zod")}).code, 0);
+  std::ofstream(Path("deep.json")) << std::string(100000, '[');
+  std::ofstream(Path("deepstr.json")) << "{\"name\": \"" << std::string(100, '[') << "\"}";
+  std::ofstream(Path("long.json")) << "{\"name\": " << std::string(60000, 'x') << "}";
+  ASSERT_EQ(::mkfifo(Path("fifo.json").c_str(), 0600), 0);
+  for (const char* name : {"deep.json", "long.json", "fifo.json", "missing.json"}) {
+    auto r = Run({"lang", "add", Path("j.zod"), "de", "--from-json", Path(name)});
+    EXPECT_EQ(r.code, 1) << name;
+    EXPECT_NE(r.err.find(Path(name)), std::string::npos) << r.err.substr(0, 300);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << name;
+    EXPECT_LT(r.err.size(), 400u) << name;
+  }
+  // Brackets inside strings are text, not nesting.
+  EXPECT_EQ(Run({"lang", "add", Path("j.zod"), "de", "--from-json", Path("deepstr.json")}).code, 0);
+
+  for (const std::string& line : {std::string(100000, '{'), "{\"Key\": " + std::string(60000, '9') + "}",
+                                  "{\"" + std::string(60000, 'k') + "\": 1}"}) {
+    auto r = Run({"db", "load", Path("l.zod"), "--define", "T Key N"}, line + "\n");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("input line 1"), std::string::npos) << r.err.substr(0, 300);
+    EXPECT_LT(r.err.size(), 400u);
+  }
+}
+
 }  // namespace
 }  // namespace quintrel::cli
 
@@ -187,6 +306,47 @@ TEST_F(FormCommands, ConvertBothWaysAndShowTheTree) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("broken.dfm"), std::string::npos) << r.err;
   EXPECT_EQ(Run({"form", "tree", Path("missing.dfm")}).code, 1);
+}
+
+// A text form of `count` labels.
+std::string LabelForm(int count) {
+  std::string form = "object Form1: TForm\n  Caption = 'Many'\n";
+  for (int i = 1; i <= count; ++i)
+    form += "  object Label" + std::to_string(i) + ": TLabel\n    Left = 8\n    Top = " + std::to_string(i) +
+            "\n    Caption = 'Label number " + std::to_string(i) + "'\n  end\n";
+  return form + "end\n";
+}
+
+TEST_F(FormCommands, ConvertOnAFullDiskKeepsTheTarget) {
+  std::ofstream(Path("many.dfm")) << LabelForm(300);
+  const std::string old(20000, 'o');
+  std::ofstream(Path("out.bin")) << old;
+  // The file size limit stands in for a full disk: every write past 4 KB fails.
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{4096, 4096};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    int err = ::open(Path("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(err, 2);
+    ::execl(QUINTREL_CLI, QUINTREL_CLI, "form", "convert", Path("many.dfm").c_str(), "-o", Path("out.bin").c_str(),
+            nullptr);
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string err = Slurp(Path("err.txt"));
+  EXPECT_NE(err.find(Path("out.bin") + ": cannot be written"), std::string::npos) << err;
+  EXPECT_EQ(Slurp(Path("out.bin")), old) << "the target keeps its old content";
+  EXPECT_EQ(Leftovers(dir_, {"many.dfm", "out.bin", "err.txt"}), std::vector<std::string>{});
+
+  ASSERT_EQ(Run({"form", "convert", Path("many.dfm"), "-o", Path("out.bin")}).code, 0);
+  EXPECT_GT(Slurp(Path("out.bin")).size(), 4096u) << "larger than the limit above";
+  EXPECT_EQ(Run({"form", "convert", Path("many.dfm"), "-o", "/dev/null"}).code, 0) << "a device is written to";
+  EXPECT_EQ(Run({"form", "convert", Path("many.dfm"), "-o", dir_.string()}).code, 1) << "a folder is not replaced";
 }
 
 }  // namespace

@@ -90,6 +90,24 @@ std::vector<std::u16string> Names(const TLocaleDefinition& d, const char* keywor
   return names;
 }
 
+// The separator of the fields of a format from pieces[first] on: the text that stands
+// between every two of its fields (conversions of `fields`, after one another). nullopt
+// when the texts differ or are empty: "%Y年%m月%d日" has units after its fields, not a
+// separator, and the usual separator (':' and '/') stands in.
+std::optional<std::u16string> UniformSeparator(const std::vector<TStrftimePiece>& pieces, size_t first,
+                                               std::string_view fields) {
+  const auto isField = [&](size_t i) {
+    return i < pieces.size() && pieces[i].Conversion && fields.find(pieces[i].Conversion) != std::string_view::npos;
+  };
+  std::optional<std::u16string> separator;
+  for (size_t i = first; isField(i) && i + 2 < pieces.size() && !pieces[i + 1].Conversion && isField(i + 2); i += 2) {
+    std::u16string text = Trimmed(pieces[i + 1].Literal);
+    if (text.empty() || (separator && *separator != text)) return std::nullopt;
+    separator = std::move(text);
+  }
+  return separator;
+}
+
 // The hour, marker and separator of a strftime time format.
 void ReadTimeFormat(const TLocaleDefinition& d, TLocaleInfo& info) {
   std::u16string format = d.Text(kTime, "t_fmt").value_or(u"");
@@ -128,9 +146,7 @@ void ReadTimeFormat(const TLocaleDefinition& d, TLocaleInfo& info) {
   if (hour < 0) return;
   info.HasTime = true;
   info.MarkerBeforeTime = !info.TwentyFourHour && marker >= 0 && marker < hour;
-  const size_t after = static_cast<size_t>(hour) + 1;
-  if (after + 1 < pieces->size() && !(*pieces)[after].Conversion && (*pieces)[after + 1].Conversion == 'M')
-    info.TimeSeparator = Trimmed((*pieces)[after].Literal);
+  info.TimeSeparator = UniformSeparator(*pieces, static_cast<size_t>(hour), "HIklMS").value_or(u":");
   if (const std::vector<TLocaleValue>* ampmNames = d.Values(kTime, "am_pm"); ampmNames && ampmNames->size() == 2) {
     info.AMString = Trimmed((*ampmNames)[0].Text);
     info.PMString = Trimmed((*ampmNames)[1].Text);
@@ -143,12 +159,9 @@ void ReadDateFormats(const TLocaleDefinition& d, TLocaleInfo& info) {
     if (!info.ShortDateFormat) {
       info.UnconvertedFormats.emplace_back("d_fmt", *shortFormat);
     } else if (std::optional<std::vector<TStrftimePiece>> pieces = SplitStrftime(*shortFormat)) {
-      // The separator is the text between the first two fields.
-      for (size_t i = 1; i + 1 < pieces->size(); ++i) {
-        if ((*pieces)[i].Conversion || !(*pieces)[i - 1].Conversion || !(*pieces)[i + 1].Conversion) continue;
-        info.DateSeparator = Trimmed((*pieces)[i].Literal);
-        break;
-      }
+      const auto first = std::find_if(pieces->begin(), pieces->end(), [](const TStrftimePiece& p) { return p.Conversion; });
+      info.DateSeparator =
+          UniformSeparator(*pieces, static_cast<size_t>(first - pieces->begin()), "demyYbBhaA").value_or(u"/");
     }
   }
   // A locale has no long date format of its own; its full date-and-time format (as the

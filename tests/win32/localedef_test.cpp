@@ -64,7 +64,8 @@ TEST_F(SystemLocales, GermanFrenchJapaneseHebrewRussian) {
 
   TLocaleInfo ja = Info("ja_JP");
   EXPECT_EQ(U8(ja.ShortDateFormat), "yyyy'年'MM'月'dd'日'");
-  EXPECT_EQ(U8(ja.TimeSeparator), "時");
+  EXPECT_EQ(U8(ja.TimeSeparator), ":") << "時, 分 and 秒 are units, not a separator";
+  EXPECT_EQ(U8(ja.DateSeparator), "/");
   EXPECT_EQ(ja.Charset, 128);
   EXPECT_EQ(ja.LangId, 0x0411);
   EXPECT_EQ(ja.CurrencyFormat, 0);
@@ -106,6 +107,7 @@ TEST_F(SystemLocales, EveryDefinitionReads) {
       EXPECT_EQ(info.LongDayNames.size(), 7u) << name;
       EXPECT_EQ(info.LongMonthNames.size(), 12u) << name;
       EXPECT_TRUE(info.ShortDateFormat || !info.UnconvertedFormats.empty()) << name;
+      EXPECT_TRUE(!info.HasTime || !info.TimeSeparator.empty()) << name;
       ++count;
     } catch (const ELocaleError& e) {
       ADD_FAILURE() << e.Message();

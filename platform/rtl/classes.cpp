@@ -105,14 +105,23 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : fileName_
   }
   // Share modes are advisory on this platform; cross-process exclusion is done with
   // byte-range locks by the callers that need it.
-  fd_ = ::open(fileName.c_str(), flags | O_CLOEXEC);
+  // Opened without blocking so that a FIFO named where a file is expected is refused
+  // instead of waiting for a writer; a device would stream without end. Only regular
+  // files are opened, and blocking reads are restored for them.
+  fd_ = ::open(fileName.c_str(), flags | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName, std::strerror(errno)));
   struct stat st;
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool stated = ::fstat(fd_, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    const int error = errno;
     ::close(fd_);
     fd_ = -1;
-    throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName, std::strerror(EISDIR)));
+    if (!stated) throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName, std::strerror(error)));
+    if (S_ISDIR(st.st_mode))
+      throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName, std::strerror(EISDIR)));
+    throw EFOpenError(Format("Cannot open file \"%s\". Not a regular file", fileName));
   }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
 TFileStream::~TFileStream() {

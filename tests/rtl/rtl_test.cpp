@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/rtl/classes.h"
@@ -105,6 +106,20 @@ TEST(Streams, FileStreamModes) {
     EXPECT_NE(e.Message().find("none"), std::string::npos) << e.Message();
   }
   EXPECT_THROW(TFileStream(dir.string(), fmOpenRead), EFOpenError);
+  // A FIFO would block the open until a writer came and a device streams without end:
+  // both are refused at once, whatever the mode.
+  const std::string fifo = (dir / "pipe.zod").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& special : {fifo, std::string("/dev/zero")}) {
+    for (uint16_t mode : {uint16_t(fmOpenRead), uint16_t(fmOpenReadWrite | fmShareDenyNone)}) {
+      try {
+        TFileStream f(special, mode);
+        ADD_FAILURE() << "opened " << special;
+      } catch (const EFOpenError& e) {
+        EXPECT_NE(e.Message().find(special), std::string::npos) << e.Message();
+      }
+    }
+  }
   EXPECT_TRUE(FileExists(name));
   EXPECT_FALSE(FileExists(dir.string()));
   std::filesystem::remove_all(dir);

@@ -53,6 +53,7 @@
 #include "platform/rtl/dateutils.h"
 #include "platform/rtl/sysutils.h"
 #include "storage/blockcache.h"
+#include "storage/catalogue.h"
 #include "storage/valuememo.h"
 #include "text/hashlist.h"
 
@@ -99,63 +100,6 @@ public:
 class EDatabaseError : public rtl::Exception {
 public:
   using rtl::Exception::Exception;
-};
-
-// The 64-byte file header.
-struct TFileHeader {
-  int32_t Version = 16;
-  rtl::TDateTime Created = 0;
-  uint32_t AvailList = 0;
-  uint32_t TableBlock = 0;
-  int32_t TableCount = 0;
-  std::string DbName;
-  int32_t ChangeCount = 0;
-
-  void Encode(uint8_t* out) const;  // 64 bytes
-  static TFileHeader Decode(const uint8_t* in);
-};
-
-// Definition of one index on a field (20 bytes in the catalogue).
-struct TIndexHeader {
-  uint32_t Root = 0;
-  bool Unique = false;
-  bool KeyPrefix = false;
-  uint16_t IndexField = 0;
-  uint16_t IndexTable = 0;
-  uint16_t CompareId = 0;
-
-  static constexpr size_t kSize = 20;
-  void Encode(uint8_t* out) const;
-  static TIndexHeader Decode(const uint8_t* in);
-};
-
-// One field of a table (24 bytes in the catalogue, then its index definitions).
-struct TFieldHeader {
-  std::string FieldName;
-  char FieldType = 'N';
-  int32_t FieldLength = 1;
-  std::vector<TIndexHeader> Indexes;
-
-  static constexpr size_t kSize = 24;
-  void Encode(uint8_t* out) const;
-  static TFieldHeader Decode(const uint8_t* in);
-};
-
-// One table (56 bytes in the catalogue). CurBlock/CurPos are the table's cursor.
-struct TTableHeader {
-  rtl::TDateTime Created = 0;
-  std::string TableName;
-  uint16_t TableNr = 0;
-  int32_t RecordCount = 0;
-  int32_t FieldCount = 0;
-  uint32_t FirstBlock = 0;
-  uint32_t LastBlock = 0;
-  uint32_t CurBlock = 0;
-  uint16_t CurPos = 1;
-
-  static constexpr size_t kSize = 56;
-  void Encode(uint8_t* out) const;
-  static TTableHeader Decode(const uint8_t* in);
 };
 
 // A table of the catalogue with its fields and the loaded copy of its cursor's block.

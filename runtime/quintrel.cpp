@@ -585,9 +585,15 @@ void FinalizeTranslator() {
   RemoveResStrHook();
   TQuintrel* translator = Instance().get();
   if (translator && translator->Module() >= 0) {
-    module::TZod& zod = translator->Zod();
-    if (zod.GetSaveSessionLanguage(translator->Module()))
-      zod.SetDefaultLanguage(translator->Module(), zod.GetCurrentLanguage(translator->Module()));
+    // The shutdown runs from a destructor (TTranslatorUnit) at the end of the program: a
+    // module that can no longer be read or written only loses the session's language, and
+    // the translator is taken down all the same.
+    try {
+      module::TZod& zod = translator->Zod();
+      if (zod.GetSaveSessionLanguage(translator->Module()))
+        zod.SetDefaultLanguage(translator->Module(), zod.GetCurrentLanguage(translator->Module()));
+    } catch (const rtl::Exception&) {
+    }
   }
   Instance().reset();
   // The dialog classes the switches registered get their own message handling back.

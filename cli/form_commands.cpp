@@ -42,12 +42,15 @@ std::string WithFileName(const std::string& fileName, const std::string& message
 // indentation is the caller's).
 std::string IndentedJson(const nlohmann::json& value, int depth) {
   std::string text = value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  const std::string indent = "\n" + std::string(static_cast<size_t>(depth), ' ');
   std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    out += c;
-    if (c == '\n') out.append(static_cast<size_t>(depth), ' ');
+  out.reserve(text.size() + text.size() / 8);
+  size_t from = 0;
+  for (size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) {
+    out.append(text, from, at - from);
+    out += indent;
   }
+  out.append(text, from, std::string::npos);
   return out;
 }
 

@@ -258,7 +258,7 @@ TEST_F(DbCommands, JsonInputsFailWithOneShortLine) {
   std::ofstream(Path("long.json")) << "{\"name\": " << std::string(60000, 'x') << "}";
   ASSERT_EQ(::mkfifo(Path("fifo.json").c_str(), 0600), 0);
   for (const char* name : {"deep.json", "long.json", "fifo.json", "missing.json"}) {
-    auto r = Run({"lang", "add", Path("j.zod"), "de", "--from-json", Path(name)});
+    auto r = Run({"lang", "add", Path("j.zod"), "de", "--from-json", Path(name)}, "", 60);  // a pipe is not waited for
     EXPECT_EQ(r.code, 1) << name;
     EXPECT_NE(r.err.find(Path(name)), std::string::npos) << r.err.substr(0, 300);
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << name;

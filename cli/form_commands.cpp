@@ -38,20 +38,33 @@ std::string WithFileName(const std::string& fileName, const std::string& message
   return message.find(fileName) != std::string::npos ? message : fileName + ": " + message;
 }
 
-// A value as an indented dump shows it nested `depth` spaces deep (the first line's
-// indentation is the caller's).
-std::string IndentedJson(const nlohmann::json& value, int depth) {
-  std::string text = value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-  const std::string indent = "\n" + std::string(static_cast<size_t>(depth), ' ');
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  size_t from = 0;
-  for (size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) {
-    out.append(text, from, at - from);
-    out += indent;
+// The JSON of form tree is written a component at a time, in the layout of an indented
+// dump of the whole document (keys sorted, two spaces a level), without building it.
+std::string JsonText(const std::string& text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// A [{path, value}] array whose opening bracket stands `depth` spaces deep.
+void WriteLeavesJson(std::ostream& out, const std::vector<TPropertyLeaf>& leaves, size_t depth) {
+  if (leaves.empty()) {
+    out << "[]";
+    return;
   }
-  out.append(text, from, std::string::npos);
-  return out;
+  const std::string item(depth + 2, ' '), field(depth + 4, ' ');
+  out << "[";
+  for (size_t i = 0; i < leaves.size(); ++i)
+    out << (i ? ",\n" : "\n") << item << "{\n" << field << "\"path\": " << JsonText(leaves[i].Path) << ",\n"
+        << field << "\"value\": " << JsonText(leaves[i].Value) << "\n" << item << "}";
+  out << "\n" << std::string(depth, ' ') << "]";
+}
+
+// What ComponentNodeJson dumps to, with the opening brace `depth` spaces deep.
+void WriteNodeJson(std::ostream& out, const TComponentNode& node, size_t depth) {
+  const std::string field(depth + 2, ' ');
+  out << "{\n" << field << "\"class\": " << JsonText(node.ClassName) << ",\n" << field << "\"name\": " << JsonText(node.Name)
+      << ",\n" << field << "\"properties\": ";
+  WriteLeavesJson(out, node.Properties, depth + 2);
+  out << "\n" << std::string(depth, ' ') << "}";
 }
 
 TFormStream Load(const std::string& fileName) {
@@ -115,32 +128,27 @@ void Tree(const TTreeOptions& o) {
   show.Display = &read.Context.Codec;
   // Each component is written as soon as it is listed; a large form is never held twice.
   if (o.Json) {
-    // The keys in the order a whole-document dump sorts them.
-    auto field = [](const char* key, const nlohmann::json& value) {
-      return "  " + nlohmann::json(key).dump() + ": " + IndentedJson(value, 2);
-    };
-    nlohmann::json rootProperties;
+    std::vector<TPropertyLeaf> rootProperties;
     std::string rootName;
     bool atRoot = true, first = true;
     VisitComponentTree(*root, show, [&](const TComponentNode& node) {
       if (atRoot) {
         atRoot = false;
         rootName = node.Name;
-        rootProperties = ComponentNodeJson(node)["properties"];
-        std::cout << "{\n"
-                  << field("ancestor", root->ClassType().NativeClass()->ClassName()) << ",\n"
-                  << field("class", node.ClassName) << ",\n"
-                  << field("codePage", read.Context.Codec.CodePage) << ",\n"
-                  << "  \"components\": [";
+        rootProperties = node.Properties;
+        std::cout << "{\n  \"ancestor\": " << JsonText(root->ClassType().NativeClass()->ClassName())
+                  << ",\n  \"class\": " << JsonText(node.ClassName) << ",\n  \"codePage\": " << read.Context.Codec.CodePage
+                  << ",\n  \"components\": [";
         return;
       }
-      std::cout << (first ? "\n" : ",\n") << "    " << IndentedJson(ComponentNodeJson(node), 4);
+      std::cout << (first ? "\n" : ",\n") << "    ";
+      WriteNodeJson(std::cout, node, 4);
       first = false;
     });
-    std::cout << (first ? "]" : "\n  ]") << ",\n"
-              << field("file", o.File) << ",\n"
-              << field("name", rootName) << ",\n"
-              << field("properties", rootProperties) << "\n}\n";
+    std::cout << (first ? "]" : "\n  ]") << ",\n  \"file\": " << JsonText(o.File) << ",\n  \"name\": " << JsonText(rootName)
+              << ",\n  \"properties\": ";
+    WriteLeavesJson(std::cout, rootProperties, 2);
+    std::cout << "\n}\n";
     return;
   }
   bool top = true;

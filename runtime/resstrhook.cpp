@@ -55,6 +55,9 @@ bool TQuintrel::IsResStrValid(uint16_t, int count, const module::TZodObject* obj
     if (object.CompName == 0) continue;
     const std::string design = text::UnicodeToByte(
         zod_.GetLongStringW(Module(), object.Localization, FDesignLanguage, false), FDesignCharset);
+    // An identifier beyond the string table's range names none of its strings; the loader
+    // would take it for the address of a literal text.
+    if (object.CompName > 0xFFFF) return false;
     return design == vcl::LoadStr(object.CompName);
   }
   return false;

@@ -55,5 +55,14 @@ TEST_F(TranslatorRegressionTest, ShutdownSurvivesAModuleThatCannotKeepTheSession
   EXPECT_EQ(GlobalQuintrel(), nullptr);
 }
 
+TEST_F(TranslatorRegressionTest, StartUpChecksAResourceStringNumberBeyondTheStringTable) {
+  // A Pascal unit's first string carries a number above 65535: the check whether the
+  // executable still holds the unit's texts handed it to the string loader, which took it
+  // for the address of a literal text and read there (SEGV in DefaultLoadResString).
+  StartOn("resource-number-beyond-string-table");
+  EXPECT_NE(GlobalQuintrel(), nullptr);
+  FinalizeTranslator();
+}
+
 }  // namespace
 }  // namespace quintrel::runtime::test

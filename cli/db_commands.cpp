@@ -542,7 +542,7 @@ void RegisterDbCommands(CLI::App& app) {
     } else {
       for (const auto& f : findings) std::cout << WithFileName(check->file, f.Message) << "\n";
     }
-    if (!findings.empty()) throw TExitCode(kExitFailure);
+    if (!findings.empty()) throw TExitCode{kExitFailure};
   });
 
   struct TReindexOptions {

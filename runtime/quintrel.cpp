@@ -574,7 +574,13 @@ void InitializeTranslator(const std::string& exeName) {
   auto translator = std::make_unique<TQuintrel>();
   if (!TQuintrel::IsDevelopmentEnvironment(exe)) translator->RedirectFormHandlers();
   Instance() = std::move(translator);
-  Instance()->OpenProject(exe);
+  // The module beside an executable travels between people: a damaged or foreign one must
+  // not keep the application from starting. It runs untranslated and says why.
+  try {
+    Instance()->OpenProject(exe);
+  } catch (const rtl::Exception& e) {
+    win32::MessageBoxA(win32::HWND{}, e.Message(), "", win32::MB_OK);
+  }
   InstallResStrHook();
   Instance()->DesignLangChanged();
   Instance()->LoadDesignConsts();

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "../module/module_fixture.h"
+#include "platform/win32/msgbox.h"
 #include "runtime/quintrel.h"
+#include "text/unicode.h"
 
 namespace quintrel::runtime::test {
 namespace {
@@ -60,6 +64,29 @@ TEST_F(TranslatorRegressionTest, StartUpChecksAResourceStringNumberBeyondTheStri
   // executable still holds the unit's texts handed it to the string loader, which took it
   // for the address of a literal text and read there (SEGV in DefaultLoadResString).
   StartOn("resource-number-beyond-string-table");
+  EXPECT_NE(GlobalQuintrel(), nullptr);
+  FinalizeTranslator();
+}
+
+TEST_F(TranslatorRegressionTest, ARefusedModuleLeavesTheApplicationUntranslatedNotStopped) {
+  // A term table of another layout beside the executable: opening refuses it, and the
+  // refusal escaped InitializeTranslator with its start counter taken, so no later start
+  // or shutdown did anything.
+  fs::copy_file(Regression("../module_fuzzer/term-status-c50"), Path("App.ZOD"));
+  std::vector<std::string> shown;
+  auto previous = win32::SetMessageBoxSink([&](const win32::TMessageBoxRequest& r) {
+    shown.push_back(text::WideToUtf8(r.text));
+    return 1;
+  });
+  EXPECT_NO_THROW(InitializeTranslator(Path("App")));
+  win32::SetMessageBoxSink(previous);
+  ASSERT_NE(GlobalQuintrel(), nullptr);
+  EXPECT_LT(GlobalQuintrel()->Module(), 0);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("ZodTerms"), std::string::npos) << shown[0];
+  FinalizeTranslator();
+  EXPECT_EQ(GlobalQuintrel(), nullptr);
+  InitializeTranslator(Path("Other"));
   EXPECT_NE(GlobalQuintrel(), nullptr);
   FinalizeTranslator();
 }

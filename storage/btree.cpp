@@ -88,7 +88,7 @@ std::string TCustomVarDB::NodeFault(const TBlock& block, uint32_t address, const
     // Only an emptied root has no keys, and the first blocks of the catalogue, the avail
     // list and the tables look just like one.
     if (address != header.Root) return vc::_SNodeEmpty;
-    bool claimed = address == header_.TableBlock || address == header_.AvailList;
+    bool claimed = address == pager_->Header().TableBlock || address == pager_->Header().AvailList;
     for (const TTable& table : tables_) claimed |= address == table.Header.FirstBlock;
     if (claimed) return vc::_SNodeClaimed;
   }
@@ -121,11 +121,12 @@ std::shared_ptr<TIndexNode> TCustomVarDB::IndexGetBlock(uint32_t address, const 
   // drops when nobody else holds it.
   PBlock loaded;
   uint8_t* checked = nullptr;
-  const TBlock* block = isFile_ ? blockCache_.Find(address, &checked) : nullptr;
-  if (!block) {
+  const TBlock* block;
+  if (pager_->IsFile()) {
+    block = &pager_->Peek(address, &checked);
+  } else {
     loaded = LoadBlock(address);
     block = loaded.get();
-    if (isFile_) blockCache_.Find(address, &checked);
   }
   std::shared_ptr<TIndexNode> node;
   if (indexCache_.size() >= kIndexCacheSize && indexCache_.back().second.use_count() == 1) {
@@ -180,10 +181,9 @@ void TCustomVarDB::IndexFreeNode(uint32_t address) {
 }
 
 void TCustomVarDB::ClearCaches() {
-  sizeSeen_ = 0;
   indexCache_.clear();
   valueMemo_.Clear();
-  blockCache_.Clear();
+  pager_->ClearCache();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -807,7 +807,7 @@ void TCustomVarDB::FreeIndexTree(const TIndexHeader& header) {
   } catch (const EBlockCorrupt&) {
     return;
   }
-  std::unordered_set<uint32_t> claimed{header_.TableBlock, header_.AvailList};
+  std::unordered_set<uint32_t> claimed{pager_->Header().TableBlock, pager_->Header().AvailList};
   for (const TTable& table : tables_) {
     claimed.insert({table.Header.FirstBlock, table.Header.LastBlock, table.Header.CurBlock});
     for (const TFieldHeader& field : table.Fields)

@@ -129,7 +129,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
 
   // Catalogue chain.
   uint32_t prev = 0;
-  for (uint32_t at = header_.TableBlock; at != 0;) {
+  for (uint32_t at = pager_->Header().TableBlock; at != 0;) {
     if (!map.Claim(at, vc::_SCheckCatalogueUse)) break;
     PBlock block = LoadBlock(at);
     if (block->Prev() != prev)
@@ -140,7 +140,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
 
   // Avail list: a doubly linked chain of zeroed blocks.
   prev = 0;
-  for (uint32_t at = header_.AvailList; at != 0;) {
+  for (uint32_t at = pager_->Header().AvailList; at != 0;) {
     if (!map.Claim(at, vc::_SCheckAvailUse)) break;
     PBlock block = LoadBlock(at);
     if (block->Prev() != prev)
@@ -180,7 +180,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
         ++records;
         std::vector<uint8_t> image;
         try {
-          TStoredRecord record = StoredAt(fileName_, *block, at, pos);
+          TStoredRecord record = StoredAt(pager_->FileName(), *block, at, pos);
           if (record.Chained() && WalkChain(map, record.Chain(), -1,
                                             use + rtl::Format(vc::_SCheckRecord, static_cast<int>(records)), t,
                                             -1) < 0)
@@ -238,7 +238,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
     for (uint32_t at = table.Header.FirstBlock; at != 0 && readable && seen.insert(at).second;) {
       try {
         PBlock block = LoadBlock(at);
-        CheckRecordTable(fileName_, at, *block);
+        CheckRecordTable(pager_->FileName(), at, *block);
         for (int pos = 1; pos <= block->Count(); ++pos) {
           std::vector<uint8_t> image = ExpandRecord(*block, at, pos);
           std::vector<TFieldSlot> slots = SliceImage(table, image);

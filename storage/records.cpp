@@ -81,7 +81,7 @@ void EncodeRecords(TBlock& b, const std::vector<std::vector<uint8_t>>& records) 
 // ---------------------------------------------------------------------------------------
 // Blocks and images
 
-void TCustomVarDB::CheckDataBlock(uint32_t address, const TBlock& b) const { CheckRecordTable(fileName_, address, b); }
+void TCustomVarDB::CheckDataBlock(uint32_t address, const TBlock& b) const { CheckRecordTable(pager_->FileName(), address, b); }
 
 TBlock& TCustomVarDB::CursorBlock(TTable& t) {
   if (t.Header.CurBlock == 0) t.Header.CurBlock = t.Header.FirstBlock;
@@ -173,7 +173,7 @@ void TCustomVarDB::ClearExpandedBlock(uint32_t address) {
 }
 
 std::vector<uint8_t> TCustomVarDB::ExpandRecord(const TBlock& b, uint32_t address, int position) {
-  TStoredRecord record = StoredAt(fileName_, b, address, position);
+  TStoredRecord record = StoredAt(pager_->FileName(), b, address, position);
   if (!record.Chained()) {
     TValueView image = record.Image();
     return std::vector<uint8_t>(image.Data, image.Data + image.Size);
@@ -258,7 +258,7 @@ void TCustomVarDB::SliceField(const TTable& t, size_t f, const uint8_t* image, s
       slot.Chain = Get32(image + offset + 8);
       // Readers size their buffers by this length before the chain is walked: a value kept
       // in a chain is longer than an inline one and no longer than the file can hold.
-      uint32_t capacity = ChainCapacity(stream_->Size());
+      uint32_t capacity = ChainCapacity(pager_->Size());
       if (slot.Length <= static_cast<uint32_t>(kMaxInlineValue) || slot.Length > capacity)
         Corrupt(t.Header.CurBlock, rtl::Format(strings::_SChainedLength, static_cast<int64_t>(slot.Length),
                                           static_cast<int64_t>(capacity)));
@@ -272,7 +272,7 @@ void TCustomVarDB::SliceField(const TTable& t, size_t f, const uint8_t* image, s
 }
 
 bool TCustomVarDB::InlineImage(const TBlock& b, uint32_t address, int position, TValueView& image) const {
-  TStoredRecord record = StoredAt(fileName_, b, address, position);
+  TStoredRecord record = StoredAt(pager_->FileName(), b, address, position);
   if (record.Chained()) return false;
   image = record.Image();
   return true;
@@ -311,7 +311,7 @@ void TCustomVarDB::RemoveOversizedFields(const TTable& t, const std::vector<uint
 
 // A record's number without expanding it, where it is stored inline.
 int32_t TCustomVarDB::RecNoAt(const TBlock& b, uint32_t address, int position) {
-  TStoredRecord record = StoredAt(fileName_, b, address, position);
+  TStoredRecord record = StoredAt(pager_->FileName(), b, address, position);
   if (!record.Chained() && record.Size >= 5) return static_cast<int32_t>(Get32(record.Image().Data));
   // An image kept in a chain starts in its first block: the number is read from there
   // without loading the rest.
@@ -948,7 +948,7 @@ bool TCustomVarDB::DeleteRecord(int table, bool removeOversized) {
   if (b.Count() == 0) return false;
   int position = std::clamp<int>(t.Header.CurPos, 1, b.Count());
   std::vector<uint8_t> image = ExpandRecord(b, t.Header.CurBlock, position);
-  TStoredRecord record = StoredAt(fileName_, b, t.Header.CurBlock, position);
+  TStoredRecord record = StoredAt(pager_->FileName(), b, t.Header.CurBlock, position);
   uint32_t chain = record.Chained() ? record.Chain() : 0;
   DeleteRecordKeys(table, t.Header.CurBlock, image);
   DeleteFromBlock(b, position);
@@ -978,7 +978,7 @@ void TCustomVarDB::FreeTableData(TTable& t) {
     for (int pos = 1; pos <= block->Count(); ++pos) {
       std::vector<uint8_t> image = ExpandRecord(*block, address, pos);
       RemoveOversizedFields(t, image);
-      TStoredRecord record = StoredAt(fileName_, *block, address, pos);
+      TStoredRecord record = StoredAt(pager_->FileName(), *block, address, pos);
       if (record.Chained()) ClearExpandedBlock(record.Chain());
     }
     uint32_t next = block->Next();

@@ -2,17 +2,12 @@
 #include "storage/vardbs.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <unordered_set>
 #include <utility>
 
-#include "platform/win32/files.h"
 #include "strings/vconsts.h"
 
 namespace quintrel::storage {
@@ -35,80 +30,9 @@ EIndexDuplicate::EIndexDuplicate(int table, int field)
     : rtl::Exception(Format(vc::_SIndexDuplicate, table, field)) {}
 
 // ---------------------------------------------------------------------------------------
-// Little-endian encoding of the stored structures
+// Catalogue stream and table definitions
 
 namespace {
-
-// Reads the block at `address` of `stream`; EBlockCorrupt when the address is not the start
-// of a whole block inside the stream.
-// Reads `count` bytes at `offset`: one positioned read for a file (the stream's own
-// position is not used by anyone between its Seek and Read calls), else Seek and Read.
-size_t ReadAt(rtl::TStream& stream, uint64_t offset, void* buffer, size_t count) {
-  if (auto* file = dynamic_cast<rtl::TFileStream*>(&stream)) {
-    size_t done = 0;
-    auto* out = static_cast<uint8_t*>(buffer);
-    while (done < count) {
-      ssize_t n = ::pread(file->Handle(), out + done, count - done, static_cast<off_t>(offset + done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    return done;
-  }
-  stream.Seek(static_cast<int64_t>(offset), rtl::TSeekOrigin::soBeginning);
-  return stream.Read(buffer, count);
-}
-
-// Writes `count` bytes at `offset`; a failure names the file and the system's reason.
-void WriteAt(rtl::TStream& stream, const std::string& name, uint64_t offset, const void* data, size_t count) {
-  auto* file = dynamic_cast<rtl::TFileStream*>(&stream);
-  if (!file) {
-    stream.Seek(static_cast<int64_t>(offset), rtl::TSeekOrigin::soBeginning);
-    stream.WriteBuffer(data, count);
-    return;
-  }
-  // One positioned write instead of a seek and a write.
-  const auto* in = static_cast<const uint8_t*>(data);
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::pwrite(file->Handle(), in + done, count - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      std::string reason = n < 0 ? std::strerror(errno) : vc::_SWriteShort;
-      throw EDatabaseError(Format(vc::_SWriteFailed, name, count, offset, reason));
-    }
-    done += static_cast<size_t>(n);
-  }
-}
-
-PBlock ReadBlockFrom(rtl::TStream& stream, uint32_t address) {
-  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
-  auto block = std::make_unique<TBlock>();
-  if (ReadAt(stream, address, block->Bytes.data(), kBlockSize) != kBlockSize) throw EBlockCorrupt(address);
-  return block;
-}
-
-// Locks of this process on each database file. The byte-range locks belong to the open
-// file, so a second engine of this process on the same file would wait for the first one
-// forever on this single thread; such a request is refused with ELockBusy instead.
-struct THeldLocks {
-  int shared = 0;
-  int exclusive = 0;
-};
-std::map<std::pair<uint64_t, uint64_t>, THeldLocks>& HeldLocks() {
-  static std::map<std::pair<uint64_t, uint64_t>, THeldLocks> held;
-  return held;
-}
-
-// The lock file of a database: its path with the extension dropped and "uln" appended.
-std::string LockFileName(const std::string& fileName) {
-  size_t slash = fileName.find_last_of('/');
-  size_t dot = fileName.find_last_of('.');
-  std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-                         ? fileName.substr(0, dot)
-                         : fileName;
-  return base + "uln";
-}
 
 // The catalogue items of one table chain, read with the placement rule.
 class TCatalogueReader {
@@ -261,61 +185,14 @@ std::string ShortName(std::string_view name) {
 // ---------------------------------------------------------------------------------------
 // Locks
 
-int TCustomVarDB::AcquireFileLock(bool exclusive) {
-  // A file opened for reading only cannot carry an exclusive byte-range lock here; it
-  // cannot be written either, so a shared lock serialises it against writers just as well.
-  if ((mode_ & 3) == rtl::fmOpenRead && mode_ != rtl::fmCreate) exclusive = false;
+void TCustomVarDB::PlaceLock(bool exclusive) { pager_->PlaceLock(exclusive); }
 
-  THeldLocks& held = HeldLocks()[{fileDevice_, fileInode_}];
-  if (held.exclusive > 0 || (exclusive && held.shared > 0)) throw ELockBusy();
-
-  auto& file = static_cast<rtl::TFileStream&>(*stream_);
-  const std::string& lockName = lockFileName_;
-  int handle = -1;
-  if (rtl::FileExists(lockName)) {
-    handle = win32::_lopen(lockName, win32::OF_READ | (exclusive ? win32::OF_SHARE_EXCLUSIVE : win32::OF_SHARE_DENY_WRITE));
-    if (handle == win32::HFILE_ERROR)
-      throw EDatabaseError(Format(vc::_SCannotOpenLockFile, fileName_, lockName));
-  } else if (!win32::LockFileEx(file.Handle(), exclusive ? win32::LOCKFILE_EXCLUSIVE_LOCK : 0, kFileHeaderSize, 0, 0)) {
-    throw EDatabaseError(Format(vc::_SCannotLock, fileName_));
-  }
-  (exclusive ? held.exclusive : held.shared)++;
-  lockExclusive_ = exclusive;
-  return handle;
-}
-
-void TCustomVarDB::ReleaseFileLock() {
-  headerFresh_ = false;
-  auto& file = static_cast<rtl::TFileStream&>(*stream_);
-  if (lockHandle_ != -1) {
-    win32::_lclose(lockHandle_);
-    lockHandle_ = -1;
-  } else {
-    win32::UnlockFileEx(file.Handle(), kFileHeaderSize, 0, 0);
-  }
-  auto it = HeldLocks().find({fileDevice_, fileInode_});
-  if (it != HeldLocks().end()) {
-    // The entry stays (one per file ever locked), so the next lock finds it without
-    // allocating.
-    (lockExclusive_ ? it->second.exclusive : it->second.shared)--;
-  }
-}
-
-void TCustomVarDB::PlaceLock(bool exclusive) {
-  if (!isFile_) return;
-  if (lockCount_ == 0) lockHandle_ = AcquireFileLock(exclusive);
-  ++lockCount_;
-}
-
-void TCustomVarDB::ReleaseLock() {
-  if (!isFile_ || lockCount_ < 1) return;
-  if (--lockCount_ == 0) ReleaseFileLock();
-}
+void TCustomVarDB::ReleaseLock() { pager_->ReleaseLock(); }
 
 // ---------------------------------------------------------------------------------------
 // Construction and files
 
-TCustomVarDB::TCustomVarDB(const std::string& name) : stream_(std::make_unique<rtl::TMemoryStream>()) {
+TCustomVarDB::TCustomVarDB(const std::string& name) : pager_(std::make_unique<TPager>()) {
   CreateNew(name);
   Init();
 }
@@ -326,22 +203,18 @@ TCustomVarDB::~TCustomVarDB() {
   } catch (...) {
     // A destructor cannot report; the update stays unwritten as after a crash.
   }
-  if (isFile_ && lockCount_ > 0) {
-    lockCount_ = 0;
-    ReleaseFileLock();
-  }
+  // The pager gives back a lock still held.
 }
 
-std::string TCustomVarDB::DisplayName() const { return isFile_ ? fileName_ : header_.DbName; }
-
 void TCustomVarDB::CreateNew(const std::string& name) {
-  header_ = TFileHeader{};
-  header_.Version = 16;
-  header_.Created = rtl::Now();
-  header_.DbName = ShortName(name);
-  header_.ChangeCount = 0;
+  TFileHeader& header = pager_->Header();
+  header = TFileHeader{};
+  header.Version = 16;
+  header.Created = rtl::Now();
+  header.DbName = ShortName(name);
+  header.ChangeCount = 0;
   tables_.clear();
-  WriteFileHeader(header_);
+  WriteFileHeader(header);
   WriteTables();
 }
 
@@ -378,39 +251,17 @@ std::string TCustomVarDB::DiagnoseFile(const std::string& fileName) {
   return "";
 }
 
-bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const std::string& /*extra*/) {
-  // A pending update belongs to the file open now: it is finished before anything changes.
-  if (!tablesWritable_) EndTableUpdate();
-  if (fileName.empty()) {
-    if (!isFile_) return false;
-    // Continue on a fresh in-memory database rather than on a stream without a header.
-    if (lockCount_ > 0) {
-      lockCount_ = 0;
-      ReleaseFileLock();
-    }
-    tables_.clear();
-    names_.Clear();
-    ClearCaches();
-    stream_ = std::make_unique<rtl::TMemoryStream>();
-    headerFresh_ = false;
-    isFile_ = false;
-    fileName_.clear();
-    tablesWritable_ = true;
-    CreateNew(header_.DbName);
-    Init();
-    return false;
-  }
+std::unique_ptr<TPager> TCustomVarDB::OpenPager(const std::string& fileName, uint16_t mode) {
   bool create = mode == rtl::fmCreate;
-  if (!create && !rtl::FileExists(fileName)) return false;
-
+  if (!create && !rtl::FileExists(fileName)) return nullptr;
   auto file = std::make_unique<rtl::TFileStream>(fileName, mode);
   if (!create) {
     // Only files of the two known versions are taken, whatever the mode: anything else
     // would be read as a catalogue of garbage.
     uint8_t version[4];
-    if (file->Read(version, 4) != 4) return false;
+    if (file->Read(version, 4) != 4) return nullptr;
     int32_t v = static_cast<int32_t>(Get32(version));
-    if (v != 15 && v != 16) return false;
+    if (v != 15 && v != 16) return nullptr;
   }
   struct stat st {};
   ::fstat(file->Handle(), &st);
@@ -418,33 +269,39 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
   // (a sparse one of any apparent size) would only find lost blocks.
   if (!create && st.st_size > kMaxFileSize)
     throw EDatabaseError(Format(vc::_SFileTooLarge, fileName, static_cast<int64_t>(st.st_size)));
+  return std::make_unique<TPager>(std::move(file), fileName, mode, static_cast<uint64_t>(st.st_dev),
+                                  static_cast<uint64_t>(st.st_ino));
+}
 
-  // Read the new file's catalogue before giving up the current state, so a damaged file
-  // leaves the engine as it was.
-  if (lockCount_ > 0 && isFile_) {
-    lockCount_ = 0;
-    ReleaseFileLock();
-  }
-  std::unique_ptr<rtl::TStream> previous = std::move(stream_);
-  std::string previousName = fileName_;
-  uint16_t previousMode = mode_;
-  bool previousIsFile = isFile_;
-  uint64_t previousDevice = fileDevice_, previousInode = fileInode_;
-  TFileHeader previousHeader = header_;
-  int32_t previousStamp = headerStamp_;
-
-  stream_ = std::move(file);
-  headerFresh_ = false;
+void TCustomVarDB::SwapOpened(TOpened& other) {
+  pager_->ReleaseAllLocks();
+  std::swap(pager_, other.Pager);
+  std::swap(tables_, other.Tables);
   ClearCaches();
-  fileName_ = fileName;
-  lockFileName_ = LockFileName(fileName);
-  mode_ = mode;
-  isFile_ = true;
-  fileDevice_ = static_cast<uint64_t>(st.st_dev);
-  fileInode_ = static_cast<uint64_t>(st.st_ino);
-  std::vector<TTable> previousTables = std::move(tables_);
-  tables_.clear();
   tablesWritable_ = true;
+}
+
+bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const std::string& /*extra*/) {
+  // A pending update belongs to the file open now: it is finished before anything changes.
+  if (!tablesWritable_) EndTableUpdate();
+  if (fileName.empty()) {
+    if (!IsFile()) return false;
+    // Continue on a fresh in-memory database rather than on a stream without a header.
+    std::string name = pager_->Header().DbName;
+    TOpened memory{std::make_unique<TPager>(), {}};
+    SwapOpened(memory);
+    names_.Clear();
+    CreateNew(name);
+    Init();
+    return false;
+  }
+  bool create = mode == rtl::fmCreate;
+  TOpened opened{OpenPager(fileName, mode), {}};
+  if (!opened.Pager) return false;
+
+  // The new file's catalogue is read before the current state is given up: the current
+  // one waits in `opened` and comes back whole when the new file turns out to be damaged.
+  SwapOpened(opened);
   try {
     if (create) {
       size_t slash = fileName.find_last_of('/');
@@ -454,22 +311,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
     TDbLock lock(*this, false);
     Init();
   } catch (...) {
-    if (lockCount_ > 0) {
-      lockCount_ = 0;
-      ReleaseFileLock();
-    }
-    stream_ = std::move(previous);
-    headerFresh_ = false;
-    ClearCaches();
-    fileName_ = previousName;
-    lockFileName_ = LockFileName(previousName);
-    mode_ = previousMode;
-    isFile_ = previousIsFile;
-    fileDevice_ = previousDevice;
-    fileInode_ = previousInode;
-    header_ = previousHeader;
-    headerStamp_ = previousStamp;
-    tables_ = std::move(previousTables);
+    SwapOpened(opened);
     LoadNameList();
     throw;
   }
@@ -478,52 +320,43 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
 
 bool TCustomVarDB::ValidateFile() {
   uint8_t bytes[4];
-  stream_->Seek(0, rtl::TSeekOrigin::soBeginning);
-  if (stream_->Read(bytes, 4) != 4) return false;
+  rtl::TStream& stream = pager_->Stream();
+  stream.Seek(0, rtl::TSeekOrigin::soBeginning);
+  if (stream.Read(bytes, 4) != 4) return false;
   int32_t v = static_cast<int32_t>(Get32(bytes));
   return v == 15 || v == 16;
 }
 
-int64_t TCustomVarDB::GetSize() { return stream_->Size(); }
+int64_t TCustomVarDB::GetSize() { return pager_->Size(); }
 
 // ---------------------------------------------------------------------------------------
 // Header
 
-void TCustomVarDB::ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header) {
-  uint8_t bytes[kFileHeaderSize];
-  size_t n = ReadAt(stream, 0, bytes, kFileHeaderSize);
-  if (n < kFileHeaderSize) throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(n)));
-  header = TFileHeader::Decode(bytes);
-  if (header.Version != 15 && header.Version != 16)
-    throw EDatabaseError(Format(vc::_SNotADatabase, DisplayName(), header.Version));
-}
-
 void TCustomVarDB::ReadFileHeader(TFileHeader& header) {
   RefreshHeader();
-  header = header_;
+  header = pager_->Header();
 }
 
 void TCustomVarDB::RefreshHeader() {
   // While this engine holds the lock (or the database is its own, in memory), nobody else
   // can have written the header since it was last read.
-  if (headerFresh_ && (!isFile_ || lockCount_ > 0)) return;
+  if (pager_->HeaderCurrent()) return;
   // Reads outside any operation still wait for a writer of another process to finish, so
   // a header is never seen half written.
+  bool held = !IsFile() || LockCount() > 0;
   std::optional<TDbLock> lock;
-  if (isFile_ && lockCount_ == 0) lock.emplace(*this, false);
-  ReadHeaderBytes(*stream_, header_);
-  headerFresh_ = !isFile_ || !lock;
-  if (header_.ChangeCount != headerStamp_ && !inHeaderRead_) ReloadCatalogue();
+  if (!held) lock.emplace(*this, false);
+  if (pager_->ReadHeader(held) && !inHeaderRead_) ReloadCatalogue();
 }
 
 void TCustomVarDB::ReloadCatalogue() {
   inHeaderRead_ = true;
   try {
     FlushBlocks();
-    std::vector<TTable> tables = ReadCatalogue(*stream_, header_);
+    std::vector<TTable> tables = ReadCatalogue(pager_->Stream(), pager_->Header());
     tables_ = std::move(tables);
     ClearCaches();
-    headerStamp_ = header_.ChangeCount;
+    pager_->AcceptStamp();
     LoadNameList();
     for (size_t t = 0; t < tables_.size(); ++t) {
       TTable& table = tables_[t];
@@ -542,15 +375,7 @@ void TCustomVarDB::ReloadCatalogue() {
   inHeaderRead_ = false;
 }
 
-void TCustomVarDB::WriteFileHeader(TFileHeader& header) {
-  headerFresh_ = !isFile_ || lockCount_ > 0;
-  header.ChangeCount = header.ChangeCount >= kChangeCountWrap ? 0 : header.ChangeCount + 1;
-  headerStamp_ = header.ChangeCount;
-  header_ = header;
-  uint8_t bytes[kFileHeaderSize];
-  header.Encode(bytes);
-  WriteAt(*stream_, DisplayName(), 0, bytes, kFileHeaderSize);
-}
+void TCustomVarDB::WriteFileHeader(TFileHeader& header) { pager_->WriteHeader(header); }
 
 bool TCustomVarDB::GetDatabaseHeader(TFileHeader& header) {
   ReadFileHeader(header);
@@ -613,14 +438,14 @@ std::vector<TTable> TCustomVarDB::ReadCatalogue(rtl::TStream& stream, const TFil
 
 void TCustomVarDB::ReadTables() {
   std::optional<TDbLock> lock;
-  if (isFile_ && lockCount_ == 0) lock.emplace(*this, false);
-  ReadHeaderBytes(*stream_, header_);
+  if (IsFile() && LockCount() == 0) lock.emplace(*this, false);
+  pager_->ReadHeader();
   ReloadCatalogue();
 }
 
 uint32_t TCustomVarDB::OldCatalogueBlock(uint32_t from, uint32_t next, uint32_t& after) {
   after = 0;
-  if (next == 0 || !IsBlockAddress(next) || !InsideFile(next) || next == header_.AvailList) return 0;
+  if (next == 0 || !IsBlockAddress(next) || !InsideFile(next) || next == pager_->Header().AvailList) return 0;
   for (const TTable& table : tables_) {
     const TTableHeader& h = table.Header;
     if (next == h.FirstBlock || next == h.LastBlock || next == h.CurBlock) return 0;
@@ -637,14 +462,14 @@ uint32_t TCustomVarDB::OldCatalogueBlock(uint32_t from, uint32_t next, uint32_t&
 void TCustomVarDB::WriteTables() {
   if (!tablesWritable_ || tables_.empty()) return;
   TDbLock lock(*this, true);
-  if (header_.TableBlock == 0) {
+  if (pager_->Header().TableBlock == 0) {
     uint32_t first = GetNewBlock();
-    header_.TableBlock = first;
-    WriteFileHeader(header_);
+    pager_->Header().TableBlock = first;
+    WriteFileHeader(pager_->Header());
   }
   std::vector<TCatalogueItem> items = SerializeCatalogue(tables_);
 
-  uint32_t address = header_.TableBlock;
+  uint32_t address = pager_->Header().TableBlock;
   PBlock old = LoadBlock(address);
   uint32_t oldAfter;
   uint32_t oldNext = OldCatalogueBlock(address, old->Next(), oldAfter);
@@ -690,8 +515,8 @@ void TCustomVarDB::WriteTables() {
   // (the catalogue was written in the current layout), and the change counter moves, so
   // another process sharing the file reloads its catalogue and cursor blocks rather than
   // writing over records it has not seen.
-  header_.Version = 16;
-  WriteFileHeader(header_);
+  pager_->Header().Version = 16;
+  WriteFileHeader(pager_->Header());
 }
 
 void TCustomVarDB::ClearTableList() { tables_.clear(); }
@@ -796,8 +621,8 @@ int TCustomVarDB::AddTable(std::string_view definition) {
     throw;
   }
   tablesWritable_ = writable;
-  header_.TableCount = TableCount();
-  WriteFileHeader(header_);
+  pager_->Header().TableCount = TableCount();
+  WriteFileHeader(pager_->Header());
   WriteTables();
   LoadNameList();
   return number;
@@ -845,8 +670,8 @@ void TCustomVarDB::DeleteTable(int table) {
   // Long values are freed with their records: nothing refers to them afterwards.
   FreeTableData(tables_[table]);
   tables_.erase(tables_.begin() + table);
-  header_.TableCount = TableCount();
-  WriteFileHeader(header_);
+  pager_->Header().TableCount = TableCount();
+  WriteFileHeader(pager_->Header());
   WriteTables();
   LoadNameList();
 }
@@ -872,148 +697,42 @@ void TCustomVarDB::EndTableUpdate() {
 // Blocks
 
 const TBlock& TCustomVarDB::PeekDataBlock(uint32_t address) {
-  if (!isFile_) {
-    peekScratch_ = *ReadBlock(address);
-    CheckDataBlock(address, peekScratch_);
-    return peekScratch_;
+  uint8_t* checked;
+  const TBlock& block = pager_->Peek(address, &checked);
+  // A cached block is tested once while it stays cached; a block of a database in memory
+  // every time it is read.
+  if (!checked || !(*checked & TBlockCache::kCheckedData)) {
+    CheckDataBlock(address, block);
+    if (checked) *checked |= TBlockCache::kCheckedData;
   }
-  uint8_t* checked = nullptr;
-  const TBlock* block = blockCache_.Find(address, &checked);
-  if (!block) {
-    LoadBlock(address);
-    block = blockCache_.Find(address, &checked);
-  }
-  if (!(*checked & TBlockCache::kCheckedData)) {
-    CheckDataBlock(address, *block);
-    *checked |= TBlockCache::kCheckedData;
-  }
-  return *block;
-}
-
-PBlock TCustomVarDB::ReadBlock(uint32_t address) {
-  try {
-    return ReadBlockFrom(*stream_, address);
-  } catch (const EBlockCorrupt&) {
-    Corrupt(address, vc::_SBlockOutside);
-  }
-}
-
-PBlock TCustomVarDB::LoadBlock(uint32_t address) {
-  if (!isFile_) return ReadBlock(address);
-  if (const TBlock* cached = blockCache_.Find(address)) return std::make_unique<TBlock>(*cached);
-  PBlock block = ReadBlock(address);
-  blockCache_.Put(address, *block, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
   return block;
 }
 
-void TCustomVarDB::WriteThrough(uint32_t address, const TBlock& block) {
-  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
-  WriteAt(*stream_, DisplayName(), address, block.Bytes.data(), kBlockSize);
-}
+PBlock TCustomVarDB::LoadBlock(uint32_t address) { return pager_->LoadBlock(address); }
 
 void TCustomVarDB::WriteBlock(uint32_t address, const TBlock& block) {
-  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
-  if (!isFile_) {
-    WriteThrough(address, block);
-    return;
-  }
   // Inside a table update nobody else can read the file, so blocks are written once, when
   // the update ends (or when the cache needs the room).
-  bool defer = !tablesWritable_;
-  if (!defer) WriteThrough(address, block);
-  blockCache_.Put(address, block, defer, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
-}
-
-void TCustomVarDB::FlushBlocks() {
-  if (blockCache_.HasDirty()) blockCache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
-}
-
-bool TCustomVarDB::InsideFile(uint32_t address) {
-  int64_t end = static_cast<int64_t>(address) + kBlockSize;
-  if (end <= sizeSeen_) return true;
-  sizeSeen_ = GetSize();
-  return end <= sizeSeen_;
-}
-
-void TCustomVarDB::Corrupt(uint32_t address, const std::string& problem) const {
-  throw EBlockCorrupt(address, Format(vc::_SBlockCorruptIn, DisplayName(), address, problem));
-}
-
-PBlock TCustomVarDB::LoadFreeBlock(uint32_t address) {
-  auto damaged = [&](const std::string& what) { Corrupt(address, Format(vc::_SAvailDamaged, what)); };
-  if (!IsBlockAddress(address) || !InsideFile(address)) damaged(Format(vc::_SAvailOutside, address));
-  if (address == header_.TableBlock) damaged(Format(vc::_SAvailClaimed, address));
-  PBlock block = LoadBlock(address);
-  // Next and Prev are the only bytes a free block may hold.
-  if (std::any_of(block->Bytes.begin() + 8, block->Bytes.end(), [](uint8_t b) { return b != 0; }))
-    damaged(Format(vc::_SAvailNotFree, address));
-  return block;
+  pager_->WriteBlock(address, block, DeferWrites());
 }
 
 void TCustomVarDB::DropCaches() {
   indexCache_.clear();
   valueMemo_.Clear();
-  blockCache_.DropClean();
+  pager_->DropClean();
   for (TTable& table : tables_) table.CurBuffer.reset();
-  sizeSeen_ = 0;
 }
 
 uint32_t TCustomVarDB::GetNewBlock() {
   TDbLock lock(*this, true);
   RefreshHeader();
-  if (header_.AvailList > 0) {
-    // Both blocks this changes are tested first: a damaged list stops the write here,
-    // before anything (the catalogue, a record) is written over.
-    uint32_t head = header_.AvailList;
-    PBlock block = LoadFreeBlock(head);
-    uint32_t next = block->Next();
-    PBlock nextBlock;
-    if (next == head) Corrupt(head, Format(vc::_SAvailDamaged, Format(vc::_SAvailNotFree, next)));
-    if (next > 0) nextBlock = LoadFreeBlock(next);
-    header_.AvailList = next;
-    block->Clear();
-    WriteBlock(head, *block);
-    if (nextBlock) {
-      nextBlock->SetPrev(0);
-      WriteBlock(next, *nextBlock);
-    }
-    WriteFileHeader(header_);
-    return head;
-  }
-  int64_t end = stream_->Seek(0, rtl::TSeekOrigin::soEnd);
-  if (end < static_cast<int64_t>(kFileHeaderSize))
-    throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(end)));
-  // A file whose length is off the block grid (a foreign tail) grows from the next whole
-  // block, so every address stays a block start.
-  int64_t rest = (end - kFileHeaderSize) % kBlockSize;
-  if (rest != 0) end += kBlockSize - rest;
-  if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format(vc::_SDatabaseFull, DisplayName()));
-  // The file grows now, even inside an update: its size tells where the next block goes.
-  TBlock zero;
-  WriteThrough(static_cast<uint32_t>(end), zero);
-  if (isFile_) blockCache_.Put(static_cast<uint32_t>(end), zero, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
-  return static_cast<uint32_t>(end);
+  return pager_->Allocate(DeferWrites());
 }
 
 void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
   TDbLock lock(*this, true);
   RefreshHeader();
-  auto refused = [&](const std::string& why) { Corrupt(address, Format(vc::_SFreeRefused, address, why)); };
-  if (!IsBlockAddress(address) || !InsideFile(address)) refused(Format(vc::_SAvailOutside, address));
-  if (address == header_.TableBlock) refused(Format(vc::_SAvailClaimed, address));
-  if (address == header_.AvailList) refused(vc::_SFreeTwice);
-  block.Clear();
-  if (header_.AvailList > 0) {
-    block.SetNext(header_.AvailList);
-    PBlock head = LoadFreeBlock(header_.AvailList);
-    head->SetPrev(address);
-    WriteBlock(header_.AvailList, *head);
-  } else {
-    block.SetNext(0);
-  }
-  WriteBlock(address, block);
-  header_.AvailList = address;
-  WriteFileHeader(header_);
+  pager_->Free(address, block, DeferWrites());
 }
 
 void TCustomVarDB::SetCursorBlock(TTable& table, uint32_t address) {

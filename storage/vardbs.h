@@ -54,6 +54,7 @@
 #include "platform/rtl/sysutils.h"
 #include "storage/blockcache.h"
 #include "storage/catalogue.h"
+#include "storage/pager.h"
 #include "storage/valuememo.h"
 #include "text/hashlist.h"
 
@@ -270,18 +271,18 @@ public:
   class TBlockMap;
 
   // State.
-  bool IsFile() const { return isFile_; }
-  const std::string& FileName() const { return fileName_; }
-  uint16_t Mode() const { return mode_; }
-  int32_t LockCount() const { return lockCount_; }
-  int32_t HeaderStamp() const { return headerStamp_; }
+  bool IsFile() const { return pager_->IsFile(); }
+  const std::string& FileName() const { return pager_->FileName(); }
+  uint16_t Mode() const { return pager_->Mode(); }
+  int32_t LockCount() const { return pager_->LockCount(); }
+  int32_t HeaderStamp() const { return pager_->Stamp(); }
   bool TablesWritable() const { return tablesWritable_; }
   int TableCount() const { return static_cast<int>(tables_.size()); }
   // The catalogue as last read or changed in memory (no header read); an empty table for a
   // number that names none.
   const TTable& Table(int table) const;
   // The header as last read or written (no header read).
-  const TFileHeader& Header() const { return header_; }
+  const TFileHeader& Header() const { return pager_->Header(); }
   // Distinguishes engines within the process (never reused), and counts the catalogue's
   // changes (including reloads after another process changed it): table and field numbers
   // looked up once stay valid while both are unchanged, provided the header was read
@@ -369,8 +370,6 @@ private:
 
   // B-trees (btree.cpp).
   static constexpr size_t kIndexCacheSize = 20;
-  // Blocks kept in memory (8 KiB each): enough for a file of 128 MiB to be read once.
-  static constexpr size_t kBlockCacheSize = 16384;
   // The node at `address` of the tree `header`; a block read from the file is taken only
   // when it has a node's whole shape (EBlockCorrupt otherwise).
   std::shared_ptr<TIndexNode> IndexGetBlock(uint32_t address, const TIndexHeader& header);
@@ -394,33 +393,34 @@ private:
 
   void CheckIndexes(int table, TBlockMap& map);
 
+  // The state that belongs to one open stream: its pager and its catalogue.
+  struct TOpened {
+    std::unique_ptr<TPager> Pager;
+    std::vector<TTable> Tables;
+  };
+  // The pager of a database file, or null when the file does not exist (and is not being
+  // created) or is not a database of versions 15/16.
+  static std::unique_ptr<TPager> OpenPager(const std::string& fileName, uint16_t mode);
+  // Exchanges the engine's opened state with `other`, giving up the lock held and every
+  // cached block, node and value.
+  void SwapOpened(TOpened& other);
   void CreateNew(const std::string& name);
   void Init();
   void ClearTableList();
   void LoadNameList();
   void ReloadCatalogue();
-  void ReadHeaderBytes(rtl::TStream& stream, TFileHeader& header);
   std::vector<TTable> ReadCatalogue(rtl::TStream& stream, const TFileHeader& header);
   bool LoadCursorBlock(TTable& table, uint32_t address);
   // Makes the data block at `address` the cursor's block, reusing the cursor's buffer.
   void SetCursorBlock(TTable& table, uint32_t address);
-  int AcquireFileLock(bool exclusive);
-  // Writes a block to the stream itself, past any deferral.
-  void WriteThrough(uint32_t address, const TBlock& block);
   // Writes the blocks a table update kept back.
-  void FlushBlocks();
-  void ReleaseFileLock();
-  std::string DisplayName() const;
-  // Whether a whole block at `address` lies inside the file (the file's size is asked again
-  // only for addresses beyond the size last seen: files only grow).
-  bool InsideFile(uint32_t address);
-  // Reads a whole block of the stream (EBlockCorrupt when there is none at `address`).
-  PBlock ReadBlock(uint32_t address);
+  void FlushBlocks() { pager_->Flush(); }
+  std::string DisplayName() const { return pager_->DisplayName(); }
+  bool InsideFile(uint32_t address) { return pager_->InsideFile(address); }
   // EBlockCorrupt naming the file, the block and the problem.
-  [[noreturn]] void Corrupt(uint32_t address, const std::string& problem) const;
-  // A block of the avail list, loaded and tested before anything is written: a free block
-  // lies inside the file, is not the catalogue's and is all zero but its links.
-  PBlock LoadFreeBlock(uint32_t address);
+  [[noreturn]] void Corrupt(uint32_t address, const std::string& problem) const { pager_->Corrupt(address, problem); }
+  // Block writes wait in the cache while a table update holds the exclusive lock.
+  bool DeferWrites() const { return !tablesWritable_; }
   // The block after `from` in the catalogue's old chain, when it is one (else 0): a block of
   // the file with a catalogue block's header (Count and Used 0, Prev `from`) that no table
   // or index starts at; `after` is its Next. A damaged link ends the old chain there, so a
@@ -436,35 +436,20 @@ private:
     static std::atomic<uint64_t> last{0};
     return ++last;
   }
-  bool isFile_ = false;
-  int32_t lockCount_ = 0;
-  int lockHandle_ = -1;
-  bool lockExclusive_ = false;
-  int32_t headerStamp_ = 0;
+  // The stream with its header, blocks, free list and lock; replaced as a whole when
+  // another file is opened.
+  std::unique_ptr<TPager> pager_;
   std::vector<TTable> tables_;
-  std::string fileName_;
-  std::string lockFileName_;  // "<path without extension>uln"
-  uint16_t mode_ = 0;
-  std::unique_ptr<rtl::TStream> stream_;
-  uint64_t fileDevice_ = 0;  // identity of the open file, for locks held by this process
-  uint64_t fileInode_ = 0;
   bool tablesWritable_ = true;
   text::THashList names_;
-  TFileHeader header_;
   bool inHeaderRead_ = false;
   bool inRewrite_ = false;
-  // The header was read while the lock held now was held: no other process can have
-  // changed it since.
-  bool headerFresh_ = false;
-  TBlock peekScratch_;
   TBlock nodeScratch_;  // a node being encoded for writing
   std::vector<uint8_t> fetchScratch_;
   std::vector<TFieldSlot> slotScratch_;
   TValueMemo valueMemo_;  // a key's value when it cannot be read in place
   std::vector<std::pair<uint32_t, std::shared_ptr<TIndexNode>>> indexCache_;
   uint32_t lastDataBlock_ = 0;
-  int64_t sizeSeen_ = 0;
-  TBlockCache blockCache_{kBlockCacheSize};
 };
 
 // Holds an engine's lock for a scope: shared or exclusive, released on every path.

@@ -1,0 +1,305 @@
+#include "storage/pager.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "platform/win32/files.h"
+#include "storage/coding.h"
+#include "storage/vardbs.h"
+#include "strings/vconsts.h"
+
+namespace quintrel::storage {
+
+using rtl::Format;
+namespace vc = quintrel::strings;
+
+namespace {
+
+// Writes `count` bytes at `offset`; a failure names the file and the system's reason.
+void WriteAt(rtl::TStream& stream, const std::string& name, uint64_t offset, const void* data, size_t count) {
+  auto* file = dynamic_cast<rtl::TFileStream*>(&stream);
+  if (!file) {
+    stream.Seek(static_cast<int64_t>(offset), rtl::TSeekOrigin::soBeginning);
+    stream.WriteBuffer(data, count);
+    return;
+  }
+  // One positioned write instead of a seek and a write.
+  const auto* in = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pwrite(file->Handle(), in + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      std::string reason = n < 0 ? std::strerror(errno) : vc::_SWriteShort;
+      throw EDatabaseError(Format(vc::_SWriteFailed, name, count, offset, reason));
+    }
+    done += static_cast<size_t>(n);
+  }
+}
+
+// Locks of this process on each database file. The byte-range locks belong to the open
+// file, so a second engine of this process on the same file would wait for the first one
+// forever on this single thread; such a request is refused with ELockBusy instead.
+struct THeldLocks {
+  int shared = 0;
+  int exclusive = 0;
+};
+std::map<std::pair<uint64_t, uint64_t>, THeldLocks>& HeldLocks() {
+  static std::map<std::pair<uint64_t, uint64_t>, THeldLocks> held;
+  return held;
+}
+
+// The lock file of a database: its path with the extension dropped and "uln" appended.
+std::string LockFileName(const std::string& fileName) {
+  size_t slash = fileName.find_last_of('/');
+  size_t dot = fileName.find_last_of('.');
+  std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+                         ? fileName.substr(0, dot)
+                         : fileName;
+  return base + "uln";
+}
+
+}  // namespace
+
+// Reads at `offset`: one positioned read for a file (the stream's own position is not used
+// by anyone between its Seek and Read calls), else Seek and Read.
+size_t ReadAt(rtl::TStream& stream, uint64_t offset, void* buffer, size_t count) {
+  if (auto* file = dynamic_cast<rtl::TFileStream*>(&stream)) {
+    size_t done = 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (done < count) {
+      ssize_t n = ::pread(file->Handle(), out + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+  stream.Seek(static_cast<int64_t>(offset), rtl::TSeekOrigin::soBeginning);
+  return stream.Read(buffer, count);
+}
+
+PBlock ReadBlockFrom(rtl::TStream& stream, uint32_t address) {
+  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  auto block = std::make_unique<TBlock>();
+  if (ReadAt(stream, address, block->Bytes.data(), kBlockSize) != kBlockSize) throw EBlockCorrupt(address);
+  return block;
+}
+
+TPager::TPager() : stream_(std::make_unique<rtl::TMemoryStream>()) {}
+
+TPager::TPager(std::unique_ptr<rtl::TFileStream> file, const std::string& fileName, uint16_t mode, uint64_t device,
+               uint64_t inode)
+    : stream_(std::move(file)),
+      isFile_(true),
+      fileName_(fileName),
+      lockFileName_(LockFileName(fileName)),
+      mode_(mode),
+      fileDevice_(device),
+      fileInode_(inode) {}
+
+TPager::~TPager() { ReleaseAllLocks(); }
+
+// ---------------------------------------------------------------------------------------
+// Header
+
+bool TPager::ReadHeaderBytes() {
+  uint8_t bytes[kFileHeaderSize];
+  size_t n = ReadAt(*stream_, 0, bytes, kFileHeaderSize);
+  if (n < kFileHeaderSize) throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(n)));
+  header_ = TFileHeader::Decode(bytes);
+  if (header_.Version != 15 && header_.Version != 16)
+    throw EDatabaseError(Format(vc::_SNotADatabase, DisplayName(), header_.Version));
+  return header_.ChangeCount != stamp_;
+}
+
+bool TPager::ReadHeader(bool current) {
+  bool moved = ReadHeaderBytes();
+  headerFresh_ = current;
+  return moved;
+}
+
+void TPager::WriteHeader(TFileHeader& header) {
+  headerFresh_ = !isFile_ || lockCount_ > 0;
+  header.ChangeCount = header.ChangeCount >= kChangeCountWrap ? 0 : header.ChangeCount + 1;
+  stamp_ = header.ChangeCount;
+  header_ = header;
+  uint8_t bytes[kFileHeaderSize];
+  header.Encode(bytes);
+  WriteAt(*stream_, DisplayName(), 0, bytes, kFileHeaderSize);
+}
+
+// ---------------------------------------------------------------------------------------
+// Locks
+
+int TPager::AcquireFileLock(bool exclusive) {
+  // A file opened for reading only cannot carry an exclusive byte-range lock here; it
+  // cannot be written either, so a shared lock serialises it against writers just as well.
+  if ((mode_ & 3) == rtl::fmOpenRead && mode_ != rtl::fmCreate) exclusive = false;
+
+  THeldLocks& held = HeldLocks()[{fileDevice_, fileInode_}];
+  if (held.exclusive > 0 || (exclusive && held.shared > 0)) throw ELockBusy();
+
+  auto& file = static_cast<rtl::TFileStream&>(*stream_);
+  int handle = -1;
+  if (rtl::FileExists(lockFileName_)) {
+    handle = win32::_lopen(lockFileName_,
+                           win32::OF_READ | (exclusive ? win32::OF_SHARE_EXCLUSIVE : win32::OF_SHARE_DENY_WRITE));
+    if (handle == win32::HFILE_ERROR)
+      throw EDatabaseError(Format(vc::_SCannotOpenLockFile, fileName_, lockFileName_));
+  } else if (!win32::LockFileEx(file.Handle(), exclusive ? win32::LOCKFILE_EXCLUSIVE_LOCK : 0, kFileHeaderSize, 0,
+                                0)) {
+    throw EDatabaseError(Format(vc::_SCannotLock, fileName_));
+  }
+  (exclusive ? held.exclusive : held.shared)++;
+  lockExclusive_ = exclusive;
+  return handle;
+}
+
+void TPager::ReleaseFileLock() {
+  headerFresh_ = false;
+  auto& file = static_cast<rtl::TFileStream&>(*stream_);
+  if (lockHandle_ != -1) {
+    win32::_lclose(lockHandle_);
+    lockHandle_ = -1;
+  } else {
+    win32::UnlockFileEx(file.Handle(), kFileHeaderSize, 0, 0);
+  }
+  auto it = HeldLocks().find({fileDevice_, fileInode_});
+  if (it != HeldLocks().end()) {
+    // The entry stays (one per file ever locked), so the next lock finds it without
+    // allocating.
+    (lockExclusive_ ? it->second.exclusive : it->second.shared)--;
+  }
+}
+
+void TPager::PlaceLock(bool exclusive) {
+  if (!isFile_) return;
+  if (lockCount_ == 0) lockHandle_ = AcquireFileLock(exclusive);
+  ++lockCount_;
+}
+
+void TPager::ReleaseLock() {
+  if (!isFile_ || lockCount_ < 1) return;
+  if (--lockCount_ == 0) ReleaseFileLock();
+}
+
+void TPager::ReleaseAllLocks() {
+  if (!isFile_ || lockCount_ < 1) return;
+  lockCount_ = 0;
+  ReleaseFileLock();
+}
+
+// ---------------------------------------------------------------------------------------
+// Blocks
+
+PBlock TPager::ReadBlock(uint32_t address) {
+  try {
+    return ReadBlockFrom(*stream_, address);
+  } catch (const EBlockCorrupt&) {
+    Corrupt(address, vc::_SBlockOutside);
+  }
+}
+
+PBlock TPager::LoadBlock(uint32_t address) {
+  if (!isFile_) return ReadBlock(address);
+  if (const TBlock* cached = cache_.Find(address)) return std::make_unique<TBlock>(*cached);
+  PBlock block = ReadBlock(address);
+  cache_.Put(address, *block, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  return block;
+}
+
+void TPager::WriteThrough(uint32_t address, const TBlock& block) {
+  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  WriteAt(*stream_, DisplayName(), address, block.Bytes.data(), kBlockSize);
+}
+
+void TPager::WriteBlock(uint32_t address, const TBlock& block, bool defer) {
+  if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  if (!isFile_) {
+    WriteThrough(address, block);
+    return;
+  }
+  if (!defer) WriteThrough(address, block);
+  cache_.Put(address, block, defer, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+}
+
+void TPager::Corrupt(uint32_t address, const std::string& problem) const {
+  throw EBlockCorrupt(address, Format(vc::_SBlockCorruptIn, DisplayName(), address, problem));
+}
+
+// ---------------------------------------------------------------------------------------
+// The free list
+
+PBlock TPager::LoadFreeBlock(uint32_t address) {
+  auto damaged = [&](const std::string& what) { Corrupt(address, Format(vc::_SAvailDamaged, what)); };
+  if (!IsBlockAddress(address) || !InsideFile(address)) damaged(Format(vc::_SAvailOutside, address));
+  if (address == header_.TableBlock) damaged(Format(vc::_SAvailClaimed, address));
+  PBlock block = LoadBlock(address);
+  // Next and Prev are the only bytes a free block may hold.
+  if (std::any_of(block->Bytes.begin() + 8, block->Bytes.end(), [](uint8_t b) { return b != 0; }))
+    damaged(Format(vc::_SAvailNotFree, address));
+  return block;
+}
+
+uint32_t TPager::Allocate(bool defer) {
+  if (header_.AvailList > 0) {
+    // Both blocks this changes are tested first: a damaged list stops the write here,
+    // before anything (the catalogue, a record) is written over.
+    uint32_t head = header_.AvailList;
+    PBlock block = LoadFreeBlock(head);
+    uint32_t next = block->Next();
+    PBlock nextBlock;
+    if (next == head) Corrupt(head, Format(vc::_SAvailDamaged, Format(vc::_SAvailNotFree, next)));
+    if (next > 0) nextBlock = LoadFreeBlock(next);
+    header_.AvailList = next;
+    block->Clear();
+    WriteBlock(head, *block, defer);
+    if (nextBlock) {
+      nextBlock->SetPrev(0);
+      WriteBlock(next, *nextBlock, defer);
+    }
+    WriteHeader(header_);
+    return head;
+  }
+  int64_t end = stream_->Seek(0, rtl::TSeekOrigin::soEnd);
+  if (end < static_cast<int64_t>(kFileHeaderSize))
+    throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(end)));
+  // A file whose length is off the block grid (a foreign tail) grows from the next whole
+  // block, so every address stays a block start.
+  int64_t rest = (end - kFileHeaderSize) % kBlockSize;
+  if (rest != 0) end += kBlockSize - rest;
+  if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format(vc::_SDatabaseFull, DisplayName()));
+  // The file grows now, even while writes are deferred: its size tells where the next block
+  // goes.
+  TBlock zero;
+  WriteThrough(static_cast<uint32_t>(end), zero);
+  if (isFile_) cache_.Put(static_cast<uint32_t>(end), zero, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  return static_cast<uint32_t>(end);
+}
+
+void TPager::Free(uint32_t address, TBlock& block, bool defer) {
+  auto refused = [&](const std::string& why) { Corrupt(address, Format(vc::_SFreeRefused, address, why)); };
+  if (!IsBlockAddress(address) || !InsideFile(address)) refused(Format(vc::_SAvailOutside, address));
+  if (address == header_.TableBlock) refused(Format(vc::_SAvailClaimed, address));
+  if (address == header_.AvailList) refused(vc::_SFreeTwice);
+  block.Clear();
+  if (header_.AvailList > 0) {
+    block.SetNext(header_.AvailList);
+    PBlock head = LoadFreeBlock(header_.AvailList);
+    head->SetPrev(address);
+    WriteBlock(header_.AvailList, *head, defer);
+  } else {
+    block.SetNext(0);
+  }
+  WriteBlock(address, block, defer);
+  header_.AvailList = address;
+  WriteHeader(header_);
+}
+
+}  // namespace quintrel::storage

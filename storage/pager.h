@@ -1,0 +1,173 @@
+// The pager: a database's stream as a 64-byte header and 8192-byte blocks. It reads and
+// writes blocks (through the block cache), hands out and takes back blocks of the free
+// list, holds the cross-process lock and keeps the header and its change counter. It
+// knows nothing of what a block holds beyond the free list's own blocks; the engine above
+// it keeps the catalogue, the records and the indexes.
+//
+// Invariants:
+//   - Every block read or written starts on the block grid (IsBlockAddress) and lies wholly
+//     inside the stream; anything else raises EBlockCorrupt before a byte moves. The stream
+//     only grows, a whole block at a time (Allocate), and never past 32-bit addresses.
+//   - Header() is the header as this process last read or wrote it. Every header write
+//     adds one to ChangeCount (from 2147483640 on it wraps to 0) and makes that count the
+//     stamp; a header read whose count differs from the stamp tells the caller that another
+//     process (or an older state) changed the file, and the caller reloads what it derived
+//     from it before accepting the new stamp (AcceptStamp).
+//   - HeaderCurrent(): a header read or written under the lock held now is current for as
+//     long as that lock is held (no other process can write meanwhile); a database in memory
+//     is always the only writer of its stream.
+//   - Locks nest: only the outermost PlaceLock takes the byte-range lock on the 64 header
+//     bytes (or opens the lock file "<path without extension>uln" when one exists) and only
+//     the matching ReleaseLock gives it back. A file opened for reading takes a shared lock
+//     even when asked for an exclusive one. A second lock of this process on the same file
+//     that would wait for the first forever is refused with ELockBusy.
+//   - Free list: a doubly linked chain of blocks from AvailList, each all zero but Next and
+//     Prev. A block taken from it (and its successor, whose Prev changes) is tested to be
+//     such a block first - inside the file, on the grid, not the catalogue's first block,
+//     zero but its links - and a block given back must lie inside the file and be neither
+//     the catalogue's first block nor the list's head; otherwise EBlockCorrupt names the
+//     damage and nothing is written. Allocate and Free expect the caller to hold the
+//     exclusive lock with the header current.
+//   - Deferred writes (WriteBlock with `defer`) stay in the block cache, dirty, until Flush;
+//     the caller defers only while it holds the exclusive lock, so no other process can read
+//     the file in between. A dirty block evicted for room is written at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/rtl/classes.h"
+#include "storage/blockcache.h"
+#include "storage/catalogue.h"
+
+namespace quintrel::storage {
+
+// Reads `count` bytes at `offset` of a stream; the number of bytes read.
+size_t ReadAt(rtl::TStream& stream, uint64_t offset, void* buffer, size_t count);
+// The block at `address` of a stream; EBlockCorrupt when the address is not the start of a
+// whole block inside it.
+PBlock ReadBlockFrom(rtl::TStream& stream, uint32_t address);
+
+class TPager {
+public:
+  // A private in-memory stream (no locks, no other process).
+  TPager();
+  // The open file `fileName`; `device` and `inode` identify it among the files this process
+  // holds locks on.
+  TPager(std::unique_ptr<rtl::TFileStream> file, const std::string& fileName, uint16_t mode, uint64_t device,
+         uint64_t inode);
+  // Gives back a lock still held.
+  ~TPager();
+  TPager(const TPager&) = delete;
+  TPager& operator=(const TPager&) = delete;
+
+  bool IsFile() const { return isFile_; }
+  const std::string& FileName() const { return fileName_; }
+  uint16_t Mode() const { return mode_; }
+  // The file's name, or the database's name for one in memory, for messages.
+  std::string DisplayName() const { return isFile_ ? fileName_ : header_.DbName; }
+  rtl::TStream& Stream() { return *stream_; }
+  int64_t Size() { return stream_->Size(); }
+
+  // Header.
+  TFileHeader& Header() { return header_; }
+  const TFileHeader& Header() const { return header_; }
+  int32_t Stamp() const { return stamp_; }
+  bool HeaderCurrent() const { return headerFresh_ && (!isFile_ || lockCount_ > 0); }
+  // Reads the 64 header bytes into Header() (EDatabaseError for a short file or another
+  // version); `current` says whether the lock held now keeps it current. True when its
+  // ChangeCount differs from the stamp.
+  bool ReadHeader(bool current);
+  // The header has been read again without deciding whether it stays current.
+  bool ReadHeader() { return ReadHeaderBytes(); }
+  void AcceptStamp() { stamp_ = header_.ChangeCount; }
+  // Counts the change, keeps `header` as Header() and writes it.
+  void WriteHeader(TFileHeader& header);
+
+  // Locks.
+  void PlaceLock(bool exclusive);
+  void ReleaseLock();
+  // Gives back the lock however deeply it is held (closing or switching files).
+  void ReleaseAllLocks();
+  int32_t LockCount() const { return lockCount_; }
+
+  // Blocks.
+  // A copy of the block at `address`, from the cache when it is there.
+  PBlock LoadBlock(uint32_t address);
+  // The block at `address` in place, valid until the next block is read or written; for a
+  // file, `checked` points at the cached block's bits of what it was found to be (null for
+  // a database in memory, whose blocks are read afresh every time).
+  const TBlock& Peek(uint32_t address, uint8_t** checked) {
+    if (!isFile_) {
+      *checked = nullptr;
+      peekScratch_ = *ReadBlock(address);
+      return peekScratch_;
+    }
+    if (const TBlock* block = cache_.Find(address, checked)) return *block;
+    LoadBlock(address);
+    return *cache_.Find(address, checked);
+  }
+  // Writes a block; with `defer` it waits in the cache until Flush.
+  void WriteBlock(uint32_t address, const TBlock& block, bool defer);
+  // Writes the blocks kept back.
+  void Flush() {
+    if (cache_.HasDirty()) cache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  }
+  // Forgets every cached block (none may be waiting to be written).
+  void ClearCache() {
+    sizeSeen_ = 0;
+    cache_.Clear();
+  }
+  // Forgets the cached blocks that are not waiting to be written.
+  void DropClean() {
+    cache_.DropClean();
+    sizeSeen_ = 0;
+  }
+  // Whether a whole block at `address` lies inside the file (the size is asked again only
+  // for addresses beyond the size last seen: files only grow).
+  bool InsideFile(uint32_t address) {
+    int64_t end = static_cast<int64_t>(address) + kBlockSize;
+    if (end <= sizeSeen_) return true;
+    sizeSeen_ = Size();
+    return end <= sizeSeen_;
+  }
+  // EBlockCorrupt naming the file, the block and the problem.
+  [[noreturn]] void Corrupt(uint32_t address, const std::string& problem) const;
+
+  // The free list.
+  // A zeroed block: the free list's head, else a new block at the end of the file.
+  uint32_t Allocate(bool defer);
+  // Puts the block at `address` at the head of the free list; `scratch` is cleared.
+  void Free(uint32_t address, TBlock& scratch, bool defer);
+
+private:
+  // Blocks kept in memory (8 KiB each): enough for a file of 128 MiB to be read once.
+  static constexpr size_t kBlockCacheSize = 16384;
+
+  bool ReadHeaderBytes();
+  PBlock ReadBlock(uint32_t address);
+  void WriteThrough(uint32_t address, const TBlock& block);
+  PBlock LoadFreeBlock(uint32_t address);
+  int AcquireFileLock(bool exclusive);
+  void ReleaseFileLock();
+
+  std::unique_ptr<rtl::TStream> stream_;
+  bool isFile_ = false;
+  std::string fileName_;
+  std::string lockFileName_;
+  uint16_t mode_ = 0;
+  uint64_t fileDevice_ = 0;  // identity of the open file, for locks held by this process
+  uint64_t fileInode_ = 0;
+  int32_t lockCount_ = 0;
+  int lockHandle_ = -1;
+  bool lockExclusive_ = false;
+  TFileHeader header_;
+  int32_t stamp_ = 0;
+  bool headerFresh_ = false;
+  int64_t sizeSeen_ = 0;
+  TBlock peekScratch_;
+  TBlockCache cache_{kBlockCacheSize};
+};
+
+}  // namespace quintrel::storage

@@ -1,5 +1,10 @@
 #include "cli/zod_common.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -24,13 +29,46 @@ using nlohmann::json;
 // ---------------------------------------------------------------------------------------
 // Files and identifiers
 
-TModuleFile::TModuleFile(const std::string& fileName) : fileName_(fileName) {
+TModuleFile::TModuleFile(const std::string& fileName, TAccess access) : fileName_(fileName) {
   if (!rtl::FileExists(fileName)) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, fileName));
   std::string problem = storage::TCustomVarDB::DiagnoseFile(fileName);
   if (!problem.empty()) throw ECommandFailed(problem);
-  index_ = zod_.RegisterModule(fileName, false);
+  const bool readOnly = access == TAccess::ReadOnly;
+  if (!readOnly) {
+    // A file without any write permission was made read-only on purpose, even for a user
+    // the system would let write it.
+    struct stat st {};
+    if (::access(fileName.c_str(), W_OK) != 0)
+      throw ECommandFailed(rtl::Format(qs::_SCliModuleReadOnly, fileName, std::strerror(errno)));
+    if (::stat(fileName.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
+      throw ECommandFailed(rtl::Format(qs::_SCliModuleReadOnly, fileName, "no write permission"));
+  }
+  index_ = zod_.RegisterModule(fileName, false, "", readOnly ? rtl::fmOpenRead : rtl::fmOpenReadWrite);
   if (index_ < 0 || !zod_.GetModuleInterface(index_).IsFile())
-    throw ECommandFailed(rtl::Format(qs::_SCliNotOpened, fileName));
+    throw ECommandFailed(rtl::Format(readOnly ? qs::_SCliNotOpenedForReading : qs::_SCliNotOpened, fileName));
+}
+
+void TModuleFile::RequireLanguage(TLanguageId id) {
+  std::vector<TLanguageId> ids;
+  zod_.GetLanguageList(index_, ids);
+  for (TLanguageId known : ids)
+    if (known == id) return;
+  throw ECommandFailed(rtl::Format(qs::_SCliNoSuchLanguageIn, fileName_, FormatLanguageId(id), LanguageList()));
+}
+
+std::string TModuleFile::LanguageList() {
+  std::vector<TLanguageId> ids;
+  zod_.GetLanguageList(index_, ids);
+  std::string list;
+  for (TLanguageId id : ids) list += (list.empty() ? "" : ", ") + FormatLanguageId(id);
+  return list.empty() ? std::string("none") : list;
+}
+
+void TModuleFile::WarnNoDesignLanguage() {
+  if (warnedDesignLanguage_) return;
+  warnedDesignLanguage_ = true;
+  if (zod_.GetDesignTimeLanguage(index_) != module::kNoLanguage) return;
+  std::cerr << rtl::Format(qs::_SCliNoDesignLanguage, fileName_) << "\n";
 }
 
 void TModuleFile::WarnDamage() {

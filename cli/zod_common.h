@@ -18,19 +18,31 @@ namespace quintrel::cli {
 // One module file opened on its own (no permanently registered modules beside it).
 class TModuleFile {
 public:
+  // Commands that only read open the module for reading: they work on a file the user
+  // cannot write, and cannot change it by accident.
+  enum class TAccess { ReadOnly, ReadWrite };
   // Fails with a line naming the file when it is missing, not a database, or cannot be
-  // opened for reading and writing.
-  explicit TModuleFile(const std::string& fileName);
+  // opened as asked (a read-only file for a command that writes is named as such).
+  explicit TModuleFile(const std::string& fileName, TAccess access = TAccess::ReadWrite);
   module::TZod& Zod() { return zod_; }
   int Index() const { return index_; }
   const std::string& FileName() const { return fileName_; }
   // Prints a warning on stderr for each damaged packed property.
   void WarnDamage();
+  // Fails naming the module's languages when it has no language `id` (identifiers are
+  // case-sensitive: "DE" is not "de").
+  void RequireLanguage(module::TLanguageId id);
+  // The module's language identifiers, "de, en, fr" ("none" when it has none).
+  std::string LanguageList();
+  // Warns once per command when the module has no design language: every catalogued text
+  // then previews and falls back as empty.
+  void WarnNoDesignLanguage();
 
 private:
   module::TZod zod_{module::TZod::TStart::Empty};
   int index_ = -1;
   std::string fileName_;
+  bool warnedDesignLanguage_ = false;
 };
 
 // "de", "##", or $HHHH / 0xHHHH for identifiers that are not two printable characters.

@@ -203,7 +203,7 @@ void TZod::EndModuleUpdate(int index) { At(index).Db->EndTableUpdate(); }
 
 TCustomVarDB& TZod::GetModuleInterface(int index) { return *At(index).Db; }
 
-int TZod::RegisterModule(const std::string& fileName, bool permanent, const std::string& password) {
+int TZod::RegisterModule(const std::string& fileName, bool permanent, const std::string& password, uint16_t mode) {
   (void)password;  // accepted for the callers' sake; files carry no password
   std::string name = ModuleNameOf(fileName);
   int result = -1;
@@ -213,7 +213,7 @@ int TZod::RegisterModule(const std::string& fileName, bool permanent, const std:
   if (result < 0 && rtl::FileExists(fileName)) {
     auto db = std::make_unique<TCustomVarDB>(name);
     try {
-      db->OpenFile(fileName, rtl::fmOpenReadWrite | rtl::fmShareDenyNone);
+      db->OpenFile(fileName, mode | rtl::fmShareDenyNone);
     } catch (const rtl::Exception&) {
       // A damaged file leaves the database empty in memory, as any failed open does; the
       // module keeps its place so that indexes stay as the caller expects.

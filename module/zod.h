@@ -34,6 +34,7 @@
 #include "module/languages.h"
 #include "module/objects.h"
 #include "module/terms.h"
+#include "platform/rtl/classes.h"
 #include "platform/rtl/dateutils.h"
 #include "storage/vardbs.h"
 
@@ -164,7 +165,10 @@ public:
   // empty database in memory); one whose module tables have another layout raises
   // EZodLayout and is not opened. With permanent, the path goes into the first free registry
   // value unless a value names the module already. The password is not used.
-  int RegisterModule(const std::string& fileName, bool permanent, const std::string& password = "");
+  // With rtl::fmOpenRead the file is opened for reading only: nothing that reads it
+  // changes it, and a write raises the storage layer's write error naming the file.
+  int RegisterModule(const std::string& fileName, bool permanent, const std::string& password = "",
+                     uint16_t mode = rtl::fmOpenReadWrite);
   // Closes the module; later modules move down by one. With removePermanent the first
   // registry value naming it is emptied. False for a bad index.
   bool UnRegisterModule(int index, bool removePermanent);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "module/modulefile.h"
 #include "module/objects.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/vcl/comctrls.h"
@@ -92,22 +93,7 @@ bool TQuintrel::IsDevelopmentEnvironment(std::string_view exeName) {
 // ---------------------------------------------------------------------------------------
 // The module
 
-std::string TQuintrel::ModuleFileName(const std::string& fileName) {
-  namespace fs = std::filesystem;
-  fs::path path(fileName);
-  path.replace_extension(".ZOD");
-  std::error_code ec;
-  if (fs::exists(path, ec)) return path.string();
-  // The module travels with the executable from systems whose file names ignore case:
-  // Sales.zod beside Sales must be found too.
-  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  const std::string wanted = Upper(path.filename().string());
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (Upper(it->path().filename().string()) == wanted && it->is_regular_file(ec))
-      return (path.has_parent_path() ? folder / it->path().filename() : it->path().filename()).string();
-  }
-  return path.string();
-}
+std::string TQuintrel::ModuleFileName(const std::string& fileName) { return module::ModuleFileFor(fileName); }
 
 int TQuintrel::OpenProject(const std::string& fileName) {
   int result = -1;
@@ -130,7 +116,7 @@ int TQuintrel::OpenProject(const std::string& fileName) {
 
 bool TQuintrel::NewProject(const std::string& fileName) {
   if (Module() != -1 || fileName.empty()) return false;
-  std::string path = std::filesystem::path(fileName).replace_extension(".ZOD").string();
+  std::string path = module::CompanionName(fileName, module::kModuleExtension);
   bool result = false;
   const int created = zod_.NewModule(path);
   if (created >= 0) {

@@ -30,17 +30,33 @@ inline constexpr const char* _STermsTooLarge = "Module %s: the terms of language
 inline constexpr const char* _SCliFileNotFound = "%s: file not found";
 inline constexpr const char* _SCliFileExists = "%s: file exists (use --force to replace it)";
 inline constexpr const char* _SCliNotOpened = "%s: cannot be opened as a module for reading and writing";
+inline constexpr const char* _SCliNotOpenedForReading = "%s: cannot be opened as a module";
 inline constexpr const char* _SCliNotCreated = "%s: the module cannot be created";
 inline constexpr const char* _SCliTooManyModules = "%s: 20 modules are open already";
 inline constexpr const char* _SCliNoPermanentSlot = "%s: all 20 places for permanent modules are taken";
 inline constexpr const char* _SCliNotPermanent = "%s: not registered permanently";
 inline constexpr const char* _SCliWriteFailed = "%s: the module refused the change";
 inline constexpr const char* _SCliReadFailed = "%s: cannot be read: %s";
+// No --module and no project to take the module from: why the project was not found.
+inline constexpr const char* _SCliNoModuleNamed =
+    "no module named (--module FILE) and no project to take it from: %s";
+// The project's module does not exist yet: the module's file and the project's.
+inline constexpr const char* _SCliProjectHasNoModule =
+    "%s: file not found (the module of project %s; 'quintrel module new' creates it)";
+// A command that changes the module was given one the user cannot write.
+inline constexpr const char* _SCliModuleReadOnly = "%s: the module is read-only (%s); this command changes it";
 // Command line: arguments.
 inline constexpr const char* _SCliBadLanguageId =
     "'%s' is not a language identifier (two characters such as de or ##, or $HHHH)";
 inline constexpr const char* _SCliNameRequired = "--name is required for a new language";
 inline constexpr const char* _SCliNoSuchLanguage = "%s: no language %s";
+// The module's file, the identifier asked for, and the module's identifiers.
+inline constexpr const char* _SCliNoSuchLanguageIn =
+    "%s: no language %s; the module has: %s (identifiers are case-sensitive)";
+// The module has no design language (??): its catalogued texts read as empty.
+inline constexpr const char* _SCliNoDesignLanguage =
+    "warning: %s has no design language, so every catalogued text shows as empty "
+    "('quintrel module set design-language XX' names it)";
 inline constexpr const char* _SCliBadBoolean = "'%s' is not on or off (on, off, true, false, yes, no, 1, 0)";
 inline constexpr const char* _SCliBadNumber = "'%s' is not a number from %d to %d";
 inline constexpr const char* _SCliBadHex = "'%s' is not a hexadecimal number of up to %d digits";

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "module/modulefile.h"
 #include "module/zod.h"
 #include "platform/rtl/registry.h"
 #include "tests/module/module_fixture.h"
@@ -298,6 +299,53 @@ TEST_F(Properties, VersionRecordAndItsPassword) {
   zod.SetProperty("VersionInfo", "short", m, 5);
   EXPECT_FALSE(zod.GetVersion(m, read));
   EXPECT_TRUE(zod.SetVersion(m, TZodVersion{}));
+}
+
+}  // namespace
+}  // namespace quintrel::module
+
+namespace quintrel::module {
+namespace {
+
+class ModuleFiles : public test::ModuleFixture {};
+
+// A module sent from a system whose file names ignore case keeps its spelling; the project
+// beside it still finds it, and a real file always beats a folder of that name.
+TEST_F(ModuleFiles, TheModuleOfAProjectIsFoundIgnoringCase) {
+  std::ofstream(Path("Tile.zod")) << "x";
+  EXPECT_EQ(ModuleFileFor(Path("Tile.bpr")), Path("Tile.zod"));
+  EXPECT_EQ(ModuleFileFor(Path("Other.dpr")), Path("Other.ZOD")) << "the spelling a new module gets";
+  std::filesystem::create_directories(Path("Dir.ZOD"));
+  EXPECT_EQ(FindIgnoringCase(Path("dir.zod")), "") << "a folder is not a module";
+  std::ofstream(Path("TILE.ZOD")) << "y";
+  EXPECT_EQ(ModuleFileFor(Path("Tile.bpr")), Path("TILE.ZOD")) << "the exact spelling wins";
+  std::ofstream(Path("tile.Zod")) << "z";
+  EXPECT_EQ(ModuleFileFor(Path("tile.cpp")), Path("TILE.ZOD")) << "among variants the same one everywhere";
+}
+
+// Reading a module its user cannot write works, and leaves the file as it was.
+TEST_F(ModuleFiles, AModuleOpenedForReadingIsReadAndNotChanged) {
+  const std::string file = MakeModule("Ro.zod");
+  {
+    TZod zod(TZod::TStart::Empty);
+    const int m = zod.RegisterModule(file, false);
+    TZodLanguage de;
+    de.Identifier = Id("de");
+    de.Name = u"Deutsch";
+    ASSERT_TRUE(zod.SetLanguage(m, de));
+  }
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+  const auto before = std::filesystem::last_write_time(file);
+  const auto size = std::filesystem::file_size(file);
+  TZod zod(TZod::TStart::Empty);
+  const int m = zod.RegisterModule(file, false, "", rtl::fmOpenRead);
+  ASSERT_GE(m, 0);
+  ASSERT_TRUE(zod.GetModuleInterface(m).IsFile());
+  std::vector<TLanguageId> ids;
+  EXPECT_EQ(zod.GetLanguageList(m, ids), 1);
+  EXPECT_EQ(zod.GetZodVersion(m), 110);
+  EXPECT_EQ(std::filesystem::last_write_time(file), before);
+  EXPECT_EQ(std::filesystem::file_size(file), size);
 }
 
 }  // namespace

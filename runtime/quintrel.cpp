@@ -420,8 +420,16 @@ void TQuintrel::WMSysCommand(vcl::TCustomForm& form, vcl::TMessage& message,
 void TQuintrel::BuildSystemLangList(vcl::TCustomForm& form, uint32_t termId, bool lookup) {
   vcl::Application().ProcessMessages();
   const win32::HMENU menu = form.SystemMenu();
-  for (unsigned command = kLangListSeparator; command <= kLangListLastDeleted; ++command)
-    win32::DeleteMenu(menu, command, win32::MF_BYCOMMAND);
+  // A module may have more languages than the ids up to kLangListLastDeleted cover; their
+  // entries must go too, or every rebuild would add them once more.
+  // (A separator has no id to read by position, so it goes by its command.)
+  win32::DeleteMenu(menu, kLangListSeparator, win32::MF_BYCOMMAND);
+  for (int position = win32::GetMenuItemCount(menu) - 1; position >= 0; --position) {
+    const unsigned command = win32::GetMenuItemID(menu, position);
+    if (command != win32::kMenuFailed && command >= kLangListFirst &&
+        command - kLangListFirst < kMaxLangListEntries)
+      win32::DeleteMenu(menu, static_cast<unsigned>(position), win32::MF_BYPOSITION);
+  }
   if (termId == 0 && lookup) termId = GetTermIDOfSystemList(form.Name());
   std::string decision;
   if (termId != 0) {

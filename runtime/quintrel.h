@@ -57,6 +57,8 @@ constexpr unsigned kLangListSeparator = 5000;
 constexpr unsigned kLangListFirst = 5001;
 constexpr unsigned kLangListLastChoice = 5029;  // 29 languages can be chosen
 constexpr unsigned kLangListLastDeleted = 5030;
+// Language entries beyond the choosable ones are shown too; a rebuild removes them all.
+constexpr unsigned kMaxLangListEntries = 0x10000;
 // WM_SYSCOMMAND: the system menu opened with the mouse.
 constexpr unsigned kSysMenuMouseOpen = 0xF093;
 

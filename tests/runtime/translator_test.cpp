@@ -380,7 +380,7 @@ TEST_F(TranslatorHookTest, SystemMenuListsLanguagesAndSwitchesOnChoice) {
                win32::MF_CHECKED);
 }
 
-TEST_F(TranslatorHookTest, ThirtyLanguagesShowThirtyEntriesButOnlyTwentyNineCanBeChosen) {
+TEST_F(TranslatorHookTest, EveryLanguageIsListedButOnlyTwentyNineCanBeChosen) {
   for (int i = 0; i < 28; ++i) {
     const char id[3] = {static_cast<char>('a' + i % 26), static_cast<char>('0' + i / 26), 0};
     ASSERT_TRUE(AddLanguage(zod_, m_, id, id));
@@ -395,6 +395,17 @@ TEST_F(TranslatorHookTest, ThirtyLanguagesShowThirtyEntriesButOnlyTwentyNineCanB
   vcl::TMessage last{win32::WM_SYSCOMMAND, kLangListFirst + 29, 0, 0};
   tr_->WMSysCommand(*form, last, nullptr);
   EXPECT_EQ(zod_.GetCurrentLanguage(m_), before);
+
+  // Entries past the last id the fixed range covers are replaced, not piled up, on a rebuild.
+  for (int i = 28; i < 40; ++i) {
+    const char id[3] = {static_cast<char>('a' + i % 26), static_cast<char>('0' + i / 26), 0};
+    ASSERT_TRUE(AddLanguage(zod_, m_, id, id));
+  }
+  tr_->BuildSystemLangList(*form, 0, true);
+  const int count = win32::GetMenuItemCount(menu);
+  tr_->BuildSystemLangList(*form, 0, true);
+  EXPECT_EQ(win32::GetMenuItemCount(menu), count);
+  EXPECT_NE(win32::GetMenuState(menu, kLangListFirst + 41, win32::MF_BYCOMMAND), win32::kMenuFailed);
 }
 
 TEST_F(TranslatorHookTest, DecisionTermOverridesTheModuleSetting) {

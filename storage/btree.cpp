@@ -434,6 +434,134 @@ bool TCustomVarDB::IndexAddKey(TIndexHeader& header, const TIndexKey& key, const
 // ---------------------------------------------------------------------------------------
 // Deleting
 
+namespace {
+
+// Takes key `pos` and its right child out of a node: the keys and children after them move
+// down one place and the freed last slots are cleared.
+void RemoveFromNode(TIndexNode& node, int pos) {
+  for (int i = pos; i < node.Count; ++i) {
+    node.Keys[i] = node.Keys[i + 1];
+    node.Children[i + 1] = node.Children[i + 2];
+  }
+  node.Keys[node.Count] = {};
+  node.Children[node.Count + 1] = 0;
+  node.Count--;
+}
+
+// Left lends right its last key through the parent: the separator p moves down to the front
+// of right, left's last child becomes right's first, and left's last key replaces the
+// separator.
+void BorrowFromLeft(TIndexNode& parent, int p, TIndexNode& left, TIndexNode& right) {
+  for (int i = right.Count; i >= 1; --i) right.Keys[i + 1] = right.Keys[i];
+  for (int j = right.Count + 1; j >= 1; --j) right.Children[j + 1] = right.Children[j];
+  right.Keys[1] = parent.Keys[p];
+  right.Children[1] = left.Children[left.Count + 1];
+  right.Count++;
+  parent.Keys[p] = left.Keys[left.Count];
+  left.Keys[left.Count] = {};
+  left.Children[left.Count + 1] = 0;
+  left.Count--;
+}
+
+// Right lends left its first key through the parent: the separator p moves down to the end
+// of left with right's first child, and right's first key replaces the separator.
+void BorrowFromRight(TIndexNode& parent, int p, TIndexNode& left, TIndexNode& right) {
+  left.Count++;
+  left.Keys[left.Count] = parent.Keys[p];
+  left.Children[left.Count + 1] = right.Children[1];
+  parent.Keys[p] = right.Keys[1];
+  for (int i = 1; i < right.Count; ++i) {
+    right.Keys[i] = right.Keys[i + 1];
+    right.Children[i] = right.Children[i + 1];
+  }
+  right.Children[right.Count] = right.Children[right.Count + 1];
+  right.Keys[right.Count] = {};
+  right.Children[right.Count + 1] = 0;
+  right.Count--;
+}
+
+// The separator p and all of right join left; false (nothing of the parent changed) when
+// the result would not fit a node, which only a damaged tree gives.
+bool MergeNodes(TIndexNode& parent, int p, TIndexNode& left, const TIndexNode& right) {
+  int n = left.Count;
+  left.Keys[n + 1] = parent.Keys[p];
+  left.Children[n + 2] = right.Children[1];
+  for (int i = 1; i <= right.Count; ++i) {
+    left.Keys[n + 1 + i] = right.Keys[i];
+    left.Children[n + 2 + i] = right.Children[i + 1];
+  }
+  left.Count = n + 1 + right.Count;
+  if (left.Count > kNodeKeys) return false;
+  RemoveFromNode(parent, p);
+  return true;
+}
+
+}  // namespace
+
+// A key found in a leaf leaves it; the root leaf that loses its last key goes back to the
+// avail list and the index is empty.
+bool TCustomVarDB::IndexDeleteFromLeaf(TIndexHeader& header, uint32_t address,
+                                       const std::shared_ptr<TIndexNode>& node, int pos) {
+  RemoveFromNode(*node, pos);
+  if (node->Count == 0 && address == header.Root) {
+    IndexFreeNode(address);
+    header.Root = 0;
+    WriteTables();
+    return false;
+  }
+  IndexWriteNode(address, node);
+  return node->Count < kNodeHalf;
+}
+
+// A key found in an inner node changes places with its successor, the first key of the
+// leftmost leaf right of it, so that the deletion goes on in a leaf.
+void TCustomVarDB::IndexSwapSuccessor(const TIndexHeader& header, uint32_t address,
+                                      const std::shared_ptr<TIndexNode>& node, int pos) {
+  uint32_t leafAddress = node->Children[pos + 1];
+  std::shared_ptr<TIndexNode> leaf = IndexGetBlock(leafAddress, header);
+  for (int d = 0; !leaf->IsLeaf(); ++d) {
+    if (d > kMaxTreeDepth || leaf->Count == 0) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+    leafAddress = leaf->Children[1];
+    leaf = IndexGetBlock(leafAddress, header);
+  }
+  if (leaf->Count == 0) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+  std::swap(leaf->Keys[1], node->Keys[pos]);
+  IndexWriteNode(leafAddress, leaf);
+  IndexWriteNode(address, node);
+}
+
+// Child `child` of the node at `address` fell below half: a neighbour with keys to spare
+// lends one, else the two merge. False when the node itself, a root whose last key went
+// into the merge, is gone and the merged child is the new root.
+bool TCustomVarDB::IndexRefillChild(TIndexHeader& header, uint32_t address, const std::shared_ptr<TIndexNode>& node,
+                                    int child) {
+  int p = child > node->Count ? child - 1 : child;
+  uint32_t leftAddress = node->Children[p], rightAddress = node->Children[p + 1];
+  std::shared_ptr<TIndexNode> left = IndexGetBlock(leftAddress, header);
+  std::shared_ptr<TIndexNode> right = IndexGetBlock(rightAddress, header);
+  if (right->Count > kNodeHalf || left->Count > kNodeHalf) {
+    if (right->Count > kNodeHalf) BorrowFromRight(*node, p, *left, *right);
+    else BorrowFromLeft(*node, p, *left, *right);
+    IndexWriteNode(leftAddress, left);
+    IndexWriteNode(rightAddress, right);
+    IndexWriteNode(address, node);
+    return true;
+  }
+  if (!MergeNodes(*node, p, *left, *right)) throw EIndexInconsistent(header.IndexTable, header.IndexField);
+  IndexWriteNode(leftAddress, left);
+  IndexFreeNode(rightAddress);
+  if (node->Count == 0) {
+    if (address == header.Root) header.Root = leftAddress;
+    IndexFreeNode(address);
+    WriteTables();
+    return false;
+  }
+  IndexWriteNode(address, node);
+  return true;
+}
+
+// Deletes the record's own key from the subtree at `address`; true when that node is left
+// below half and its parent has to refill it.
 bool TCustomVarDB::IndexDeleteKey(TIndexHeader& header, uint32_t address, const std::vector<uint8_t>& value,
                                   const TIndexKey& key, int depth) {
   if (address == 0 || key.KeyRecNo <= 0) return false;
@@ -444,112 +572,15 @@ bool TCustomVarDB::IndexDeleteKey(TIndexHeader& header, uint32_t address, const 
   // In a unique index the search stops at any equal key; it is deleted only when it is
   // this record's own, or another record would lose its key.
   if (found && node->Keys[pos].KeyRecNo != key.KeyRecNo) return false;
-  int child;
-  bool underflow;
-  if (found && !node->IsLeaf()) {
-    // Swap with the successor (first key of the leftmost leaf right of it), then delete
-    // it from that subtree.
-    uint32_t leafAddress = node->Children[pos + 1];
-    std::shared_ptr<TIndexNode> leaf = IndexGetBlock(leafAddress, header);
-    for (int d = 0; !leaf->IsLeaf(); ++d) {
-      if (d > kMaxTreeDepth || leaf->Count == 0) throw EIndexInconsistent(header.IndexTable, header.IndexField);
-      leafAddress = leaf->Children[1];
-      leaf = IndexGetBlock(leafAddress, header);
-    }
-    if (leaf->Count == 0) throw EIndexInconsistent(header.IndexTable, header.IndexField);
-    std::swap(leaf->Keys[1], node->Keys[pos]);
-    IndexWriteNode(leafAddress, leaf);
-    IndexWriteNode(address, node);
+  if (found && node->IsLeaf()) return IndexDeleteFromLeaf(header, address, node, pos);
+  int child = pos;
+  if (found) {
+    IndexSwapSuccessor(header, address, node, pos);
     child = pos + 1;
-    underflow = IndexDeleteKey(header, node->Children[child], value, key, depth + 1);
-  } else if (found) {
-    for (int i = pos; i < node->Count; ++i) {
-      node->Keys[i] = node->Keys[i + 1];
-      node->Children[i + 1] = node->Children[i + 2];
-    }
-    node->Keys[node->Count] = {};
-    node->Children[node->Count + 1] = 0;
-    node->Count--;
-    if (node->Count == 0 && address == header.Root) {
-      // The last key of the index: its root leaf goes back too.
-      IndexFreeNode(address);
-      header.Root = 0;
-      WriteTables();
-      return false;
-    }
-    IndexWriteNode(address, node);
-    return node->Count < kNodeHalf;
-  } else {
-    child = pos;
-    underflow = IndexDeleteKey(header, node->Children[child], value, key, depth + 1);
   }
+  bool underflow = IndexDeleteKey(header, node->Children[child], value, key, depth + 1);
   node = IndexGetBlock(address, header);
-  if (underflow && !node->IsLeaf() && node->Count > 0) {
-    int p = child > node->Count ? child - 1 : child;
-    uint32_t leftAddress = node->Children[p], rightAddress = node->Children[p + 1];
-    std::shared_ptr<TIndexNode> left = IndexGetBlock(leftAddress, header);
-    std::shared_ptr<TIndexNode> right = IndexGetBlock(rightAddress, header);
-    if (right->Count < kNodeHalf + 1 && left->Count >= kNodeHalf + 1) {
-      // Rotate right: the separator moves down to the front of the right node.
-      for (int i = right->Count; i >= 1; --i) right->Keys[i + 1] = right->Keys[i];
-      for (int j = right->Count + 1; j >= 1; --j) right->Children[j + 1] = right->Children[j];
-      right->Keys[1] = node->Keys[p];
-      right->Children[1] = left->Children[left->Count + 1];
-      right->Count++;
-      node->Keys[p] = left->Keys[left->Count];
-      left->Keys[left->Count] = {};
-      left->Children[left->Count + 1] = 0;
-      left->Count--;
-      IndexWriteNode(leftAddress, left);
-      IndexWriteNode(rightAddress, right);
-      IndexWriteNode(address, node);
-    } else if (right->Count < kNodeHalf + 1) {
-      // Merge: separator and the whole right node join the left node.
-      int n = left->Count;
-      left->Keys[n + 1] = node->Keys[p];
-      left->Children[n + 2] = right->Children[1];
-      for (int i = 1; i <= right->Count; ++i) {
-        left->Keys[n + 1 + i] = right->Keys[i];
-        left->Children[n + 2 + i] = right->Children[i + 1];
-      }
-      left->Count = n + 1 + right->Count;
-      if (left->Count > kNodeKeys) throw EIndexInconsistent(header.IndexTable, header.IndexField);
-      for (int i = p; i < node->Count; ++i) {
-        node->Keys[i] = node->Keys[i + 1];
-        node->Children[i + 1] = node->Children[i + 2];
-      }
-      node->Keys[node->Count] = {};
-      node->Children[node->Count + 1] = 0;
-      node->Count--;
-      IndexWriteNode(leftAddress, left);
-      IndexFreeNode(rightAddress);
-      if (node->Count == 0) {
-        // The root held one key: the merged node is the new root.
-        if (address == header.Root) header.Root = leftAddress;
-        IndexFreeNode(address);
-        WriteTables();
-        return false;
-      }
-      IndexWriteNode(address, node);
-    } else {
-      // Rotate left: the separator moves down to the end of the left node.
-      left->Count++;
-      left->Keys[left->Count] = node->Keys[p];
-      left->Children[left->Count + 1] = right->Children[1];
-      node->Keys[p] = right->Keys[1];
-      for (int i = 1; i < right->Count; ++i) {
-        right->Keys[i] = right->Keys[i + 1];
-        right->Children[i] = right->Children[i + 1];
-      }
-      right->Children[right->Count] = right->Children[right->Count + 1];
-      right->Keys[right->Count] = {};
-      right->Children[right->Count + 1] = 0;
-      right->Count--;
-      IndexWriteNode(leftAddress, left);
-      IndexWriteNode(rightAddress, right);
-      IndexWriteNode(address, node);
-    }
-  }
+  if (underflow && !node->IsLeaf() && node->Count > 0 && !IndexRefillChild(header, address, node, child)) return false;
   return node->Count < kNodeHalf;
 }
 

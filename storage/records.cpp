@@ -544,98 +544,120 @@ void TCustomVarDB::InternalInsertRecord(int table, int where, const std::vector<
 void TCustomVarDB::Rebalance(int table) {
   TTable& t = tables_[table];
   TBlock& b = CursorBlock(t);
-  uint32_t address = t.Header.CurBlock;
-  TBlock scratch;
-  auto room = [&](const TBlock& block) { return kLastPosition - Fill(block); };
-
   PBlock next = b.Next() ? LoadDataBlock(b.Next()) : nullptr;
   PBlock prev = b.Prev() ? LoadDataBlock(b.Prev()) : nullptr;
+  if (next && Fill(*next) < kHalfFill) MergeNextBlock(table, b, *next);
+  else if (prev && Fill(*prev) < kHalfFill) MergePrevBlock(table, b, *prev);
+  else if (prev) BorrowFromPrevBlock(table, b, *prev);
+  else if (next) BorrowFromNextBlock(table, b, *next);
+  if (b.Count() == 0 && (b.Prev() != 0 || b.Next() != 0)) DropEmptyBlock(table, b);
+}
 
-  if (next && Fill(*next) < kHalfFill) {
-    uint32_t nextAddress = b.Next();
-    int before = b.Count(), moved = next->Count();
-    UpdateBlockKeys(table, *next, nextAddress, 1, moved, 0);
-    DistributeRecords(*next, b, moved, before + 1, 1);
-    b.SetNext(next->Next());
-    if (next->Next() != 0) {
-      PBlock after = LoadBlock(next->Next());
-      after->SetPrev(address);
-      WriteBlock(next->Next(), *after);
-    }
-    WriteBlock(address, b);
-    UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
-    PutOnAvailList(nextAddress, scratch);
-  } else if (prev && Fill(*prev) < kHalfFill) {
-    uint32_t prevAddress = b.Prev();
-    int moved = prev->Count();
-    UpdateBlockKeys(table, *prev, prevAddress, 1, moved, 0);
-    DistributeRecords(*prev, b, moved, 1, 1);
-    t.Header.CurPos = static_cast<uint16_t>(t.Header.CurPos + moved);
-    b.SetPrev(prev->Prev());
-    if (prev->Prev() != 0) {
-      PBlock before = LoadBlock(prev->Prev());
-      before->SetNext(address);
-      WriteBlock(prev->Prev(), *before);
-    }
-    WriteBlock(address, b);
-    UpdateBlockKeys(table, b, address, 1, moved, 1);
-    PutOnAvailList(prevAddress, scratch);
-  } else if (prev) {
-    std::vector<uint16_t> e = ReadEntries(*prev);
-    int count = static_cast<int>(e.size());
-    int k = std::max(MiddleRecord(e), 2);
-    auto bytesFrom = [&](int from) { return prev->Used() + 1 - e[from - 1] + 2 * (count - from + 1); };
-    while (k <= count && bytesFrom(k) > room(b)) ++k;
-    if (k <= count) {
-      int moved = count - k + 1;
-      uint32_t prevAddress = b.Prev();
-      UpdateBlockKeys(table, *prev, prevAddress, k, count, 0);
-      DistributeRecords(*prev, b, moved, 1, k);
-      t.Header.CurPos = static_cast<uint16_t>(t.Header.CurPos + moved);
-      WriteBlock(prevAddress, *prev);
-      WriteBlock(address, b);
-      UpdateBlockKeys(table, b, address, 1, moved, 1);
-    }
-  } else if (next) {
-    std::vector<uint16_t> e = ReadEntries(*next);
-    int count = static_cast<int>(e.size());
-    int k = MiddleRecord(e);
-    int moved = std::min(count - k + 1, count - 1);
-    auto bytesOf = [&](int n) { return (n < count ? e[n] : next->Used() + 1) - 1 + 2 * n; };
-    while (moved > 0 && bytesOf(moved) > room(b)) --moved;
-    if (moved > 0) {
-      uint32_t nextAddress = b.Next();
-      int before = b.Count();
-      UpdateBlockKeys(table, *next, nextAddress, 1, moved, 0);
-      DistributeRecords(*next, b, moved, before + 1, 1);
-      WriteBlock(nextAddress, *next);
-      WriteBlock(address, b);
-      UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
-    }
+void TCustomVarDB::LinkNeighbours(TTable& t, uint32_t before, uint32_t after, TBlock* heldBefore,
+                                  TBlock* heldAfter) {
+  if (before == 0) {
+    t.Header.FirstBlock = after;
+  } else if (heldBefore) {
+    heldBefore->SetNext(after);
+  } else {
+    PBlock block = LoadBlock(before);
+    block->SetNext(after);
+    WriteBlock(before, *block);
   }
+  if (after == 0) {
+    t.Header.LastBlock = before;
+  } else if (heldAfter) {
+    heldAfter->SetPrev(before);
+  } else {
+    PBlock block = LoadBlock(after);
+    block->SetPrev(before);
+    WriteBlock(after, *block);
+  }
+}
 
-  if (b.Count() == 0 && (b.Prev() != 0 || b.Next() != 0)) {
-    uint32_t prevAddress = b.Prev(), nextAddress = b.Next();
-    if (prevAddress != 0) {
-      PBlock p = LoadBlock(prevAddress);
-      p->SetNext(nextAddress);
-      WriteBlock(prevAddress, *p);
-    } else {
-      t.Header.FirstBlock = nextAddress;
-    }
-    if (nextAddress != 0) {
-      PBlock n = LoadBlock(nextAddress);
-      n->SetPrev(prevAddress);
-      WriteBlock(nextAddress, *n);
-    } else {
-      t.Header.LastBlock = prevAddress;
-    }
-    PutOnAvailList(address, scratch);
-    uint32_t to = nextAddress != 0 ? nextAddress : prevAddress;
-    t.CurBuffer = LoadDataBlock(to);
-    t.Header.CurBlock = to;
-    t.Header.CurPos = nextAddress != 0 ? 1 : t.CurBuffer->Count();
-  }
+// Every record of the next block joins the end of the cursor's block; the next block leaves
+// the chain.
+void TCustomVarDB::MergeNextBlock(int table, TBlock& b, TBlock& next) {
+  TTable& t = tables_[table];
+  uint32_t address = t.Header.CurBlock, nextAddress = b.Next();
+  int before = b.Count(), moved = next.Count();
+  UpdateBlockKeys(table, next, nextAddress, 1, moved, 0);
+  DistributeRecords(next, b, moved, before + 1, 1);
+  LinkNeighbours(t, address, next.Next(), &b, nullptr);
+  WriteBlock(address, b);
+  UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
+  TBlock scratch;
+  PutOnAvailList(nextAddress, scratch);
+}
+
+// Every record of the previous block joins the front of the cursor's block; the previous
+// block leaves the chain.
+void TCustomVarDB::MergePrevBlock(int table, TBlock& b, TBlock& prev) {
+  TTable& t = tables_[table];
+  uint32_t address = t.Header.CurBlock, prevAddress = b.Prev();
+  int moved = prev.Count();
+  UpdateBlockKeys(table, prev, prevAddress, 1, moved, 0);
+  DistributeRecords(prev, b, moved, 1, 1);
+  t.Header.CurPos = static_cast<uint16_t>(t.Header.CurPos + moved);
+  LinkNeighbours(t, prev.Prev(), address, nullptr, &b);
+  WriteBlock(address, b);
+  UpdateBlockKeys(table, b, address, 1, moved, 1);
+  TBlock scratch;
+  PutOnAvailList(prevAddress, scratch);
+}
+
+// The previous block lends its records from about its middle on, as many as the cursor's
+// block has room for, keeping at least one.
+void TCustomVarDB::BorrowFromPrevBlock(int table, TBlock& b, TBlock& prev) {
+  TTable& t = tables_[table];
+  std::vector<uint16_t> e = ReadEntries(prev);
+  int count = static_cast<int>(e.size());
+  int k = std::max(MiddleRecord(e), 2);
+  auto bytesFrom = [&](int from) { return prev.Used() + 1 - e[from - 1] + 2 * (count - from + 1); };
+  while (k <= count && bytesFrom(k) > kLastPosition - Fill(b)) ++k;
+  if (k > count) return;
+  int moved = count - k + 1;
+  uint32_t address = t.Header.CurBlock, prevAddress = b.Prev();
+  UpdateBlockKeys(table, prev, prevAddress, k, count, 0);
+  DistributeRecords(prev, b, moved, 1, k);
+  t.Header.CurPos = static_cast<uint16_t>(t.Header.CurPos + moved);
+  WriteBlock(prevAddress, prev);
+  WriteBlock(address, b);
+  UpdateBlockKeys(table, b, address, 1, moved, 1);
+}
+
+// The next block lends its records up to about its middle, as many as the cursor's block has
+// room for, keeping at least one.
+void TCustomVarDB::BorrowFromNextBlock(int table, TBlock& b, TBlock& next) {
+  TTable& t = tables_[table];
+  std::vector<uint16_t> e = ReadEntries(next);
+  int count = static_cast<int>(e.size());
+  int k = MiddleRecord(e);
+  int moved = std::min(count - k + 1, count - 1);
+  auto bytesOf = [&](int n) { return (n < count ? e[n] : next.Used() + 1) - 1 + 2 * n; };
+  while (moved > 0 && bytesOf(moved) > kLastPosition - Fill(b)) --moved;
+  if (moved <= 0) return;
+  uint32_t address = t.Header.CurBlock, nextAddress = b.Next();
+  int before = b.Count();
+  UpdateBlockKeys(table, next, nextAddress, 1, moved, 0);
+  DistributeRecords(next, b, moved, before + 1, 1);
+  WriteBlock(nextAddress, next);
+  WriteBlock(address, b);
+  UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
+}
+
+// The cursor's block, empty, leaves the chain; the cursor moves to the record after it, or
+// to the last one before it.
+void TCustomVarDB::DropEmptyBlock(int table, TBlock& b) {
+  TTable& t = tables_[table];
+  uint32_t address = t.Header.CurBlock, prevAddress = b.Prev(), nextAddress = b.Next();
+  LinkNeighbours(t, prevAddress, nextAddress, nullptr, nullptr);
+  TBlock scratch;
+  PutOnAvailList(address, scratch);
+  uint32_t to = nextAddress != 0 ? nextAddress : prevAddress;
+  t.CurBuffer = LoadDataBlock(to);
+  t.Header.CurBlock = to;
+  t.Header.CurPos = nextAddress != 0 ? 1 : t.CurBuffer->Count();
 }
 
 // ---------------------------------------------------------------------------------------

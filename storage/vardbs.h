@@ -341,6 +341,15 @@ private:
   std::vector<uint8_t> DeleteFromBlock(TBlock& block, int position);
   void DistributeRecords(TBlock& source, TBlock& dest, int n, int destPos, int sourcePos);
   void Rebalance(int table);
+  void MergeNextBlock(int table, TBlock& b, TBlock& next);
+  void MergePrevBlock(int table, TBlock& b, TBlock& prev);
+  void BorrowFromPrevBlock(int table, TBlock& b, TBlock& prev);
+  void BorrowFromNextBlock(int table, TBlock& b, TBlock& next);
+  void DropEmptyBlock(int table, TBlock& b);
+  // Links `before` and `after` to each other (a 0 end sets the table's first or last block),
+  // taking the block between them out of the chain. A side given as a block held in memory
+  // (written by the caller) is changed there rather than in the file.
+  void LinkNeighbours(TTable& t, uint32_t before, uint32_t after, TBlock* heldBefore, TBlock* heldAfter);
   uint32_t SetOversizedField(const uint8_t* data, size_t length);
   std::vector<uint8_t> ReadChain(uint32_t address, int64_t length, uint32_t owner);
   void RemoveOversizedFields(const TTable& table, const std::vector<uint8_t>& image);
@@ -386,6 +395,10 @@ private:
   bool IndexAddKey(TIndexHeader& header, const TIndexKey& key, const std::vector<uint8_t>& value);
   bool IndexDeleteKey(TIndexHeader& header, uint32_t address, const std::vector<uint8_t>& value,
                       const TIndexKey& key, int depth);
+  bool IndexDeleteFromLeaf(TIndexHeader& header, uint32_t address, const std::shared_ptr<TIndexNode>& node, int pos);
+  void IndexSwapSuccessor(const TIndexHeader& header, uint32_t address, const std::shared_ptr<TIndexNode>& node,
+                          int pos);
+  bool IndexRefillChild(TIndexHeader& header, uint32_t address, const std::shared_ptr<TIndexNode>& node, int child);
   TIndexKey MakeKey(const TIndexHeader& header, uint32_t address, int32_t recNo,
                     const std::vector<uint8_t>& value) const;
   bool IndexFind(const TIndexHeader& header, const std::vector<uint8_t>& value, TIndexKey& key, int& dataPosition);

@@ -1,7 +1,11 @@
 // quintrel: the command line of the suite. Each noun registers its verbs; this file only
-// parses, runs, and turns failures into one line on stderr and an exit code.
+// checks the command line, parses, runs, and turns failures into one line on stderr and an
+// exit code.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/common.h"
 #include "cli/charset_commands.h"
@@ -13,11 +17,13 @@
 #include "cli/project_commands.h"
 #include "cli/preview_commands.h"
 #include "cli/term_commands.h"
+#include "cli/usage.h"
 #include "platform/rtl/sysutils.h"
 
 int main(int argc, char** argv) {
   using namespace quintrel::cli;
   CLI::App app{"Quintrel: collect, translate, check and ship the texts of an application in one language module"};
+  app.name("quintrel");
   app.set_version_flag("--version", QUINTREL_VERSION);
   app.require_subcommand(1);
   RegisterDbCommands(app);
@@ -29,7 +35,11 @@ int main(int argc, char** argv) {
   RegisterObjectCommands(app);
   RegisterProjectCommands(app);
   RegisterPreviewCommands(app);
+  RegisterHelpCommand(app);
+  // The command the arguments lead to, whose help a usage error points to.
+  const CLI::App* command = &app;
   try {
+    command = CheckCommandLine(app, std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
@@ -38,8 +48,9 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return kExitUsage;
+    return ReportUsage(UsageMessage(e, command), command);
+  } catch (const EUsage& e) {
+    return ReportUsage(e.what(), e.Command());
   } catch (const TExitCode& e) {
     return e.code;
   } catch (const ECommandFailed& e) {

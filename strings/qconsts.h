@@ -45,6 +45,27 @@ inline constexpr const char* _SCliProjectHasNoModule =
     "%s: file not found (the module of project %s; 'quintrel module new' creates it)";
 // A command that changes the module was given one the user cannot write.
 inline constexpr const char* _SCliModuleReadOnly = "%s: the module is read-only (%s); this command changes it";
+// Command line: usage errors (exit 2). Each is one line after "quintrel: ", followed by the
+// hint naming the command's help ("quintrel term set").
+inline constexpr const char* _SCliUsageHint = "Run '%s --help' for more.";
+// The words typed ("module nwe") and those of the closest command ("module new").
+inline constexpr const char* _SCliUnknownCommand = "unknown command '%s' (did you mean '%s'?)";
+// The words typed, the group ("quintrel module") and its commands.
+inline constexpr const char* _SCliUnknownCommandList = "unknown command '%s'; the commands of '%s' are: %s";
+inline constexpr const char* _SCliNeedsCommand = "'%s' needs a command: %s";
+inline constexpr const char* _SCliUnknownOption = "unknown option '%s' (did you mean '%s'?)";
+inline constexpr const char* _SCliUnknownOptionPlain = "unknown option '%s'";
+inline constexpr const char* _SCliUnknownOptionText =
+    "unknown option '%s' (a text that starts with '-' goes after '--')";
+inline constexpr const char* _SCliUnexpectedArgument = "unexpected argument '%s'";
+inline constexpr const char* _SCliUnexpectedArguments = "unexpected arguments %s";
+inline constexpr const char* _SCliUsageRequired = "%s is required";
+inline constexpr const char* _SCliUsageExcludes = "%s and %s exclude each other; give one of them";
+inline constexpr const char* _SCliUsageRequires = "%s needs %s";
+inline constexpr const char* _SCliUsageValueMissing = "%s needs a value";
+inline constexpr const char* _SCliUsageValuesMissing = "%s needs %d values";
+inline constexpr const char* _SCliUsageValueCount = "%s takes %d values, not %s";
+inline constexpr const char* _SCliUsageBadValue = "'%s' is not a value %s takes";
 // Command line: arguments.
 inline constexpr const char* _SCliBadLanguageId =
     "'%s' is not a language identifier (two characters such as de or ##, or $HHHH)";

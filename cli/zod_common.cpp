@@ -68,14 +68,15 @@ void TModuleFile::WarnNoDesignLanguage() {
   if (warnedDesignLanguage_) return;
   warnedDesignLanguage_ = true;
   if (zod_.GetDesignTimeLanguage(index_) != module::kNoLanguage) return;
-  std::cerr << rtl::Format(qs::_SCliNoDesignLanguage, fileName_) << "\n";
+  std::cerr << "quintrel: " << rtl::Format(qs::_SCliNoDesignLanguage, fileName_) << "\n";
 }
 
 void TModuleFile::WarnDamage() {
   for (const char* property : {module::kPropLanguage, module::kPropLangCode, module::kPropCountry}) {
     module::TPackedList list = zod_.GetPackedList(index_, property);
     if (!list.Damaged) continue;
-    std::cerr << rtl::Format(qs::_SCliDamageWarning,
+    std::cerr << "quintrel: "
+              << rtl::Format(qs::_SCliDamageWarning,
                              rtl::Format(qs::_SPackedValueDamaged, fileName_, std::string(property),
                                          static_cast<int64_t>(list.DamageOffset), list.DamageReason))
               << "\n";

@@ -92,6 +92,23 @@ TEST_F(FrontDoor, ParserErrorsAreOneLineInTheCommandsWords) {
               "quintrel charset decode");
 }
 
+TEST_F(FrontDoor, EveryLineOnStderrStartsWithTheProgramName) {
+  // A module whose language list ends inside its first entry: the listing warns.
+  const std::string m = Path("m.zod");
+  ASSERT_EQ(Run({"module", "new", m}).code, 0);
+  ASSERT_EQ(Run({"db", "load", m, "--define", "Properties Name B Data B"},
+                R"({"Name": {"hex": "5a6f644c616e6775616765"}, "Data": {"hex": "656e00"}})")
+                .code,
+            0);
+  for (const auto& args : {std::vector<std::string>{"lang", "list", m}, {"module", "info", m}}) {
+    auto r = Run(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    ASSERT_NE(r.err, "");
+    for (size_t at = 0; at < r.err.size(); at = r.err.find('\n', at) + 1)
+      EXPECT_EQ(r.err.compare(at, 18, "quintrel: warning:"), 0) << r.err;
+  }
+}
+
 TEST_F(FrontDoor, HelpNamesAnyCommand) {
   auto top = Run({"--help"});
   ASSERT_EQ(top.code, 0);

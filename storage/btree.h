@@ -1,26 +1,70 @@
-// B-tree index nodes, shared by the engine, the index code and the structure check.
+// The index tree: a B-tree over one field of a table, whose keys name records (their data
+// block and _RECNO) and are ordered by the records' values, fetched for every comparison.
+// The engine keeps the trees' definitions in its catalogue and their keys in step with the
+// records; this unit keeps each tree's shape.
 //
 // A node is one 8192-byte block:
 //   offset 0        4 bytes 0 (the Next of a block header)
 //   offset 8        Count, the number of keys n (0..510)
 //   offset 12*i     key i, i = 1..510 (KeyBlock u32, KeyRecNo i32, KeyHead 4 bytes)
 //   offset 6128+4*j child j, j = 1..511 (0 in a leaf)
-// Keys ascend; key i lies between child i (smaller) and child i + 1 (larger). A node is a
-// leaf when child 1 is 0. A split leaves 255 keys in each half and pushes key 256 up; a
-// node other than the root underflows below 255 keys.
+// Every other byte is 0.
+//
+// Invariants:
+//   - Keys ascend: by the comparison of their records' values (a registered comparer of the
+//     index's CompareId and field type, else the built-in one; L fields and types without a
+//     unit length by their bytes), then, outside a unique index, by KeyRecNo. A unique index
+//     holds one key per value. Key i lies between child i (smaller) and child i + 1 (larger).
+//   - A node is a leaf when child 1 is 0; every leaf lies at the same depth, never deeper
+//     than kMaxTreeDepth. A node other than the root holds 255..510 keys; the root holds at
+//     least one, and an index without keys has Root 0. A split leaves 255 keys in each half
+//     and pushes key 256 up; a node below 255 keys borrows from a neighbour with 256 or
+//     more, else the two merge.
+//   - A key names the data block that holds its record and a _RECNO above 0. Values a type's
+//     comparison cannot order get no key, so that insert, search and delete always agree: a
+//     record whose _RECNO is 0 or less, or whose C or V value is empty (the wide-string order
+//     puts an empty value before everything and equal to nothing). With KeyPrefix a key
+//     carries the value's first 4 bytes; a fixed field of at most 4 bytes is then compared
+//     from the key alone.
+//   - A block is taken for a node only with a node's whole shape (NodeFault), tested once
+//     while it stays in the block cache, so a root or child that points at a record block,
+//     the catalogue or a free block is refused before anything changes through it.
+//   - A change allocates every block it needs before it changes a node, and split halves are
+//     built as new nodes: a failed allocation leaves the tree and the cached nodes as they
+//     were. A tree is given back to the avail list only whole and sound, and only when no
+//     other structure starts at one of its nodes.
+//   - The node cache holds at most 20 decoded nodes, most recently used first. A node is
+//     changed there and written through at once; the engine empties the cache when the
+//     file's change counter moves and when an exclusive operation fails.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "storage/vardbs.h"
+#include "storage/blockcache.h"
+#include "storage/catalogue.h"
 
 namespace quintrel::storage {
+
+class TCustomVarDB;
 
 constexpr int kNodeKeys = 510;
 constexpr int kNodeHalf = 255;
 constexpr size_t kChildOffset = 6128;
 constexpr int kMaxTreeDepth = 40;  // far beyond any tree a 4 GiB file can hold
+
+// An index key: the record's data block, its record number and, for prefix indexes, the
+// first 4 bytes of its value (12 bytes in a node).
+struct TIndexKey {
+  uint32_t KeyBlock = 0;
+  int32_t KeyRecNo = 0;
+  std::array<uint8_t, 4> KeyHead{};
+};
 
 struct TIndexNode {
   int Count = 0;
@@ -43,6 +87,114 @@ struct TIndexNode {
   // False when the block is not a node (count out of range).
   bool Decode(const TBlock& block);
   void Encode(TBlock& block) const;
+};
+
+using PIndexNode = std::shared_ptr<TIndexNode>;
+
+// The decoded nodes an engine used last, by block address, most recent first.
+class TNodeCache {
+public:
+  static constexpr size_t kCapacity = 20;
+
+  // The cached node at `address` (now the most recent), or null.
+  PIndexNode Find(uint32_t address) {
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (it->first == address) {
+        if (it != entries_.begin()) std::rotate(entries_.begin(), it, it + 1);
+        return entries_.front().second;
+      }
+    }
+    return nullptr;
+  }
+  // A node object to decode a block into: the least recently used one when the cache is
+  // full and nobody else holds it (it leaves the cache), else a new one.
+  PIndexNode Spare() {
+    if (entries_.size() >= kCapacity && entries_.back().second.use_count() == 1) {
+      PIndexNode node = std::move(entries_.back().second);
+      entries_.pop_back();
+      return node;
+    }
+    return std::make_shared<TIndexNode>();
+  }
+  // Caches a node just read as the most recent.
+  void Add(uint32_t address, PIndexNode node) {
+    entries_.insert(entries_.begin(), {address, std::move(node)});
+    while (entries_.size() > kCapacity) entries_.pop_back();
+  }
+  // Caches a node just written: it replaces the entry of its address (whose remembered
+  // values are then stale), else it becomes the most recent.
+  void Replace(uint32_t address, const PIndexNode& node) {
+    for (auto& entry : entries_) {
+      if (entry.first == address) {
+        if (entry.second != node) entry.second->ForgetValues();
+        entry.second = node;
+        return;
+      }
+    }
+    Add(address, node);
+  }
+  void Erase(uint32_t address) {
+    entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                  [&](const auto& entry) { return entry.first == address; }),
+                   entries_.end());
+  }
+  void Clear() { entries_.clear(); }
+  // The block a node is encoded into for writing.
+  TBlock& Scratch() { return scratch_; }
+
+private:
+  std::vector<std::pair<uint32_t, PIndexNode>> entries_;
+  TBlock scratch_;
+};
+
+// One index's tree, worked on through the engine that holds its records and its blocks:
+// the engine gives the values of the records that keys name (IndexGetData), blocks (its
+// pager), the avail list and the catalogue write that follows a change of the root.
+class TIndexTree {
+public:
+  // `header` is the index's definition in the catalogue; its Root follows the tree.
+  TIndexTree(TCustomVarDB& db, TIndexHeader& header) : db_(db), header_(header) {}
+
+  // Whether a value gets a key (see the top).
+  bool Keyable(const std::vector<uint8_t>& value) const;
+  // The order of two values in this index.
+  int32_t Compare(const uint8_t* a, size_t lenA, const uint8_t* b, size_t lenB) const;
+  // The key of a record in this index.
+  TIndexKey MakeKey(uint32_t address, int32_t recNo, const std::vector<uint8_t>& value) const;
+  // What keeps the block at `address` from being a node of this tree; empty when nothing.
+  std::string NodeFault(const TBlock& block, uint32_t address);
+  // The node at `address`, from the node cache or tested and decoded (EBlockCorrupt when the
+  // block has no node's shape).
+  PIndexNode Node(uint32_t address);
+  // Binary search of one node: the position of a matching key (found), else the child to
+  // descend into. recNo -1 matches any record: the leftmost equal key.
+  int Search(const TIndexNode& node, const std::vector<uint8_t>& value, int32_t recNo, bool& found);
+
+  // Inserts a key; false when it got none (unkeyable value, or the key or in a unique
+  // index its value is there already).
+  bool Add(const TIndexKey& key, const std::vector<uint8_t>& value);
+  // Deletes the record's own key, if it has one.
+  void Delete(const std::vector<uint8_t>& value, const TIndexKey& key) { DeleteFrom(header_.Root, value, key, 0); }
+  // The first key of a value with its record's position in its data block; false when none.
+  bool Find(const std::vector<uint8_t>& value, TIndexKey& key, int& dataPosition);
+  // Gives every node back to the avail list when the tree is whole and sound (see the top);
+  // a damaged tree is left where it is.
+  void Free();
+
+  // Writes a changed node through and keeps it as the cached one.
+  void WriteNode(uint32_t address, const PIndexNode& node);
+
+private:
+  void FreeNode(uint32_t address);
+  bool DeleteFrom(uint32_t address, const std::vector<uint8_t>& value, const TIndexKey& key, int depth);
+  bool DeleteFromLeaf(uint32_t address, const PIndexNode& node, int pos);
+  void SwapSuccessor(uint32_t address, const PIndexNode& node, int pos);
+  bool RefillChild(uint32_t address, const PIndexNode& node, int child);
+  // EIndexInconsistent for this index.
+  [[noreturn]] void Inconsistent() const;
+
+  TCustomVarDB& db_;
+  TIndexHeader& header_;
 };
 
 }  // namespace quintrel::storage

@@ -172,7 +172,7 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
         report(t, -1, at, rtl::Format(vc::_SCheckRecordTable, use, at, fault));
         break;
       }
-      int fill = 2 * block->Count() + block->Used();
+      int fill = Fill(*block);
       if (fill > kLastPosition) report(t, -1, at, rtl::Format(vc::_SCheckOverfull, use, at, fill));
       if (block->Count() == 0 && (block->Prev() != 0 || block->Next() != 0))
         report(t, -1, at, rtl::Format(vc::_SCheckDataEmpty, use, at));
@@ -260,6 +260,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
       TIndexHeader header = index;
       header.IndexTable = static_cast<uint16_t>(t);
       header.IndexField = static_cast<uint16_t>(f);
+      TIndexTree tree(*this, header);
 
       // Walk the tree: node sizes, child structure, leaf depth; keys in order.
       std::vector<TIndexKey> keys;
@@ -277,7 +278,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
         }
         // A block the index code would refuse as a node is reported as such.
         PBlock block = LoadBlock(address);
-        if (std::string fault = NodeFault(*block, address, header); !fault.empty()) {
+        if (std::string fault = tree.NodeFault(*block, address); !fault.empty()) {
           map.Report(t, static_cast<int>(f), address, rtl::Format(vc::_SCheckNotANode, use, address, fault));
           sound = false;
           return;
@@ -334,7 +335,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
         if (head != key.KeyHead)
           map.Report(t, static_cast<int>(f), key.KeyBlock, rtl::Format(vc::_SCheckKeyPrefix, use, key.KeyRecNo));
         if (previous) {
-          int32_t c = IndexCompare(header, previous->data(), previous->size(), value.data(), value.size());
+          int32_t c = tree.Compare(previous->data(), previous->size(), value.data(), value.size());
           if (c > 0 || (c == 0 && (index.Unique || previousRecNo >= key.KeyRecNo)))
             map.Report(t, static_cast<int>(f), key.KeyBlock,
                        rtl::Format(vc::_SCheckKeyOrder, use, key.KeyRecNo, previousRecNo));
@@ -348,7 +349,7 @@ void TCustomVarDB::CheckIndexes(int t, TBlockMap& map) {
       // already holds has none.
       if (!index.Unique) {
         for (const auto& [recNo, entry] : records)
-          if (IndexKeyable(header, entry.second) && !keyed.count(recNo))
+          if (tree.Keyable(entry.second) && !keyed.count(recNo))
             map.Report(t, static_cast<int>(f), entry.first, rtl::Format(vc::_SCheckRecordNoKey, use, recNo));
       }
     }

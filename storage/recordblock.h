@@ -56,6 +56,29 @@ inline std::vector<uint16_t> ReadEntries(const TBlock& b) {
   return e;
 }
 
+// Bytes of a data block's payload in use: its records and its record table.
+inline int Fill(const TBlock& b) { return 2 * b.Count() + b.Used(); }
+
+// Changing a data block. Each keeps the layout above (records back to back from position 1,
+// the record table right after them, the rest of the payload zero) and raises
+// EBlockInconsistent when the records would not fit the block.
+
+// Writes the record table `e` after `used` bytes of records and clears what lies beyond it.
+void WriteEntries(TBlock& b, const std::vector<uint16_t>& e, int used);
+// The last record of a block, counting down, that starts before the middle (4088 bytes): the
+// first record a lender gives away.
+int MiddleRecord(const std::vector<uint16_t>& e);
+// The stored records of a block, in order, and a block holding exactly `records`.
+std::vector<std::vector<uint8_t>> DecodeRecords(const TBlock& b);
+void EncodeRecords(TBlock& b, const std::vector<std::vector<uint8_t>>& records);
+// Puts a stored record at `position` (1..Count + 1); the records from there move up one.
+void InsertInBlock(TBlock& b, int position, const std::vector<uint8_t>& stored);
+// Takes the stored record at `position` (one of the block's) out of the block and gives it back.
+std::vector<uint8_t> DeleteFromBlock(TBlock& b, int position);
+// Moves `n` records from `sourcePos` of `source` to `destPos` of `dest`, in order
+// (EBlockInconsistent also when the positions name no records).
+void DistributeRecords(TBlock& source, TBlock& dest, int n, int destPos, int sourcePos);
+
 // EBlockCorrupt naming the file, the block and what breaks the layout.
 [[noreturn]] inline void RecordBlockCorrupt(std::string_view file, uint32_t address, const std::string& problem) {
   throw EBlockCorrupt(address, rtl::Format(strings::_SBlockCorruptIn, std::string(file), address, problem));

@@ -716,8 +716,14 @@ void TCustomVarDB::WriteBlock(uint32_t address, const TBlock& block) {
   pager_->WriteBlock(address, block, DeferWrites());
 }
 
+void TCustomVarDB::ClearCaches() {
+  nodeCache_.Clear();
+  valueMemo_.Clear();
+  pager_->ClearCache();
+}
+
 void TCustomVarDB::DropCaches() {
-  indexCache_.clear();
+  nodeCache_.Clear();
   valueMemo_.Clear();
   pager_->DropClean();
   for (TTable& table : tables_) table.CurBuffer.reset();

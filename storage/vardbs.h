@@ -13,6 +13,13 @@
 // stand anywhere up to 8175. Free blocks form a doubly linked avail list from AvailList.
 // docs/formats/database.md describes all of it.
 //
+// The engine is built from units of one concept each: storage/pager.h (the stream as a
+// header and blocks: block I/O and cache, the avail list, locks, the change counter),
+// storage/catalogue.h (the catalogue's records), storage/recordblock.h (how a data block
+// holds records) and storage/btree.h (the index trees). This class keeps the catalogue in
+// memory with each table's cursor, and the record (records.cpp) and index (indexes.cpp)
+// operations over them.
+//
 // Cross-process protocol: the 64 header bytes are the lock range (or a lock file
 // "<path without extension>uln" when one exists); writers hold it exclusive, readers
 // shared; every header write bumps ChangeCount, and a process that reads a ChangeCount
@@ -53,6 +60,7 @@
 #include "platform/rtl/dateutils.h"
 #include "platform/rtl/sysutils.h"
 #include "storage/blockcache.h"
+#include "storage/btree.h"
 #include "storage/catalogue.h"
 #include "storage/pager.h"
 #include "storage/valuememo.h"
@@ -118,14 +126,6 @@ struct TFindRec {
   int32_t Length = 0;
 };
 
-// An index key: the record's data block, its record number and, for prefix indexes, the
-// first 4 bytes of its value (12 bytes in a node).
-struct TIndexKey {
-  uint32_t KeyBlock = 0;
-  int32_t KeyRecNo = 0;
-  std::array<uint8_t, 4> KeyHead{};
-};
-
 // A value in place: a record's field inside a cached block or a work buffer. It lasts
 // until the next block is read or written.
 struct TValueView {
@@ -160,8 +160,6 @@ int GetUnitLength(char type);
 bool IsVariable(char type);
 // Cuts a name to the 12 characters a ShortString[12] holds.
 std::string ShortName(std::string_view name);
-
-struct TIndexNode;
 
 class TCustomVarDB {
 public:
@@ -337,9 +335,6 @@ private:
   void PlaceStored(int table, int position, const std::vector<uint8_t>& stored);
   uint32_t SplitBlock(int table, int position);
   void LinkNewBlockAfter(TTable& table, TBlock& block, uint32_t address, TBlock& fresh, uint32_t freshAddress);
-  void InsertInBlock(TBlock& block, int position, const std::vector<uint8_t>& stored);
-  std::vector<uint8_t> DeleteFromBlock(TBlock& block, int position);
-  void DistributeRecords(TBlock& source, TBlock& dest, int n, int destPos, int sourcePos);
   void Rebalance(int table);
   void MergeNextBlock(int table, TBlock& b, TBlock& next);
   void MergePrevBlock(int table, TBlock& b, TBlock& prev);
@@ -359,7 +354,7 @@ private:
   void FreeTableData(TTable& table);
   int32_t RecNoOf(const std::vector<uint8_t>& image) const;
 
-  // Index maintenance for records (btree.cpp).
+  // Index maintenance for records (indexes.cpp).
   void AddRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image);
   void DeleteRecordKeys(int table, uint32_t address, const std::vector<uint8_t>& image);
   void UpdateBlockKeys(int table, const TBlock& block, uint32_t address, int from, int to, int mode);
@@ -377,32 +372,12 @@ private:
                    std::vector<TKeyMove>& plan);
   void ApplyKeyMove(std::vector<TKeyMove>& plan);
 
-  // B-trees (btree.cpp).
-  static constexpr size_t kIndexCacheSize = 20;
-  // The node at `address` of the tree `header`; a block read from the file is taken only
-  // when it has a node's whole shape (EBlockCorrupt otherwise).
-  std::shared_ptr<TIndexNode> IndexGetBlock(uint32_t address, const TIndexHeader& header);
-  std::string NodeFault(const TBlock& block, uint32_t address, const TIndexHeader& header);
-  void IndexWriteNode(uint32_t address, const std::shared_ptr<TIndexNode>& node);
-  void IndexFreeNode(uint32_t address);
-  void ClearCaches();
-  bool IndexKeyable(const TIndexHeader& header, const std::vector<uint8_t>& value) const;
-  int32_t IndexCompare(const TIndexHeader& header, const uint8_t* a, size_t lenA, const uint8_t* b, size_t lenB) const;
+  // The value of field IndexField of the record that a key of `header` names (the record
+  // numbered `recNo` in block `blockAddress`, or a neighbour of it outside a unique index),
+  // in place, and its position; false when there is no such record.
   bool IndexGetData(const TIndexHeader& header, uint32_t blockAddress, int32_t recNo, TValueView& value,
                     int& position);
-  int IndexSearchNode(const TIndexHeader& header, const TIndexNode& node, const std::vector<uint8_t>& value,
-                      int32_t recNo, bool& found);
-  bool IndexAddKey(TIndexHeader& header, const TIndexKey& key, const std::vector<uint8_t>& value);
-  bool IndexDeleteKey(TIndexHeader& header, uint32_t address, const std::vector<uint8_t>& value,
-                      const TIndexKey& key, int depth);
-  bool IndexDeleteFromLeaf(TIndexHeader& header, uint32_t address, const std::shared_ptr<TIndexNode>& node, int pos);
-  void IndexSwapSuccessor(const TIndexHeader& header, uint32_t address, const std::shared_ptr<TIndexNode>& node,
-                          int pos);
-  bool IndexRefillChild(TIndexHeader& header, uint32_t address, const std::shared_ptr<TIndexNode>& node, int child);
-  TIndexKey MakeKey(const TIndexHeader& header, uint32_t address, int32_t recNo,
-                    const std::vector<uint8_t>& value) const;
-  bool IndexFind(const TIndexHeader& header, const std::vector<uint8_t>& value, TIndexKey& key, int& dataPosition);
-  void FreeIndexTree(const TIndexHeader& header);
+  void ClearCaches();
 
   void CheckIndexes(int table, TBlockMap& map);
 
@@ -442,6 +417,7 @@ private:
   // Called when an exception leaves an exclusively locked operation.
   void DropCaches();
   friend class TDbLock;
+  friend class TIndexTree;
 
   uint64_t identity_ = NextIdentity();
   uint64_t catalogueGeneration_ = 0;
@@ -457,11 +433,10 @@ private:
   text::THashList names_;
   bool inHeaderRead_ = false;
   bool inRewrite_ = false;
-  TBlock nodeScratch_;  // a node being encoded for writing
   std::vector<uint8_t> fetchScratch_;
   std::vector<TFieldSlot> slotScratch_;
   TValueMemo valueMemo_;  // a key's value when it cannot be read in place
-  std::vector<std::pair<uint32_t, std::shared_ptr<TIndexNode>>> indexCache_;
+  TNodeCache nodeCache_;
   uint32_t lastDataBlock_ = 0;
 };
 

@@ -110,6 +110,41 @@ TEST_F(Locks, ReaderWaitsForWriterAndSeesItsChange) {
   ::close(ready[1]);
 }
 
+// A lock the engine still holds goes with its file: switching to another file, closing it or
+// destroying the engine gives it back, on the file and in this process's own bookkeeping
+// (another engine may then lock it exclusively).
+TEST_F(Locks, AHeldLockGoesWithItsFile) {
+  {
+    TCustomVarDB second("s");
+    ASSERT_TRUE(second.OpenFile(Path("two.zod"), rtl::fmCreate));
+  }
+  auto lockable = [&](const std::string& name) {
+    TCustomVarDB other("o");
+    if (!other.OpenFile(Path(name), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return false;
+    other.BeginTableUpdate();
+    other.EndTableUpdate();
+    return RangeIsFree(Path(name));
+  };
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("one.zod"), rtl::fmCreate));
+    db.PlaceLock(true);
+    ASSERT_TRUE(db.OpenFile(Path("two.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+    EXPECT_EQ(db.LockCount(), 0);
+    EXPECT_TRUE(lockable("one.zod"));
+
+    db.PlaceLock(false);
+    EXPECT_FALSE(db.OpenFile("", 0));
+    EXPECT_EQ(db.LockCount(), 0);
+    EXPECT_TRUE(lockable("two.zod"));
+
+    ASSERT_TRUE(db.OpenFile(Path("one.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+    db.PlaceLock(true);
+    db.PlaceLock(true);
+  }
+  EXPECT_TRUE(lockable("one.zod"));
+}
+
 // Two engines of one process on one file: a conflicting lock would wait forever on this
 // single thread, so it is refused at once.
 TEST_F(Locks, ConflictInsideOneProcessIsReportedNotAHang) {

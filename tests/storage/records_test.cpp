@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "storage/recordblock.h"
 #include "storage/vardbs.h"
 #include "tests/storage/db_fixture.h"
 
@@ -30,6 +31,46 @@ protected:
     for (const auto& f : db.Check()) ADD_FAILURE() << "check: " << f.Message;
   }
 };
+
+// Editing a data block keeps its layout: the records back to back from position 1, the
+// record table after them, the rest zero; a record that does not fit is refused with the
+// block as it was.
+TEST(RecordBlock, EditsKeepTheLayoutAndRefuseWhatDoesNotFit) {
+  auto stored = [](size_t n, uint8_t fill) {
+    std::vector<uint8_t> r(n, fill);
+    r[0] = kFlagInline;
+    return r;
+  };
+  TBlock a, b;
+  InsertInBlock(a, 1, stored(10, 'c'));
+  InsertInBlock(a, 1, stored(20, 'a'));
+  InsertInBlock(a, 2, stored(30, 'b'));
+  ASSERT_EQ(a.Count(), 3);
+  EXPECT_EQ(a.Used(), 60);
+  EXPECT_EQ(RecordTableFault(a), "");
+  auto records = DecodeRecords(a);
+  EXPECT_EQ(records[0], stored(20, 'a'));
+  EXPECT_EQ(records[1], stored(30, 'b'));
+  EXPECT_EQ(records[2], stored(10, 'c'));
+
+  EXPECT_EQ(DeleteFromBlock(a, 2), stored(30, 'b'));
+  DistributeRecords(a, b, 1, 1, 2);
+  EXPECT_EQ(DecodeRecords(a), std::vector<std::vector<uint8_t>>{stored(20, 'a')});
+  EXPECT_EQ(DecodeRecords(b), std::vector<std::vector<uint8_t>>{stored(10, 'c')});
+  for (const TBlock* block : {&a, &b}) {
+    EXPECT_EQ(RecordTableFault(*block), "");
+    // Nothing of the moved or deleted records stays behind the record table.
+    int end = block->Used() + 1 + 2 * block->Count();
+    EXPECT_TRUE(std::all_of(block->At(end), block->At(kLastPosition + 1), [](uint8_t x) { return x == 0; }));
+  }
+
+  TBlock before = a;
+  EXPECT_THROW(InsertInBlock(a, 1, stored(kLastPosition - a.Used() - 2 * a.Count() - 1, 'z')), EBlockInconsistent);
+  EXPECT_EQ(a.Bytes, before.Bytes);
+  InsertInBlock(a, 2, stored(kLastPosition - a.Used() - 2 * a.Count() - 2, 'z'));
+  EXPECT_EQ(Fill(a), kLastPosition) << "a record that just fits is taken";
+  EXPECT_THROW(DistributeRecords(b, a, 2, 1, 1), EBlockInconsistent) << "more records than the source holds";
+}
 
 TEST_F(Records, InlineAndOverflowThresholds) {
   TCustomVarDB db("x");

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "cli/common.h"
 #include "platform/rtl/sysutils.h"
@@ -141,6 +142,35 @@ EUsage UnknownOption(const CLI::App* command, const std::string& name) {
 // The values an option takes from the arguments after it whatever they look like.
 size_t ValuesTaken(const CLI::Option* option) { return static_cast<size_t>(std::max(0, option->get_items_expected_min())); }
 
+std::string LowerFirst(std::string text) {
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
+// Runs the option's checks on the values it takes (`first`, when not empty, given with the
+// option itself, then those after it) as the parser will, so that a value it refuses is
+// reported before a mistake typed after it.
+void CheckValues(const CLI::App* command, CLI::Option* option, const std::optional<std::string>& first,
+                 const std::vector<std::string>& args, size_t next, size_t count) {
+  std::vector<std::string> values;
+  if (first) values.push_back(*first);
+  for (size_t k = next; k < next + count && k < args.size(); ++k) values.push_back(args[k]);
+  // The option keeps its checks out of reach but by position; past the last it throws.
+  for (int index = 0;; ++index) {
+    const CLI::Validator* validator = nullptr;
+    try {
+      validator = option->get_validator(index);
+    } catch (const CLI::OptionNotFound&) {
+      return;
+    }
+    for (std::string& value : values) {
+      const std::string objection = (*validator)(value);
+      if (!objection.empty())
+        throw EUsage(option->get_name() + ": " + LowerFirst(objection), command);
+    }
+  }
+}
+
 }  // namespace
 
 const CLI::App* CheckCommandLine(CLI::App& app, const std::vector<std::string>& args) {
@@ -151,12 +181,15 @@ const CLI::App* CheckCommandLine(CLI::App& app, const std::vector<std::string>& 
     const std::string& arg = args[i];
     if (arg == "--") break;
     std::string name, value;
-    const CLI::Option* option = nullptr;
+    CLI::Option* option = nullptr;
     if (CLI::detail::split_long(arg, name, value)) {
       option = command->get_option_no_throw("--" + name);
       if (option == nullptr) throw UnknownOption(command, "--" + name);
       const size_t taken = ValuesTaken(option);
-      i += arg.find('=') != std::string::npos && taken > 0 ? taken - 1 : taken;
+      const bool inlineValue = arg.find('=') != std::string::npos && taken > 0;
+      const size_t after = inlineValue ? taken - 1 : taken;
+      CheckValues(command, option, inlineValue ? std::optional<std::string>(value) : std::nullopt, args, i + 1, after);
+      i += after;
     } else if (CLI::detail::split_short(arg, name, value)) {
       // A negative number is a value unless the command has a digit option.
       if (std::isdigit(static_cast<unsigned char>(name[0])) && command->get_option_no_throw("-" + name) == nullptr)
@@ -167,7 +200,11 @@ const CLI::App* CheckCommandLine(CLI::App& app, const std::vector<std::string>& 
         if (option == nullptr) throw UnknownOption(command, k == 1 ? arg : std::string("-") + arg[k]);
         const size_t taken = ValuesTaken(option);
         if (taken > 0) {
-          i += k + 1 < arg.size() ? taken - 1 : taken;
+          const bool inlineValue = k + 1 < arg.size();
+          const size_t after = inlineValue ? taken - 1 : taken;
+          CheckValues(command, option, inlineValue ? std::optional<std::string>(arg.substr(k + 1)) : std::nullopt, args, i + 1,
+                      after);
+          i += after;
           break;
         }
       }
@@ -188,11 +225,6 @@ const CLI::App* CheckCommandLine(CLI::App& app, const std::vector<std::string>& 
 }
 
 namespace {
-
-std::string LowerFirst(std::string text) {
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
-}
 
 // Splits "LEFT<separator>RIGHT"; false when the separator is not there.
 bool Split(const std::string& text, std::string_view separator, std::string& left, std::string& right) {

@@ -55,6 +55,10 @@ TEST_F(FrontDoor, UnknownOptionsAreReportedInTheOrderTyped) {
   // The first typed, although the parser would object to a missing argument first.
   ExpectUsage(Run({"module", "info", "--jsno", "--nmae"}), "unknown option '--jsno' (did you mean '--json'?)",
               "quintrel module info");
+  ExpectUsage(Run({"term", "set", m, "de", "1", "x", "--style", "300", "--jsno"}),
+              "--style: value 300 not in range 0 to 255", "quintrel term set");
+  ExpectUsage(Run({"form", "tree", m, "--codepage=0", "--jsno"}), "--codepage: value 0 not in range 1 to 65535",
+              "quintrel form tree");
   ExpectUsage(Run({"lang", "add", m, "xx", "--charst=204", "--help"}),
               "unknown option '--charst' (did you mean '--charset'?)", "quintrel lang add");
   // A command that takes texts: a text starting with '-' has its place after "--".

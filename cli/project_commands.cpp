@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/common.h"
+#include "cli/texts.h"
 #include "platform/win32/codepage.h"
 #include "strings/hostconsts.h"
 #include "text/unicode.h"
@@ -168,28 +169,6 @@ host::TStringTable LinkProjectStrings(const host::TProject& project) {
   } catch (const rtl::Exception& e) {
     throw ECommandFailed(e.Message());
   }
-}
-
-std::string EscapedText(const std::u16string& text) {
-  std::u16string shown;
-  for (char16_t c : text) {
-    switch (c) {
-      case u'\\': shown += u"\\\\"; break;
-      case u'\n': shown += u"\\n"; break;
-      case u'\r': shown += u"\\r"; break;
-      case u'\t': shown += u"\\t"; break;
-      default:
-        if (c < 0x20) {
-          static const char16_t hex[] = u"0123456789ABCDEF";
-          shown += u"\\x";
-          shown += hex[c >> 4];
-          shown += hex[c & 15];
-        } else {
-          shown += c;
-        }
-    }
-  }
-  return text::WideToUtf8(shown);
 }
 
 CLI::Option* AddProjectOption(CLI::App* command, std::string& project) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/texts.h"  // EscapedText, shared with the term and object lists
 #include "platform/ide/host.h"
 #include "platform/ide/linker.h"
 
@@ -27,9 +28,5 @@ host::TProject OpenProject(const std::string& project);
 // The string table the project's executable would have, narrow sources read in the
 // process's ANSI code page; fails with a line naming the file.
 host::TStringTable LinkProjectStrings(const host::TProject& project);
-
-// A text on one line: UTF-8, with line ends, tabs, backslashes and other control
-// characters written as the resource compiler's escapes.
-std::string EscapedText(const std::u16string& text);
 
 }  // namespace quintrel::cli

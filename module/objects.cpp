@@ -156,6 +156,19 @@ uint32_t GetFormID(const TCatalogueList& list, std::string_view name) { return I
 uint32_t GetCompID(const TCatalogueList& list, std::string_view name) { return IdOfName(list, name); }
 uint32_t GetPropID(const TCatalogueList& list, std::string_view name) { return IdOfName(list, name); }
 
+uint32_t GetFormIDIgnoringCase(const TCatalogueList& list, std::string_view name) {
+  if (const uint32_t exact = IdOfName(list, name)) return exact;
+  const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+  for (const std::string& line : list) {
+    const std::string stored = CatalogueName(line);
+    if (stored.size() == name.size() && std::equal(stored.begin(), stored.end(), name.begin(), [&](char a, char b) {
+          return lower(static_cast<unsigned char>(a)) == lower(static_cast<unsigned char>(b));
+        }))
+      return static_cast<uint32_t>(text::HexToInt(std::string_view(line).substr(0, 4)));
+  }
+  return 0;
+}
+
 const std::vector<std::string>& DefaultAutoIncludes() {
   static const std::vector<std::string> list = {
       "Caption", "Caption[*]", "Columns.Items[*].Title", "DisplayLabel", "FileName", "Glyph.Data", "Hint",

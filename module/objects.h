@@ -85,6 +85,10 @@ int GetPropIndex(const TCatalogueList& list, uint16_t prop);
 uint32_t GetFormID(const TCatalogueList& list, std::string_view name);
 uint32_t GetCompID(const TCatalogueList& list, std::string_view name);
 uint32_t GetPropID(const TCatalogueList& list, std::string_view name);
+// The identifier of the form named `name` ignoring case, as the language compares form
+// names: the line of that exact spelling first, else the first line whose name differs
+// from it in case only; 0 when none.
+uint32_t GetFormIDIgnoringCase(const TCatalogueList& list, std::string_view name);
 // The name of a line ("XXXX Name" -> "Name").
 std::string CatalogueName(const std::string& line);
 

@@ -271,6 +271,9 @@ void TQuintrel::SwitchForm(uint16_t formId, module::TLanguageId id, vcl::TCompon
     const std::string path = stripMark(tools::PropList().KeyOf(object.PropertyName).value_or(""));
     const std::optional<uint32_t> index = components.Find(compName);
     if (!index) continue;
+    // An object without a term has no text in any language yet: its property keeps what
+    // the form holds. Only reading back gives it a term, to hold the value read.
+    if (object.Localization == 0 && !getMode) continue;
     if (object.Localization == 0) {
       object.Localization = zod_.GetNewTermID(Module());
       zod_.SetObject(Module(), object);

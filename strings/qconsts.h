@@ -101,10 +101,43 @@ inline constexpr const char* _SCliNoSuchTerm = "%s: no term %u in language %s";
 inline constexpr const char* _SCliNoSuchObject = "%s: no object %u";
 inline constexpr const char* _SCliNoSuchForm = "%s: no form %s";
 inline constexpr const char* _SCliBadKind = "'%s' is not a value kind (utString ... utUnknown)";
-inline constexpr const char* _SCliBadClass = "'%s' is neither a control class (ucButton ...) nor a component class name";
 inline constexpr const char* _SCliTextNeedsLang = "--text needs --lang";
 inline constexpr const char* _SCliTranslationNeedsText = "--translation needs --text and --lang";
 inline constexpr const char* _SCliBadTranslation = "'%s' is not LANG=TEXT";
+// The module's file, the form asked for, and the forms of its catalogue.
+inline constexpr const char* _SCliNoSuchFormIn = "%s: no form %s; the catalogue has: %s";
+inline constexpr const char* _SCliUnknownClass =
+    "unknown class '%s': give a control class (%s; ucUnknown for any other) or a component class they stand for "
+    "(TButton, TLabel, TMenuItem, ...)";
+// Names of the object catalogue: the argument and the name.
+inline constexpr const char* _SCliBadFormName =
+    "%s: '%s' is not a form name (a letter or _ followed by letters, digits and _)";
+inline constexpr const char* _SCliBadComponentName =
+    "%s: '%s' is not a component name (a letter or _ followed by letters, digits and _; empty for the form itself)";
+inline constexpr const char* _SCliBadPropertyPath =
+    "%s: '%s' is not a property path (names joined by dots, each with an optional [index]: Caption, Font.Name, "
+    "Lines.Strings[0], Items[1].Caption)";
+inline constexpr const char* _SCliTwoTranslations = "--translation: two texts for language %s";
+inline constexpr const char* _SCliTranslationOfTextLanguage =
+    "--translation %s: that is the language of --lang, whose text is --text";
+// Characters a language's code page cannot hold: module file, language, charset, code
+// page, and the characters.
+inline constexpr const char* _SCliLostCharacters =
+    "warning: %s: language %s (charset %d, code page %d) cannot hold %s; an application with 8-bit texts loses them";
+// An object added without a text: the module's file and the object.
+inline constexpr const char* _SCliNoTextYet =
+    "%s: object %u has no text yet; it leaves its property as the form has it (--text, or --project to read the "
+    "form, gives it one)";
+inline constexpr const char* _SCliObjectHasNoTerm = "%s: object %u has no term yet (its property has no text)";
+inline constexpr const char* _SCliNoFormInProject = "%s: the project has no form %s; it has: %s";
+inline constexpr const char* _SCliNoComponentOnForm = "%s: form %s has no component %s; it has: %s";
+// The form file, the form, the component (or the form) and the property path, and why.
+inline constexpr const char* _SCliPropertyNotRead = "%s: %s.%s cannot be read: %s";
+inline constexpr const char* _SCliTextFileTooLarge = "%s: larger than the %d bytes a text may have";
+inline constexpr const char* _SCliTextTwice = "the text is given twice: TEXT and --text-file";
+inline constexpr const char* _SCliIdAndObject = "give a term ID or --object ID, not both";
+// The header of `object list`.
+inline constexpr const char* _SCliObjectListHeader = "id\tterm\tform\tcomponent\tproperty\tkind\tclass\tlocked\tpriority";
 inline constexpr const char* _SCliNotDictionary =
     "%s: the language %s cannot be a dictionary here (it needs a term table and an object table)";
 inline constexpr const char* _SCliNoTranslation = "no translation found";

@@ -47,11 +47,11 @@ TEST_F(Utf8Commands, StoredArgumentsMustBeUtf8) {
   r = Run({"object", "add", file, "Main", "Ok", "Caption", "--text", "OK", "--lang", "de", "--translation",
            "en=\xED\xA0\x80"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("--translation: not UTF-8 (an ill-formed sequence at byte offset 0)"), std::string::npos)
+  EXPECT_NE(r.err.find("--translation en: not UTF-8 (an ill-formed sequence at byte offset 0)"), std::string::npos)
       << r.err;
   r = Run({"object", "add", file, "Main", "Ok", "Caption", "--text", "O\xF4\x90\x80\x80", "--lang", "de"});
   EXPECT_NE(r.err.find("--text: not UTF-8 (an ill-formed sequence at byte offset 1)"), std::string::npos) << r.err;
-  EXPECT_EQ(Run({"object", "list", file}).out, "") << "no object was added";
+  EXPECT_EQ(Run({"object", "list", file, "--json"}).out, "[]\n") << "no object was added";
 
   EXPECT_EQ(Run({"term", "set", file, "de", "458745", "Gr\xC3\xB6\xC3\x9F" "e"}).code, 0);
   EXPECT_EQ(Run({"term", "get", file, "de", "458745"}).out, "Gr\xC3\xB6\xC3\x9F" "e\n");

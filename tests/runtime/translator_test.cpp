@@ -176,14 +176,26 @@ TEST_F(TranslatorTest, FormNameListInstancesAndFormsWithoutCatalogue) {
   EXPECT_EQ(unrelated->Caption(), "design");  // looked up only under its full name
 }
 
-TEST_F(TranslatorTest, ObjectWithoutTermGetsOneWrittenBack) {
-  const uint32_t ident = zod_.AddObject(m_, "MainForm", "Label1", "Caption", module::utString, module::ucLabel);
-  MakeForm("MainForm", true);
-  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, ""));
+TEST_F(TranslatorTest, ObjectWithoutTermKeepsItsPropertyUntilReadBack) {
+  const uint32_t ident = zod_.AddObject(m_, "MainForm", "Button1", "Hint", module::utString, module::ucButton);
+  vcl::TForm* main = MakeForm("MainForm", true);
+  auto* button = main->FindComponent("Button1");
+  vcl::SetStrProp(button, vcl::GetPropInfo(button, "Hint"), "as designed");
   TZodObject object;
   object.Ident = ident;
+  // Switching, to the design language as to another, leaves the property as the form has
+  // it and the object as it was.
+  for (const char* language : {"de", "en"}) {
+    ASSERT_TRUE(tr_->SwitchLanguage(Id(language), false, false, ""));
+    EXPECT_EQ(Text(button, "Hint"), "as designed") << language;
+    ASSERT_TRUE(zod_.GetObject(m_, object));
+    EXPECT_EQ(object.Localization, 0u);
+  }
+  // Reading the form back gives the object a term holding the live value.
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("en"), true, false, ""));
   ASSERT_TRUE(zod_.GetObject(m_, object));
-  EXPECT_NE(object.Localization, 0u);
+  ASSERT_NE(object.Localization, 0u);
+  EXPECT_EQ(zod_.GetLongStringW(m_, object.Localization, Id("en"), false), u"as designed");
 }
 
 TEST_F(TranslatorTest, UntranslatedTextsFollowTheModuleSetting) {

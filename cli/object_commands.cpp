@@ -315,6 +315,7 @@ void RegisterAddString(CLI::App* object) {
     StoredText(unit, "UNIT");
     const std::string ext = host::ExtensionOf(unit);
     if (ext != ".pas" && ext != ".rc") throw ECommandFailed(rtl::Format(qs::_SCliNotAStringUnit, unit));
+    StoredText(o->prop, "IDENT");  // ill-formed UTF-8 is named with its offset first
     if (!vcl::IsValidIdent(o->prop)) throw ECommandFailed(qs::_SCliInvalidResIdent);
     std::optional<std::u16string> designText = GivenText(*o, text);
     unsigned resource = 0;

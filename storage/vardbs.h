@@ -111,13 +111,6 @@ public:
   using rtl::Exception::Exception;
 };
 
-// A table of the catalogue with its fields and the loaded copy of its cursor's block.
-struct TTable {
-  TTableHeader Header;
-  std::vector<TFieldHeader> Fields;
-  PBlock CurBuffer;
-};
-
 // One field of a record operation: the field number, a value buffer (may be null) and
 // its length in bytes.
 struct TFindRec {
@@ -397,7 +390,6 @@ private:
   void ClearTableList();
   void LoadNameList();
   void ReloadCatalogue();
-  std::vector<TTable> ReadCatalogue(rtl::TStream& stream, const TFileHeader& header);
   bool LoadCursorBlock(TTable& table, uint32_t address);
   // Makes the data block at `address` the cursor's block, reusing the cursor's buffer.
   void SetCursorBlock(TTable& table, uint32_t address);

@@ -157,6 +157,13 @@ TEST(CatalogueLists, LinesAreFoundByIdentifierAndWholeName) {
   EXPECT_EQ(JoinCatalogue(list), "0001 Form1\r\n0002 Form10\r\n0010 About Box\r\n");
   EXPECT_EQ(CatalogueLine(0x1ABCD, "Big"), "1ABCD Big");
   EXPECT_EQ(SplitCatalogue("0001 A").size(), 1u);
+  // Form names as the language compares them: the exact spelling wins, then any case, and
+  // still only the whole name.
+  list = SplitCatalogue("0001 MAINFORM\r\n0002 MainForm\r\n0003 About\r\n");
+  EXPECT_EQ(GetFormIDIgnoringCase(list, "MainForm"), 2u);
+  EXPECT_EQ(GetFormIDIgnoringCase(list, "mainform"), 1u);
+  EXPECT_EQ(GetFormIDIgnoringCase(list, "ABOUT"), 3u);
+  EXPECT_EQ(GetFormIDIgnoringCase(list, "Main"), 0u);
 }
 
 TEST(CatalogueClasses, NamesMapToTheirClass) {

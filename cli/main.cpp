@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
   RegisterProjectCommands(app);
   RegisterPreviewCommands(app);
   RegisterHelpCommand(app);
+  // Set last, so that it stays on the list of commands and does not repeat under each one.
+  app.footer(
+      "'quintrel help COMMAND...' (or COMMAND --help) shows the help of a command. docs/getting-started.md walks "
+      "from a project folder to a previewed translation; docs/usage.md describes every command.");
   // The command the arguments lead to, whose help a usage error points to.
   const CLI::App* command = &app;
   try {

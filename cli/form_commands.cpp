@@ -8,12 +8,18 @@
 
 #include "cli/common.h"
 #include "cli/output_file.h"
+#include "cli/target.h"
+#include "cli/zod_common.h"
+#include "module/objects.h"
 #include "platform/rtl/classes.h"
 #include "platform/vcl/filer.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/proplist.h"
 #include "platform/vcl/streaming.h"
+#include "platform/vcl/textutil.h"
+#include "strings/qconsts.h"
 #include "strings/vconsts.h"
+#include "text/codepages.h"
 
 namespace quintrel::cli {
 
@@ -32,6 +38,12 @@ struct TTreeOptions {
   std::string File;
   bool Json = false;
   int CodePage = 0;
+};
+
+struct TCatalogueOptions {
+  TTarget Target;
+  std::string Form;
+  bool Json = false;
 };
 
 std::string WithFileName(const std::string& fileName, const std::string& message) {
@@ -92,32 +104,10 @@ void Convert(const TConvertOptions& o) {
   WriteOutputFile(o.Output, data);
 }
 
-// The first specific font charset of the form (its own, else its components' in stream
-// order); 0 when every font uses the default or ANSI charset.
-int SpecificCharset(const TStreamObject& object) {
-  if (const TStreamProperty* charset = object.FindProperty("Font.Charset")) {
-    int64_t value = -1;
-    if (charset->Value.IsInteger()) value = charset->Value.Int;
-    if (charset->Value.Type == vaIdent) IdentToInt(FontCharsetType(), charset->Value.Bytes, value);
-    if (value > 1 && value <= 255) return static_cast<int>(value);
-  }
-  for (const auto& child : object.Children)
-    if (int charset = SpecificCharset(child)) return charset;
-  return 0;
-}
-
-// Without a code page the form's font charsets decide; forms in the default charset are
-// read as UTF-8, so that every character of their wide strings shows.
-int ChooseCodePage(const TStreamObject& root, int requested) {
-  if (requested > 0) return requested;
-  int charset = SpecificCharset(root);
-  return charset ? CharsetToCodePage(static_cast<uint8_t>(charset)) : kUtf8CodePage;
-}
-
 void Tree(const TTreeOptions& o) {
   TFormStream form = Load(o.File);
   TReadOptions read;
-  read.Context.Codec = CodecForCodePage(ChooseCodePage(form.Root, o.CodePage));
+  read.Context.Codec = CodecForCodePage(FormCodePage(form.Root, o.CodePage));
   std::unique_ptr<TComponent> root;
   try {
     root = ReadComponent(form, read);
@@ -160,12 +150,81 @@ void Tree(const TTreeOptions& o) {
   });
 }
 
+// The forms of a module's catalogue as lines "id name" (the id as its four stored hex
+// digits).
+struct TCatalogueForm {
+  uint16_t Id = 0;
+  std::string IdText, Name;
+};
+
+std::vector<TCatalogueForm> CatalogueForms(TModuleFile& file) {
+  std::vector<TCatalogueForm> forms;
+  for (const std::string& line : file.Zod().GetForms(file.Index())) {
+    const std::string idText = line.substr(0, line.find(' '));
+    forms.push_back({static_cast<uint16_t>(text::HexToInt(idText)), idText, module::CatalogueName(line)});
+  }
+  return forms;
+}
+
+void ListForms(const TCatalogueOptions& o) {
+  TModuleFile file(o.Target.ModuleFile(), TModuleFile::TAccess::ReadOnly);
+  nlohmann::json rows = nlohmann::json::array();
+  for (const TCatalogueForm& form : CatalogueForms(file)) {
+    const int objects = file.Zod().GetObjects(file.Index(), form.Id, nullptr);
+    if (o.Json)
+      rows.push_back({{"id", form.Id}, {"name", form.Name}, {"objects", objects}});
+    else
+      std::cout << form.IdText << "\t" << form.Name << "\t" << objects << "\n";
+  }
+  if (o.Json) std::cout << rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+// Form names compare as the language compares identifiers, ignoring case; the exact
+// spelling wins when the catalogue holds twins.
+void RemoveForm(const TCatalogueOptions& o) {
+  TModuleFile file(o.Target.ModuleFile(), TModuleFile::TAccess::ReadWrite);
+  const std::vector<TCatalogueForm> forms = CatalogueForms(file);
+  const TCatalogueForm* found = nullptr;
+  for (const TCatalogueForm& form : forms)
+    if (form.Name == o.Form || (!found && SameText(form.Name, o.Form))) found = &form;
+  if (!found || !file.Zod().RemoveForm(file.Index(), found->Id)) {
+    std::string names;
+    for (const TCatalogueForm& form : forms) names += (names.empty() ? "" : ", ") + form.Name;
+    throw ECommandFailed(
+        rtl::Format(strings::_SCliNoCatalogueForm, file.FileName(), o.Form, names.empty() ? "none" : names));
+  }
+}
+
 }  // namespace
 
 nlohmann::json ComponentNodeJson(const TComponentNode& node) {
   nlohmann::json props = nlohmann::json::array();
   for (const auto& leaf : node.Properties) props.push_back({{"path", leaf.Path}, {"value", leaf.Value}});
   return {{"name", node.Name}, {"class", node.ClassName}, {"properties", props}};
+}
+
+namespace {
+
+// The first specific font charset of the form (its own, else its components' in stream
+// order); 0 when every font uses the default or ANSI charset.
+int SpecificCharset(const TStreamObject& object) {
+  if (const TStreamProperty* charset = object.FindProperty("Font.Charset")) {
+    int64_t value = -1;
+    if (charset->Value.IsInteger()) value = charset->Value.Int;
+    if (charset->Value.Type == vaIdent) IdentToInt(FontCharsetType(), charset->Value.Bytes, value);
+    if (value > 1 && value <= 255) return static_cast<int>(value);
+  }
+  for (const auto& child : object.Children)
+    if (int charset = SpecificCharset(child)) return charset;
+  return 0;
+}
+
+}  // namespace
+
+int FormCodePage(const vcl::TStreamObject& root, int requested) {
+  if (requested > 0) return requested;
+  const int charset = SpecificCharset(root);
+  return charset ? CharsetToCodePage(static_cast<uint8_t>(charset)) : kDefaultFormCodePage;
 }
 
 void RegisterFormCommands(CLI::App& app) {
@@ -184,10 +243,23 @@ void RegisterFormCommands(CLI::App& app) {
   CLI::App* t = form->add_subcommand("tree", "List the components of a form with every published property and value");
   t->add_option("FILE", tree->File, "Form file to read")->required();
   t->add_flag("--json", tree->Json, "Write JSON");
-  t->add_option("--codepage", tree->CodePage,
-                "Code page of the form's narrow texts (default: that of its first specific font charset, else UTF-8)")
-      ->check(CLI::Range(1, 65535));
+  t->add_option("--codepage", tree->CodePage, kCodePageHelp)->check(CLI::Range(1, 65535));
   t->callback([tree] { Tree(*tree); });
+
+  auto list = std::make_shared<TCatalogueOptions>();
+  CLI::App* l = form->add_subcommand("list", "List the forms of a module's catalogue: id, name, number of objects");
+  list->Target.AddModule(l);
+  l->add_flag("--json", list->Json, "Write a JSON array of {id, name, objects}");
+  l->callback([list] { ListForms(*list); });
+
+  auto remove = std::make_shared<TCatalogueOptions>();
+  CLI::App* r = form->add_subcommand(
+      "remove", "Remove a form and all its objects from a module's catalogue (the name compares ignoring case)");
+  remove->Target.AddModule(r);
+  r->add_option("NAME", remove->Form, "Form name")->required();
+  // One positional is the name; FILE only comes before it.
+  r->positionals_at_end();
+  r->callback([remove] { RemoveForm(*remove); });
 }
 
 }  // namespace quintrel::cli

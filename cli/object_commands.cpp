@@ -475,35 +475,6 @@ void RegisterRemove(CLI::App* object) {
   });
 }
 
-void RegisterForms(CLI::App& app) {
-  CLI::App* form = FindSubcommand(app, "form");
-  if (!form) {
-    form = app.add_subcommand("form", "Forms");
-    form->require_subcommand(1);
-  }
-  auto o = std::make_shared<TObjectOptions>();
-  CLI::App* list = form->add_subcommand("list", "List the forms of a module's catalogue: id, name, objects");
-  list->add_option("FILE", o->file, "Module file")->required();
-  list->callback([o]() {
-    TModuleFile file(o->file);
-    for (const std::string& line : file.Zod().GetForms(file.Index())) {
-      auto id = static_cast<uint16_t>(text::HexToInt(std::string_view(line).substr(0, 4)));
-      std::cout << line.substr(0, line.find(' ')) << "\t" << module::CatalogueName(line) << "\t"
-                << file.Zod().GetObjects(file.Index(), id, nullptr) << "\n";
-    }
-  });
-  auto r = std::make_shared<TObjectOptions>();
-  CLI::App* remove = form->add_subcommand("remove", "Remove a form and all its objects from the catalogue");
-  remove->add_option("FILE", r->file, "Module file")->required();
-  remove->add_option("NAME", r->form, "Form name")->required();
-  remove->callback([r]() {
-    TModuleFile file(r->file);
-    auto id = static_cast<uint16_t>(module::GetFormID(file.Zod().GetForms(file.Index()), r->form));
-    if (id == 0 || !file.Zod().RemoveForm(file.Index(), id))
-      throw ECommandFailed(rtl::Format(qs::_SCliNoSuchForm, file.FileName(), r->form));
-  });
-}
-
 }  // namespace
 
 void RegisterObjectCommands(CLI::App& app) {
@@ -513,7 +484,6 @@ void RegisterObjectCommands(CLI::App& app) {
   RegisterAddString(object);
   RegisterList(object);
   RegisterRemove(object);
-  RegisterForms(app);
 }
 
 }  // namespace quintrel::cli

@@ -1,16 +1,20 @@
 #include "cli/preview_commands.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/common.h"
 #include "cli/form_commands.h"
 #include "cli/project_commands.h"
+#include "cli/target.h"
 #include "cli/zod_common.h"
+#include "module/objects.h"
 #include "platform/ide/project.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/vcl/charsets.h"
@@ -21,6 +25,7 @@
 #include "platform/vcl/proplist.h"
 #include "platform/vcl/resstrings.h"
 #include "platform/vcl/streaming.h"
+#include "platform/vcl/textutil.h"
 #include "platform/win32/menus.h"
 #include "platform/win32/dialogs.h"
 #include "platform/win32/msgbox.h"
@@ -38,10 +43,10 @@ namespace {
 namespace qs = quintrel::strings;
 
 struct TPreviewOptions {
-  std::string Project;
-  std::string Module;
+  TTarget Target;
   std::string Language;
   std::vector<std::string> Forms;
+  int CodePage = 0;
   bool Json = false;
   bool SystemMenu = false;
   bool ResStrings = false;
@@ -52,9 +57,105 @@ struct TPreviewOptions {
 // it came from so that it is written back in the same layout.
 struct TLiveForm {
   std::string FileName;
-  vcl::TFormStream Stream;
+  const vcl::TFormStream* Stream = nullptr;
   std::unique_ptr<vcl::TComponent> Root;
 };
+
+// A form file of the project; the class of its root names the frame when it is one.
+struct TFormFile {
+  std::string FileName;
+  vcl::TFormStream Stream;
+};
+
+std::string AbsolutePath(const std::string& path) {
+  return std::filesystem::absolute(path).lexically_normal().string();
+}
+
+// The project's form files in project order, read but not yet made into objects: a form
+// that embeds a frame needs the frame's own form first.
+std::vector<TFormFile> ReadFormFiles(const host::TProject& project) {
+  std::vector<TFormFile> files;
+  for (const host::TProjectEntry& entry : project.Entries()) {
+    if (entry.FormName.empty()) continue;
+    const std::string dfm = host::CompanionFile(entry.FileName, ".dfm");
+    if (dfm.empty()) throw ECommandFailed(rtl::Format(strings::_SFormFileMissing, entry.FileName, entry.FormName));
+    try {
+      files.push_back({AbsolutePath(dfm), vcl::LoadFormFile(dfm)});
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(dfm + ": " + e.Message());
+    }
+  }
+  return files;
+}
+
+// The forms and data modules the application creates from those files. Frames are not
+// created on their own: each shows inside the forms that embed it, built from its own
+// form file and what the embedding form changes.
+std::vector<TLiveForm> CreateForms(const std::vector<TFormFile>& files, int codePage) {
+  const vcl::TFrameFormFinder frames = [&files](std::string_view className) -> const vcl::TFormStream* {
+    for (const TFormFile& file : files)
+      if (vcl::SameText(file.Stream.Root.ClassName, className)) return &file.Stream;
+    return nullptr;
+  };
+  std::vector<TLiveForm> forms;
+  for (const TFormFile& file : files) {
+    vcl::TReadOptions options;
+    options.Context.Codec = vcl::CodecForCodePage(FormCodePage(file.Stream.Root, codePage));
+    options.FrameForms = frames;
+    TLiveForm live{file.FileName, &file.Stream, nullptr};
+    try {
+      live.Root = vcl::ReadComponent(file.Stream, options);
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(file.FileName + ": " + e.Message());
+    }
+    if (dynamic_cast<vcl::TCustomFrame*>(live.Root.get())) continue;
+    forms.push_back(std::move(live));
+  }
+  return forms;
+}
+
+// String values in the JSON are the texts themselves; the form notation's quotes belong
+// to the text output.
+nlohmann::json PlainNodeJson(vcl::TComponentNode node) {
+  for (vcl::TPropertyLeaf& leaf : node.Properties) {
+    const bool text = leaf.Kind == vcl::tkChar || leaf.Kind == vcl::tkWChar || leaf.Kind == vcl::tkString ||
+                      leaf.Kind == vcl::tkLString || leaf.Kind == vcl::tkWString;
+    if (text && leaf.Value.size() >= 2 && leaf.Value.front() == '\'' && leaf.Value.back() == '\'')
+      leaf.Value = leaf.Value.substr(1, leaf.Value.size() - 2);
+  }
+  return ComponentNodeJson(node);
+}
+
+// What the application would store in its module on its own, which a preview only shows:
+// the string-table numbers of the resource strings it matched at its first start, and the
+// session's language when it ends.
+struct TStoredItem {
+  std::string Unit, Identifier;
+  uint32_t Object = 0, Number = 0;
+};
+struct TWouldStore {
+  std::vector<TStoredItem> Numbers;
+  std::optional<module::TLanguageId> DefaultLanguage;
+};
+
+TWouldStore WhatWouldBeStored(runtime::TQuintrel& translator) {
+  TWouldStore store;
+  module::TZod& zod = translator.Zod();
+  const int m = translator.Module();
+  const module::TCatalogueList forms = zod.GetForms(m), props = zod.GetProps(m);
+  const auto nameOf = [](const module::TCatalogueList& list, int line) {
+    std::string name = line < 0 ? std::string("?") : module::CatalogueName(list[static_cast<size_t>(line)]);
+    if (!name.empty() && name.front() == '#') name.erase(0, 1);
+    return name;
+  };
+  for (const module::TZodObject& object : translator.UnsavedObjects())
+    store.Numbers.push_back({nameOf(forms, module::GetFormIndex(forms, object.FormID)),
+                             nameOf(props, module::GetPropIndex(props, object.PropertyName)), object.Ident,
+                             object.CompName});
+  const std::optional<module::TLanguageId> session = translator.SessionLanguageToSave();
+  if (session && *session != zod.GetDefaultLanguage(m)) store.DefaultLanguage = session;
+  return store;
+}
 
 std::string Utf8(std::string_view bytes, int charset) {
   return text::WideToUtf8(text::ByteToUnicode(bytes, charset));
@@ -150,15 +251,30 @@ nlohmann::json LocaleJson(int charset) {
 }
 
 void Preview(const TPreviewOptions& o) {
-  const host::TProject project = OpenProject(o.Project);
+  const host::TProject project = OpenProject(o.Target.ProjectFile());
+  const std::string projectFile = AbsolutePath(project.ProjectFile());
+  const std::string moduleFile = AbsolutePath(o.Target.ModuleFile());
   const module::TLanguageId language = ParseLanguageId(o.Language);
 
-  // The module beside the application's executable, named after the project, unless one
-  // is given.
-  std::string moduleFile = o.Module;
-  if (moduleFile.empty()) moduleFile = std::filesystem::path(project.ProjectFile()).replace_extension(".ZOD").string();
-  if (!std::filesystem::exists(moduleFile))
-    throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, moduleFile));
+  // What the module lacks is said before the application starts, as every command says it.
+  int charset = 0;
+  {
+    TModuleFile file(moduleFile, TModuleFile::TAccess::ReadOnly);
+    file.RequireLanguage(language);
+    file.WarnNoDesignLanguage();
+    module::TZodLanguage record;
+    record.Identifier = language;
+    file.Zod().GetLanguage(file.Index(), record);
+    charset = record.Charset;
+  }
+  // A charset without a code page (a module from elsewhere may have one) gets the
+  // translator's texts as ASCII with 0x7F for every other character; they are shown
+  // through the ANSI code page so that the form still shows.
+  const bool charsetConverts = text::CharsetToCodePage(charset) != 0;
+  if (!charsetConverts)
+    std::cerr << "quintrel: " << rtl::Format(qs::_SCliCharsetWithoutCodePage, moduleFile, FormatLanguageId(language), charset)
+              << "\n";
+  const int shownCharset = charsetConverts ? charset : 0;
 
   // What the application would show in message boxes goes to stderr.
   auto previousSink = win32::SetMessageBoxSink([](const win32::TMessageBoxRequest& r) {
@@ -190,69 +306,60 @@ void Preview(const TPreviewOptions& o) {
     }
   } uninstall{instance, strings};
 
-  // The application's start: the translator first, then its forms in project order.
-  runtime::TTranslatorUnit unit(moduleFile);
+  // The application's start: the translator first, then its forms in project order. A
+  // preview shows; it does not change the module, which it opens for reading only.
+  runtime::TTranslatorUnit unit(moduleFile, runtime::TModuleAccess::ReadOnly);
   runtime::TQuintrel* translator = runtime::GlobalQuintrel();
-  if (!translator || translator->Module() < 0)
+  std::error_code ec;
+  if (!translator || translator->Module() < 0 || !std::filesystem::equivalent(translator->GetProjectFile(), moduleFile, ec))
     throw ECommandFailed(rtl::Format(qs::_SCliNotAModule, moduleFile));
-  module::TZodLanguage record;
-  record.Identifier = language;
-  if (!translator->Zod().GetLanguage(translator->Module(), record))
-    throw ECommandFailed(rtl::Format(qs::_SCliNoSuchLanguage, moduleFile, FormatLanguageId(language)));
 
-  std::vector<TLiveForm> forms;
-  for (const host::TProjectEntry& entry : project.Entries()) {
-    if (entry.FormName.empty()) continue;
-    const std::string dfm = host::CompanionFile(entry.FileName, ".dfm");
-    if (dfm.empty()) throw ECommandFailed(rtl::Format(strings::_SFormFileMissing, entry.FileName, entry.FormName));
-    TLiveForm live;
-    live.FileName = dfm;
-    try {
-      live.Root = vcl::LoadComponentFile(dfm, &live.Stream);
-    } catch (const rtl::Exception& e) {
-      throw ECommandFailed(dfm + ": " + e.Message());
-    }
-    forms.push_back(std::move(live));
-  }
-  for (const std::string& name : o.Forms) {
-    const bool known = std::any_of(forms.begin(), forms.end(), [&](const TLiveForm& f) { return f.Root->Name() == name; });
-    if (!known) throw ECommandFailed(rtl::Format(qs::_SCliNoProjectForm, project.ProjectFile(), name));
-  }
-
+  const std::vector<TFormFile> files = ReadFormFiles(project);
+  std::vector<TLiveForm> forms = CreateForms(files, o.CodePage);
+  // Form names compare ignoring case, as the language compares identifiers.
   std::string names;
-  for (const std::string& name : o.Forms) names += name + " ";
+  for (const std::string& name : o.Forms) {
+    const auto found =
+        std::find_if(forms.begin(), forms.end(), [&](const TLiveForm& f) { return vcl::SameText(f.Root->Name(), name); });
+    if (found == forms.end()) {
+      std::string known;
+      for (const TLiveForm& f : forms) known += (known.empty() ? "" : ", ") + f.Root->Name();
+      throw ECommandFailed(rtl::Format(qs::_SCliNoProjectForm, projectFile, name, known.empty() ? "none" : known));
+    }
+    names += found->Root->Name() + " ";
+  }
+  const auto selected = [&](const TLiveForm& f) {
+    return o.Forms.empty() || (" " + names).find(" " + f.Root->Name() + " ") != std::string::npos;
+  };
+
   translator->SwitchLanguage(language, false, true, names);
-  const int charset = record.Charset;
+  const TWouldStore wouldStore = WhatWouldBeStored(*translator);
 
   vcl::TFilerContext context;
-  context.Codec = vcl::CodecForCodePage(static_cast<int>(text::CharsetToCodePage(charset)));
-  const auto selected = [&](const TLiveForm& f) {
-    return o.Forms.empty() || std::find(o.Forms.begin(), o.Forms.end(), f.Root->Name()) != o.Forms.end();
-  };
+  context.Codec = vcl::CodecForCodePage(static_cast<int>(text::CharsetToCodePage(shownCharset)));
 
   // Each string as the application loads it, through the loader the translator redirected.
   std::vector<std::u16string> loaded;
   if (o.ResStrings)
     for (const host::TLinkedString& s : strings.Strings) {
       const vcl::TResStringRec rec{&instance, s.Resource};
-      loaded.push_back(text::ByteToUnicode(vcl::LoadResString(&rec), charset));
+      loaded.push_back(text::ByteToUnicode(vcl::LoadResString(&rec), shownCharset));
     }
 
   if (o.Json) {
-    nlohmann::json out = {{"project", project.ProjectFile()},
-                          {"module", translator->GetProjectFile()},
+    nlohmann::json out = {{"project", projectFile},
+                          {"module", moduleFile},
                           {"language", FormatLanguageId(language)},
                           {"charset", charset},
                           {"mirrored", translator->FlipState()},
-                          {"locale", LocaleJson(charset)}};
+                          {"locale", LocaleJson(shownCharset)}};
     nlohmann::json list = nlohmann::json::array();
     vcl::TValueTextOptions show;
     show.Display = &context.Codec;
     for (const TLiveForm& f : forms) {
       if (!selected(f)) continue;
       nlohmann::json components = nlohmann::json::array();
-      for (const vcl::TComponentNode& node : vcl::ComponentTree(*f.Root, show))
-        components.push_back(ComponentNodeJson(node));
+      for (const vcl::TComponentNode& node : vcl::ComponentTree(*f.Root, show)) components.push_back(PlainNodeJson(node));
       nlohmann::json form = {{"file", f.FileName}, {"name", f.Root->Name()}, {"components", components}};
       if (o.SystemMenu)
         if (auto* asForm = dynamic_cast<vcl::TCustomForm*>(f.Root.get())) {
@@ -263,7 +370,7 @@ void Preview(const TPreviewOptions& o) {
         }
       if (o.Dialogs) {
         nlohmann::json dialogs = nlohmann::json::array();
-        for (const TDialogView& view : OpenDialogs(*f.Root, charset)) {
+        for (const TDialogView& view : OpenDialogs(*f.Root, shownCharset)) {
           nlohmann::json controls = nlohmann::json::array();
           for (const auto& [id, caption] : view.Controls) controls.push_back({{"id", id}, {"text", caption}});
           dialogs.push_back(
@@ -285,17 +392,25 @@ void Preview(const TPreviewOptions& o) {
       }
       out["resourceStrings"] = texts;
     }
+    nlohmann::json numbers = nlohmann::json::array();
+    for (const TStoredItem& item : wouldStore.Numbers)
+      numbers.push_back(
+          {{"object", item.Object}, {"unit", item.Unit}, {"identifier", item.Identifier}, {"number", item.Number}});
+    out["wouldStore"] = {{"resourceStringNumbers", numbers},
+                         {"defaultLanguage", wouldStore.DefaultLanguage
+                                                 ? nlohmann::json(FormatLanguageId(*wouldStore.DefaultLanguage))
+                                                 : nlohmann::json(nullptr)}};
     std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     return;
   }
 
   for (const TLiveForm& f : forms) {
     if (!selected(f)) continue;
-    vcl::TFormStream written = vcl::WriteComponent(*f.Root, &f.Stream, &context);
+    vcl::TFormStream written = vcl::WriteComponent(*f.Root, f.Stream, &context);
     // Quoted 8-bit texts of the form notation are bytes of the language's charset; the
     // terminal gets them as UTF-8.
     std::cout << "// " << f.FileName << " in " << FormatLanguageId(language) << "\n"
-              << Utf8(vcl::WriteTextForm(vcl::ToTextNotation(written)), charset);
+              << Utf8(vcl::WriteTextForm(vcl::ToTextNotation(written)), shownCharset);
     if (o.SystemMenu)
       if (auto* asForm = dynamic_cast<vcl::TCustomForm*>(f.Root.get())) {
         translator->BuildSystemLangList(*asForm, 0, true);
@@ -303,7 +418,7 @@ void Preview(const TPreviewOptions& o) {
         for (const auto& [id, caption] : SystemMenuItems(*asForm)) std::cout << "//   " << id << " " << caption << "\n";
       }
     if (o.Dialogs)
-      for (const TDialogView& view : OpenDialogs(*f.Root, charset)) {
+      for (const TDialogView& view : OpenDialogs(*f.Root, shownCharset)) {
         std::cout << "// dialog " << view.Name << " (" << view.ClassName << ") of " << f.Root->Name() << ": "
                   << view.Caption << "\n";
         for (const auto& [id, caption] : view.Controls) std::cout << "//   " << id << " " << caption << "\n";
@@ -317,10 +432,19 @@ void Preview(const TPreviewOptions& o) {
                 << " = " << EscapedText(loaded[i]) << "\n";
     }
   }
-  const nlohmann::json locale = LocaleJson(charset);
+  const nlohmann::json locale = LocaleJson(shownCharset);
   std::cout << "// locale of " << FormatLanguageId(language) << "\n";
   for (const auto& [key, value] : locale.items())
     std::cout << "//   " << key << " = " << (value.is_string() ? value.get<std::string>() : value.dump()) << "\n";
+  if (!wouldStore.Numbers.empty() || wouldStore.DefaultLanguage) {
+    std::cout << "// the application would store in " << moduleFile << " (not stored by a preview)\n";
+    for (const TStoredItem& item : wouldStore.Numbers)
+      std::cout << "//   object " << item.Object << " " << item.Unit << " " << item.Identifier << ": string number "
+                << item.Number << "\n";
+    if (wouldStore.DefaultLanguage)
+      std::cout << "//   default language " << FormatLanguageId(*wouldStore.DefaultLanguage)
+                << " (the session's language, when it ends)\n";
+  }
 }
 
 }  // namespace
@@ -330,12 +454,16 @@ void RegisterPreviewCommands(CLI::App& app) {
   CLI::App* preview = app.add_subcommand(
       "preview",
       "Load a project's forms as the running application would, switch them to a language of its module and "
-      "print them (text form notation, or --json) with the locale the switch set");
-  AddProjectOption(preview, o->Project);
-  preview->add_option("--module", o->Module, "Language module (default: the project's name with .ZOD beside it)");
+      "print them (text form notation, or --json) with the locale the switch set. The module is only read: what "
+      "the application would store in it on its own (the numbers of resource strings it matches at its first "
+      "start, the session's language) is listed at the end");
+  o->Target.AddModule(preview, false, "Language module, opened for reading only");
   preview->add_option("--lang", o->Language, "Language to switch to (two characters such as de, or $HHHH)")
       ->required();
-  preview->add_option("--form", o->Forms, "Only this form or data module (repeatable)");
+  preview->add_option("--form", o->Forms,
+                      "Only this form or data module (repeatable; the name compares ignoring case). Frames show "
+                      "inside the forms that embed them");
+  preview->add_option("--codepage", o->CodePage, kCodePageHelp)->check(CLI::Range(1, 65535));
   preview->add_flag("--system-menu", o->SystemMenu, "Also show each form's system menu with its language list");
   preview->add_flag("--resstrings", o->ResStrings,
                     "Also show every string of the application's string table (its resource scripts' STRINGTABLEs "
@@ -344,7 +472,9 @@ void RegisterPreviewCommands(CLI::App& app) {
   preview->add_flag("--dialogs", o->Dialogs,
                     "Also open each form's common dialogs (cancelled at once) and show their captions and the texts "
                     "of their controls by id");
-  preview->add_flag("--json", o->Json, "The component trees with their property values as JSON");
+  preview->add_flag("--json", o->Json,
+                    "The component trees with their property values as JSON (texts without the form notation's "
+                    "quotes; paths absolute)");
   preview->callback([o] { Preview(*o); });
 }
 

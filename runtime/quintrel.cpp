@@ -95,13 +95,16 @@ bool TQuintrel::IsDevelopmentEnvironment(std::string_view exeName) {
 
 std::string TQuintrel::ModuleFileName(const std::string& fileName) { return module::ModuleFileFor(fileName); }
 
-int TQuintrel::OpenProject(const std::string& fileName) {
+int TQuintrel::OpenProject(const std::string& fileName, TModuleAccess access) {
   int result = -1;
+  readOnly_ = access == TModuleAccess::ReadOnly;
+  unsaved_.clear();
   if (!fileName.empty()) {
     FProjectFile = ModuleFileName(fileName);
     std::error_code ec;
     if (std::filesystem::exists(FProjectFile, ec)) {
-      const int module = zod_.RegisterModule(FProjectFile, false, "");
+      const int module =
+          zod_.RegisterModule(FProjectFile, false, "", readOnly_ ? rtl::fmOpenRead : rtl::fmOpenReadWrite);
       SetModule(module);
       result = module;
       if (module >= 0 && zod_.GetZodVersion(module) < 110)
@@ -225,7 +228,11 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
             std::isdigit(static_cast<unsigned char>(form->Name()[underscore + 1])))
           formId = tools::GetIdentFromList(forms, form->Name().substr(0, underscore));
       }
-      if (formId < 0) continue;
+      if (formId < 0) {
+        // A form the catalogue lacks keeps its own texts, not those of its frames.
+        if (!getMode) SwitchFrames(*form, 0);
+        continue;
+      }
       SwitchForm(static_cast<uint16_t>(formId), id, *form, getMode);
       if (!getMode && form->Designer()) form->Designer()->Modified();
       result = true;
@@ -249,6 +256,35 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
 
 void TQuintrel::SwitchForm(uint16_t formId, module::TLanguageId id, vcl::TComponent& form, bool getMode) {
   if (OnSwitchLanguage) OnSwitchLanguage({&form, this, id, kSwitchingForm});
+  // The designer reads a frame's texts from the frame's own form, never from a form that
+  // embeds it (which may change them).
+  if (!getMode) SwitchFrames(form, 0);
+  TransferObjects(formId, form, getMode);
+  auto* asForm = dynamic_cast<vcl::TForm*>(&form);
+  if (asForm && !getMode && asForm->Designer() && OnSwitchLanguage)
+    OnSwitchLanguage({&form, this, id, kDesignedFormSwitched});
+}
+
+void TQuintrel::SwitchFrames(vcl::TComponent& owner, int depth) {
+  // Frames inside frames come from form files, which nest them only so deep.
+  constexpr int kMaxDepth = 32;
+  if (depth >= kMaxDepth) return;
+  for (int i = 0; i < owner.ComponentCount(); ++i) {
+    vcl::TComponent* frame = owner.Components(i);
+    if (!frame->InState(vcl::csInline)) continue;
+    SwitchFrames(*frame, depth + 1);
+    const int64_t formId = tools::GetIdentFromList(tools::FormList(), FrameFormName(*frame));
+    if (formId >= 0) TransferObjects(static_cast<uint16_t>(formId), *frame, false);
+  }
+}
+
+std::string TQuintrel::FrameFormName(const vcl::TComponent& frame) {
+  std::string name = frame.ClassName();
+  if (name.size() > 1 && (name.front() == 'T' || name.front() == 't')) name.erase(0, 1);
+  return name;
+}
+
+void TQuintrel::TransferObjects(uint16_t formId, vcl::TComponent& form, bool getMode) {
   // Component names of one form are unique; a plain map is the temporary name table.
   text::THashList components;
   std::vector<vcl::TComponent*> live{&form};
@@ -284,9 +320,6 @@ void TQuintrel::SwitchForm(uint16_t formId, module::TLanguageId id, vcl::TCompon
     else
       SetProp(component, path, object.Localization);
   }
-  auto* asForm = dynamic_cast<vcl::TForm*>(&form);
-  if (asForm && !getMode && asForm->Designer() && OnSwitchLanguage)
-    OnSwitchLanguage({&form, this, id, kDesignedFormSwitched});
 }
 
 void TQuintrel::SetLocale(module::TLanguageId id) {
@@ -339,6 +372,11 @@ void TQuintrel::SetLocale(module::TLanguageId id) {
     fs.ThousandSeparator = first(fixed(language.ThousandSeparator, 4), fs.ThousandSeparator);
     fs.DecimalSeparator = first(fixed(language.DecimalSeparator, 4), fs.DecimalSeparator);
   }
+}
+
+std::optional<module::TLanguageId> TQuintrel::SessionLanguageToSave() {
+  if (Module() < 0 || !zod_.GetSaveSessionLanguage(Module())) return std::nullopt;
+  return zod_.GetCurrentLanguage(Module());
 }
 
 bool TQuintrel::IsCurrentRightToLeft() {
@@ -565,7 +603,7 @@ void TQuintrel::FlipMenuItems(vcl::TCustomForm& form) {
 
 TQuintrel* GlobalQuintrel() { return Instance().get(); }
 
-void InitializeTranslator(const std::string& exeName) {
+void InitializeTranslator(const std::string& exeName, TModuleAccess access) {
   if (InitCount()++ > 0) return;
   const std::string exe = exeName.empty() ? vcl::Application().ExeName() : exeName;
   auto translator = std::make_unique<TQuintrel>();
@@ -574,7 +612,7 @@ void InitializeTranslator(const std::string& exeName) {
   // The module beside an executable travels between people: a damaged or foreign one must
   // not keep the application from starting. It runs untranslated and says why.
   try {
-    Instance()->OpenProject(exe);
+    Instance()->OpenProject(exe, access);
   } catch (const rtl::Exception& e) {
     win32::MessageBoxA(win32::HWND{}, e.Message(), "", win32::MB_OK);
   }
@@ -592,9 +630,8 @@ void FinalizeTranslator() {
     // module that can no longer be read or written only loses the session's language, and
     // the translator is taken down all the same.
     try {
-      module::TZod& zod = translator->Zod();
-      if (zod.GetSaveSessionLanguage(translator->Module()))
-        zod.SetDefaultLanguage(translator->Module(), zod.GetCurrentLanguage(translator->Module()));
+      const std::optional<module::TLanguageId> language = translator->SessionLanguageToSave();
+      if (language && !translator->ModuleReadOnly()) translator->Zod().SetDefaultLanguage(translator->Module(), *language);
     } catch (const rtl::Exception&) {
     }
   }

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,14 @@ constexpr uint8_t kDesignedFormSwitched = 2; // Component: a form with a designe
 constexpr uint8_t kSwitchFinished = 3;       // Component: the translator
 
 class TQuintrel;
+
+// How the translator opens its module. An application opens it for reading and writing:
+// on its own it stores the string-table numbers of resource strings it matched at its
+// first start, and the session's language when it ends. A preview opens it for reading
+// only; the objects are then changed in memory alone (TQuintrel::UnsavedObjects) and the
+// language is not stored, so that a preview can say what the application would store.
+enum class TModuleAccess { ReadWrite, ReadOnly };
+
 // Called around every language switch. Component is either a vcl::TComponent (statuses 1
 // and 2) or null with the translator given (statuses 0 and 3).
 struct TSwitchEventArgs {
@@ -72,7 +81,7 @@ public:
   // --- the module ------------------------------------------------------------------------
   // Opens the module of FileName: its extension replaced by ".ZOD" (looked up ignoring
   // case when that exact name does not exist). -1 when there is none.
-  int OpenProject(const std::string& fileName);
+  int OpenProject(const std::string& fileName, TModuleAccess access = TModuleAccess::ReadWrite);
   // Creates and opens a new module for FileName, with the placeholder design language
   // "##" ("Original Language"). False while a module is open.
   bool NewProject(const std::string& fileName);
@@ -86,12 +95,24 @@ public:
   // formNames: names separated by commas or blanks; empty means every form. True when at
   // least one form or data module was processed.
   bool SwitchLanguage(module::TLanguageId id, bool getMode, bool includeHidden, std::string_view formNames);
+  // Transfers the catalogued properties of one form or data module. Outside GetMode the
+  // inline frames it embeds first get the texts catalogued for the frames' own forms: a
+  // frame's own texts apply to every form that embeds it, and what the form catalogues
+  // for itself comes after.
   void SwitchForm(uint16_t formId, module::TLanguageId id, vcl::TComponent& form, bool getMode);
   void SetLocale(module::TLanguageId id);
 
   bool IsCurrentRightToLeft();
   void DesignLangChanged();
   void DesignTermChanged(const module::TZodTerm& term);
+
+  // The language the application stores as the module's default when it ends (the
+  // session's language, when the module asks for that); nullopt when it stores none.
+  std::optional<module::TLanguageId> SessionLanguageToSave();
+  // The objects, as they would be stored, that the translator changed but could not
+  // store because its module was opened read-only; in the order it changed them.
+  const std::vector<module::TZodObject>& UnsavedObjects() const { return unsaved_; }
+  bool ModuleReadOnly() const { return readOnly_; }
 
   module::TLanguageId DesignLanguage() const { return FDesignLanguage; }
   uint8_t DesignCharset() const { return FDesignCharset; }
@@ -130,14 +151,26 @@ public:
   void RedirectFormHandlers();
   void RestoreFormHandlers();
 
+  // The catalogue name of an inline frame's own form: its class name without the "T"
+  // (a TAddressFrame's form is AddressFrame), as the designer names a frame's form.
+  static std::string FrameFormName(const vcl::TComponent& frame);
+
 private:
   // The path of the module that belongs to fileName, case-insensitively found.
   static std::string ModuleFileName(const std::string& fileName);
+  // Writes (or, in GetMode, reads) the catalogued properties of one form, data module or
+  // frame: the objects of formId whose component is the root or one the root owns.
+  void TransferObjects(uint16_t formId, vcl::TComponent& form, bool getMode);
+  // The frames the owner embeds (and those they embed, innermost first) get the texts
+  // catalogued for their own forms; a frame of a form the catalogue lacks keeps its own.
+  void SwitchFrames(vcl::TComponent& owner, int depth);
 
   std::string FProjectFile;
   module::TLanguageId FDesignLanguage = 0;
   uint8_t FDesignCharset = 0;
   text::THashList FResStrMap;
+  bool readOnly_ = false;
+  std::vector<module::TZodObject> unsaved_;
   bool redirected_ = false;
   vcl::TFormMessageHandler FOldShowWindow;
   vcl::TFormMessageHandler FOldSysCommand;
@@ -159,12 +192,14 @@ TQuintrel* GlobalQuintrel();
 
 // Start-up and shutdown of the translator, counted: only the first initialisation and the
 // matching last finalisation act. exeName defaults to the application's executable.
-void InitializeTranslator(const std::string& exeName = {});
+void InitializeTranslator(const std::string& exeName = {}, TModuleAccess access = TModuleAccess::ReadWrite);
 void FinalizeTranslator();
 
 class TTranslatorUnit {
 public:
-  explicit TTranslatorUnit(const std::string& exeName = {}) { InitializeTranslator(exeName); }
+  explicit TTranslatorUnit(const std::string& exeName = {}, TModuleAccess access = TModuleAccess::ReadWrite) {
+    InitializeTranslator(exeName, access);
+  }
   ~TTranslatorUnit() { FinalizeTranslator(); }
   TTranslatorUnit(const TTranslatorUnit&) = delete;
   TTranslatorUnit& operator=(const TTranslatorUnit&) = delete;

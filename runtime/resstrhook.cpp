@@ -72,7 +72,10 @@ void TQuintrel::UpdateResStrID(uint16_t, int count, module::TZodObject* objects,
     const std::optional<uint32_t> id = design.empty() ? std::nullopt : texts.Find(design);
     if (!id) continue;
     object.CompName = *id;
-    zod_.SetObject(Module(), object);
+    if (readOnly_)
+      unsaved_.push_back(object);
+    else
+      zod_.SetObject(Module(), object);
   }
 }
 

@@ -100,6 +100,7 @@ inline constexpr const char* _SCliBadStatus = "'%s' is not a status; the statuse
 inline constexpr const char* _SCliNoSuchTerm = "%s: no term %u in language %s";
 inline constexpr const char* _SCliNoSuchObject = "%s: no object %u";
 inline constexpr const char* _SCliNoSuchForm = "%s: no form %s";
+inline constexpr const char* _SCliNoCatalogueForm = "%s: no form %s; the catalogue has: %s";
 inline constexpr const char* _SCliBadKind = "'%s' is not a value kind (utString ... utUnknown)";
 inline constexpr const char* _SCliTextNeedsLang = "--text needs --lang";
 inline constexpr const char* _SCliTranslationNeedsText = "--translation needs --text and --lang";
@@ -150,7 +151,10 @@ inline constexpr const char* _SCliStringNeedsText = "the string needs --text or 
 inline constexpr const char* _SCliScriptStringNeedsNumber =
     "%s: a string of a resource script needs its number (--number, or --project to read it)";
 inline constexpr const char* _SCliNotAModule = "%s: cannot be opened as a module";
-inline constexpr const char* _SCliNoProjectForm = "%s: the project has no form %s";
+inline constexpr const char* _SCliCharsetWithoutCodePage =
+    "warning: %s: language %s has charset %d, which has no code page; the translator gives its texts "
+    "as ASCII, with 0x7F for every other character";
+inline constexpr const char* _SCliNoProjectForm = "%s: the project has no form %s; its forms are: %s";
 inline constexpr const char* _SCliBadIndexFlag = "--index %s: unknown flag '%s' (unique, prefix)";
 inline constexpr const char* _SCliIndexNoField = "--index %s: no field name";
 inline constexpr const char* _SCliReindexArgs = "reindex: give both TABLE and FIELD, or neither";

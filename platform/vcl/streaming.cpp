@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/vcl/forms.h"
 #include "platform/vcl/graphics.h"
@@ -122,7 +123,8 @@ struct TFixup {
 
 class TLoader {
 public:
-  TLoader(const TFilerContext& ctx, TComponent* lookupRoot) : ctx_(ctx), lookupRoot_(lookupRoot) {}
+  TLoader(const TFilerContext& ctx, TComponent* lookupRoot, TFrameFormFinder frameForms = {})
+      : ctx_(ctx), lookupRoot_(lookupRoot), frameForms_(std::move(frameForms)) {}
 
   bool Apply(TPersistent& obj, std::string_view path, const TStreamValue& value);
   TComponent* ReadObject(const TStreamObject& o, TComponent* owner, TComponent* parent, TComponent* existing,
@@ -135,11 +137,20 @@ private:
   bool ReadCollection(TCollection& coll, const TStreamValue& value);
   PPropInfo GenericProperty(TPersistent& obj, std::string_view name, std::string_view rest, const TStreamValue& value);
 
+  // Reads an inline frame's own form into the frame c; false when it is not known.
+  bool ReadFrameForm(const TStreamObject& inlineObject, TComponent& c, TClass rootAncestor);
+
   const TFilerContext& ctx_;
   TComponent* lookupRoot_;
   std::vector<TFixup> fixups_;
   std::vector<TPersistent*> read_;
   std::vector<TComponent*> components_;
+  TFrameFormFinder frameForms_;
+  // The frame classes being built from their own forms, outermost first.
+  std::vector<std::string> frameClasses_;
+  // Components made from a frame's own form: the inline stream's inherited objects are
+  // applied over them instead of making new ones.
+  std::unordered_set<const TComponent*> inherited_;
 };
 
 TComponent* FindGlobalComponent(std::string_view name) {
@@ -401,6 +412,21 @@ bool TLoader::Apply(TPersistent& obj, std::string_view path, const TStreamValue&
   }
 }
 
+bool TLoader::ReadFrameForm(const TStreamObject& inlineObject, TComponent& c, TClass rootAncestor) {
+  if (!frameForms_ || frameClasses_.size() >= static_cast<size_t>(kMaxFrameNesting)) return false;
+  for (const std::string& outer : frameClasses_)
+    if (SameText(outer, inlineObject.ClassName)) return false;
+  const TFormStream* own = frameForms_(inlineObject.ClassName);
+  if (!own) return false;
+  frameClasses_.push_back(inlineObject.ClassName);
+  TComponent* lookup = lookupRoot_;
+  lookupRoot_ = &c;
+  ReadObject(own->Root, &c, nullptr, &c, rootAncestor);
+  lookupRoot_ = lookup;
+  frameClasses_.pop_back();
+  return true;
+}
+
 TComponent* TLoader::ReadObject(const TStreamObject& o, TComponent* owner, TComponent* parent, TComponent* existing,
                                 TClass rootAncestor) {
   TComponent* c = existing;
@@ -423,29 +449,51 @@ TComponent* TLoader::ReadObject(const TStreamObject& o, TComponent* owner, TComp
   c->SetState(csLoading, true);
   c->SetState(csReading, true);
   if (o.Flags & ffInline) c->SetState(csInline, true);
-  components_.push_back(c);
-  TStreamMemory& mem = c->EnsureStreamMemory();
-  mem = TStreamMemory{};
-  mem.ClassName = o.ClassName;
-  mem.Flags = static_cast<uint8_t>(o.Flags & ~ffChildPos);
-  mem.Position = o.Position;
   if (parent && !existing) c->SetParentComponent(parent);
+  // o changes a component made from a frame's own form (read just now, for a new frame).
+  const bool overInherited =
+      existing ? inherited_.count(c) > 0 : (o.Flags & ffInline) && ReadFrameForm(o, *c, rootAncestor);
+  // Inside a frame's own form every component is an inherited one of the embedding form.
+  const bool fromFrameForm = !frameClasses_.empty();
+  TStreamMemory& mem = c->EnsureStreamMemory();
+  if (overInherited) {
+    // The inline stream's values replace those of the frame's own form; what it does not
+    // name stays as the frame's form has it, and is written back as such.
+    mem.Flags = static_cast<uint8_t>((o.Flags & ~ffChildPos) | (c->InState(csInline) ? 0 : ffInherited));
+    if (o.Position) mem.Position = o.Position;
+  } else {
+    components_.push_back(c);
+    mem = TStreamMemory{};
+    mem.ClassName = o.ClassName;
+    mem.Flags = static_cast<uint8_t>((o.Flags & ~ffChildPos) | (fromFrameForm && c != lookupRoot_ ? ffInherited : 0));
+    mem.Position = o.Position;
+    if (fromFrameForm) inherited_.insert(c);
+  }
 
   TComponent* lookup = lookupRoot_;
   if (o.Flags & ffInline) lookupRoot_ = c;
   for (const auto& prop : o.Properties) {
-    mem.Properties.push_back({prop.Name, prop.Value, std::nullopt});
+    auto same = std::find_if(mem.Properties.begin(), mem.Properties.end(),
+                             [&](const TStreamedProperty& e) { return SameText(e.Path, prop.Name); });
+    if (overInherited && same != mem.Properties.end())
+      *same = {prop.Name, prop.Value, std::nullopt};
+    else
+      mem.Properties.push_back({prop.Name, prop.Value, std::nullopt});
     Apply(*c, prop.Name, prop.Value);
   }
   // Components inside an inline frame belong to the frame.
   TComponent* childOwner = (existing || (o.Flags & ffInline)) ? c : owner;
   for (const auto& child : o.Children) {
-    TComponent* k = ReadObject(child, childOwner, c, nullptr, rootAncestor);
-    mem.Children.push_back(k);
+    TComponent* k = nullptr;
+    if (overInherited && (child.Flags & ffInherited))
+      if (TComponent* made = childOwner->FindComponent(child.Name); made && inherited_.count(made))
+        k = ReadObject(child, childOwner, c, made, rootAncestor);
+    if (!k) k = ReadObject(child, childOwner, c, nullptr, rootAncestor);
+    if (std::find(mem.Children.begin(), mem.Children.end(), k) == mem.Children.end()) mem.Children.push_back(k);
     if (k->Owner() != c) c->FreeNotification(k);  // the owner hears of its removal anyway
   }
   lookupRoot_ = lookup;
-  read_.push_back(c);
+  if (!overInherited) read_.push_back(c);
   return c;
 }
 
@@ -785,7 +833,7 @@ std::unique_ptr<TComponent> ReadComponent(const TFormStream& form, const TReadOp
 }
 
 void ReadComponentInto(TComponent& root, const TFormStream& form, const TReadOptions& options) {
-  TLoader loader(options.Context, &root);
+  TLoader loader(options.Context, &root, options.FrameForms);
   root.SetState(csReading, true);
   loader.ReadObject(form.Root, &root, nullptr, &root, options.RootAncestor);
   root.EnsureStreamMemory().Context = options.Context;

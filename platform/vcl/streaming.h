@@ -13,6 +13,7 @@
 // only where it was changed.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,12 +45,26 @@ struct TStreamMemory {
   std::optional<TFilerContext> Context;
 };
 
+// The stream of a frame class's own form, by the class name an inline frame gives;
+// nullptr when it is not known.
+using TFrameFormFinder = std::function<const TFormStream*(std::string_view className)>;
+
 struct TReadOptions {
   TFilerContext Context;
   // The class a root of an unknown class derives from (TForm, TDataModule, TFrame);
   // nullptr guesses it from the stream's content.
   TClass RootAncestor = nullptr;
+  // An inline frame's stream holds only what the embedding form changes. With a finder,
+  // an inline frame whose own form it knows is built as the application builds it: from
+  // its own form first (its components then count as inherited ones), then the inline
+  // stream's properties and inherited components applied over it. Without one, or for a
+  // frame it does not know, the inline stream alone makes the frame.
+  TFrameFormFinder FrameForms;
 };
+
+// Frames inside frames are built to this depth; deeper ones (and a frame inside itself)
+// are read from the inline stream alone.
+inline constexpr int kMaxFrameNesting = 8;
 
 // Creates the root component and everything under it.
 std::unique_ptr<TComponent> ReadComponent(const TFormStream& form, const TReadOptions& options = {});

@@ -1,10 +1,13 @@
 // quintrel preview on the example project, with the module its script builds.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "module/zod.h"
 #include "tests/cli/run.h"
 
 namespace quintrel::cli {
@@ -16,12 +19,22 @@ class PreviewCommand : public test::CliFixture {
 protected:
   void SetUp() override {
     CliFixture::SetUp();
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    project_ = (root / "examples" / "project").string();
+    project_ = (Root() / "examples" / "project").string();
     module_ = Path("Sample.ZOD");
-    const std::string script = (root / "scripts" / "build-example-module").string();
+    const std::string script = (Root() / "scripts" / "build-example-module").string();
     const std::string command = Quote(script) + " " + Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  static fs::path Root() { return fs::path(__FILE__).parent_path().parent_path().parent_path(); }
+  std::string Ok(const std::vector<std::string>& args) {
+    auto r = Run(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return r.out;
+  }
+  static size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
   }
   std::string project_, module_;
 };
@@ -111,13 +124,115 @@ TEST_F(PreviewCommand, ResourceStringsFollowTheLanguageAndTheirSwitches) {
   EXPECT_NE(r.out.find("//   65534 AppText.pas SOpened = Adressbuch geöffnet\n"), std::string::npos) << r.out;
 }
 
+// A preview shows what the application would store in its module, and stores nothing:
+// the module may be one the user cannot write.
+TEST_F(PreviewCommand, LeavesTheModuleAsItIs) {
+  Ok({"module", "set", module_, "save-session-language", "on"});
+  const std::string before = Slurp(module_);
+  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "AboutBox",
+                "--resstrings"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Slurp(module_), before) << "the preview wrote into the module";
+  EXPECT_NE(r.out.find("//   65534 AppText.pas SOpened = Adressbuch geöffnet\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("// the application would store in " + module_), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" AppText.pas SOpened: string number 65534\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("//   default language de (the session's language"), std::string::npos) << r.out;
+
+  ASSERT_EQ(::chmod(module_.c_str(), 0444), 0);
+  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "MainForm", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["wouldStore"]["defaultLanguage"], "de");
+  EXPECT_FALSE(j["wouldStore"]["resourceStringNumbers"].empty());
+  EXPECT_EQ(Slurp(module_), before);
+}
+
+// The JSON's texts are the texts themselves, and every path in it is absolute; the
+// project's module is found whatever the case of its name.
+TEST_F(PreviewCommand, FindsTheModuleAndWritesPlainJson) {
+  const fs::path copy = dir_ / "project";
+  fs::copy(project_, copy);
+  fs::copy_file(module_, copy / "sample.zod");
+  const std::string relative = fs::relative(copy, fs::current_path()).string();
+  auto r = Run({"preview", "--project", relative, "--lang", "de", "--form", "mainform", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["module"], (copy / "sample.zod").string());
+  EXPECT_EQ(j["project"], (copy / "Sample.bpr").string());
+  ASSERT_EQ(j["forms"].size(), 1u);
+  EXPECT_EQ(j["forms"][0]["file"], (copy / "Main.dfm").string());
+  std::map<std::string, nlohmann::json> props;
+  for (const auto& c : j["forms"][0]["components"])
+    for (const auto& p : c["properties"]) props[c["name"].get<std::string>() + "." + p["path"].get<std::string>()] = p["value"];
+  EXPECT_EQ(props["MainForm.Caption"], "Beispiel-Adressbuch");
+  EXPECT_EQ(props["GroupList.Items.Strings[1]"], "Familie");
+}
+
+// A module without a design language, and a language whose charset has no code page (as
+// a module made elsewhere may have), preview with a warning.
+TEST_F(PreviewCommand, WarnsAboutWhatTheModuleLacks) {
+  Ok({"module", "set", module_, "design-language", "??"});
+  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "MainForm"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Count(r.err, "has no design language"), 1u) << r.err;
+  Ok({"module", "set", module_, "design-language", "en"});
+
+  {
+    module::TZod zod(module::TZod::TStart::Empty);
+    const int m = zod.RegisterModule(module_, false);
+    ASSERT_GE(m, 0);
+    module::TZodLanguage russian;
+    russian.Identifier = module::MakeLanguageId('r', 'u');
+    ASSERT_TRUE(zod.GetLanguage(m, russian));
+    russian.Charset = 2;
+    ASSERT_TRUE(zod.SetLanguage(m, russian));
+  }
+  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "ru", "--form", "MainForm"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("language ru has charset 2, which has no code page"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("object MainForm: TMainForm"), std::string::npos) << r.out.substr(0, 300);
+  EXPECT_NE(r.out.find("object TitlePanel: TPanel"), std::string::npos);
+  EXPECT_NE(r.out.find("Caption = '\x7f\x7f"), std::string::npos) << "what the translator gave the form";
+}
+
+// A frame's own texts, catalogued for its own form, show in every form that embeds it;
+// what a form changes of its frame stays.
+TEST_F(PreviewCommand, FramesShowTheirOwnTextsInEveryForm) {
+  const std::string frames = (Root() / "tests" / "cli" / "frames").string();
+  const std::string m = Path("Frames.zod");
+  Ok({"module", "new", m});
+  Ok({"lang", "add", m, "en", "--name", "English"});
+  Ok({"lang", "add", m, "de", "--name", "German"});
+  Ok({"module", "set", m, "design-language", "en"});
+  Ok({"object", "add", m, "AddressFrame", "TitleLabel", "Caption", "--text", "Address", "--lang", "en",
+      "--translation", "de=Anschrift"});
+  Ok({"object", "add", m, "MainForm", "MainForm", "Caption", "--text", "Customer", "--lang", "en", "--translation",
+      "de=Kunde"});
+
+  const std::string out = Ok({"preview", "--project", frames, "--module", m, "--lang", "de"});
+  const size_t order = out.find("object OrderForm: TOrderForm");
+  ASSERT_NE(order, std::string::npos) << out;
+  const std::string main = out.substr(0, order), orders = out.substr(order);
+  EXPECT_NE(main.find("Caption = 'Kunde'"), std::string::npos) << main;
+  EXPECT_NE(main.find("    inherited TitleLabel: TLabel"), std::string::npos) << main;
+  EXPECT_NE(main.find("Caption = 'Anschrift'"), std::string::npos) << main;
+  EXPECT_NE(main.find("Font.Color = clNavy"), std::string::npos) << main;
+  EXPECT_EQ(Count(orders, "Caption = 'Anschrift'"), 2u) << orders;
+  EXPECT_NE(orders.find("Width = 150"), std::string::npos) << orders;
+  // The frame is no form of its own at run time.
+  EXPECT_EQ(out.find("object AddressFrame"), std::string::npos) << out;
+}
+
 TEST_F(PreviewCommand, RefusesWhatItCannotShow) {
   auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "fr"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("no language fr"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no language fr; the module has: "), std::string::npos) << r.err;
   r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "Nowhere"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("no form Nowhere"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the project has no form Nowhere; its forms are: MainForm, AboutBox, DataModule1"),
+            std::string::npos)
+      << r.err;
   r = Run({"preview", "--project", project_, "--module", Path("missing.ZOD"), "--lang", "de"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("missing.ZOD: file not found"), std::string::npos) << r.err;

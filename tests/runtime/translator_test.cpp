@@ -198,6 +198,41 @@ TEST_F(TranslatorTest, ObjectWithoutTermKeepsItsPropertyUntilReadBack) {
   EXPECT_EQ(zod_.GetLongStringW(m_, object.Localization, Id("en"), false), u"as designed");
 }
 
+// A frame's texts are catalogued under the frame's own form (its class name without the
+// T) and apply wherever a form embeds it; the designer reads them from the frame's own
+// form only.
+TEST_F(TranslatorTest, EmbeddedFramesTakeTheTextsOfTheirOwnForm) {
+  const uint32_t term = Catalogue("Frame", "TitleLabel", "Caption", u"Address", u"Anschrift");
+  vcl::TForm* main = MakeForm("MainForm", true);
+  auto* frame = main->Add<vcl::TFrame>("HomeAddress");
+  frame->SetState(vcl::csInline, true);
+  auto* title = frame->Add<vcl::TLabel>("TitleLabel");
+  title->SetCaption("Address");
+  auto* inner = frame->Add<vcl::TFrame>("Nested");
+  inner->SetState(vcl::csInline, true);
+  auto* innerTitle = inner->Add<vcl::TLabel>("TitleLabel");
+  // A component of the form itself with a frame component's name is the form's own.
+  auto* formTitle = main->Add<vcl::TLabel>("TitleLabel");
+  formTitle->SetCaption("Address");
+  // A form the catalogue lacks still shows its frames' texts.
+  vcl::TForm* plain = MakeForm("Uncatalogued", true);
+  auto* plainFrame = plain->Add<vcl::TFrame>("Billing");
+  plainFrame->SetState(vcl::csInline, true);
+  auto* plainTitle = plainFrame->Add<vcl::TLabel>("TitleLabel");
+
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, ""));
+  EXPECT_EQ(Text(title, "Caption"), "Anschrift");
+  EXPECT_EQ(Text(innerTitle, "Caption"), "Anschrift");
+  EXPECT_EQ(Text(plainTitle, "Caption"), "Anschrift");
+  EXPECT_EQ(Text(formTitle, "Caption"), "Address");
+  EXPECT_EQ(main->Caption(), "Verkauf");
+  EXPECT_EQ(plain->Caption(), "design");
+
+  title->SetCaption("Changed in the form");
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), true, false, ""));
+  EXPECT_EQ(zod_.GetLongStringW(m_, term, Id("de"), false), u"Anschrift");
+}
+
 TEST_F(TranslatorTest, UntranslatedTextsFollowTheModuleSetting) {
   Catalogue("MainForm", "Label1", "Caption", u"Amount", u"");
   vcl::TForm* main = MakeForm("MainForm", true);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/common.h"
+#include "cli/zod_common.h"
 #include "platform/rtl/sysutils.h"
 #include "strings/qconsts.h"
 #include "text/codepages.h"
@@ -18,8 +19,6 @@ namespace quintrel::cli {
 namespace {
 
 namespace qs = quintrel::strings;
-
-constexpr int32_t kCharsets[] = {0, 1, 128, 129, 134, 136, 161, 162, 177, 178, 186, 204, 222, 238};
 
 struct TCharsetOptions {
   int charset = 0;
@@ -38,11 +37,7 @@ std::string ReadInput() {
 // Applies --acp and refuses a charset no code page stands for.
 void Prepare(const TCharsetOptions& o) {
   if (o.acp != 0) setenv("QUINTREL_ACP", std::to_string(o.acp).c_str(), 1);
-  if (text::CharsetToCodePage(o.charset) == 0) {
-    std::string known;
-    for (int32_t c : kCharsets) known += (known.empty() ? "" : " ") + std::to_string(c);
-    throw ECommandFailed(rtl::Format(qs::_SCliUnknownCharset, o.charset, known));
-  }
+  RequireCharsetWithCodePage(o.charset);
 }
 
 CLI::App* AddCommand(CLI::App* parent, const char* name, const char* help, const std::shared_ptr<TCharsetOptions>& o) {

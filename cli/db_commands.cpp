@@ -11,6 +11,8 @@
 #include "cli/common.h"
 #include "cli/jsonl.h"
 #include "cli/output_file.h"
+#include "cli/target.h"
+#include "cli/zod_common.h"
 #include "platform/rtl/classes.h"
 #include "platform/rtl/dateutils.h"
 #include "storage/vardbs.h"
@@ -404,32 +406,33 @@ void RegisterDbCommands(CLI::App& app) {
   db->require_subcommand(1);
 
   struct TInfoOptions {
-    std::string file;
+    TTarget target;
     bool json = false;
   };
   auto info = std::make_shared<TInfoOptions>();
   CLI::App* infoCmd = db->add_subcommand(
       "info", "Show the file header and the catalogue: tables with their fields and index definitions");
-  infoCmd->add_option("FILE", info->file, "Database file")->required();
+  info->target.AddModule(infoCmd, true, "Database file");
   infoCmd->add_flag("--json", info->json, "Print one JSON object keyed by the stored field names");
   struct TCreateOptions {
-    std::string file;
+    TTarget target;
     std::vector<std::string> definitions;
     bool force = false;
   };
   auto create = std::make_shared<TCreateOptions>();
   CLI::App* createCmd = db->add_subcommand(
       "create", "Create a database file and define its tables (\"NAME FIELD TYPE[len] FIELD TYPE[len] ...\")");
-  createCmd->add_option("FILE", create->file, "Database file to create")->required();
+  create->target.AddModule(createCmd, true, "Database file to create");
   createCmd->add_option("--define", create->definitions,
                         "A table definition, e.g. \"ROWS Str V Data N\"; types B V C L Y S N D T M R, "
                         "C with a length (Name C40); every table also gets field 0 _RECNO")
       ->take_all();
   createCmd->add_flag("--force", create->force, "Replace an existing file");
   createCmd->callback([create]() {
+    const std::string file = create->target.ModuleFileToCreate();
     // The definitions are tried on a staged file; the target is replaced only by a
     // complete one, and a failure removes nothing but the staged file.
-    TReplacement replacement(create->file, create->force);
+    TReplacement replacement(file, create->force);
     try {
       TCustomVarDB db("");
       db.OpenFile(replacement.StagingPath(), rtl::fmCreate);
@@ -439,37 +442,38 @@ void RegisterDbCommands(CLI::App& app) {
     } catch (const rtl::Exception& e) {
       std::string message = e.Message();
       for (size_t at; (at = message.find(replacement.StagingPath())) != std::string::npos;)
-        message.replace(at, replacement.StagingPath().size(), create->file);
-      throw ECommandFailed(WithFileName(create->file, message));
+        message.replace(at, replacement.StagingPath().size(), file);
+      throw ECommandFailed(WithFileName(file, message));
     }
     replacement.Commit();
   });
 
   struct TDumpOptions {
-    std::string file, table;
+    TModuleArguments args;
     bool json = false;
   };
   auto dump = std::make_shared<TDumpOptions>();
   CLI::App* dumpCmd = db->add_subcommand(
       "dump", "Print every record of a table in table order, one per line (a header line of field names, then "
               "tab-separated values; texts quoted, bytes in hex)");
-  dumpCmd->add_option("FILE", dump->file, "Database file")->required();
-  dumpCmd->add_option("TABLE", dump->table, "Table name or number")->required();
+  dump->args.Add(dumpCmd, "TABLE", {1}, "the table's name or number");
   dumpCmd->add_flag("--json", dump->json,
                     "One JSON object per record keyed by field name: integers and R/M as numbers, L as true/false, "
                     "V and C as strings (unpaired surrogates as \\uXXXX), B as {\"hex\": \"...\"}");
   dumpCmd->callback([dump]() {
-    auto db = OpenForReading(dump->file);
-    int table = ResolveTable(*db, dump->file, dump->table);
+    const std::string file = dump->args.ModuleFile();
+    auto db = OpenForReading(file);
+    int table = ResolveTable(*db, file, dump->args[0]);
     try {
       Dump(*db, table, dump->json);
     } catch (const rtl::Exception& e) {
-      throw ECommandFailed(WithFileName(dump->file, e.Message()));
+      throw ECommandFailed(WithFileName(file, e.Message()));
     }
   });
 
   struct TLoadOptions {
-    std::string file, definition;
+    TTarget target;
+    std::string definition;
     std::vector<std::string> indexes;
   };
   auto load = std::make_shared<TLoadOptions>();
@@ -477,56 +481,57 @@ void RegisterDbCommands(CLI::App& app) {
       "load", "Append records read from stdin, one JSON object per line (the form db dump --json writes); creates "
               "the file and the table when missing. _RECNO is given by the table. A bad line stops the load with "
               "its line number; the records before it stay.");
-  loadCmd->add_option("FILE", load->file, "Database file (created when missing)")->required();
+  load->target.AddModule(loadCmd, true, "Database file (created when missing)");
   loadCmd->add_option("--define", load->definition, "Table definition, e.g. \"ROWS Str V Data N\"")->required();
   loadCmd->add_option("--index", load->indexes,
                       "FIELD[:unique][:prefix]: index the field (repeatable); created before the records load");
   loadCmd->callback([load]() {
     std::vector<TIndexOption> options;
     for (const auto& text : load->indexes) options.push_back(ParseIndexOption(text));
+    const std::string file = load->target.ModuleFileToCreate();
     std::unique_ptr<TCustomVarDB> db;
-    if (rtl::FileExists(load->file)) {
-      db = OpenForWriting(load->file);
+    if (rtl::FileExists(file)) {
+      db = OpenForWriting(file);
     } else {
       db = std::make_unique<TCustomVarDB>("");
       try {
-        db->OpenFile(load->file, rtl::fmCreate);
+        db->OpenFile(file, rtl::fmCreate);
       } catch (const rtl::Exception& e) {
-        throw ECommandFailed(WithFileName(load->file, e.Message()));
+        throw ECommandFailed(WithFileName(file, e.Message()));
       }
     }
     try {
       int table = db->AddTable(load->definition);
       for (const TIndexOption& option : options) {
-        int field = ResolveField(*db, load->file, table, option.field);
+        int field = ResolveField(*db, file, table, option.field);
         db->IndexCreate(table, field, 1, option.unique, option.prefix);
       }
-      Load(*db, load->file, table, std::cin);
+      Load(*db, file, table, std::cin);
     } catch (const rtl::Exception& e) {
-      throw ECommandFailed(WithFileName(load->file, e.Message()));
+      throw ECommandFailed(WithFileName(file, e.Message()));
     }
   });
 
   struct TCheckOptions {
-    std::string file;
+    TTarget target;
     bool json = false;
   };
   auto check = std::make_shared<TCheckOptions>();
   CLI::App* checkCmd = db->add_subcommand(
       "check", "Verify every invariant of the file, read-only: header, blocks, avail list, catalogue, data "
                "chains, records, overflow chains, index trees. Prints each finding; exit 1 when there is any");
-  checkCmd->add_option("FILE", check->file, "Database file")->required();
+  check->target.AddModule(checkCmd, true, "Database file");
   checkCmd->add_flag("--json", check->json, "Print {\"File\", \"Findings\": [{\"Table\", \"Field\", \"Block\", \"Message\"}]}");
   checkCmd->callback([check]() {
+    const std::string file = check->target.ModuleFile();
     std::vector<storage::TCheckFinding> findings;
-    std::string problem = TCustomVarDB::DiagnoseFile(check->file);
-    if (!problem.empty() && !rtl::FileExists(check->file)) throw ECommandFailed(problem);
+    std::string problem = TCustomVarDB::DiagnoseFile(file);
     if (!problem.empty()) {
       findings.push_back({-1, -1, 0, problem});
     } else {
       TCustomVarDB db("");
       try {
-        if (!db.OpenFile(check->file, rtl::fmOpenRead | rtl::fmShareDenyNone))
+        if (!db.OpenFile(file, rtl::fmOpenRead | rtl::fmShareDenyNone))
           findings.push_back({-1, -1, 0, "cannot be opened as a database"});
         else
           findings = db.Check();
@@ -538,46 +543,42 @@ void RegisterDbCommands(CLI::App& app) {
       nlohmann::json list = nlohmann::json::array();
       for (const auto& f : findings)
         list.push_back({{"Table", f.Table}, {"Field", f.Field}, {"Block", f.Block}, {"Message", f.Message}});
-      std::cout << nlohmann::json{{"File", check->file}, {"Findings", list}}.dump(2) << "\n";
+      std::cout << nlohmann::json{{"File", file}, {"Findings", list}}.dump(2) << "\n";
     } else {
-      for (const auto& f : findings) std::cout << WithFileName(check->file, f.Message) << "\n";
+      for (const auto& f : findings) std::cout << WithFileName(file, f.Message) << "\n";
     }
     if (!findings.empty()) throw TExitCode{kExitFailure};
   });
 
-  struct TReindexOptions {
-    std::string file, table, field;
-  };
-  auto reindex = std::make_shared<TReindexOptions>();
+  auto reindex = std::make_shared<TModuleArguments>();
   CLI::App* reindexCmd =
       db->add_subcommand("reindex", "Rebuild indexes from the records: every index of the file, or of one field");
-  reindexCmd->add_option("FILE", reindex->file, "Database file")->required();
-  reindexCmd->add_option("TABLE", reindex->table, "Table name or number");
-  reindexCmd->add_option("FIELD", reindex->field, "Field name or number");
+  reindex->Add(reindexCmd, "[TABLE FIELD]", {0, 2},
+               "the table's name or number and the field's name or number (both or neither)");
   reindexCmd->callback([reindex]() {
-    if (!reindex->table.empty() && reindex->field.empty())
-      throw ECommandFailed(qs::_SCliReindexArgs);
-    auto db = OpenForWriting(reindex->file);
+    const std::string file = reindex->ModuleFile();
+    auto db = OpenForWriting(file);
     try {
-      if (!reindex->table.empty()) {
-        int table = ResolveTable(*db, reindex->file, reindex->table);
-        db->IndexPack(table, ResolveField(*db, reindex->file, table, reindex->field));
+      if (reindex->Count() == 2) {
+        int table = ResolveTable(*db, file, (*reindex)[0]);
+        db->IndexPack(table, ResolveField(*db, file, table, (*reindex)[1]));
         return;
       }
       for (int t = 0; t < db->TableCount(); ++t)
         for (int f = 0; f < static_cast<int>(db->Table(t).Fields.size()); ++f)
           if (!db->Table(t).Fields[f].Indexes.empty()) db->IndexPack(t, f);
     } catch (const rtl::Exception& e) {
-      throw ECommandFailed(WithFileName(reindex->file, e.Message()));
+      throw ECommandFailed(WithFileName(file, e.Message()));
     }
   });
 
   infoCmd->callback([info]() {
-    auto db = OpenForReading(info->file);
+    const std::string file = info->target.ModuleFile();
+    auto db = OpenForReading(file);
     if (info->json) {
       std::cout << InfoJson(*db).dump(2) << "\n";
     } else {
-      PrintInfo(*db, info->file);
+      PrintInfo(*db, file);
     }
   });
 }

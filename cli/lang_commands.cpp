@@ -21,10 +21,13 @@ namespace qs = quintrel::strings;
 using module::TZodLanguage;
 using nlohmann::json;
 
+// The commands on one language: [FILE] ID.
 struct TLangOptions {
-  std::string file, id, locale;
+  TModuleArguments args;
+  std::string locale;
   bool json = false;
   TLanguageOptions fields;
+  const std::string& Id() const { return args[0]; }
 };
 
 // The regional settings of --locale, read before the module is opened so that a
@@ -54,24 +57,59 @@ void AddLocaleOption(CLI::App& command, const std::shared_ptr<TLangOptions>& o) 
           "other options given beside it win");
 }
 
-// The stored record of the identifier, or a failure naming the file and the language.
+// The stored record of the identifier, or a failure naming the file and the languages it has.
 TZodLanguage Existing(TModuleFile& file, const std::string& idText) {
   TZodLanguage language;
   language.Identifier = ParseLanguageId(idText);
+  file.RequireLanguage(language.Identifier);
   if (!file.Zod().GetLanguage(file.Index(), language))
     throw ECommandFailed(rtl::Format(qs::_SCliNoSuchLanguage, file.FileName(), idText));
   return language;
 }
 
-void Store(TModuleFile& file, const TZodLanguage& language) {
+// A new identifier must be new, also ignoring case: the module tells "DE" from "de", but
+// a second language that differs only in case is a typing error, not a language.
+void RequireNewLanguage(TModuleFile& file, module::TLanguageId id) {
+  auto lower = [](module::TLanguageId x) {
+    auto low = [](int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    return low(x & 0xFF) | low(x >> 8) << 8;
+  };
+  std::vector<module::TLanguageId> ids;
+  file.Zod().GetLanguageList(file.Index(), ids);
+  for (module::TLanguageId known : ids) {
+    if (known == id) throw ECommandFailed(file.FileName() + ": " + qs::_SLangIdExists);
+    if (lower(known) == lower(id))
+      throw ECommandFailed(rtl::Format(qs::_SCliLanguageCaseTwin, file.FileName(), FormatLanguageId(known),
+                                       FormatLanguageId(id)));
+  }
+}
+
+// Apply flags only for the groups the record has data for; the others would blank the
+// application's settings when the language is installed.
+void LeaveOutEmptyGroups(TZodLanguage& language) {
+  const uint16_t empty = module::AppliedGroupsWithoutData(language);
+  if (!empty) return;
+  language.ApplyFlags = static_cast<uint16_t>(language.ApplyFlags & ~empty);
+  std::cerr << "quintrel: "
+            << rtl::Format(qs::_SLangFlagsLeftOut, FormatLanguageId(language.Identifier),
+                           module::RegionalGroupNames(empty))
+            << "\n";
+}
+
+void Write(TModuleFile& file, const TZodLanguage& language) {
   if (!file.Zod().SetLanguage(file.Index(), language))
     throw ECommandFailed(rtl::Format(qs::_SCliWriteFailed, file.FileName()));
 }
 
+// Stores a language record that was added or changed.
+void Store(TModuleFile& file, TZodLanguage& language) {
+  LeaveOutEmptyGroups(language);
+  Write(file, language);
+}
+
 CLI::App* AddFileAndId(CLI::App* lang, const char* name, const char* help, const std::shared_ptr<TLangOptions>& o) {
   CLI::App* command = lang->add_subcommand(name, help);
-  command->add_option("FILE", o->file, "Module file")->required();
-  command->add_option("ID", o->id, "Language identifier: two characters (de, ##) or $HHHH")->required();
+  o->args.Add(command, "ID", {1}, "the language identifier: two characters (de, ##) or $HHHH");
   return command;
 }
 
@@ -82,15 +120,19 @@ void RegisterLangCommands(CLI::App& app) {
                                               "regional settings the translator installs");
   lang->require_subcommand(1);
 
-  auto list = std::make_shared<TLangOptions>();
+  struct TListOptions {
+    TTarget target;
+    bool json = false;
+  };
+  auto list = std::make_shared<TListOptions>();
   CLI::App* listCmd = lang->add_subcommand(
       "list", "List the module's languages in stored order (the order language lists show them): identifier, name, "
               "native name, charset, locale, keyboard layout and apply flags");
-  listCmd->add_option("FILE", list->file, "Module file")->required();
+  list->target.AddModule(listCmd);
   listCmd->add_flag("--json", list->json,
                     "Print a JSON array of {id, name, nativeName, charset, win32Locale, keyboardLayout, applyFlags}");
   listCmd->callback([list]() {
-    TModuleFile file(list->file);
+    TModuleFile file(list->target.ModuleFile(), TModuleFile::TAccess::ReadOnly);
     std::vector<module::TLanguageId> ids;
     file.Zod().GetLanguageList(file.Index(), ids);
     json result = json::array();
@@ -119,8 +161,8 @@ void RegisterLangCommands(CLI::App& app) {
                     "Print one JSON object keyed like the options of `lang set` (camelCase); absent texts are null, "
                     "locale and keyboard are hexadecimal strings");
   showCmd->callback([show]() {
-    TModuleFile file(show->file);
-    TZodLanguage language = Existing(file, show->id);
+    TModuleFile file(show->args.ModuleFile(), TModuleFile::TAccess::ReadOnly);
+    TZodLanguage language = Existing(file, show->Id());
     if (show->json) {
       std::cout << LanguageJson(language).dump(2) << "\n";
     } else {
@@ -135,17 +177,18 @@ void RegisterLangCommands(CLI::App& app) {
       "empty and a warning names the groups (day names, month names, time, date, currency) the language lacks. "
       "--name is required unless --locale gives one (or a name in --from-json); every other field starts empty or "
       "zero and takes the options of `lang set`. The new language comes first in the module's list. An identifier "
-      "the module has already is refused",
+      "the module has already is refused, and so is one that differs from one it has only in case (DE beside de): "
+      "identifiers are case-sensitive in the module. Apply flags for groups without data are left out, with a "
+      "warning",
       add);
   AddLocaleOption(*addCmd, add);
   add->fields.Register(*addCmd);
   addCmd->callback([add]() {
     const std::optional<win32::TLocaleInfo> locale = ReadLocale(add->locale);
-    TModuleFile file(add->file);
+    TModuleFile file(add->args.ModuleFile());
     TZodLanguage language;
-    language.Identifier = ParseLanguageId(add->id);
-    TZodLanguage existing = language;
-    if (file.Zod().GetLanguage(file.Index(), existing)) throw ECommandFailed(qs::_SLangIdExists);
+    language.Identifier = ParseLanguageId(add->Id());
+    RequireNewLanguage(file, language.Identifier);
     FillRegional(language, locale);
     add->fields.Apply(language);
     if (!language.Name) throw ECommandFailed(qs::_SCliNameRequired);
@@ -163,14 +206,15 @@ void RegisterLangCommands(CLI::App& app) {
       lang, "set",
       "Change fields of a language: --locale fills the regional settings from the system's locale data, each "
       "other option sets one field, the day and month name options take 7 or 12 values, --from-json takes a whole "
-      "or partial record. The language moves to the front of the module's list, as every change of a language does",
+      "or partial record. The language moves to the front of the module's list, as every change of a language does. "
+      "Apply flags for groups the language has no data for are left out, with a warning",
       set);
   AddLocaleOption(*setCmd, set);
   set->fields.Register(*setCmd);
   setCmd->callback([set]() {
     const std::optional<win32::TLocaleInfo> locale = ReadLocale(set->locale);
-    TModuleFile file(set->file);
-    TZodLanguage language = Existing(file, set->id);
+    TModuleFile file(set->args.ModuleFile());
+    TZodLanguage language = Existing(file, set->Id());
     FillRegional(language, locale);
     set->fields.Apply(language);
     Store(file, language);
@@ -179,10 +223,10 @@ void RegisterLangCommands(CLI::App& app) {
   auto remove = std::make_shared<TLangOptions>();
   CLI::App* removeCmd = AddFileAndId(lang, "remove", "Remove a language from the module's list", remove);
   removeCmd->callback([remove]() {
-    TModuleFile file(remove->file);
-    TZodLanguage language = Existing(file, remove->id);
+    TModuleFile file(remove->args.ModuleFile());
+    TZodLanguage language = Existing(file, remove->Id());
     language.PrimaryLanguage = module::kRemoveMarker;
-    Store(file, language);
+    Write(file, language);
   });
 }
 

@@ -7,7 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/common.h"
+#include "cli/output_file.h"
+#include "cli/target.h"
 #include "cli/zod_common.h"
+#include "module/languages.h"
 #include "platform/rtl/classes.h"
 #include "platform/rtl/dateutils.h"
 #include "strings/qconsts.h"
@@ -131,6 +134,41 @@ const TSetting& FindSetting(const std::string& name) {
   throw ECommandFailed(rtl::Format(qs::_SCliUnknownSetting, name, SettingNames()));
 }
 
+// The languages settings name must be languages of the module (?? stays allowed: none).
+void RequireSettingLanguage(TModuleFile& file, const TSetting& setting, const std::string& value) {
+  const std::string name = setting.Name;
+  if (name != "design-language" && name != "default-language") return;
+  const module::TLanguageId id = ParseLanguageId(value);
+  if (id != module::kNoLanguage) file.RequireLanguage(id);
+}
+
+// Why `fileName` may not be replaced by a new module: empty when it is missing or a module.
+// Anything else (a source, a database of other tables, a folder) is the user's own.
+std::string NotAModule(const std::string& fileName) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(fileName, ec);
+  if (!fs::exists(status)) return {};
+  if (fs::is_directory(status)) return qs::_SCliIsFolder;
+  if (!fs::is_regular_file(status)) return qs::_SCliNotRegular;
+  if (!storage::TCustomVarDB::DiagnoseFile(fileName).empty()) return qs::_SCliNoDatabase;
+  storage::TCustomVarDB db("");
+  try {
+    if (!db.OpenFile(fileName, rtl::fmOpenRead | rtl::fmShareDenyNone)) return qs::_SCliNoDatabase;
+  } catch (const rtl::Exception&) {
+    return qs::_SCliNoDatabase;
+  }
+  std::string others;
+  bool properties = false;
+  for (int t = 0; t < db.TableCount(); ++t) {
+    const std::string& table = db.Table(t).Header.TableName;
+    if (table == module::kPropertiesTable) properties = true;
+    if (module::ModuleTableDefinition(table).empty()) others += (others.empty() ? "" : ", ") + table;
+  }
+  if (!others.empty()) return rtl::Format(qs::_SCliOtherTables, others);
+  return properties ? std::string() : std::string(qs::_SCliNoModuleTables);
+}
+
 // The index of the open module of fileName in the global instance, or -1.
 int FindOpenModule(const std::string& fileName) {
   TZod& zod = module::GlobalZOD();
@@ -147,24 +185,32 @@ void RegisterModuleCommands(CLI::App& app) {
   cmd->require_subcommand(1);
 
   struct TNewOptions {
-    std::string file;
+    TTarget target;
     bool force = false;
   };
   auto create = std::make_shared<TNewOptions>();
   CLI::App* newCmd = cmd->add_subcommand(
       "new", "Create an empty language module: it records its creation time and format version 110 and holds "
              "nothing else; every setting reads its default");
-  newCmd->add_option("FILE", create->file, "Module file to create (.zod)")->required();
-  newCmd->add_flag("--force", create->force, "Replace an existing file");
+  create->target.AddModule(newCmd, true, "Module file to create (.zod)");
+  newCmd->add_flag("--force", create->force,
+                   "Replace an existing module. Only a module is replaced: any other file, a database with other "
+                   "tables or a folder is refused and left as it is");
   newCmd->callback([create]() {
-    if (!create->force && rtl::FileExists(create->file))
-      throw ECommandFailed(rtl::Format(qs::_SCliFileExists, create->file));
-    TZod zod(TZod::TStart::Empty);
-    if (zod.NewModule(create->file) < 0) throw ECommandFailed(rtl::Format(qs::_SCliNotCreated, create->file));
+    const std::string file = create->target.ModuleFileToCreate();
+    const std::string problem = NotAModule(file);
+    if (!problem.empty()) throw ECommandFailed(rtl::Format(qs::_SCliNotReplaced, file, problem));
+    // The new module is made beside the old one and replaces it only when complete.
+    TReplacement replacement(file, create->force);
+    {
+      TZod zod(TZod::TStart::Empty);
+      if (zod.NewModule(replacement.StagingPath()) < 0) throw ECommandFailed(rtl::Format(qs::_SCliNotCreated, file));
+    }
+    replacement.Commit();
   });
 
   struct TInfoOptions {
-    std::string file;
+    TTarget target;
     bool json = false;
   };
   auto info = std::make_shared<TInfoOptions>();
@@ -172,12 +218,12 @@ void RegisterModuleCommands(CLI::App& app) {
       "info", "Show what a module holds: name, size, creation time, format version (ZodVer), version record, every "
               "setting with its value, the languages (identifier, name, native name, charset, locale, keyboard, "
               "apply flags), language codes, countries and the names and sizes of all properties");
-  infoCmd->add_option("FILE", info->file, "Module file")->required();
+  info->target.AddModule(infoCmd);
   infoCmd->add_flag("--json", info->json,
                     "Print one JSON object: file, name, size, created, zodVer, old, versionInfo, settings (by the "
                     "names of `module set`), languages, languageCodes, countries, properties");
   infoCmd->callback([info]() {
-    TModuleFile file(info->file);
+    TModuleFile file(info->target.ModuleFile(), TModuleFile::TAccess::ReadOnly);
     json result = InfoJson(file);
     if (info->json) {
       std::cout << result.dump(2) << "\n";
@@ -187,28 +233,25 @@ void RegisterModuleCommands(CLI::App& app) {
     file.WarnDamage();
   });
 
-  struct TSetOptions {
-    std::string file, setting, value;
-  };
-  auto set = std::make_shared<TSetOptions>();
+  auto set = std::make_shared<TModuleArguments>();
   std::string settingHelp;
   for (const TSetting& s : Settings()) settingHelp += std::string("\n  ") + s.Name + ": " + s.Help;
   CLI::App* setCmd = cmd->add_subcommand(
-      "set", "Change one module setting. Languages are two characters (de, ##) or ?? for none; switches take on/off, "
-             "true/false, yes/no or 1/0. The settings:" +
+      "set", "Change one module setting. Languages are two characters (de, ##) naming a language the module has, or "
+             "?? for none; switches take on/off, true/false, yes/no or 1/0. The settings:" +
                  settingHelp);
-  setCmd->add_option("FILE", set->file, "Module file")->required();
-  setCmd->add_option("SETTING", set->setting, "Setting name, e.g. default-language")->required();
-  setCmd->add_option("VALUE", set->value, "New value")->required();
+  set->Add(setCmd, "SETTING VALUE", {2}, "the setting's name (e.g. default-language) and its new value");
   setCmd->callback([set]() {
-    const TSetting& setting = FindSetting(set->setting);
-    TModuleFile file(set->file);
-    if (!setting.Set(file.Zod(), file.Index(), set->value))
-      throw ECommandFailed(rtl::Format(qs::_SCliWriteFailed, set->file));
+    const TSetting& setting = FindSetting((*set)[0]);
+    const std::string& value = (*set)[1];
+    TModuleFile file(set->ModuleFile());
+    RequireSettingLanguage(file, setting, value);
+    if (!setting.Set(file.Zod(), file.Index(), value))
+      throw ECommandFailed(rtl::Format(qs::_SCliWriteFailed, file.FileName()));
   });
 
   struct TRegisterOptions {
-    std::string file;
+    TTarget target;
     bool permanent = false;
   };
   auto reg = std::make_shared<TRegisterOptions>();
@@ -218,19 +261,19 @@ void RegisterModuleCommands(CLI::App& app) {
                   "$QUINTREL_CONFIG or ~/.config/quintrel/registry.ini), so that it is opened at every start; a "
                   "module of the same file name (ignoring case and folder) counts as registered already. Without "
                   "--permanent it only checks that the module opens.");
-  regCmd->add_option("FILE", reg->file, "Module file")->required();
+  reg->target.AddModule(regCmd);
   regCmd->add_flag("--permanent", reg->permanent, "Register the module permanently");
   regCmd->callback([reg]() {
-    std::string path = AbsolutePath(reg->file);
-    if (!rtl::FileExists(path)) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, reg->file));
+    const std::string file = reg->target.ModuleFile();
+    std::string path = AbsolutePath(file);
     std::string problem = storage::TCustomVarDB::DiagnoseFile(path);
     if (!problem.empty()) throw ECommandFailed(problem);
     TZod& zod = module::GlobalZOD();
     int index = zod.RegisterModule(path, reg->permanent);
-    if (index < 0) throw ECommandFailed(rtl::Format(qs::_SCliTooManyModules, reg->file));
-    if (!zod.GetModuleInterface(index).IsFile()) throw ECommandFailed(rtl::Format(qs::_SCliNotOpened, reg->file));
+    if (index < 0) throw ECommandFailed(rtl::Format(qs::_SCliTooManyModules, file));
+    if (!zod.GetModuleInterface(index).IsFile()) throw ECommandFailed(rtl::Format(qs::_SCliNotOpened, file));
     if (reg->permanent && !zod.IsModulePermanent(index))
-      throw ECommandFailed(rtl::Format(qs::_SCliNoPermanentSlot, reg->file));
+      throw ECommandFailed(rtl::Format(qs::_SCliNoPermanentSlot, file));
   });
 
   auto unreg = std::make_shared<TRegisterOptions>();
@@ -238,24 +281,26 @@ void RegisterModuleCommands(CLI::App& app) {
       "unregister", "Close a module. With --permanent the registry place naming it (by file name, ignoring case "
                     "and folder) is emptied, also when the file no longer exists. Without --permanent it only "
                     "checks that the module is registered (open at start).");
-  unregCmd->add_option("FILE", unreg->file, "Module file, or just its file name")->required();
+  unreg->target.AddModule(unregCmd, true, "Module file, or just its file name");
   unregCmd->add_flag("--permanent", unreg->permanent, "Remove the permanent registration");
   unregCmd->callback([unreg]() {
-    int index = FindOpenModule(unreg->file);
+    // The file may be gone: only its name is needed.
+    const std::string file = unreg->target.ModuleFileToCreate();
+    int index = FindOpenModule(file);
     bool removed = false;
     if (index >= 0) {
       removed = module::GlobalZOD().IsModulePermanent(index);
       module::GlobalZOD().UnRegisterModule(index, unreg->permanent);
     } else if (unreg->permanent) {
-      removed = module::RemovePermanentModule(unreg->file);
+      removed = module::RemovePermanentModule(file);
     }
-    if (!removed) throw ECommandFailed(rtl::Format(qs::_SCliNotPermanent, unreg->file));
+    if (!removed) throw ECommandFailed(rtl::Format(qs::_SCliNotPermanent, file));
   });
 
   auto listJson = std::make_shared<bool>(false);
   CLI::App* listCmd = cmd->add_subcommand(
       "list", "List the permanently registered modules: place (0-19), path, and whether it opens (open, missing, "
-              "not a module)");
+              "not a module). Says so when there are none");
   listCmd->add_flag("--json", *listJson, "Print a JSON array of {place, path, state}");
   listCmd->callback([listJson]() {
     TZod& zod = module::GlobalZOD();
@@ -274,6 +319,7 @@ void RegisterModuleCommands(CLI::App& app) {
       std::cout << list.dump(2) << "\n";
       return;
     }
+    if (list.empty()) std::cout << qs::_SCliNoPermanentModules << "\n";
     for (const json& entry : list)
       std::cout << std::setw(2) << entry["place"].get<int>() << "  " << entry["path"].get<std::string>() << "  ("
                 << entry["state"].get<std::string>() << ")\n";

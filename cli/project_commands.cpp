@@ -7,6 +7,8 @@
 
 #include "cli/common.h"
 #include "cli/texts.h"
+#include "cli/target.h"
+#include "module/modulefile.h"
 #include "platform/win32/codepage.h"
 #include "strings/hostconsts.h"
 #include "text/unicode.h"
@@ -19,8 +21,9 @@ using namespace quintrel::host;
 namespace fs = std::filesystem;
 
 struct TProjectOptions {
-  std::string Project = ".";
+  TTarget Target;
   bool Json = false;
+  std::string Project() const { return Target.ProjectArgument(); }
 };
 
 const char* KindName(TProjectKind kind) { return kind == TProjectKind::pkDelphi ? "Delphi" : "C++Builder"; }
@@ -44,7 +47,7 @@ struct TUnitInfo {
 };
 
 void Info(const TProjectOptions& o) {
-  auto host = OpenProjectHost(o.Project);
+  auto host = OpenProjectHost(o.Project());
   const TProject& project = *host->Project();
   std::vector<TUnitInfo> units;
   int problems = 0;
@@ -70,6 +73,8 @@ void Info(const TProjectOptions& o) {
     }
     units.push_back(std::move(u));
   }
+  // The module as the translator and every command find it: <project>.ZOD in any case.
+  const std::string moduleFile = module::ModuleFileFor(project.ProjectFile());
   if (o.Json) {
     nlohmann::json list = nlohmann::json::array();
     for (size_t i = 0; i < units.size(); ++i) {
@@ -84,13 +89,16 @@ void Info(const TProjectOptions& o) {
     nlohmann::json out = {{"project", project.ProjectFile()},
                           {"kind", KindName(project.Kind())},
                           {"source", project.ProjectSource()},
-                          {"module", fs::path(project.ProjectFile()).replace_extension(".zod").string()},
+                          {"module", moduleFile},
+                          {"moduleExists", !module::FindIgnoringCase(moduleFile).empty()},
                           {"units", list}};
     std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   } else {
     std::cout << "Project: " << project.ProjectFile() << "\n"
               << "Kind:    " << KindName(project.Kind()) << "\n"
               << "Source:  " << Shown(project, project.ProjectSource()) << "\n"
+              << "Module:  " << Shown(project, moduleFile)
+              << (module::FindIgnoringCase(moduleFile).empty() ? " (not created yet)" : "") << "\n"
               << "Units:   " << units.size() << "\n";
     for (size_t i = 0; i < units.size(); ++i) {
       const auto& u = units[i];
@@ -109,7 +117,7 @@ void Info(const TProjectOptions& o) {
 }
 
 void Forms(const TProjectOptions& o) {
-  auto host = OpenProjectHost(o.Project);
+  auto host = OpenProjectHost(o.Project());
   const TProject& project = *host->Project();
   nlohmann::json list = nlohmann::json::array();
   int problems = 0;
@@ -139,7 +147,7 @@ void Forms(const TProjectOptions& o) {
 // The executable's string table: script strings, then the Pascal unit strings the
 // linker numbered.
 void Strings(const TProjectOptions& o) {
-  const TStringTable table = LinkProjectStrings(OpenProject(o.Project));
+  const TStringTable table = LinkProjectStrings(OpenProject(o.Project()));
   if (o.Json) {
     nlohmann::json list = nlohmann::json::array();
     for (const TLinkedString& s : table.Strings)
@@ -196,9 +204,7 @@ void RegisterProjectCommands(CLI::App& app) {
   const auto verb = [cmd](const char* name, const char* description, void (*run)(const TProjectOptions&)) {
     auto options = std::make_shared<TProjectOptions>();
     CLI::App* sub = cmd->add_subcommand(name, description);
-    sub->add_option("PROJECT", options->Project,
-                    "Project file (.bpr, .mak, .dpr or the project .cpp) or a folder holding exactly one; default: "
-                    "the current folder");
+    options->Target.AddProject(sub, true);
     sub->add_flag("--json", options->Json, "Write JSON");
     sub->callback([options, run] { run(*options); });
   };

@@ -83,6 +83,58 @@ void TModuleFile::WarnDamage() {
   }
 }
 
+void TModuleArguments::Add(CLI::App* command, const std::string& names, std::vector<size_t> counts,
+                           const std::string& help) {
+  counts_ = std::move(counts);
+  target_.AddModule(command, false);
+  const size_t most = *std::max_element(counts_.begin(), counts_.end()) + 1;
+  command->add_option("[FILE] " + names, values_,
+                      "The module file (as --module; default: the project's module), then " + help)
+      ->expected(0, static_cast<int>(most));
+}
+
+bool TModuleArguments::HasFile() const {
+  auto takes = [this](size_t n) { return std::find(counts_.begin(), counts_.end(), n) != counts_.end(); };
+  const size_t n = values_.size();
+  if (takes(n)) return false;
+  // With --module there is no FILE among them, so the count alone is wrong.
+  if (n > 0 && takes(n - 1) && !target_.ModuleGiven()) return true;
+  std::string expected;
+  for (size_t c : counts_) expected += (expected.empty() ? "" : " or ") + std::to_string(c);
+  throw CLI::ArgumentMismatch(rtl::Format(target_.ModuleGiven() ? qs::_SCliArgumentCountModule : qs::_SCliArgumentCount,
+                                          expected, static_cast<int64_t>(n)));
+}
+
+const std::string& TModuleArguments::operator[](size_t i) const {
+  static const std::string none;
+  const size_t at = i + (HasFile() ? 1 : 0);
+  return at < values_.size() ? values_[at] : none;
+}
+
+size_t TModuleArguments::Count() const { return values_.size() - (HasFile() ? 1 : 0); }
+
+std::string TModuleArguments::ModuleFile() const {
+  if (!HasFile()) return target_.ModuleFile();
+  if (!rtl::FileExists(values_.front())) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, values_.front()));
+  return values_.front();
+}
+
+std::string TModuleArguments::ModuleFileToCreate() const {
+  return HasFile() ? values_.front() : target_.ModuleFileToCreate();
+}
+
+std::string CharsetList() {
+  std::string list;
+  for (int32_t c = 0; c <= 255; ++c)
+    if (text::CharsetToCodePage(c) != 0) list += (list.empty() ? "" : " ") + std::to_string(c);
+  return list;
+}
+
+void RequireCharsetWithCodePage(int64_t charset) {
+  if (charset < 0 || charset > 255 || text::CharsetToCodePage(static_cast<int32_t>(charset)) == 0)
+    throw ECommandFailed(rtl::Format(qs::_SCliUnknownCharset, static_cast<int>(charset), CharsetList()));
+}
+
 TLanguageId ParseLanguageId(const std::string& text) {
   if (text.size() == 2) return module::MakeLanguageId(text[0], text[1]);
   int64_t value = 0;
@@ -199,7 +251,7 @@ std::string SettingText(const json& value) {
 
 namespace {
 
-enum class TKind { Text, Fixed, Byte, Hex16, Hex32, Bool, Pair, InputMethod, Names, Flags };
+enum class TKind { Text, Fixed, Byte, Charset, Hex16, Hex32, Bool, Pair, InputMethod, Names, Flags };
 
 using TRef = std::variant<TZodText*, std::u16string*, uint8_t*, uint16_t*, uint32_t*, bool*, std::string*,
                           std::span<TZodText>>;
@@ -220,8 +272,9 @@ const std::vector<TLangField>& Fields() {
       {"name", "name", "Name", TKind::Text, 0, [](T& l) -> TRef { return &l.Name; }, "name shown in language lists"},
       {"nativeName", "native", "Native name", TKind::Text, 0, [](T& l) -> TRef { return &l.NativeName; },
        "name in the language itself"},
-      {"charset", "charset", "Charset", TKind::Byte, 0, [](T& l) -> TRef { return &l.Charset; },
-       "Windows character set of the language's texts (0 ANSI, 204 Russian, 128 Shift-JIS, ...)"},
+      {"charset", "charset", "Charset", TKind::Charset, 0, [](T& l) -> TRef { return &l.Charset; },
+       "Windows character set of the language's texts (0 ANSI, 204 Russian, 128 Shift-JIS, ...): one of those "
+       "`charset encode` converts with, since the texts of any other could not be converted"},
       {"primaryLanguage", "primary", "Primary language", TKind::Pair, 0,
        [](T& l) -> TRef { return &l.PrimaryLanguage; }, "two-letter code of the primary language"},
       {"country", "country", "Country", TKind::Pair, 0, [](T& l) -> TRef { return &l.Country; },
@@ -323,7 +376,8 @@ json FieldJson(const TLangField& f, const TZodLanguage& language) {
   switch (f.Kind) {
     case TKind::Text: return TextJson(*std::get<TZodText*>(ref));
     case TKind::Fixed: return Utf8(*std::get<std::u16string*>(ref));
-    case TKind::Byte: return *std::get<uint8_t*>(ref);
+    case TKind::Byte:
+    case TKind::Charset: return *std::get<uint8_t*>(ref);
     case TKind::Hex16: return rtl::IntToHex(*std::get<uint16_t*>(ref), 4);
     case TKind::Hex32: return rtl::IntToHex(*std::get<uint32_t*>(ref), 4);
     case TKind::Bool: return *std::get<bool*>(ref);
@@ -339,51 +393,84 @@ json FieldJson(const TLangField& f, const TZodLanguage& language) {
   return nullptr;
 }
 
-// A JSON value as the text an option would give, so that both take one path.
-std::string ScalarText(const json& value, const char* key) {
+// A JSON value as the text an option would give, so that both take one path. The options
+// hand every value in as a string; a JSON input gives numbers and switches as such, but
+// never a number or a switch where a text is expected (it would be stored as its digits).
+// `what` names the field in messages: the option, or the field of the JSON input.
+std::string ScalarText(const json& value, const TLangField& f, const std::string& what) {
   if (value.is_string()) return value.get<std::string>();
-  if (value.is_boolean()) return value.get<bool>() ? "on" : "off";
-  if (value.is_number_integer()) return std::to_string(value.get<int64_t>());
-  throw ECommandFailed(rtl::Format(qs::_SCliJsonField, key, value.dump()));
+  const bool number = f.Kind == TKind::Byte || f.Kind == TKind::Charset || f.Kind == TKind::Flags;
+  if (value.is_boolean() && f.Kind == TKind::Bool) return value.get<bool>() ? "on" : "off";
+  if (value.is_number_integer() && number) return std::to_string(value.get<int64_t>());
+  const char* expected = number ? qs::_SCliWantNumber : f.Kind == TKind::Bool ? qs::_SCliWantBool : qs::_SCliWantText;
+  throw ECommandFailed(what + ": " + rtl::Format(qs::_SCliJsonWrongType, expected, ShortMessage(value.dump())));
 }
 
-TZodText TextOf(const json& value, const char* key) {
+TZodText TextOf(const json& value, const TLangField& f, const std::string& what) {
   if (value.is_null()) return std::nullopt;
-  return text::Utf8ToWide(ScalarText(value, key));
+  return StoredText(ScalarText(value, f, what), what);
 }
 
-void SetFixed(std::u16string& to, const std::string& utf8, size_t units, const char* key) {
-  std::u16string wide = text::Utf8ToWide(utf8);
-  if (wide.size() >= units) throw ECommandFailed(rtl::Format(qs::_SCliTextTooLong, key, utf8, static_cast<int>(units - 1)));
+void SetFixed(std::u16string& to, const std::string& utf8, size_t units, const std::string& what) {
+  std::u16string wide = StoredText(utf8, what);
+  if (wide.size() >= units)
+    throw ECommandFailed(rtl::Format(qs::_SCliTextTooLong, what, utf8, static_cast<int>(units - 1)));
   to = wide;
 }
 
+// A value parsed by one of the shared parsers, whose messages do not know the field.
+template <typename TParse>
+auto Parsed(const std::string& what, const std::string& text, TParse parse) {
+  try {
+    return parse(text);
+  } catch (const ECommandFailed& e) {
+    throw ECommandFailed(what + ": " + e.what());
+  }
+}
+
 // Sets one field from its JSON value (the options hand their texts in as JSON too).
-void SetField(const TLangField& f, TZodLanguage& language, const json& value) {
+void SetField(const TLangField& f, TZodLanguage& language, const json& value, const std::string& what) {
   TRef ref = f.Ref(language);
+  auto scalar = [&] { return ScalarText(value, f, what); };
   switch (f.Kind) {
-    case TKind::Text: *std::get<TZodText*>(ref) = TextOf(value, f.Key); return;
-    case TKind::Fixed: SetFixed(*std::get<std::u16string*>(ref), ScalarText(value, f.Key), f.Size, f.Key); return;
-    case TKind::Byte: *std::get<uint8_t*>(ref) = static_cast<uint8_t>(ParseNumber(ScalarText(value, f.Key), 0, 255)); return;
-    case TKind::Hex16: *std::get<uint16_t*>(ref) = static_cast<uint16_t>(ParseHex(ScalarText(value, f.Key), 4)); return;
-    case TKind::Hex32: *std::get<uint32_t*>(ref) = ParseHex(ScalarText(value, f.Key), 8); return;
-    case TKind::Bool: *std::get<bool*>(ref) = ParseBool(ScalarText(value, f.Key)); return;
-    case TKind::Pair: *std::get<uint16_t*>(ref) = ParseLanguageId(ScalarText(value, f.Key)); return;
+    case TKind::Text: *std::get<TZodText*>(ref) = TextOf(value, f, what); return;
+    case TKind::Fixed: SetFixed(*std::get<std::u16string*>(ref), scalar(), f.Size, what); return;
+    case TKind::Byte:
+      *std::get<uint8_t*>(ref) = static_cast<uint8_t>(Parsed(what, scalar(), [](const std::string& t) {
+        return ParseNumber(t, 0, 255);
+      }));
+      return;
+    case TKind::Charset:
+      *std::get<uint8_t*>(ref) = static_cast<uint8_t>(Parsed(what, scalar(), [](const std::string& t) {
+        const int64_t charset = ParseNumber(t, 0, 255);
+        RequireCharsetWithCodePage(charset);
+        return charset;
+      }));
+      return;
+    case TKind::Hex16:
+      *std::get<uint16_t*>(ref) =
+          static_cast<uint16_t>(Parsed(what, scalar(), [](const std::string& t) { return ParseHex(t, 4); }));
+      return;
+    case TKind::Hex32:
+      *std::get<uint32_t*>(ref) = Parsed(what, scalar(), [](const std::string& t) { return ParseHex(t, 8); });
+      return;
+    case TKind::Bool: *std::get<bool*>(ref) = Parsed(what, scalar(), ParseBool); return;
+    case TKind::Pair: *std::get<uint16_t*>(ref) = Parsed(what, scalar(), ParseLanguageId); return;
     case TKind::InputMethod: {
-      std::string bytes = text::UnicodeToByte(text::Utf8ToWide(ScalarText(value, f.Key)), 0);
+      std::string bytes = text::UnicodeToByte(StoredText(scalar(), what), 0);
       if (bytes.size() > f.Size)
-        throw ECommandFailed(rtl::Format(qs::_SCliTextTooLong, f.Key, bytes, static_cast<int>(f.Size)));
+        throw ECommandFailed(rtl::Format(qs::_SCliTextTooLong, what, bytes, static_cast<int>(f.Size)));
       *std::get<std::string*>(ref) = bytes;
       return;
     }
     case TKind::Names: {
       auto names = std::get<std::span<TZodText>>(ref);
       if (!value.is_array() || value.size() != names.size())
-        throw ECommandFailed(rtl::Format(qs::_SCliJsonField, f.Key, "a list of " + std::to_string(names.size()) + " names expected"));
-      for (size_t i = 0; i < names.size(); ++i) names[i] = TextOf(value[i], f.Key);
+        throw ECommandFailed(what + ": " + rtl::Format(qs::_SCliWantNames, static_cast<int>(names.size())));
+      for (size_t i = 0; i < names.size(); ++i) names[i] = TextOf(value[i], f, what);
       return;
     }
-    case TKind::Flags: *std::get<uint16_t*>(ref) = ParseFlags(ScalarText(value, f.Key)); return;
+    case TKind::Flags: *std::get<uint16_t*>(ref) = Parsed(what, scalar(), ParseFlags); return;
   }
 }
 
@@ -458,14 +545,14 @@ void TLanguageOptions::Apply(TZodLanguage& language) const {
       auto f = std::find_if(Fields().begin(), Fields().end(), [&](const TLangField& x) { return key == x.Key; });
       if (f == Fields().end())
         throw ECommandFailed(rtl::Format(qs::_SCliBadJson, jsonFile_, rtl::Format(qs::_SCliJsonField, key, "unknown field")));
-      SetField(*f, language, value);
+      SetField(*f, language, value, rtl::Format(qs::_SCliJsonFieldName, jsonFile_, key));
     }
   }
   for (const TLangField& f : Fields()) {
     const std::vector<std::string>& given = values_.at(f.Key);
     if (given.empty()) continue;
     json value = f.Kind == TKind::Names ? json(given) : json(given.front());
-    SetField(f, language, value);
+    SetField(f, language, value, "--" + std::string(f.Option));
   }
 }
 

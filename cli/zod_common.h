@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/target.h"
 #include "module/zod.h"
 
 namespace quintrel::cli {
@@ -44,6 +45,38 @@ private:
   std::string fileName_;
   bool warnedDesignLanguage_ = false;
 };
+
+// The positional arguments of a command that takes the module as an optional FILE before
+// others ("lang show [FILE] ID"). Bound one by one, FILE would take the first value also
+// when the user left it out ("lang show de"), and a value after --module would collide with
+// FILE; so they come as one list and their number decides: a number the command takes after
+// FILE means there is no FILE, one more means the first value is the module.
+class TModuleArguments {
+public:
+  // names: how --help shows the values after FILE ("ID"); counts: how many of them the
+  // command takes ({1}, or {0, 2} for an optional pair). Adds --module and --project too.
+  void Add(CLI::App* command, const std::string& names, std::vector<size_t> counts, const std::string& help);
+  // The i-th value after FILE; empty when not given.
+  const std::string& operator[](size_t i) const;
+  // How many values came after FILE.
+  size_t Count() const;
+  // The module: FILE when given (it must exist), else --module or the project's.
+  std::string ModuleFile() const;
+  // The module a command creates: FILE when given, else --module or the project's.
+  std::string ModuleFileToCreate() const;
+  const TTarget& Target() const { return target_; }
+
+private:
+  bool HasFile() const;
+  TTarget target_;
+  std::vector<std::string> values_;
+  std::vector<size_t> counts_;
+};
+
+// The charsets that have a code page, "0 1 128 ...", and the check of a charset number
+// against them (fails with the list).
+std::string CharsetList();
+void RequireCharsetWithCodePage(int64_t charset);
 
 // "de", "##", or $HHHH / 0xHHHH for identifiers that are not two printable characters.
 module::TLanguageId ParseLanguageId(const std::string& text);

@@ -64,6 +64,10 @@ uint16_t RegionalGroups(const TZodLanguage& l) {
   return groups;
 }
 
+uint16_t AppliedGroupsWithoutData(const TZodLanguage& l) {
+  return static_cast<uint16_t>(l.ApplyFlags & kApplyAll & ~kApplyWin32 & ~RegionalGroups(l));
+}
+
 std::string RegionalGroupNames(uint16_t flags) {
   static constexpr std::pair<uint16_t, const char*> kNames[] = {{kApplyDayNames, qs::_SGroupDayNames},
                                                                 {kApplyMonthNames, qs::_SGroupMonthNames},

@@ -18,6 +18,9 @@ namespace quintrel::module {
 
 // The apply flags of the groups the record holds data for (kApplyDayNames ... kApplyCurrency).
 uint16_t RegionalGroups(const TZodLanguage& language);
+// The groups the record's apply flags name but it holds no data for. Installed, they would
+// blank the application's names, formats or separators, so a language is stored without them.
+uint16_t AppliedGroupsWithoutData(const TZodLanguage& language);
 // The groups of `flags` by name, for messages: "day names, month names".
 std::string RegionalGroupNames(uint16_t flags);
 

@@ -46,6 +46,9 @@ inline constexpr const char* _SGroupDate = "date formats";
 inline constexpr const char* _SGroupCurrency = "currency and number settings";
 // `lang add` of a language that lacks some groups: the language and the groups.
 inline constexpr const char* _SLangNoRegional = "warning: language %s has no %s (use --locale)";
+// Apply flags asked for groups the language has no data for: the language and those groups.
+inline constexpr const char* _SLangFlagsLeftOut =
+    "warning: the apply flags of language %s leave out %s: it has no data for them (use --locale or give the values)";
 // A note printed beside a successful command.
 inline constexpr const char* _SLocaleNote = "warning: %s";
 

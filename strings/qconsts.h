@@ -32,9 +32,19 @@ inline constexpr const char* _SCliFileExists = "%s: file exists (use --force to 
 inline constexpr const char* _SCliNotOpened = "%s: cannot be opened as a module for reading and writing";
 inline constexpr const char* _SCliNotOpenedForReading = "%s: cannot be opened as a module";
 inline constexpr const char* _SCliNotCreated = "%s: the module cannot be created";
+// A new module would replace something that is not a module: the file, and what it is.
+inline constexpr const char* _SCliNotReplaced =
+    "%s: is %s, not a module; a new module replaces only a module (also with --force), so it is left as it is";
+inline constexpr const char* _SCliIsFolder = "a folder";
+inline constexpr const char* _SCliNotRegular = "a device, pipe or other special file";
+inline constexpr const char* _SCliNoDatabase = "a file other than a record database";
+inline constexpr const char* _SCliOtherTables = "a database with tables of its own (%s)";
+inline constexpr const char* _SCliNoModuleTables = "a database without the module's Properties table";
 inline constexpr const char* _SCliTooManyModules = "%s: 20 modules are open already";
 inline constexpr const char* _SCliNoPermanentSlot = "%s: all 20 places for permanent modules are taken";
 inline constexpr const char* _SCliNotPermanent = "%s: not registered permanently";
+inline constexpr const char* _SCliNoPermanentModules =
+    "No modules are registered permanently ('quintrel module register --permanent FILE' registers one).";
 inline constexpr const char* _SCliWriteFailed = "%s: the module refused the change";
 inline constexpr const char* _SCliReadFailed = "%s: cannot be read: %s";
 // No --module and no project to take the module from: why the project was not found.
@@ -67,9 +77,17 @@ inline constexpr const char* _SCliUsageValuesMissing = "%s needs %d values";
 inline constexpr const char* _SCliUsageValueCount = "%s takes %d values, not %s";
 inline constexpr const char* _SCliUsageBadValue = "'%s' is not a value %s takes";
 // Command line: arguments.
+// The numbers of values a command takes after its optional module FILE, and how many came.
+inline constexpr const char* _SCliArgumentCount = "takes %s argument(s) after the optional FILE; %d were given";
+inline constexpr const char* _SCliArgumentCountModule = "takes %s argument(s) beside --module; %d were given";
 inline constexpr const char* _SCliBadLanguageId =
     "'%s' is not a language identifier (two characters such as de or ##, or $HHHH)";
 inline constexpr const char* _SCliNameRequired = "--name is required for a new language";
+// A new language whose identifier differs from an existing one only in case: the file, the
+// existing identifier, the new one.
+inline constexpr const char* _SCliLanguageCaseTwin =
+    "%s: the module has language %s; identifiers are case-sensitive in the module, so %s would be a second "
+    "language beside it";
 inline constexpr const char* _SCliNoSuchLanguage = "%s: no language %s";
 // The module's file, the identifier asked for, and the module's identifiers.
 inline constexpr const char* _SCliNoSuchLanguageIn =
@@ -90,7 +108,16 @@ inline constexpr const char* _SCliBadApplyFlags =
     "'%s' is not a set of apply flags (a number 0-63, or names from days, months, time, date, currency, win32, all, none)";
 inline constexpr const char* _SCliBadJson = "%s: %s";
 inline constexpr const char* _SCliJsonField = "field '%s': %s";
-inline constexpr const char* _SCliUnknownCharset = "charset %d has no code page; the charsets are %s";
+// A field of a JSON input file, in messages about its value: the file and the field.
+inline constexpr const char* _SCliJsonFieldName = "%s: field '%s'";
+// What a field takes, and the JSON value given instead.
+inline constexpr const char* _SCliJsonWrongType = "%s expected, not %s";
+inline constexpr const char* _SCliWantNumber = "a number";
+inline constexpr const char* _SCliWantBool = "true or false";
+inline constexpr const char* _SCliWantText = "a text";
+inline constexpr const char* _SCliWantNames = "a list of %d names expected";
+// The charset, and those that have a code page.
+inline constexpr const char* _SCliUnknownCharset = "charset %d has no code page; the charsets that have one: %s";
 inline constexpr const char* _SCliInputTooLarge = "the input of %d bytes is larger than a conversion takes";
 // Command line: notes printed beside results.
 inline constexpr const char* _SCliDamageWarning = "warning: %s";
@@ -157,7 +184,6 @@ inline constexpr const char* _SCliCharsetWithoutCodePage =
 inline constexpr const char* _SCliNoProjectForm = "%s: the project has no form %s; its forms are: %s";
 inline constexpr const char* _SCliBadIndexFlag = "--index %s: unknown flag '%s' (unique, prefix)";
 inline constexpr const char* _SCliIndexNoField = "--index %s: no field name";
-inline constexpr const char* _SCliReindexArgs = "reindex: give both TABLE and FIELD, or neither";
 // Command line: files it writes and input it reads.
 inline constexpr const char* _SCliNotRegularFile = "%s: not a regular file";
 inline constexpr const char* _SCliCannotWrite = "%s: cannot be written: %s";

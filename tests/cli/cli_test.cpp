@@ -77,7 +77,9 @@ TEST_F(DbCommands, FailuresAreOneLineNamingTheFile) {
   EXPECT_NE(r.err.find("bad length"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(Path("bad.zod"))) << "a failed create leaves no file";
 
-  EXPECT_EQ(Run({"db", "info"}).code, 2) << "missing argument is a usage error";
+  r = Run({"db", "info", "--project", dir_.string()});
+  EXPECT_EQ(r.code, 1) << "no file, and no project to take the module from";
+  EXPECT_NE(r.err.find("no module named (--module FILE) and no project to take it from"), std::string::npos) << r.err;
   EXPECT_EQ(Run({"db", "frobnicate"}).code, 2);
   auto help = Run({"db", "info", "--help"});
   EXPECT_EQ(help.code, 0);
@@ -161,7 +163,9 @@ TEST_F(DbCommands, CheckFindsDamageAndReindexRepairsAnIndex) {
   r = Run({"db", "check", Path("junk.zod")});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("not a database"), std::string::npos) << r.out;
-  EXPECT_EQ(Run({"db", "reindex", Path("i.zod"), "T"}).code, 1) << "TABLE without FIELD";
+  r = Run({"db", "reindex", "--module", Path("i.zod"), "T"});
+  EXPECT_EQ(r.code, 2) << "TABLE without FIELD";
+  EXPECT_NE(r.err.find("takes 0 or 2 argument(s) beside --module; 1 were given"), std::string::npos) << r.err;
 }
 
 // Names in the scratch folder other than the expected ones: leftovers of a staged write.

@@ -64,6 +64,8 @@ TEST_F(ZodCommands, NewModuleSettingsAndInfo) {
   EXPECT_EQ(info["settings"]["win32-locale"], false);
   EXPECT_EQ(info["properties"].size(), 2u);
 
+  ASSERT_EQ(Run({"lang", "add", m, "##", "--name", "Design"}).code, 0);
+  ASSERT_EQ(Run({"lang", "add", m, "de", "--name", "German"}).code, 0);
   const std::vector<std::pair<std::string, std::string>> changes = {
       {"design-language", "##"},       {"default-language", "de"},   {"switch-resstr-pas", "off"},
       {"switch-resstr-rc", "no"},      {"win32-locale", "on"},       {"show-lang-list", "false"},
@@ -149,7 +151,7 @@ TEST_F(ZodCommands, LanguagesAddShowSetRemove) {
   ASSERT_EQ(r.code, 0) << r.err;
   r = Run({"lang", "add", m, "de", "--name", "Again"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: The language identifier already exist!\n");
+  EXPECT_EQ(r.err, "quintrel: " + m + ": The language identifier already exist!\n");
   r = Run({"lang", "add", m, "fr"});
   EXPECT_EQ(r.code, 1) << "a new language needs a name";
 
@@ -304,6 +306,173 @@ TEST_F(ZodCommands, LangAddSaysWhichRegionalGroupsAreEmpty) {
   EXPECT_EQ(r.err, "quintrel: " + Path("bad_LC") +
                        ":3: '<U00ZZ>' is not a character symbol <Uxxxx> of a Unicode scalar value\n");
   EXPECT_EQ(RunJson({"lang", "list", "--json", m}).size(), 2u);
+}
+
+// --force replaces a module and nothing else: whatever else has the name stays as it was.
+TEST_F(ZodCommands, NewModuleForceReplacesOnlyAModule) {
+  std::string m = NewModule("old.zod");
+  ASSERT_EQ(Run({"lang", "add", m, "de", "--name", "German"}).code, 0);
+  ASSERT_EQ(Run({"module", "new", "--force", m}).code, 0);
+  EXPECT_EQ(RunJson({"lang", "list", "--json", m}).size(), 0u) << "the module was replaced by an empty one";
+  EXPECT_EQ(RunJson({"module", "info", "--json", m})["name"], "old.zod");
+
+  const std::string source = "unit Main;\ninterface\nimplementation\nend.\n";
+  std::ofstream(Path("Main.pas")) << source;
+  ASSERT_EQ(Run({"db", "create", Path("rows.zod"), "--define", "ROWS Str V"}).code, 0);
+  ASSERT_EQ(Run({"db", "create", Path("bare.zod")}).code, 0);
+  const std::string rows = Slurp(Path("rows.zod"));
+  std::filesystem::create_directories(Path("folder.zod"));
+  const std::pair<const char*, const char*> cases[] = {{"Main.pas", "other than a record database"},
+                                                       {"rows.zod", "tables of its own (ROWS)"},
+                                                       {"bare.zod", "without the module's Properties table"},
+                                                       {"folder.zod", "a folder"}};
+  for (const auto& [name, what] : cases) {
+    for (bool force : {false, true}) {
+      auto r = force ? Run({"module", "new", "--force", Path(name)}) : Run({"module", "new", Path(name)});
+      EXPECT_EQ(r.code, 1) << name;
+      EXPECT_EQ(r.err.rfind("quintrel: " + Path(name) + ": is ", 0), 0u) << r.err;
+      EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_EQ(Slurp(Path("Main.pas")), source);
+  EXPECT_EQ(Slurp(Path("rows.zod")), rows);
+  EXPECT_TRUE(std::filesystem::is_directory(Path("folder.zod")));
+}
+
+// The module is named the same way everywhere: a positional FILE, --module, or the
+// project's own (<project>.ZOD in whatever case it exists).
+TEST_F(ZodCommands, ModuleNamedByFileOptionOrProject) {
+  std::filesystem::create_directories(Path("p"));
+  std::ofstream(Path("p/TileFit3.dpr")) << "program TileFit3;\nbegin\nend.\n";
+  const std::string project = Path("p");
+  auto r = Run({"lang", "list", "--project", project});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(Path("p/TileFit3.ZOD") + ": file not found (the module of project"), std::string::npos)
+      << r.err;
+  json info = RunJson({"project", "info", "--json", project});
+  EXPECT_EQ(info["module"], Path("p/TileFit3.ZOD"));
+  EXPECT_EQ(info["moduleExists"], false);
+
+  // A module that came as TileFit3.zod is the project's module for every command.
+  ASSERT_EQ(Run({"module", "new", Path("p/TileFit3.zod")}).code, 0);
+  info = RunJson({"project", "info", "--json", "--project", project});
+  EXPECT_EQ(info["module"], Path("p/TileFit3.zod"));
+  EXPECT_EQ(info["moduleExists"], true);
+  r = Run({"project", "info", project});
+  EXPECT_NE(r.out.find("Module:  TileFit3.zod\n"), std::string::npos) << r.out;
+  r = Run({"project", "info", project, "--project", project});
+  EXPECT_EQ(r.code, 2) << "PROJECT and --project exclude each other";
+
+  ASSERT_EQ(Run({"lang", "add", "--project", project, "de", "--name", "German"}).code, 0) << "ID alone";
+  ASSERT_EQ(Run({"lang", "add", "en", "--name", "English", "--project", project}).code, 0);
+  ASSERT_EQ(Run({"module", "set", "--project", project, "design-language", "en"}).code, 0);
+  const std::string m = Path("p/TileFit3.zod");
+  EXPECT_EQ(RunJson({"lang", "show", "--json", "--module", m, "de"})["name"], "German");
+  EXPECT_EQ(RunJson({"lang", "show", "--json", m, "en"})["name"], "English");
+  EXPECT_EQ(RunJson({"module", "info", "--json", "--project", project})["settings"]["design-language"], "en");
+  EXPECT_EQ(RunJson({"lang", "list", "--json", "--module", m}).size(), 2u);
+  EXPECT_EQ(Run({"db", "check", "--project", project}).code, 0);
+  r = Run({"db", "dump", "--project", project, "Properties"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("_RECNO\tName\tData\n", 0), 0u) << r.out;
+  EXPECT_EQ(Run({"db", "reindex", "--module", m, "Properties", "Name"}).code, 0);
+  EXPECT_EQ(Run({"db", "reindex", "Properties", "Name", "--project", project}).code, 0);
+
+  r = Run({"lang", "show", m, "de", "--module", m});
+  EXPECT_EQ(r.code, 2) << "FILE and --module exclude each other";
+  r = Run({"lang", "show", m, "de", "en"});
+  EXPECT_EQ(r.code, 2) << r.err;
+  r = Run({"module", "new", "--project", project});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(m + ": file exists"), std::string::npos) << "the spelling that exists: " << r.err;
+}
+
+// Languages the module does not have, and identifiers that differ from one it has only in
+// case, are refused with the list of what the module has.
+TEST_F(ZodCommands, LanguageIdentifiersAreCaseSensitive) {
+  std::string m = NewModule("case.zod");
+  ASSERT_EQ(Run({"lang", "add", m, "de", "--name", "German"}).code, 0);
+  ASSERT_EQ(Run({"lang", "add", m, "en", "--name", "English"}).code, 0);
+  auto r = Run({"lang", "add", m, "DE", "--name", "Twin"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: " + m +
+                       ": the module has language de; identifiers are case-sensitive in the module, so DE would be "
+                       "a second language beside it\n");
+  for (const char* verb : {"show", "set", "remove"}) {
+    r = Run({"lang", verb, m, "DE"});
+    EXPECT_EQ(r.code, 1) << verb;
+    EXPECT_EQ(r.err, "quintrel: " + m + ": no language DE; the module has: en, de (identifiers are case-sensitive)\n")
+        << verb;
+  }
+  for (const char* setting : {"design-language", "default-language"}) {
+    r = Run({"module", "set", m, setting, "xx"});
+    EXPECT_EQ(r.code, 1) << setting;
+    EXPECT_NE(r.err.find("no language xx; the module has: en, de"), std::string::npos) << r.err;
+    EXPECT_EQ(Run({"module", "set", m, setting, "de"}).code, 0) << setting;
+    EXPECT_EQ(Run({"module", "set", m, setting, "??"}).code, 0) << "none stays allowed";
+  }
+  EXPECT_EQ(RunJson({"lang", "list", "--json", m}).size(), 2u);
+}
+
+// Values that do not fit a field are refused, naming it, and nothing is stored.
+TEST_F(ZodCommands, LanguageFieldsRefuseValuesThatDoNotFit) {
+  std::string m = NewModule("fields.zod");
+  ASSERT_EQ(Run({"lang", "add", m, "ru", "--name", "Russian", "--charset", "204"}).code, 0);
+  for (const char* charset : {"2", "77", "100", "130", "255"}) {
+    auto r = Run({"lang", "set", m, "ru", "--charset", charset});
+    EXPECT_EQ(r.code, 1) << charset;
+    EXPECT_EQ(r.err.rfind("quintrel: --charset: charset " + std::string(charset) +
+                              " has no code page; the charsets that have one: 0 1 128 ",
+                          0),
+              0u)
+        << r.err;
+    EXPECT_EQ(Run({"lang", "add", m, "xx", "--name", "X", "--charset", charset}).code, 1) << charset;
+  }
+  const std::pair<const char*, const char*> inputs[] = {
+      {R"({"name": 5})", "field 'name': a text expected, not 5"},
+      {R"({"currencyString": true})", "field 'currencyString': a text expected, not true"},
+      {R"({"longDayNames": [1, 2, 3, 4, 5, 6, 7]})", "field 'longDayNames': a text expected, not 1"},
+      {R"({"charset": 77})", "field 'charset': charset 77 has no code page"},
+      {R"({"twentyFourHour": 1})", "field 'twentyFourHour': true or false expected, not 1"},
+      {R"({"currencyDecimals": "two"})", "field 'currencyDecimals': 'two' is not a number"}};
+  for (const auto& [input, message] : inputs) {
+    std::ofstream(Path("in.json"), std::ios::trunc) << input;
+    auto r = Run({"lang", "set", m, "ru", "--from-json", Path("in.json")});
+    EXPECT_EQ(r.code, 1) << input;
+    EXPECT_EQ(r.err.rfind("quintrel: " + Path("in.json") + ": " + message, 0), 0u) << input << ": " << r.err;
+  }
+  json ru = RunJson({"lang", "show", "--json", m, "ru"});
+  EXPECT_EQ(ru["name"], "Russian");
+  EXPECT_EQ(ru["charset"], 204);
+  EXPECT_EQ(RunJson({"lang", "list", "--json", m}).size(), 1u);
+}
+
+// Apply flags never install a group the language has no data for.
+TEST_F(ZodCommands, ApplyFlagsOnlyForGroupsWithData) {
+  std::string m = NewModule("flags.zod");
+  auto r = Run({"lang", "add", m, "xx", "--name", "X", "--apply-flags", "all"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("quintrel: warning: the apply flags of language xx leave out day names, month names, time "
+                       "settings, date formats, currency and number settings: it has no data for them"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(RunJson({"lang", "show", "--json", m, "xx"})["applyFlags"], 32) << "only the Win32 settings";
+
+  r = Run({"lang", "set", m, "xx", "--short-date", "d/M/y", "--apply-flags", "all"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("leave out day names, month names, time settings, currency and number settings:"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(RunJson({"lang", "show", "--json", m, "xx"})["applyFlags"], 8 | 32);
+  r = Run({"lang", "set", m, "xx", "--apply-flags", "date"});
+  EXPECT_EQ(r.err, "") << "nothing left out";
+}
+
+TEST_F(ZodCommands, ModuleListSaysWhenItIsEmpty) {
+  auto r = Run({"module", "list"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "No modules are registered permanently ('quintrel module register --permanent FILE' registers one).\n");
+  EXPECT_EQ(RunJson({"module", "list", "--json"}), json::array());
 }
 
 }  // namespace

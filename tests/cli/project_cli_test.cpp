@@ -56,7 +56,8 @@ TEST_F(ProjectCommands, InfoListsUnitsFormsAndComponents) {
   auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["project"], Path("App.bpr"));
   EXPECT_EQ(j["kind"], "C++Builder");
-  EXPECT_EQ(j["module"], Path("App.zod"));
+  EXPECT_EQ(j["module"], Path("App.ZOD")) << "the spelling a new module gets";
+  EXPECT_EQ(j["moduleExists"], false);
   ASSERT_EQ(j["units"].size(), 5u);
   EXPECT_EQ(j["units"][1]["file"], Path("App.cpp"));
   EXPECT_EQ(j["units"][2]["form"], "MainForm");

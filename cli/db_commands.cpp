@@ -132,7 +132,9 @@ int ResolveTable(TCustomVarDB& db, const std::string& fileName, const std::strin
   if (number >= 0) return number;
   int64_t n;
   if (rtl::TryStrToInt(table, n) && n >= 0 && n < db.TableCount()) return static_cast<int>(n);
-  throw ECommandFailed(fileName + ": no table " + table);
+  std::string tables;
+  for (int t = 0; t < db.TableCount(); ++t) tables += (t ? ", " : "") + db.Table(t).Header.TableName;
+  throw ECommandFailed(rtl::Format(qs::_SCliNoSuchTable, fileName, table, tables.empty() ? "none" : tables));
 }
 
 int ResolveField(TCustomVarDB& db, const std::string& fileName, int table, const std::string& field) {
@@ -141,7 +143,9 @@ int ResolveField(TCustomVarDB& db, const std::string& fileName, int table, const
   int64_t n;
   if (rtl::TryStrToInt(field, n) && n >= 0 && n < static_cast<int>(db.Table(table).Fields.size()))
     return static_cast<int>(n);
-  throw ECommandFailed(fileName + ": table " + db.Table(table).Header.TableName + " has no field " + field);
+  std::string fields;
+  for (const storage::TFieldHeader& f : db.Table(table).Fields) fields += (fields.empty() ? "" : ", ") + f.FieldName;
+  throw ECommandFailed(rtl::Format(qs::_SCliNoSuchField, fileName, db.Table(table).Header.TableName, field, fields));
 }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {

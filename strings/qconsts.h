@@ -189,6 +189,9 @@ inline constexpr const char* _SCliNotRegularFile = "%s: not a regular file";
 inline constexpr const char* _SCliCannotWrite = "%s: cannot be written: %s";
 inline constexpr const char* _SCliJsonTooDeep = "nested deeper than %d levels";
 inline constexpr const char* _SCliJsonTooLarge = "larger than the %d bytes a JSON input may have";
+// A table or field a db command names that the file does not have, and what it has.
+inline constexpr const char* _SCliNoSuchTable = "%s: no table %s; the tables are: %s";
+inline constexpr const char* _SCliNoSuchField = "%s: table %s has no field %s; its fields are: %s";
 inline constexpr const char* _SCliLoadLine = "%s: input line %d: %s (%d records written before it)";
 
 }  // namespace quintrel::strings

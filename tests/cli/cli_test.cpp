@@ -127,7 +127,12 @@ TEST_F(DbCommands, LoadDumpRoundTrip) {
     EXPECT_NE(r.err.find("input line 1"), std::string::npos) << bad << ": " << r.err;
   }
   EXPECT_EQ(Run({"db", "load", Path("a.zod"), "--define", define, "--index", "Key:fancy"}, "").code, 1);
-  EXPECT_EQ(Run({"db", "dump", Path("a.zod"), "Nope"}).code, 1);
+  r = Run({"db", "dump", Path("a.zod"), "Nope"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: " + Path("a.zod") + ": no table Nope; the tables are: T\n");
+  r = Run({"db", "reindex", Path("a.zod"), "T", "Nope"});
+  EXPECT_EQ(r.err, "quintrel: " + Path("a.zod") +
+                       ": table T has no field Nope; its fields are: _RECNO, Key, Name, Data, Flag, Amount, Title\n");
 }
 
 TEST_F(DbCommands, CheckFindsDamageAndReindexRepairsAnIndex) {

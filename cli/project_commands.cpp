@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "cli/common.h"
-#include "cli/texts.h"
 #include "cli/target.h"
+#include "cli/texts.h"
 #include "module/modulefile.h"
 #include "platform/win32/codepage.h"
 #include "strings/hostconsts.h"

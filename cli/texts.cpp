@@ -160,7 +160,7 @@ void WarnLostCharacters(const std::string& fileName, module::TLanguageId languag
                         const std::u16string& text) {
   const std::string lost = LostCharacters(text, charset);
   if (lost.empty()) return;
-  std::cerr << rtl::Format(qs::_SCliLostCharacters, fileName, FormatLanguageId(language), charset,
+  std::cerr << "quintrel: " << rtl::Format(qs::_SCliLostCharacters, fileName, FormatLanguageId(language), charset,
                            static_cast<int>(text::CharsetToCodePage(charset)), lost)
             << "\n";
 }

@@ -52,6 +52,14 @@ protected:
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = Slurp(out);
     r.err = Slurp(err);
+    // Whatever a command says on stderr, a script tells its lines from other programs' by
+    // the program's name; a usage error adds one line with the way to the help.
+    if (r.code >= 0)
+      for (size_t at = 0; at < r.err.size(); at = r.err.find('\n', at) + 1) {
+        const bool named = r.err.compare(at, 10, "quintrel: ") == 0 || r.err.compare(at, 14, "Run 'quintrel ") == 0;
+        EXPECT_TRUE(named) << "stderr line without the program's name: " << r.err.substr(at, r.err.find('\n', at) - at);
+        if (r.err.find('\n', at) == std::string::npos) break;
+      }
     return r;
   }
 

@@ -11,4 +11,29 @@ inline constexpr const char* _SCopyCannotCreate = "Cannot create file %s";
 // CopyFile onto the source itself, which creating the target would empty first.
 inline constexpr const char* _SCopyOntoItself = "Cannot copy file %s onto itself";
 
+// Selection files. Every problem is one line: the file, then what is wrong (%s).
+inline constexpr const char* _SSelectionBad = "%s: %s";
+inline constexpr const char* _SSelectionNotObject = "not a selection: the document is not an object";
+// The format name and version a selection file must state.
+inline constexpr const char* _SSelectionBadFormat = "not a selection: \"format\" must be \"%s\"";
+inline constexpr const char* _SSelectionBadVersion = "\"version\" must be %d";
+// The field that is missing (forms, forms[2].name).
+inline constexpr const char* _SSelectionMissing = "field '%s' is missing";
+// The field and what it must be ("an array", "a string").
+inline constexpr const char* _SSelectionWrongType = "field '%s' must be %s";
+inline constexpr const char* _SSelectionTooLong = "field '%s' is longer than %d bytes";
+inline constexpr const char* _SSelectionTooDeep = "nested deeper than %d levels";
+// What there are too many of (forms, components, properties, objects) and the limit.
+inline constexpr const char* _SSelectionTooMany = "more %s than the %d allowed";
+inline constexpr const char* _SSelectionEmptyName = "%s: a component needs a name";
+inline constexpr const char* _SSelectionDuplicate = "%s: '%s' is listed twice";
+inline constexpr const char* _SSelectionBadPath = "%s: a property path must be a name without blanks";
+inline constexpr const char* _SSelectionBadBase64 = "field '%s' is not base64";
+// A graphic's value that is not "{Class 0000ABCD}": the property and the value's start.
+inline constexpr const char* _SSelectionBadGraphic = "%s: '%s' is not a graphic's value {Class 8-hex-digit count}";
+// The property, the byte count its value states and the bytes attached.
+inline constexpr const char* _SSelectionCountMismatch = "%s: the value counts %d bytes but %d are attached";
+inline constexpr const char* _SSelectionStrayData = "%s: only graphics and long texts, numbers and sets carry data";
+inline constexpr const char* _SSelectionDataDiffers = "%s: the attached text does not begin with the value shown";
+
 }  // namespace quintrel::strings

@@ -19,11 +19,11 @@
 
 #include "fuzz/module_input.h"
 #include "module/languages.h"
+#include "module/namelists.h"
 #include "module/objects.h"
 #include "module/terms.h"
 #include "module/zod.h"
 #include "text/hashlist.h"
-#include "tools/namelists.h"
 
 using namespace quintrel;
 using module::TLanguageId;
@@ -253,26 +253,26 @@ private:
 
   // The name lists as the scanning tools and the translator load them.
   void NameLists() {
-    text::THashList& forms = tools::FormList();
-    text::THashList& comps = tools::CompList();
-    text::THashList& props = tools::PropList();
-    tools::LoadFormList(forms, tools::kMarkForms, m_);
+    text::THashList& forms = module::FormList();
+    text::THashList& comps = module::CompList();
+    text::THashList& props = module::PropList();
+    module::LoadFormList(forms, module::kMarkForms, m_);
     for (size_t i = 0; i < std::min(forms_.size(), kMaxForms); ++i) {
       const std::string name = module::CatalogueName(forms_[i]);
-      (void)tools::FormAdd(name, m_, true);
-      (void)tools::GetIdentFromList(forms, name);
+      (void)module::FormAdd(name, m_, true);
+      (void)module::GetIdentFromList(forms, name);
     }
-    tools::LoadCompList(comps, tools::kMarkAll, m_);
-    tools::LoadPropList(props, tools::kMarkResourceUnits, m_);
-    for (uint32_t id : compIds_) (void)tools::CompAddID(id);
-    for (uint32_t id : propIds_) (void)tools::PropAddID(id);
+    module::LoadCompList(comps, module::kMarkAll, m_);
+    module::LoadPropList(props, module::kMarkResourceUnits, m_);
+    for (uint32_t id : compIds_) (void)module::CompAddID(id);
+    for (uint32_t id : propIds_) (void)module::PropAddID(id);
     // The translator's way: by value while it switches, by name again afterwards.
     comps.Clear();
     props.Clear();
     comps.SetHashOnValue(true);
     props.SetHashOnValue(true);
-    tools::LoadCompList(comps, tools::kMarkNone, m_);
-    tools::LoadPropList(props, tools::kMarkNone, m_);
+    module::LoadCompList(comps, module::kMarkNone, m_);
+    module::LoadPropList(props, module::kMarkNone, m_);
     for (uint32_t id = 0; id < 16; ++id) {
       (void)comps.KeyOf(id);
       (void)props.KeyOf(id);
@@ -281,7 +281,7 @@ private:
     props.Clear();
     comps.SetHashOnValue(false);
     props.SetHashOnValue(false);
-    tools::LoadFormList(forms, tools::kMarkNone, m_);
+    module::LoadFormList(forms, module::kMarkNone, m_);
   }
 
   void Translate() {

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "module/modulefile.h"
+#include "module/namelists.h"
 #include "module/objects.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/vcl/comctrls.h"
@@ -20,7 +21,6 @@
 #include "strings/qconsts.h"
 #include "strings/translatorconsts.h"
 #include "text/codepages.h"
-#include "tools/namelists.h"
 
 namespace quintrel::runtime {
 
@@ -177,9 +177,9 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
     return names.empty() || std::find(names.begin(), names.end(), name) != names.end();
   };
 
-  text::THashList& forms = tools::FormList();
-  text::THashList& comps = tools::CompList();
-  text::THashList& props = tools::PropList();
+  text::THashList& forms = module::FormList();
+  text::THashList& comps = module::CompList();
+  text::THashList& props = module::PropList();
   // CompList and PropList answer "which name has this id" while the switch runs; they go
   // back to answering by name however the switch ends.
   struct TValueMode {
@@ -192,13 +192,13 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
       p.SetHashOnValue(false);
     }
   } valueMode{comps, props};
-  tools::LoadFormList(forms, tools::kMarkNone, Module());
+  module::LoadFormList(forms, module::kMarkNone, Module());
   comps.Clear();
   props.Clear();
   comps.SetHashOnValue(true);
   props.SetHashOnValue(true);
-  tools::LoadCompList(comps, tools::kMarkNone, Module());
-  tools::LoadPropList(props, tools::kMarkNone, Module());
+  module::LoadCompList(comps, module::kMarkNone, Module());
+  module::LoadPropList(props, module::kMarkNone, Module());
 
   module::TZodLanguage language;
   language.Identifier = id;
@@ -220,13 +220,13 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
     for (vcl::TCustomForm* form : formsNow) {
       if (!includeHidden && !form->Visible()) continue;
       if (!wanted(form->Name())) continue;
-      int64_t formId = tools::GetIdentFromList(forms, form->Name());
+      int64_t formId = module::GetIdentFromList(forms, form->Name());
       if (formId < 0) {
         // Second and later instances of a form are named Form_1, Form_2, ...
         const size_t underscore = form->Name().find('_');
         if (underscore != std::string::npos && underscore + 1 < form->Name().size() &&
             std::isdigit(static_cast<unsigned char>(form->Name()[underscore + 1])))
-          formId = tools::GetIdentFromList(forms, form->Name().substr(0, underscore));
+          formId = module::GetIdentFromList(forms, form->Name().substr(0, underscore));
       }
       if (formId < 0) {
         // A form the catalogue lacks keeps its own texts, not those of its frames.
@@ -241,7 +241,7 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
     for (int i = 0; i < screen.DataModuleCount(); ++i) modulesNow.push_back(screen.DataModules(i));
     for (vcl::TDataModule* dataModule : modulesNow) {
       if (!wanted(dataModule->Name())) continue;
-      const int64_t formId = tools::GetIdentFromList(forms, dataModule->Name());
+      const int64_t formId = module::GetIdentFromList(forms, dataModule->Name());
       if (formId >= 0) SwitchForm(static_cast<uint16_t>(formId), id, *dataModule, getMode);
       result = true;
     }
@@ -273,7 +273,7 @@ void TQuintrel::SwitchFrames(vcl::TComponent& owner, int depth) {
     vcl::TComponent* frame = owner.Components(i);
     if (!frame->InState(vcl::csInline)) continue;
     SwitchFrames(*frame, depth + 1);
-    const int64_t formId = tools::GetIdentFromList(tools::FormList(), FrameFormName(*frame));
+    const int64_t formId = module::GetIdentFromList(module::FormList(), FrameFormName(*frame));
     if (formId >= 0) TransferObjects(static_cast<uint16_t>(formId), *frame, false);
   }
 }
@@ -297,14 +297,14 @@ void TQuintrel::TransferObjects(uint16_t formId, vcl::TComponent& form, bool get
     components.Add(component->Name(), static_cast<uint32_t>(live.size() - 1));
   }
   const auto stripMark = [](std::string name) {
-    if (!name.empty() && name.front() == tools::kUnconfirmedMark) name.erase(0, 1);
+    if (!name.empty() && name.front() == module::kUnconfirmedMark) name.erase(0, 1);
     return name;
   };
 
   std::vector<module::TZodObject> objects = zod_.GetObjects(Module(), formId);
   for (module::TZodObject& object : objects) {
-    std::string compName = stripMark(tools::CompList().KeyOf(object.CompName).value_or(form.Name()));
-    const std::string path = stripMark(tools::PropList().KeyOf(object.PropertyName).value_or(""));
+    std::string compName = stripMark(module::CompList().KeyOf(object.CompName).value_or(form.Name()));
+    const std::string path = stripMark(module::PropList().KeyOf(object.PropertyName).value_or(""));
     const std::optional<uint32_t> index = components.Find(compName);
     if (!index) continue;
     // An object without a term has no text in any language yet: its property keeps what

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#include "module/namelists.h"
 #include "module/objects.h"
 #include "runtime/quintrel.h"
 #include "text/codepages.h"
-#include "tools/namelists.h"
 
 namespace quintrel::runtime {
 
@@ -84,9 +84,9 @@ void TQuintrel::LoadDesignConsts() {
   // In the development environment the add-in keeps the shared form list loaded; a running
   // application has never loaded it and reads the module's own.
   text::THashList own;
-  text::THashList* forms = &tools::FormList();
+  text::THashList* forms = &module::FormList();
   if (forms->EntryCount() == 0) {
-    tools::LoadFormList(own, tools::kMarkNone, Module());
+    module::LoadFormList(own, module::kMarkNone, Module());
     forms = &own;
   }
   FResStrMap.Clear();
@@ -102,7 +102,7 @@ void TQuintrel::LoadDesignConsts() {
   uint32_t value = 0;
   while (forms->Next(key, len, value)) {
     std::string name(reinterpret_cast<const char*>(key), len);
-    if (!name.empty() && name.front() == tools::kUnconfirmedMark) name.erase(0, 1);
+    if (!name.empty() && name.front() == module::kUnconfirmedMark) name.erase(0, 1);
     if (!name.empty() && name.front() == '#') units.emplace_back(std::move(name), value);
   }
   for (const auto& [name, formId] : units) {

@@ -1,4 +1,4 @@
-// Helpers the design-time tools share besides the name lists (tools/namelists.h): copying
+// Helpers the design-time tools share besides the name lists (module/namelists.h): copying
 // a language between modules, catalogued property paths, font character sets, the folders
 // of the development environment and the application, a plain file copy and trimming.
 #pragma once

@@ -47,6 +47,32 @@ protected:
   std::string savedConfig_;
 };
 
+// Modules opened in the one global module list that the name lists and the tools work on;
+// every module a test opens is closed again after it.
+class GlobalModulesFixture : public ModuleFixture {
+protected:
+  void TearDown() override {
+    auto& zod = GlobalZOD();
+    while (zod.GetModuleCount() > 0) zod.UnRegisterModule(zod.GetModuleCount() - 1, false);
+    ModuleFixture::TearDown();
+  }
+
+  // A new module file, open in the global list; its index.
+  int NewModule(const std::string& name) {
+    int index = GlobalZOD().NewModule(Path(name));
+    EXPECT_GE(index, 0) << name;
+    return index;
+  }
+  // Closes the module and opens its file again, so that what follows reads the file.
+  int Reopen(int index, const std::string& name) {
+    auto& zod = GlobalZOD();
+    EXPECT_TRUE(zod.UnRegisterModule(index, false));
+    int again = zod.RegisterModule(Path(name), false);
+    EXPECT_GE(again, 0) << name;
+    return again;
+  }
+};
+
 inline TLanguageId Id(const char* two) { return MakeLanguageId(two[0], two[1]); }
 
 }  // namespace quintrel::module::test

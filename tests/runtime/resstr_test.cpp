@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "../module/module_fixture.h"
+#include "module/namelists.h"
 #include "module/objects.h"
 #include "module/terms.h"
 #include "platform/vcl/resstrings.h"
 #include "platform/win32/resources.h"
 #include "runtime/quintrel.h"
-#include "tools/namelists.h"
 
 namespace quintrel::runtime::test {
 namespace {
@@ -21,7 +21,7 @@ protected:
   void SetUp() override {
     ModuleFixture::SetUp();
     // A running application has not loaded the shared form list; earlier tests may have.
-    tools::FormList().Clear();
+    module::FormList().Clear();
     const std::string file = MakeModule("App.ZOD");
     m_ = zod_.RegisterModule(file, false);
     ASSERT_EQ(m_, 0);

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "../module/module_fixture.h"
+#include "module/namelists.h"
 #include "module/objects.h"
 #include "module/terms.h"
 #include "platform/vcl/extctrls.h"
@@ -18,7 +19,6 @@
 #include "platform/win32/sysparams.h"
 #include "platform/win32/winuser.h"
 #include "text/unicode.h"
-#include "tools/namelists.h"
 
 namespace quintrel::runtime::test {
 namespace {
@@ -149,7 +149,7 @@ TEST_F(TranslatorTest, SwitchWritesEveryCataloguedPropertyAndReportsTheEventsInO
   EXPECT_EQ(events, expected);
   tr_->OnSwitchLanguage = nullptr;
   // The name lists answer by name again after the switch.
-  EXPECT_FALSE(tools::CompList().HashOnValue());
+  EXPECT_FALSE(module::CompList().HashOnValue());
 
   ASSERT_TRUE(tr_->SwitchLanguage(Id("en"), false, true, ""));
   EXPECT_EQ(main->Caption(), "Sales");
@@ -160,7 +160,7 @@ TEST_F(TranslatorTest, SwitchWritesEveryCataloguedPropertyAndReportsTheEventsInO
   EXPECT_FALSE(tr_->SwitchLanguage(Id("fr"), false, true, ""));
   EXPECT_TRUE(events.empty());
   EXPECT_EQ(main->Caption(), "Sales");
-  EXPECT_FALSE(tools::PropList().HashOnValue());
+  EXPECT_FALSE(module::PropList().HashOnValue());
 }
 
 TEST_F(TranslatorTest, FormNameListInstancesAndFormsWithoutCatalogue) {

@@ -28,7 +28,7 @@
 
 #include "text/hashlist.h"
 
-namespace quintrel::tools {
+namespace quintrel::module {
 
 // The shared lists, created at their first use and released at the end of the process.
 text::THashList& FormList();
@@ -81,4 +81,4 @@ void SavePropList(text::THashList& list, int module);
 // list has neither.
 int64_t GetIdentFromList(text::THashList& list, std::string_view name);
 
-}  // namespace quintrel::tools
+}  // namespace quintrel::module

@@ -7,15 +7,13 @@
 #include <map>
 #include <string>
 
+#include "module/namelists.h"
 #include "module/zod.h"
-#include "tools/namelists.h"
-#include "tools_fixture.h"
+#include "module_fixture.h"
 
-namespace quintrel::tools::test {
+namespace quintrel::module::test {
 namespace {
 
-using module::GlobalZOD;
-using module::TCatalogueList;
 
 // Every key of a list with its identifier.
 std::map<std::string, uint32_t> Contents(text::THashList& list) {
@@ -28,12 +26,12 @@ std::map<std::string, uint32_t> Contents(text::THashList& list) {
   return out;
 }
 
-class NameListsTest : public ToolsFixture {
+class NameListsTest : public GlobalModulesFixture {
 protected:
   // Three forms and a resource-string unit, each with catalogued objects, in a module
   // file that is then opened afresh.
   void SetUp() override {
-    ToolsFixture::SetUp();
+    GlobalModulesFixture::SetUp();
     int m = NewModule("names.zod");
     ASSERT_GE(m, 0);
     auto& zod = GlobalZOD();
@@ -47,7 +45,7 @@ protected:
   }
   void TearDown() override {
     for (auto* list : {&FormList(), &CompList(), &PropList()}) list->Clear();
-    ToolsFixture::TearDown();
+    GlobalModulesFixture::TearDown();
   }
   int m_ = -1;
   uint32_t form1Object_ = 0;
@@ -173,4 +171,4 @@ TEST_F(NameListsTest, WideIdentifiersAndLongNamesSurviveALoadAndASave) {
 }
 
 }  // namespace
-}  // namespace quintrel::tools::test
+}  // namespace quintrel::module::test

@@ -1,5 +1,5 @@
 // The shared name lists and their mark-and-sweep protocol over the module's catalogue.
-#include "tools/namelists.h"
+#include "module/namelists.h"
 
 #include <algorithm>
 #include <array>
@@ -10,10 +10,8 @@
 #include "platform/rtl/sysutils.h"
 #include "text/codepages.h"
 
-namespace quintrel::tools {
+namespace quintrel::module {
 
-using module::GlobalZOD;
-using module::TCatalogueList;
 using text::THashList;
 
 namespace {
@@ -193,4 +191,4 @@ int64_t GetIdentFromList(THashList& list, std::string_view name) {
   return -1;
 }
 
-}  // namespace quintrel::tools
+}  // namespace quintrel::module

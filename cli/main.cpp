@@ -15,6 +15,7 @@
 #include "cli/module_commands.h"
 #include "cli/object_commands.h"
 #include "cli/project_commands.h"
+#include "cli/source_commands.h"
 #include "cli/preview_commands.h"
 #include "cli/term_commands.h"
 #include "cli/usage.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
   RegisterObjectCommands(app);
   RegisterProjectCommands(app);
   RegisterPreviewCommands(app);
+  RegisterSourceCommands(app);
   RegisterHelpCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(

@@ -187,6 +187,12 @@ inline constexpr const char* _SCliIndexNoField = "--index %s: no field name";
 // Command line: files it writes and input it reads.
 inline constexpr const char* _SCliNotRegularFile = "%s: not a regular file";
 inline constexpr const char* _SCliCannotWrite = "%s: cannot be written: %s";
+// Sources the source commands read.
+inline constexpr const char* _SCliSourceLanguage =
+    "%s: the language cannot be told from the extension; give --lang pas, c or rc";
+inline constexpr const char* _SCliSourceZeroByte =
+    "%s: a zero byte at offset %d ends the text; a source holds none (is it UTF-16?)";
+inline constexpr const char* _SCliSourceFault = "%s: %s";
 inline constexpr const char* _SCliJsonTooDeep = "nested deeper than %d levels";
 inline constexpr const char* _SCliJsonTooLarge = "larger than the %d bytes a JSON input may have";
 // A table or field a db command names that the file does not have, and what it has.

@@ -1,25 +1,12 @@
 #include "tools/sourcetext.h"
 
 #include <algorithm>
+#include <cctype>
 
+#include "platform/rtl/utf8.h"
 #include "text/codepages.h"
 
 namespace quintrel::tools {
-
-namespace {
-
-void AppendCodePoint(std::u16string& out, uint32_t code) {
-  if (code > 0x10FFFF) code = 0xFFFD;
-  if (code <= 0xFFFF) {
-    out += static_cast<char16_t>(code);
-    return;
-  }
-  code -= 0x10000;
-  out += static_cast<char16_t>(0xD800 + (code >> 10));
-  out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-}
-
-}  // namespace
 
 bool AtPascalLiteral(const TSourceParser& parser) {
   return parser.Token() == toString && (parser.LiteralForm() == TLiteralForm::SingleQuoted ||
@@ -47,7 +34,12 @@ TPascalLiteral ReadPascalLiteral(TSourceParser& parser, int32_t charset) {
       bytes += static_cast<char>(parser.TokenCode());
     } else {
       flush();
-      AppendCodePoint(literal.Text, parser.TokenCode());
+      // A code names a UTF-16 unit, even a lone surrogate; above, a code point.
+      const uint32_t code = parser.TokenCode();
+      if (code <= 0xFFFF)
+        literal.Text += static_cast<char16_t>(code);
+      else
+        rtl::AppendUtf16(literal.Text, code);
     }
     previous = parser.LiteralForm();
     literal.End = parser.SourceEnd();
@@ -56,6 +48,21 @@ TPascalLiteral ReadPascalLiteral(TSourceParser& parser, int32_t charset) {
   }
   flush();
   return literal;
+}
+
+std::optional<TSourceLanguage> SourceLanguageOf(std::string_view fileName) {
+  const size_t slash = fileName.find_last_of('/');
+  const size_t dot = fileName.find_last_of('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::nullopt;
+  std::string ext;
+  for (char c : fileName.substr(dot + 1)) ext += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* e : {"pas", "dpr", "dpk", "inc", "pp", "lpr"})
+    if (ext == e) return TSourceLanguage::Pascal;
+  for (const char* e : {"rc", "rc2", "dlg"})
+    if (ext == e) return TSourceLanguage::ResourceScript;
+  for (const char* e : {"c", "cpp", "cc", "cxx", "h", "hpp", "hh", "hxx"})
+    if (ext == e) return TSourceLanguage::C;
+  return std::nullopt;
 }
 
 size_t LineEndLength(std::string_view text, size_t pos) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,11 @@ TPascalLiteral ReadPascalLiteral(TSourceParser& parser, int32_t charset);
 
 // True when the parser's current token can start a Pascal literal.
 bool AtPascalLiteral(const TSourceParser& parser);
+
+// The language of a source by its extension, compared without regard to case: Pascal for
+// .pas .dpr .dpk .inc .pp .lpr, resource scripts for .rc .rc2 .dlg, C for .c .cpp .cc .cxx
+// .h .hpp .hh .hxx; none for any other.
+std::optional<TSourceLanguage> SourceLanguageOf(std::string_view fileName);
 
 // --- lines -------------------------------------------------------------------------------
 // A line ends at a LF, a CR LF pair or a CR standing alone.

@@ -1,6 +1,7 @@
 # Quintrel: the two commands of the quick start, plus benchmarks.
 #   make run    Release build, then the main job on the bundled example
-#   make test   Debug build with AddressSanitizer/UBSan, then every test
+#   make test   Debug build with AddressSanitizer/UBSan, then every test; then the tests over
+#               real files kept outside the repository (../shared/corpus), when present
 #   make bench  Release build of the benchmarks, then run them
 #   make fuzz   clang build of the libFuzzer targets, each run FUZZ_SECONDS over its corpus
 
@@ -32,7 +33,10 @@ $(DEBUG)/build.ninja: | deps
 
 test: deps $(DEBUG)/build.ninja
 	cmake --build $(DEBUG) -j $(JOBS)
-	cd $(DEBUG) && ctest --output-on-failure -j $(JOBS)
+	cd $(DEBUG) && ctest --output-on-failure -j $(JOBS) -LE corpus-extra
+	@echo "== real files outside the repository (ctest -L corpus-extra)"
+	@cd $(DEBUG) && ctest --output-on-failure -j $(JOBS) -L corpus-extra; status=$$?; \
+	  grep -h "^corpus-extra:" Testing/Temporary/LastTest.log | sort -u; exit $$status
 
 $(BENCH)/build.ninja: | deps
 	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUINTREL_TESTS=OFF -DQUINTREL_BENCH=ON

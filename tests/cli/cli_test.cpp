@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "tests/cli/run.h"
+#include "tests/testdata.h"
 
 namespace quintrel::cli {
 namespace {
@@ -294,8 +295,7 @@ namespace {
 class FormCommands : public test::CliFixture {};
 
 TEST_F(FormCommands, ConvertBothWaysAndShowTheTree) {
-  const std::string form = std::string(QUINTREL_CORPUS_DIR) + "/dfm/chrp19-delphi__city.dfm";
-  if (!std::filesystem::exists(form)) GTEST_SKIP() << "form corpus not found at " << form;
+  const std::string form = testdata::Data("dfm/rtklib__viewer.dfm").string();
   auto r = Run({"form", "convert", form, "-o", Path("city.bin")});
   ASSERT_EQ(r.code, 0) << r.err;
   r = Run({"form", "convert", Path("city.bin"), "-o", Path("city.dfm")});

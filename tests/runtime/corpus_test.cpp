@@ -11,6 +11,7 @@
 #include "platform/vcl/forms.h"
 #include "platform/vcl/streaming.h"
 #include "tests/runtime/transfer_fixture.h"
+#include "tests/testdata.h"
 
 using namespace quintrel;
 using namespace quintrel::vcl;
@@ -19,13 +20,6 @@ using quintrel::runtime::testing::TransferTest;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::string Written(const TComponent& root, const TFormStream& like) {
   TFormStream out = WriteComponent(root, &like);
@@ -89,40 +83,60 @@ uint8_t FormCharset(const std::vector<TComponent*>& components) {
   return ANSI_CHARSET;
 }
 
-// Forms chosen for what they hold: common dialogs and collections in binary streams,
-// bitmap glyphs with dates, a PNG picture, Arabic and Cyrillic texts, floats and menus.
-class CorpusRoundTrip : public TransferTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(CorpusRoundTrip, ReadingAndWritingEveryPropertyLeavesTheFormAsItWas) {
-  fs::path file = fs::path(QUINTREL_CORPUS_DIR) / "dfm" / GetParam();
-  if (!fs::exists(file)) GTEST_SKIP() << "form corpus not found at " << file;
+// Every property of the form read into a term and written back from it: the form writes
+// back its own bytes.
+void RoundTripEveryProperty(const fs::path& file, runtime::TPropertyTransfer& transfer, module::TZod& zod, int module,
+                            const std::vector<std::string>& messages) {
   TFormStream form;
   std::unique_ptr<TComponent> root = LoadComponentFile(file.string(), &form);
   std::vector<TComponent*> components;
   Components(root.get(), components);
-  transfer_.SetCurrentLanguage(kGerman, FormCharset(components));
+  transfer.SetCurrentLanguage(kGerman, FormCharset(components));
   // One lock over the whole walk, as a language switch of a form would hold it.
-  module::TModuleLock lock(zod_.GetModuleInterface(module_), true);
+  module::TModuleLock lock(zod.GetModuleInterface(module), true);
   std::vector<std::tuple<TComponent*, std::string, uint32_t>> transfers;
   for (TComponent* component : components) {
     std::vector<std::string> paths;
     Paths(*component, "", paths);
     for (std::string& path : paths) {
-      uint32_t id = zod_.GetNewTermID(module_);
-      transfer_.GetProp(component, path, id);
+      uint32_t id = zod.GetNewTermID(module);
+      transfer.GetProp(component, path, id);
       transfers.emplace_back(component, std::move(path), id);
     }
   }
-  for (auto& [component, path, id] : transfers) transfer_.SetProp(component, path, id);
-  ExpectSameLines(Written(*root, form), FileBytes(file));
+  for (auto& [component, path, id] : transfers) transfer.SetProp(component, path, id);
+  ExpectSameLines(Written(*root, form), quintrel::testdata::Bytes(file));
   EXPECT_GT(transfers.size(), 100u);
-  EXPECT_TRUE(messages_.empty()) << messages_.front();
+  EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+// Forms chosen for what they hold: binary streams with their resource header, bitmap
+// glyphs with dates, Latin-1 character codes, raw cp1252 text, inherited dialogs.
+class CorpusRoundTrip : public TransferTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CorpusRoundTrip, ReadingAndWritingEveryPropertyLeavesTheFormAsItWas) {
+  RoundTripEveryProperty(quintrel::testdata::Data(GetParam()), transfer_, zod_, module_, messages_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, CorpusRoundTrip,
-                         ::testing::Values("masteringdelphi7__cdlgtest.dfm", "masteringdelphi7__richform.dfm",
-                                           "weight2013__filter.dfm", "delphi-library-helper__frmaboutu.dfm",
-                                           "soorani__fmshowmg.dfm", "delphiforfun__u_datecalc2.dfm",
-                                           "starlight1__umain.dfm"));
+                         ::testing::Values("dfm/delphiforfun__u_datecalc2.dfm", "dfm/rtklib__viewer.dfm",
+                                           "dfm/codesnip__fmfindtextdlg.dfm",
+                                           "src/projects/delphiforfun__tilefit3/U_TileFit3.dfm",
+                                           "src/projects/equas-calc__equations_calculette8/UcalcGR.dfm",
+                                           "src/projects/equas-calc__equations_calculette8/uCouleurs.dfm"));
+
+// Forms of the corpus outside the repository: common dialogs and collections in binary
+// streams, a PNG picture, Arabic and Cyrillic texts, floats and menus.
+class CorpusExtraRoundTrip : public CorpusRoundTrip {};
+
+TEST_P(CorpusExtraRoundTrip, ReadingAndWritingEveryPropertyLeavesTheFormAsItWas) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  RoundTripEveryProperty(quintrel::testdata::Extra(GetParam()), transfer_, zod_, module_, messages_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, CorpusExtraRoundTrip,
+                         ::testing::Values("dfm/masteringdelphi7__cdlgtest.dfm", "dfm/masteringdelphi7__richform.dfm",
+                                           "dfm/weight2013__filter.dfm", "dfm/delphi-library-helper__frmaboutu.dfm",
+                                           "dfm/soorani__fmshowmg.dfm", "dfm/starlight1__umain.dfm"));
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "platform/rtl/classes.h"
 #include "platform/vcl/filer.h"
+#include "tests/testdata.h"
 
 namespace quintrel::tools {
 namespace {
@@ -222,9 +223,9 @@ TEST(SourceParser, ReadsAcrossItsBufferAndLongTokens) {
 }
 
 // Real sources tokenize from start to end without a fault.
-TEST(SourceParser, RealSources) {
+// Returns how many files of the four folders under root it read.
+int TokenizeRealSources(const std::filesystem::path& root, bool extraOnly) {
   namespace fs = std::filesystem;
-  const fs::path root = fs::path(QUINTREL_CORPUS_DIR) / "src";
   const std::vector<std::pair<std::string, TSourceLanguage>> folders = {
       {"pas-resstr", TSourceLanguage::Pascal}, {"pas-literals", TSourceLanguage::Pascal},
       {"rc", TSourceLanguage::ResourceScript}, {"cpp-literals", TSourceLanguage::C}};
@@ -232,6 +233,7 @@ TEST(SourceParser, RealSources) {
   for (const auto& [folder, language] : folders) {
     if (!fs::is_directory(root / folder)) continue;
     for (const auto& entry : fs::directory_iterator(root / folder)) {
+      if (extraOnly && fs::exists(testdata::DataDir() / "src" / folder / entry.path().filename())) continue;
       rtl::TMemoryStream stream;
       stream.LoadFromFile(entry.path().string());
       const int64_t size = stream.Size();
@@ -253,7 +255,14 @@ TEST(SourceParser, RealSources) {
       ++files;
     }
   }
-  if (files == 0) GTEST_SKIP() << "no source corpus at " << root;
+  return files;
+}
+
+TEST(SourceParser, RealSources) { EXPECT_GE(TokenizeRealSources(testdata::DataDir() / "src", false), 15); }
+
+TEST(CorpusExtraSourceParser, RealSources) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  EXPECT_GT(TokenizeRealSources(testdata::ExtraDir() / "src", true), 0);
 }
 
 }  // namespace

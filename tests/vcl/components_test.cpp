@@ -14,23 +14,17 @@
 #include "platform/vcl/streaming.h"
 #include "platform/win32/menus.h"
 #include "platform/win32/winuser.h"
+#include "tests/testdata.h"
 
 using namespace quintrel::vcl;
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path CorpusFile(const char* name) { return fs::path(QUINTREL_CORPUS_DIR) / "dfm" / name; }
+// A form of the corpus outside the repository (see tests/testdata.h).
+fs::path CorpusFile(const char* name) { return quintrel::testdata::Extra(std::string("dfm/") + name); }
 
-#define REQUIRE_FILE(path) \
-  if (!fs::exists(path)) GTEST_SKIP() << "form corpus not found at " << (path) << "; typed access on real forms not run"
-
-std::string Load(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using quintrel::testdata::Bytes;
 
 template <class T = TComponent>
 T* Find(TComponent* root, std::string_view name) {
@@ -291,23 +285,43 @@ TEST(Forms, ShowWindowGoesThroughTheReplaceableHandler) {
 
 // --- live forms from real streams ---------------------------------------------------------
 
-TEST(LiveForms, EveryCorpusFormWritesBackUnchanged) {
-  fs::path dir = fs::path(QUINTREL_CORPUS_DIR) / "dfm";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "form corpus not found at " << dir;
-  int count = 0;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    if (e.path().extension() != ".dfm") continue;
-    SCOPED_TRACE(e.path().filename().string());
+namespace {
+
+// Each form of the list, loaded as live components, writes back its own bytes.
+void ExpectFormsWriteBackUnchanged(const std::vector<fs::path>& files) {
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.filename().string());
     TFormStream form;
-    std::unique_ptr<TComponent> root = LoadComponentFile(e.path().string(), &form);
-    EXPECT_EQ(Written(*root, form), Load(e.path()));
-    ++count;
+    std::unique_ptr<TComponent> root = LoadComponentFile(file.string(), &form);
+    EXPECT_EQ(Written(*root, form), Bytes(file));
   }
-  EXPECT_GT(count, 0);
+}
+
+}  // namespace
+
+TEST(LiveForms, EveryRealFormWritesBackUnchanged) {
+  ExpectFormsWriteBackUnchanged(quintrel::testdata::DataForms());
+}
+
+TEST(CorpusExtraLiveForms, EveryFormWritesBackUnchanged) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  std::vector<fs::path> forms = quintrel::testdata::ExtraForms();
+  EXPECT_FALSE(forms.empty());
+  ExpectFormsWriteBackUnchanged(forms);
 }
 
 TEST(LiveForms, TypedAccessOnLoadedForms) {
-  REQUIRE_FILE(CorpusFile("masteringdelphi7__richform.dfm"));
+  std::unique_ptr<TComponent> dates =
+      LoadComponentFile(quintrel::testdata::Data("dfm/rtklib__getoptdlg.dfm").string());
+  auto* combo = Find<TComboBox>(dates.get(), "TraceLevel");
+  ASSERT_NE(combo, nullptr);
+  auto* items = dynamic_cast<TStrings*>(GetObjectProp(combo, "Items"));
+  ASSERT_NE(items, nullptr);
+  EXPECT_EQ(items->Strings(3), "Level 3");
+}
+
+TEST(CorpusExtraLiveForms, TypedAccessOnLoadedForms) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
   std::unique_ptr<TComponent> rich = LoadComponentFile(CorpusFile("masteringdelphi7__richform.dfm").string());
   EXPECT_TRUE(rich->InheritsFrom(&TForm::StaticClass()));
   auto* bar = Find<TStatusBar>(rich.get(), "StatusBar");
@@ -315,13 +329,6 @@ TEST(LiveForms, TypedAccessOnLoadedForms) {
   ASSERT_EQ(bar->Panels()->Count(), 4);
   EXPECT_EQ(GetStrProp(bar->Panels()->Items(2), "Text"), "1/1");
   EXPECT_EQ(GetOrdProp(bar->Panels()->Items(1), "Alignment"), taCenter);
-
-  std::unique_ptr<TComponent> dates = LoadComponentFile(CorpusFile("rtklib__getoptdlg.dfm").string());
-  auto* combo = Find<TComboBox>(dates.get(), "TraceLevel");
-  ASSERT_NE(combo, nullptr);
-  auto* items = dynamic_cast<TStrings*>(GetObjectProp(combo, "Items"));
-  ASSERT_NE(items, nullptr);
-  EXPECT_EQ(items->Strings(3), "Level 3");
 
   std::unique_ptr<TComponent> experts = LoadComponentFile(CorpusFile("gexperts__gx_configure.dfm").string());
   auto* vclDir = Find<TButton>(experts.get(), "sbVCLDir");
@@ -346,8 +353,8 @@ TEST(LiveForms, TypedAccessOnLoadedForms) {
   EXPECT_EQ(ok->Glyph()->Image().substr(0, 2), "BM");
 }
 
-TEST(LiveForms, WideTextMeetsTheCodePageItIsReadWith) {
-  REQUIRE_FILE(CorpusFile("starlight1__umain.dfm"));
+TEST(CorpusExtraLiveForms, WideTextMeetsTheCodePageItIsReadWith) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
   TFormStream form = LoadFormFile(CorpusFile("starlight1__umain.dfm").string());
   // Cyrillic captions become bytes of code page 1251 when the form is read with it.
   TReadOptions options;
@@ -357,11 +364,11 @@ TEST(LiveForms, WideTextMeetsTheCodePageItIsReadWith) {
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(menu->Caption(), "\xCE\xE1\xF9\xE8\xE5");  // "Общие" in code page 1251
   EXPECT_EQ(CodecForCodePage(1251).ToWide(menu->Caption()), u"\u041E\u0431\u0449\u0438\u0435");
-  EXPECT_EQ(Written(*russian, form), Load(CorpusFile("starlight1__umain.dfm")));
+  EXPECT_EQ(Written(*russian, form), Bytes(CorpusFile("starlight1__umain.dfm")));
 }
 
-TEST(LiveForms, GenericComponentsAreTypedFromTheirStream) {
-  REQUIRE_FILE(CorpusFile("delphi-xe7-projekte__fr_konf_datenbank.dfm"));
+TEST(CorpusExtraLiveForms, GenericComponentsAreTypedFromTheirStream) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
   std::unique_ptr<TComponent> frame =
       LoadComponentFile(CorpusFile("delphi-xe7-projekte__fr_konf_datenbank.dfm").string());
   EXPECT_TRUE(frame->InheritsFrom(&TFrame::StaticClass()));
@@ -386,13 +393,13 @@ TEST(LiveForms, GenericComponentsAreTypedFromTheirStream) {
   EXPECT_EQ(GetPropInfo(edit, "Caption"), nullptr);
 }
 
-TEST(LiveForms, ChangedPropertiesAreTheOnlyDifference) {
-  REQUIRE_FILE(CorpusFile("masteringdelphi7__serverdatamodule.dfm"));
+TEST(CorpusExtraLiveForms, ChangedPropertiesAreTheOnlyDifference) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
   TFormStream form;
   std::unique_ptr<TComponent> module =
       LoadComponentFile(CorpusFile("masteringdelphi7__serverdatamodule.dfm").string(), &form);
   EXPECT_TRUE(module->InheritsFrom(&TDataModule::StaticClass()));
-  std::string original = Load(CorpusFile("masteringdelphi7__serverdatamodule.dfm"));
+  std::string original = Bytes(CorpusFile("masteringdelphi7__serverdatamodule.dfm"));
 
   auto* connection = Find(module.get(), "SQLConnection");
   ASSERT_NE(connection, nullptr);

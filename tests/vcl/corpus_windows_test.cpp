@@ -18,6 +18,7 @@
 #include "platform/win32/commdlg.h"
 #include "platform/win32/dialogs.h"
 #include "platform/win32/gdi.h"
+#include "tests/testdata.h"
 
 using namespace quintrel::vcl;
 namespace w = quintrel::win32;
@@ -25,14 +26,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path CorpusDir() { return fs::path(QUINTREL_CORPUS_DIR) / "dfm"; }
-
-std::string Load(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using quintrel::testdata::Bytes;
+using quintrel::testdata::Extra;
 
 std::string Written(const TComponent& root, const TFormStream& like) { return WriteComponentBytes(root, like); }
 
@@ -60,15 +55,22 @@ std::u16string FaceOf(w::HWND window) {
 
 }  // namespace
 
-TEST(CorpusWindows, EveryControlOfEveryFormGetsAWindowThatAgreesWithIt) {
-  if (!fs::is_directory(CorpusDir())) GTEST_SKIP() << "form corpus not found at " << CorpusDir();
+namespace {
+
+struct TWindowCount {
   int forms = 0;
   int windows = 0;
-  for (const auto& entry : fs::directory_iterator(CorpusDir())) {
-    if (entry.path().extension() != ".dfm") continue;
-    SCOPED_TRACE(entry.path().filename().string());
+};
+
+// Every control of every form of the list gets its window, and the window agrees with it.
+TWindowCount CheckWindows(const std::vector<fs::path>& files) {
+  TWindowCount count;
+  int& forms = count.forms;
+  int& windows = count.windows;
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.filename().string());
     TFormStream stream;
-    std::unique_ptr<TComponent> root = LoadComponentFile(entry.path().string(), &stream);
+    std::unique_ptr<TComponent> root = LoadComponentFile(file.string(), &stream);
     auto* top = dynamic_cast<TWinControl*>(root.get());
     if (!top) continue;  // data modules have no window
     ++forms;
@@ -111,15 +113,28 @@ TEST(CorpusWindows, EveryControlOfEveryFormGetsAWindowThatAgreesWithIt) {
       EXPECT_EQ(client.bottom, *clientHeight);
     }
     // Windows change nothing of what the form writes back.
-    EXPECT_EQ(Written(*root, stream), Load(entry.path()));
+    EXPECT_EQ(Written(*root, stream), Bytes(file));
   }
-  EXPECT_GT(forms, 10);
-  EXPECT_GT(windows, 100);
+  return count;
 }
 
-TEST(CorpusWindows, RightToLeftFormsCarryTheReadingOrderInTheirWindows) {
-  fs::path file = CorpusDir() / "soorani__fmshowmg.dfm";
-  if (!fs::exists(file)) GTEST_SKIP() << "form corpus not found at " << file;
+}  // namespace
+
+TEST(CorpusWindows, EveryControlOfEveryFormGetsAWindowThatAgreesWithIt) {
+  TWindowCount count = CheckWindows(quintrel::testdata::DataForms());
+  EXPECT_GT(count.forms, 10);
+  EXPECT_GT(count.windows, 100);
+}
+
+TEST(CorpusExtraWindows, EveryControlOfEveryFormGetsAWindowThatAgreesWithIt) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  TWindowCount count = CheckWindows(quintrel::testdata::ExtraForms());
+  EXPECT_GT(count.forms, 0);
+}
+
+TEST(CorpusExtraWindows, RightToLeftFormsCarryTheReadingOrderInTheirWindows) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  fs::path file = Extra("dfm/soorani__fmshowmg.dfm");
   std::unique_ptr<TComponent> root = LoadComponentFile(file.string());
   auto* form = dynamic_cast<TCustomForm*>(root.get());
   ASSERT_NE(form, nullptr);
@@ -173,9 +188,9 @@ TEST(CorpusWindows, ButtonWindowsShowWhichSideTheirTextIsOn) {
   EXPECT_EQ(GetOrdProp(updown, side), 0);
 }
 
-TEST(CorpusWindows, TheDialogsOfARealFormExecute) {
-  fs::path file = CorpusDir() / "masteringdelphi7__cdlgtest.dfm";
-  if (!fs::exists(file)) GTEST_SKIP() << "form corpus not found at " << file;
+TEST(CorpusExtraWindows, TheDialogsOfARealFormExecute) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  fs::path file = Extra("dfm/masteringdelphi7__cdlgtest.dfm");
   TFormStream stream;
   std::unique_ptr<TComponent> root = LoadComponentFile(file.string(), &stream);
   auto* open = Find<TOpenDialog>(root.get(), "OpenDialog1");
@@ -208,7 +223,7 @@ TEST(CorpusWindows, TheDialogsOfARealFormExecute) {
   EXPECT_NE(text.find("FileName = 'notes.txt'"), std::string::npos);
   SetStrProp(open, "FileName", "");
   SetStrProp(save, "FileName", "");
-  EXPECT_EQ(Written(*root, stream), Load(file));
+  EXPECT_EQ(Written(*root, stream), Bytes(file));
 }
 
 // --- typed access on every property of every real form -----------------------------------
@@ -269,26 +284,34 @@ int WriteEveryPropertyBack(TObject* object, std::set<const TObject*>& visited) {
   return written;
 }
 
+// Every property of every form of the list takes its own value back; how many there were.
+int WriteEveryFormBack(const std::vector<fs::path>& files) {
+  int properties = 0;
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.filename().string());
+    TFormStream stream;
+    std::unique_ptr<TComponent> root = LoadComponentFile(file.string(), &stream);
+    std::set<const TObject*> visited;
+    properties += WriteEveryPropertyBack(root.get(), visited);
+    EXPECT_EQ(Written(*root, stream), Bytes(file));
+  }
+  return properties;
+}
+
 }  // namespace
 
 TEST(CorpusProperties, EveryPropertyTakesItsOwnValueBackWithoutChangingTheForm) {
-  if (!fs::is_directory(CorpusDir())) GTEST_SKIP() << "form corpus not found at " << CorpusDir();
-  int properties = 0;
-  for (const auto& entry : fs::directory_iterator(CorpusDir())) {
-    if (entry.path().extension() != ".dfm") continue;
-    SCOPED_TRACE(entry.path().filename().string());
-    TFormStream stream;
-    std::unique_ptr<TComponent> root = LoadComponentFile(entry.path().string(), &stream);
-    std::set<const TObject*> visited;
-    properties += WriteEveryPropertyBack(root.get(), visited);
-    EXPECT_EQ(Written(*root, stream), Load(entry.path()));
-  }
-  EXPECT_GT(properties, 1000);
+  EXPECT_GT(WriteEveryFormBack(quintrel::testdata::DataForms()), 1000);
 }
 
-TEST(CorpusProperties, TypedValuesOfRealForms) {
-  fs::path file = CorpusDir() / "masteringdelphi7__cdlgtest.dfm";
-  if (!fs::exists(file)) GTEST_SKIP() << "form corpus not found at " << file;
+TEST(CorpusExtraProperties, EveryPropertyTakesItsOwnValueBackWithoutChangingTheForm) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  EXPECT_GT(WriteEveryFormBack(quintrel::testdata::ExtraForms()), 0);
+}
+
+TEST(CorpusExtraProperties, TypedValuesOfRealForms) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  fs::path file = Extra("dfm/masteringdelphi7__cdlgtest.dfm");
   std::unique_ptr<TComponent> root = LoadComponentFile(file.string());
   // Fonts: the form's, a control's own, a dialog's.
   EXPECT_EQ(GetStrProp(GetObjectProp(root.get(), "Font"), "Name"), "MS Sans Serif");

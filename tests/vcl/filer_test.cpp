@@ -8,33 +8,16 @@
 
 #include "platform/vcl/filer.h"
 #include "platform/vcl/floattext.h"
+#include "tests/testdata.h"
 
 using namespace quintrel::vcl;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Load(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-fs::path CorpusDir() { return fs::path(QUINTREL_CORPUS_DIR) / "dfm"; }
-
-std::vector<fs::path> CorpusFiles() {
-  std::vector<fs::path> files;
-  if (!fs::is_directory(CorpusDir())) return files;
-  for (const auto& e : fs::directory_iterator(CorpusDir()))
-    if (e.path().extension() == ".dfm") files.push_back(e.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-#define REQUIRE_CORPUS()                                                                  \
-  if (CorpusFiles().empty()) GTEST_SKIP() << "form corpus not found at " << CorpusDir() \
-                                          << "; the real-form round trips were not run"
+using quintrel::testdata::Bytes;
+using quintrel::testdata::Data;
+using quintrel::testdata::Extra;
 
 std::string Bytes(std::initializer_list<int> bytes) {
   std::string s;
@@ -49,20 +32,41 @@ const TStreamObject* Find(const TStreamObject& obj, std::string_view name) {
   return nullptr;
 }
 
+// The root's Caption, raw 8-bit text in quotes kept as bytes.
+std::string RawCaption(const TFormStream& form) {
+  const TStreamProperty* caption = form.Root.FindProperty("Caption");
+  if (!caption) return "<no caption>";
+  EXPECT_EQ(caption->Value.Type, vaString);
+  return caption->Value.Bytes;
+}
+
+// An inline frame of the form with its class, whose first child is inherited.
+void ExpectInlineFrame(const TStreamObject& root, std::string_view name, std::string_view className) {
+  const TStreamObject* frame = Find(root, name);
+  ASSERT_NE(frame, nullptr) << name;
+  EXPECT_EQ(frame->Flags, ffInline);
+  EXPECT_EQ(frame->ClassName, className);
+  ASSERT_FALSE(frame->Children.empty());
+  EXPECT_EQ(frame->Children[0].Flags, ffInherited);
+}
+
 }  // namespace
 
 // --- the real forms --------------------------------------------------------------------
 
-TEST(FormCorpus, BinaryFormsRoundTripInBothNotations) {
-  REQUIRE_CORPUS();
+namespace {
+
+// Each binary form of the list through both notations; how many there were.
+int BinaryFormsRoundTrip(const std::vector<fs::path>& files) {
   int binaries = 0;
-  for (const auto& path : CorpusFiles()) {
-    std::string data = Load(path);
+  for (const auto& path : files) {
+    std::string data = Bytes(path);
     if (!LooksLikeBinaryForm(data)) continue;
     SCOPED_TRACE(path.filename().string());
     ++binaries;
     TFormStream form = ReadBinaryForm(data);
-    ASSERT_TRUE(form.Header.has_value()) << "corpus binaries carry a resource header";
+    EXPECT_TRUE(form.Header.has_value()) << "form files carry a resource header";
+    if (!form.Header) continue;
     EXPECT_EQ(WriteBinaryForm(form), data);
     // Through the text notation and back gives the same bytes.
     DetectStyle(form);
@@ -72,14 +76,14 @@ TEST(FormCorpus, BinaryFormsRoundTripInBothNotations) {
     EXPECT_EQ(WriteBinaryForm(ToBinaryNotation(back)), data);
     EXPECT_EQ(back.Root, form.Root);
   }
-  EXPECT_GT(binaries, 0);
+  return binaries;
 }
 
-TEST(FormCorpus, TextFormsRoundTripInBothNotations) {
-  REQUIRE_CORPUS();
+// Each text form of the list through both notations; how many there were.
+int TextFormsRoundTrip(const std::vector<fs::path>& files) {
   int texts = 0;
-  for (const auto& path : CorpusFiles()) {
-    std::string data = Load(path);
+  for (const auto& path : files) {
+    std::string data = Bytes(path);
     if (LooksLikeBinaryForm(data)) continue;
     SCOPED_TRACE(path.filename().string());
     ++texts;
@@ -93,20 +97,59 @@ TEST(FormCorpus, TextFormsRoundTripInBothNotations) {
     fromBinary.LineBreak = form.LineBreak;
     EXPECT_EQ(WriteTextForm(ToTextNotation(fromBinary)), data);
   }
-  EXPECT_GT(texts, 0);
+  return texts;
+}
+
+}  // namespace
+
+TEST(FormCorpus, RealFormsRoundTripInBothNotations) {
+  std::vector<fs::path> forms = quintrel::testdata::DataForms();
+  EXPECT_GE(BinaryFormsRoundTrip(forms), 5);
+  EXPECT_GE(TextFormsRoundTrip(forms), 10);
+}
+
+TEST(CorpusExtraForms, RoundTripInBothNotations) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  std::vector<fs::path> forms = quintrel::testdata::ExtraForms();
+  EXPECT_GT(BinaryFormsRoundTrip(forms) + TextFormsRoundTrip(forms), 0);
 }
 
 TEST(FormCorpus, ContentIsReadAsTheFormsMeanIt) {
-  REQUIRE_CORPUS();
-  auto load = [](const char* name) { return ReadForm(Load(CorpusDir() / name)); };
+  auto load = [](const std::string& name) { return ReadForm(Bytes(Data(name))); };
+
+  // An inline frame in a text form, with inherited children.
+  TFormStream main = load("dfm/codesnip__fmmain.dfm");
+  EXPECT_EQ(main.Root.Flags, ffInherited);
+  ExpectInlineFrame(main.Root, "frmOverview", "TOverviewFrame");
+
+  // A binary form names its root in the resource header.
+  TFormStream tiles = load("src/projects/delphiforfun__tilefit3/U_TileFit3.dfm");
+  ASSERT_TRUE(tiles.Header.has_value());
+  EXPECT_EQ(tiles.Header->Name, "TFORM1");
+  EXPECT_EQ(tiles.Root.ClassName, "TForm1");
+
+  // #169 is a character code above 127: the string is wide.
+  TFormStream dates = load("dfm/delphiforfun__u_datecalc2.dfm");
+  bool copyright = false;
+  std::function<void(const TStreamObject&)> scan = [&](const TStreamObject& o) {
+    for (const auto& p : o.Properties)
+      if (p.Value.Type == vaWString && p.Value.Wide.find(u"Copyright \u00A9 2010") != std::u16string::npos)
+        copyright = true;
+    for (const auto& c : o.Children) scan(c);
+  };
+  scan(dates.Root);
+  EXPECT_TRUE(copyright);
+
+  // Raw 8-bit text in quotes (cp1252 French) stays bytes.
+  EXPECT_EQ(RawCaption(load("src/projects/equas-calc__equations_calculette8/uTrace.dfm")), "R\xE9sultats");
+}
+
+TEST(CorpusExtraForms, ContentIsReadAsTheFormsMeanIt) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  auto load = [](const std::string& name) { return ReadForm(Bytes(Extra("dfm/" + name))); };
 
   TFormStream pages = load("masteringdelphi7__pageform.dfm");
-  const TStreamObject* frame = Find(pages.Root, "Frame31");
-  ASSERT_NE(frame, nullptr);
-  EXPECT_EQ(frame->Flags, ffInline);
-  EXPECT_EQ(frame->ClassName, "TFrame3");
-  ASSERT_FALSE(frame->Children.empty());
-  EXPECT_EQ(frame->Children[0].Flags, ffInherited);
+  ExpectInlineFrame(pages.Root, "Frame31", "TFrame3");
 
   TFormStream persian = load("soorani__fmmfrm.dfm");
   EXPECT_EQ(persian.Root.Flags, ffInherited);
@@ -121,24 +164,8 @@ TEST(FormCorpus, ContentIsReadAsTheFormsMeanIt) {
   walk(cool.Root);
   EXPECT_TRUE(unnamed);
 
-  // #169 is a character code above 127: the string is wide.
-  TFormStream dates = load("delphiforfun__u_datecalc2.dfm");
-  bool copyright = false;
-  std::function<void(const TStreamObject&)> scan = [&](const TStreamObject& o) {
-    for (const auto& p : o.Properties)
-      if (p.Value.Type == vaWString && p.Value.Wide.find(u"Copyright \u00A9 2010") != std::u16string::npos)
-        copyright = true;
-    for (const auto& c : o.Children) scan(c);
-  };
-  scan(dates.Root);
-  EXPECT_TRUE(copyright);
-
   // Raw 8-bit text in quotes stays bytes.
-  TFormStream raw = load("soorani__fmshowmg.dfm");
-  const TStreamProperty* caption = raw.Root.FindProperty("Caption");
-  ASSERT_NE(caption, nullptr);
-  EXPECT_EQ(caption->Value.Type, vaString);
-  EXPECT_NE(caption->Value.Bytes.find('\xC7'), std::string::npos);
+  EXPECT_NE(RawCaption(load("soorani__fmshowmg.dfm")).find('\xC7'), std::string::npos);
 }
 
 // --- binary notation -------------------------------------------------------------------

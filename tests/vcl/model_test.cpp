@@ -9,16 +9,15 @@
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
 #include "platform/vcl/streaming.h"
+#include "tests/testdata.h"
 
 using namespace quintrel::vcl;
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path CorpusFile(const char* name) { return fs::path(QUINTREL_CORPUS_DIR) / "dfm" / name; }
-
-#define REQUIRE_FILE(path) \
-  if (!fs::exists(path)) GTEST_SKIP() << "form corpus not found at " << (path) << "; test on a real form not run"
+// A form of the corpus outside the repository (see tests/testdata.h).
+fs::path CorpusFile(const char* name) { return quintrel::testdata::Extra(std::string("dfm/") + name); }
 
 TComponent* FindDeep(TComponent* owner, std::string_view name) {
   for (int i = 0; i < owner->ComponentCount(); ++i) {
@@ -233,8 +232,8 @@ TEST(LiveObjects, ReadIntoAnExistingInstance) {
   EXPECT_FALSE(form.InState(csLoading));
 }
 
-TEST(LiveObjects, ReferencesToOtherModulesAndInlineFrames) {
-  REQUIRE_FILE(CorpusFile("chrp19-delphi__city.dfm"));
+TEST(CorpusExtraLiveObjects, ReferencesToOtherModules) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
   auto module = std::make_unique<TDataModule>();
   module->SetName("DataModule2");
   TComponent* source = module->Add<TComponent>("CitySourse");
@@ -247,9 +246,11 @@ TEST(LiveObjects, ReferencesToOtherModulesAndInlineFrames) {
   EXPECT_FALSE(GetStrProp(grid->Columns()->Items(0)->Title(), "Caption").empty());
   std::string written = WriteTextForm(WriteComponent(*city, &form));
   EXPECT_NE(written.find("DataSource = DataModule2.CitySourse"), std::string::npos);
+}
 
-  REQUIRE_FILE(CorpusFile("codesnip__fmmain.dfm"));
-  std::unique_ptr<TComponent> main = LoadComponentFile(CorpusFile("codesnip__fmmain.dfm").string());
+TEST(LiveObjects, InlineFramesOwnTheirComponents) {
+  std::unique_ptr<TComponent> main =
+      LoadComponentFile(quintrel::testdata::Data("dfm/codesnip__fmmain.dfm").string());
   TComponent* frame = FindDeep(main.get(), "frmOverview");
   ASSERT_NE(frame, nullptr);
   EXPECT_TRUE(frame->InheritsFrom(&TFrame::StaticClass()));
@@ -259,8 +260,8 @@ TEST(LiveObjects, ReferencesToOtherModulesAndInlineFrames) {
   EXPECT_EQ(main->FindComponent("pnlTitle"), nullptr);
 }
 
-TEST(LiveObjects, GenericCollectionsAreTyped) {
-  REQUIRE_FILE(CorpusFile("soorani__fmmfrm.dfm"));
+TEST(CorpusExtraLiveObjects, GenericCollectionsAreTyped) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
   TFormStream form = LoadFormFile(CorpusFile("soorani__fmmfrm.dfm").string());
   std::unique_ptr<TComponent> root = ReadComponent(form);
   TComponent* bar = root->FindComponent("RadStatusBar");

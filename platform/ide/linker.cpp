@@ -79,6 +79,7 @@ struct TToken {
   TTok Kind = TTok::End;
   std::string Text;  // identifier, symbol or directive
   long long Value = 0;
+  bool TooLarge = false;  // a number whose value Value does not hold
   std::u16string Str;
   int Line = 1;
 };
@@ -127,7 +128,7 @@ public:
     }
     if (std::isdigit(static_cast<unsigned char>(c)) || (c == '$' && std::isxdigit(static_cast<unsigned char>(Peek(1))))) {
       t.Kind = TTok::Integer;
-      t.Value = Number();
+      t.Value = Number(t.TooLarge);
       if (pos_ + 1 < text_.size() && text_[pos_] == '.' && std::isdigit(static_cast<unsigned char>(Peek(1)))) {
         t.Kind = TTok::Real;
         ++pos_;
@@ -173,22 +174,29 @@ private:
     return true;
   }
 
-  long long Number() {
-    long long value = 0;
+  // A number as the compiler holds it in 64 bits: hexadecimal ones as the bits of an
+  // Int64 ($FFFFFFFFFFFFFFFF is -1), decimal ones up to High(Int64). A larger one is read
+  // to its end and marked, not refused: units declare such constants for their own use,
+  // and only an expression that needs the value (a string's identifier) fails on it.
+  long long Number(bool& tooLarge) {
+    uint64_t value = 0;
+    tooLarge = false;
     if (text_[pos_] == '$') {
       ++pos_;
       while (pos_ < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[pos_]))) {
         const char d = static_cast<char>(std::tolower(static_cast<unsigned char>(text_[pos_++])));
-        value = value * 16 + (d <= '9' ? d - '0' : d - 'a' + 10);
-        if (value > 0xFFFFFFFFLL) Fail(file_, line_, "the number is too large");
+        if (value >> 60) tooLarge = true;
+        value = value * 16 + static_cast<unsigned>(d <= '9' ? d - '0' : d - 'a' + 10);
       }
-      return value;
+      return static_cast<long long>(value);
     }
+    constexpr uint64_t kMost = std::numeric_limits<long long>::max();
     while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) {
-      value = value * 10 + (text_[pos_++] - '0');
-      if (value > 0xFFFFFFFFLL) Fail(file_, line_, "the number is too large");
+      const unsigned digit = static_cast<unsigned>(text_[pos_++] - '0');
+      if (value > (kMost - digit) / 10) tooLarge = true;
+      if (!tooLarge) value = value * 10 + digit;
     }
-    return value;
+    return tooLarge ? 0 : static_cast<long long>(value);
   }
 
   // Quoted pieces and #-codes written next to each other form one string.
@@ -200,8 +208,9 @@ private:
         ++pos_;
         if (pos_ >= text_.size() || !(std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '$'))
           Fail(file_, line_, "a character code must follow '#'");
-        const long long code = Number();
-        if (code > 0xFFFF) Fail(file_, line_, rtl::Format("character code %d is out of range", code));
+        bool tooLarge = false;
+        const long long code = Number(tooLarge);
+        if (tooLarge || code < 0 || code > 0xFFFF) Fail(file_, line_, "a character code is out of range");
         if (code < 0x100)
           out.Byte(static_cast<char>(code));
         else
@@ -270,12 +279,13 @@ std::optional<std::pair<std::string, std::string>> ResourceDirective(const std::
   return std::make_pair(names[0], names.size() > 1 ? names[1] : std::string());
 }
 
-using TSymbols = std::map<std::string, long long>;  // names upper-cased
+using TSymbols = TConstants;  // names upper-cased
 
 // An integer constant expression of either language: terms joined by + - |, a term a
-// number, a known name or a parenthesised expression, with unary minus and ~. A strict
-// expression (a script string's identifier) raises, naming file and line, where it does
-// not read; a lenient one (a unit's constant, which need not be a number) gives nullopt.
+// number, a known name or a parenthesised expression, with unary plus, minus and ~. A
+// strict expression (a script string's identifier) raises, naming file and line, where it
+// does not read; a lenient one (a unit's constant, which need not be a number) gives
+// nullopt, and says through TooLarge() when that was for a value 64 bits do not hold.
 template <class TLexer>
 class TConstExpr {
 public:
@@ -295,7 +305,7 @@ public:
       if (op == '|')
         sum = *value | *rhs;
       else if (op == '+' ? __builtin_add_overflow(*value, *rhs, &sum) : __builtin_sub_overflow(*value, *rhs, &sum))
-        return Refuse(at, "the number is too large");
+        return RefuseTooLarge(at);
       value = sum;
     }
     return value;
@@ -303,11 +313,16 @@ public:
 
   // True once the expression was more than a single number or name.
   bool Compound() const { return compound_; }
+  bool TooLarge() const { return tooLarge_; }
 
 private:
   std::optional<long long> Refuse(const TToken& t, const char* what) {
     if (strictFile_) Fail(*strictFile_, t.Line, what);
     return std::nullopt;
+  }
+  std::optional<long long> RefuseTooLarge(const TToken& t) {
+    tooLarge_ = true;
+    return Refuse(t, "the number is too large");
   }
 
   // Signs and parentheses nest by recursion, so their depth is bounded: a line of a
@@ -319,7 +334,7 @@ private:
   };
 
   std::optional<long long> Term(TToken& t) {
-    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~" || t.Text == "(")) {
+    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "+" || t.Text == "~" || t.Text == "(")) {
       compound_ = true;
       if (depth_ >= kMaxExpressionDepth) {
         if (strictFile_) throw EProjectError(rtl::Format(strings::_SExpressionDepth, *strictFile_, t.Line));
@@ -327,16 +342,17 @@ private:
       }
     }
     const TNesting nesting(depth_);
-    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "~")) {
-      const bool minus = t.Text == "-";
+    if (t.Kind == TTok::Symbol && (t.Text == "-" || t.Text == "+" || t.Text == "~")) {
+      const char sign = t.Text[0];
       const TToken at = t;
       t = lexer_.Next();
       const std::optional<long long> v = Term(t);
       if (!v) return std::nullopt;
-      if (minus && *v == std::numeric_limits<long long>::min()) return Refuse(at, "the number is too large");
-      return minus ? -*v : ~*v;
+      if (sign == '-' && *v == std::numeric_limits<long long>::min()) return RefuseTooLarge(at);
+      return sign == '-' ? -*v : sign == '~' ? ~*v : *v;
     }
     if (t.Kind == TTok::Integer) {
+      if (t.TooLarge) return RefuseTooLarge(t);
       const long long v = t.Value;
       t = lexer_.Next();
       return v;
@@ -347,8 +363,9 @@ private:
         if (strictFile_) throw EProjectError(rtl::Format(strings::_SUnknownSymbol, *strictFile_, t.Line, t.Text));
         return std::nullopt;
       }
+      if (!it->second) return RefuseTooLarge(t);  // declared, with a value 64 bits do not hold
       t = lexer_.Next();
-      return it->second;
+      return *it->second;
     }
     if (t.Kind == TTok::Symbol && t.Text == "(") {
       t = lexer_.Next();
@@ -366,6 +383,7 @@ private:
   const TSymbols& symbols_;
   const std::string* strictFile_;
   bool compound_ = false;
+  bool tooLarge_ = false;
   int depth_ = 0;
 };
 
@@ -440,8 +458,9 @@ public:
         const char d = static_cast<char>(std::tolower(static_cast<unsigned char>(text_[pos_])));
         const int digit = d <= '9' ? d - '0' : d - 'a' + 10;
         if (digit >= base) break;
-        t.Value = t.Value * base + digit;
-        if (t.Value > 0xFFFFFFFFLL) Fail(file_, line_, "the number is too large");
+        // The resource compiler's numbers are 32-bit; a larger one is marked, as in Pascal.
+        if (t.Value > (0xFFFFFFFFLL - digit) / base) t.TooLarge = true;
+        if (!t.TooLarge) t.Value = t.Value * base + digit;
         ++pos_;
       }
       while (pos_ < text_.size() && (text_[pos_] == 'L' || text_[pos_] == 'l' || text_[pos_] == 'U' || text_[pos_] == 'u'))
@@ -596,7 +615,7 @@ void Define(std::string_view rest, const std::string& file, TSymbols& symbols) {
   try {
     TConstExpr<TScriptLexer> expr(lexer, symbols);
     const std::optional<long long> value = expr.Parse(t);
-    if (value && t.Kind == TTok::End) symbols[Upper(name.Text)] = *value;
+    if (expr.TooLarge() || (value && t.Kind == TTok::End)) symbols[Upper(name.Text)] = value;
   } catch (const EProjectError&) {
     // Not a definition the lexer can read, so no integer either.
   }
@@ -730,7 +749,8 @@ TPascalUnitFacts ReadPascalUnitFacts(std::string_view source) {
       t = lexer.Next();
       TConstExpr<TPascalLexer> expr(lexer, facts.Constants);
       const std::optional<long long> value = expr.Parse(t);
-      if (value && t.Kind == TTok::Symbol && t.Text == ";") facts.Constants[constant] = *value;
+      // A value too large to hold is kept as such, so that a script using it learns why.
+      if (expr.TooLarge() || (value && t.Kind == TTok::Symbol && t.Text == ";")) facts.Constants[constant] = value;
       SkipPastSemicolon(lexer, t);
     }
   } catch (const EProjectError&) {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,10 +55,14 @@ int InstallStringTable(win32::HINSTANCE instance, const TStringTable& table);
 // The resourcestring declarations of a Pascal unit.
 std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, const std::string& fileName,
                                                      unsigned codePage);
-// Integer constants of a Pascal unit's const sections (names upper-cased), and the
-// resource files its {$R} directives name, as written.
+// Integer constants by name (upper-cased); a constant whose value 64 bits do not hold is
+// there without a value, so that only a string identifier that uses it fails.
+using TConstants = std::map<std::string, std::optional<long long>>;
+
+// Integer constants of a Pascal unit's const sections, and the resource files its {$R}
+// directives name, as written.
 struct TPascalUnitFacts {
-  std::map<std::string, long long> Constants;
+  TConstants Constants;
   std::vector<std::pair<std::string, std::string>> Resources;  // (.res, .rc or empty)
 };
 TPascalUnitFacts ReadPascalUnitFacts(std::string_view source);

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/win32/resources.h"
 #include "tests/ide/project_fixture.h"
+#include "tests/testdata.h"
 
 namespace quintrel::host {
 namespace {
@@ -82,6 +85,60 @@ TEST(PascalStrings, ConstantsAndResourceDirectives) {
   EXPECT_EQ(facts.Resources[0], std::make_pair(std::string("Errors.RES"), std::string()));
   EXPECT_EQ(facts.Resources[1], std::make_pair(std::string("Extra.res"), std::string("Extra.rc")));
   EXPECT_EQ(facts.Resources[2].first, "*.res");
+}
+
+// Units declare 64-bit constants for their own use; only a string identifier that needs
+// a value the 64 bits cannot hold fails, naming the script's line.
+TEST_F(StringTables, SixtyFourBitConstantsFailOnlyWhereAStringNeedsThem) {
+  const std::string unit =
+      "unit Limits;\n"
+      "interface\n"
+      "const\n"
+      "  Int64max = +9223372036854775807;\n"
+      "  Int64min = -9223372036854775807 - 1;\n"
+      "  AllBits = $FFFFFFFFFFFFFFFF;\n"
+      "  Beyond = 99999999999999999999;\n"
+      "  IDS_LIMIT = 300;\n"
+      "{$R Limits.res}\n"
+      "resourcestring SLimit = 'Limit'#$2116;\n"
+      "implementation\n"
+      "end.\n";
+  Write("Limits.pas", unit);
+  const TPascalUnitFacts facts = ReadPascalUnitFacts(unit);
+  EXPECT_EQ(facts.Constants.at("INT64MAX"), std::numeric_limits<long long>::max());
+  EXPECT_EQ(facts.Constants.at("INT64MIN"), std::numeric_limits<long long>::min());
+  EXPECT_EQ(facts.Constants.at("ALLBITS"), -1);  // hexadecimal gives the bits of an Int64
+  ASSERT_EQ(facts.Constants.count("BEYOND"), 1u);
+  EXPECT_FALSE(facts.Constants.at("BEYOND").has_value());
+  EXPECT_EQ(facts.Constants.at("IDS_LIMIT"), 300);  // read on past the large ones
+  EXPECT_EQ(facts.Resources.size(), 1u);
+  ASSERT_EQ(ReadPascalResourceStrings(unit, "Limits.pas", 1252).size(), 1u);
+
+  // A script may hold numbers wider than its own 32 bits outside its strings.
+  const auto script = [&](const std::string& id) {
+    return "#include \"Limits.pas\"\n#define IDS_WIDE 0x1FFFFFFFF\nDATA RCDATA { 0x1FFFFFFFF }\n"
+           "STRINGTABLE\nBEGIN\n  IDS_LIMIT, \"fits\"\n  " + id + ", \"x\"\nEND\n";
+  };
+  Write("ok.rc", script("IDS_LIMIT + 1"));
+  EXPECT_EQ(ReadScriptStringTables(script("IDS_LIMIT + 1"), Path("ok.rc"), 1252).at(1).Resource, 301u);
+  for (const char* id : {"Beyond", "IDS_WIDE", "0x1FFFFFFFF", "Int64max + 1"})
+    EXPECT_EQ(MessageOf([&] { ReadScriptStringTables(script(id), Path("ok.rc"), 1252); }),
+              Path("ok.rc") + ": line 7: the number is too large") << id;
+  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables(script("AllBits"), Path("ok.rc"), 1252); }),
+            Path("ok.rc") + ": line 7: string identifier -1 is not between 0 and 65535");
+  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring S = #99999999999999999999;", "A.pas", 1252); }),
+            "A.pas: line 1: a character code is out of range");
+}
+
+// A real unit of the example projects declares Int64max; the project links without a word.
+TEST(StringTablesOfRealProjects, AUnitWithInt64ConstantsLinks) {
+  const std::string folder = testdata::Data("src/projects/equas-calc__equations_calculette8/uConstPrecalculees.pas")
+                                 .parent_path()
+                                 .string();
+  const TPascalUnitFacts facts = ReadPascalUnitFacts(testdata::Bytes(folder + "/uConstPrecalculees.pas"));
+  EXPECT_EQ(facts.Constants.at("INT64MAX"), std::numeric_limits<long long>::max());
+  const TStringTable table = LinkStringTable(TProject::Open(folder), 1252);
+  EXPECT_TRUE(table.Strings.empty());
 }
 
 TEST_F(StringTables, ScriptsTakeNumbersFromIncludesAndDefines) {

@@ -1,5 +1,7 @@
 #include "tools/sourceparser.h"
 
+#include <algorithm>
+
 #include "platform/rtl/sysutils.h"
 #include "platform/vcl/filer.h"
 #include "strings/vclconsts.h"
@@ -32,11 +34,20 @@ uint32_t AddDigit(uint32_t value, uint32_t radix, int digit) {
 }  // namespace
 
 TSourceParser::TSourceParser(rtl::TStream& stream, TSourceLanguage language)
-    : stream_(stream), language_(language), origin_(stream.Position()), buffer_(kBufferSize) {
+    : stream_(stream), language_(language), origin_(stream.Position()) {
+  // A small source needs no more buffer than it has bytes.
+  const int64_t left = stream.Size() - origin_;
+  buffer_.resize(static_cast<size_t>(std::clamp<int64_t>(left, 1, kBufferSize)));
   nextPos_ = origin_;
   chPos_ = origin_;
-  Advance();
-  NextToken();
+  try {
+    Advance();
+    NextToken();
+  } catch (...) {
+    // No destructor runs for a parser whose first token fails: restore the position here.
+    stream_.SetPosition(origin_);
+    throw;
+  }
 }
 
 TSourceParser::~TSourceParser() {

@@ -103,7 +103,7 @@ public:
   void SetNoComments(bool value) { noComments_ = value; }
 
 private:
-  static constexpr size_t kBufferSize = 64 * 1024;
+  static constexpr int64_t kBufferSize = 64 * 1024;
 
   // The character reader: ch_ is the character under the read position (0 at the end),
   // at stream position chPos_; Advance moves to the next one.

@@ -201,6 +201,11 @@ TEST(SourceParser, SpansAndPositionsFollowTheStreamOrigin) {
     EXPECT_EQ(parser.NextToken(), toEOF);
   }
   EXPECT_EQ(stream.Position(), 4);
+  // Also when the very first token fails.
+  StreamOf open("x 'a");
+  open.SetPosition(2);
+  EXPECT_THROW(TSourceParser{open}, vcl::EParserError);
+  EXPECT_EQ(open.Position(), 2);
 }
 
 TEST(SourceParser, AZeroByteEndsTheText) {

@@ -1,0 +1,1 @@
+unit U;interfaceresourcestring  S = 'It''s'#13#10'b' + #$41#8364;  N = $1F; F = -1.5e3;(* c *) { d } // eend.

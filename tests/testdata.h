@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -24,7 +25,18 @@ namespace quintrel::testdata {
 namespace fs = std::filesystem;
 
 inline fs::path DataDir() { return fs::path(QUINTREL_TEST_DATA_DIR); }
-inline fs::path ExtraDir() { return fs::path(QUINTREL_CORPUS_DIR); }
+// QUINTREL_EXTRA_CORPUS names another folder for it (or a missing one, to see the suites
+// as a clean clone runs them).
+inline fs::path ExtraDir() {
+  if (const char* other = std::getenv("QUINTREL_EXTRA_CORPUS"); other && *other) return fs::path(other);
+  return fs::path(QUINTREL_CORPUS_DIR);
+}
+
+// The folder as a reader knows it: "../shared/corpus" beside the repository, or as given.
+inline std::string ExtraDirShown() {
+  if (const char* other = std::getenv("QUINTREL_EXTRA_CORPUS"); other && *other) return other;
+  return ExtraDir().lexically_relative(DataDir().parent_path().parent_path()).string();
+}
 
 // A file of tests/data/ by its path there ("dfm/x.dfm", "src/rc/y.rc"); a test that goes
 // on with a missing one fails at once.
@@ -39,7 +51,7 @@ inline bool ExtraPresent() { return fs::is_directory(ExtraDir()); }
 
 #define QUINTREL_REQUIRE_EXTRA_CORPUS()                                                     \
   if (!::quintrel::testdata::ExtraPresent())                                                \
-  GTEST_SKIP() << "0 files: " << ::quintrel::testdata::ExtraDir().string() << " not present"
+  GTEST_SKIP() << "0 files: " << ::quintrel::testdata::ExtraDirShown() << " not present"
 
 // A file of the outside corpus (call after QUINTREL_REQUIRE_EXTRA_CORPUS): when the corpus
 // is there, the file must be too.

@@ -11,6 +11,7 @@
 #include "cli/charset_commands.h"
 #include "cli/db_commands.h"
 #include "cli/form_commands.h"
+#include "cli/intl_commands.h"
 #include "cli/lang_commands.h"
 #include "cli/module_commands.h"
 #include "cli/object_commands.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   RegisterProjectCommands(app);
   RegisterPreviewCommands(app);
   RegisterSourceCommands(app);
+  RegisterIntlCommands(app);
   RegisterHelpCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(

@@ -105,9 +105,17 @@ uint32_t ExistingObject(module::TZod& zod, int index, std::string& formName, con
   probe.FormID = static_cast<uint16_t>(module::GetFormIDIgnoringCase(forms, formName));
   if (probe.FormID == 0) return 0;
   formName = module::CatalogueName(forms[static_cast<size_t>(module::GetFormIndex(forms, probe.FormID))]);
-  probe.CompName = module::GetCompID(zod.GetComps(index), comp);
   probe.PropertyName = static_cast<uint16_t>(module::GetPropID(zod.GetProps(index), prop));
-  if (probe.CompName == 0 || probe.PropertyName == 0) return 0;
+  if (probe.PropertyName == 0) return 0;
+  // The form's own properties are under 0; modules written before that may hold them under
+  // a component with an empty name, which is the same object.
+  if (comp.empty()) {
+    if (const uint32_t found = zod.FindObject(index, probe)) return found;
+    probe.CompName = module::GetCompID(zod.GetComps(index), comp);
+    return probe.CompName == 0 ? 0 : zod.FindObject(index, probe);
+  }
+  probe.CompName = module::GetCompID(zod.GetComps(index), comp);
+  if (probe.CompName == 0) return 0;
   return zod.FindObject(index, probe);
 }
 
@@ -433,7 +441,8 @@ void RegisterList(CLI::App* object) {
         // A unit's strings carry their string-table number there ("?" before it is known).
         const std::string component = !formName.empty() && formName[0] == '#'
                                           ? (obj.CompName ? std::to_string(obj.CompName) : std::string("?"))
-                                          : NameOf(comps, module::GetCompIndex(comps, obj.CompName));
+                                      : obj.CompName == 0 ? std::string()
+                                                          : NameOf(comps, module::GetCompIndex(comps, obj.CompName));
         const std::string property = NameOf(props, module::GetPropIndex(props, obj.PropertyName));
         const std::string kind(module::ZodTypeName(obj.Kind)), zodClass(module::ZodClassName(obj.ZodClass));
         json row{{"id", obj.Ident},     {"form", formName},   {"component", component},

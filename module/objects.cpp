@@ -493,8 +493,10 @@ uint32_t TZod::CatalogueId(int module, std::string_view property, std::string_vi
 uint32_t TZod::AddObject(int module, std::string_view formName, std::string_view compName,
                          std::string_view propName, uint8_t kind, uint8_t zodClass) {
   TModuleLock lock(*At(module).Db, true);
-  return AddUnitObject(module, formName, CatalogueId(module, kPropComps, compName, false, true), propName, kind,
-                       zodClass);
+  // A property of the form itself has no component: it is looked for under 0, never under
+  // an identifier of its own for an empty name.
+  const uint32_t comp = compName.empty() ? 0 : CatalogueId(module, kPropComps, compName, false, true);
+  return AddUnitObject(module, formName, comp, propName, kind, zodClass);
 }
 
 uint32_t TZod::AddUnitObject(int module, std::string_view unitName, uint32_t resourceId, std::string_view propName,

@@ -314,7 +314,8 @@ public:
 
   // --- object catalogue (objects.cpp, records in module/objects.h) -----------------------
   // Registers the names that are new (catalogue lines with fresh identifiers) and adds a
-  // new object; returns its identifier. Each call adds an object (FindObject first).
+  // new object; returns its identifier. Each call adds an object (FindObject first). An
+  // empty compName is the form itself: the object's CompName is 0.
   uint32_t AddObject(int module, std::string_view formName, std::string_view compName, std::string_view propName,
                      uint8_t kind, uint8_t zodClass);
   // The same for an object of a source unit, whose component field holds a number, the

@@ -8,6 +8,7 @@
 #include "platform/vcl/formatvars.h"
 #include "platform/vcl/textutil.h"
 #include "platform/win32/msgbox.h"
+#include "runtime/quintrel.h"
 #include "strings/runtimeconsts.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
@@ -217,6 +218,13 @@ std::optional<TStoredTerm> ReadStored(module::TZod& zod, int module, module::TLa
   stored.Status = term.Status;
   stored.Style = term.Style;
   return stored;
+}
+
+std::u16string Utf16LeText(const std::vector<uint8_t>& bytes) {
+  std::u16string text(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  return text;
 }
 
 }  // namespace
@@ -465,12 +473,38 @@ void TPropertyTransfer::GetPath(TObject* instance, std::string_view path, TZodTe
 void TPropertyTransfer::GetRTTI(TObject* instance, PPropInfo propInfo, TZodTerm& term) {
   if (!instance || !propInfo) return;
   switch (propInfo->PropType->Kind) {
-    case tkString: case tkLString: case tkWString: case tkChar: case tkWChar: case tkInteger: case tkInt64:
-    case tkFloat: case tkEnumeration: case tkSet:
+    case tkString: case tkLString: case tkWString:
+      StoreTermText(term, PropertyText(*instance, propInfo));
+      break;
+    case tkChar: case tkWChar: case tkInteger: case tkInt64: case tkFloat: case tkEnumeration: case tkSet:
+      // A value has more than one text ([akLeft, akTop] and [akLeft,akTop], 255 and clRed):
+      // a stored text that stands for the live value is the same design text and stays.
+      if (auto stored = ReadStored(zod_, FModule, term.Language, term.Ident);
+          stored && !stored->Data.empty() && SameValue(*instance, propInfo, Utf16LeText(stored->Data)))
+        break;
       StoreTermText(term, PropertyText(*instance, propInfo));
       break;
     default:
       break;  // no text to compare
+  }
+}
+
+bool TPropertyTransfer::SameValue(const TObject& instance, PPropInfo p, std::u16string_view text) const {
+  try {
+    const TTypeKind kind = p->PropType->Kind;
+    if (kind == tkFloat) return FloatFromText(p, text::UnicodeToByte(text, FCurrentCharset)) == GetFloatProp(&instance, p);
+    const int64_t live = GetOrdProp(&instance, p);
+    if (kind == tkWChar) return CharFromText(std::u16string(text), 0xFFFF) == live;
+    const std::string narrow = text::UnicodeToByte(text, FCurrentCharset);
+    switch (kind) {
+      case tkChar: return CharFromText(narrow, 0xFF) == live;
+      case tkInteger: case tkInt64: return IntegerFromText(p, narrow) == live;
+      case tkEnumeration: return EnumFromText(p, narrow) == live;
+      case tkSet: return SetFromText(p, narrow) == live;
+      default: return false;
+    }
+  } catch (const std::exception&) {
+    return false;  // a text the writer refuses stands for no value
   }
 }
 
@@ -531,5 +565,20 @@ void TPropertyTransfer::GetGraphicProp(TGraphic& graphic, std::string_view path,
 }
 
 void TPropertyTransfer::GetUnknown(TObject*, std::string_view, TZodTerm&) {}
+
+bool GetFormValues(TQuintrel& translator, TComponent& form) {
+  if (translator.Module() < 0 || form.Name().empty()) return false;
+  const bool onScreen = [&] {
+    TScreen& screen = Screen();
+    for (int i = 0; i < screen.FormCount(); ++i)
+      if (screen.Forms(i) == &form) return true;
+    for (int i = 0; i < screen.DataModuleCount(); ++i)
+      if (screen.DataModules(i) == &form) return true;
+    return false;
+  }();
+  if (!onScreen) return false;
+  translator.DesignLangChanged();
+  return translator.SwitchLanguage(translator.DesignLanguage(), true, true, form.Name());
+}
 
 }  // namespace quintrel::runtime

@@ -36,6 +36,8 @@
 //   enumeration         the name of the value
 //   set                 [a,b]; the writer takes names (whole words, any case, values
 //                       above 31 ignored) or a $hex or decimal bit mask
+// The reader keeps a stored text of a non-string kind that stands for the live value
+// (a set stored as "akLeft, akTop", a colour as 255): only another value is a change.
 //
 // Errors. A failure while one property is written is reported by SetProp through the
 // message-box sink with "Error while trying to set property %s of %s" (path, class
@@ -173,10 +175,22 @@ protected:
   uint8_t FCurrentCharset = 0;
   bool FFlipState = false;
 
+  // Whether the text, written into the property, gives the value it holds now.
+  bool SameValue(const vcl::TObject& instance, vcl::PPropInfo propInfo, std::u16string_view text) const;
+
 private:
   void GetPath(vcl::TObject* instance, std::string_view path, module::TZodTerm& term);
   void ReportSetError(std::string_view path, const vcl::TObject& instance) const;
 };
+
+class TQuintrel;
+
+// Captures a live form or data module into the module as the designer does when its unit
+// is saved: every catalogued property of the form (found by its name) is read into the
+// design language's terms, so that a changed design text is rewritten for review and its
+// translations are marked for review. An object without a term gets one. False when the
+// catalogue lacks the form or the form is not one of the application's (Screen's) forms.
+bool GetFormValues(TQuintrel& translator, vcl::TComponent& form);
 
 // Splits a path at its first '.': head and rest (rest empty without a dot).
 std::pair<std::string_view, std::string_view> SplitPath(std::string_view path);

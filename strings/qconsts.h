@@ -166,6 +166,25 @@ inline constexpr const char* _SCliTextTwice = "the text is given twice: TEXT and
 inline constexpr const char* _SCliIdAndObject = "give a term ID or --object ID, not both";
 // The header of `object list`.
 inline constexpr const char* _SCliObjectListHeader = "id\tterm\tform\tcomponent\tproperty\tkind\tclass\tlocked\tpriority";
+// intl objects / object-set and module startup: the module's file and what changed.
+inline constexpr const char* _SCliObjectsChanged = "%s: %d objects changed";
+inline constexpr const char* _SCliNoObjectSetting = "give at least one of --locked, --priority, --class, --comment";
+inline constexpr const char* _SCliStartupChanged = "%s: start-up options changed";
+inline constexpr const char* _SCliObjectPath = "%s: %s";
+// intl update: what it did to the module (%s: the module's file, a form, or a property
+// as Form.Component.Property).
+inline constexpr const char* _SCliIntlNeedsSelection = "give --selection FILE or --auto";
+inline constexpr const char* _SCliIntlNoDesignLanguage =
+    "%s: the module has no design language (quintrel module set design-language ID)";
+inline constexpr const char* _SCliIntlRemoved = "removed %s";
+inline constexpr const char* _SCliIntlEmptied = "form %s: nothing selected, its objects removed";
+inline constexpr const char* _SCliIntlPruned = "form %s: not in the project, its objects removed (--prune)";
+inline constexpr const char* _SCliIntlKept =
+    "form %s: not in the project or its form file unreadable, its objects kept (--prune removes them)";
+inline constexpr const char* _SCliIntlChanged =
+    "%s: %d objects added, %d texts added, %d design texts captured, %d removed, %d moved to the form itself";
+inline constexpr const char* _SCliIntlUnchanged = "%s: unchanged";
+inline constexpr const char* _SCliDryRunNote = " (dry run: nothing written)";
 inline constexpr const char* _SCliNotDictionary =
     "%s: the language %s cannot be a dictionary here (it needs a term table and an object table)";
 inline constexpr const char* _SCliNoTranslation = "no translation found";

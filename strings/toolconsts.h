@@ -36,4 +36,21 @@ inline constexpr const char* _SSelectionCountMismatch = "%s: the value counts %d
 inline constexpr const char* _SSelectionStrayData = "%s: only graphics and long texts, numbers and sets carry data";
 inline constexpr const char* _SSelectionDataDiffers = "%s: the attached text does not begin with the value shown";
 
+// The catalogue update: the status window's titles and count, and the failures of its
+// steps (%s: the form's name; the object as Form.Component.Property).
+inline constexpr const char* _SInsertingNewProperties = "Inserting new properties";
+inline constexpr const char* _SSearchingRemovedProperties = "Searching for removed properties";
+inline constexpr const char* _STotalPropertiesUpdated = "Total nr of properties updated: %d";
+inline constexpr const char* _SUnableToInitFormObjects = "Unable to initiate form objects for Form: %s";
+inline constexpr const char* _SUnableToCreateObject = "Unable to create an object, due to an inconsistent database";
+inline constexpr const char* _SCouldNotUpdateObject = "Could not update object %s";
+inline constexpr const char* _SUnableToSetObject = "Unable to set an object, due to an inconsistent database";
+
+// The object tree: a component or property identifier the name tables lack (%u: the
+// identifier), and a path that names nothing (%s: the name, then what there is instead).
+inline constexpr const char* _SUnnamedComponent = "<component %u>";
+inline constexpr const char* _SUnnamedProperty = "<property %u>";
+inline constexpr const char* _SNoFormInTree = "no form %s in the catalogue; it has: %s";
+inline constexpr const char* _SNoNodeInTree = "form %s has no catalogued component or property %s; it has: %s";
+
 }  // namespace quintrel::strings

@@ -54,6 +54,12 @@ TEST_F(ObjectsTest, AddingObjectsNamesFormsComponentsAndPropertiesOnce) {
   EXPECT_EQ(zod_.GetObjectCount(m_), 3);
   EXPECT_EQ(zod_.GetFormOfObjectID(m_, 1048562), 2);
   EXPECT_EQ(zod_.GetFormOfObjectID(m_, 5), 0);
+  // A property of the form itself names no component: it is catalogued under 0.
+  TZodObject own;
+  own.Ident = zod_.AddObject(m_, "Form2", "", "Caption", utString, ucForm);
+  ASSERT_TRUE(zod_.GetObject(m_, own));
+  EXPECT_EQ(own.CompName, 0u);
+  EXPECT_EQ(Text(kPropComps), "0001 Button1\r\n");
 
   TZodObject probe;
   probe.FormID = 2;

@@ -111,6 +111,28 @@ TEST_F(Kinds, EnumerationsAndSets) {
   EXPECT_TRUE(messages_.empty());
 }
 
+TEST_F(Kinds, ReadingKeepsAStoredTextOfTheSameValue) {
+  // Another spelling of the live value is the same design text: no rewrite, no review.
+  Write("Anchors", u"[akLeft,akTop]");
+  Write("Colour", u"clRed");
+  Write("Count", u"31");
+  for (const auto& [prop, stored] : std::vector<std::pair<const char*, std::u16string>>{
+           {"Anchors", u"akLeft, akTop"}, {"Colour", u"255"}, {"Count", u" $1F "}}) {
+    const uint32_t id = Term(stored, kGerman, module::usSignedOff);
+    transfer_.GetProp(&kinds_, prop, id);
+    uint8_t status = 0;
+    EXPECT_EQ(Stored(id, kGerman, &status), stored) << prop;
+    EXPECT_EQ(status, module::usSignedOff) << prop;
+  }
+  // Another value, or a text that stands for none, is rewritten.
+  const uint32_t other = Term(u"akLeft", kGerman, module::usSignedOff);
+  transfer_.GetProp(&kinds_, "Anchors", other);
+  EXPECT_EQ(Stored(other), u"[akLeft,akTop]");
+  const uint32_t junk = Term(u"clNoSuchColour", kGerman, module::usSignedOff);
+  transfer_.GetProp(&kinds_, "Colour", junk);
+  EXPECT_EQ(Stored(junk), u"clRed");
+}
+
 TEST_F(Kinds, CharactersStringsAndFloats) {
   Write("Letter", u"*");
   EXPECT_EQ(Ord("Letter"), '*');

@@ -1,0 +1,229 @@
+#include "cli/intl_commands.h"
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+#include "cli/common.h"
+#include "cli/target.h"
+#include "cli/term_commands.h"
+#include "cli/texts.h"
+#include "cli/zod_common.h"
+#include "module/objects.h"
+#include "platform/vcl/textutil.h"
+#include "strings/qconsts.h"
+#include "tools/intlobjects.h"
+
+namespace quintrel::cli {
+
+namespace {
+
+namespace qs = quintrel::strings;
+using nlohmann::json;
+using TAccess = TModuleFile::TAccess;
+
+// --- module startup ------------------------------------------------------------------------
+
+struct TStartupOptions {
+  TTarget Target;
+  std::string Default;
+  std::string SaveSession;
+  std::string Win32Locale;
+  bool Json = false;
+};
+
+// The default language as the start-up page shows it: none for 0 (what unticking stores)
+// and for ?? (what a module without the setting reads as).
+json DefaultLanguageJson(module::TLanguageId id) {
+  return id == 0 || id == module::kNoLanguage ? json(nullptr) : json(FormatLanguageId(id));
+}
+
+void RegisterStartup(CLI::App& app) {
+  CLI::App* moduleCmd = FindSubcommand(app, "module");
+  if (!moduleCmd) moduleCmd = app.add_subcommand("module", "Language module files");
+  auto o = std::make_shared<TStartupOptions>();
+  CLI::App* cmd = moduleCmd->add_subcommand(
+      "startup", "Show or change how an application starts: the language shown first (--default ID, a language of "
+                 "the module, or none), whether the language chosen in a session is kept for the next one "
+                 "(--save-session) and whether the user's system locale chooses the language (--win32-locale). "
+                 "Prints the options as they are afterwards");
+  o->Target.AddModule(cmd);
+  cmd->add_option("--default", o->Default, "The default language (two characters such as de), or none");
+  cmd->add_option("--save-session", o->SaveSession, "on or off: save the language between sessions");
+  cmd->add_option("--win32-locale", o->Win32Locale, "on or off: start in the language of the user's locale");
+  cmd->add_flag("--json", o->Json, "Print a JSON object: defaultLanguage (null: none), saveSession, win32Locale, "
+                                   "languages");
+  cmd->callback([o]() {
+    const bool change = !o->Default.empty() || !o->SaveSession.empty() || !o->Win32Locale.empty();
+    std::optional<module::TLanguageId> defaultLanguage;
+    if (!o->Default.empty()) defaultLanguage = o->Default == "none" ? 0 : ParseLanguageId(o->Default);
+    std::optional<bool> saveSession, win32Locale;
+    if (!o->SaveSession.empty()) saveSession = ParseBool(o->SaveSession);
+    if (!o->Win32Locale.empty()) win32Locale = ParseBool(o->Win32Locale);
+
+    TModuleFile file(o->Target.ModuleFile(), change ? TAccess::ReadWrite : TAccess::ReadOnly);
+    module::TZod& zod = file.Zod();
+    const int m = file.Index();
+    if (defaultLanguage && *defaultLanguage != 0) file.RequireLanguage(*defaultLanguage);
+    bool written = true;
+    if (defaultLanguage) written = zod.SetDefaultLanguage(m, *defaultLanguage) && written;
+    if (saveSession) written = zod.SetSaveSessionLanguage(m, *saveSession) && written;
+    if (win32Locale) written = zod.SetWin32Locale(m, *win32Locale) && written;
+    if (!written) throw ECommandFailed(rtl::Format(qs::_SCliWriteFailed, file.FileName()));
+    if (change) std::cerr << "quintrel: " << rtl::Format(qs::_SCliStartupChanged, file.FileName()) << "\n";
+
+    std::vector<module::TLanguageId> ids;
+    zod.GetLanguageList(m, ids);
+    json languages = json::array();
+    for (module::TLanguageId id : ids) languages.push_back(FormatLanguageId(id));
+    const json shown = {{"defaultLanguage", DefaultLanguageJson(zod.GetDefaultLanguage(m))},
+                        {"saveSession", zod.GetSaveSessionLanguage(m)},
+                        {"win32Locale", zod.GetWin32Locale(m)},
+                        {"languages", languages}};
+    if (o->Json) {
+      std::cout << shown.dump(2) << "\n";
+      return;
+    }
+    std::cout << "Default language: "
+              << (shown["defaultLanguage"].is_null() ? "none" : shown["defaultLanguage"].get<std::string>()) << "\n"
+              << "Save between sessions: " << (shown["saveSession"].get<bool>() ? "on" : "off") << "\n"
+              << "Win32 user locale setting: " << (shown["win32Locale"].get<bool>() ? "on" : "off") << "\n"
+              << "Languages: " << file.LanguageList() << "\n";
+  });
+}
+
+// --- intl objects / object-set -----------------------------------------------------------
+
+struct TObjectsOptions {
+  TTarget Target;
+  std::string Form;
+  bool Json = false;
+  std::string Path;
+  std::string Locked;
+  int Priority = -1;
+  std::string ZodClass;
+  std::string Comment;
+  CLI::Option* CommentOption = nullptr;
+};
+
+json LeafJson(module::TZod& zod, int m, const tools::TObjectLeaf& leaf) {
+  const module::TZodObject& o = leaf.Object;
+  return {{"component", leaf.Component.empty() ? json(nullptr) : json(leaf.Component)},
+          {"property", leaf.Property},
+          {"object", o.Ident},
+          {"term", o.Localization},
+          {"kind", std::string(module::ZodTypeName(o.Kind))},
+          {"class", std::string(module::ZodClassName(o.ZodClass))},
+          {"locked", o.Locked},
+          {"priority", o.Priority},
+          {"comment", Utf8(tools::ObjectComment(zod, m, o))}};
+}
+
+std::string LeafLine(module::TZod& zod, int m, const tools::TObjectLeaf& leaf) {
+  const module::TZodObject& o = leaf.Object;
+  std::string line = leaf.Property + ": object " + std::to_string(o.Ident) + ", " +
+                     std::string(module::ZodClassName(o.ZodClass)) + (o.Locked ? ", locked" : "") + ", priority " +
+                     std::to_string(o.Priority);
+  const std::u16string comment = tools::ObjectComment(zod, m, o);
+  if (!comment.empty()) line += ", comment: " + EscapedText(comment);
+  return line;
+}
+
+void PrintTree(module::TZod& zod, int m, const std::vector<tools::TObjectForm>& tree, const std::string& only,
+               bool asJson) {
+  json forms = json::array();
+  for (const tools::TObjectForm& form : tree) {
+    if (!only.empty() && !vcl::SameText(form.Name, only)) continue;
+    if (asJson) {
+      json leaves = json::array();
+      for (const tools::TObjectLeaf& leaf : form.Leaves) leaves.push_back(LeafJson(zod, m, leaf));
+      forms.push_back({{"form", form.Name}, {"id", form.Id}, {"count", form.Leaves.size()}, {"properties", leaves}});
+      continue;
+    }
+    std::cout << form.Name << " (" << form.Leaves.size() << " properties)\n";
+    // A component's node comes at its first property; its properties gather under it.
+    std::vector<std::string> shown;
+    for (const tools::TObjectLeaf& leaf : form.Leaves) {
+      if (leaf.Component.empty()) {
+        std::cout << "  " << LeafLine(zod, m, leaf) << "\n";
+        continue;
+      }
+      if (std::find(shown.begin(), shown.end(), leaf.Component) != shown.end()) continue;
+      shown.push_back(leaf.Component);
+      std::cout << "  " << leaf.Component << "\n";
+      for (const tools::TObjectLeaf& same : form.Leaves)
+        if (same.Component == leaf.Component) std::cout << "    " << LeafLine(zod, m, same) << "\n";
+    }
+  }
+  if (asJson) std::cout << forms.dump(2) << "\n";
+}
+
+void RegisterObjects(CLI::App* intl) {
+  auto o = std::make_shared<TObjectsOptions>();
+  CLI::App* cmd = intl->add_subcommand(
+      "objects", "Show the module's objects as a tree: each form, its own properties, and each component with its "
+                 "properties; per property its object, class, lock, priority and comment");
+  o->Target.AddModule(cmd, false);
+  cmd->add_option("--form", o->Form, "Only this form (compared ignoring case)");
+  cmd->add_flag("--json", o->Json,
+                "Print a JSON array of forms: form, id, count, properties (component, null for the form itself; "
+                "property, object, term, kind, class, locked, priority, comment)");
+  cmd->callback([o]() {
+    TModuleFile file(o->Target.ModuleFile(), TAccess::ReadOnly);
+    const std::vector<tools::TObjectForm> tree = tools::ObjectTree(file.Zod(), file.Index());
+    if (!o->Form.empty()) {
+      try {
+        tools::LeavesOfPath(tree, o->Form);
+      } catch (const tools::EObjectPathError& e) {
+        throw ECommandFailed(rtl::Format(qs::_SCliObjectPath, file.FileName(), e.Message()));
+      }
+    }
+    PrintTree(file.Zod(), file.Index(), tree, o->Form, o->Json);
+  });
+
+  auto s = std::make_shared<TObjectsOptions>();
+  CLI::App* set = intl->add_subcommand(
+      "object-set", "Change the settings of the objects under PATH, as `intl objects` shows the tree: Form (every "
+                    "property of the form), Form.Component, Form.Property or Form.Component.Property");
+  s->Target.AddModule(set, false);
+  set->add_option("PATH", s->Path, "Form, Form.Component, Form.Property or Form.Component.Property")->required();
+  set->add_option("--locked", s->Locked, "on or off: the translators may not change the text");
+  set->add_option("--priority", s->Priority, "The priority, 0 to 255")->check(CLI::Range(0, 255));
+  set->add_option("--class", s->ZodClass, "The control class (ucButton ...) or a component class such as TButton");
+  s->CommentOption = set->add_option("--comment", s->Comment, "The comment for the translators ('' empties it)");
+  set->callback([s]() {
+    tools::TObjectSettings settings;
+    if (!s->Locked.empty()) settings.Locked = ParseBool(s->Locked);
+    if (s->Priority >= 0) settings.Priority = static_cast<uint8_t>(s->Priority);
+    if (!s->ZodClass.empty()) settings.ZodClass = ParseClass(s->ZodClass);
+    if (s->CommentOption->count() > 0) settings.Comment = StoredText(s->Comment, "--comment");
+    if (!settings.Locked && !settings.Priority && !settings.ZodClass && !settings.Comment)
+      throw ECommandFailed(qs::_SCliNoObjectSetting);
+    TModuleFile file(s->Target.ModuleFile());
+    const std::vector<tools::TObjectForm> tree = tools::ObjectTree(file.Zod(), file.Index());
+    std::vector<const tools::TObjectLeaf*> leaves;
+    try {
+      leaves = tools::LeavesOfPath(tree, s->Path);
+    } catch (const tools::EObjectPathError& e) {
+      throw ECommandFailed(rtl::Format(qs::_SCliObjectPath, file.FileName(), e.Message()));
+    }
+    const int changed = tools::ApplyObjectSettings(file.Zod(), file.Index(), leaves, settings);
+    std::cout << rtl::Format(qs::_SCliObjectsChanged, file.FileName(), changed) << "\n";
+  });
+}
+
+}  // namespace
+
+void RegisterIntlCommands(CLI::App& app) {
+  RegisterStartup(app);
+  CLI::App* intl = app.add_subcommand(
+      "intl", "Internationalize a project: catalogue its forms' properties into its module and keep them in step, "
+              "and the settings of the catalogued objects");
+  intl->require_subcommand(1);
+  RegisterObjects(intl);
+}
+
+}  // namespace quintrel::cli

@@ -1,0 +1,122 @@
+// Internationalizing a project from the command line: the start-up options, the object
+// tree and its settings, and the catalogue update from a selection.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/run.h"
+
+namespace quintrel::cli {
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+class IntlCommands : public test::CliFixture {
+protected:
+  std::string Ok(const std::vector<std::string>& args) {
+    test::TRunResult r = Run(args);
+    EXPECT_EQ(r.code, 0) << args[0] << " " << args[1] << ": " << r.err;
+    return r.out;
+  }
+  std::string Refused(const std::vector<std::string>& args) {
+    test::TRunResult r = Run(args);
+    EXPECT_EQ(r.code, 1) << args[0] << " " << args[1] << ": " << r.out;
+    return r.err;
+  }
+  void Write(const std::string& name, const std::string& data) const {
+    std::ofstream(Path(name), std::ios::binary) << data;
+  }
+  // A Delphi project of one form and its module with the languages en (design) and de.
+  void WriteProject(const std::string& dfm) {
+    Write("App.dpr", "program App;\r\nuses\r\n  Main in 'Main.pas' {MainForm};\r\nbegin\r\nend.\r\n");
+    Write("Main.pas", "unit Main;\r\ninterface\r\nimplementation\r\nend.\r\n");
+    Write("Main.dfm", dfm);
+    project_ = Path("App.dpr");
+    module_ = Path("App.zod");
+    Ok({"module", "new", module_});
+    Ok({"lang", "add", module_, "en", "--name", "English"});
+    Ok({"lang", "add", module_, "de", "--name", "German"});
+    Ok({"module", "set", module_, "design-language", "en"});
+  }
+  static constexpr const char* kMainForm =
+      "object MainForm: TForm\r\n"
+      "  Caption = 'Addresses'\r\n"
+      "  object OkButton: TButton\r\n    Caption = 'OK'\r\n    Hint = 'Saves'\r\n  end\r\n"
+      "  object NameLabel: TLabel\r\n    Caption = 'Name'\r\n  end\r\n"
+      "end\r\n";
+  std::string project_, module_;
+};
+
+TEST_F(IntlCommands, TheFormsOwnPropertiesAreCataloguedWithoutAComponent) {
+  WriteProject(kMainForm);
+  const std::string id = Ok({"object", "add", "--project", project_, "MainForm", "", "Caption"});
+  // Found again under the form itself, not added a second time.
+  EXPECT_EQ(Ok({"object", "add", "--project", project_, "MAINFORM", "", "Caption"}), id);
+  const json tree = json::parse(Ok({"intl", "objects", "--project", project_, "--json"}));
+  ASSERT_EQ(tree.size(), 1u);
+  ASSERT_EQ(tree[0]["properties"].size(), 1u);
+  EXPECT_TRUE(tree[0]["properties"][0]["component"].is_null());
+  // The translator reads such an object: the caption previews translated.
+  Ok({"term", "set", "--project", project_, "de", "--object", id.substr(0, id.find('\n')), "Adressen"});
+  const std::string shown = Ok({"preview", "--project", project_, "--lang", "de"});
+  EXPECT_NE(shown.find("Caption = 'Adressen'"), std::string::npos) << shown;
+}
+
+TEST_F(IntlCommands, StartupOptionsAreShownAndChanged) {
+  WriteProject(kMainForm);
+  EXPECT_EQ(Ok({"module", "startup", module_}),
+            "Default language: none\nSave between sessions: off\nWin32 user locale setting: off\nLanguages: de, en\n");
+  test::TRunResult r = Run({"module", "startup", module_, "--default", "de", "--save-session", "on",
+                            "--win32-locale", "yes", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("start-up options changed"), std::string::npos);
+  EXPECT_EQ(json::parse(r.out),
+            (json{{"defaultLanguage", "de"}, {"saveSession", true}, {"win32Locale", true}, {"languages", {"de", "en"}}}));
+  const json none = json::parse(Ok({"module", "startup", "--module", module_, "--default", "none", "--json"}));
+  EXPECT_TRUE(none["defaultLanguage"].is_null());
+  EXPECT_EQ(none["saveSession"], true);
+  EXPECT_NE(Refused({"module", "startup", module_, "--default", "fr"}).find("no language fr"), std::string::npos);
+}
+
+TEST_F(IntlCommands, ObjectSettingsApplyToTheWholeSubtree) {
+  WriteProject(kMainForm);
+  for (const auto& [comp, prop] : std::vector<std::pair<std::string, std::string>>{
+           {"", "Caption"}, {"OkButton", "Caption"}, {"OkButton", "Hint"}, {"NameLabel", "Caption"}})
+    Ok({"object", "add", "--module", module_, "MainForm", comp, prop});
+  // A component: both of its properties, nothing of the next component.
+  EXPECT_EQ(Ok({"intl", "object-set", "--module", module_, "MainForm.okbutton", "--locked", "on", "--priority", "7"}),
+            module_ + ": 2 objects changed\n");
+  // A property of the form itself; then every property of the form.
+  Ok({"intl", "object-set", "--module", module_, "MainForm.Caption", "--comment", "Title bar"});
+  Ok({"intl", "object-set", "--module", module_, "MainForm", "--class", "TLabel"});
+  const std::string tree = Ok({"intl", "objects", "--module", module_});
+  EXPECT_NE(tree.find("MainForm (4 properties)\n  Caption: object "), std::string::npos) << tree;
+  EXPECT_NE(tree.find(", ucLabel, priority 0, comment: Title bar\n  OkButton\n    Caption: object "),
+            std::string::npos)
+      << tree;
+  EXPECT_NE(tree.find(", ucLabel, locked, priority 7\n    Hint: object "), std::string::npos) << tree;
+  EXPECT_NE(tree.find("  NameLabel\n    Caption: object "), std::string::npos) << tree;
+  EXPECT_EQ(tree.find("NameLabel\n    Caption: object 1048563, ucLabel, locked"), std::string::npos) << tree;
+  // An emptied comment is gone; a setting that changes nothing changes no object.
+  Ok({"intl", "object-set", "--module", module_, "MainForm.Caption", "--comment", ""});
+  EXPECT_EQ(Ok({"intl", "object-set", "--module", module_, "MainForm.Caption", "--class", "ucLabel"}),
+            module_ + ": 0 objects changed\n");
+  const json listed = json::parse(Ok({"intl", "objects", "--module", module_, "--form", "mainform", "--json"}));
+  EXPECT_EQ(listed[0]["properties"][0]["comment"], "");
+
+  EXPECT_NE(Refused({"intl", "object-set", "--module", module_, "MainForm.Nothing", "--locked", "on"})
+                .find("form MainForm has no catalogued component or property Nothing; it has: Caption, OkButton, "
+                      "NameLabel"),
+            std::string::npos);
+  EXPECT_NE(Refused({"intl", "object-set", "--module", module_, "Other", "--locked", "on"})
+                .find("no form Other in the catalogue; it has: MainForm"),
+            std::string::npos);
+  EXPECT_NE(Refused({"intl", "object-set", "--module", module_, "MainForm"}).find("give at least one of"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace quintrel::cli

@@ -21,6 +21,7 @@ namespace {
 
 constexpr unsigned kTopIdentifier = 0xFFFF;
 constexpr size_t kMaxTextLength = 0xFFFF;
+constexpr size_t kMaxConstantText = 1 << 22;  // characters of a unit's text constants held at once
 constexpr int kMaxIncludeDepth = 32;
 constexpr int kMaxExpressionDepth = 256;
 
@@ -662,8 +663,13 @@ std::string BaseName(const std::string& path) { return fs::path(path).filename()
 
 // --- readers -------------------------------------------------------------------------------
 
-std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, const std::string& fileName,
-                                                     unsigned codePage) {
+namespace {
+
+// The resource strings of a unit, or (given `constants`) its text constants alone, with
+// resourcestring sections passed over as leniently as the const sections are read; names
+// the unit does not declare are looked up in `others`.
+std::vector<TLinkedString> ReadPascalTexts(std::string_view source, const std::string& fileName, unsigned codePage,
+                                           const TTextConstants* others, TTextConstants* constants) {
   std::vector<TLinkedString> out;
   const std::string unit = BaseName(fileName);
   TPascalLexer lexer(source, fileName, codePage);
@@ -674,8 +680,63 @@ std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, co
     while (t.Kind == TTok::Directive) t = lexer.Next();
     return t;
   };
+  // Values join literals with text constants: the system's line break, the unit's own
+  // constants declared before the value (EOL = #13#10), and those of the other units, as
+  // the compiler folds them. Their total is bounded: constants built from constants grow
+  // fast, and a unit's own text constants need not fit a string table.
+  TTextConstants texts{{"SLINEBREAK", u"\r\n"}};
+  size_t held = 0;
+  const auto find = [&](const std::string& name) -> const std::u16string* {
+    if (const auto own = texts.find(name); own != texts.end()) return &own->second;
+    if (others)
+      if (const auto other = others->find(name); other != others->end()) return &other->second;
+    return nullptr;
+  };
+  // A value: literals and known text constants joined by '+'; nullopt, with `t` where
+  // the value stopped reading, when a part is neither. A resource string's value longer
+  // than a string table holds raises; a constant's is passed over.
+  const auto value = [&](TToken& t, bool resource) -> std::optional<std::u16string> {
+    std::u16string text;
+    for (;;) {
+      if (t.Kind == TTok::String) {
+        text += t.Str;
+      } else if (const std::u16string* known = t.Kind == TTok::Ident ? find(Upper(t.Text)) : nullptr) {
+        text += *known;
+      } else {
+        return std::nullopt;
+      }
+      if (text.size() > kMaxTextLength) {
+        if (resource) throw EProjectError(rtl::Format(strings::_SStringTooLong, fileName, t.Line));
+        return std::nullopt;
+      }
+      t = next();
+      if (!(t.Kind == TTok::Symbol && t.Text == "+")) return text;
+      t = next();
+    }
+  };
   TToken t = next();
   while (t.Kind != TTok::End) {
+    const bool constant = IsKeyword(t, {"const"});
+    if (constant || (constants && IsKeyword(t, {"resourcestring"}))) {
+      // Text constants are taken when their whole value reads; anything else is passed.
+      t = next();
+      while (t.Kind == TTok::Ident && !EndsSection(t)) {
+        const std::string name = Upper(t.Text);
+        t = next();
+        std::optional<std::u16string> text;
+        if (t.Kind == TTok::Symbol && t.Text == "=") {
+          t = next();
+          text = value(t, false);
+        }
+        if (constant && text && t.Kind == TTok::Symbol && t.Text == ";" && held + text->size() <= kMaxConstantText) {
+          held += text->size();
+          texts[name] = std::move(*text);
+        }
+        while (t.Kind != TTok::End && !(t.Kind == TTok::Symbol && t.Text == ";")) t = next();
+        if (t.Kind != TTok::End) t = next();
+      }
+      continue;
+    }
     if (!IsKeyword(t, {"resourcestring"})) {
       t = next();
       continue;
@@ -690,13 +751,12 @@ std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, co
       if (!(t.Kind == TTok::Symbol && t.Text == "="))
         Fail(fileName, t.Line, rtl::Format("'=' expected after %s", s.Identifier));
       t = next();
-      for (;;) {
-        if (t.Kind != TTok::String) Fail(fileName, t.Line, rtl::Format("the value of %s is not a text", s.Identifier));
-        s.Text += t.Str;
-        t = next();
-        if (!(t.Kind == TTok::Symbol && t.Text == "+")) break;
-        t = next();
+      std::optional<std::u16string> text = value(t, true);
+      if (!text) {
+        if (t.Kind == TTok::Ident) throw EProjectError(rtl::Format(strings::_SUnknownSymbol, fileName, t.Line, t.Text));
+        Fail(fileName, t.Line, rtl::Format("the value of %s is not a text", s.Identifier));
       }
+      s.Text = std::move(*text);
       // Hint directives may follow the value.
       while (IsKeyword(t, {"platform", "deprecated", "library", "experimental"})) {
         t = next();
@@ -704,12 +764,28 @@ std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, co
       }
       if (!(t.Kind == TTok::Symbol && t.Text == ";"))
         Fail(fileName, t.Line, rtl::Format("';' expected after the text of %s", s.Identifier));
-      if (s.Text.size() > kMaxTextLength) throw EProjectError(rtl::Format(strings::_SStringTooLong, fileName, s.Line));
       out.push_back(std::move(s));
       t = next();
     }
   }
+  if (constants) {
+    texts.erase("SLINEBREAK");
+    *constants = std::move(texts);
+  }
   return out;
+}
+
+}  // namespace
+
+std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, const std::string& fileName,
+                                                     unsigned codePage, const TTextConstants* others) {
+  return ReadPascalTexts(source, fileName, codePage, others, nullptr);
+}
+
+TTextConstants ReadPascalTextConstants(std::string_view source, const std::string& fileName, unsigned codePage) {
+  TTextConstants constants;
+  ReadPascalTexts(source, fileName, codePage, nullptr, &constants);
+  return constants;
 }
 
 TPascalUnitFacts ReadPascalUnitFacts(std::string_view source) {
@@ -870,9 +946,26 @@ TStringTable LinkStringTable(const TProject& project, unsigned codePage) {
       throw EProjectError(rtl::Format(strings::_SStringIdTaken, s.Unit, s.Line, s.Resource,
                                       it->second->Unit + " line " + std::to_string(it->second->Line)));
   }
+  // Text constants of every unit, for the values that join another unit's (EOL of a
+  // constants unit): the first unit in project order that declares a name gives it, and
+  // the total is bounded as within one unit.
+  TTextConstants constants;
+  size_t held = 0;
+  for (const std::string& file : pascal) {
+    TTextConstants own;
+    try {
+      own = ReadPascalTextConstants(sources.Text(file), file, codePage);
+    } catch (const EProjectError&) {
+      continue;  // its resource strings report it below
+    }
+    for (auto& [name, text] : own) {
+      const size_t size = text.size();
+      if (held + size <= kMaxConstantText && constants.emplace(name, std::move(text)).second) held += size;
+    }
+  }
   unsigned next = kTopIdentifier;
   for (const std::string& file : pascal)
-    for (TLinkedString& s : ReadPascalResourceStrings(sources.Text(file), file, codePage)) {
+    for (TLinkedString& s : ReadPascalResourceStrings(sources.Text(file), file, codePage, &constants)) {
       while (next > 0 && taken.count(next)) --next;
       if (next == 0) throw EProjectError(rtl::Format(strings::_SStringTableFull, file, s.Line, s.Identifier));
       s.Resource = next--;

@@ -52,9 +52,17 @@ int InstallStringTable(win32::HINSTANCE instance, const TStringTable& table);
 
 // --- the readers, one source at a time (Resource left 0 for Pascal strings) ------------
 
-// The resourcestring declarations of a Pascal unit.
+// Text constants by name (upper-cased).
+using TTextConstants = std::map<std::string, std::u16string>;
+
+// The resourcestring declarations of a Pascal unit. Their values may join literals with
+// sLineBreak, with the unit's own text constants declared before them, and with `others`
+// (other units' constants, as a project's compiler knows them); any other name fails.
 std::vector<TLinkedString> ReadPascalResourceStrings(std::string_view source, const std::string& fileName,
-                                                     unsigned codePage);
+                                                     unsigned codePage, const TTextConstants* others = nullptr);
+// The text constants of a Pascal unit's const sections: values made of literals, #-codes,
+// sLineBreak and constants declared before them, joined by '+'.
+TTextConstants ReadPascalTextConstants(std::string_view source, const std::string& fileName, unsigned codePage);
 // Integer constants by name (upper-cased); a constant whose value 64 bits do not hold is
 // there without a value, so that only a string identifier that uses it fails.
 using TConstants = std::map<std::string, std::optional<long long>>;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/win32/resources.h"
@@ -60,6 +61,41 @@ TEST(PascalStrings, MalformedDeclarationsNameFileAndLine) {
             "A.pas: line 2: unterminated string");
   EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring { never closed", "A.pas", 1252); }),
             "A.pas: line 1: unterminated comment");
+}
+
+// Values join literals with sLineBreak and text constants, the unit's own or another
+// unit's, as the compiler folds them; a name none of them declares is reported.
+TEST(PascalStrings, ValuesJoinTextConstants) {
+  const std::string unit =
+      "unit Texts;\n"
+      "interface\n"
+      "const\n"
+      "  EOL = #13#10;\n"
+      "  EOL2 = EOL + EOL;\n"
+      "  Limit = 10;\n"
+      "  Names: array[0..1] of string = ('a', 'b');\n"
+      "resourcestring\n"
+      "  SLines = 'one' + sLineBreak + 'two' + EOL2 + 'three';\n"
+      "  SShared = 'by ' + COPYRIGHT;\n"
+      "implementation\n"
+      "end.\n";
+  const TTextConstants constants = ReadPascalTextConstants(unit, "Texts.pas", 1252);
+  EXPECT_EQ(constants, (TTextConstants{{"EOL", u"\r\n"}, {"EOL2", u"\r\n\r\n"}}));
+  EXPECT_EQ(MessageOf([&] { ReadPascalResourceStrings(unit, "Texts.pas", 1252); }),
+            "Texts.pas: line 10: COPYRIGHT is not defined");
+  const TTextConstants others{{"COPYRIGHT", u"(c) us"}, {"EOL", u"<not this one>"}};
+  const std::vector<TLinkedString> s = ReadPascalResourceStrings(unit, "Texts.pas", 1252, &others);
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_EQ(s[0].Text, u"one\r\ntwo\r\n\r\nthree");  // the unit's own EOL comes first
+  EXPECT_EQ(s[1].Text, u"by (c) us");
+
+  // Constants built from constants stay bounded and do not fail the unit.
+  std::string doubling = "const\n  C0 = 'xxxxxxxxxxxxxxxx';\n";
+  for (int i = 1; i < 40; ++i)
+    doubling += "  C" + std::to_string(i) + " = C" + std::to_string(i - 1) + " + C" + std::to_string(i - 1) + ";\n";
+  doubling += "resourcestring S = C11;\n";
+  EXPECT_EQ(ReadPascalResourceStrings(doubling, "D.pas", 1252).at(0).Text.size(), 16u << 11);
+  EXPECT_EQ(ReadPascalTextConstants(doubling, "D.pas", 1252).count("C12"), 0u);
 }
 
 TEST(PascalStrings, ConstantsAndResourceDirectives) {
@@ -128,6 +164,33 @@ TEST_F(StringTables, SixtyFourBitConstantsFailOnlyWhereAStringNeedsThem) {
             Path("ok.rc") + ": line 7: string identifier -1 is not between 0 and 65535");
   EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring S = #99999999999999999999;", "A.pas", 1252); }),
             "A.pas: line 1: a character code is out of range");
+}
+
+// The resourcestring units of real projects link, values joined with sLineBreak and with
+// a constants unit's EOL, EOL2 and COPYRIGHT included; the counts are the units' own.
+TEST_F(StringTables, RealResourceStringUnitsLink) {
+  std::string uses;
+  Write("UConsts.pas", "unit UConsts;\ninterface\nconst\n  EOL = #13#10;\n  EOL2 = EOL + EOL;\n"
+                       "  COPYRIGHT = '(c)';\nimplementation\nend.\n");
+  const std::vector<std::pair<std::string, size_t>> units = {
+      {"jvcl__jvresources.pas", 1418}, {"jvcl__mainfrm.pas", 21},       {"jvcl__jvuibconst.pas", 34},
+      {"codesnip__usaveunitmgr.pas", 15}, {"codesnip__uuserdbmgr.pas", 11}};
+  for (const auto& [name, count] : units) {
+    Write(name, testdata::Bytes(testdata::Data("src/pas-resstr/" + name)));
+    uses += ",\n  " + name.substr(0, name.size() - 4) + " in '" + name + "'";
+  }
+  Write("P.dpr", "program P;\nuses\n  UConsts in 'UConsts.pas'" + uses + ";\nbegin\nend.\n");
+  const TStringTable table = LinkStringTable(TProject::Open(Path("P.dpr")), 1252);
+  for (const auto& [name, count] : units)
+    EXPECT_EQ(std::count_if(table.Strings.begin(), table.Strings.end(),
+                            [&](const TLinkedString& s) { return s.Unit == name; }),
+              static_cast<long>(count))
+        << name;
+  const TLinkedString* joined = table.Find("RsRootValueReplaceFmt");
+  ASSERT_NE(joined, nullptr);
+  EXPECT_EQ(joined->Text,
+            u"The Default Root Value \"%0:s\" has been replaced with \"%1:s\".\r\n"
+            u"Please change the value in the FileVersionInfo Project Properties.");
 }
 
 // A real unit of the example projects declares Int64max; the project links without a word.

@@ -1,6 +1,9 @@
 #include "cli/intl_commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -8,14 +11,20 @@
 #include <string>
 
 #include "cli/common.h"
+#include "cli/project_commands.h"
 #include "cli/target.h"
 #include "cli/term_commands.h"
 #include "cli/texts.h"
 #include "cli/zod_common.h"
 #include "module/objects.h"
 #include "platform/vcl/textutil.h"
+#include "platform/ide/host.h"
+#include "strings/hostconsts.h"
 #include "strings/qconsts.h"
+#include "strings/toolconsts.h"
 #include "tools/intlobjects.h"
+#include "tools/intlupdate.h"
+#include "tools/selection.h"
 
 namespace quintrel::cli {
 
@@ -215,6 +224,164 @@ void RegisterObjects(CLI::App* intl) {
   });
 }
 
+// --- intl update -------------------------------------------------------------------------
+
+struct TUpdateOptions {
+  TTarget Target;
+  std::string Selection;
+  bool Auto = false;
+  bool Prune = false;
+  bool Json = false;
+  bool DryRun = false;
+};
+
+// The project's forms as the browser lists them: every unit's form whose form file the
+// host reads, live. A form file that is missing or cannot be read is named on stderr; its
+// form is not listed, so the update keeps its catalogue.
+struct TProjectForms {
+  std::vector<std::string> Listed;
+  std::vector<vcl::TComponent*> Live;
+};
+
+TProjectForms LoadProjectForms(host::TDevelopmentHost& host) {
+  TProjectForms forms;
+  const host::TProject& project = *host.Project();
+  for (const host::TProjectEntry& entry : project.Entries()) {
+    const std::string ext = host::ExtensionOf(entry.FileName);
+    if (ext != ".cpp" && ext != ".pas" && ext != ".c") continue;
+    if (host::CompanionFile(entry.FileName, ".dfm").empty()) {
+      if (!entry.FormName.empty())
+        std::cerr << "quintrel: " << rtl::Format(strings::_SFormFileMissing, entry.FileName, entry.FormName) << "\n";
+      continue;
+    }
+    try {
+      vcl::TComponent& form = host.Form(entry.FileName);
+      forms.Listed.push_back(form.Name());
+      forms.Live.push_back(&form);
+    } catch (const rtl::Exception& e) {
+      std::cerr << "quintrel: " << e.Message() << "\n";
+    }
+  }
+  return forms;
+}
+
+// The project's module in the process's module list, which the update's name lists work
+// on; closed again however the command ends.
+class TGlobalModule {
+public:
+  explicit TGlobalModule(const std::string& fileName) {
+    index_ = module::GlobalZOD().RegisterModule(fileName, false, "", rtl::fmOpenReadWrite);
+    if (index_ < 0 || !module::GlobalZOD().GetModuleInterface(index_).IsFile())
+      throw ECommandFailed(rtl::Format(qs::_SCliNotOpened, fileName));
+  }
+  ~TGlobalModule() { module::GlobalZOD().UnRegisterModule(index_, false); }
+  TGlobalModule(const TGlobalModule&) = delete;
+  TGlobalModule& operator=(const TGlobalModule&) = delete;
+  int Index() const { return index_; }
+
+private:
+  int index_ = -1;
+};
+
+json ResultJson(const std::string& moduleFile, const tools::TIntlUpdateResult& r, bool dryRun) {
+  return {{"module", moduleFile},          {"propertiesUpdated", r.PropertiesUpdated},
+          {"objectsAdded", r.ObjectsAdded}, {"termsAdded", r.TermsAdded},
+          {"termsCaptured", r.TermsCaptured}, {"objectsMoved", r.ObjectsMoved},
+          {"removedProperties", r.RemovedProperties}, {"emptiedForms", r.EmptiedForms},
+          {"prunedForms", r.PrunedForms},   {"keptForms", r.KeptForms},
+          {"errors", r.Errors},             {"dryRun", dryRun}};
+}
+
+void PrintResult(const std::string& moduleFile, const tools::TIntlUpdateResult& r, bool dryRun) {
+  std::cout << rtl::Format(strings::_STotalPropertiesUpdated, r.PropertiesUpdated) << "\n";
+  for (const std::string& p : r.RemovedProperties) std::cout << rtl::Format(qs::_SCliIntlRemoved, p) << "\n";
+  for (const std::string& f : r.EmptiedForms) std::cout << rtl::Format(qs::_SCliIntlEmptied, f) << "\n";
+  for (const std::string& f : r.PrunedForms) std::cout << rtl::Format(qs::_SCliIntlPruned, f) << "\n";
+  for (const std::string& f : r.KeptForms) std::cout << rtl::Format(qs::_SCliIntlKept, f) << "\n";
+  const std::string line =
+      r.Changed() ? rtl::Format(qs::_SCliIntlChanged, moduleFile, r.ObjectsAdded, r.TermsAdded, r.TermsCaptured,
+                                r.PropertiesRemoved + static_cast<int>(r.EmptiedForms.size() + r.PrunedForms.size()),
+                                r.ObjectsMoved)
+                  : rtl::Format(qs::_SCliIntlUnchanged, moduleFile);
+  std::cout << line << (dryRun ? qs::_SCliDryRunNote : "") << "\n";
+}
+
+void RunUpdate(const TUpdateOptions& o) {
+  const std::string moduleFile = o.Target.ModuleFile();
+  {
+    // Checked as every command checks a module it writes, and closed again: the update
+    // works on the process's module list.
+    TModuleFile check(moduleFile);
+    const module::TLanguageId design = check.Zod().GetDesignTimeLanguage(check.Index());
+    if (design == module::kNoLanguage) throw ECommandFailed(rtl::Format(qs::_SCliIntlNoDesignLanguage, moduleFile));
+    check.RequireLanguage(design);
+  }
+  tools::TSelection selection;
+  if (!o.Selection.empty()) {
+    try {
+      selection = tools::ReadSelectionFile(o.Selection);
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(e.Message());
+    }
+  }
+  auto host = OpenProjectHost(o.Target.ProjectFile());
+  const TProjectForms forms = LoadProjectForms(*host);
+
+  // A dry run works on a copy beside nothing of the user's and throws it away.
+  std::string target = moduleFile;
+  std::filesystem::path scratch;
+  if (o.DryRun) {
+    scratch = std::filesystem::temp_directory_path() / ("quintrel-intl-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(scratch);
+    target = (scratch / std::filesystem::path(moduleFile).filename()).string();
+    std::filesystem::copy_file(moduleFile, target, std::filesystem::copy_options::overwrite_existing);
+  }
+  struct TRemoveScratch {
+    std::filesystem::path dir;
+    ~TRemoveScratch() {
+      std::error_code ec;
+      if (!dir.empty()) std::filesystem::remove_all(dir, ec);
+    }
+  } removeScratch{scratch};
+
+  tools::TIntlUpdateResult result;
+  {
+    TGlobalModule module(target);
+    tools::TIntlUpdateInput input;
+    input.Selection = &selection;
+    input.ListedForms = forms.Listed;
+    input.LiveForms = forms.Live;
+    input.Prune = o.Prune;
+    result = tools::UpdateObjects(module.Index(), input);
+  }
+  if (o.Json) {
+    std::cout << ResultJson(moduleFile, result, o.DryRun).dump(2) << "\n";
+  } else {
+    PrintResult(moduleFile, result, o.DryRun);
+  }
+  for (const std::string& e : result.Errors) std::cerr << "quintrel: " << e << "\n";
+  if (!result.Errors.empty()) throw TExitCode{kExitFailure};
+}
+
+void RegisterUpdate(CLI::App* intl) {
+  auto o = std::make_shared<TUpdateOptions>();
+  CLI::App* cmd = intl->add_subcommand(
+      "update",
+      "Make a selection of the project's form properties the module's catalogue: selected properties become objects "
+      "with their design-language texts, texts changed in the form files since are captured (and their "
+      "translations marked for review), properties the selection no longer holds are removed with their texts. "
+      "Forms whose form files are missing keep their objects unless --prune");
+  o->Target.AddModule(cmd, false);
+  cmd->add_option("--selection", o->Selection, "The selection file (browse auto, browse select)")->required();
+  cmd->add_flag("--prune", o->Prune, "Also remove the objects of forms the project no longer shows");
+  cmd->add_flag("--dry-run", o->DryRun, "Say what would change, on a copy; the module stays as it is");
+  cmd->add_flag("--json", o->Json,
+                "Print a JSON object: module, propertiesUpdated, objectsAdded, termsAdded, termsCaptured, "
+                "objectsMoved, removedProperties, emptiedForms, prunedForms, keptForms, errors, dryRun");
+  cmd->callback([o]() { RunUpdate(*o); });
+}
+
+
 }  // namespace
 
 void RegisterIntlCommands(CLI::App& app) {
@@ -223,6 +390,7 @@ void RegisterIntlCommands(CLI::App& app) {
       "intl", "Internationalize a project: catalogue its forms' properties into its module and keep them in step, "
               "and the settings of the catalogued objects");
   intl->require_subcommand(1);
+  RegisterUpdate(intl);
   RegisterObjects(intl);
 }
 

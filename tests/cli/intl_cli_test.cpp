@@ -118,5 +118,79 @@ TEST_F(IntlCommands, ObjectSettingsApplyToTheWholeSubtree) {
             std::string::npos);
 }
 
+// A selection of MainForm's caption and the button's caption (and hint).
+std::string Selection(bool withHint = true) {
+  return std::string(R"({"format": "quintrel-selection", "version": 1, "forms": [
+  {"name": "MainForm", "class": "TForm", "properties": [{"path": "Caption", "value": "'Addresses'"}],
+   "components": [{"name": "OkButton", "class": "TButton", "properties": [
+     {"path": "Caption", "value": "'OK'"})") +
+         (withHint ? R"(, {"path": "Hint", "value": "'Saves'"})" : "") + "]}]}]}";
+}
+
+TEST_F(IntlCommands, UpdateKeepsTheModuleInStepWithTheForms) {
+  WriteProject(kMainForm);
+  Write("sel.json", Selection());
+  const std::vector<std::string> update{"intl", "update", "--project", project_, "--selection", Path("sel.json")};
+  EXPECT_EQ(Ok(update), "Total nr of properties updated: 3\n" + module_ +
+                            ": 3 objects added, 3 texts added, 0 design texts captured, 0 removed, 0 moved to the "
+                            "form itself\n");
+  EXPECT_EQ(Ok(update), "Total nr of properties updated: 3\n" + module_ + ": unchanged\n");
+
+  json rows = json::parse(Ok({"object", "list", "--project", project_, "--json"}));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0]["component"], "");
+  EXPECT_EQ(rows[0]["class"], "ucForm");
+  EXPECT_EQ(rows[1]["class"], "ucButton");
+  const std::string caption = std::to_string(rows[1]["id"].get<int>());
+  Ok({"term", "set", "--project", project_, "de", "--object", caption, "Speichern"});
+
+  // The form changes outside the designer: its new text reaches the module.
+  std::string changed = kMainForm;
+  changed.replace(changed.find("'OK'"), 4, "'Okay'");
+  Write("Main.dfm", changed);
+  EXPECT_NE(Ok(update).find(": 0 objects added, 0 texts added, 1 design texts captured"), std::string::npos);
+  rows = json::parse(Ok({"object", "list", "--project", project_, "--lang", "en", "--lang", "de", "--json"}));
+  EXPECT_EQ(rows[1]["texts"]["en"], (json{{"text", "Okay"}, {"status", "review"}}));
+  EXPECT_EQ(rows[1]["texts"]["de"], (json{{"text", "Speichern"}, {"status", "review"}}));
+  EXPECT_NE(Ok({"preview", "--project", project_, "--lang", "en"}).find("Caption = 'Okay'"), std::string::npos);
+
+  // A property the selection no longer holds goes; --dry-run only says so.
+  Write("sel.json", Selection(false));
+  EXPECT_NE(Ok({"intl", "update", "--project", project_, "--selection", Path("sel.json"), "--dry-run"})
+                .find("removed MainForm.OkButton.Hint\n"),
+            std::string::npos);
+  EXPECT_EQ(json::parse(Ok({"object", "list", "--project", project_, "--json"})).size(), 3u);
+  const json result = json::parse(Ok({"intl", "update", "--project", project_, "--selection", Path("sel.json"),
+                                      "--json"}));
+  EXPECT_EQ(result["removedProperties"], json::array({"MainForm.OkButton.Hint"}));
+  EXPECT_EQ(json::parse(Ok({"object", "list", "--project", project_, "--json"})).size(), 2u);
+}
+
+TEST_F(IntlCommands, AFormWhoseFileVanishedKeepsItsObjectsUnlessPruned) {
+  WriteProject(kMainForm);
+  Write("sel.json", Selection());
+  Ok({"object", "add", "--module", module_, "Orders", "Grid", "Hint", "--text", "Orders"});
+  // Orders' unit is in the project, but its form file is gone.
+  Write("App.dpr",
+        "program App;\r\nuses\r\n  Main in 'Main.pas' {MainForm},\r\n  Orders in 'Orders.pas' {Orders};\r\n"
+        "begin\r\nend.\r\n");
+  Write("Orders.pas", "unit Orders;\r\ninterface\r\nimplementation\r\nend.\r\n");
+  const std::vector<std::string> update{"intl", "update", "--project", project_, "--selection", Path("sel.json")};
+  test::TRunResult r = Run(update);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("form Orders: not in the project or its form file unreadable, its objects kept"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.err.find("the form file of Orders is missing"), std::string::npos) << r.err;
+  EXPECT_EQ(json::parse(Ok({"object", "list", "--module", module_, "--form", "Orders", "--json"}))[0]["component"],
+            "Grid");
+  std::vector<std::string> prune = update;
+  prune.push_back("--prune");
+  EXPECT_NE(Run(prune).out.find("form Orders: not in the project, its objects removed (--prune)"),
+            std::string::npos);
+  EXPECT_NE(Refused({"object", "list", "--module", module_, "--form", "Orders"}).find("no form Orders"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace quintrel::cli

@@ -79,6 +79,9 @@ public:
     return utf8_ ? rtl::Utf8ToWide(bytes) : text::ByteToUnicode(bytes, charset_);
   }
 
+  // Whether the bytes are read as UTF-8; a byte from 0x80 on its own then stands for nothing.
+  bool Utf8() const { return utf8_; }
+
 private:
   bool utf8_ = false;
   int charset_ = 0;
@@ -113,7 +116,7 @@ void Tokens(const TSourceOptions& o) {
       const std::u16string text = texts.Of(parser);
       if (!o.Json) {
         std::cout << parser.SourceLine() << '\t' << parser.SourcePos() << '\t' << KindName(kind) << '\t'
-                  << EscapedText(text) << '\n';
+                  << (texts.Utf8() && kind >= 0x80 ? "\\x" + rtl::IntToHex(kind, 2) : EscapedText(text)) << '\n';
         continue;
       }
       nlohmann::json token = {{"kind", KindName(kind)}, {"line", parser.SourceLine()},

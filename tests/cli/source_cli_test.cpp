@@ -39,6 +39,13 @@ TEST_F(SourceCli, TokensOfAPascalUnit) {
             "3\t52\tchar\t}\n"
             "3\t54\teol\t\\n\n");
 
+  // A UTF-8 file: its strings as they are, a stray byte of a sequence by its value.
+  const std::string utf8 = Write("Utf8.pas", "\xEF\xBB\xBFS = '\xC3\xA9';");
+  r = Run({"source", "tokens", utf8});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "1\t0\tchar\t\\xEF\n1\t1\tchar\t\\xBB\n1\t2\tchar\t\\xBF\n1\t3\tsymbol\tS\n1\t5\tchar\t=\n"
+                   "1\t7\tstring\t\xC3\xA9\n1\t11\tchar\t;\n");
+
   r = Run({"source", "tokens", file, "--json"});
   ASSERT_EQ(r.code, 0) << r.err;
   const auto tokens = nlohmann::json::parse(r.out);

@@ -161,9 +161,17 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
   zod.BeginModuleUpdate(module);
   TUpdateScope scope{zod, module};
 
+  const auto listed = [&](const std::string& name) {
+    return std::any_of(input.ListedForms.begin(), input.ListedForms.end(),
+                       [&](const std::string& l) { return vcl::SameText(l, name); });
+  };
+  // Pruning takes every form the browser does not list, selected or not.
+  const auto pruned = [&](const std::string& name) { return input.Prune && !listed(name); };
+
   for (size_t f = 0; f < selection.Forms.size(); ++f) {
     const TSelectedForm& form = selection.Forms[f];
     progress(strings::_SInsertingNewProperties, static_cast<int>(f) + 1);
+    if (pruned(form.Name)) continue;
     const auto formId = static_cast<uint16_t>(FormAdd(form.Name, module, false));
     std::vector<TZodObject> objects;
     bool fetched = formId != 0;
@@ -262,10 +270,8 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
   // Forms the selection lacks: the project's are emptied, others kept unless pruned.
   for (const std::string& line : formsBefore) {
     const std::string name = module::CatalogueName(line);
-    if (!IsFormRow(name) || selection.FindForm(name)) continue;
-    const bool listed = std::any_of(input.ListedForms.begin(), input.ListedForms.end(),
-                                    [&](const std::string& l) { return vcl::SameText(l, name); });
-    if (listed) {
+    if (!IsFormRow(name) || (selection.FindForm(name) && !pruned(name))) continue;
+    if (listed(name)) {
       result.EmptiedForms.push_back(name);
     } else if (input.Prune) {
       result.PrunedForms.push_back(name);

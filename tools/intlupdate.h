@@ -22,7 +22,8 @@
 //      such a form that the selection lacks is removed with its term in every language.
 //   5. Forms of the module the selection lacks: a form of the project (one whose form file
 //      the browser lists) loses its objects; any other form (its form file missing or
-//      unreadable, its unit no longer in the project) keeps them unless `Prune` is set.
+//      unreadable, its unit no longer in the project) keeps them unless `Prune` is set,
+//      which removes every form the browser does not list, selected or not.
 //      Resource-string units are never touched.
 //   6. The name tables keep exactly the names still in use.
 // Each step of one property catches its own failure, records the message and goes on.

@@ -181,7 +181,11 @@ TEST_F(IntlUpdateTest, FormsTheSelectionLacksAreKeptUnlessListedOrPruned) {
   EXPECT_TRUE(Objects("Listed").empty());
   EXPECT_NE(module::GetFormID(zod_.GetForms(m_), "#Strings.pas"), 0u);
 
-  result = Update(Selection(), {"MainForm"}, true);
+  // Pruning removes what the browser does not list even when the selection holds it, as a
+  // selection preloaded from the module does.
+  TSelection preloaded = Selection();
+  preloaded.Add("Gone", "", "Edit1", "", {"Text", "", ""});
+  result = Update(preloaded, {"MainForm"}, true);
   EXPECT_EQ(result.PrunedForms, std::vector<std::string>{"Gone"});
   EXPECT_EQ(module::GetFormID(zod_.GetForms(m_), "Gone"), 0u);
   EXPECT_NE(module::GetFormID(zod_.GetForms(m_), "#Strings.pas"), 0u);

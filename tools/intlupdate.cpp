@@ -32,6 +32,14 @@ bool Contains(std::string_view value, std::string_view part) { return value.find
 
 bool IsFormRow(const std::string& name) { return !name.empty() && name.front() != '#'; }
 
+// A name the catalogue can hold: its lines are "id name" separated by CR LF, and names are
+// found as blank-separated words.
+bool StorableName(std::string_view name) {
+  return !name.empty() && std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+  });
+}
+
 uint16_t LineId(const std::string& line) {
   return static_cast<uint16_t>(text::HexToInt(std::string_view(line).substr(0, 4)));
 }
@@ -172,7 +180,8 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
     const TSelectedForm& form = selection.Forms[f];
     progress(strings::_SInsertingNewProperties, static_cast<int>(f) + 1);
     if (pruned(form.Name)) continue;
-    const auto formId = static_cast<uint16_t>(FormAdd(form.Name, module, false));
+    const auto formId =
+        StorableName(form.Name) && form.Name.front() != '#' ? static_cast<uint16_t>(FormAdd(form.Name, module, false)) : 0;
     std::vector<TZodObject> objects;
     bool fetched = formId != 0;
     try {
@@ -192,10 +201,11 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
       const std::string path = ObjectPath(form.Name, comp, prop.Path);
       TZodObject object;
       object.FormID = formId;
-      object.CompName = comp.empty() ? 0 : CompAdd(comp, module, false);
-      object.PropertyName = static_cast<uint16_t>(PropAdd(prop.Path, module, false));
+      object.CompName = comp.empty() || !StorableName(comp) ? 0 : CompAdd(comp, module, false);
+      object.PropertyName = StorableName(prop.Path) ? static_cast<uint16_t>(PropAdd(prop.Path, module, false)) : 0;
       object.ZodClass = module::GetZodClass(comp.empty() ? "TForm" : compClass);
-      if ((!comp.empty() && object.CompName == 0) || object.PropertyName == 0) {
+      if ((!comp.empty() && (!StorableName(comp) || object.CompName == 0)) || !StorableName(prop.Path) ||
+          object.PropertyName == 0) {
         result.Errors.push_back(rtl::Format(strings::_SCouldNotUpdateObject, path));
         return;
       }

@@ -234,6 +234,20 @@ TEST_F(IntlUpdateTest, AnEmptyNamedComponentMovesToTheFormItself) {
   EXPECT_EQ(module::GetCompIndex(zod_.GetComps(m_), 7), -1);
 }
 
+TEST_F(IntlUpdateTest, NamesTheCatalogueCannotHoldAreRefusedOneByOne) {
+  TSelection s = Selection();
+  s.Add("MainForm", "TForm", "Bad Name", "TButton", {"Caption", "'x'", ""});
+  s.Add("Main\r\nForm", "TForm", "", "", {"Caption", "'x'", ""});
+  TIntlUpdateInput input;
+  input.Selection = &s;
+  input.ListedForms = {"MainForm"};
+  const TIntlUpdateResult result = UpdateObjects(m_, input);
+  EXPECT_EQ(result.Errors, (std::vector<std::string>{"Could not update object MainForm.Bad Name.Caption",
+                                                     "Unable to initiate form objects for Form: Main\r\nForm"}));
+  EXPECT_EQ(result.ObjectsAdded, 4);
+  EXPECT_EQ(module::JoinCatalogue(zod_.GetForms(m_)), "0001 MainForm\r\n");
+}
+
 TEST_F(IntlUpdateTest, SelectedValuesBecomeTermsOfTheirKind) {
   const auto value = [](std::string v, std::string data = "") {
     return NodeValue({"P", std::move(v), std::move(data)});

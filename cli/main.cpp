@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/common.h"
+#include "cli/browse_commands.h"
 #include "cli/charset_commands.h"
 #include "cli/db_commands.h"
 #include "cli/form_commands.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
   RegisterPreviewCommands(app);
   RegisterSourceCommands(app);
   RegisterIntlCommands(app);
+  RegisterBrowseCommands(app);
   RegisterHelpCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(

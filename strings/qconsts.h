@@ -201,6 +201,17 @@ inline constexpr const char* _SCliCharsetWithoutCodePage =
     "warning: %s: language %s has charset %d, which has no code page; the translator gives its texts "
     "as ASCII, with 0x7F for every other character";
 inline constexpr const char* _SCliNoProjectForm = "%s: the project has no form %s; its forms are: %s";
+// The component browser. The size of a value's attached data.
+inline constexpr const char* _SCliAttachedBytes = "(%d bytes attached)";
+// The selection file written (or that would be), its forms and properties.
+inline constexpr const char* _SCliSelectionWritten = "%s: %d forms, %d properties selected";
+inline constexpr const char* _SCliSelectionWouldWrite = "%s: would hold %d forms, %d properties selected";
+inline constexpr const char* _SCliAutoCounts = "%d properties scanned, %d properties included";
+// A path of the trees that names nothing: the form file or selection file, the path.
+inline constexpr const char* _SCliNoTreeNode = "%s: nothing at %s";
+inline constexpr const char* _SCliRemoveInternationalized =
+    "You are about to remove a property which you have internationalized, do you really want to remove it?";
+inline constexpr const char* _SCliAnswerWithYes = "nothing was changed; give --yes to remove it";
 inline constexpr const char* _SCliBadIndexFlag = "--index %s: unknown flag '%s' (unique, prefix)";
 inline constexpr const char* _SCliIndexNoField = "--index %s: no field name";
 // Command line: files it writes and input it reads.

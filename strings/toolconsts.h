@@ -11,6 +11,11 @@ inline constexpr const char* _SCopyCannotCreate = "Cannot create file %s";
 // CopyFile onto the source itself, which creating the target would empty first.
 inline constexpr const char* _SCopyOntoItself = "Cannot copy file %s onto itself";
 
+// The component browser: a unit that the development environment cannot open, and a
+// unit whose form it cannot show (%s: the unit, the form file).
+inline constexpr const char* _SBrowserUnitNotOpened = "%s: cannot be opened";
+inline constexpr const char* _SBrowserFormNotShown = "%s: the form cannot be shown";
+
 // Selection files. Every problem is one line: the file, then what is wrong (%s).
 inline constexpr const char* _SSelectionBad = "%s: %s";
 inline constexpr const char* _SSelectionNotObject = "not a selection: the document is not an object";

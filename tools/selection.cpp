@@ -250,10 +250,13 @@ bool DecodeBase64(std::string_view text, std::string& bytes) {
 
 namespace {
 
-json PropertiesJson(const std::vector<TSelectedProperty>& list) {
-  json out = json::array();
+// Written with the keys in the order of the format's description, for people to read.
+using ordered = nlohmann::ordered_json;
+
+ordered PropertiesJson(const std::vector<TSelectedProperty>& list) {
+  ordered out = ordered::array();
   for (const TSelectedProperty& p : list) {
-    json j = {{"path", p.Path}};
+    ordered j = {{"path", p.Path}};
     if (p.HasValue()) j["value"] = p.Value;
     if (!p.Data.empty()) j["data"] = EncodeBase64(p.Data);
     out.push_back(std::move(j));
@@ -418,17 +421,17 @@ private:
 }  // namespace
 
 std::string SelectionToJson(const TSelection& selection) {
-  json forms = json::array();
+  ordered forms = ordered::array();
   for (const TSelectedForm& f : selection.Forms) {
-    json jf = {{"name", f.Name}, {"class", f.ClassName}, {"properties", PropertiesJson(f.Properties)}};
-    json comps = json::array();
+    ordered jf = {{"name", f.Name}, {"class", f.ClassName}, {"properties", PropertiesJson(f.Properties)}};
+    ordered comps = ordered::array();
     for (const TSelectedComponent& c : f.Components)
       comps.push_back({{"name", c.Name}, {"class", c.ClassName}, {"properties", PropertiesJson(c.Properties)}});
     jf["components"] = std::move(comps);
     forms.push_back(std::move(jf));
   }
-  json doc = {{"format", kFormatName}, {"version", kFormatVersion}, {"forms", std::move(forms)}};
-  return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  ordered doc = {{"format", kFormatName}, {"version", kFormatVersion}, {"forms", std::move(forms)}};
+  return doc.dump(2, ' ', false, ordered::error_handler_t::replace) + "\n";
 }
 
 TSelection ParseSelection(std::string_view text, const std::string& fileName) {

@@ -635,8 +635,10 @@ TFormHead ReadFormHead(const std::string& fileName) {
     if (data.compare(pos, 4, "TPF0") != 0) fail();
     pos += 4;
     need(1);
+    // The root's flag byte (inherited, child position, inline) is 0xF0-0xF7; any other
+    // byte is already the length of the class name.
     uint8_t prefix = static_cast<uint8_t>(data[pos]);
-    if ((prefix & 0xF0) == 0xF0) {
+    if ((prefix & 0xF8) == 0xF0) {
       ++pos;
       if (prefix & vcl::ffChildPos) {
         need(1);

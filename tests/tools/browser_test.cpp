@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "platform/ide/host.h"
+#include "platform/ide/project.h"
+#include "platform/vcl/filer.h"
 #include "tests/module/module_fixture.h"
+#include "tools/browser.h"
 #include "tools/selection.h"
 
 namespace quintrel::tools {
@@ -73,6 +78,174 @@ TEST(SelectionTree, AddReusesNodesAndRemovePrunesEmptyOnes) {
   EXPECT_FALSE(s.Remove({"Form1", "Button1", "Hint"}));
   EXPECT_TRUE(s.Remove({"Form1", "", "Caption"}));
   EXPECT_TRUE(s.Forms.empty());
+}
+
+// The browser lists a form by the head of its file; the head must name what the full
+// reader finds, text and binary alike.
+TEST(FormHeads, EveryCorpusFormGivesItsNameAndClass) {
+  const std::filesystem::path dir = std::filesystem::path(QUINTREL_CORPUS_DIR) / "dfm";
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no form corpus at " << dir;
+  int text = 0, binary = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".dfm") continue;
+    const host::TFormHead head = host::ReadFormHead(entry.path().string());
+    const vcl::TFormStream form = vcl::LoadFormFile(entry.path().string());
+    EXPECT_EQ(head.Name, form.Root.Name) << entry.path();
+    EXPECT_EQ(head.ClassName, form.Root.ClassName) << entry.path();
+    EXPECT_EQ(head.Binary, form.Notation == vcl::TFormNotation::fnBinary) << entry.path();
+    ++(head.Binary ? binary : text);
+  }
+  EXPECT_GT(text, 0);
+  EXPECT_GT(binary, 0);
+}
+
+class FormHeadFiles : public ModuleFixture {
+protected:
+  host::TFormHead Head(const std::string& bytes) {
+    std::ofstream(Path("Form.dfm"), std::ios::binary) << bytes;
+    return host::ReadFormHead(Path("Form.dfm"));
+  }
+};
+
+TEST_F(FormHeadFiles, BinaryHeadsAreReadFieldByField) {
+  const std::string stream = std::string("TPF0\x06TForm1\x05" "Form1\x00\x00", 18);
+  // A resource name holding the signature itself.
+  const std::string header = std::string("\xFF\x0A\x00XTPF0\x00\x30\x10", 11) + std::string("\x10\x00\x00\x00", 4);
+  host::TFormHead h = Head(header + stream);
+  EXPECT_EQ(h.Name, "Form1");
+  EXPECT_EQ(h.ClassName, "TForm1");
+  EXPECT_TRUE(h.Binary);
+  // Flags of an inherited root with a child position (a 16-bit integer).
+  h = Head(std::string("TPF0\xF3\x03\x01\x00\x06TForm1\x05" "Form1\x00\x00", 22));
+  EXPECT_EQ(h.ClassName, "TForm1");
+  EXPECT_EQ(h.Name, "Form1");
+  // 0xF8 and above are lengths, not flags.
+  const std::string longClass(0xF8, 'C');
+  h = Head("TPF0\xF8" + longClass + std::string("\x01X\x00\x00", 4));
+  EXPECT_EQ(h.ClassName, longClass);
+  EXPECT_EQ(h.Name, "X");
+  // Text heads of every keyword.
+  EXPECT_EQ(Head("inline Frame1: TFrame1\r\nend\r\n").ClassName, "TFrame1");
+  EXPECT_EQ(Head("inherited Dlg: TDlg\nend\n").Name, "Dlg");
+}
+
+// A project of a text form and a binary one, open in a host that is the tool services.
+class Browser : public ModuleFixture {
+protected:
+  void SetUp() override {
+    ModuleFixture::SetUp();
+    Write("App.bpr", "OBJFILES = App.obj\r\n");
+    Write("App.cpp", "USEFORM(\"Main.cpp\", MainForm);\r\nUSEUNIT(\"Util.cpp\");\r\nUSEFORM(\"About.cpp\", AboutBox);\r\n");
+    Write("Main.cpp", "");
+    Write("Util.cpp", "");
+    Write("About.cpp", "");
+    Write("Main.dfm", "object MainForm: TMainForm\r\n"
+                      "  Caption = 'Main'\r\n"
+                      "  object Button1: TButton\r\n"
+                      "    Hint = '" + hint_ + "'\r\n"
+                      "    Anchors = [akRight, akLeft]\r\n"
+                      "    Caption = ''\r\n"
+                      "  end\r\n"
+                      "  object ListBox1: TListBox\r\n"
+                      "    Items.Strings = (\r\n      'a'\r\n      'b'\r\n      'c'\r\n      'd')\r\n"
+                      "  end\r\n"
+                      "end\r\n");
+    const vcl::TFormStream about = vcl::ReadTextForm(
+        "object AboutBox: TAboutBox\r\n  Caption = 'About'\r\n  object OKButton: TButton\r\n    Caption = 'OK'\r\n"
+        "  end\r\nend\r\n");
+    Write("About.dfm", vcl::WriteBinaryForm(vcl::ToBinaryNotation(about)));
+    host_.OpenProject(Path("App.bpr"));
+  }
+
+  void Write(const std::string& name, const std::string& data) { std::ofstream(Path(name), std::ios::binary) << data; }
+
+  TComponentBrowser Open() {
+    return TComponentBrowser(host_, [](const std::string& unit) -> std::optional<TFormFileHead> {
+      const std::string dfm = host::CompanionFile(unit, ".dfm");
+      if (dfm.empty() || host::ExtensionOf(unit) != ".cpp") return std::nullopt;
+      const host::TFormHead head = host::ReadFormHead(dfm);
+      return TFormFileHead{dfm, head.Name, head.ClassName, head.Binary};
+    });
+  }
+
+  const std::string hint_ = std::string(150, 'h') + std::string(150, 'i');
+  host::TDevelopmentHost host_;
+};
+
+TEST_F(Browser, ListsTextAndBinaryFormsAndLoadsOneAtATime) {
+  TComponentBrowser browser = Open();
+  ASSERT_EQ(browser.Forms().size(), 2u);
+  EXPECT_EQ(browser.Forms()[0].NodeText(), "MainForm: TMainForm");
+  EXPECT_EQ(browser.Forms()[0].UnitIndex, 2);
+  EXPECT_EQ(browser.Forms()[1].NodeText(), "AboutBox: TAboutBox");
+  EXPECT_TRUE(browser.Forms()[1].Head.Binary);
+  EXPECT_EQ(browser.FindForm("aboutbox"), &browser.Forms()[1]);
+
+  std::optional<TSelectedForm> about = browser.LoadForm(browser.Forms()[1]);
+  ASSERT_TRUE(about);
+  ASSERT_EQ(about->Components.size(), 1u);
+  EXPECT_EQ(about->Components[0].ClassName, "TButton");
+  EXPECT_FALSE(host_.IsFileOpen(Path("About.cpp"))) << "the browser closes what it opened";
+
+  // Form pseudo-properties, and a leaf for every writable property only.
+  std::optional<TSelectedForm> main = browser.LoadForm(browser.Forms()[0]);
+  ASSERT_TRUE(main);
+  const auto value = [](const std::vector<TSelectedProperty>& leaves, const std::string& path) {
+    for (const TSelectedProperty& p : leaves)
+      if (p.Path == path) return p.Value;
+    return std::string("(none)");
+  };
+  EXPECT_EQ(value(main->Properties, "Caption"), "'Main'");
+  EXPECT_EQ(value(main->Properties, "ShowLanguageSelectionInSystemMenu"), "True");
+  EXPECT_EQ(value(main->Properties, "SystemMenuCloseCaption").substr(0, 7), "'&Close");
+  EXPECT_EQ(value(main->Properties, "ComponentCount"), "(none)");
+
+  // A set shows its members in ascending order; the hint is cut in the tree, whole attached.
+  const TSelectedComponent& button = main->Components[0];
+  EXPECT_EQ(value(button.Properties, "Anchors"), "[akLeft, akRight]");
+  EXPECT_EQ(value(button.Properties, "Hint"), "'" + hint_.substr(0, 254));
+  EXPECT_EQ(value(main->Components[1].Properties, "Items.Strings[3]"), "'d'");
+}
+
+TEST_F(Browser, AutoSelectsByTheIncludeListWithIndexesAsStars) {
+  TComponentBrowser browser = Open();
+  TSelection selection;
+  TAutoResult r = browser.Auto({"Caption", "Hint", "Items.Strings[*]"}, {}, selection);
+  EXPECT_EQ(r.Forms, 2u);
+  // The empty caption of the button is passed over; every line of the list is taken.
+  EXPECT_EQ(selection.FindProperty({"MainForm", "Button1", "Caption"}), nullptr);
+  ASSERT_NE(selection.FindProperty({"MainForm", "ListBox1", "Items.Strings[3]"}), nullptr);
+  EXPECT_EQ(selection.FindProperty({"MainForm", "ListBox1", "Items.Strings[3]"})->Value, "'d'");
+  const TSelectedProperty* hint = selection.FindProperty({"MainForm", "Button1", "Hint"});
+  ASSERT_NE(hint, nullptr);
+  EXPECT_EQ(hint->Data, hint_);
+  EXPECT_EQ(selection.FindForm("AboutBox")->ClassName, "TAboutBox");
+  EXPECT_EQ(r.Included, selection.PropertyCount());
+
+  TAutoOptions keep;
+  keep.SkipEmpty = false;
+  keep.OnlyForm = "MainForm";
+  TSelection all;
+  r = browser.Auto({"Caption"}, keep, all);
+  EXPECT_EQ(r.Forms, 1u);
+  ASSERT_NE(all.FindProperty({"MainForm", "Button1", "Caption"}), nullptr);
+  EXPECT_EQ(all.FindProperty({"MainForm", "Button1", "Caption"})->Value, "''");
+  EXPECT_EQ(all.FindForm("AboutBox"), nullptr);
+}
+
+TEST_F(Browser, TreePathsNameFormsComponentsAndProperties) {
+  const std::vector<std::string> comps = {"Button1", "Font"};
+  const auto split = [&](const char* path) {
+    TSelectionPath p = SplitTreePath(path, comps);
+    return p.Form + "|" + p.Component + "|" + p.Property;
+  };
+  EXPECT_EQ(split("MainForm"), "MainForm||");
+  EXPECT_EQ(split("MainForm.Caption"), "MainForm||Caption");
+  EXPECT_EQ(split("MainForm.Button1"), "MainForm|Button1|");
+  EXPECT_EQ(split("MainForm.Button1.Font.Name"), "MainForm|Button1|Font.Name");
+  EXPECT_EQ(split("MainForm.Items.Strings[3]"), "MainForm||Items.Strings[3]");
+  // A component named like a property is the component.
+  EXPECT_EQ(split("MainForm.Font.Name"), "MainForm|Font|Name");
 }
 
 class SelectionFiles : public ModuleFixture {

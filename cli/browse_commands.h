@@ -1,0 +1,29 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <string>
+
+#include "platform/ide/host.h"
+#include "tools/browser.h"
+
+namespace quintrel::cli {
+
+// quintrel browse forms|form|selected|auto|select|unselect: the component browser over a
+// project's forms and the selection files it writes.
+void RegisterBrowseCommands(CLI::App& app);
+
+// The project open in a host, which is the tool services while it lives, and the browser
+// over its forms. Narrow texts of the forms show through `codePage` (0: the process's
+// ANSI code page, as the development environment reads them).
+struct TProjectBrowser {
+  std::unique_ptr<host::TDevelopmentHost> Host;
+  std::unique_ptr<tools::TComponentBrowser> Browser;
+};
+TProjectBrowser OpenProjectBrowser(const std::string& project, int codePage = 0);
+
+// Where a unit's form file is (a .dfm beside a .cpp, .pas or .c of the same name, the
+// spelling of its case taken as it is on disk) and what its head says.
+tools::TFormHeadReader ProjectFormHeads();
+
+}  // namespace quintrel::cli

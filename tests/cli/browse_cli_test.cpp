@@ -1,0 +1,148 @@
+// quintrel browse on the bundled example project and on synthetic ones: forms, a form's
+// tree, the module's catalogue as a selection, and editing selection files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/run.h"
+
+namespace quintrel::cli {
+namespace {
+
+using test::CliFixture;
+namespace fs = std::filesystem;
+
+class BrowseCommands : public CliFixture {
+protected:
+  void Write(const std::string& name, const std::string& data) const {
+    std::ofstream(Path(name), std::ios::binary) << data;
+  }
+  void WriteProject() const {
+    Write("App.bpr", "OBJFILES = App.obj\r\n");
+    Write("App.cpp", "USEFORM(\"Main.cpp\", MainForm);\r\n");
+    Write("Main.cpp", "");
+    Write("Main.dfm",
+          "object MainForm: TMainForm\r\n"
+          "  Caption = 'Main'\r\n"
+          "  object Label1: TLabel\r\n    Caption = 'A'\r\n    Hint = ''\r\n  end\r\n"
+          "  object Image1: TImage\r\n    Picture.Data = {07544269746D61700400000001020304}\r\n  end\r\n"
+          "end\r\n");
+  }
+  std::string Project() const { return Path("App.bpr"); }
+};
+
+TEST_F(BrowseCommands, FormsAndTheTreeOfOneForm) {
+  WriteProject();
+  auto r = Run({"browse", "forms", "--project", Project()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "MainForm: TMainForm  2  Main.dfm (text)\n");
+
+  r = Run({"browse", "form", "mainform", "--project", Project()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("MainForm: TMainForm\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\n  Label1: TLabel\n    Name = 'Label1'\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("    Picture.Data = {TBitmap 00000004}  (4 bytes attached)\n"), std::string::npos) << r.out;
+
+  r = Run({"browse", "form", "MainForm", "--json", "--project", Project()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["unitIndex"], 2);
+  bool picture = false;
+  for (const auto& c : j["components"])
+    for (const auto& p : c["properties"])
+      if (p["path"] == "Picture.Data") {
+        EXPECT_EQ(p["data"], "AQIDBA==");
+        EXPECT_EQ(p["size"], 4);
+        picture = true;
+      }
+  EXPECT_TRUE(picture);
+
+  r = Run({"browse", "form", "Nothing", "--project", Project()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("the project has no form Nothing; its forms are: MainForm"), std::string::npos) << r.err;
+}
+
+TEST_F(BrowseCommands, AutoSelectUnselectEditOneSelectionFile) {
+  WriteProject();
+  const std::string sel = Path("sel.json");
+  auto r = Run({"browse", "auto", "--project", Project(), "-o", sel});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(sel + ": 1 forms, "), std::string::npos) << r.out;
+  auto j = nlohmann::json::parse(Slurp(sel));
+  ASSERT_EQ(j["forms"].size(), 1u);
+  const auto& comps = j["forms"][0]["components"];
+  ASSERT_EQ(comps.size(), 2u);
+  EXPECT_EQ(comps[0]["name"], "Label1");
+  ASSERT_EQ(comps[0]["properties"].size(), 1u) << "the empty hint is left out";
+  EXPECT_EQ(comps[1]["properties"][0]["data"], "AQIDBA==");
+
+  // --dry-run writes nothing; select adds to the file; a path that names nothing fails.
+  const std::string before = Slurp(sel);
+  r = Run({"browse", "select", "MainForm.Label1.Hint", "--project", Project(), "-o", sel, "--dry-run"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Slurp(sel), before);
+  r = Run({"browse", "select", "MainForm.Label1.Hint", "MainForm.Tag", "--project", Project(), "-o", sel});
+  ASSERT_EQ(r.code, 0) << r.err;
+  j = nlohmann::json::parse(Slurp(sel));
+  EXPECT_EQ(j["forms"][0]["components"][0]["properties"][1]["path"], "Hint");
+  r = Run({"browse", "select", "MainForm.Label1.Nope", "--project", Project(), "-o", sel});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("nothing at MainForm.Label1.Nope"), std::string::npos) << r.err;
+
+  // A property with a value goes without a question; the file shrinks.
+  r = Run({"browse", "unselect", "MainForm.Label1.Hint", "-o", sel});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Slurp(sel).find("\"Hint\""), std::string::npos);
+}
+
+TEST_F(BrowseCommands, RemovingACataloguedPropertyAsksFirst) {
+  const std::string sel = Path("sel.json");
+  Write("sel.json", R"({"format": "quintrel-selection", "version": 1, "forms": [
+    {"name": "MainForm", "components": [{"name": "Label1", "class": "TLabel",
+      "properties": [{"path": "Caption"}, {"path": "Hint", "value": "'h'"}]}]}]})");
+  const std::string before = Slurp(sel);
+  auto r = Run({"browse", "unselect", "MainForm.Label1", "-o", sel});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("quintrel: You are about to remove a property which you have internationalized, do you "
+                       "really want to remove it?\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(Slurp(sel), before);
+  r = Run({"browse", "unselect", "MainForm.Label1", "-o", sel, "--yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(Slurp(sel))["forms"].size(), 0u) << "the form went with its last component";
+}
+
+TEST_F(BrowseCommands, HostileSelectionFilesAreRefusedWithOneLine) {
+  WriteProject();
+  const std::string sel = Path("sel.json");
+  Write("sel.json", R"({"format": "quintrel-selection", "version": 1, "forms": [{"name": "MainForm",
+    "properties": [{"path": "Icon.Data", "value": "{TIcon FFFFFFFF}", "data": "AA=="}]}]})");
+  auto r = Run({"browse", "select", "MainForm.Caption", "--project", Project(), "-o", sel});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: " + sel + ": forms[0].properties[0]: the value counts 4294967295 bytes but 1 are attached\n");
+  fs::create_directory(Path("dir.json"));
+  r = Run({"browse", "unselect", "MainForm", "-o", Path("dir.json")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+TEST_F(BrowseCommands, SelectedShowsTheModulesCatalogue) {
+  WriteProject();
+  auto r = Run({"module", "new", "--project", Project()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"object", "add", "--project", Project(), "MainForm", "Label1", "Caption"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"browse", "selected", "--project", Project()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "MainForm\n  Label1\n    Caption\n");
+  r = Run({"browse", "selected", "--json", "--project", Project()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["forms"][0]["components"][0]["properties"][0], nlohmann::json({{"path", "Caption"}}));
+}
+
+}  // namespace
+}  // namespace quintrel::cli

@@ -11,6 +11,7 @@
 #include "platform/ide/project.h"
 #include "platform/vcl/filer.h"
 #include "tests/module/module_fixture.h"
+#include "tests/testdata.h"
 #include "tools/browser.h"
 #include "tools/selection.h"
 
@@ -82,21 +83,27 @@ TEST(SelectionTree, AddReusesNodesAndRemovePrunesEmptyOnes) {
 
 // The browser lists a form by the head of its file; the head must name what the full
 // reader finds, text and binary alike.
-TEST(FormHeads, EveryCorpusFormGivesItsNameAndClass) {
-  const std::filesystem::path dir = std::filesystem::path(QUINTREL_CORPUS_DIR) / "dfm";
-  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no form corpus at " << dir;
+void ExpectHeadsAgree(const std::vector<std::filesystem::path>& forms, bool needBoth) {
   int text = 0, binary = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    if (entry.path().extension() != ".dfm") continue;
-    const host::TFormHead head = host::ReadFormHead(entry.path().string());
-    const vcl::TFormStream form = vcl::LoadFormFile(entry.path().string());
-    EXPECT_EQ(head.Name, form.Root.Name) << entry.path();
-    EXPECT_EQ(head.ClassName, form.Root.ClassName) << entry.path();
-    EXPECT_EQ(head.Binary, form.Notation == vcl::TFormNotation::fnBinary) << entry.path();
+  for (const auto& path : forms) {
+    const host::TFormHead head = host::ReadFormHead(path.string());
+    const vcl::TFormStream form = vcl::LoadFormFile(path.string());
+    EXPECT_EQ(head.Name, form.Root.Name) << path;
+    EXPECT_EQ(head.ClassName, form.Root.ClassName) << path;
+    EXPECT_EQ(head.Binary, form.Notation == vcl::TFormNotation::fnBinary) << path;
     ++(head.Binary ? binary : text);
   }
   EXPECT_GT(text, 0);
-  EXPECT_GT(binary, 0);
+  if (needBoth) {
+    EXPECT_GT(binary, 0);
+  }
+}
+
+TEST(FormHeads, EveryFormOfTheTestDataGivesItsNameAndClass) { ExpectHeadsAgree(testdata::DataForms(), false); }
+
+TEST(CorpusExtraFormHeads, EveryFormOfTheCorpusGivesItsNameAndClass) {
+  QUINTREL_REQUIRE_EXTRA_CORPUS();
+  ExpectHeadsAgree(testdata::ExtraForms(), true);
 }
 
 class FormHeadFiles : public ModuleFixture {

@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "tests/cli/run.h"
+#include "tests/testdata.h"
 
 namespace quintrel::cli {
 namespace {
@@ -142,6 +144,57 @@ TEST_F(BrowseCommands, SelectedShowsTheModulesCatalogue) {
   r = Run({"browse", "selected", "--json", "--project", Project()});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(nlohmann::json::parse(r.out)["forms"][0]["components"][0]["properties"][0], nlohmann::json({{"path", "Caption"}}));
+}
+
+// Real projects with text and binary forms: every form the browser lists is loaded and
+// catalogued by the default list, the picked paths are all on it, and the file reads back.
+TEST_F(BrowseCommands, AutoOnRealProjectsTakesEveryForm) {
+  const std::set<std::string> defaults = {"Caption", "Caption[*]", "Columns.Items[*].Title", "DisplayLabel", "FileName",
+                                          "Glyph.Data", "Hint", "Hints.Strings[*]", "Items.Strings[*]",
+                                          "Lines.Strings[*]", "Picture.Data", "Panels.Items[*].Text",
+                                          "ShowLanguageSelectionInSystemMenu", "SystemMenuCloseCaption",
+                                          "SystemMenuMaximizeCaption", "SystemMenuMinimizeCaption",
+                                          "SystemMenuMoveCaption", "SystemMenuNextWindowCaption",
+                                          "SystemMenuPrevWindowCaption", "SystemMenuRestoreCaption",
+                                          "SystemMenuSizeCaption", "SystemMenuTaskListCaption", "Tabs.Strings[*]", "Text"};
+  const auto starred = [](std::string path) {
+    for (size_t open = path.find('['); open != std::string::npos; open = path.find('[', open + 1))
+      path.replace(open + 1, path.find(']', open) - open - 1, "*");
+    return path;
+  };
+  int binary = 0, text = 0;
+  for (const char* name : {"delphiforfun__tilefit3", "equas-calc__equations_calculette8"}) {
+    SCOPED_TRACE(name);
+    const std::string project = (testdata::DataDir() / "src/projects" / name).string();
+    ASSERT_TRUE(fs::is_directory(project)) << "test data missing: " << project;
+    auto r = Run({"browse", "forms", "--json", "--project", project});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto forms = nlohmann::json::parse(r.out);
+    ASSERT_GE(forms.size(), 5u);
+    for (const auto& f : forms) ++(f["notation"] == "binary" ? binary : text);
+
+    const std::string sel = Path(std::string(name) + ".json");
+    r = Run({"browse", "auto", "--project", project, "-o", sel});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto j = nlohmann::json::parse(Slurp(sel));
+    ASSERT_EQ(j["forms"].size(), forms.size());
+    for (size_t i = 0; i < forms.size(); ++i) {
+      EXPECT_EQ(j["forms"][i]["name"], forms[i]["name"]);
+      EXPECT_EQ(j["forms"][i]["class"], forms[i]["class"]);
+      std::vector<nlohmann::json> owners = {j["forms"][i]};
+      for (const auto& c : j["forms"][i]["components"]) owners.push_back(c);
+      for (const auto& owner : owners)
+        for (const auto& p : owner["properties"]) {
+          EXPECT_TRUE(defaults.count(starred(p["path"]))) << p["path"];
+          EXPECT_NE(p["value"], "''") << p["path"];
+        }
+    }
+    // The file reads back: unselecting nothing that is there fails on the path, not the file.
+    r = Run({"browse", "unselect", "NoSuchForm", "-o", sel});
+    EXPECT_EQ(r.err, "quintrel: " + sel + ": nothing at NoSuchForm\n");
+  }
+  EXPECT_GT(binary, 0);
+  EXPECT_GT(text, 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "platform/ide/host.h"
@@ -156,6 +157,8 @@ protected:
                       "  object ListBox1: TListBox\r\n"
                       "    Items.Strings = (\r\n      'a'\r\n      'b'\r\n      'c'\r\n      'd')\r\n"
                       "  end\r\n"
+                      "  object Image1: TImage\r\n  end\r\n"
+                      "  object OpenDialog1: TOpenDialog\r\n    Title = 'Pick one'\r\n  end\r\n"
                       "end\r\n");
     const vcl::TFormStream about = vcl::ReadTextForm(
         "object AboutBox: TAboutBox\r\n  Caption = 'About'\r\n  object OKButton: TButton\r\n    Caption = 'OK'\r\n"
@@ -238,6 +241,45 @@ TEST_F(Browser, AutoSelectsByTheIncludeListWithIndexesAsStars) {
   ASSERT_NE(all.FindProperty({"MainForm", "Button1", "Caption"}), nullptr);
   EXPECT_EQ(all.FindProperty({"MainForm", "Button1", "Caption"})->Value, "''");
   EXPECT_EQ(all.FindForm("AboutBox"), nullptr);
+}
+
+// A control whose class publishes no BiDiMode gets one from the system: right to left on
+// a system enabled for Middle-East languages.
+TEST_F(Browser, BiDiModeOfControlsThatPublishNone) {
+  TComponentBrowser browser = Open();
+  const auto bidi = [&]() {
+    std::optional<TSelectedForm> main = browser.LoadForm(browser.Forms()[0]);
+    std::string image, button;
+    for (const TSelectedComponent& c : main->Components)
+      for (const TSelectedProperty& p : c.Properties)
+        if (p.Path == "BiDiMode") (c.Name == "Image1" ? image : button) = p.Value;
+    return image + " " + button;
+  };
+  EXPECT_EQ(bidi(), "bdLeftToRight bdLeftToRight");
+  const char* saved = std::getenv("QUINTREL_ACP");
+  const std::string before = saved ? saved : "";
+  setenv("QUINTREL_ACP", "1256", 1);
+  const std::string arabic = bidi();
+  if (before.empty()) {
+    unsetenv("QUINTREL_ACP");
+  } else {
+    setenv("QUINTREL_ACP", before.c_str(), 1);
+  }
+  // The button's own property keeps its value; the image takes the system's direction.
+  EXPECT_EQ(arabic, "bdRightToLeft bdLeftToRight");
+}
+
+// A common dialog lists what its window shows, each line once.
+TEST_F(Browser, DialogsListTheLinesTheirWindowsShowOnce) {
+  TComponentBrowser browser = Open();
+  std::optional<TSelectedForm> main = browser.LoadForm(browser.Forms()[0]);
+  ASSERT_TRUE(main);
+  const TSelectedComponent& dialog = main->Components.back();
+  ASSERT_EQ(dialog.Name, "OpenDialog1");
+  std::set<std::string> paths;
+  for (const TSelectedProperty& p : dialog.Properties) EXPECT_TRUE(paths.insert(p.Path).second) << p.Path;
+  EXPECT_TRUE(paths.count("Caption[1]"));
+  EXPECT_TRUE(paths.count("Title"));
 }
 
 TEST_F(Browser, TreePathsNameFormsComponentsAndProperties) {

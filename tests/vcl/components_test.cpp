@@ -310,14 +310,38 @@ TEST(CorpusExtraLiveForms, EveryFormWritesBackUnchanged) {
   ExpectFormsWriteBackUnchanged(forms);
 }
 
-TEST(LiveForms, TypedAccessOnLoadedForms) {
-  std::unique_ptr<TComponent> dates =
-      LoadComponentFile(quintrel::testdata::Data("dfm/rtklib__getoptdlg.dfm").string());
-  auto* combo = Find<TComboBox>(dates.get(), "TraceLevel");
+TEST(LiveForms, TypedAccessOnLoadedFormsAndTheOnlyDifferenceAChangeMakes) {
+  const fs::path file = quintrel::testdata::Data("dfm/rtklib__getoptdlg.dfm");
+  TFormStream form;
+  std::unique_ptr<TComponent> options = LoadComponentFile(file.string(), &form);
+  auto* combo = Find<TComboBox>(options.get(), "TraceLevel");
   ASSERT_NE(combo, nullptr);
   auto* items = dynamic_cast<TStrings*>(GetObjectProp(combo, "Items"));
   ASSERT_NE(items, nullptr);
   EXPECT_EQ(items->Strings(3), "Level 3");
+  EXPECT_EQ(GetStrProp(combo, "Text"), "OFF");
+
+  // One changed line of a string list, and only that line, differs when written back.
+  items->Put(3, "Level three");
+  std::string expected = Bytes(file);
+  const size_t at = expected.find("'Level 3'");
+  ASSERT_NE(at, std::string::npos);
+  expected.replace(at, 9, "'Level three'");
+  EXPECT_EQ(Written(*options, form), expected);
+}
+
+TEST(LiveForms, CharacterCodesMeetTheCodePageTheyAreReadWith) {
+  const fs::path file = quintrel::testdata::Data("dfm/delphiforfun__u_datecalc2.dfm");
+  TFormStream form = LoadFormFile(file.string());
+  // #169 becomes the byte of the copyright sign in code page 1252, and is written back as
+  // the code it was.
+  TReadOptions options;
+  options.Context.Codec = CodecForCodePage(1252);
+  std::unique_ptr<TComponent> root = ReadComponent(form, options);
+  auto* text = Find(root.get(), "StaticText1");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(GetStrProp(text, "Caption"), "Copyright \xA9 2010, Gary Darby,  www.DelphiForFun.org");
+  EXPECT_EQ(Written(*root, form), Bytes(file));
 }
 
 TEST(CorpusExtraLiveForms, TypedAccessOnLoadedForms) {

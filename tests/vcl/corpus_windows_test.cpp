@@ -188,6 +188,31 @@ TEST(CorpusWindows, ButtonWindowsShowWhichSideTheirTextIsOn) {
   EXPECT_EQ(GetOrdProp(updown, side), 0);
 }
 
+TEST(CorpusWindows, TheFileDialogsOfARealFormExecute) {
+  const fs::path file = quintrel::testdata::Data("dfm/rtklib__viewer.dfm");
+  TFormStream stream;
+  std::unique_ptr<TComponent> root = LoadComponentFile(file.string(), &stream);
+  auto* open = Find<TOpenDialog>(root.get(), "OpenDialog");
+  auto* save = Find<TSaveDialog>(root.get(), "SaveDialog");
+  ASSERT_TRUE(open && save);
+  std::vector<std::u16string> captions;
+  w::TScopedDialogDriver driver([&](w::HWND dialog) {
+    captions.push_back(w::GetWindowText(dialog));
+    if (w::GetDlgItem(dialog, w::edt1)) w::SetDlgItemText(dialog, w::edt1, u"track.txt");
+    return w::PressButtonDriver(w::IDOK)(dialog);
+  });
+  EXPECT_TRUE(open->Execute());
+  EXPECT_TRUE(save->Execute());
+  EXPECT_EQ(captions, (std::vector<std::u16string>{u"Open", u"Save As"}));
+  EXPECT_EQ(GetStrProp(open, "FileName"), "track.txt");
+  // The chosen name is what the form now writes; without it the form is as read.
+  EXPECT_NE(WriteTextForm(ToTextNotation(WriteComponent(*root, &stream))).find("FileName = 'track.txt'"),
+            std::string::npos);
+  SetStrProp(open, "FileName", "");
+  SetStrProp(save, "FileName", "");
+  EXPECT_EQ(Written(*root, stream), Bytes(file));
+}
+
 TEST(CorpusExtraWindows, TheDialogsOfARealFormExecute) {
   QUINTREL_REQUIRE_EXTRA_CORPUS();
   fs::path file = Extra("dfm/masteringdelphi7__cdlgtest.dfm");

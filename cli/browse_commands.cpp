@@ -1,7 +1,10 @@
 #include "cli/browse_commands.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -189,10 +192,25 @@ void Auto(const TBrowseOptions& o) {
   options.SkipEmpty = !o.KeepEmpty;
   if (!o.Form.empty()) options.OnlyForm = RequireForm(b, o.Form).Head.Name;
   bool failed = ReportProblems(*b.Browser);
-  const tools::TAutoResult result = b.Browser->Auto(includes, options, selection, {}, [&](const std::string& problem) {
+  // On a terminal the form being loaded shows on one line that the next one overwrites.
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  bool shown = false;
+  const auto clear = [&] {
+    if (shown) std::cerr << "\r\033[K";
+    shown = false;
+  };
+  const auto progress = [&](const tools::TBrowserForm& f, std::size_t number, std::size_t count) {
+    if (!terminal) return;
+    clear();
+    std::cerr << "quintrel: " << rtl::Format(qs::_SCliLoadingForm, f.NodeText()) << " " << number << " / " << count;
+    shown = true;
+  };
+  const tools::TAutoResult result = b.Browser->Auto(includes, options, selection, progress, [&](const std::string& problem) {
+    clear();
     std::cerr << "quintrel: " << problem << "\n";
     failed = true;
   });
+  clear();
   std::cout << rtl::Format(qs::_SCliAutoCounts, result.Scanned, result.Included) << "\n";
   WriteSelection(o, selection);
   if (failed) throw TExitCode{kExitFailure};
@@ -201,10 +219,13 @@ void Auto(const TBrowseOptions& o) {
 void Select(const TBrowseOptions& o) {
   TSelection selection = StartingSelection(o);
   TProjectBrowser b = OpenProjectBrowser(o.Target.ProjectArgument(), o.CodePage);
+  std::map<const tools::TBrowserForm*, TSelectedForm> loaded;  // each form is loaded once
   for (const std::string& path : o.Paths) {
     const std::string formName = path.substr(0, path.find('.'));
     const tools::TBrowserForm& form = RequireForm(b, formName);
-    const TSelectedForm tree = LoadOrFail(b, form);
+    auto it = loaded.find(&form);
+    if (it == loaded.end()) it = loaded.emplace(&form, LoadOrFail(b, form)).first;
+    const TSelectedForm& tree = it->second;
     std::vector<std::string> names;
     for (const tools::TSelectedComponent& c : tree.Components) names.push_back(c.Name);
     const tools::TSelectionPath at = tools::SplitTreePath(path, names);

@@ -207,6 +207,8 @@ inline constexpr const char* _SCliAttachedBytes = "(%d bytes attached)";
 inline constexpr const char* _SCliSelectionWritten = "%s: %d forms, %d properties selected";
 inline constexpr const char* _SCliSelectionWouldWrite = "%s: would hold %d forms, %d properties selected";
 inline constexpr const char* _SCliAutoCounts = "%d properties scanned, %d properties included";
+// The automatic selection's progress on a terminal: the form, its number and the count.
+inline constexpr const char* _SCliLoadingForm = "Loading Form %s";
 // A path of the trees that names nothing: the form file or selection file, the path.
 inline constexpr const char* _SCliNoTreeNode = "%s: nothing at %s";
 inline constexpr const char* _SCliRemoveInternationalized =

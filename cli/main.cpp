@@ -19,6 +19,7 @@
 #include "cli/project_commands.h"
 #include "cli/source_commands.h"
 #include "cli/preview_commands.h"
+#include "cli/resstr_commands.h"
 #include "cli/term_commands.h"
 #include "cli/usage.h"
 #include "platform/rtl/sysutils.h"
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
   RegisterSourceCommands(app);
   RegisterIntlCommands(app);
   RegisterBrowseCommands(app);
+  RegisterResStrCommands(app);
   RegisterHelpCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(

@@ -27,7 +27,6 @@ namespace qs = quintrel::strings;
 using module::TZodObject;
 using nlohmann::json;
 using TAccess = TModuleFile::TAccess;
-using TTranslations = std::vector<std::pair<module::TLanguageId, std::u16string>>;
 
 struct TObjectOptions {
   std::string file, form, comp, prop, kind = "utString", zodClass = "ucUnknown", text, textFile, lang, id;
@@ -55,8 +54,8 @@ std::string FormNames(const module::TCatalogueList& forms) {
   return NameList(names);
 }
 
-// LANG=TEXT options: each language once, none the language of --text, every one a
-// language of the module.
+}  // namespace
+
 TTranslations ParseTranslations(const std::vector<std::string>& list) {
   TTranslations translations;
   for (const std::string& t : list) {
@@ -79,8 +78,6 @@ void RequireTranslationLanguages(TModuleFile& file, const TTranslations& transla
   }
 }
 
-// A term's text in one language, stored as the module keeps it: UTF-16 little-endian.
-// Characters the language's code page cannot hold are named on stderr.
 void StoreText(TModuleFile& file, uint32_t termId, module::TLanguageId language, const std::u16string& wide,
                module::TZodStatus status) {
   WarnLostCharacters(file.FileName(), language, file.Zod().GetCharsetOfLanguage(file.Index(), language), wide);
@@ -88,6 +85,8 @@ void StoreText(TModuleFile& file, uint32_t termId, module::TLanguageId language,
   module::TZodTerm term{language, termId, status, 0, bytes.data(), static_cast<int32_t>(bytes.size())};
   file.Zod().SetTerm(file.Index(), term);
 }
+
+namespace {
 
 // Gives the object (read with ReadObject) a fresh term for its texts when it has none.
 void GiveTerm(module::TZod& zod, int index, TZodObject& object) {

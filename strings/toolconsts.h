@@ -40,6 +40,52 @@ inline constexpr const char* _SSelectionBadGraphic = "%s: '%s' is not a graphic'
 inline constexpr const char* _SSelectionCountMismatch = "%s: the value counts %d bytes but %d are attached";
 inline constexpr const char* _SSelectionStrayData = "%s: only graphics and long texts, numbers and sets carry data";
 inline constexpr const char* _SSelectionDataDiffers = "%s: the attached text does not begin with the value shown";
+// What a tool did to a file, one line per file (%s: the file, then its backup), and
+// what it would do in a dry run.
+inline constexpr const char* _SToolChanged = "changed %s (backup %s)";
+inline constexpr const char* _SToolCreated = "created %s";
+inline constexpr const char* _SToolDeleted = "deleted %s (backup %s)";
+inline constexpr const char* _SToolChangedModule = "changed %s";
+inline constexpr const char* _SToolWouldChange = "would change %s (backup %s)";
+inline constexpr const char* _SToolWouldCreate = "would create %s";
+inline constexpr const char* _SToolWouldDelete = "would delete %s (backup %s)";
+inline constexpr const char* _SToolWouldChangeModule = "would change %s";
+// A file a tool could not write (%s: the file, the reason), and what the tool did then
+// (%s: that message).
+inline constexpr const char* _SToolCannotWrite = "%s: cannot be written: %s";
+inline constexpr const char* _SToolNothingWritten = "%s; the files written before it were put back";
+// The resource-string manager.
+inline constexpr const char* _SResStrInvalidIdent = "Invalid resource string identifier";
+inline constexpr const char* _SResStrExists = "Resource String Constant already exist in this unit";
+inline constexpr const char* _SResStrRemoveQuestion = "Do you want to remove the resource string '%s' ?";
+inline constexpr const char* _SResStrRemoveError = "There was an error while trying to remove '%s'";
+inline constexpr const char* _SResStrRemoveUnitQuestion = "Do you want to remove unit '%s' ?";
+// The identifier shown for a string whose property row has no name.
+inline constexpr const char* _SResStrUnknownIdent = "SUnknown";
+// %s: the module, the unit asked for, the units it has.
+inline constexpr const char* _SResStrNoUnit = "%s: no resource-string unit %s; the units are: %s";
+inline constexpr const char* _SResStrUnitKind = "%s: a resource-string unit is a .pas or .rc file";
+inline constexpr const char* _SResStrUnitExists = "%s: %s is a resource-string unit already";
+// %s: the unit, the identifier.
+inline constexpr const char* _SResStrNoString = "%s: no resource string %s";
+// %s: the file, the section it lacks ("resourcestring", "const", "STRINGTABLE").
+inline constexpr const char* _SResStrNoSection =
+    "%s: has no %s section to add the declaration to, and is not a file this tool generated; nothing was changed";
+// %s: the file; %d: the largest size a unit may have.
+inline constexpr const char* _SResStrUnitTooLarge = "%s: larger than the %d bytes a resource-string unit may have";
+// %s: the file, the identifier.
+inline constexpr const char* _SResStrSkipped = "warning: %s: %s is not a plain text or number; left as it is";
+// Compiling a script unit. %s: the unit; the compiler (and %d its time limit); the
+// script and the compiler's messages; the compiled file.
+inline constexpr const char* _SResStrNotScript = "%s: only a .rc unit is compiled";
+inline constexpr const char* _SResStrNoCompiler =
+    "no resource compiler: %s is not installed (scripts/install-deps installs it) and QUINTREL_WINDRES names none";
+inline constexpr const char* _SResStrCannotRun = "%s cannot be started: %s";
+inline constexpr const char* _SResStrCompilerTimeout = "%s did not finish within %d seconds; it was stopped";
+inline constexpr const char* _SResStrCompileFailed = "%s: the resource compiler failed: %s";
+inline constexpr const char* _SResStrCompiled = "compiled %s";
+// A question the user did not answer.
+inline constexpr const char* _SToolAnswerWithYes = "nothing was changed; --yes answers the question with yes";
 
 // The catalogue update: the status window's titles and count, and the failures of its
 // steps (%s: the form's name; the object as Form.Component.Property).

@@ -83,6 +83,7 @@ struct TToken {
   bool TooLarge = false;  // a number whose value Value does not hold
   std::u16string Str;
   int Line = 1;
+  size_t Offset = 0;  // of the token's first byte
 };
 
 // What both lexers share: the text, where they are in it, and single-character symbols.
@@ -395,10 +396,24 @@ void SkipPastSemicolon(TPascalLexer& lexer, TToken& t) {
 
 // --- resource scripts --------------------------------------------------------------------
 
+bool IsDoubleByteCodePage(unsigned codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+
+// The first byte of a two-byte character of a double-byte code page.
+bool IsLeadByte(unsigned codePage, char c) {
+  const auto b = static_cast<unsigned char>(c);
+  if (codePage == 932) return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  return IsDoubleByteCodePage(codePage) && b >= 0x81 && b <= 0xFE;
+}
+
 class TScriptLexer : public TLexerBase {
 public:
   TScriptLexer(std::string_view text, const std::string& file, unsigned codePage)
-      : TLexerBase(text, file, codePage) {}
+      : TLexerBase(text, file, codePage), doubleByte_(IsDoubleByteCodePage(codePage)) {}
+
+  // Just past the token Next returned last.
+  size_t Pos() const { return pos_; }
 
   TToken Next() {
     bool lineStart = pos_ == 0;
@@ -429,6 +444,7 @@ public:
     }
     TToken t;
     t.Line = line_;
+    t.Offset = pos_;
     if (pos_ >= text_.size()) return t;
     const char c = text_[pos_];
     if (c == '#' && lineStart) {
@@ -486,6 +502,13 @@ private:
     for (;;) {
       if (pos_ >= text_.size() || text_[pos_] == '\n' || text_[pos_] == '\r') Fail(file_, t.Line, "unterminated string");
       const char c = text_[pos_++];
+      // A lead byte's partner may be any byte, a backslash or quote included.
+      if (doubleByte_ && IsLeadByte(codePage_, c) && pos_ < text_.size() && text_[pos_] != '\n' &&
+          text_[pos_] != '\r') {
+        out.Byte(c);
+        out.Byte(text_[pos_++]);
+        continue;
+      }
       if (c == '"') {
         if (Peek(0) == '"') {  // the script's own way of writing a quote
           out.Byte('"');
@@ -499,6 +522,12 @@ private:
         continue;
       }
       if (pos_ >= text_.size()) Fail(file_, t.Line, "unterminated string");
+      // A backslash at the end of a line continues the text on the next one.
+      if (text_[pos_] == '\n' || (text_[pos_] == '\r' && Peek(1) == '\n')) {
+        pos_ += text_[pos_] == '\r' ? 2 : 1;
+        ++line_;
+        continue;
+      }
       const char e = text_[pos_++];
       switch (e) {
         case 'n': code(u'\n'); break;
@@ -541,6 +570,7 @@ private:
     return t;
   }
 
+  bool doubleByte_;
 };
 
 std::string IncludeName(std::string_view rest) {
@@ -837,9 +867,10 @@ TPascalUnitFacts ReadPascalUnitFacts(std::string_view source) {
 
 namespace {
 
-std::vector<TLinkedString> ReadScript(std::string_view script, const std::string& fileName, unsigned codePage,
-                                      TSourceCache& sources) {
-  std::vector<TLinkedString> out;
+TScriptTables ReadScript(std::string_view script, const std::string& fileName, unsigned codePage,
+                         TSourceCache& sources, bool resolveNames = true) {
+  TScriptTables tables;
+  std::vector<TLinkedString>& out = tables.Strings;
   const std::string unit = BaseName(fileName);
   TPreprocessor pp{{}, {rtl::FileIdOf(fileName)}, sources};
   TSymbols& symbols = pp.Symbols;
@@ -863,6 +894,7 @@ std::vector<TLinkedString> ReadScript(std::string_view script, const std::string
       t = lexer.Next();
       if (t.Kind == TTok::End) Fail(fileName, tableLine, "STRINGTABLE without BEGIN or '{'");
     } while (!IsBlockOpen(t));
+    tables.Blocks.push_back(lexer.Pos());
     t = lexer.Next();
     while (!IsBlockClose(t)) {
       if (t.Kind == TTok::End) Fail(fileName, tableLine, "STRINGTABLE without END or '}'");
@@ -875,10 +907,18 @@ std::vector<TLinkedString> ReadScript(std::string_view script, const std::string
       TLinkedString s;
       s.Unit = unit;
       s.Line = t.Line;
+      s.Offset = t.Offset;
       TToken first = t;
-      TConstExpr<TScriptLexer> expr(lexer, symbols, &fileName);
-      const long long id = *expr.Parse(t);  // strict: a failure raises
-      if (first.Kind == TTok::Ident && !expr.Compound()) s.Identifier = first.Text;
+      long long id = 0;
+      if (!resolveNames && first.Kind == TTok::Ident && !symbols.count(Upper(first.Text))) {
+        // A name defined where this reader does not look: the entry is known by its name.
+        s.Identifier = first.Text;
+        t = lexer.Next();
+      } else {
+        TConstExpr<TScriptLexer> expr(lexer, symbols, &fileName);
+        id = *expr.Parse(t);  // strict: a failure raises
+        if (first.Kind == TTok::Ident && !expr.Compound()) s.Identifier = first.Text;
+      }
       if (id < 0 || id > kTopIdentifier)
         throw EProjectError(rtl::Format(strings::_SStringIdRange, fileName, s.Line, id));
       s.Resource = static_cast<unsigned>(id);
@@ -886,6 +926,7 @@ std::vector<TLinkedString> ReadScript(std::string_view script, const std::string
       if (t.Kind != TTok::String) Fail(fileName, t.Line, "a quoted text is expected");
       while (t.Kind == TTok::String) {  // adjacent literals form one text
         s.Text += t.Str;
+        s.End = lexer.Pos();
         t = lexer.Next();
       }
       if (s.Text.size() > kMaxTextLength) throw EProjectError(rtl::Format(strings::_SStringTooLong, fileName, s.Line));
@@ -893,7 +934,7 @@ std::vector<TLinkedString> ReadScript(std::string_view script, const std::string
     }
     t = lexer.Next();
   }
-  return out;
+  return tables;
 }
 
 }  // namespace
@@ -901,7 +942,12 @@ std::vector<TLinkedString> ReadScript(std::string_view script, const std::string
 std::vector<TLinkedString> ReadScriptStringTables(std::string_view script, const std::string& fileName,
                                                   unsigned codePage) {
   TSourceCache sources;
-  return ReadScript(script, fileName, codePage, sources);
+  return ReadScript(script, fileName, codePage, sources).Strings;
+}
+
+TScriptTables ReadScriptLayout(std::string_view script, const std::string& fileName, unsigned codePage) {
+  TSourceCache sources;
+  return ReadScript(script, fileName, codePage, sources, false);
 }
 
 // --- linking -------------------------------------------------------------------------------
@@ -939,7 +985,8 @@ TStringTable LinkStringTable(const TProject& project, unsigned codePage) {
   TStringTable table;
   std::map<unsigned, const TLinkedString*> taken;
   for (const std::string& file : scripts)
-    for (TLinkedString& s : ReadScript(sources.Text(file), file, codePage, sources)) table.Strings.push_back(std::move(s));
+    for (TLinkedString& s : ReadScript(sources.Text(file), file, codePage, sources).Strings)
+      table.Strings.push_back(std::move(s));
   for (const TLinkedString& s : table.Strings) {
     const auto [it, fresh] = taken.emplace(s.Resource, &s);
     if (!fresh)

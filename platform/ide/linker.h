@@ -30,6 +30,10 @@ struct TLinkedString {
   unsigned Resource = 0;   // identifier in the string table; 0 until linked for Pascal units
   std::u16string Text;
   int Line = 0;  // of the declaration
+  // Script entries: the bytes of the entry, from its identifier's first byte to just
+  // past its last quoted text.
+  size_t Offset = 0;
+  size_t End = 0;
 };
 
 struct TStringTable {
@@ -80,5 +84,15 @@ TPascalUnitFacts ReadPascalUnitFacts(std::string_view source);
 // C header for its #define lines.
 std::vector<TLinkedString> ReadScriptStringTables(std::string_view script, const std::string& fileName,
                                                   unsigned codePage);
+
+// The same read for a tool that edits the script in place: the entries with their byte
+// spans, and where each STRINGTABLE's block begins (just past its BEGIN or '{'). An
+// entry named by a constant this reader cannot resolve (its unit is missing, or is about
+// to change) keeps its name with Resource 0 instead of failing the read.
+struct TScriptTables {
+  std::vector<TLinkedString> Strings;
+  std::vector<size_t> Blocks;
+};
+TScriptTables ReadScriptLayout(std::string_view script, const std::string& fileName, unsigned codePage);
 
 }  // namespace quintrel::host

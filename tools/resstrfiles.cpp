@@ -12,6 +12,7 @@
 #include "platform/vcl/textutil.h"
 #include "text/codepages.h"
 #include "tools/sourceparser.h"
+#include "tools/sourcetext.h"
 
 namespace quintrel::tools {
 
@@ -29,23 +30,6 @@ vcl::TTextCodec CodecOf(int charset) {
 }
 
 bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
-
-// Just past the line end at or after `at` (the end of the text when there is none).
-size_t PastLineEnd(std::string_view text, size_t at) {
-  while (at < text.size() && !IsLineEnd(text[at])) ++at;
-  if (at < text.size() && text[at] == '\r') {
-    ++at;
-    if (at < text.size() && text[at] == '\n') ++at;
-  } else if (at < text.size()) {
-    ++at;
-  }
-  return at;
-}
-
-size_t LineStart(std::string_view text, size_t at) {
-  while (at > 0 && !IsLineEnd(text[at - 1])) --at;
-  return at;
-}
 
 std::string Normalized(std::string_view text) {
   std::string out;
@@ -97,7 +81,7 @@ public:
       if (vcl::SameText(word, "implementation")) break;
       if (vcl::SameText(word, section_)) {
         inSection = atStart = true;
-        if (!file.SectionBody) file.SectionBody = PastLineEnd(Text(), static_cast<size_t>(parser.SourceEnd()));
+        if (!file.SectionBody) file.SectionBody = NextLineStart(Text(), static_cast<size_t>(parser.SourceEnd()));
         continue;
       }
       if (IsOneOf(word, {"const", "resourcestring", "type", "var", "threadvar", "uses", "label", "procedure",
@@ -151,41 +135,16 @@ private:
     file.Decls.push_back(std::move(decl));
   }
 
-  // Literals and '+' up to the ';'. Quoted parts are bytes of the code page; codes above
-  // 255 are wide characters.
+  // Literals joined by '+' up to the ';'.
   bool ReadText(TSourceParser& parser, int& t, TResDecl& decl) {
-    std::string bytes;
-    const auto flush = [&] {
-      decl.Text += DecodeText(bytes, charset_);
-      bytes.clear();
-    };
-    bool expectLiteral = true;
-    int64_t quotedEnd = -1;  // where the last quoted part ended
-    for (;; t = Next(parser)) {
-      if (t == toString) {
-        // 'It''s' arrives as two quoted parts with no gap: the doubled quote between them.
-        const bool quoted = parser.LiteralForm() == TLiteralForm::SingleQuoted;
-        if (quoted && parser.SourcePos() == quotedEnd) bytes += '\'';
-        quotedEnd = quoted ? parser.SourceEnd() : -1;
-        if (parser.LiteralForm() == TLiteralForm::CharCode && parser.TokenCode() > 0xFF) {
-          flush();
-          if (parser.TokenCode() > 0xFFFF) return false;
-          decl.Text += static_cast<char16_t>(parser.TokenCode());
-        } else if (parser.LiteralForm() == TLiteralForm::CharCode) {
-          bytes += static_cast<char>(parser.TokenCode());
-        } else {
-          bytes += parser.TokenString();
-        }
-        expectLiteral = false;
-      } else if (t == '+' && !expectLiteral) {
-        expectLiteral = true;
-        quotedEnd = -1;
-      } else {
-        break;
-      }
+    for (;;) {
+      if (!AtPascalLiteral(parser)) return false;
+      decl.Text += ReadPascalLiteral(parser, charset_).Text;
+      t = parser.Token();
+      while (Noise(t)) t = parser.NextToken();
+      if (t != '+') return t == ';';
+      t = Next(parser);
     }
-    flush();
-    return t == ';' && !expectLiteral;
   }
 
   bool ReadNumber(TSourceParser& parser, int& t, TResDecl& decl) {
@@ -237,7 +196,8 @@ bool CharsetHolds(char16_t c, int charset) {
     cachedCharset = charset;
   }
   const std::u16string one(1, c);
-  return codec.ToWide(codec.ToNarrow(one)) == one;
+  return codec.ToWide(codec.ToNarrow(one)) == one &&
+         text::ByteToUnicode(text::UnicodeToByte(one, charset), charset) == one;
 }
 
 std::string PascalLiteral(std::u16string_view text, int charset) {
@@ -246,7 +206,7 @@ std::string PascalLiteral(std::u16string_view text, int charset) {
   size_t runStart = 0;
   const auto flushRun = [&](size_t end) {
     if (end == runStart) return;
-    std::string bytes = EncodeText(text.substr(runStart, end - runStart), charset);
+    std::string bytes = text::UnicodeToByte(text.substr(runStart, end - runStart), charset);
     for (char c : bytes) {
       out += c;
       if (c == '\'') out += '\'';
@@ -323,7 +283,7 @@ TDeclFile ReadStringTable(std::string_view text, const std::string& fileName, in
     decl.End = s.End;
     file.Decls.push_back(std::move(decl));
   }
-  if (!tables.Blocks.empty()) file.SectionBody = PastLineEnd(text, tables.Blocks.front());
+  if (!tables.Blocks.empty()) file.SectionBody = NextLineStart(text, tables.Blocks.front());
   return file;
 }
 
@@ -362,15 +322,8 @@ std::string ScriptDecl(const std::string& ident, std::u16string_view text, int c
   return ident + ", " + ScriptLiteral(text, charset);
 }
 
-std::string LineEndOf(std::string_view text) {
-  const size_t at = text.find_first_of("\r\n");
-  if (at == std::string_view::npos) return kCrLf;
-  if (text[at] == '\n') return "\n";
-  return at + 1 < text.size() && text[at + 1] == '\n' ? kCrLf : "\r";
-}
-
 std::optional<std::string> InsertDecl(std::string_view text, const TDeclFile& file, const std::string& decl) {
-  const std::string eol = LineEndOf(text);
+  const std::string eol(LineEndOf(text));
   std::string out(text);
   if (!file.Decls.empty()) {
     const size_t at = file.Decls.front().Offset;
@@ -404,7 +357,7 @@ std::string RemoveDecl(std::string_view text, const TResDecl& decl) {
                        (end == text.size() || IsLineEnd(text[end]) || restIsComment);
   std::string out(text);
   if (ownLine)
-    out.erase(start, PastLineEnd(text, end) - start);
+    out.erase(start, NextLineStart(text, end) - start);
   else
     out.erase(decl.Offset, end - decl.Offset);
   return out;

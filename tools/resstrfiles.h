@@ -46,11 +46,12 @@ std::string PascalLiteral(std::u16string_view text, int charset);
 // A text as a resource-script literal in double quotes: \\ \" \n \r \t and \xHH for
 // the other characters below 32; the rest as bytes of the charset's code page.
 std::string ScriptLiteral(std::u16string_view text, int charset);
-// A file's bytes as text and back, in the code page of the charset.
+// A script's bytes as text and back, in the code page of the charset (as the script
+// reader decodes them). Pascal literals go through the module's own conversion.
 std::u16string DecodeText(std::string_view bytes, int charset);
 std::string EncodeText(std::u16string_view text, int charset);
 // Whether the code page of the charset holds the character (it comes back from a round
-// trip through the code page).
+// trip through the code page), for scripts and Pascal units alike.
 bool CharsetHolds(char16_t c, int charset);
 
 // One declaration of a unit file.
@@ -99,8 +100,6 @@ std::string PascalDecl(const std::string& ident, std::u16string_view text, int c
 std::string ConstantDecl(const std::string& ident, std::string_view value);
 std::string ScriptDecl(const std::string& ident, std::u16string_view text, int charset);
 
-// The line end a file uses (its first one: CR LF, LF or CR); CR LF for a file without.
-std::string LineEndOf(std::string_view text);
 // The file with `decl` as the new first declaration: before the first declaration, which
 // keeps its indentation on its own line, or at SectionBody; nullopt when there is neither.
 std::optional<std::string> InsertDecl(std::string_view text, const TDeclFile& file, const std::string& decl);

@@ -8,7 +8,7 @@
 
 #include "module/objects.h"
 #include "module/zod.h"
-#include "tests/tools/tools_fixture.h"
+#include "tests/module/module_fixture.h"
 #include "tools/resstr.h"
 #include "tools/resstrcompile.h"
 
@@ -121,10 +121,10 @@ TEST(ResStrEdits, RemovalStopsAtTheEndOfTheEntrysLine) {
   EXPECT_EQ(*InsertDecl(shared, two, "SN = 'n';"), "resourcestring\r  SN = 'n';\r  SA = 'a'; SB = 'b';\r");
 }
 
-class ResStrManagerTest : public test::ToolsFixture {
+class ResStrManagerTest : public module::test::ModuleFixture {
 protected:
   void SetUp() override {
-    ToolsFixture::SetUp();
+    ModuleFixture::SetUp();
     Put("Sample.dpr", "program Sample;\n\nuses\n  Texts in 'Texts.pas',\n  Errors in 'Errors.pas';\n\nbegin\nend.\n");
     module_ = zod_.NewModule(Path("Sample.ZOD"));
     ASSERT_GE(module_, 0);

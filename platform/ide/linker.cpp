@@ -911,9 +911,13 @@ TScriptTables ReadScript(std::string_view script, const std::string& fileName, u
       TToken first = t;
       long long id = 0;
       if (!resolveNames && first.Kind == TTok::Ident && !symbols.count(Upper(first.Text))) {
-        // A name defined where this reader does not look: the entry is known by its name.
-        s.Identifier = first.Text;
+        // A name defined where this reader does not look: the entry is known by its name;
+        // an expression of such names leaves the entry without one.
         t = lexer.Next();
+        if ((t.Kind == TTok::Symbol && t.Text == ",") || t.Kind == TTok::String)
+          s.Identifier = first.Text;
+        else
+          while (t.Kind != TTok::String && t.Kind != TTok::End && !IsBlockClose(t)) t = lexer.Next();
       } else {
         TConstExpr<TScriptLexer> expr(lexer, symbols, &fileName);
         id = *expr.Parse(t);  // strict: a failure raises

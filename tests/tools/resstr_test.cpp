@@ -121,6 +121,53 @@ TEST(ResStrEdits, RemovalStopsAtTheEndOfTheEntrysLine) {
   EXPECT_EQ(*InsertDecl(shared, two, "SN = 'n';"), "resourcestring\r  SN = 'n';\r  SA = 'a'; SB = 'b';\r");
 }
 
+std::string ReadData(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Real units and scripts: every named entry can be removed and a new one added, and the
+// other entries read back the same, byte for byte around the change.
+TEST(ResStrRealSources, EveryEntryComesOutAndAnotherGoesIn) {
+  const fs::path data = fs::path(QUINTREL_TEST_DATA_DIR) / "src";
+  int files = 0;
+  for (const char* folder : {"rc", "pas-resstr"}) {
+    ASSERT_TRUE(fs::is_directory(data / folder)) << (data / folder);
+    for (const auto& entry : fs::directory_iterator(data / folder)) {
+      const std::string name = entry.path().filename().string();
+      const bool script = ResUnitKind(name) == TResUnitKind::Script;
+      if (!script && ResUnitKind(name) != TResUnitKind::Pascal) continue;
+      const std::string text = ReadData(entry.path());
+      const auto read = [&](const std::string& t) {
+        return script ? ReadStringTable(t, entry.path().string(), 0) : ReadResourceStrings(t, 0);
+      };
+      const TDeclFile file = read(text);
+      if (file.Decls.empty()) continue;
+      ++files;
+      for (size_t i = 0; i < file.Decls.size(); i += 7) {
+        const TDeclFile after = read(RemoveDecl(text, file.Decls[i]));
+        ASSERT_EQ(after.Decls.size() + 1, file.Decls.size()) << name << " " << file.Decls[i].Identifier;
+        for (size_t j = 0, k = 0; j < file.Decls.size(); ++j)
+          if (j != i) {
+            EXPECT_EQ(after.Decls[k++].Text, file.Decls[j].Text) << name;
+          }
+      }
+      const std::string decl = script ? ScriptDecl("SAddedHere", u"added", 0) : PascalDecl("SAddedHere", u"added", 0);
+      const std::optional<std::string> added = InsertDecl(text, file, decl);
+      ASSERT_TRUE(added) << name;
+      const TDeclFile more = read(*added);
+      ASSERT_EQ(more.Decls.size(), file.Decls.size() + 1) << name;
+      EXPECT_EQ(more.Decls.front().Identifier, "SAddedHere") << name;
+      EXPECT_EQ(added->substr(0, file.Decls.front().Offset), text.substr(0, file.Decls.front().Offset)) << name;
+      EXPECT_EQ(added->substr(added->size() - (text.size() - file.Decls.front().Offset)),
+                text.substr(file.Decls.front().Offset)) << name;
+    }
+  }
+  EXPECT_GE(files, 8);
+}
+
 class ResStrManagerTest : public module::test::ModuleFixture {
 protected:
   void SetUp() override {

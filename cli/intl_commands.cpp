@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/browse_commands.h"
 #include "cli/common.h"
-#include "cli/project_commands.h"
 #include "cli/target.h"
 #include "cli/term_commands.h"
 #include "cli/texts.h"
@@ -23,6 +23,7 @@
 #include "strings/qconsts.h"
 #include "strings/toolconsts.h"
 #include "tools/intlobjects.h"
+#include "tools/browser.h"
 #include "tools/intlupdate.h"
 #include "tools/selection.h"
 
@@ -235,31 +236,36 @@ struct TUpdateOptions {
   bool DryRun = false;
 };
 
-// The project's forms as the browser lists them: every unit's form whose form file the
-// host reads, live. A form file that is missing or cannot be read is named on stderr; its
-// form is not listed, so the update keeps its catalogue.
+// The project's forms as the browser lists them, each loaded live: every unit's form
+// whose form file's head and form the host read. A form file that is missing (a warning)
+// or cannot be read (a failure, exit 1) is named on stderr; its form is not listed, so the
+// update keeps its catalogue.
 struct TProjectForms {
   std::vector<std::string> Listed;
   std::vector<vcl::TComponent*> Live;
+  bool Problems = false;
 };
 
-TProjectForms LoadProjectForms(host::TDevelopmentHost& host) {
+TProjectForms LoadProjectForms(TProjectBrowser& b) {
   TProjectForms forms;
-  const host::TProject& project = *host.Project();
-  for (const host::TProjectEntry& entry : project.Entries()) {
-    const std::string ext = host::ExtensionOf(entry.FileName);
-    if (ext != ".cpp" && ext != ".pas" && ext != ".c") continue;
-    if (host::CompanionFile(entry.FileName, ".dfm").empty()) {
-      if (!entry.FormName.empty())
-        std::cerr << "quintrel: " << rtl::Format(strings::_SFormFileMissing, entry.FileName, entry.FormName) << "\n";
-      continue;
+  for (const std::string& problem : b.Browser->Problems()) {
+    std::cerr << "quintrel: " << problem << "\n";
+    forms.Problems = true;
+  }
+  for (const host::TProjectEntry& entry : b.Host->Project()->Entries())
+    if (!entry.FormName.empty() && host::CompanionFile(entry.FileName, ".dfm").empty()) {
+      // The update keeps such a form's catalogue: worth a note, not a failure.
+      std::cerr << "quintrel: warning: " << rtl::Format(strings::_SFormFileMissing, entry.FileName, entry.FormName)
+                << "\n";
     }
+  for (const tools::TBrowserForm& form : b.Browser->Forms()) {
     try {
-      vcl::TComponent& form = host.Form(entry.FileName);
-      forms.Listed.push_back(form.Name());
-      forms.Live.push_back(&form);
+      vcl::TComponent& live = b.Host->Form(form.UnitFile);
+      forms.Listed.push_back(form.Head.Name);
+      forms.Live.push_back(&live);
     } catch (const rtl::Exception& e) {
       std::cerr << "quintrel: " << e.Message() << "\n";
+      forms.Problems = true;
     }
   }
   return forms;
@@ -307,7 +313,10 @@ void PrintResult(const std::string& moduleFile, const tools::TIntlUpdateResult& 
 }
 
 void RunUpdate(const TUpdateOptions& o) {
+  if (o.Selection.empty() && !o.Auto) throw ECommandFailed(qs::_SCliIntlNeedsSelection);
   const std::string moduleFile = o.Target.ModuleFile();
+  tools::TSelection selection;
+  std::vector<std::string> includes;
   {
     // Checked as every command checks a module it writes, and closed again: the update
     // works on the process's module list.
@@ -315,8 +324,12 @@ void RunUpdate(const TUpdateOptions& o) {
     const module::TLanguageId design = check.Zod().GetDesignTimeLanguage(check.Index());
     if (design == module::kNoLanguage) throw ECommandFailed(rtl::Format(qs::_SCliIntlNoDesignLanguage, moduleFile));
     check.RequireLanguage(design);
+    // The browser starts from what the module catalogues, as the wizard preloads it.
+    if (o.Auto) {
+      selection = tools::SelectionFromModule(check.Zod(), check.Index());
+      includes = check.Zod().GetAutoIncludeList(check.Index());
+    }
   }
-  tools::TSelection selection;
   if (!o.Selection.empty()) {
     try {
       selection = tools::ReadSelectionFile(o.Selection);
@@ -324,8 +337,15 @@ void RunUpdate(const TUpdateOptions& o) {
       throw ECommandFailed(e.Message());
     }
   }
-  auto host = OpenProjectHost(o.Target.ProjectFile());
-  const TProjectForms forms = LoadProjectForms(*host);
+  TProjectBrowser b = OpenProjectBrowser(o.Target.ProjectFile());
+  const TProjectForms forms = LoadProjectForms(b);
+  bool failed = forms.Problems;
+  tools::TAutoResult automatic;
+  if (o.Auto)
+    automatic = b.Browser->Auto(includes, tools::TAutoOptions{}, selection, {}, [&](const std::string& problem) {
+      std::cerr << "quintrel: " << problem << "\n";
+      failed = true;
+    });
 
   // A dry run works on a copy beside nothing of the user's and throws it away.
   std::string target = moduleFile;
@@ -355,12 +375,15 @@ void RunUpdate(const TUpdateOptions& o) {
     result = tools::UpdateObjects(module.Index(), input);
   }
   if (o.Json) {
-    std::cout << ResultJson(moduleFile, result, o.DryRun).dump(2) << "\n";
+    json out = ResultJson(moduleFile, result, o.DryRun);
+    if (o.Auto) out["auto"] = {{"scanned", automatic.Scanned}, {"included", automatic.Included}};
+    std::cout << out.dump(2) << "\n";
   } else {
+    if (o.Auto) std::cout << rtl::Format(qs::_SCliAutoCounts, automatic.Scanned, automatic.Included) << "\n";
     PrintResult(moduleFile, result, o.DryRun);
   }
   for (const std::string& e : result.Errors) std::cerr << "quintrel: " << e << "\n";
-  if (!result.Errors.empty()) throw TExitCode{kExitFailure};
+  if (failed || !result.Errors.empty()) throw TExitCode{kExitFailure};
 }
 
 void RegisterUpdate(CLI::App* intl) {
@@ -372,7 +395,13 @@ void RegisterUpdate(CLI::App* intl) {
       "translations marked for review), properties the selection no longer holds are removed with their texts. "
       "Forms whose form files are missing keep their objects unless --prune");
   o->Target.AddModule(cmd, false);
-  cmd->add_option("--selection", o->Selection, "The selection file (browse auto, browse select)")->required();
+  CLI::Option* selection =
+      cmd->add_option("--selection", o->Selection, "The selection file (browse auto, browse select)");
+  CLI::Option* automatic = cmd->add_flag(
+      "--auto", o->Auto,
+      "Select as the browser's Auto does: the module's objects and every property its auto-include list names, "
+      "empty values left out");
+  selection->excludes(automatic);
   cmd->add_flag("--prune", o->Prune, "Also remove the objects of forms the project no longer shows");
   cmd->add_flag("--dry-run", o->DryRun, "Say what would change, on a copy; the module stays as it is");
   cmd->add_flag("--json", o->Json,

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "tests/cli/run.h"
@@ -190,6 +191,70 @@ TEST_F(IntlCommands, AFormWhoseFileVanishedKeepsItsObjectsUnlessPruned) {
             std::string::npos);
   EXPECT_NE(Refused({"object", "list", "--module", module_, "--form", "Orders"}).find("no form Orders"),
             std::string::npos);
+}
+
+// A Delphi project whose units have the forms of the test data, each a real form of
+// another project (text notation, some inherited).
+class IntlCorpus : public IntlCommands {
+protected:
+  void WriteCorpusProject() {
+    std::string uses;
+    int n = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(QUINTREL_TEST_DATA_DIR) / "dfm")) {
+      if (entry.path().extension() != ".dfm") continue;
+      const std::string unit = "Unit" + std::to_string(++n);
+      fs::copy_file(entry.path(), Path(unit + ".dfm"));
+      Write(unit + ".pas", "unit " + unit + ";\r\ninterface\r\nimplementation\r\nend.\r\n");
+      // The project names each unit's form, as the form's first line does.
+      std::ifstream dfm(entry.path());
+      std::string head;
+      std::getline(dfm, head);
+      const size_t blank = head.find(' '), colon = head.find(':');
+      ASSERT_TRUE(blank != std::string::npos && colon > blank) << entry.path();
+      uses += std::string(uses.empty() ? "" : ",\r\n") + "  " + unit + " in '" + unit + ".pas' {" +
+              head.substr(blank + 1, colon - blank - 1) + "}";
+    }
+    ASSERT_GE(n, 3) << "the test data's forms are missing";
+    Write("App.dpr", "program App;\r\nuses\r\n" + uses + ";\r\nbegin\r\nend.\r\n");
+    project_ = Path("App.dpr");
+    module_ = Path("App.zod");
+    Ok({"module", "new", module_});
+    Ok({"lang", "add", module_, "en", "--name", "English"});
+    Ok({"module", "set", module_, "design-language", "en"});
+  }
+};
+
+TEST_F(IntlCorpus, AutoCataloguesRealFormsAndThePreviewShowsTheirDesignTexts) {
+  WriteCorpusProject();
+  const json first = json::parse(Ok({"intl", "update", "--project", project_, "--auto", "--json"}));
+  EXPECT_TRUE(first["errors"].empty()) << first.dump();
+  EXPECT_GT(first["objectsAdded"].get<int>(), 20);
+  EXPECT_EQ(first["objectsAdded"], first["propertiesUpdated"]);
+  const std::string again = Ok({"intl", "update", "--project", project_, "--auto"});
+  EXPECT_NE(again.find(module_ + ": unchanged\n"), std::string::npos) << again;
+
+  // Every catalogued text shows in the design language as the form holds it.
+  const json preview = json::parse(Ok({"preview", "--project", project_, "--lang", "en", "--json"}));
+  std::map<std::string, std::string> shown;  // Form.Component.Property -> value
+  for (const json& form : preview["forms"])
+    for (const json& node : form["components"])
+      for (const json& leaf : node["properties"]) {
+        const std::string comp = node["name"] == form["name"] ? "" : node["name"].get<std::string>() + ".";
+        shown[form["name"].get<std::string>() + "." + comp + leaf["path"].get<std::string>()] = leaf["value"];
+      }
+  const json rows = json::parse(Ok({"object", "list", "--project", project_, "--lang", "en", "--json"}));
+  size_t compared = 0;
+  for (const json& row : rows) {
+    if (row["kind"] != "utString" || row["class"] == "ucCommonDialog") continue;
+    const std::string comp = row["component"] == "" ? "" : row["component"].get<std::string>() + ".";
+    const std::string path = row["form"].get<std::string>() + "." + comp + row["property"].get<std::string>();
+    const auto found = shown.find(path);
+    if (found == shown.end() && comp.empty()) continue;  // the form's pseudo-properties
+    ASSERT_NE(found, shown.end()) << path;
+    EXPECT_EQ(row["texts"]["en"]["text"], found->second) << path;
+    ++compared;
+  }
+  EXPECT_GT(compared, 20u);
 }
 
 }  // namespace

@@ -25,6 +25,8 @@
 #include "tools/intlobjects.h"
 #include "tools/browser.h"
 #include "tools/intlupdate.h"
+#include "tools/resstr.h"
+#include "tools/toolsession.h"
 #include "tools/selection.h"
 
 namespace quintrel::cli {
@@ -365,6 +367,7 @@ void RunUpdate(const TUpdateOptions& o) {
   } removeScratch{scratch};
 
   tools::TIntlUpdateResult result;
+  std::vector<std::pair<std::string, size_t>> resourceUnits;  // registered, with the strings imported
   {
     TGlobalModule module(target);
     tools::TIntlUpdateInput input;
@@ -373,13 +376,31 @@ void RunUpdate(const TUpdateOptions& o) {
     input.LiveForms = forms.Live;
     input.Prune = o.Prune;
     result = tools::UpdateObjects(module.Index(), input);
+    // Units with resource strings that the module does not know yet are registered and
+    // their strings imported, as the resource-string manager does for a unit it is shown.
+    try {
+      tools::TToolSession session(o.Target.ProjectFile(), target, {});
+      tools::TResStringManager strings(session, module::GlobalZOD(), module.Index());
+      for (const std::string& path : strings.DiscoverUnits()) {
+        const tools::TResUnit unit = strings.AddUnit(std::filesystem::path(path).filename().string());
+        const tools::TSyncReport report = strings.Sync(unit);
+        resourceUnits.push_back({unit.Name, report.Imported.size()});
+      }
+    } catch (const rtl::Exception& e) {
+      result.Errors.push_back(e.Message());
+    }
   }
   if (o.Json) {
     json out = ResultJson(moduleFile, result, o.DryRun);
+    out["resourceStringUnits"] = json::array();
+    for (const auto& [name, count] : resourceUnits)
+      out["resourceStringUnits"].push_back({{"unit", name}, {"imported", count}});
     if (o.Auto) out["auto"] = {{"scanned", automatic.Scanned}, {"included", automatic.Included}};
     std::cout << out.dump(2) << "\n";
   } else {
     if (o.Auto) std::cout << rtl::Format(qs::_SCliAutoCounts, automatic.Scanned, automatic.Included) << "\n";
+    for (const auto& [name, count] : resourceUnits)
+      std::cout << rtl::Format(qs::_SCliIntlResourceUnit, name, static_cast<int>(count)) << "\n";
     PrintResult(moduleFile, result, o.DryRun);
   }
   for (const std::string& e : result.Errors) std::cerr << "quintrel: " << e << "\n";

@@ -184,6 +184,7 @@ inline constexpr const char* _SCliIntlKept =
 inline constexpr const char* _SCliIntlChanged =
     "%s: %d objects added, %d texts added, %d design texts captured, %d removed, %d moved to the form itself";
 inline constexpr const char* _SCliIntlUnchanged = "%s: unchanged";
+inline constexpr const char* _SCliIntlResourceUnit = "resource-string unit %s registered, %d strings imported";
 inline constexpr const char* _SCliDryRunNote = " (dry run: nothing written)";
 inline constexpr const char* _SCliNotDictionary =
     "%s: the language %s cannot be a dictionary here (it needs a term table and an object table)";

@@ -172,10 +172,13 @@ TEST_F(IntlCommands, AFormWhoseFileVanishedKeepsItsObjectsUnlessPruned) {
   Write("sel.json", Selection());
   Ok({"object", "add", "--module", module_, "Orders", "Grid", "Hint", "--text", "Orders"});
   // Orders' unit is in the project, but its form file is gone.
-  Write("App.dpr",
-        "program App;\r\nuses\r\n  Main in 'Main.pas' {MainForm},\r\n  Orders in 'Orders.pas' {Orders};\r\n"
-        "begin\r\nend.\r\n");
   Write("Orders.pas", "unit Orders;\r\ninterface\r\nimplementation\r\nend.\r\n");
+  // A unit of resource strings the module does not know yet is found and imported.
+  Write("App.dpr",
+        "program App;\r\nuses\r\n  Main in 'Main.pas' {MainForm},\r\n  Orders in 'Orders.pas' {Orders},\r\n"
+        "  Texts in 'Texts.pas';\r\nbegin\r\nend.\r\n");
+  Write("Texts.pas", "unit Texts;\r\ninterface\r\nresourcestring\r\n  SHello = 'Hello';\r\n  SBye = 'Bye';\r\n"
+                     "implementation\r\nend.\r\n");
   const std::vector<std::string> update{"intl", "update", "--project", project_, "--selection", Path("sel.json")};
   test::TRunResult r = Run(update);
   EXPECT_EQ(r.code, 0) << r.err;
@@ -183,6 +186,8 @@ TEST_F(IntlCommands, AFormWhoseFileVanishedKeepsItsObjectsUnlessPruned) {
             std::string::npos)
       << r.out;
   EXPECT_NE(r.err.find("the form file of Orders is missing"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("resource-string unit Texts.pas registered, 2 strings imported"), std::string::npos) << r.out;
+  EXPECT_EQ(json::parse(Ok({"object", "list", "--module", module_, "--form", "#Texts.pas", "--json"})).size(), 2u);
   EXPECT_EQ(json::parse(Ok({"object", "list", "--module", module_, "--form", "Orders", "--json"}))[0]["component"],
             "Grid");
   std::vector<std::string> prune = update;

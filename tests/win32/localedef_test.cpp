@@ -25,7 +25,7 @@ std::string U8(const std::optional<std::u16string>& s) { return s ? rtl::WideToU
 class SystemLocales : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!fs::is_directory(kLocaleDirectory)) GTEST_SKIP() << kLocaleDirectory << " is absent (Debian package locales)";
+    if (!fs::is_directory(kLocaleDirectory)) FAIL() << kLocaleDirectory << " is absent (scripts/install-deps installs Debian package locales)";
   }
   static TLocaleInfo Info(const std::string& name) {
     return LocaleInfoFromDefinition(ReadLocaleDefinition(LocaleDefinitionPath(name)), name);

@@ -1,7 +1,5 @@
 #include "cli/browse_commands.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -192,25 +190,13 @@ void Auto(const TBrowseOptions& o) {
   options.SkipEmpty = !o.KeepEmpty;
   if (!o.Form.empty()) options.OnlyForm = RequireForm(b, o.Form).Head.Name;
   bool failed = ReportProblems(*b.Browser);
-  // On a terminal the form being loaded shows on one line that the next one overwrites.
-  const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  bool shown = false;
-  const auto clear = [&] {
-    if (shown) std::cerr << "\r\033[K";
-    shown = false;
-  };
-  const auto progress = [&](const tools::TBrowserForm& f, std::size_t number, std::size_t count) {
-    if (!terminal) return;
-    clear();
-    std::cerr << "quintrel: " << rtl::Format(qs::_SCliLoadingForm, f.NodeText()) << " " << number << " / " << count;
-    shown = true;
-  };
-  const tools::TAutoResult result = b.Browser->Auto(includes, options, selection, progress, [&](const std::string& problem) {
-    clear();
+  TProgressBar bar;
+  const tools::TAutoResult result = b.Browser->Auto(includes, options, selection, LoadingForms(bar), [&](const std::string& problem) {
+    bar.Clear();
     std::cerr << "quintrel: " << problem << "\n";
     failed = true;
   });
-  clear();
+  bar.Clear();
   std::cout << rtl::Format(qs::_SCliAutoCounts, result.Scanned, result.Included) << "\n";
   WriteSelection(o, selection);
   if (failed) throw TExitCode{kExitFailure};
@@ -299,6 +285,12 @@ tools::TFormHeadReader ProjectFormHeads() {
     if (formFile.empty()) return std::nullopt;
     const host::TFormHead head = host::ReadFormHead(formFile);
     return tools::TFormFileHead{formFile, head.Name, head.ClassName, head.Binary};
+  };
+}
+
+std::function<void(const tools::TBrowserForm&, std::size_t, std::size_t)> LoadingForms(TProgressBar& bar) {
+  return [&bar](const tools::TBrowserForm& f, std::size_t number, std::size_t count) {
+    bar.Show(rtl::Format(qs::_SCliLoadingForm, f.NodeText()), number, count);
   };
 }
 

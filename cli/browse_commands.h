@@ -1,9 +1,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "cli/progress.h"
 #include "platform/ide/host.h"
 #include "tools/browser.h"
 
@@ -21,6 +24,10 @@ struct TProjectBrowser {
   std::unique_ptr<tools::TComponentBrowser> Browser;
 };
 TProjectBrowser OpenProjectBrowser(const std::string& project, int codePage = 0);
+
+// What the browser's automatic selection tells of each form it loads, shown on the bar
+// ("Loading Form Main").
+std::function<void(const tools::TBrowserForm&, std::size_t, std::size_t)> LoadingForms(TProgressBar& bar);
 
 // Where a unit's form file is (a .dfm beside a .cpp, .pas or .c of the same name, the
 // spelling of its case taken as it is on disk) and what its head says.

@@ -343,8 +343,10 @@ void RunUpdate(const TUpdateOptions& o) {
   const TProjectForms forms = LoadProjectForms(b);
   bool failed = forms.Problems;
   tools::TAutoResult automatic;
+  TProgressBar bar;
   if (o.Auto)
-    automatic = b.Browser->Auto(includes, tools::TAutoOptions{}, selection, {}, [&](const std::string& problem) {
+    automatic = b.Browser->Auto(includes, tools::TAutoOptions{}, selection, LoadingForms(bar), [&](const std::string& problem) {
+      bar.Clear();
       std::cerr << "quintrel: " << problem << "\n";
       failed = true;
     });
@@ -375,7 +377,9 @@ void RunUpdate(const TUpdateOptions& o) {
     input.ListedForms = forms.Listed;
     input.LiveForms = forms.Live;
     input.Prune = o.Prune;
+    input.Progress = bar.Callback();
     result = tools::UpdateObjects(module.Index(), input);
+    bar.Clear();
     // Units with resource strings that the module does not know yet are registered and
     // their strings imported, as the resource-string manager does for a unit it is shown.
     try {

@@ -148,10 +148,8 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
   const TSelection empty;
   const TSelection& selection = input.Selection ? *input.Selection : empty;
   TIntlUpdateResult result;
-  const int steps = static_cast<int>(selection.Forms.size());
-  const auto progress = [&](const std::string& status, int step) {
-    if (input.Progress) input.Progress(status, step, steps);
-  };
+  const std::size_t steps = selection.Forms.size();
+  const auto progress = [&](const std::string& status, std::size_t step) { Report(input.Progress, status, step, steps); };
 
   result.ObjectsMoved = MoveEmptyNamedComponents(zod, module);
   result.TermsCaptured = CaptureForms(module, input.LiveForms);
@@ -178,7 +176,7 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
 
   for (size_t f = 0; f < selection.Forms.size(); ++f) {
     const TSelectedForm& form = selection.Forms[f];
-    progress(strings::_SInsertingNewProperties, static_cast<int>(f) + 1);
+    progress(strings::_SInsertingNewProperties, f + 1);
     if (pruned(form.Name)) continue;
     const auto formId =
         StorableName(form.Name) && form.Name.front() != '#' ? static_cast<uint16_t>(FormAdd(form.Name, module, false)) : 0;
@@ -197,7 +195,7 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
 
     const auto leaf = [&](const std::string& comp, const std::string& compClass, const TSelectedProperty& prop) {
       ++result.PropertiesUpdated;
-      progress(rtl::Format(strings::_STotalPropertiesUpdated, result.PropertiesUpdated), static_cast<int>(f) + 1);
+      progress(rtl::Format(strings::_STotalPropertiesUpdated, result.PropertiesUpdated), f + 1);
       const std::string path = ObjectPath(form.Name, comp, prop.Path);
       TZodObject object;
       object.FormID = formId;
@@ -258,7 +256,7 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
       for (const TSelectedProperty& prop : comp.Properties) leaf(comp.Name, comp.ClassName, prop);
 
     // What the selection no longer holds goes, with its texts in every language.
-    progress(strings::_SSearchingRemovedProperties, static_cast<int>(f) + 1);
+    progress(strings::_SSearchingRemovedProperties, f + 1);
     for (TZodObject& object : objects) {
       if (object.Ident == 0 || seen.contains(object.Ident)) continue;
       result.RemovedProperties.push_back(

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "platform/vcl/classes.h"
+#include "tools/progress.h"
 #include "tools/selection.h"
 
 namespace quintrel::tools {
@@ -49,8 +50,8 @@ struct TIntlUpdateInput {
   // The project's live forms, captured before the update (step 2).
   std::vector<vcl::TComponent*> LiveForms;
   bool Prune = false;
-  // Progress: the status text and the step (form number) of the status window.
-  std::function<void(const std::string& status, int step, int steps)> Progress;
+  // The status text and the step (form number) of the status window.
+  TProgress Progress;
 };
 
 struct TIntlUpdateResult {

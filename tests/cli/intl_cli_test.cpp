@@ -262,5 +262,23 @@ TEST_F(IntlCorpus, AutoCataloguesRealFormsAndThePreviewShowsTheirDesignTexts) {
   EXPECT_GT(compared, 20u);
 }
 
+// On a terminal the long work shows which form it is at; the bar is gone before the
+// results are printed. (In a pipe nothing is drawn: every other test sees an empty stderr.)
+TEST_F(IntlCorpus, ProgressIsDrawnOnATerminalAndClearedBeforeTheResults) {
+  WriteCorpusProject();
+  const std::string command = Quote(QUINTREL_CLI) + " intl update --auto --project " + Quote(project_);
+  const std::string transcript = Path("transcript");
+  ASSERT_EQ(std::system(("script -qec " + Quote(command) + " " + Quote(transcript) + " >/dev/null 2>&1").c_str()), 0);
+  std::ifstream in(transcript, std::ios::binary);
+  const std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t loading = seen.find("quintrel: Loading Form ");
+  ASSERT_NE(loading, std::string::npos) << seen;
+  EXPECT_NE(seen.find("] 1 / ", loading), std::string::npos) << seen;
+  const size_t results = seen.find("properties scanned");
+  ASSERT_NE(results, std::string::npos) << seen;
+  EXPECT_EQ(seen.rfind("\r\033[K", results), seen.rfind("\r", results)) << "the last bar was not cleared";
+  EXPECT_EQ(seen.find("quintrel: ", results), std::string::npos) << "bar drawn after the results";
+}
+
 }  // namespace
 }  // namespace quintrel::cli

@@ -1,5 +1,5 @@
 // Texts of the window manager: the captions of the standard system menu and the title
-// of a message box shown without one.
+// of a message box shown without one; the warning when text cannot be measured with fonts.
 #pragma once
 
 namespace quintrel::strings {
@@ -13,6 +13,11 @@ inline constexpr const char* _SSysMenuClose = "&Close\tAlt+F4";
 // A multiple-document child window closes with Ctrl+F4 and offers the next child.
 inline constexpr const char* _SSysMenuCloseChild = "&Close\tCtrl+F4";
 inline constexpr const char* _SSysMenuNextChild = "Nex&t\tCtrl+F6";
+
+// Text extents come from font files; without one the average-width model measures.
+inline constexpr const char* _SFontFileMissing =
+    "warning: no font file found for the face \"%s\" (see docs/fonts.md; set QUINTREL_FONT_PATH); text is "
+    "measured with the average-width model";
 
 inline constexpr const char* _SMsgBoxDefaultCaption = "Error";
 // How the command line prints a message box: caption, then text.

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <unordered_map>
 
+#include "platform/win32/fontmetrics.h"
 #include "platform/win32/internal.h"
 #include "platform/win32/winuser.h"
 
@@ -187,12 +189,22 @@ TEXTMETRICW FontMetrics(const LOGFONTW& font) {
   return tm;
 }
 
-SIZE MeasureText(const LOGFONTW& font, std::u16string_view text) {
+SIZE AverageMeasureText(const LOGFONTW& font, std::u16string_view text) {
   TEXTMETRICW tm = FontMetrics(font);
   int64_t units = 0;
   for (char16_t c : text) units += CharWidthUnits(c);
   int64_t width = std::min<int64_t>(units * tm.tmAveCharWidth, INT32_MAX);
   return SIZE{static_cast<LONG>(width), tm.tmHeight};
+}
+
+TEXTMETRICW TextMetrics(const LOGFONTW& font) {
+  if (std::optional<TEXTMETRICW> real = RealFontMetrics(font)) return *real;
+  return FontMetrics(font);
+}
+
+SIZE MeasureText(const LOGFONTW& font, std::u16string_view text) {
+  if (std::optional<SIZE> real = RealMeasureText(font, text)) return *real;
+  return AverageMeasureText(font, text);
 }
 
 HFONT CreateFontIndirect(const LOGFONTW& font) {
@@ -274,7 +286,7 @@ BOOL GetTextMetrics(HDC dc, TEXTMETRICW& metrics) {
   TDeviceContext* context = FindContext(dc);
   const TFontObject* object = context ? FindFont(context->font) : nullptr;
   if (!object) return 0;
-  metrics = FontMetrics(object->font);
+  metrics = TextMetrics(object->font);
   return 1;
 }
 

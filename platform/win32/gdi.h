@@ -1,9 +1,10 @@
-// Logical fonts, device contexts and the text metric.
+// Logical fonts, device contexts and text metrics.
 //
-// No glyph is ever rendered. A font is its logical description (LOGFONT); its size on
-// screen follows one documented, deterministic metric computed from that description
-// (FontMetrics, MeasureText below, and docs/platform-win32.md), which is what text
-// extents, text metrics and every layout check built on them measure against.
+// No glyph is ever rendered. A font is its logical description (LOGFONT). Text extents
+// and text metrics come from the glyph metrics of a font file standing in for the face
+// (platform/win32/fontmetrics.h, docs/fonts.md); only when no font file can be found do
+// they follow the average-width model below (FontMetrics, AverageMeasureText), which
+// also gives the dialog base units.
 #pragma once
 
 #include <string_view>
@@ -116,7 +117,7 @@ LOGFONTA LogFontToA(const LOGFONTW& font);
 void SetFaceName(LOGFONTW& font, std::u16string_view faceName);
 std::u16string_view FaceName(const LOGFONTW& font);
 
-// --- The text metric -------------------------------------------------------------------
+// --- The average-width model -----------------------------------------------------------
 // Cell height: lfHeight > 0 is the cell height; lfHeight < 0 is the character (em)
 // height, to which an internal leading of (em + 2) / 5 is added; 0 stands for an em of
 // 11 (8 points at 96 dpi). Descent = height / 5, ascent = the rest. Average character
@@ -127,9 +128,15 @@ std::u16string_view FaceName(const LOGFONTW& font);
 // Heights and widths are limited to 32767.
 TEXTMETRICW FontMetrics(const LOGFONTW& font);
 // Width: the sum of the character widths; height: the cell height (also for "").
-SIZE MeasureText(const LOGFONTW& font, std::u16string_view text);
+SIZE AverageMeasureText(const LOGFONTW& font, std::u16string_view text);
 // The width units (1 or 2) of one code unit.
 int CharWidthUnits(char16_t c);
+
+// --- Measuring with fonts --------------------------------------------------------------
+// The text metric and the extent of a text (height: the cell height, also for ""), from
+// the font file, else from the average-width model.
+TEXTMETRICW TextMetrics(const LOGFONTW& font);
+SIZE MeasureText(const LOGFONTW& font, std::u16string_view text);
 
 // --- Font objects ----------------------------------------------------------------------
 // Creates a font object from a description; the face name is kept up to its first zero

@@ -568,17 +568,8 @@ void TPropertyTransfer::GetUnknown(TObject*, std::string_view, TZodTerm&) {}
 
 bool GetFormValues(TQuintrel& translator, TComponent& form) {
   if (translator.Module() < 0 || form.Name().empty()) return false;
-  const bool onScreen = [&] {
-    TScreen& screen = Screen();
-    for (int i = 0; i < screen.FormCount(); ++i)
-      if (screen.Forms(i) == &form) return true;
-    for (int i = 0; i < screen.DataModuleCount(); ++i)
-      if (screen.DataModules(i) == &form) return true;
-    return false;
-  }();
-  if (!onScreen) return false;
   translator.DesignLangChanged();
-  return translator.SwitchLanguage(translator.DesignLanguage(), true, true, form.Name());
+  return translator.CaptureRoot(form);
 }
 
 }  // namespace quintrel::runtime

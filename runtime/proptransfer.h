@@ -188,8 +188,9 @@ class TQuintrel;
 // Captures a live form or data module into the module as the designer does when its unit
 // is saved: every catalogued property of the form (found by its name) is read into the
 // design language's terms, so that a changed design text is rewritten for review and its
-// translations are marked for review. An object without a term gets one. False when the
-// catalogue lacks the form or the form is not one of the application's (Screen's) forms.
+// translations are marked for review. An object without a term gets one. A frame's own
+// form is found by its name or, as frames are catalogued, by its class name without the
+// "T". False when the catalogue lacks the form.
 bool GetFormValues(TQuintrel& translator, vcl::TComponent& form);
 
 // Splits a path at its first '.': head and rest (rest empty without a dot).

@@ -26,6 +26,33 @@ namespace quintrel::runtime {
 
 namespace {
 
+// The module's name lists as a switch reads them: CompList and PropList answer "which name
+// has this id" while the switch runs, and go back to answering by name however it ends.
+class TSwitchLists {
+public:
+  explicit TSwitchLists(int module) {
+    module::LoadFormList(module::FormList(), module::kMarkNone, module);
+    for (text::THashList* list : {&comps_, &props_}) {
+      list->Clear();
+      list->SetHashOnValue(true);
+    }
+    module::LoadCompList(comps_, module::kMarkNone, module);
+    module::LoadPropList(props_, module::kMarkNone, module);
+  }
+  ~TSwitchLists() {
+    for (text::THashList* list : {&comps_, &props_}) {
+      list->Clear();
+      list->SetHashOnValue(false);
+    }
+  }
+  TSwitchLists(const TSwitchLists&) = delete;
+  TSwitchLists& operator=(const TSwitchLists&) = delete;
+
+private:
+  text::THashList& comps_ = module::CompList();
+  text::THashList& props_ = module::PropList();
+};
+
 std::string Upper(std::string_view s) {
   std::string r(s);
   for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -178,27 +205,7 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
   };
 
   text::THashList& forms = module::FormList();
-  text::THashList& comps = module::CompList();
-  text::THashList& props = module::PropList();
-  // CompList and PropList answer "which name has this id" while the switch runs; they go
-  // back to answering by name however the switch ends.
-  struct TValueMode {
-    text::THashList& c;
-    text::THashList& p;
-    ~TValueMode() {
-      c.Clear();
-      p.Clear();
-      c.SetHashOnValue(false);
-      p.SetHashOnValue(false);
-    }
-  } valueMode{comps, props};
-  module::LoadFormList(forms, module::kMarkNone, Module());
-  comps.Clear();
-  props.Clear();
-  comps.SetHashOnValue(true);
-  props.SetHashOnValue(true);
-  module::LoadCompList(comps, module::kMarkNone, Module());
-  module::LoadPropList(props, module::kMarkNone, Module());
+  const TSwitchLists lists(Module());
 
   module::TZodLanguage language;
   language.Identifier = id;
@@ -252,6 +259,22 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
   screen.SetCursor(savedCursor);
   if (OnSwitchLanguage) OnSwitchLanguage({nullptr, this, id, kSwitchFinished});
   return result;
+}
+
+bool TQuintrel::CaptureRoot(vcl::TComponent& root) {
+  if (Module() < 0) return false;
+  const TSwitchLists lists(Module());
+  const module::TLanguageId design = DesignLanguage();
+  module::TZodLanguage language;
+  language.Identifier = design;
+  if (!zod_.GetLanguage(Module(), language)) return false;
+  int64_t formId = module::GetIdentFromList(module::FormList(), root.Name());
+  if (formId < 0) formId = module::GetIdentFromList(module::FormList(), FrameFormName(root));
+  if (formId < 0) return false;
+  zod_.SetCurrentLanguage(Module(), design);
+  SetCurrentLanguage(design, language.Charset);
+  SwitchForm(static_cast<uint16_t>(formId), design, root, true);
+  return true;
 }
 
 void TQuintrel::SwitchForm(uint16_t formId, module::TLanguageId id, vcl::TComponent& form, bool getMode) {

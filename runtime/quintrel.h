@@ -100,6 +100,10 @@ public:
   // frame's own texts apply to every form that embeds it, and what the form catalogues
   // for itself comes after.
   void SwitchForm(uint16_t formId, module::TLanguageId id, vcl::TComponent& form, bool getMode);
+  // Reads the catalogued properties of one root component (a form, a data module or a
+  // frame's own form, on the screen or not) into the design language's terms. False when
+  // the catalogue lacks it.
+  bool CaptureRoot(vcl::TComponent& root);
   void SetLocale(module::TLanguageId id);
 
   bool IsCurrentRightToLeft();

@@ -57,6 +57,7 @@ inline constexpr const char* _SToolNothingWritten = "%s; the files written befor
 // The resource-string manager.
 inline constexpr const char* _SResStrInvalidIdent = "Invalid resource string identifier";
 inline constexpr const char* _SResStrExists = "Resource String Constant already exist in this unit";
+inline constexpr const char* _SResStrNoProjectSource = "%s: the project source is missing; the new unit cannot be named in it";
 inline constexpr const char* _SResStrRemoveQuestion = "Do you want to remove the resource string '%s' ?";
 inline constexpr const char* _SResStrRemoveError = "There was an error while trying to remove '%s'";
 inline constexpr const char* _SResStrRemoveUnitQuestion = "Do you want to remove unit '%s' ?";

@@ -371,6 +371,15 @@ uint32_t TResStringManager::Add(const TResUnit& unit, const std::string& ident, 
     addTo(files.ScriptPath, files.ScriptText, files.Table, ScriptDecl(ident, text, charset_), GenerateScript,
           "STRINGTABLE");
   }
+  // A unit made by this command is named in the project, or the linker would never see
+  // its strings (a script is linked through its constants unit's {$R} directive).
+  // A C++Builder project names its scripts too, as it names every file it builds.
+  const host::TProject& project = session_.Project();
+  if (!files.DeclText && host::ExtensionOf(files.DeclPath) == ".pas" && !project.IsUnit(files.DeclPath))
+    NameInProject(files.DeclPath);
+  if (unit.Kind == TResUnitKind::Script && !files.ScriptText && project.Kind() == host::TProjectKind::pkCppBuilder &&
+      !project.IsUnit(files.ScriptPath))
+    NameInProject(files.ScriptPath);
   const uint32_t object = InsertInModule(unit, ident, text, number);
   if (!comment.empty()) {
     TZodObject o;
@@ -379,6 +388,37 @@ uint32_t TResStringManager::Add(const TResUnit& unit, const std::string& ident, 
     SetComment(o, comment);
   }
   return object;
+}
+
+void TResStringManager::NameInProject(const std::string& fileName) {
+  const host::TProject& project = session_.Project();
+  const std::optional<std::string> source = session_.Read(project.ProjectSource());
+  if (!source) throw EToolError(rtl::Format(strings::_SResStrNoProjectSource, project.ProjectSource()));
+  const bool separateFile = project.ProjectFile() != project.ProjectSource();
+  const std::string projectFileText = separateFile ? session_.Read(project.ProjectFile()).value_or("") : "";
+  try {
+    host::TProjectEdit edit = project.PlanAddUnit(fileName, "", *source, projectFileText);
+    session_.Write(project.ProjectSource(), std::move(edit.Source));
+    if (edit.ProjectFile) session_.Write(project.ProjectFile(), std::move(*edit.ProjectFile));
+  } catch (const host::EProjectError& e) {
+    throw EToolError(e.Message());
+  }
+}
+
+void TResStringManager::NameOutOfProject(const std::string& fileName) {
+  const host::TProject& project = session_.Project();
+  const std::optional<std::string> source = session_.Read(project.ProjectSource());
+  if (!source) return;
+  const bool separateFile = project.ProjectFile() != project.ProjectSource();
+  const std::string projectFileText = separateFile ? session_.Read(project.ProjectFile()).value_or("") : "";
+  try {
+    std::optional<host::TProjectEdit> edit = project.PlanRemoveUnit(fileName, *source, projectFileText);
+    if (!edit) return;
+    session_.Write(project.ProjectSource(), std::move(edit->Source));
+    if (edit->ProjectFile) session_.Write(project.ProjectFile(), std::move(*edit->ProjectFile));
+  } catch (const host::EProjectError& e) {
+    throw EToolError(e.Message());
+  }
 }
 
 void TResStringManager::Edit(const TResUnit& unit, const std::string& ident, const std::optional<std::u16string>& text,
@@ -439,9 +479,10 @@ void TResStringManager::Remove(const TResUnit& unit, const std::string& ident) {
     const TResDecl* d = text ? FindDecl(decls, ident) : nullptr;
     if (!d) return;
     std::string changed = RemoveDecl(*text, *d);
-    if (decls.Decls.size() == 1 && decls.Skipped.empty() && IsSkeleton(changed, name, generate))
+    if (decls.Decls.size() == 1 && decls.Skipped.empty() && IsSkeleton(changed, name, generate)) {
       session_.Remove(path);
-    else
+      NameOutOfProject(path);  // a project naming a deleted file would not build
+    } else
       session_.Write(path, std::move(changed));
   };
   if (unit.Kind == TResUnitKind::Pascal) {

@@ -72,7 +72,8 @@ public:
   // whose declarations are gone (only when the files could be read).
   TSyncReport Sync(const TResUnit& unit);
 
-  // A new string, declared first in the unit's files. Returns its object id.
+  // A new string, declared first in the unit's files; a unit file this creates is named
+  // in the project (its constants unit, for a script). Returns its object id.
   uint32_t Add(const TResUnit& unit, const std::string& ident, const std::u16string& text,
                const std::u16string& comment);
   // Changes what is given; the declaration is rewritten where it stands.
@@ -97,6 +98,10 @@ private:
   std::string UnitPath(const std::string& name) const;
   std::optional<TResString> FindString(const TResUnit& unit, const std::string& ident);
   uint32_t NextScriptNumber(const TUnitFiles& files);
+  // Stages the project source (and project file) naming a file the command created.
+  void NameInProject(const std::string& fileName);
+  // Stages the project without the file, when it names it.
+  void NameOutOfProject(const std::string& fileName);
   uint32_t InsertInModule(const TResUnit& unit, const std::string& ident, const std::u16string& text, uint32_t number);
   void SetText(module::TZodObject& object, const std::u16string& text);
   void SetComment(module::TZodObject& object, const std::u16string& comment);

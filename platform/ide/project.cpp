@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <utility>
 
 #include "platform/rtl/filebytes.h"
 #include "platform/vcl/filer.h"
@@ -83,6 +84,7 @@ std::string BlankComments(const std::string& text) {
 
 struct TCppLine {
   TProjectEntry Entry;
+  size_t LineStart = 0;
   size_t LineEnd = 0;  // offset just past the line's break
 };
 
@@ -169,6 +171,7 @@ std::vector<TCppLine> ScanCppSource(const std::string& text, const std::string& 
       TCppLine l;
       l.Entry = std::move(*entry);
       l.Entry.FileName = ResolvePath(folder, l.Entry.Path);
+      l.LineStart = pos;
       l.LineEnd = next;
       lines.push_back(std::move(l));
     }
@@ -189,36 +192,59 @@ std::string MacroFor(const std::string& fileName, const std::string& formName) {
   return "USEFILE";
 }
 
-// Adds the unit's object file to the OBJFILES statement of a C++Builder project file
-// (a make file whose statements continue over lines ending in a backslash).
-void AddObjectFile(const std::string& projectFile, const std::string& objectName) {
-  std::string text = ReadFileBytes(projectFile);
+// The OBJFILES statement of a C++Builder project file (a make file whose statements
+// continue over lines ending in a backslash): from its first line to the end of its last
+// line's text (before trailing blanks and the line break); nullopt when it has none.
+std::optional<std::pair<size_t, size_t>> ObjFilesStatement(std::string_view text) {
   size_t pos = 0;
   while (pos < text.size()) {
     size_t eol = text.find('\n', pos);
-    size_t next = eol == std::string::npos ? text.size() : eol + 1;
-    std::string_view line(text.data() + pos, next - pos);
+    size_t next = eol == std::string_view::npos ? text.size() : eol + 1;
+    std::string_view line = text.substr(pos, next - pos);
     size_t first = line.find_first_not_of(" \t");
-    if (first != std::string::npos && line.substr(first, 8) == "OBJFILES" &&
-        line.find('=', first) != std::string::npos) {
-      // Find the statement's last line.
-      size_t last = pos;
-      for (;;) {
+    if (first != std::string_view::npos && line.substr(first, 8) == "OBJFILES" &&
+        line.find('=', first) != std::string_view::npos) {
+      for (size_t last = pos;;) {
         size_t e = text.find('\n', last);
-        size_t end = e == std::string::npos ? text.size() : e;
-        std::string_view body(text.data() + last, end - last);
+        size_t end = e == std::string_view::npos ? text.size() : e;
+        std::string_view body = text.substr(last, end - last);
         while (!body.empty() && (body.back() == '\r' || body.back() == ' ' || body.back() == '\t'))
           body.remove_suffix(1);
-        if (body.empty() || body.back() != '\\' || e == std::string::npos) {
-          text.insert(last + body.size(), " " + objectName);
-          WriteFileAtomic(projectFile, text);
-          return;
-        }
+        if (body.empty() || body.back() != '\\' || e == std::string_view::npos)
+          return std::pair{pos, last + body.size()};
         last = e + 1;
       }
     }
     pos = next;
   }
+  return std::nullopt;
+}
+
+// The project file's text with the unit's object file added to its OBJFILES statement;
+// nullopt when it has none.
+std::optional<std::string> WithObjectFile(std::string text, const std::string& objectName) {
+  const auto statement = ObjFilesStatement(text);
+  if (!statement) return std::nullopt;
+  text.insert(statement->second, " " + objectName);
+  return text;
+}
+
+// The project file's text without the object file in its OBJFILES statement; nullopt when
+// the statement does not name it.
+std::optional<std::string> WithoutObjectFile(std::string text, const std::string& objectName) {
+  const auto statement = ObjFilesStatement(text);
+  if (!statement) return std::nullopt;
+  const auto [start, end] = *statement;
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\\' || c == '\r' || c == '\n' || c == '='; };
+  for (size_t at = text.find(objectName, start); at != std::string::npos && at + objectName.size() <= end;
+       at = text.find(objectName, at + 1)) {
+    const size_t after = at + objectName.size();
+    if (at == 0 || !blank(text[at - 1]) || (after < text.size() && !blank(text[after]))) continue;
+    const size_t from = text[at - 1] == ' ' || text[at - 1] == '\t' ? at - 1 : at;
+    text.erase(from, after - from);
+    return text;
+  }
+  return std::nullopt;
 }
 
 // --- Delphi project sources -------------------------------------------------------------
@@ -306,11 +332,20 @@ private:
   int line_ = 1;
 };
 
+// Where one unit of the clause stands: from its name to the ',' or ';' after it.
+struct TUsesItem {
+  size_t Start = 0;
+  size_t End = 0;
+  int Entry = -1;  // its index in Entries; -1 for a unit named without a path
+};
+
 struct TUsesClause {
   bool Present = false;
   size_t HeaderEnd = 0;  // past the ';' of "program X;", where a missing clause goes
+  size_t Keyword = 0;    // offset of "uses"
   size_t End = 0;        // offset of the clause's closing ';'
   std::vector<TProjectEntry> Entries;
+  std::vector<TUsesItem> Items;
 };
 
 std::string FormNameOfComment(const std::string& comment) {
@@ -338,6 +373,7 @@ TUsesClause ScanDprSource(const std::string& text, const std::string& folder, co
   while (t.Kind == TTok::Comment) t = scanner.Next();
   if (t.Kind != TTok::Ident || !SameText(t.Text, "uses")) return clause;
   clause.Present = true;
+  clause.Keyword = t.Offset;
   auto fail = [&](const TToken& at) {
     throw EProjectError(rtl::Format(strings::_SBadUsesClause, fileName, at.Line,
                                     at.Kind == TTok::End ? std::string("end of file") : at.Text));
@@ -346,6 +382,8 @@ TUsesClause ScanDprSource(const std::string& text, const std::string& folder, co
     t = scanner.Next();
     while (t.Kind == TTok::Comment) t = scanner.Next();
     if (t.Kind != TTok::Ident) fail(t);
+    TUsesItem item;
+    item.Start = t.Offset;
     TProjectEntry entry;
     entry.Macro = "uses";
     t = scanner.Next();
@@ -362,7 +400,12 @@ TUsesClause ScanDprSource(const std::string& text, const std::string& folder, co
       if (named && entry.FormName.empty()) entry.FormName = FormNameOfComment(t.Text);
       t = scanner.Next();
     }
-    if (named) clause.Entries.push_back(std::move(entry));
+    if (named) {
+      item.Entry = static_cast<int>(clause.Entries.size());
+      clause.Entries.push_back(std::move(entry));
+    }
+    item.End = t.Offset;
+    clause.Items.push_back(item);
     if (t.Kind == TTok::Symbol && t.Text == ",") continue;
     if (t.Kind == TTok::Symbol && t.Text == ";") {
       clause.End = t.Offset;
@@ -564,13 +607,15 @@ bool TProject::IsUnit(std::string_view fileName) const {
   return fileName == projectFile_ || fileName == projectSource_ || FindEntry(fileName);
 }
 
-std::string TProject::AddUnit(const std::string& fileName, const std::string& formName,
-                              const std::string& sourceText) {
+TProjectEdit TProject::PlanAddUnit(const std::string& fileName, const std::string& formName,
+                                   const std::string& sourceText, const std::string& projectFileText) const {
   std::string full = FullPath(fileName);
   if (IsUnit(full)) throw EProjectError(rtl::Format(strings::_SUnitInProject, projectSource_, full));
   std::string lb = LineBreakOf(sourceText);
   std::string rel = ProjectRelative(Folder(), full);
-  std::string text = sourceText;
+  TProjectEdit edit;
+  std::string& text = edit.Source;
+  text = sourceText;
   if (kind_ == TProjectKind::pkDelphi) {
     TUsesClause clause = ScanDprSource(text, Folder(), projectSource_);
     std::string entry = UnitNameOf(full) + " in '" + rel + "'" + (formName.empty() ? "" : " {" + formName + "}");
@@ -597,14 +642,67 @@ std::string TProject::AddUnit(const std::string& fileName, const std::string& fo
     }
     text.insert(at, line + lb);
   }
-  WriteFileAtomic(projectSource_, text);
   if (kind_ == TProjectKind::pkCppBuilder && projectFile_ != projectSource_) {
     std::string ext = ExtensionOf(full);
     if (ext == ".cpp" || ext == ".c" || ext == ".pas" || ext == ".asm")
-      AddObjectFile(projectFile_, rel.substr(0, rel.size() - ext.size()) + ".obj");
+      edit.ProjectFile = WithObjectFile(projectFileText, rel.substr(0, rel.size() - ext.size()) + ".obj");
   }
-  Parse(text);
-  return text;
+  return edit;
+}
+
+std::optional<TProjectEdit> TProject::PlanRemoveUnit(const std::string& fileName, const std::string& sourceText,
+                                                    const std::string& projectFileText) const {
+  const std::string full = FullPath(fileName);
+  const auto same = [&](const TProjectEntry& e) { return FullPath(e.FileName) == full; };
+  TProjectEdit edit;
+  std::string& text = edit.Source;
+  text = sourceText;
+  if (kind_ == TProjectKind::pkDelphi) {
+    const TUsesClause clause = ScanDprSource(text, Folder(), projectSource_);
+    const auto item = std::find_if(clause.Items.begin(), clause.Items.end(), [&](const TUsesItem& i) {
+      return i.Entry >= 0 && same(clause.Entries[static_cast<size_t>(i.Entry)]);
+    });
+    if (item == clause.Items.end()) return std::nullopt;
+    if (clause.Items.size() == 1) {
+      // The clause goes with its only unit, and the blank lines that led to it.
+      size_t from = clause.Keyword;
+      while (from > clause.HeaderEnd && std::isspace(static_cast<unsigned char>(text[from - 1]))) --from;
+      text.erase(from, clause.End + 1 - from);
+    } else if (std::next(item) != clause.Items.end()) {
+      // "Name in '...' {Form},<blanks>": comments before the next unit stay.
+      size_t to = item->End + 1;
+      while (to < text.size() && std::isspace(static_cast<unsigned char>(text[to]))) ++to;
+      text.erase(item->Start, to - item->Start);
+    } else {
+      // ",<blanks>Name in '...'" before the ';', as adding a unit writes it.
+      size_t from = item->Start;
+      while (from > std::prev(item)->End + 1 && std::isspace(static_cast<unsigned char>(text[from - 1]))) --from;
+      text.erase(from, item->End - from);
+      text.erase(std::prev(item)->End, 1);
+    }
+  } else {
+    const std::vector<TCppLine> lines = ScanCppSource(text, Folder());
+    const auto line = std::find_if(lines.begin(), lines.end(), [&](const TCppLine& l) { return same(l.Entry); });
+    if (line == lines.end()) return std::nullopt;
+    text.erase(line->LineStart, line->LineEnd - line->LineStart);
+  }
+  if (kind_ == TProjectKind::pkCppBuilder && projectFile_ != projectSource_) {
+    const std::string rel = ProjectRelative(Folder(), full);
+    const std::string ext = ExtensionOf(full);
+    if (ext == ".cpp" || ext == ".c" || ext == ".pas" || ext == ".asm")
+      edit.ProjectFile = WithoutObjectFile(projectFileText, rel.substr(0, rel.size() - ext.size()) + ".obj");
+  }
+  return edit;
+}
+
+std::string TProject::AddUnit(const std::string& fileName, const std::string& formName,
+                              const std::string& sourceText) {
+  const bool separateFile = kind_ == TProjectKind::pkCppBuilder && projectFile_ != projectSource_;
+  TProjectEdit edit = PlanAddUnit(fileName, formName, sourceText, separateFile ? ReadFileBytes(projectFile_) : "");
+  WriteFileAtomic(projectSource_, edit.Source);
+  if (edit.ProjectFile) WriteFileAtomic(projectFile_, *edit.ProjectFile);
+  Parse(edit.Source);
+  return edit.Source;
 }
 
 // --- form heads -------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,11 @@ struct TProjectEntry {
   std::string Path;      // as the project source spells it
   std::string FileName;  // full path
   std::string FormName;  // the form the entry declares, empty when none
+};
+
+struct TProjectEdit {
+  std::string Source;
+  std::optional<std::string> ProjectFile;
 };
 
 class TProject {
@@ -68,6 +74,15 @@ public:
   // the changed text is returned and written to disk. Raises EProjectError when the
   // file is already named or the project source cannot be changed.
   std::string AddUnit(const std::string& fileName, const std::string& formName, const std::string& sourceText);
+  // The same change as texts, nothing written and the entries unchanged, for a tool that
+  // writes all its files at once: the project source's new text, and the project file's
+  // (given as `projectFileText`) when it changes too.
+  TProjectEdit PlanAddUnit(const std::string& fileName, const std::string& formName, const std::string& sourceText,
+                           const std::string& projectFileText) const;
+  // The reverse, for a file a tool deletes: the line (or uses entry) naming it goes, and
+  // its object file from the project file. Nullopt when `sourceText` does not name it.
+  std::optional<TProjectEdit> PlanRemoveUnit(const std::string& fileName, const std::string& sourceText,
+                                             const std::string& projectFileText) const;
 
   // Re-reads the entries from the project source text.
   void Parse(const std::string& sourceText);

@@ -198,6 +198,31 @@ TEST_F(IntlCommands, AFormWhoseFileVanishedKeepsItsObjectsUnlessPruned) {
             std::string::npos);
 }
 
+// A frame's own form is catalogued like any form, and a text changed in its form file
+// reaches the module as a form's does, though the frame is never one of the screen's forms.
+TEST_F(IntlCommands, AFramesOwnFormIsCapturedLikeAForm) {
+  const fs::path frames = fs::path(QUINTREL_TEST_DATA_DIR).parent_path() / "cli" / "frames";
+  for (const auto& entry : fs::directory_iterator(frames)) fs::copy_file(entry.path(), Path(entry.path().filename()));
+  module_ = Path("Frames.ZOD");
+  Ok({"module", "new", module_});
+  Ok({"lang", "add", module_, "en", "--name", "English"});
+  Ok({"module", "set", module_, "design-language", "en"});
+  const std::vector<std::string> update{"intl", "update", "--project", Path("Frames.bpr"), "--auto"};
+  Ok(update);
+  std::ifstream in(Path("AddressFrame.dfm"), std::ios::binary);
+  std::string dfm((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  dfm.replace(dfm.find("'Address'"), 9, "'Postal address'");
+  Write("AddressFrame.dfm", dfm);
+  EXPECT_NE(Ok(update).find(": 0 objects added, 0 texts added, 1 design texts captured"), std::string::npos);
+  const json rows =
+      json::parse(Ok({"object", "list", "--module", module_, "--form", "AddressFrame", "--lang", "en", "--json"}));
+  const auto title = std::find_if(rows.begin(), rows.end(), [](const json& row) {
+    return row["component"] == "TitleLabel" && row["property"] == "Caption";
+  });
+  ASSERT_NE(title, rows.end()) << rows.dump();
+  EXPECT_EQ((*title)["texts"]["en"]["text"], "Postal address");
+}
+
 // A Delphi project whose units have the forms of the test data, each a real form of
 // another project (text notation, some inherited).
 class IntlCorpus : public IntlCommands {

@@ -111,6 +111,40 @@ TEST_F(ResStrCommand, UnitsLiteralsAndRefusals) {
   EXPECT_EQ(r.out, "\"a\\\"b\\\\\\tc\"\n");
 }
 
+// A unit the command creates is named in the C++ project (source and object files), so
+// its strings reach the string table; its last string takes it out again, byte for byte.
+TEST_F(ResStrCommand, ANewUnitJoinsTheProjectAndLeavesItWithItsLastString) {
+  const std::string source = File("Sample.cpp"), makefile = File("Sample.bpr");
+  ASSERT_EQ(In({"resstr", "unit-add", "Notes.rc"}).code, 0);
+  auto r = In({"resstr", "add", "--unit", "Notes.rc", "SNote", "--text", "A note"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("changed " + Path("project/Sample.cpp") + " (backup " + Path("project/Sample.~cp") + ")"),
+            std::string::npos) << r.out;
+  EXPECT_EQ(File("Sample.~cp"), source);
+  EXPECT_NE(File("Sample.cpp").find("USERC(\"Errors.rc\");\r\nUSEUNIT(\"Notes.pas\");\r\nUSERC(\"Notes.rc\");\r\n"),
+            std::string::npos);
+  EXPECT_NE(File("Sample.bpr").find(" Errors.obj Notes.obj\r\n"), std::string::npos);
+  r = Run({"project", "strings", project_});
+  EXPECT_NE(r.out.find("1004\tNotes.rc\tSNote\tA note\n"), std::string::npos) << r.out;
+
+  r = In({"resstr", "units", "--json"});
+  const nlohmann::json units = nlohmann::json::parse(r.out);
+  ASSERT_EQ(units.size(), 3u) << r.out;
+  EXPECT_EQ(units[2], (nlohmann::json{{"id", units[2]["id"]}, {"kind", "rc"}, {"name", "Notes.rc"},
+                                      {"path", Path("project/Notes.rc")}, {"registered", true}}));
+  r = In({"resstr", "list", "--unit", "Notes.rc", "--json"});
+  const nlohmann::json strings = nlohmann::json::parse(r.out);
+  ASSERT_EQ(strings.size(), 1u) << r.out;
+  EXPECT_EQ(strings[0]["identifier"], "SNote");
+  EXPECT_EQ(strings[0]["number"], 1004);
+  EXPECT_EQ(strings[0]["text"], "A note");
+
+  ASSERT_EQ(In({"resstr", "remove", "--unit", "Notes.rc", "SNote", "--yes"}).code, 0);
+  EXPECT_FALSE(fs::exists(Path("project/Notes.rc")));
+  EXPECT_EQ(File("Sample.cpp"), source);
+  EXPECT_EQ(File("Sample.bpr"), makefile);
+}
+
 TEST_F(ResStrCommand, CompilesAScriptUnit) {
   auto r = In({"resstr", "compile", "--unit", "Errors.rc"}, 60);
   ASSERT_EQ(r.code, 0) << r.err << "(scripts/install-deps installs the resource compiler)";

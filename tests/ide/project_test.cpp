@@ -102,6 +102,7 @@ TEST_F(Projects, AddingUnitsRewritesTheProjectSource) {
 
   WriteDelphiProject();
   TProject d = TProject::Open(Path("Demo.dpr"));
+  const std::string dprBefore = Read("Demo.dpr");
   Write("Sub/Extra.pas", "");
   std::string dpr = d.AddUnit(Path("Sub/Extra.pas"), "ExtraForm", Read("Demo.dpr"));
   EXPECT_NE(dpr.find("  Util in 'Util.pas',\n  Extra in 'Sub\\Extra.pas' {ExtraForm};\n"), std::string::npos) << dpr;
@@ -113,6 +114,18 @@ TEST_F(Projects, AddingUnitsRewritesTheProjectSource) {
   std::string text = bare.AddUnit(Path("Util.pas"), "", Read("Bare.dpr"));
   EXPECT_EQ(text, "program Bare;\r\n\r\nuses\r\n  Util in 'Util.pas';\r\n\r\nbegin\r\nend.\r\n");
   EXPECT_EQ(TProject::Open(Path("Bare.dpr")).UnitNames().back(), Path("Util.pas"));
+
+  // Taking a unit out again gives the text it had, whatever its place in the clause.
+  EXPECT_EQ(bare.PlanRemoveUnit(Path("Util.pas"), text, "")->Source, "program Bare;\r\n\r\nbegin\r\nend.\r\n");
+  EXPECT_EQ(d.PlanRemoveUnit(Path("Sub/Extra.pas"), dpr, "")->Source, dprBefore);
+  std::string without = d.PlanRemoveUnit(Path("Main.pas"), dpr, "")->Source;
+  EXPECT_NE(without.find("  Forms, { the library's own units name no file }\n  Data in 'Sub\\Data.pas'"),
+            std::string::npos) << without;
+  EXPECT_FALSE(d.PlanRemoveUnit(Path("Nowhere.pas"), dpr, ""));
+  const std::optional<TProjectEdit> cpp = p.PlanRemoveUnit(Path("Extra.cpp"), after, Read("Project1.bpr"));
+  ASSERT_TRUE(cpp && cpp->ProjectFile);
+  EXPECT_EQ(cpp->Source.find("Extra.cpp"), std::string::npos);
+  EXPECT_NE(cpp->ProjectFile->find("    Strings.obj\r\nRESFILES"), std::string::npos) << *cpp->ProjectFile;
 }
 
 TEST_F(Projects, FormHeadsOfBothNotations) {

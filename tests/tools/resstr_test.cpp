@@ -217,6 +217,7 @@ protected:
 };
 
 TEST_F(ResStrManagerTest, NewUnitsAreGeneratedAndTheirLastStringTakesThemAway) {
+  const std::string project = Get("Sample.dpr");
   Command([&](TResStringManager& m) {
     m.Add(Unit(m, "notes.pas"), "SHello", u"Hello", u"");
     m.Add(Unit(m, "Strs.rc"), "SOne", u"one", u"a note");
@@ -226,6 +227,10 @@ TEST_F(ResStrManagerTest, NewUnitsAreGeneratedAndTheirLastStringTakesThemAway) {
   EXPECT_EQ(Get("Strs.rc"), "#include \"Strs.pas\"\r\n\r\nSTRINGTABLE\r\n{\r\n\r\n  SOne, \"one\"\r\n\r\n}\r\n\r\n");
   EXPECT_EQ(Get("Strs.pas"),
             "unit Strs;\r\n\r\ninterface\r\n\r\n{$R Strs.RES}\r\n\r\nconst\r\n  SOne = 1;\r\n\r\nimplementation\r\n\r\nend.\r\n");
+  // The project names what was created, so that the linker sees the strings; a script
+  // through its constants unit.
+  EXPECT_EQ(Get("Sample.dpr"), "program Sample;\n\nuses\n  Texts in 'Texts.pas',\n  Errors in 'Errors.pas',\n"
+                               "  notes in 'notes.pas',\n  Strs in 'Strs.pas';\n\nbegin\nend.\n");
   Command([&](TResStringManager& m) {
     const TResUnit u = Unit(m, "notes.pas");
     m.Add(u, "SBye", u"Bye", u"");
@@ -242,6 +247,7 @@ TEST_F(ResStrManagerTest, NewUnitsAreGeneratedAndTheirLastStringTakesThemAway) {
   EXPECT_FALSE(Has("notes.pas"));
   EXPECT_FALSE(Has("Strs.rc"));
   EXPECT_FALSE(Has("Strs.pas"));
+  EXPECT_EQ(Get("Sample.dpr"), project);
   EXPECT_TRUE(Has("notes.~pa"));  // the backups stay
   EXPECT_TRUE(Has("Strs.~rc"));
 }

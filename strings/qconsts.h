@@ -46,6 +46,11 @@ inline constexpr const char* _SCliNotPermanent = "%s: not registered permanently
 inline constexpr const char* _SCliNoPermanentModules =
     "No modules are registered permanently ('quintrel module register --permanent FILE' registers one).";
 inline constexpr const char* _SCliWriteFailed = "%s: the module refused the change";
+// module auto-include set: a name that cannot be a property (%s: the file, %d: the line),
+// and the list written (%s: the module, %d: the number of names).
+inline constexpr const char* _SCliAutoIncludeBadName =
+    "%s: line %d: a property name holds no blanks and has at most 255 characters";
+inline constexpr const char* _SCliAutoIncludeSet = "%s: %d properties in the auto-include list";
 inline constexpr const char* _SCliReadFailed = "%s: cannot be read: %s";
 // No --module and no project to take the module from: why the project was not found.
 inline constexpr const char* _SCliNoModuleNamed =

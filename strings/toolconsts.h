@@ -85,6 +85,73 @@ inline constexpr const char* _SResStrCannotRun = "%s cannot be started: %s";
 inline constexpr const char* _SResStrCompilerTimeout = "%s did not finish within %d seconds; it was stopped";
 inline constexpr const char* _SResStrCompileFailed = "%s: the resource compiler failed: %s";
 inline constexpr const char* _SResStrCompiled = "compiled %s";
+// A second module a tool opens beside the one it works on (%s: the file, then the file it
+// may not be, or the reason).
+inline constexpr const char* _SOtherModuleIsSame = "%s: is the module %s itself; choose another module";
+inline constexpr const char* _SOtherModuleMissing = "%s: no such module file";
+inline constexpr const char* _SOtherModuleNotRegular = "%s: not a regular file";
+inline constexpr const char* _SOtherModuleNotOpened = "%s: cannot be opened as a module";
+inline constexpr const char* _SOtherModuleExists = "%s: exists already; a new module is never written over a file";
+// The module list holds another module whose file name agrees in its first 12 characters.
+inline constexpr const char* _SWorkModuleNameClash =
+    "%s: cannot be opened beside %s, whose name agrees in its first 12 characters; close that module first";
+inline constexpr const char* _SOtherModuleNotCreated = "%s: cannot be created as a module";
+// Languages files: %s the file, %d the byte offset, %s what is wrong there.
+inline constexpr const char* _SLanBad = "%s: at byte %d: %s";
+inline constexpr const char* _SLanCannotRead = "%s: cannot be read: %s";
+inline constexpr const char* _SLanNoSection = "not a languages file: it does not begin with a section (a short 1)";
+inline constexpr const char* _SLanTruncated = "the file ends inside %s";
+inline constexpr const char* _SLanNextBackward = "the next section's position %d does not lie after this section";
+inline constexpr const char* _SLanNextOutside = "the next section's position %d lies outside the file of %d bytes";
+inline constexpr const char* _SLanBadLength = "a string's length %d is negative or runs past its section";
+inline constexpr const char* _SLanPastSection = "the entries run past the next section's position %d";
+inline constexpr const char* _SLanTwoLanguageLists = "a second \"Languages:\" section";
+// Leverage: its two outcomes, a file of another kind (%s: the file), a language the
+// source lacks (%s: the file, the language, the languages it has).
+inline constexpr const char* _SSuccessfulLeverage = "The leverage operation was successfull";
+inline constexpr const char* _SUnSuccessfulLeverage = "Could not leverage specified file";
+// %s: the file, its kind; %d: how many objects or entries it holds.
+inline constexpr const char* _SLeverageInspected = "%s: %s";
+inline constexpr const char* _SLeverageObjects = "objects: %d";
+inline constexpr const char* _SLeverageEntries = "entries: %d";
+// %d: texts taken, objects created, skipped in all (signed off, locked), without a text.
+inline constexpr const char* _SLeverageCounts =
+    "taken %d, created %d, skipped %d (signed off %d, locked %d), without a text %d";
+// %s: the language read, the language written.
+inline constexpr const char* _SLeverageCharsets =
+    "warning: languages %s and %s have different charsets; the texts are taken as they are";
+inline constexpr const char* _SLeverageKind = "%s: leverage takes a module (.zod) or a languages file (.lan)";
+inline constexpr const char* _SLeverageNoLanguage = "%s: has no language %s; it has: %s";
+// Module maintenance: the status texts of packing and re-indexing (%s: the numbers), and
+// what a pack did (%s: the module, the backup; %d: the counts).
+inline constexpr const char* _SPackingForm = "Packing form ";
+inline constexpr const char* _SPackingProperty = "Packing property %s of %s";
+inline constexpr const char* _SUpdatingZodProperties = "Updating ZOD Properties...";
+inline constexpr const char* _SReIndexingTable = "Re-Indexing table %s";
+inline constexpr const char* _SReIndexingField = "Field %s";
+inline constexpr const char* _SPackFailed = "%s: not packed, the module is unchanged: %s";
+inline constexpr const char* _SPacked = "packed %s: %d forms, %d objects, %d terms, %d comments";
+inline constexpr const char* _SPackBackup = "backup of the module as it was: %s";
+inline constexpr const char* _SPackBackupReplaced = "the previous backup %s was replaced";
+inline constexpr const char* _SReindexed = "re-indexed %s: %d tables";
+// Migrating the forms' texts into a language: the question, the status text (%s: the
+// unit), and what was done (%d: forms and units read, signed-off texts kept; %s: the
+// language).
+inline constexpr const char* _SMigrateCaution =
+    "About to overwrite existing language translations, do you really want to proceed ?";
+inline constexpr const char* _SMigrating = "Migrating %s";
+inline constexpr const char* _SMigrated = "read %d forms and %d resource-string units into %s; %d signed-off texts kept";
+// Switching the design language: a file that cannot be written (%s: the file), the
+// button's two captions, the status text (%s: the file or form), and what was done (%s:
+// the old and the new design language).
+inline constexpr const char* _SReadOnlyFiles =
+    "One or more files are \"Read Only\" (%s), cannot continue. If you are using Version Control System, please "
+    "check in necessary files.";
+inline constexpr const char* _SSwitchDesignSwitch = "Switch";
+inline constexpr const char* _SSwitchDesignUpdate = "Update";
+inline constexpr const char* _SSwitchingFile = "Switching %s";
+inline constexpr const char* _SSwitchedDesign = "%s: the design language is now %s (was %s)";
+inline constexpr const char* _SSwitchNoLanguage = "%s: has no language %s; it has: %s";
 // A question the user did not answer.
 inline constexpr const char* _SToolAnswerWithYes = "nothing was changed; --yes answers the question with yes";
 

@@ -11,6 +11,7 @@
 #include "cli/browse_commands.h"
 #include "cli/charset_commands.h"
 #include "cli/db_commands.h"
+#include "cli/exchange_commands.h"
 #include "cli/form_commands.h"
 #include "cli/intl_commands.h"
 #include "cli/lang_commands.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   RegisterIntlCommands(app);
   RegisterBrowseCommands(app);
   RegisterResStrCommands(app);
+  RegisterExchangeCommands(app);
   RegisterHelpCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(

@@ -165,6 +165,28 @@ inline constexpr const char* _SUnableToCreateObject = "Unable to create an objec
 inline constexpr const char* _SCouldNotUpdateObject = "Could not update object %s";
 inline constexpr const char* _SUnableToSetObject = "Unable to set an object, due to an inconsistent database";
 
+// The translators' exchange: export, import, statistics, dictionary translation.
+inline constexpr const char* _SExportDone = "The export operation has completed successfully";
+inline constexpr const char* _SExportFailed = "There is a problem in the export operation";
+inline constexpr const char* _SImportDone = "The import operation has completed successfully";
+inline constexpr const char* _SImportFailed = "There is a problem in the import operation";
+inline constexpr const char* _SNoDictionaryInstalled = "There are no dictionary installed for language %s";
+inline constexpr const char* _SStatTotal = "Localization Items in total:";
+inline constexpr const char* _SStatLocked = "Locked:";
+inline constexpr const char* _SStatUnTranslated = "Un-Translated:";
+inline constexpr const char* _SStatToReview = "To review:";
+inline constexpr const char* _SStatCheckedOut = "Checked out:";
+// The status window of dictionary translation: translated so far, considered so far.
+inline constexpr const char* _SAutoTranslateCount = "%d / %d";
+// An exchange file that cannot be taken in (%s: the file; then the language, the module's
+// languages; the line number; what is wrong).
+inline constexpr const char* _SExchangeNoTarget = "%s: names no target language (no line TARGETID=)";
+inline constexpr const char* _SExchangeUnknownTarget = "%s: the module has no language %s; it has: %s";
+inline constexpr const char* _SExchangeBad = "%s: %s";
+inline constexpr const char* _SExchangeBadLine = "%s:%d: %s";
+// An object left out of an XLIFF file: its text holds a character XML cannot carry.
+inline constexpr const char* _SExchangeNotXml = "%s: %s holds a character XML 1.0 cannot carry; left out";
+
 // The object tree: a component or property identifier the name tables lack (%u: the
 // identifier), and a path that names nothing (%s: the name, then what there is instead).
 inline constexpr const char* _SUnnamedComponent = "<component %u>";

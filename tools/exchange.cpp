@@ -1,0 +1,439 @@
+#include "tools/exchange.h"
+
+#include <algorithm>
+#include <set>
+
+#include "module/objects.h"
+#include "platform/ide/project.h"
+#include "strings/toolconsts.h"
+#include "text/codepages.h"
+#include "text/unicode.h"
+#include "text/ustringlist.h"
+#include "tools/intlobjects.h"
+
+namespace quintrel::tools {
+
+namespace {
+
+using module::TZodObject;
+
+std::u16string Wide(std::string_view utf8) { return text::Utf8ToWide(utf8); }
+
+std::string LanguageNames(module::TZod& zod, int module) {
+  std::vector<module::TLanguageId> ids;
+  zod.GetLanguageList(module, ids);
+  std::string list;
+  for (module::TLanguageId id : ids) list += (list.empty() ? "" : ", ") + module::LanguageIdToText(id);
+  return list.empty() ? std::string("none") : list;
+}
+
+std::u16string LanguageName(module::TZod& zod, int module, module::TLanguageId id) {
+  module::TZodLanguage language;
+  language.Identifier = id;
+  if (!zod.GetLanguage(module, language) || !language.Name) return {};
+  return *language.Name;
+}
+
+std::u16string Hex8(uint32_t value) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::u16string text(8, u'0');
+  for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<size_t>(i)] = static_cast<char16_t>(digits[value & 15]);
+  return text;
+}
+
+bool StartsWith(std::u16string_view line, std::u16string_view tag) { return line.substr(0, tag.size()) == tag; }
+
+// The value of the first line "NAME=...", as ASCII; nullopt when there is none.
+std::optional<std::string> Setting(const std::vector<std::u16string>& lines, std::u16string_view name) {
+  for (const std::u16string& line : lines)
+    if (StartsWith(line, name)) return text::WideToUtf8(std::u16string_view(line).substr(name.size()));
+  return std::nullopt;
+}
+
+}  // namespace
+
+// --- the module's objects -----------------------------------------------------------------
+
+std::vector<TExchangeForm> ExchangeForms(module::TZod& zod, int module) {
+  const module::TCatalogueList forms = zod.GetForms(module), comps = zod.GetComps(module),
+                               props = zod.GetProps(module);
+  const std::set<uint32_t> formItself = EmptyNamedComponents(comps);
+  std::vector<TExchangeForm> result;
+  for (const std::string& line : forms) {
+    TExchangeForm form;
+    form.Name = module::CatalogueName(line);
+    if (form.Name.empty()) continue;
+    form.Id = static_cast<uint16_t>(text::HexToInt(std::string_view(line).substr(0, line.find(' '))));
+    // The component field of a resource string holds its number in the string table.
+    const bool unit = form.Name.front() == '#';
+    for (const TZodObject& object : zod.GetObjects(module, form.Id)) {
+      if (object.Ident == 0) continue;
+      TExchangeObject item;
+      item.Object = object;
+      const int p = module::GetPropIndex(props, object.PropertyName);
+      item.Name = p < 0 ? rtl::Format(strings::_SUnnamedProperty, object.PropertyName)
+                        : module::CatalogueName(props[static_cast<size_t>(p)]);
+      if (!unit && object.CompName != 0 && !formItself.contains(object.CompName)) {
+        const int c = module::GetCompIndex(comps, object.CompName);
+        item.Name = (c < 0 ? rtl::Format(strings::_SUnnamedComponent, object.CompName)
+                           : module::CatalogueName(comps[static_cast<size_t>(c)])) +
+                    "." + item.Name;
+      }
+      form.Objects.push_back(std::move(item));
+    }
+    result.push_back(std::move(form));
+  }
+  return result;
+}
+
+bool IsPicture(const TZodObject& object) {
+  return object.Kind == module::utBitmap || object.Kind == module::utIcon || object.Kind == module::utMetafile;
+}
+
+TTermState ReadTermState(module::TZod& zod, int module, module::TLanguageId language, uint32_t ident) {
+  TTermState state;
+  if (ident == 0) return state;
+  module::TZodTerm term{language, ident};
+  if (!zod.GetTerm(module, term)) return state;
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max(term.Size, 0)));
+  term.Data = bytes.data();
+  term.Size = static_cast<int32_t>(bytes.size());
+  if (!zod.GetTerm(module, term)) return state;
+  state.Exists = true;
+  state.Status = term.Status;
+  const size_t units = std::min(bytes.size(), static_cast<size_t>(std::max(term.Size, 0))) / 2;
+  state.Text.resize(units);
+  for (size_t i = 0; i < units; ++i)
+    state.Text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  return state;
+}
+
+void StoreTerm(module::TZod& zod, int module, TZodObject& object, module::TLanguageId language,
+               std::u16string_view text, uint8_t status) {
+  if (object.Localization == 0) {
+    object.Localization = zod.GetNewTermID(module);
+    zod.SetObject(module, object);
+  }
+  std::vector<uint8_t> bytes = text::Utf16LeBytes(text);
+  // A term of no bytes would keep the old text.
+  if (bytes.empty()) bytes.push_back(0);
+  module::TZodTerm term{language, object.Localization, status, 0, bytes.data(), static_cast<int32_t>(bytes.size())};
+  module::TZodTerm old{language, object.Localization};
+  if (zod.GetTerm(module, old)) term.Style = old.Style;
+  zod.SetTerm(module, term);
+}
+
+bool StoreComment(module::TZod& zod, int module, TZodObject& object, std::u16string_view text) {
+  if (ObjectComment(zod, module, object) == text) return false;
+  if (object.Comment == 0) {
+    object.Comment = zod.GetNewTermID(module);
+    zod.SetObject(module, object);
+  }
+  std::vector<uint8_t> bytes = text::Utf16LeBytes(text);
+  if (bytes.empty()) bytes.push_back(0);
+  module::TZodTerm term{module::kCommentLanguage, object.Comment, 0, 0, bytes.data(),
+                        static_cast<int32_t>(bytes.size())};
+  zod.SetTerm(module, term);
+  return true;
+}
+
+// --- taking translations back -----------------------------------------------------------------
+
+std::string_view ImportOutcomeName(TImportOutcome outcome) {
+  static constexpr std::string_view names[kImportOutcomeCount] = {
+      "written", "unchanged", "empty", "not found", "name mismatch", "locked", "signed off"};
+  return names[static_cast<size_t>(outcome)];
+}
+
+void TImportReport::Add(std::string form, std::string name, TImportOutcome outcome) {
+  ++Counts[static_cast<size_t>(outcome)];
+  Entries.push_back({std::move(form), std::move(name), outcome});
+}
+
+TObjectIndex::TObjectIndex(module::TZod& zod, int module) : forms_(ExchangeForms(zod, module)) {}
+
+const TExchangeForm* TObjectIndex::Form(std::string_view name) const {
+  for (const TExchangeForm& form : forms_)
+    if (form.Name == name) return &form;
+  return nullptr;
+}
+
+const TExchangeObject* TObjectIndex::ById(const TExchangeForm& form, uint32_t ident) const {
+  for (const TExchangeObject& object : form.Objects)
+    if (object.Object.Ident == ident) return &object;
+  return nullptr;
+}
+
+const TExchangeObject* TObjectIndex::ByName(const TExchangeForm& form, std::string_view name) const {
+  for (const TExchangeObject& object : form.Objects)
+    if (object.Name == name) return &object;
+  return nullptr;
+}
+
+TImportOutcome ImportTranslation(module::TZod& zod, int module, TZodObject object, module::TLanguageId language,
+                                 const TIncoming& incoming) {
+  // The object as stored now: an earlier entry of the same file may have given it a term.
+  if (!zod.GetObject(module, object)) return TImportOutcome::NotFound;
+  if (object.Locked) return TImportOutcome::Locked;
+  const TTermState state = ReadTermState(zod, module, language, object.Localization);
+  if (state.Exists && state.Status == module::usSignedOff) return TImportOutcome::SignedOff;
+  bool changed = false;
+  const bool translation = !incoming.Text.empty() || incoming.EmptyIsTranslation;
+  if (translation && !(state.Exists && state.Status == module::usForReview && state.Text == incoming.Text)) {
+    StoreTerm(zod, module, object, language, incoming.Text, module::usForReview);
+    changed = true;
+  }
+  // An empty comment never empties a stored one.
+  if (incoming.Comment && !incoming.Comment->empty())
+    changed = StoreComment(zod, module, object, *incoming.Comment) || changed;
+  if (changed) return TImportOutcome::Written;
+  return translation ? TImportOutcome::Unchanged : TImportOutcome::Empty;
+}
+
+// --- the external text file -------------------------------------------------------------------
+
+bool ExportFilter(module::TZod& zod, int module, const TZodObject& object, const TExportOptions& options) {
+  if (options.OnlyPrioritized && object.Priority == 0) return false;
+  if (options.OnlyUntranslated) {
+    const TTermState target = ReadTermState(zod, module, options.Target, object.Localization);
+    if (target.Exists && target.Status != module::usUnTranslated) return false;
+  }
+  return true;
+}
+
+std::vector<std::u16string> ExportLines(module::TZod& zod, int module, const TExportOptions& options) {
+  // Lines 13 to 16 hold the control characters and backslashes themselves; the text form
+  // writes them as the escapes they explain.
+  std::vector<std::u16string> lines = {
+      u";***************************************************************",
+      u";EXTERNAL TEXTFILE FOR TALVORINE UNIVERSAL LANGUAGE MODULES",
+      u";This is a plain textfile (no fancy text) in the codeset",
+      u";indicated by the CHARSET variable below.",
+      u";  #F Dialog/Form/Unit being translated",
+      u";  #O Object being translated",
+      u";  #I Object Identifier",
+      u";  #T Object Type",
+      u";  #1 Base Language",
+      u";  #2 Target Language, to be translated",
+      u";  #C A Comment",
+      u";While translating, these are necessary control characters",
+      u";  \n New line (#10)",
+      u";  \r Return (#13)",
+      u";  \t Tab (#9)",
+      u";  \\ Backslash (Ex. C:\\Windows\\System)",
+      u";Please do not re-arrange the line order while translating.",
+      u";ONLY #2 NEEDS TO BE TRANSLATED, OTHER FIELDS ARE INFORMATIONAL",
+      u";***************************************************************",
+      u"",
+  };
+  const auto yesNo = [](bool on) { return std::u16string(on ? u"YES" : u"NO"); };
+  lines.push_back(u"BASEID=" + Wide(module::LanguageIdToText(options.Base)));
+  lines.push_back(u"BASENAME=" + LanguageName(zod, module, options.Base));
+  lines.push_back(u"TARGETID=" + Wide(module::LanguageIdToText(options.Target)));
+  lines.push_back(u"TARGETNAME=" + LanguageName(zod, module, options.Target));
+  lines.push_back(u"CHARSET=" + Wide(std::to_string(zod.GetCharsetOfLanguage(module, options.Target))));
+  lines.push_back(u"ZOD=" + Wide(options.ZodName));
+  lines.push_back(u"ONLY_UNTRANSLATED=" + yesNo(options.OnlyUntranslated));
+  lines.push_back(u"ONLY_PRIORITY=" + yesNo(options.OnlyPrioritized));
+  lines.insert(lines.end(), {u"", u";TRANSLATIONS STARTS HERE", u""});
+  for (const TExchangeForm& form : ExchangeForms(zod, module)) {
+    lines.push_back(u"#F " + Wide(form.Name) + u" *******************");
+    lines.push_back(u"");
+    for (const TExchangeObject& item : form.Objects) {
+      const TZodObject& object = item.Object;
+      if (IsPicture(object) || !ExportFilter(zod, module, object, options)) continue;
+      lines.push_back(u"#O " + Wide(item.Name));
+      lines.push_back(u"#I " + Hex8(object.Ident));
+      lines.push_back(u"#T " + Wide(module::ZodClassName(object.ZodClass)) + u", " +
+                      Wide(module::ZodTypeName(object.Kind)));
+      if (options.Comments) lines.push_back(u"#C " + ObjectComment(zod, module, object));
+      lines.push_back(u"#1 " + ReadTermState(zod, module, options.Base, object.Localization).Text);
+      lines.push_back(u"#2 " + ReadTermState(zod, module, options.Target, object.Localization).Text);
+      lines.push_back(u"");
+    }
+  }
+  return lines;
+}
+
+std::string ExportTextFile(module::TZod& zod, int module, const TExportOptions& options) {
+  text::TUStringList list;
+  list.BeginUpdate();
+  for (const std::u16string& line : ExportLines(zod, module, options)) list.Add(std::u16string_view(line));
+  list.EndUpdate();
+  const std::u16string all = list.Text();
+  if (!options.Unicode) return text::UnicodeToByte(all, zod.GetCharsetOfLanguage(module, options.Target));
+  const std::vector<uint8_t> bytes = text::Utf16LeBytes(all);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::u16string> ReadTextFileLines(module::TZod& zod, int module, const std::string& fileName,
+                                              const std::string& bytes, bool unicode) {
+  std::u16string all;
+  if (unicode || (bytes.size() >= 2 && bytes[0] == ';' && bytes[1] == 0)) {
+    all.resize(bytes.size() / 2);
+    for (size_t i = 0; i < all.size(); ++i)
+      all[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+  } else {
+    // The settings are ASCII: find CHARSET= (else the target's charset) in the bytes.
+    int charset = -1;
+    const auto lineValue = [&](std::string_view name) -> std::optional<std::string> {
+      for (size_t at = 0; at < bytes.size();) {
+        const size_t end = std::min(bytes.find_first_of("\r\n", at), bytes.size());
+        if (std::string_view(bytes).substr(at, end - at).starts_with(name))
+          return bytes.substr(at + name.size(), end - at - name.size());
+        at = end + 1;
+      }
+      return std::nullopt;
+    };
+    if (const auto value = lineValue("CHARSET=")) {
+      size_t digits = 0;
+      while (digits < value->size() && digits < 3 && (*value)[digits] >= '0' && (*value)[digits] <= '9') ++digits;
+      const int number = digits == 0 ? -1 : std::stoi(value->substr(0, digits));
+      if (number < 0 || number > 255)
+        throw EToolError(rtl::Format(strings::_SExchangeBad, fileName, "CHARSET= must be a number from 0 to 255"));
+      charset = number;
+    } else if (const auto target = lineValue("TARGETID="); target && target->size() >= 2) {
+      charset = zod.GetCharsetOfLanguage(module, module::MakeLanguageId((*target)[0], (*target)[1]));
+    }
+    all = text::ByteToUnicode(bytes, std::max(charset, 0));
+  }
+  text::TUStringList list;
+  list.SetText(all);
+  std::vector<std::u16string> lines;
+  lines.reserve(static_cast<size_t>(list.Count()));
+  for (int32_t i = 0; i < list.Count(); ++i) lines.push_back(list.Strings(i));
+  return lines;
+}
+
+module::TLanguageId TextFileTarget(module::TZod& zod, int module, const std::string& fileName,
+                                   const std::vector<std::u16string>& lines) {
+  const std::optional<std::string> target = Setting(lines, u"TARGETID=");
+  if (!target || target->size() < 2) throw EToolError(rtl::Format(strings::_SExchangeNoTarget, fileName));
+  const module::TLanguageId id = module::MakeLanguageId((*target)[0], (*target)[1]);
+  std::vector<module::TLanguageId> ids;
+  zod.GetLanguageList(module, ids);
+  // Writing into a language the module does not have would make a term table of no language.
+  if (std::find(ids.begin(), ids.end(), id) == ids.end() || id == module::kCommentLanguage)
+    throw EToolError(
+        rtl::Format(strings::_SExchangeUnknownTarget, fileName, target->substr(0, 2), LanguageNames(zod, module)));
+  return id;
+}
+
+TImportReport ImportTextFile(module::TZod& zod, int module, const std::string& fileName, const std::string& bytes,
+                             const TTextImportOptions& options) {
+  const std::vector<std::u16string> lines = ReadTextFileLines(zod, module, fileName, bytes, options.Unicode);
+  TImportReport report;
+  report.Language = TextFileTarget(zod, module, fileName, lines);
+  const TObjectIndex index(zod, module);
+  module::TModuleLock lock(zod.GetModuleInterface(module), true);
+
+  std::string formName;
+  const TExchangeForm* form = nullptr;
+  std::optional<std::u16string> comment;
+  std::optional<std::string> name;
+  std::optional<uint32_t> ident;
+  for (const std::u16string& line : lines) {
+    const std::u16string_view rest = std::u16string_view(line).substr(std::min<size_t>(3, line.size()));
+    if (StartsWith(line, u"#F ")) {
+      formName = text::WideToUtf8(rest.substr(0, rest.find(u' ')));
+      form = index.Form(formName);
+      comment.reset(), name.reset(), ident.reset();
+    } else if (StartsWith(line, u"#O ")) {
+      name = text::WideToUtf8(rest);
+    } else if (StartsWith(line, u"#C ")) {
+      comment = std::u16string(rest);
+    } else if (StartsWith(line, u"#I ")) {
+      ident.reset();
+      if (rest.size() >= 8 && std::all_of(rest.begin(), rest.begin() + 8, [](char16_t c) {
+            return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+          }))
+        ident = static_cast<uint32_t>(text::HexToInt(text::WideToUtf8(rest.substr(0, 8))));
+    } else if (StartsWith(line, u"#2 ")) {
+      const std::string shownName = name.value_or("");
+      const TExchangeObject* object = form && ident ? index.ById(*form, *ident) : nullptr;
+      if (!object) {
+        report.Add(formName, shownName, TImportOutcome::NotFound);
+      } else if (!name || object->Name != *name) {
+        report.Add(formName, shownName, TImportOutcome::NameMismatch);
+      } else {
+        TIncoming incoming{std::u16string(rest), options.EmptyAsTranslated,
+                           options.Comments ? comment : std::nullopt};
+        report.Add(formName, shownName, ImportTranslation(zod, module, object->Object, report.Language, incoming));
+      }
+      comment.reset(), name.reset(), ident.reset();
+    }
+  }
+  return report;
+}
+
+// --- statistics ----------------------------------------------------------------------------------
+
+TStatistics GetAmounts(module::TZod& zod, int module, module::TLanguageId language) {
+  TStatistics s;
+  for (const TExchangeForm& form : ExchangeForms(zod, module))
+    for (const TExchangeObject& item : form.Objects) {
+      ++s.Total;
+      if (item.Object.Locked) ++s.Locked;
+      const TTermState term = ReadTermState(zod, module, language, item.Object.Localization);
+      const uint8_t status = term.Exists ? term.Status : static_cast<uint8_t>(module::usUnTranslated);
+      if (status == module::usForReview)
+        ++s.ForReview;
+      else if (status == module::usSignedOff)
+        ++s.SignedOff;
+      else
+        ++s.UnTranslated;
+    }
+  return s;
+}
+
+int Percentage(int count, int total) {
+  if (total <= 0) return 0;
+  const long long scaled = 100LL * count, q = scaled / total, r = scaled % total;
+  if (2 * r > total || (2 * r == total && q % 2 == 1)) return static_cast<int>(q + 1);
+  return static_cast<int>(q);
+}
+
+// --- translation from dictionaries ---------------------------------------------------------------
+
+TAutoTranslateResult AutoTranslate(module::TZod& zod, int module, const TAutoTranslateOptions& options) {
+  for (const module::TLanguageId language : {options.Base, options.Target}) {
+    bool found = false;
+    for (int i = 0; i < zod.GetModuleCount() && !found; ++i) found = zod.IsLanguageDictionary(i, language);
+    if (!found) {
+      std::u16string name = LanguageName(zod, module, language);
+      if (name.empty()) name = Wide(module::LanguageIdToText(language));
+      throw EToolError(rtl::Format(strings::_SNoDictionaryInstalled, text::WideToUtf8(name)));
+    }
+  }
+  TAutoTranslateResult result;
+  const int flags = options.IgnoreContext ? static_cast<int>(module::kTranslateAnyClass) : 0;
+  for (const TExchangeForm& form : ExchangeForms(zod, module))
+    for (const TExchangeObject& item : form.Objects) {
+      TZodObject object = item.Object;
+      if (object.Localization == 0 || object.Kind != module::utString) continue;
+      const TTermState base = ReadTermState(zod, module, options.Base, object.Localization);
+      if (base.Text.empty()) continue;
+      if (object.Locked) {
+        ++result.Locked;
+        continue;
+      }
+      const TTermState target = ReadTermState(zod, module, options.Target, object.Localization);
+      if (target.Exists && target.Status == module::usSignedOff) {
+        ++result.SignedOff;
+        continue;
+      }
+      if (options.OnlyEmpty && !target.Text.empty()) continue;
+      ++result.Considered;
+      const std::optional<std::u16string> found =
+          zod.TranslateW(base.Text, options.Base, options.Target, object.ZodClass, flags);
+      // A dictionary's empty text is no translation; the same text again changes nothing.
+      if (found && !found->empty() && !(*found == target.Text && target.Status == module::usForReview)) {
+        StoreTerm(zod, module, object, options.Target, *found, module::usForReview);
+        ++result.Translated;
+      }
+      if (options.Progress) options.Progress(result.Translated, result.Considered, base.Text);
+    }
+  return result;
+}
+
+}  // namespace quintrel::tools

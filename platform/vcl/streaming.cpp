@@ -2,6 +2,7 @@
 #include "platform/vcl/textutil.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <deque>
 #include <map>
@@ -41,8 +42,13 @@ TRunTimeTypes& RunTimeTypes() {
   return types;
 }
 
-TMetaClass* RunTimeClass(const std::string& name, TClass parent, bool generic) {
+// `owner`: the generic class whose property the class serves. A nested object or a
+// collection item learns its properties from the values it is given, so one made for
+// TFooBar.Panels must never be the one of another class's Panels, whose Width may be a
+// number where this one's is a string.
+TMetaClass* RunTimeClass(const std::string& name, TClass parent, bool generic, const TMetaClass* owner = nullptr) {
   std::string key = LowerCase(name) + "|" + parent->ClassName() + (generic ? "|generic" : "");
+  if (owner) key += "|" + std::to_string(reinterpret_cast<std::uintptr_t>(owner));
   auto& cls = RunTimeTypes().Classes[key];
   if (!cls) cls = TMetaClass::MakeRunTimeClass(name, parent, generic);
   return cls.get();
@@ -317,7 +323,7 @@ PPropInfo TLoader::GenericProperty(TPersistent& obj, std::string_view name, std:
     } else if (name.size() >= 4 && SameText(name.substr(name.size() - 4), "Font")) {
       partClass = &TFont::StaticClass();
     } else {
-      partClass = RunTimeClass("T" + propName, &TPersistent::StaticClass(), true);
+      partClass = RunTimeClass("T" + propName, &TPersistent::StaticClass(), true, cls);
     }
     return &cls->AddBagProperty(propName, partClass->ClassInfo(), TPropValue(static_cast<TObject*>(nullptr)),
                                 kNoDefault);
@@ -383,7 +389,8 @@ bool TLoader::Apply(TPersistent& obj, std::string_view path, const TStreamValue&
         !std::get<TObject*>(obj.BagValue(p))) {
       std::unique_ptr<TPersistent> part;
       if (value.Type == vaCollection && rest.empty()) {
-        TClass itemClass = RunTimeClass("T" + std::string(head) + "Item", &TCollectionItem::StaticClass(), true);
+        TClass itemClass =
+            RunTimeClass("T" + std::string(head) + "Item", &TCollectionItem::StaticClass(), true, GenericClassOf(obj));
         part = std::make_unique<TCollection>(itemClass, &obj);
       } else {
         std::unique_ptr<TObject> made = p->PropType->Data.ClassType->CreateInstance();

@@ -222,6 +222,23 @@ TEST(LiveObjects, RemovedComponentsLeaveTheStream) {
   EXPECT_EQ(WriteTextForm(WriteComponent(*root, &form)), expected);
 }
 
+// Classes the streams alone describe learn their properties from the values: what one
+// form's unknown status bar made of its panels must not decide another's.
+TEST(LiveObjects, GenericPartsOfDifferentClassesAreTypedApart) {
+  const auto form = [](const std::string& barClass, const std::string& width, const std::string& font) {
+    return "object F: TForm\r\n  object Bar: " + barClass + "\r\n    Panels = <\r\n      item\r\n        Width = " +
+           width + "\r\n      end>\r\n    Extra.Size = " + font + "\r\n  end\r\nend\r\n";
+  };
+  TFormStream numbers = ReadTextForm(form("TAcmeStatusBar", "90", "8"));
+  std::unique_ptr<TComponent> first = ReadComponent(numbers);
+  TFormStream texts = ReadTextForm(form("TOtherStatusBar", "'90'", "'large'"));
+  std::unique_ptr<TComponent> second = ReadComponent(texts);
+  auto* panels = dynamic_cast<TCollection*>(GetObjectProp(second->FindComponent("Bar"), "Panels"));
+  ASSERT_TRUE(panels && panels->Count() == 1);
+  EXPECT_EQ(GetStrProp(panels->Items(0), "Width"), "90");
+  EXPECT_EQ(WriteTextForm(WriteComponent(*second, &texts)), form("TOtherStatusBar", "'90'", "'large'"));
+}
+
 TEST(LiveObjects, ReadIntoAnExistingInstance) {
   TForm form;
   TFormStream stream = ReadTextForm("object Main: TForm\n  Caption = 'Hi'\n  ClientWidth = 300\nend\n");

@@ -20,6 +20,7 @@
 #include "cli/project_commands.h"
 #include "cli/source_commands.h"
 #include "cli/preview_commands.h"
+#include "cli/quality_commands.h"
 #include "cli/resstr_commands.h"
 #include "cli/term_commands.h"
 #include "cli/usage.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   RegisterBrowseCommands(app);
   RegisterResStrCommands(app);
   RegisterExchangeCommands(app);
+  RegisterQualityCommands(app);
   RegisterHelpCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(

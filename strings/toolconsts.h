@@ -187,6 +187,33 @@ inline constexpr const char* _SExchangeBadLine = "%s:%d: %s";
 // An object left out of an XLIFF file: its text holds a character XML cannot carry.
 inline constexpr const char* _SExchangeNotXml = "%s: %s holds a character XML 1.0 cannot carry; left out";
 
+// Pseudo translation: the status window's lines, its refusals (%s: the form; %d: the
+// expansion asked for) and its report (%d: terms, forms; %s: the language).
+inline constexpr const char* _SPseudoRemovingOldTerms = "Removing old terms ...";
+inline constexpr const char* _SPseudoTranslatingTerms = "Pseudo translating terms ...";
+inline constexpr const char* _SPseudoEmptyText = "the replacement text is empty: it cannot fill a term";
+inline constexpr const char* _SPseudoBadExpansion = "text expansion %d%% is not offered: 0, 20, 50 or 100";
+inline constexpr const char* _SPseudoNoForm = "no form %s in the module's catalogue";
+inline constexpr const char* _SPseudoLanguageNotStored = "the pseudo language could not be stored";
+inline constexpr const char* _SPseudoBadCharset = "%s is not a character set of the list: %s";
+inline constexpr const char* _SPseudoDone = "pseudo translated %d terms of %d forms into language %s";
+
+// Validation: the status window's first line, the findings (%s: the other control; the
+// component holding the accelerator), a check not known (%s), and the report's summary
+// (%d: findings, forms; %s: the language).
+inline constexpr const char* _SValidateInitializing = "Initializing ...";
+inline constexpr const char* _SValidateInvalidAmpersand = "Invalid ampersand position";
+inline constexpr const char* _SValidateClippedLabel = "Caption will be clipped outside label boundary";
+inline constexpr const char* _SValidateClippedImageButton = "Caption will be clipped outside image buttons boundary";
+inline constexpr const char* _SValidateClippedCheckBox = "Caption will be clipped outside checkbox/radiobutton boundary";
+inline constexpr const char* _SValidateClippedButton = "Caption will be clipped outside buttons boundary";
+inline constexpr const char* _SValidateClippedGroupBox = "Caption will be clipped outside group box boundary";
+inline constexpr const char* _SValidateAutoSizedOnto = "Component will be AutoSized onto %s";
+inline constexpr const char* _SValidatePictureTooLarge = "Picture is larger than the Visual boundary";
+inline constexpr const char* _SValidateDuplicateAccelerator = "Accellerator is duplicated in %s";
+inline constexpr const char* _SValidateUnknownCheck = "unknown check %s: ampersand, clipping, accelerators, autosize, pictures";
+inline constexpr const char* _SValidateSummary = "%d findings in %d forms for language %s";
+
 // The object tree: a component or property identifier the name tables lack (%u: the
 // identifier), and a path that names nothing (%s: the name, then what there is instead).
 inline constexpr const char* _SUnnamedComponent = "<component %u>";

@@ -1,0 +1,101 @@
+// The quality commands on copies of the example project and of a real project of the test
+// data: pseudo translation, validation, sign-off and accelerators.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/run.h"
+#include "tests/testdata.h"
+
+namespace quintrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class QualityCommands : public test::CliFixture {
+protected:
+  // The example module is built once; every test works on a copy of project and module.
+  static void SetUpTestSuite() {
+    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    module_ = (fs::temp_directory_path() / ("quintrel-quality-" + std::to_string(getpid()) + ".ZOD")).string();
+    const std::string command = Quote((root / "scripts" / "build-example-module").string()) + " " +
+                                Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  static void TearDownTestSuite() { fs::remove(module_); }
+  void SetUp() override {
+    CliFixture::SetUp();
+    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    fs::copy(root / "examples" / "project", dir_ / "project");
+    fs::copy_file(module_, Path("project/Sample.ZOD"));
+    project_ = Path("project");
+  }
+  test::TRunResult In(std::vector<std::string> args) {
+    args.insert(args.end(), {"--project", project_});
+    return Run(args);
+  }
+  std::string project_;
+  static inline std::string module_;
+};
+
+TEST_F(QualityCommands, ValidationFindsRealCollisionsAndTheOverflowOfPseudoTexts) {
+  auto r = In({"validate", "--lang", "en"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  // German gives two captions of one group box the same letter: N for Name and Notizen.
+  r = In({"validate", "--lang", "de", "--checks", "accelerators"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("MainForm NotesLabel.Caption: Accellerator is duplicated in NameLabel\n"), std::string::npos)
+      << r.out;
+  // Hebrew gives the Edit and Help menus the same letter.
+  r = In({"validate", "--lang", "he", "--json"});
+  ASSERT_EQ(r.code, 1) << r.err;
+  const nlohmann::json findings = nlohmann::json::parse(r.out);
+  ASSERT_EQ(findings.size(), 1u) << r.out;
+  EXPECT_EQ(findings[0]["component"], "HelpMenu");
+  EXPECT_EQ(findings[0]["message"], "Accellerator is duplicated in EditMenu");
+
+  r = In({"pseudo", "--expand", "100", "--charset", "cc"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "changed " + Path("project/Sample.ZOD") + "\n");
+  r = In({"validate", "--lang", "--", "--form", "mainform", "--checks", "clipping,autosize"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("MainForm SearchLabel.Caption: Component will be AutoSized onto SearchEdit\n"),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("MainForm BusinessRadio.Caption: Caption will be clipped outside checkbox/radiobutton "
+                       "boundary\n"), std::string::npos) << r.out;
+
+  r = In({"pseudo", "--text", ""});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("the replacement text is empty"), std::string::npos) << r.err;
+  r = In({"validate", "--lang", "xx"});
+  EXPECT_EQ(r.code, 1);
+}
+
+TEST_F(QualityCommands, PseudoTextsOverflowARealProjectOnlyWhenExpanded) {
+  const fs::path source = testdata::Data("src/projects/delphiforfun__tilefit3/TileFit3.dpr").parent_path();
+  fs::copy(source, dir_ / "tilefit");
+  project_ = Path("tilefit");
+  const std::string module = Path("tilefit/TileFit3.ZOD");
+  auto r = Run({"module", "new", module});
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(Run({"lang", "add", module, "en", "--name", "English"}).code, 0);
+  ASSERT_EQ(Run({"module", "set", module, "design-language", "en"}).code, 0);
+  r = In({"intl", "update", "--auto"});
+  ASSERT_EQ(r.code, 0) << r.err;
+
+  r = In({"validate", "--lang", "en"});
+  EXPECT_EQ(r.code, 0) << "the project's own texts fit: " << r.out;
+  ASSERT_EQ(In({"pseudo", "--expand", "0"}).code, 0);
+  r = In({"validate", "--lang", "--", "--checks", "clipping"});
+  EXPECT_EQ(r.out.find("buttons boundary"), std::string::npos) << r.out;
+  ASSERT_EQ(In({"pseudo", "--expand", "100"}).code, 0);
+  r = In({"validate", "--lang", "--", "--checks", "clipping"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("TileForm TileCancelBtn.Caption: Caption will be clipped outside buttons boundary\n"),
+            std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace quintrel::cli

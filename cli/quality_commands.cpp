@@ -1,7 +1,9 @@
 #include "cli/quality_commands.h"
 
 #include <iostream>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -12,7 +14,10 @@
 #include "cli/tool_options.h"
 #include "cli/zod_common.h"
 #include "strings/toolconsts.h"
+#include "cli/term_commands.h"
+#include "tools/intlobjects.h"
 #include "tools/pseudo.h"
+#include "tools/signoff.h"
 #include "tools/validate.h"
 
 namespace quintrel::cli {
@@ -141,11 +146,142 @@ void RegisterValidate(CLI::App& app) {
   cmd->callback([o] { Validate(*o); });
 }
 
+// --- status / signoff / unlock -----------------------------------------------------------------
+
+// The leaves below a path of the object tree; fails naming what the tree holds instead.
+std::vector<const tools::TObjectLeaf*> Leaves(const std::vector<tools::TObjectForm>& tree, const std::string& path,
+                                              const std::string& moduleFile) {
+  try {
+    return tools::LeavesOfPath(tree, path);
+  } catch (const tools::EObjectPathError& e) {
+    throw ECommandFailed(rtl::Format(qs::_SCliObjectPath, moduleFile, e.Message()));
+  }
+}
+
+std::string NodeStatusName(const std::optional<uint8_t>& status) { return status ? StatusName(*status) : "mixed"; }
+
+struct TStatusCommand {
+  TTarget Target;
+  std::string Language;
+  std::string Path;
+  bool Json = false;
+};
+
+void Status(const TStatusCommand& o) {
+  TModuleFile file(o.Target.ModuleFile(), TModuleFile::TAccess::ReadOnly);
+  const module::TLanguageId language = ParseLanguageId(o.Language);
+  file.RequireLanguage(language);
+  const std::vector<tools::TObjectForm> tree = tools::ObjectTree(file.Zod(), file.Index());
+  nlohmann::json nodes = nlohmann::json::array();
+  auto show = [&](const std::string& path, const std::vector<const tools::TObjectLeaf*>& leaves, bool properties) {
+    const std::vector<tools::TLeafStatus> statuses = tools::LeafStatuses(file.Zod(), file.Index(), language, leaves);
+    const std::optional<uint8_t> common = tools::CommonStatus(statuses);
+    nlohmann::json list = nlohmann::json::array();
+    if (!o.Json)
+      std::cout << path << ": " << NodeStatusName(common) << " (" << statuses.size() << " properties)\n";
+    for (const tools::TLeafStatus& s : statuses) {
+      if (!properties) break;
+      const std::string name = s.Leaf->Component.empty() ? s.Leaf->Property : s.Leaf->Component + "." + s.Leaf->Property;
+      if (o.Json)
+        list.push_back({{"property", name}, {"status", StatusName(s.Status)}, {"term", s.HasTerm}});
+      else
+        std::cout << "  " << name << ": " << StatusName(s.Status) << (s.HasTerm ? "" : " (no term)") << "\n";
+    }
+    if (o.Json) {
+      nlohmann::json node = {{"path", path}, {"status", common ? nlohmann::json(StatusName(*common)) : nullptr},
+                             {"count", statuses.size()}};
+      if (properties) node["properties"] = list;
+      nodes.push_back(node);
+    }
+  };
+  if (o.Path.empty()) {
+    for (const tools::TObjectForm& form : tree) {
+      std::vector<const tools::TObjectLeaf*> leaves;
+      for (const tools::TObjectLeaf& leaf : form.Leaves) leaves.push_back(&leaf);
+      show(form.Name, leaves, false);
+    }
+  } else {
+    show(o.Path, Leaves(tree, o.Path, file.FileName()), true);
+  }
+  if (o.Json) std::cout << nodes.dump(2) << "\n";
+}
+
+struct TSignOffCommand {
+  TToolOptions Tool;
+  std::string Language;
+  std::vector<std::string> Paths;
+};
+
+// Runs `change` on the leaves of every path and reports the count with `report`.
+void ChangeStatus(const TSignOffCommand& o, const char* report,
+                  const std::function<std::size_t(module::TZod&, int, module::TLanguageId,
+                                                  const std::vector<const tools::TObjectLeaf*>&)>& change,
+                  const char* question) {
+  const module::TLanguageId language = ParseLanguageId(o.Language);
+  o.Tool.Run([&](tools::TToolSession& session) {
+    TModuleFile file(session.WorkingModule());
+    file.RequireLanguage(language);
+    const std::vector<tools::TObjectForm> tree = tools::ObjectTree(file.Zod(), file.Index());
+    std::vector<const tools::TObjectLeaf*> leaves;
+    for (const std::string& path : o.Paths) {
+      const auto found = Leaves(tree, path, session.ModuleFile());
+      leaves.insert(leaves.end(), found.begin(), found.end());
+    }
+    if (question) session.Confirm(question);
+    const std::size_t changed = change(file.Zod(), file.Index(), language, leaves);
+    if (changed > 0) session.ModuleChanged();
+    std::cerr << "quintrel: " << rtl::Format(report, static_cast<int>(changed), FormatLanguageId(language)) << "\n";
+  });
+}
+
+void RegisterSignOff(CLI::App& app) {
+  auto st = std::make_shared<TStatusCommand>();
+  CLI::App* status = app.add_subcommand(
+      "status", "Show the translation status of a language: each form's status (when all its properties share one, "
+                "else mixed) and property count, or with PATH (Form, Form.Component, Form.Component.Property) the "
+                "node's and each property's");
+  st->Target.AddModule(status, false);
+  status->add_option("--lang", st->Language, "The language")->required();
+  status->add_option("PATH", st->Path, "A form, component or property of the catalogue");
+  status->add_flag("--json", st->Json, "Print a JSON array of nodes: path, status (null: mixed), count, properties");
+  status->callback([st] { Status(*st); });
+
+  auto so = std::make_shared<TSignOffCommand>();
+  CLI::App* signoff = app.add_subcommand(
+      "signoff", "Sign off the translations below each PATH in a language: they are finished, and importing or "
+                 "leveraging leaves them alone until unlocked. Only translated properties can be signed off");
+  so->Tool.Add(signoff, true, false);
+  signoff->add_option("--lang", so->Language, "The language")->required();
+  signoff->add_option("PATH", so->Paths, "Forms, components or properties of the catalogue")->required();
+  signoff->callback([so] {
+    ChangeStatus(*so, qs::_SSignedOff,
+                 [](module::TZod& zod, int m, module::TLanguageId l, const std::vector<const tools::TObjectLeaf*>& v) {
+                   return tools::SignOff(zod, m, l, v);
+                 },
+                 nullptr);
+  });
+
+  auto un = std::make_shared<TSignOffCommand>();
+  CLI::App* unlock = app.add_subcommand(
+      "unlock", "Unlock the signed-off translations below PATH in a language: they become for review again");
+  un->Tool.Add(unlock, true, true);
+  unlock->add_option("--lang", un->Language, "The language")->required();
+  unlock->add_option("PATH", un->Paths, "A form, component or property of the catalogue")->required()->expected(1);
+  unlock->callback([un] {
+    ChangeStatus(*un, qs::_SUnlocked,
+                 [](module::TZod& zod, int m, module::TLanguageId l, const std::vector<const tools::TObjectLeaf*>& v) {
+                   return tools::Unlock(zod, m, l, v);
+                 },
+                 qs::_SUnlockQuestion);
+  });
+}
+
 }  // namespace
 
 void RegisterQualityCommands(CLI::App& app) {
   RegisterPseudo(app);
   RegisterValidate(app);
+  RegisterSignOff(app);
 }
 
 }  // namespace quintrel::cli

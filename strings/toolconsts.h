@@ -214,6 +214,14 @@ inline constexpr const char* _SValidateDuplicateAccelerator = "Accellerator is d
 inline constexpr const char* _SValidateUnknownCheck = "unknown check %s: ampersand, clipping, accelerators, autosize, pictures";
 inline constexpr const char* _SValidateSummary = "%d findings in %d forms for language %s";
 
+// Sign-off: properties not translated yet (%d: how many; %s: the first of them), the
+// question before unlocking, and the reports (%d: properties; %s: the language).
+inline constexpr const char* _SSignOffUntranslated =
+    "%d properties are not translated yet and cannot be signed off: %s";
+inline constexpr const char* _SUnlockQuestion = "The resource is already checked out, do you want to unlock it ?";
+inline constexpr const char* _SSignedOff = "signed off %d properties in language %s";
+inline constexpr const char* _SUnlocked = "unlocked %d properties in language %s";
+
 // The object tree: a component or property identifier the name tables lack (%u: the
 // identifier), and a path that names nothing (%s: the name, then what there is instead).
 inline constexpr const char* _SUnnamedComponent = "<component %u>";

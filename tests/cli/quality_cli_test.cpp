@@ -73,6 +73,37 @@ TEST_F(QualityCommands, ValidationFindsRealCollisionsAndTheOverflowOfPseudoTexts
   EXPECT_EQ(r.code, 1);
 }
 
+TEST_F(QualityCommands, SignedOffTranslationsAreShownAndUnlockedOnlyWhenAsked) {
+  // The example's translations are finished: signed off.
+  auto r = In({"status", "--lang", "de", "MainForm.NameLabel"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "MainForm.NameLabel: signed-off (1 properties)\n  NameLabel.Caption: signed-off\n");
+
+  r = In({"unlock", "--lang", "de", "MainForm.NameLabel"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("quintrel: The resource is already checked out, do you want to unlock it ?\n"),
+            std::string::npos) << r.err;
+  r = In({"status", "--lang", "de", "MainForm.NameLabel.Caption"});
+  EXPECT_NE(r.out.find(": signed-off"), std::string::npos) << "nothing changed without --yes: " << r.out;
+  r = In({"unlock", "--lang", "de", "MainForm.NameLabel", "--yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "changed " + Path("project/Sample.ZOD") + "\n");
+  r = In({"status", "--lang", "de", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const nlohmann::json forms = nlohmann::json::parse(r.out);
+  ASSERT_FALSE(forms.empty());
+  EXPECT_EQ(forms[0]["path"], "MainForm");
+  EXPECT_TRUE(forms[0]["status"].is_null()) << "one for review among signed-off ones: " << r.out;
+
+  r = In({"signoff", "--lang", "de", "MainForm.NameLabel", "MainForm.PhoneLabel.Caption"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("signed off 1 properties in language de"), std::string::npos) << r.err;
+  r = In({"status", "--lang", "de", "MainForm.NameLabel.Caption"});
+  EXPECT_NE(r.out.find(": signed-off"), std::string::npos) << r.out;
+  r = In({"signoff", "--lang", "de", "NoSuchForm"});
+  EXPECT_EQ(r.code, 1);
+}
+
 TEST_F(QualityCommands, PseudoTextsOverflowARealProjectOnlyWhenExpanded) {
   const fs::path source = testdata::Data("src/projects/delphiforfun__tilefit3/TileFit3.dpr").parent_path();
   fs::copy(source, dir_ / "tilefit");

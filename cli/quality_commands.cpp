@@ -13,8 +13,10 @@
 #include "cli/texts.h"
 #include "cli/tool_options.h"
 #include "cli/zod_common.h"
+#include "platform/vcl/textutil.h"
 #include "strings/toolconsts.h"
 #include "cli/term_commands.h"
+#include "tools/accel.h"
 #include "tools/intlobjects.h"
 #include "tools/pseudo.h"
 #include "tools/signoff.h"
@@ -276,12 +278,146 @@ void RegisterSignOff(CLI::App& app) {
   });
 }
 
+// --- accel --------------------------------------------------------------------------------------
+
+struct TAccelCommand {
+  TToolOptions Tool;
+  std::string Form;
+  std::string Path;
+  std::string Language;
+  std::string Text;
+  bool Json = false;
+};
+
+// The rows of the form, grouped as its live form shows them when the project has it.
+std::vector<tools::TAccelRow> Rows(tools::TToolSession& session, TModuleFile& file, const std::string& form,
+                                   module::TLanguageId language) {
+  const vcl::TComponent* live = nullptr;
+  std::optional<TProjectBrowser> project;
+  try {
+    project.emplace(OpenProjectBrowser(session.Project().ProjectFile()));
+    if (const tools::TBrowserForm* f = project->Browser->FindForm(form))
+      if (project->Host->IsFileOpen(f->UnitFile) || project->Host->OpenFile(f->UnitFile))
+        live = tools::ShownForm(*project->Host, f->UnitFile);
+  } catch (const std::exception&) {
+    live = nullptr;  // without the live form, menus and controls are one group each
+  }
+  try {
+    return tools::AccelRows(file.Zod(), file.Index(), form, language, live);
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(session.ModuleFile() + ": " + e.Message());
+  }
+}
+
+void PrintRows(const std::vector<tools::TAccelRow>& rows, bool asJson) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const tools::TAccelRow& row : rows) {
+    if (asJson)
+      list.push_back({{"component", row.Component}, {"property", "Caption"}, {"object", row.Object},
+                      {"term", row.Term}, {"text", Utf8(row.Text)}, {"mark", row.Mark}, {"signedOff", row.SignedOff}});
+    else
+      std::cout << row.Component << ".Caption\t" << EscapedText(row.Text) << "\t" << row.Mark << "\n";
+  }
+  if (asJson) std::cout << list.dump(2) << "\n";
+}
+
+// The row a path (Form.Component or Form.Component.Caption) names.
+tools::TAccelRow& RowOf(std::vector<tools::TAccelRow>& rows, const std::string& path) {
+  const std::size_t dot = path.find('.');
+  std::string component = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+  if (component.size() > 8 && vcl::SameText(component.substr(component.size() - 8), ".Caption"))
+    component.resize(component.size() - 8);
+  std::string names;
+  for (tools::TAccelRow& row : rows) {
+    if (vcl::SameText(row.Component, component)) return row;
+    names += (names.empty() ? "" : ", ") + row.Component;
+  }
+  throw ECommandFailed(rtl::Format(qs::_SAccelNoCaption, path, names.empty() ? "none" : names));
+}
+
+void Store(tools::TToolSession& session, TModuleFile& file, module::TLanguageId language,
+           std::vector<tools::TAccelRow>& rows) {
+  const std::size_t stored = tools::StoreAccelerators(file.Zod(), file.Index(), language, rows);
+  if (stored > 0) session.ModuleChanged();
+  std::cerr << "quintrel: " << rtl::Format(qs::_SAccelAssigned, static_cast<int>(stored), FormatLanguageId(language))
+            << "\n";
+}
+
+void RegisterAccel(CLI::App& app) {
+  CLI::App* accel = app.add_subcommand(
+      "accel", "Keyboard accelerators of one form's captions in one language: list them with their collisions, "
+               "assign them, set or clear one");
+  accel->require_subcommand(1);
+  const auto verb = [accel](const char* name, const char* description, bool changes, bool path) {
+    auto o = std::make_shared<TAccelCommand>();
+    CLI::App* cmd = accel->add_subcommand(name, description);
+    o->Tool.Add(cmd, changes, false);
+    cmd->add_option("--lang", o->Language, "The language")->required();
+    if (path)
+      cmd->add_option("PATH", o->Path, "The caption: Form.Component or Form.Component.Caption")->required();
+    else
+      cmd->add_option("--form", o->Form, "The form (ignoring case)")->required();
+    return std::make_pair(cmd, o);
+  };
+
+  auto [list, l] = verb("list", "One line per caption: component.Caption, the text, and OK, the number of its "
+                                "collision, or nothing without an accelerator", false, false);
+  list->add_flag("--json", l->Json, "Print a JSON array: component, property, object, term, text, mark, signedOff");
+  list->callback([o = l] {
+    const module::TLanguageId language = ParseLanguageId(o->Language);
+    o->Tool.Run([&](tools::TToolSession& session) {
+      TModuleFile file(session.WorkingModule(), TModuleFile::TAccess::ReadOnly);
+      file.RequireLanguage(language);
+      PrintRows(Rows(session, file, o->Form, language), o->Json);
+    });
+  });
+
+  auto [assign, a] = verb("assign-all", "Give every caption without an accelerator one (its first character no "
+                                        "caption of its menu level or parent took), moving another's when all are "
+                                        "taken; signed-off captions and separators are left alone", true, false);
+  assign->callback([o = a] {
+    const module::TLanguageId language = ParseLanguageId(o->Language);
+    o->Tool.Run([&](tools::TToolSession& session) {
+      TModuleFile file(session.WorkingModule());
+      file.RequireLanguage(language);
+      std::vector<tools::TAccelRow> rows = Rows(session, file, o->Form, language);
+      tools::AssignAccelerators(rows);
+      Store(session, file, language, rows);
+      PrintRows(rows, false);
+    });
+  });
+
+  const auto single = [&verb](const char* name, const char* description, bool set) {
+    auto [cmd, o] = verb(name, description, true, true);
+    if (set) cmd->add_option("TEXT", o->Text, "The caption with its accelerator")->required();
+    cmd->callback([o = o, set] {
+      const module::TLanguageId language = ParseLanguageId(o->Language);
+      o->Tool.Run([&](tools::TToolSession& session) {
+        TModuleFile file(session.WorkingModule());
+        file.RequireLanguage(language);
+        std::vector<tools::TAccelRow> rows = Rows(session, file, o->Path.substr(0, o->Path.find('.')), language);
+        tools::TAccelRow& row = RowOf(rows, o->Path);
+        if (row.SignedOff) throw ECommandFailed(rtl::Format(qs::_SAccelSignedOff, o->Path));
+        const std::u16string text = set ? StoredText(o->Text, "TEXT") : tools::ClearAccelerator(row.Text);
+        if (tools::DisplayedCaption(text) != tools::DisplayedCaption(row.Text))
+          throw ECommandFailed(rtl::Format(qs::_SAccelTextChanged, o->Path));
+        row.Changed = text != row.Text;
+        row.Text = text;
+        Store(session, file, language, rows);
+      });
+    });
+  };
+  single("set", "Set a caption's accelerator: TEXT is the caption with '&' before another character", true);
+  single("clear", "Remove a caption's accelerator ('&&', a literal ampersand, stays)", false);
+}
+
 }  // namespace
 
 void RegisterQualityCommands(CLI::App& app) {
   RegisterPseudo(app);
   RegisterValidate(app);
   RegisterSignOff(app);
+  RegisterAccel(app);
 }
 
 }  // namespace quintrel::cli

@@ -222,6 +222,14 @@ inline constexpr const char* _SUnlockQuestion = "The resource is already checked
 inline constexpr const char* _SSignedOff = "signed off %d properties in language %s";
 inline constexpr const char* _SUnlocked = "unlocked %d properties in language %s";
 
+// Accelerators: a path that names no caption of the grid (%s: the path, the form's
+// captions), a caption that is signed off, an edit that changes more than the accelerator
+// (%s: the caption), and the report (%d: captions; %s: the language).
+inline constexpr const char* _SAccelNoCaption = "%s is not a caption with accelerators; the form has: %s";
+inline constexpr const char* _SAccelSignedOff = "%s is signed off; unlock it first";
+inline constexpr const char* _SAccelTextChanged = "%s: the new text differs from the caption in more than its accelerator";
+inline constexpr const char* _SAccelAssigned = "changed %d captions in language %s";
+
 // The object tree: a component or property identifier the name tables lack (%u: the
 // identifier), and a path that names nothing (%s: the name, then what there is instead).
 inline constexpr const char* _SUnnamedComponent = "<component %u>";

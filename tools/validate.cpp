@@ -38,19 +38,6 @@ int64_t Ord(const vcl::TObject* instance, std::string_view name, int64_t otherwi
   return info ? vcl::GetOrdProp(instance, info) : otherwise;
 }
 
-// The caption as drawn: the accelerator's '&' is not, and "&&" shows one '&'.
-std::u16string Displayed(std::u16string_view caption) {
-  std::u16string out;
-  for (std::size_t i = 0; i < caption.size(); ++i) {
-    if (caption[i] == u'&') {
-      if (i + 1 < caption.size() && caption[i + 1] == u'&') ++i;
-      else continue;
-    }
-    out += caption[i];
-  }
-  return out;
-}
-
 std::string StripStar(std::string name) {
   if (!name.empty() && name.front() == '*') name.erase(0, 1);
   return name;
@@ -112,7 +99,7 @@ private:
   win32::SIZE Measure(const vcl::TControl& control, const std::u16string& text) const {
     win32::LOGFONTW font = control.Font()->LogFont();
     font.lfCharSet = charset_;
-    return win32::MeasureText(font, Displayed(text));
+    return win32::MeasureText(font, DisplayedCaption(text));
   }
 
   void CheckClipping(vcl::TControl& control, const std::u16string& text) {
@@ -211,15 +198,15 @@ private:
   std::vector<TFinding> findings_;
 };
 
-vcl::TComponent* LiveForm(ide::TIToolServices& services, const std::string& unit) {
+}  // namespace
+
+vcl::TComponent* ShownForm(ide::TIToolServices& services, const std::string& unit) {
   auto module = services.GetModuleInterface(unit);
   if (!module || !module->ShowForm()) return nullptr;
   auto formInterface = module->GetFormInterface();
   auto component = formInterface ? formInterface->GetFormComponent() : nullptr;
   return component ? component->GetComponentHandle() : nullptr;
 }
-
-}  // namespace
 
 unsigned ParseChecks(std::string_view list) {
   unsigned checks = 0;
@@ -263,7 +250,7 @@ TValidateReport ValidateProject(ide::TIToolServices& services, module::TZod& zod
     } closeAgain{services, unit, !wasOpen};
     vcl::TComponent* form = nullptr;
     try {
-      form = LiveForm(services, unit);
+      form = ShownForm(services, unit);
     } catch (const rtl::Exception& e) {
       report.Problems.push_back(e.Message());
       continue;

@@ -67,6 +67,9 @@ struct TValidateReport {
   std::vector<std::string> Problems;  // forms that could not be loaded, one line each
 };
 
+// The live form of a unit open in the development environment; null when it has none.
+vcl::TComponent* ShownForm(ide::TIToolServices& services, const std::string& unit);
+
 // Every unit of the project with a catalogued form (or only `onlyForm`, ignoring case):
 // the unit is opened when it is not, its live form validated, and the unit closed again.
 // Progress: "Initializing ...", then the form's name per form.

@@ -104,6 +104,42 @@ TEST_F(QualityCommands, SignedOffTranslationsAreShownAndUnlockedOnlyWhenAsked) {
   EXPECT_EQ(r.code, 1);
 }
 
+TEST_F(QualityCommands, AcceleratorsAreListedAssignedSetAndClearedWithoutBreakingCaptions) {
+  // German gives NameLabel and NotesLabel of one group box the same N.
+  auto r = In({"accel", "list", "--form", "mainform", "--lang", "de"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("NameLabel.Caption\t&Name:\t1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("NotesLabel.Caption\t&Notizen:\t1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("PhoneLabel.Caption\t&Telefon:\tOK\n"), std::string::npos) << r.out;
+
+  r = In({"accel", "clear", "MainForm.NotesLabel", "--lang", "de"});
+  EXPECT_EQ(r.code, 1) << "signed off: " << r.out;
+  EXPECT_NE(r.err.find("MainForm.NotesLabel is signed off; unlock it first"), std::string::npos) << r.err;
+  ASSERT_EQ(In({"unlock", "--lang", "de", "MainForm.NotesLabel", "--yes"}).code, 0);
+  r = In({"accel", "set", "MainForm.NotesLabel.Caption", "--lang", "de", "Notiz&en"});
+  EXPECT_EQ(r.code, 1) << "the text itself must stay";
+  r = In({"accel", "set", "MainForm.NotesLabel.Caption", "--lang", "de", "N&otizen:"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "changed " + Path("project/Sample.ZOD") + "\n");
+  r = In({"accel", "list", "--form", "MainForm", "--lang", "de", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const auto& row : nlohmann::json::parse(r.out))
+    if (row["component"] == "NotesLabel") {
+      EXPECT_EQ(row["text"], "N&otizen:");
+      EXPECT_EQ(row["mark"], "OK");
+      EXPECT_FALSE(row["signedOff"].get<bool>());
+    } else if (row["component"] == "NameLabel") {
+      EXPECT_EQ(row["mark"], "OK");
+    }
+  r = In({"accel", "clear", "MainForm.NotesLabel", "--lang", "de"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(In({"pseudo"}).code, 0);
+  r = In({"accel", "assign-all", "--form", "MainForm", "--lang", "--"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = In({"validate", "--lang", "--", "--form", "MainForm", "--checks", "ampersand"});
+  EXPECT_EQ(r.code, 0) << "no caption broken: " << r.out;
+}
+
 TEST_F(QualityCommands, PseudoTextsOverflowARealProjectOnlyWhenExpanded) {
   const fs::path source = testdata::Data("src/projects/delphiforfun__tilefit3/TileFit3.dpr").parent_path();
   fs::copy(source, dir_ / "tilefit");

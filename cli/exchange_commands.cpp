@@ -1,5 +1,6 @@
 #include "cli/exchange_commands.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -7,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/common.h"
+#include "cli/output_file.h"
+#include "cli/usage.h"
 #include "cli/texts.h"
 #include "cli/tool_options.h"
 #include "cli/zod_common.h"
@@ -16,6 +19,10 @@
 #include "strings/toolconsts.h"
 #include "text/unicode.h"
 #include "tools/exchange.h"
+#include "tools/mergenames.h"
+#include "tools/othermodule.h"
+#include "tools/po.h"
+#include "tools/xliff.h"
 
 namespace quintrel::cli {
 
@@ -56,12 +63,33 @@ void Verdict(const TToolOptions& options, const char* done, const char* failed,
   std::cout << done << "\n";
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec1, ec2;
-  return fs::weakly_canonical(a, ec1) == fs::weakly_canonical(b, ec2) && !ec1 && !ec2;
-}
-
 // --- export -------------------------------------------------------------------------------
+
+// The reduced module is made in a folder beside the target and renamed over it when
+// complete; a file it replaces keeps a backup.
+void ExportReducedModule(tools::TToolSession& session, module::TZod& zod, int m, const std::string& output,
+                         const tools::TExportOptions& options) {
+  const bool dry = session.Options().DryRun;
+  const bool existed = fs::exists(output);
+  TReplacement replacement(output, true);
+  try {
+    tools::TOtherModule reduced(replacement.StagingPath(), tools::TOtherModule::TAccess::Create,
+                                {session.ModuleFile()});
+    tools::ExportModule(zod, m, reduced.Zod(), reduced.Index(), options);
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(e.Message());
+  }
+  const std::string backup = tools::BackupName(output);
+  if (!dry) {
+    std::error_code ec;
+    if (existed) fs::copy_file(output, backup, fs::copy_options::overwrite_existing, ec);
+    if (ec) throw ECommandFailed(rtl::Format(strings::_SToolCannotWrite, backup, ec.message()));
+    replacement.Commit();
+  }
+  std::cout << (existed ? rtl::Format(dry ? strings::_SToolWouldChange : strings::_SToolChanged, output, backup)
+                        : rtl::Format(dry ? strings::_SToolWouldCreate : strings::_SToolCreated, output))
+            << "\n";
+}
 
 struct TExportCommand {
   TToolOptions Options;
@@ -71,7 +99,7 @@ struct TExportCommand {
 
 void RunExport(TExportCommand& o) {
   Verdict(o.Options, strings::_SExportDone, strings::_SExportFailed, [&](tools::TToolSession& session) {
-    if (SameFile(o.Output, session.ModuleFile()))
+    if (tools::SameFile(o.Output, session.ModuleFile()))
       throw ECommandFailed(rtl::Format(strings::_SExchangeBad, o.Output, "is the module being exported"));
     TModuleFile file(session.ModuleFile(), TAccess::ReadOnly);
     tools::TExportOptions options;
@@ -101,8 +129,19 @@ void RunExport(TExportCommand& o) {
         }
         bytes = tools::ExportTextFile(zod, m, options);
         break;
-      default:
-        throw ECommandFailed(rtl::Format(strings::_SExchangeBad, o.Output, "this format is not written yet"));
+      case TFormat::Xliff: {
+        std::vector<std::string> leftOut;
+        bytes = tools::ExportXliff(zod, m, options, &leftOut);
+        for (const std::string& object : leftOut)
+          std::cerr << "quintrel: warning: " << rtl::Format(strings::_SExchangeNotXml, o.Output, object) << "\n";
+        break;
+      }
+      case TFormat::Po:
+        bytes = tools::ExportPo(zod, m, fs::path(session.ModuleFile()).filename().string(), options);
+        break;
+      case TFormat::Zod:
+        ExportReducedModule(session, zod, m, o.Output, options);
+        return;
     }
     session.Write(o.Output, std::move(bytes));
   });
@@ -131,6 +170,7 @@ void RegisterExport(CLI::App& app) {
 
 struct TImportCommand {
   TToolOptions Options;
+  std::vector<std::string> Files;
   std::string File, Format, Lang;
   bool Unicode = false, Comments = false, EmptyAsTranslated = false, Json = false;
 };
@@ -165,11 +205,96 @@ std::string ReadInput(const std::string& fileName) {
   }
 }
 
+std::vector<module::TLanguageId> Languages(module::TZod& zod, int m) {
+  std::vector<module::TLanguageId> ids;
+  zod.GetLanguageList(m, ids);
+  return ids;
+}
+
+std::string LanguageText(const std::vector<module::TLanguageId>& ids) {
+  std::string list;
+  for (module::TLanguageId id : ids) list += (list.empty() ? "" : ", ") + FormatLanguageId(id);
+  return list.empty() ? std::string("none") : list;
+}
+
+// Another module's translations of one language, taken by form, component and property
+// names into the objects the module has.
+void ImportModule(tools::TToolSession& session, const TImportCommand& o) {
+  try {
+    tools::TOtherModule source(o.File, tools::TOtherModule::TAccess::Read,
+                               {session.ModuleFile(), session.WorkingModule()});
+    const std::vector<module::TLanguageId> offered = Languages(source.Zod(), source.Index());
+    module::TLanguageId language = 0;
+    if (!o.Lang.empty()) {
+      language = ParseLanguageId(o.Lang);
+      if (std::find(offered.begin(), offered.end(), language) == offered.end())
+        throw ECommandFailed(rtl::Format(strings::_SExchangeUnknownTarget, o.File, o.Lang, LanguageText(offered)));
+    } else {
+      // The one language besides the module's design language, as a reduced module has.
+      const module::TLanguageId design = source.Zod().GetDesignTimeLanguage(source.Index());
+      std::vector<module::TLanguageId> candidates;
+      for (module::TLanguageId id : offered)
+        if (id != design) candidates.push_back(id);
+      if (candidates.size() != 1)
+        throw ECommandFailed(rtl::Format(strings::_SExchangeBad, o.File,
+                                         "offers the languages " + LanguageText(offered) + "; --lang chooses one"));
+      language = candidates.front();
+    }
+    tools::TWorkModule work(session.WorkingModule());
+    const std::vector<module::TLanguageId> own = Languages(module::GlobalZOD(), work.Index());
+    if (std::find(own.begin(), own.end(), language) == own.end())
+      throw ECommandFailed(rtl::Format(strings::_SExchangeUnknownTarget, session.ModuleFile(),
+                                       FormatLanguageId(language), LanguageText(own)));
+    tools::TMergeOptions options;
+    options.From = options.Into = language;
+    options.CreateMissing = false;
+    options.Comments = o.Comments;
+    const tools::TMergeResult r = tools::MergeByNames(source.Zod(), source.Index(), work.Index(), options);
+    if (r.Taken + r.Comments > 0) session.ModuleChanged();
+    if (o.Json) {
+      std::cout << json{{"language", FormatLanguageId(language)},
+                        {"counts",
+                         {{"written", r.Taken},
+                          {"comments", r.Comments},
+                          {"untranslated", r.Untranslated},
+                          {"not found", r.Missing},
+                          {"locked", r.SkippedLocked},
+                          {"signed off", r.SkippedSignedOff}}}}
+                       .dump(2)
+                << "\n";
+    } else {
+      std::cout << "language " << FormatLanguageId(language) << ", objects " << r.Objects << ", written " << r.Taken
+                << ", comments " << r.Comments << ", untranslated " << r.Untranslated << ", not found " << r.Missing
+                << ", locked " << r.SkippedLocked << ", signed off " << r.SkippedSignedOff << "\n";
+    }
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(e.Message());
+  }
+}
+
+void ListLanguages(const std::string& fileName) {
+  try {
+    tools::TOtherModule source(fileName, tools::TOtherModule::TAccess::Read, {});
+    for (module::TLanguageId id : Languages(source.Zod(), source.Index())) {
+      module::TZodLanguage language;
+      language.Identifier = id;
+      source.Zod().GetLanguage(source.Index(), language);
+      std::cout << FormatLanguageId(id) << "\t" << (language.Name ? Utf8(*language.Name) : std::string()) << "\n";
+    }
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(e.Message());
+  }
+}
+
 void RunImport(TImportCommand& o) {
   Verdict(o.Options, strings::_SImportDone, strings::_SImportFailed, [&](tools::TToolSession& session) {
-    if (SameFile(o.File, session.ModuleFile()))
+    if (tools::SameFile(o.File, session.ModuleFile()))
       throw ECommandFailed(rtl::Format(strings::_SExchangeBad, o.File, "is the module being imported into"));
     const TFormat format = FormatOf(o.Format, o.File, true);
+    if (format == TFormat::Zod) {
+      ImportModule(session, o);
+      return;
+    }
     const std::string bytes = ReadInput(o.File);
     TModuleFile file(session.WorkingModule(), TAccess::ReadWrite);
     tools::TImportReport report;
@@ -179,8 +304,14 @@ void RunImport(TImportCommand& o) {
           report = tools::ImportTextFile(file.Zod(), file.Index(), o.File, bytes,
                                          {o.Unicode, o.Comments, o.EmptyAsTranslated});
           break;
-        default:
-          throw ECommandFailed(rtl::Format(strings::_SExchangeBad, o.File, "this format is not read yet"));
+        case TFormat::Xliff:
+          report = tools::ImportXliff(file.Zod(), file.Index(), o.File, bytes, {o.Comments, o.EmptyAsTranslated});
+          break;
+        case TFormat::Po:
+          report = tools::ImportPo(file.Zod(), file.Index(), o.File, bytes, {o.Comments, o.EmptyAsTranslated});
+          break;
+        case TFormat::Zod:
+          break;
       }
     } catch (const rtl::Exception& e) {
       throw ECommandFailed(e.Message());
@@ -197,7 +328,8 @@ void RegisterImport(CLI::App& app) {
                 "or a module (.zod): an entry is taken only when its form, identifier and name match an object of "
                 "the module; locked objects and signed-off texts stay as they are. Says what each entry did");
   o->Options.Add(cmd, true, false);
-  cmd->add_option("FILE", o->File, "The file to import")->required();
+  // "import languages MODULE" lists what a module offers; any other single FILE is imported.
+  cmd->add_option("FILE", o->Files, "The file to import (or: languages MODULE)")->expected(1, 2)->required();
   cmd->add_option("--format", o->Format, "text, xliff, po or zod, whatever the extension")
       ->check(CLI::IsMember({"text", "xliff", "po", "zod"}));
   cmd->add_flag("--unicode", o->Unicode, "The text file is UTF-16 (little-endian)");
@@ -206,7 +338,15 @@ void RegisterImport(CLI::App& app) {
                 "An empty translation is a translation (otherwise the text stays as it is)");
   cmd->add_option("--lang", o->Lang, "The language to take from a module");
   cmd->add_flag("--json", o->Json, "Print a JSON object: language, counts, entries (form, name, outcome)");
-  cmd->callback([o] { RunImport(*o); });
+  cmd->callback([o, cmd] {
+    if (o->Files.size() == 2) {
+      if (o->Files[0] != "languages") throw EUsage("import takes one FILE, or: languages MODULE", cmd);
+      ListLanguages(o->Files[1]);
+      return;
+    }
+    o->File = o->Files[0];
+    RunImport(*o);
+  });
 }
 
 // --- stats ----------------------------------------------------------------------------------
@@ -299,12 +439,13 @@ void RegisterAutoTranslate(CLI::App& app) {
       }
       TOpenModules open;
       for (const std::string& d : o->Dictionaries) {
-        if (SameFile(d, session.ModuleFile()))
+        if (tools::SameFile(d, session.ModuleFile()))
           throw ECommandFailed(rtl::Format(strings::_SExchangeBad, d, "is the module being translated"));
         open.Open(d, rtl::fmOpenRead);
       }
       // The module itself last, so that a dictionary answers before it.
-      const int m = open.Open(session.WorkingModule(), rtl::fmOpenReadWrite);
+      const tools::TWorkModule work(session.WorkingModule());
+      const int m = work.Index();
       module::TZod& zod = module::GlobalZOD();
       tools::TAutoTranslateOptions options;
       options.Base = ParseLanguageId(o->Base);

@@ -10,6 +10,7 @@
 #include "text/unicode.h"
 #include "text/ustringlist.h"
 #include "tools/intlobjects.h"
+#include "tools/mergenames.h"
 
 namespace quintrel::tools {
 
@@ -71,13 +72,14 @@ std::vector<TExchangeForm> ExchangeForms(module::TZod& zod, int module) {
       TExchangeObject item;
       item.Object = object;
       const int p = module::GetPropIndex(props, object.PropertyName);
-      item.Name = p < 0 ? rtl::Format(strings::_SUnnamedProperty, object.PropertyName)
-                        : module::CatalogueName(props[static_cast<size_t>(p)]);
+      item.Property = p < 0 ? rtl::Format(strings::_SUnnamedProperty, object.PropertyName)
+                            : module::CatalogueName(props[static_cast<size_t>(p)]);
+      item.Name = item.Property;
       if (!unit && object.CompName != 0 && !formItself.contains(object.CompName)) {
         const int c = module::GetCompIndex(comps, object.CompName);
-        item.Name = (c < 0 ? rtl::Format(strings::_SUnnamedComponent, object.CompName)
-                           : module::CatalogueName(comps[static_cast<size_t>(c)])) +
-                    "." + item.Name;
+        item.Component = c < 0 ? rtl::Format(strings::_SUnnamedComponent, object.CompName)
+                               : module::CatalogueName(comps[static_cast<size_t>(c)]);
+        item.Name = item.Component + "." + item.Property;
       }
       form.Objects.push_back(std::move(item));
     }
@@ -364,6 +366,47 @@ TImportReport ImportTextFile(module::TZod& zod, int module, const std::string& f
     }
   }
   return report;
+}
+
+// --- the reduced module ---------------------------------------------------------------------------
+
+int ExportModule(module::TZod& zod, int module, module::TZod& targetZod, int target, const TExportOptions& options) {
+  for (const module::TLanguageId id : {options.Target, options.Base}) {
+    module::TZodLanguage language;
+    language.Identifier = id;
+    if (zod.GetLanguage(module, language)) targetZod.SetLanguage(target, language);
+  }
+  targetZod.SetDesignTimeLanguage(target, options.Base);
+  const auto copyTerm = [&](module::TLanguageId language, uint32_t ident) {
+    if (ident == 0) return;
+    if (const auto term = ReadStoredTerm(zod, module, language, ident))
+      WriteStoredTerm(targetZod, target, language, ident, *term);
+  };
+  int copied = 0;
+  module::TModuleLock lock(targetZod.GetModuleInterface(target), true);
+  for (const TExchangeForm& form : ExchangeForms(zod, module))
+    for (const TExchangeObject& item : form.Objects) {
+      const TZodObject& source = item.Object;
+      if (!ExportFilter(zod, module, source, options)) continue;
+      TZodObject copy;
+      copy.Ident = form.Name.front() == '#'
+                       ? targetZod.AddUnitObject(target, form.Name, source.CompName, item.Property, source.Kind,
+                                                 source.ZodClass)
+                       : targetZod.AddObject(target, form.Name, item.Component, item.Property, source.Kind,
+                                             source.ZodClass);
+      if (copy.Ident == 0 || !targetZod.GetObject(target, copy)) continue;
+      // The same term identifiers, so that what comes back names the same texts.
+      copy.Localization = source.Localization;
+      copy.Comment = options.Comments ? source.Comment : 0;
+      copy.Locked = source.Locked;
+      copy.Priority = source.Priority;
+      targetZod.SetObject(target, copy);
+      copyTerm(options.Base, copy.Localization);
+      copyTerm(options.Target, copy.Localization);
+      copyTerm(module::kCommentLanguage, copy.Comment);
+      ++copied;
+    }
+  return copied;
 }
 
 // --- statistics ----------------------------------------------------------------------------------

@@ -22,6 +22,7 @@
 // little-endian or as 8-bit text in the target language's charset.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -40,6 +41,8 @@ namespace quintrel::tools {
 struct TExchangeObject {
   // "Component.Property"; the property alone for the form itself and for resource strings.
   std::string Name;
+  std::string Component;  // empty for the form itself and for resource strings
+  std::string Property;
   module::TZodObject Object;
 };
 
@@ -162,6 +165,15 @@ module::TLanguageId TextFileTarget(module::TZod& zod, int module, const std::str
                                    const std::vector<std::u16string>& lines);
 TImportReport ImportTextFile(module::TZod& zod, int module, const std::string& fileName, const std::string& bytes,
                              const TTextImportOptions& options);
+
+// --- the reduced module ----------------------------------------------------------------------
+
+// Fills the new, empty module `target` (of `targetZod`) for a translator: the base and the
+// target language (the base its design language), and every object passing the export
+// filters, pictures included, under the same form, component and property names and with
+// the same term identifiers, its base and target terms with their status and, with
+// Comments, its comment. Returns the number of objects copied.
+int ExportModule(module::TZod& zod, int module, module::TZod& targetZod, int target, const TExportOptions& options);
 
 // --- statistics ------------------------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 // module its script builds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -100,6 +101,109 @@ TEST_F(ExchangeCommand, SignedOffTextsSurviveAnImport) {
     if (ru.substr(at, end - at).find("\tsigned-off\t") != std::string::npos) {
       EXPECT_NE(after.find(ru.substr(at, end + 1 - at)), std::string::npos) << ru.substr(at, end - at);
     }
+}
+
+// A reduced module goes to the translator and its form caption comes back; the module
+// itself, and a module of the same short name beside it, stay out of reach.
+TEST_F(ExchangeCommand, AFormCaptionComesBackThroughAReducedModule) {
+  ASSERT_EQ(Run({"lang", "add", Path("project/Sample.ZOD"), "ja", "--name", "Japanese", "--charset", "128"}).code, 0);
+  auto r = Run({"object", "list", Path("project/Sample.ZOD"), "--form", "MainForm", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string term = std::to_string(nlohmann::json::parse(r.out)[0]["term"].get<int>());
+  r = In({"export", "--base", "en", "--target", "ja", "-o", Path("Sample.zod")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "created " + Path("Sample.zod") + "\nThe export operation has completed successfully\n");
+  r = Run({"import", "languages", Path("Sample.zod")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "en\tEnglish\nja\tJapanese\n");
+  r = Run({"term", "get", Path("Sample.zod"), "en", term});
+  EXPECT_EQ(r.out, "Sample Address Book\n");
+  ASSERT_EQ(Run({"term", "set", Path("Sample.zod"), "ja", term, "\u30b5\u30f3\u30d7\u30eb"}).code, 0);
+
+  const std::string de = Terms("de");
+  r = In({"import", Path("Sample.zod")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("language ja, "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(", written 1, "), std::string::npos) << r.out;
+  r = Run({"term", "get", Path("project/Sample.ZOD"), "ja", term});
+  EXPECT_EQ(r.out, "\u30b5\u30f3\u30d7\u30eb\n");
+  EXPECT_EQ(Terms("de"), de);
+
+  r = In({"import", Path("project/Sample.ZOD"), "--lang", "de"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("There is a problem in the import operation"), std::string::npos);
+}
+
+// A translation tool reads every unit of our XLIFF and PO files with its source, target,
+// context and state, translates them, and the import takes exactly what it changed: every
+// text of a new language, and none of the signed-off Russian and Hebrew ones.
+TEST_F(ExchangeCommand, TranslateToolkitReadsAndTranslatesOurXliffAndPo) {
+  const std::string script =
+      (fs::path(__FILE__).parent_path().parent_path() / "tools" / "exchange_translate.py").string();
+  const auto tool = [&](const std::string& file, bool change) {
+    const std::string out = Path("units.json");
+    const std::string command = "/usr/bin/python3 " + Quote(script) + " " + Quote(file) + (change ? " --change" : "") +
+                                " >" + Quote(out) + " 2>" + Quote(Path("tool.err"));
+    EXPECT_EQ(std::system(command.c_str()), 0) << Slurp(Path("tool.err"));
+    return nlohmann::json::parse(Slurp(out));
+  };
+  const auto counts = [](const test::TRunResult& r) {
+    return nlohmann::json::parse(r.out.substr(0, r.out.rfind('}') + 1))["counts"];
+  };
+  const std::string mark = "\u05d0\u0416\u65e5 ";
+  // A new Japanese language for each format, and the signed-off Russian and Hebrew ones.
+  for (const auto& [ext, fresh] : {std::pair<std::string, std::string>{"xlf", "ja"}, {"po", "jp"}}) {
+    ASSERT_EQ(Run({"lang", "add", Path("project/Sample.ZOD"), fresh, "--name", "Japanese", "--charset", "128"}).code,
+              0);
+    for (const std::string& lang : {fresh, std::string("ru"), std::string("he")}) {
+      SCOPED_TRACE(ext + " " + lang);
+      const std::string file = Path(lang + "." + ext);
+      const std::string before = Terms(lang), de = Terms("de");
+      auto r = In({"export", "--base", "en", "--target", lang, "--all", "-o", file});
+      ASSERT_EQ(r.code, 0) << r.err;
+      if (ext == "po") {
+        const std::string check = "msgfmt --check -o /dev/null " + Quote(file) + " 2>" + Quote(Path("msgfmt.err"));
+        EXPECT_EQ(std::system(check.c_str()), 0) << Slurp(Path("msgfmt.err"));
+      }
+      const nlohmann::json units = tool(file, false);
+      ASSERT_GT(units.size(), 40u);
+      const auto caption = std::find_if(units.begin(), units.end(),
+                                        [](const nlohmann::json& u) { return u["context"] == "MainForm.Caption"; });
+      ASSERT_NE(caption, units.end());
+      EXPECT_EQ((*caption)["source"], "Sample Address Book");
+      if (lang == "ru") {
+        EXPECT_EQ((*caption)["target"], "\u041f\u0440\u0438\u043c\u0435\u0440 \u0430\u0434\u0440\u0435\u0441\u043d\u043e\u0439 \u043a\u043d\u0438\u0433\u0438");
+        if (ext == "xlf") {
+          EXPECT_EQ((*caption)["state"], "signed-off");
+        } else {
+          EXPECT_FALSE((*caption)["fuzzy"].get<bool>());
+        }
+      }
+      size_t untranslated = 0;
+      for (const auto& u : units) untranslated += u["target"] == "" ? 1 : 0;
+      if (lang == fresh) {
+        EXPECT_EQ(untranslated, units.size());
+      }
+
+      // The tool translates every unit; only what had no translation is taken.
+      tool(file, true);
+      r = In({"import", file, "--json"});
+      ASSERT_EQ(r.code, 0) << r.err;
+      EXPECT_EQ(counts(r)["written"], untranslated);
+      // The rest are signed off, or texts to review that an earlier round gave the same.
+      EXPECT_EQ(counts(r)["signed off"].get<size_t>() + counts(r)["unchanged"].get<size_t>(),
+                units.size() - untranslated);
+      EXPECT_EQ(Terms("de"), de);
+      const std::string after = Terms(lang);
+      EXPECT_NE(after.find("\treview\t0\t" + mark + "&Restore\n"), std::string::npos) << after;
+      for (size_t at = 0, end; (end = before.find('\n', at)) != std::string::npos; at = end + 1)
+        EXPECT_NE(after.find(before.substr(at, end + 1 - at)), std::string::npos) << before.substr(at, end - at);
+      // A second import of the same file changes nothing.
+      r = In({"import", file, "--json"});
+      EXPECT_EQ(counts(r)["written"], 0);
+      EXPECT_EQ(Terms(lang), after);
+    }
+  }
 }
 
 TEST_F(ExchangeCommand, RefusalsNameTheFileAndTheOperationFails) {

@@ -234,6 +234,8 @@ TImportReport ImportPo(module::TZod& zod, int module, const std::string& fileNam
       }
       break;
     }
+  if (language.size() != 2)
+    throw EToolError(rtl::Format(strings::_SExchangeBad, fileName, "names no target language (no header Language:)"));
   const std::vector<std::u16string> settings = {u"TARGETID=" + Wide(language)};
   report.Language = TextFileTarget(zod, module, fileName, language.size() == 2 ? settings : std::vector<std::u16string>{});
   const TObjectIndex index(zod, module);

@@ -321,6 +321,8 @@ TImportReport ImportXliff(module::TZod& zod, int module, const std::string& file
     throw EToolError(rtl::Format(strings::_SExchangeBad, fileName, "its files name different target languages"));
 
   TImportReport report;
+  if (language.size() != 2)
+    throw EToolError(rtl::Format(strings::_SExchangeBad, fileName, "names no target language (no target-language)"));
   const std::vector<std::u16string> settings = {u"TARGETID=" + text::Utf8ToWide(language)};
   report.Language =
       TextFileTarget(zod, module, fileName, language.size() == 2 ? settings : std::vector<std::u16string>{});

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/tools/tools_fixture.h"
+#include "tools/po.h"
+#include "tools/xliff.h"
 #include "text/unicode.h"
 
 namespace quintrel::tools {
@@ -327,6 +329,69 @@ TEST_F(ExchangeTest, DictionaryTranslationFillsOnlyWhatItShould) {
   EXPECT_EQ(Term(m_, close, "de").Text, u"Schließen");
   EXPECT_EQ(Term(m_, help, "de").Text, u"Hilfe!");
   EXPECT_FALSE(Term(m_, quit, "de").Exists);
+}
+
+// What another tool may write: alternatives, inline elements, entities; and what a reader
+// must refuse with one line naming the file and line.
+TEST_F(ExchangeTest, XliffAndPoReadersTakeOnlyTheUnitsOwnTargetAndRefuseDamage) {
+  const uint32_t ok = Add(m_, "F", "Ok", "Caption", u"OK");
+  const uint32_t no = Add(m_, "F", "No", "Caption", u"No");
+  char okId[9], noId[9];
+  std::snprintf(okId, sizeof okId, "%08X", ok);
+  std::snprintf(noId, sizeof noId, "%08X", no);
+  const std::string xliff =
+      std::string("<?xml version=\"1.0\"?>\n<!-- made elsewhere -->\n<xliff version=\"1.2\" "
+                  "xmlns=\"urn:oasis:names:tc:xliff:document:1.2\"><file original=\"F\" target-language=\"de\">"
+                  "<body><trans-unit id=\"") + okId + "\" resname=\"Ok.Caption\"><source>OK</source>"
+      "<target state=\"translated\">A&amp;<g id=\"1\">b</g>&#x263A;<![CDATA[<c>]]>&#13;</target>"
+      "<alt-trans><target>wrong</target></alt-trans></trans-unit>"
+      "<trans-unit id=\"" + noId + "\" resname=\"Ok.Caption\"><source>No</source><target>Nein</target></trans-unit>"
+      "</body></file></xliff>";
+  TImportReport r = ImportXliff(zod_, m_, "in.xlf", xliff, {});
+  EXPECT_EQ(r.Count(TImportOutcome::Written), 1);
+  EXPECT_EQ(r.Count(TImportOutcome::NameMismatch), 1);
+  EXPECT_EQ(Term(m_, ok, "de").Text, u"A&b\u263A<c>\r");
+  EXPECT_FALSE(Term(m_, no, "de").Exists);
+
+  const auto xliffError = [&](const std::string& text) {
+    try {
+      ImportXliff(zod_, m_, "in.xlf", text, {});
+    } catch (const EToolError& e) {
+      return e.Message();
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(xliffError("<?xml version=\"1.0\"?>\n<!DOCTYPE x [<!ENTITY a \"aa\">]><x/>"),
+            "in.xlf:2: a document type or declaration is not accepted");
+  std::string deep;
+  for (int i = 0; i < 100; ++i) deep += "<a>";
+  EXPECT_EQ(xliffError(deep), "in.xlf:1: elements nested deeper than 64");
+  EXPECT_EQ(xliffError("<xliff><file>"), "in.xlf:1: <file> is not closed");
+  EXPECT_EQ(xliffError("<xliff>&bogus;</xliff>"), "in.xlf:1: an unknown entity &bogus;");
+  EXPECT_EQ(xliffError("<xliff><file target-language=\"fr\"/></xliff>"),
+            "in.xlf: the module has no language fr; it has: de, en");
+
+  const std::string po = "msgid \"\"\nmsgstr \"Language: de\\n\"\n\n#. a note\nmsgctxt \"F.No.Caption\"\n"
+                         "msgid \"No\"\nmsgstr \"\"\n\"Ne\\t\"\n\"in\"\n\n#~ msgctxt \"F.Ok.Caption\"\n#~ msgid \"OK\"\n"
+                         "#~ msgstr \"Alt\"\n";
+  r = ImportPo(zod_, m_, "in.po", po, {true, false});
+  EXPECT_EQ(r.Count(TImportOutcome::Written), 1);
+  EXPECT_EQ(Term(m_, no, "de").Text, u"Ne\tin");
+  EXPECT_EQ(Term(m_, ok, "de").Text, u"A&b\u263A<c>\r");
+  const auto poError = [&](const std::string& text) {
+    try {
+      ImportPo(zod_, m_, "in.po", text, {});
+    } catch (const EToolError& e) {
+      return e.Message();
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(poError("msgid \"\"\nmsgstr \"Language: de\\n\"\nmsgctxt \"F.No.Caption\"\nmsgid \"No\nmsgstr \"\"\n"),
+            "in.po:4: a string must be quoted");
+  EXPECT_EQ(poError("msgid \"\"\nmsgstr \"Language: de\\n\"\nmsgctxt \"F.No.Caption\"\nmsgid \"No\"\n"
+                    "msgid_plural \"Nos\"\nmsgstr[0] \"a\"\n"),
+            "in.po:3: plural forms are not taken");
+  EXPECT_EQ(poError("msgid \"\"\nmsgstr \"\"\n"), "in.po: names no target language (no header Language:)");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "cli/browse_commands.h"
 #include "cli/common.h"
+#include "cli/isolate_commands.h"
 #include "cli/target.h"
 #include "cli/term_commands.h"
 #include "cli/texts.h"
@@ -446,6 +447,7 @@ void RegisterIntlCommands(CLI::App& app) {
   intl->require_subcommand(1);
   RegisterUpdate(intl);
   RegisterObjects(intl);
+  RegisterScanSourcesCommand(intl);
 }
 
 }  // namespace quintrel::cli

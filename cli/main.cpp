@@ -14,6 +14,7 @@
 #include "cli/exchange_commands.h"
 #include "cli/form_commands.h"
 #include "cli/intl_commands.h"
+#include "cli/isolate_commands.h"
 #include "cli/lang_commands.h"
 #include "cli/module_commands.h"
 #include "cli/object_commands.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
   RegisterResStrCommands(app);
   RegisterExchangeCommands(app);
   RegisterQualityCommands(app);
+  RegisterIsolateCommands(app);
   RegisterHelpCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(

@@ -26,17 +26,6 @@ const char* KindName(tools::TResUnitKind kind) {
   return kind == tools::TResUnitKind::Pascal ? "pas" : kind == tools::TResUnitKind::Script ? "rc" : "none";
 }
 
-// The module of the session, opened with its design language required, and the manager
-// over both.
-struct TResStrRun {
-  explicit TResStrRun(tools::TToolSession& session)
-      : File(session.WorkingModule()), Manager(session, File.Zod(), File.Index()) {
-    File.RequireLanguage(Manager.DesignLanguage());
-  }
-  TModuleFile File;
-  tools::TResStringManager Manager;
-};
-
 void WarnSkipped(const tools::TResUnit& unit, const tools::TSyncReport& report) {
   for (const std::string& ident : report.Skipped)
     std::cerr << "quintrel: " << rtl::Format(strings::_SResStrSkipped, unit.Path, ident) << "\n";

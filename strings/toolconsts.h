@@ -152,6 +152,59 @@ inline constexpr const char* _SSwitchDesignUpdate = "Update";
 inline constexpr const char* _SSwitchingFile = "Switching %s";
 inline constexpr const char* _SSwitchedDesign = "%s: the design language is now %s (was %s)";
 inline constexpr const char* _SSwitchNoLanguage = "%s: has no language %s; it has: %s";
+// The source scanner. %s: the unit; %d: the largest size it reads.
+inline constexpr const char* _SScanUnitMissing = "%s: the project lists this unit but the file is missing";
+inline constexpr const char* _SScanUnitTooLarge = "%s: larger than the %d bytes a unit may have to be scanned";
+// A literal no resource string can stand for. %s: the unit; %d: the line.
+inline constexpr const char* _SScanHeadingLiteral =
+    "warning: %s:%d: a literal in a routine's heading (a default parameter, an external name, a directive) cannot "
+    "take a resource string";
+inline constexpr const char* _SScanCaseLabel = "warning: %s:%d: a literal in a case label cannot take a resource string";
+// Resource automation: the plan file (%s: the file, then what is wrong with it).
+inline constexpr const char* _SPlanBad = "%s: not a usable plan: %s";
+inline constexpr const char* _SPlanBadFormat = "\"format\" must be \"%s\"";
+inline constexpr const char* _SPlanBadVersion = "\"version\" must be %d";
+inline constexpr const char* _SPlanTooDeep = "nested deeper than %d levels";
+inline constexpr const char* _SPlanTooMany = "more than %d rows";
+inline constexpr const char* _SPlanMissing = "%s must be %s";
+inline constexpr const char* _SPlanBadValue = "%s: '%s' is not allowed";
+inline constexpr const char* _SPlanBadSpan = "row %d: its end must lie after its start";
+inline constexpr const char* _SPlanDuplicateRow = "row %d is listed twice";
+inline constexpr const char* _SPlanNoRow = "the plan has no row %d";
+// The identifier shared by other rows (%d: how many keep the old one).
+inline constexpr const char* _SIsolateRenameQuestion =
+    "This string have also been used on other places in the source code, do you want to update these identifiers "
+    "as well?";
+inline constexpr const char* _SIsolateRenameKept = "note: %d other rows keep the identifier %s; --rename-all renames them too";
+// Applying a plan.
+inline constexpr const char* _SIsolateCommitQuestion =
+    "Be aware that these changes will immediately take affect in your current source code which suggest having a "
+    "complete backup, are you sure you want to proceed ?";
+inline constexpr const char* _SIsolateNonQuoted = "Trying to replace a non quoted string: \"%s\". Do you want to proceed ?";
+inline constexpr const char* _SIsolateErrorUpdating = "Error while updating %s";
+inline constexpr const char* _SIsolateUnitDone = "%s: %d texts isolated, %d lines marked";
+inline constexpr const char* _SIsolateUnitChanged = "it has changed since the plan was made (make a new plan)";
+inline constexpr const char* _SIsolateUnitMissing = "the file is missing";
+inline constexpr const char* _SIsolateSpanOutside = "row %d lies outside the unit";
+inline constexpr const char* _SIsolateOverlap = "rows %d and %d overlap";
+inline constexpr const char* _SIsolateBadIdent = "row %d: '%s' is not an identifier";
+inline constexpr const char* _SIsolateNoUses =
+    "its interface part has no uses clause to name %s in, and a unit that would not compile is not written";
+inline constexpr const char* _SIsolateNoInclude = "it has no #include line at its head to add %s after";
+inline constexpr const char* _SIsolateEmptySection =
+    "the removals would leave the const or resourcestring section of line %d empty; ignore one of its constants in "
+    "the plan";
+inline constexpr const char* _SIsolateConstantTaken = "%s declares %s with another text, and code names the constant";
+inline constexpr const char* _SIsolateConstantToScript =
+    "warning: %s:%d: the constant %s can move only from a Pascal unit into a .pas unit; left as it is";
+inline constexpr const char* _SIsolateRenamed = "warning: row %d: %s is taken in %s by another text; it becomes %s";
+inline constexpr const char* _SIsolateSkipped = "warning: %s:%d: skipped: %s";
+inline constexpr const char* _SIsolateNoTarget =
+    "the module has no resource-string unit for the texts: name one with --unit NAME.pas (or NAME.rc)";
+inline constexpr const char* _SIsolateNoPlan = "%s: not written, since units could not be read";
+// %s: the plan file; %d: rows; %d: units; %s: the target unit.
+inline constexpr const char* _SIsolatePlanWritten = "%s: %d rows in %d units, into %s";
+inline constexpr const char* _SIsolateRenamedRows = "%s: %d rows renamed to %s";
 // A question the user did not answer.
 inline constexpr const char* _SToolAnswerWithYes = "nothing was changed; --yes answers the question with yes";
 

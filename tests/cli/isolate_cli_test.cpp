@@ -1,0 +1,127 @@
+// quintrel intl scan-sources and isolate on a copy of the example project and its module:
+// hard-coded texts of its C++ units planned, previewed, applied, and then listed by the
+// string table and the preview as the module catalogues them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/run.h"
+
+namespace quintrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class IsolateCommand : public test::CliFixture {
+protected:
+  static void SetUpTestSuite() {
+    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    module_ = (fs::temp_directory_path() / ("quintrel-isolate-" + std::to_string(getpid()) + ".ZOD")).string();
+    const std::string command = Quote((root / "scripts" / "build-example-module").string()) + " " +
+                                Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  static void TearDownTestSuite() { fs::remove(module_); }
+  void SetUp() override {
+    CliFixture::SetUp();
+    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    fs::copy(root / "examples" / "project", dir_ / "project");
+    fs::copy_file(module_, Path("project/Sample.ZOD"));
+    project_ = Path("project");
+  }
+  test::TRunResult In(std::vector<std::string> args) {
+    args.insert(args.begin() + 2, {"--project", project_});
+    return Run(args);
+  }
+  std::string File(const std::string& name) const { return Slurp(Path("project/" + name)); }
+  std::string project_;
+  static inline std::string module_;
+};
+
+TEST_F(IsolateCommand, ScanSourcesListsTheCppLiteralsOutsideTheResourceUnits) {
+  auto r = In({"intl", "scan-sources", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const nlohmann::json found = nlohmann::json::parse(r.out);
+  EXPECT_TRUE(found["constants"].empty());  // AppText.pas is a resource-string unit
+  bool caption = false;
+  for (const auto& l : found["literals"]) {
+    EXPECT_NE(l["unit"], "AppText.pas");
+    EXPECT_NE(l["text"], "Main.h") << "#include lines are no texts";
+    if (l["unit"] == "Main.cpp" && l["text"] == "Sample Address Book") {
+      caption = true;
+      const std::string main = File("Main.cpp");
+      EXPECT_EQ(main.substr(l["start"].get<size_t>(), l["end"].get<size_t>() - l["start"].get<size_t>()),
+                "\"Sample Address Book\"");
+    }
+  }
+  EXPECT_TRUE(caption) << r.out;
+  r = In({"intl", "scan-sources", "--no-literals"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  r = In({"intl", "scan-sources", "--min-length", "7"});
+  EXPECT_NE(r.out.find("literal\tMain.cpp\t"), std::string::npos);
+  EXPECT_EQ(r.out.find("\tSample\n"), std::string::npos) << "Sample has 6 characters";
+}
+
+TEST_F(IsolateCommand, PlanPreviewApplyAndTheModuleCataloguesTheTexts) {
+  const std::string plan = Path("plan.json");
+  auto r = In({"isolate", "plan", "-o", plan});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("into AppText.pas"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("changed " + Path("project/Sample.ZOD")), std::string::npos) << "object ids are reserved";
+  nlohmann::json doc = nlohmann::json::parse(Slurp(plan));
+  // Only the main form's caption is isolated, under a name of the developer's choice.
+  int caption = 0;
+  for (auto& row : doc["rows"]) {
+    const bool wanted = row["unit"] == "Main.cpp" && row["text"] == "Sample Address Book";
+    row["action"] = wanted ? "isolate" : "ignore";
+    if (wanted) caption = row["id"];
+  }
+  ASSERT_NE(caption, 0);
+  std::ofstream(plan) << doc.dump(2);
+  r = Run({"isolate", "rename", "--plan", plan, std::to_string(caption), "SAppTitle", "--rename-all"});
+  ASSERT_EQ(r.code, 0) << r.err;
+
+  const std::string main = File("Main.cpp");
+  r = In({"isolate", "preview", "--plan", plan});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("--- a/Main.cpp\n+++ b/Main.cpp\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\n-    Caption = \"Sample Address Book\";\n+    Caption = SAppTitle;\n"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\n+  SAppTitle = 'Sample Address Book';\n"), std::string::npos) << r.out;
+  EXPECT_EQ(File("Main.cpp"), main);
+
+  r = In({"isolate", "apply", "--plan", plan});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("quintrel: Be aware that these changes will immediately take affect"), std::string::npos);
+  EXPECT_EQ(File("Main.cpp"), main);
+  r = In({"isolate", "apply", "--plan", plan, "--yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("changed " + Path("project/Main.cpp") + " (backup " + Path("project/Main.~cp") + ")"),
+            std::string::npos) << r.out;
+  EXPECT_EQ(File("Main.~cp"), main);
+  EXPECT_EQ(File("Main.cpp").find("#include \"AppText.hpp\""), main.find("#include \"AppText.hpp\""))
+      << "the header was included already";
+  EXPECT_NE(File("AppText.pas").find("  SAppTitle = 'Sample Address Book';\r\n  SReady"), std::string::npos)
+      << File("AppText.pas");
+
+  r = Run({"project", "strings", project_});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("\tAppText.pas\tSAppTitle\tSample Address Book\n"), std::string::npos) << r.out;
+  r = Run({"preview", "--project", project_, "--lang", "en", "--resstrings"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("AppText.pas SAppTitle = Sample Address Book"), std::string::npos) << r.out;
+
+  // The same plan again changes nothing: the unit is no longer what was planned.
+  const std::string applied = File("Main.cpp"), appText = File("AppText.pas");
+  r = In({"isolate", "apply", "--plan", plan, "--yes"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("quintrel: Error while updating " + Path("project/Main.cpp") + ": "), std::string::npos) << r.err;
+  EXPECT_EQ(File("Main.cpp"), applied);
+  EXPECT_EQ(File("AppText.pas"), appText);
+}
+
+}  // namespace
+}  // namespace quintrel::cli

@@ -8,6 +8,7 @@
 
 #include "cli/common.h"
 #include "cli/output_file.h"
+#include "cli/progress.h"
 #include "cli/resstr_commands.h"
 #include "cli/texts.h"
 #include "cli/tool_options.h"
@@ -102,8 +103,12 @@ void RegisterScanSources(CLI::App* intl) {
     bool failed = false;
     options->Run([&](tools::TToolSession& session) {
       TResStrRun run(session);
-      const tools::TScanReport report =
-          tools::ScanProject(session, ResourceUnitFiles(run.Manager), run.Manager.Charset(), scan->Scan());
+      tools::TScanReport report;
+      {
+        TProgressBar bar;
+        report = tools::ScanProject(session, ResourceUnitFiles(run.Manager), run.Manager.Charset(), scan->Scan(),
+                                    bar.Callback());
+      }
       json constants = json::array(), literals = json::array();
       for (const tools::TSourceFinding& f : report.Findings) {
         const std::string unit = ShownUnit(session, f.Unit);
@@ -169,8 +174,12 @@ void RegisterPlan(CLI::App* isolate) {
     options->Run([&](tools::TToolSession& session) {
       TResStrRun run(session);
       const std::string unit = DefaultTarget(run.Manager, *target);
-      const tools::TScanReport report =
-          tools::ScanProject(session, ResourceUnitFiles(run.Manager), run.Manager.Charset(), scan->Scan());
+      tools::TScanReport report;
+      {
+        TProgressBar bar;
+        report = tools::ScanProject(session, ResourceUnitFiles(run.Manager), run.Manager.Charset(), scan->Scan(),
+                                    bar.Callback());
+      }
       for (const std::string& problem : report.Problems) std::cerr << "quintrel: " << problem << "\n";
       if (!report.Problems.empty()) throw ECommandFailed(rtl::Format(strings::_SIsolateNoPlan, *output));
       const tools::TIsolatePlan plan =

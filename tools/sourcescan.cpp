@@ -314,8 +314,7 @@ bool IsScannedUnit(std::string_view fileName) {
 }
 
 TScanReport ScanProject(TToolSession& session, const std::vector<std::string>& skipped, int charset,
-                        const TScanOptions& options,
-                        const std::function<void(const std::string& unit, size_t index, size_t count)>& progress) {
+                        const TScanOptions& options, const TProgress& progress) {
   namespace fs = std::filesystem;
   TScanReport report;
   const std::vector<host::TProjectEntry>& entries = session.Project().Entries();
@@ -325,7 +324,7 @@ TScanReport ScanProject(TToolSession& session, const std::vector<std::string>& s
     if (!IsScannedUnit(name)) continue;
     if (std::any_of(skipped.begin(), skipped.end(), [&](const std::string& s) { return vcl::SameText(s, name); }))
       continue;
-    if (progress) progress(path, i, entries.size());
+    Report(progress, name, i, entries.size());
     try {
       const std::optional<std::string> text = session.Read(path);
       if (!text) {

@@ -29,11 +29,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tools/progress.h"
 #include "tools/sourceparser.h"
 
 namespace quintrel::tools {
@@ -84,9 +84,9 @@ struct TScanReport {
 
 // Scans every unit of the session's project that is not a resource-string unit (or the
 // constants unit of one): `skipped` holds their file names, compared ignoring case.
-// `progress` (may be empty) is told each unit before it is read.
+// `progress` (may be empty) is told each unit's file name and position in the project
+// before the unit is read.
 TScanReport ScanProject(TToolSession& session, const std::vector<std::string>& skipped, int charset,
-                        const TScanOptions& options,
-                        const std::function<void(const std::string& unit, size_t index, size_t count)>& progress = {});
+                        const TScanOptions& options, const TProgress& progress = {});
 
 }  // namespace quintrel::tools

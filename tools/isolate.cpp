@@ -652,6 +652,11 @@ private:
     }
     for (const TNewString& s : newStrings_)
       if (s.Used) report_.Added.push_back(s.Target + ": " + s.Identifier + " = " + rtl::WideToUtf8(s.Text));
+    // A target the command creates is named in the project.
+    if (!files.empty()) {
+      files.insert(session_.Project().ProjectSource());
+      files.insert(session_.Project().ProjectFile());
+    }
     report_.Files.insert(report_.Files.end(), files.begin(), files.end());
   }
 

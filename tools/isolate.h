@@ -101,7 +101,7 @@ struct TApplyReport {
   std::vector<std::string> Added;     // strings added: "Unit: Ident = text" (UTF-8)
   std::vector<std::string> Warnings;  // rows left, with why
   std::vector<std::string> Errors;    // units left as they were, with why
-  std::vector<std::string> Files;     // every file staged, in order (units, resource units)
+  std::vector<std::string> Files;     // every file staged: units, then resource units and project
 };
 
 // Applies the plan through the session (nothing is written until its commit). Raises

@@ -225,6 +225,7 @@ TEST_F(IsolateTest, LocalConstantsLaterConstantsMergedLiteralsAndMarkers) {
             "  Say(" + d + ", 'a'#13'b');//DO NOT LOCALIZE\n  Say(" + w + ");\n  Say('later'); //DO NOT LOCALIZE\n"
             "  Say('keep');\nend;\n\nconst\n  Count = 3;\n\nend.\n");
   EXPECT_EQ(Get("Small.~pa"), unit);
+  EXPECT_NE(Get("Sample.dpr").find("Texts in 'Texts.pas'"), std::string::npos) << "the new unit is in the project";
   std::vector<std::u16string> texts;
   for (const TResString& s : Strings("Texts.pas")) texts.push_back(s.Text);
   std::sort(texts.begin(), texts.end());

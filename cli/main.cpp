@@ -13,6 +13,8 @@
 #include "cli/db_commands.h"
 #include "cli/exchange_commands.h"
 #include "cli/form_commands.h"
+#include "cli/globalization_commands.h"
+#include "cli/ide_commands.h"
 #include "cli/intl_commands.h"
 #include "cli/isolate_commands.h"
 #include "cli/lang_commands.h"
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
   RegisterTermCommands(app);
   RegisterObjectCommands(app);
   RegisterProjectCommands(app);
+  RegisterGlobalizationCommands(app);
+  RegisterIdeCommands(app);
   RegisterPreviewCommands(app);
   RegisterSourceCommands(app);
   RegisterIntlCommands(app);

@@ -1,0 +1,104 @@
+// quintrel globalization and ide on a copy of the example project: the module created and
+// put aside, the add-in's menu, and designer changes reaching the module.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/run.h"
+
+namespace quintrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class IdeCommand : public test::CliFixture {
+protected:
+  static void SetUpTestSuite() {
+    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    module_ = (fs::temp_directory_path() / ("quintrel-ide-" + std::to_string(getpid()) + ".ZOD")).string();
+    const std::string command = Quote((root / "scripts" / "build-example-module").string()) + " " +
+                                Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  static void TearDownTestSuite() { fs::remove(module_); }
+  void SetUp() override {
+    CliFixture::SetUp();
+    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+    fs::copy(root / "examples" / "project", dir_ / "project");
+    project_ = Path("project");
+  }
+  test::TRunResult In(std::vector<std::string> args) {
+    args.insert(args.begin() + 2, {"--project", project_});
+    return Run(args);
+  }
+  nlohmann::json Menu() {
+    const auto r = In({"ide", "menu", "--json"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    return nlohmann::json::parse(r.out);
+  }
+  std::string project_;
+  static inline std::string module_;
+};
+
+TEST_F(IdeCommand, GlobalizationIsAddedAndPutAside) {
+  nlohmann::json menu = Menu();
+  EXPECT_EQ(menu["caption"], "Globali&zation");
+  ASSERT_EQ(menu["items"].size(), 13u);
+  EXPECT_EQ(menu["items"][0]["caption"], "Add &globalization support");
+  EXPECT_EQ(menu["items"][2]["enabled"], false);
+  EXPECT_EQ(menu["items"][6]["shortcut"], "Ctrl+Ins");
+
+  // The design language has to be named: no module keeps a placeholder language.
+  EXPECT_EQ(In({"globalization", "add"}).code, 2);
+  auto r = In({"globalization", "add", "--language", "en", "--name", "English"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "created " + Path("project/Sample.ZOD") + " (design language en)\n");
+  r = Run({"lang", "list", Path("project/Sample.ZOD")});
+  EXPECT_NE(r.out.find("English"), std::string::npos);
+  EXPECT_EQ(r.out.find("##"), std::string::npos) << r.out;
+  menu = Menu();
+  EXPECT_EQ(menu["items"][0]["caption"], "Project settings");
+  EXPECT_EQ(menu["items"][2]["enabled"], true);
+  r = In({"globalization", "add", "--language", "de"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: " + Path("project/Sample.ZOD") + ": the project is globalized already\n");
+
+  // Removing asks first, and never deletes the module.
+  r = In({"globalization", "remove"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: Confirm that you want to permanently remove all globalization work\n");
+  EXPECT_TRUE(fs::exists(Path("project/Sample.ZOD")));
+  r = In({"globalization", "remove", "--yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(fs::exists(Path("project/Sample.ZOD")));
+  EXPECT_TRUE(fs::exists(Path("project/Sample.~lm")));
+  EXPECT_EQ(In({"globalization", "remove", "--yes"}).code, 1);
+}
+
+// The module as the designer leaves it after a rename, a caption changed and a save.
+TEST_F(IdeCommand, DesignerChangesReachTheModule) {
+  fs::copy_file(module_, Path("project/sample.zod"));  // found ignoring case
+  auto r = In({"ide", "notify", "component-renamed", "Main.cpp", "TitleLabel", "HeadingLabel"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("changed " + Path("project/Main.dfm")), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("changed " + Path("project/sample.zod")), std::string::npos) << r.out;
+  r = Run({"object", "list", Path("project/sample.zod"), "--form", "MainForm", "--lang", "de"});
+  EXPECT_NE(r.out.find("HeadingLabel"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("TitleLabel"), std::string::npos) << r.out;
+
+  // Deleting a component the module never catalogued keeps the form's texts.
+  const std::string before = r.out;
+  r = In({"ide", "notify", "component-inserted", "Main.cpp", "TButton", "HelpButton"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = In({"ide", "notify", "component-deleted", "Main.cpp", "HelpButton"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = Run({"object", "list", Path("project/sample.zod"), "--form", "MainForm", "--lang", "de"});
+  EXPECT_EQ(r.out, before);
+
+  EXPECT_EQ(In({"ide", "notify", "component-renamed", "Main.cpp"}).code, 1);
+  EXPECT_EQ(In({"ide", "notify", "no-such-event"}).code, 1);
+}
+
+}  // namespace
+}  // namespace quintrel::cli

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/cli/run.h"
@@ -98,6 +99,39 @@ TEST_F(IdeCommand, DesignerChangesReachTheModule) {
 
   EXPECT_EQ(In({"ide", "notify", "component-renamed", "Main.cpp"}).code, 1);
   EXPECT_EQ(In({"ide", "notify", "no-such-event"}).code, 1);
+}
+
+// A replayed designer session: the button renamed, its caption changed, the form saved.
+TEST_F(IdeCommand, AReplayedSessionKeepsTheModuleInStep) {
+  fs::copy_file(module_, Path("project/Sample.ZOD"));
+  std::ofstream(Path("session.txt")) << "# rename the about box's button and give it a new caption\n"
+                                        "open About.cpp\n"
+                                        "rename About.cpp OKButton CloseButton\n"
+                                        "set About.cpp CloseButton Caption \"&Close it\"\n"
+                                        "save About.cpp\n"
+                                        "close About.cpp\n";
+  auto r = In({"ide", "replay", Path("session.txt")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("changed " + Path("project/About.dfm")), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("changed " + Path("project/Sample.ZOD")), std::string::npos) << r.out;
+  r = Run({"object", "list", Path("project/Sample.ZOD"), "--form", "AboutBox", "--lang", "en", "--lang", "de",
+           "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  bool found = false;
+  for (const auto& row : nlohmann::json::parse(r.out)) {
+    if (row.dump().find("CloseButton") == std::string::npos) continue;
+    found = true;
+    EXPECT_NE(row.dump().find("&Close it"), std::string::npos) << row.dump();
+  }
+  EXPECT_TRUE(found) << r.out;
+  EXPECT_EQ(r.out.find("OKButton"), std::string::npos) << r.out;
+
+  // A mistake in a script is found before anything is done.
+  std::ofstream(Path("bad.txt")) << "rename About.cpp CloseButton DoneButton\nrename About.cpp\n";
+  r = In({"ide", "replay", Path("bad.txt")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: " + Path("bad.txt") + ":2: rename takes UNIT OLD NEW\n");
+  EXPECT_EQ(Slurp(Path("project/About.dfm")).find("DoneButton"), std::string::npos);
 }
 
 }  // namespace

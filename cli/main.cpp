@@ -18,10 +18,12 @@
 #include "cli/intl_commands.h"
 #include "cli/isolate_commands.h"
 #include "cli/lang_commands.h"
+#include "cli/leverage_commands.h"
 #include "cli/module_commands.h"
 #include "cli/object_commands.h"
 #include "cli/project_commands.h"
 #include "cli/source_commands.h"
+#include "cli/switchbase_commands.h"
 #include "cli/preview_commands.h"
 #include "cli/quality_commands.h"
 #include "cli/resstr_commands.h"
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
   RegisterExchangeCommands(app);
   RegisterQualityCommands(app);
   RegisterIsolateCommands(app);
+  RegisterLeverageCommands(app);
+  RegisterSwitchBaseCommands(app);
   RegisterHelpCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(

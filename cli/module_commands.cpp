@@ -7,13 +7,21 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/common.h"
+#include "cli/progress.h"
 #include "cli/output_file.h"
 #include "cli/target.h"
+#include "cli/tool_options.h"
 #include "cli/zod_common.h"
 #include "module/languages.h"
 #include "platform/rtl/classes.h"
 #include "platform/rtl/dateutils.h"
 #include "strings/qconsts.h"
+#include "strings/toolconsts.h"
+#include "platform/rtl/filebytes.h"
+#include "text/codepages.h"
+#include "tools/maintenance.h"
+#include "tools/othermodule.h"
+#include "module/modulefile.h"
 
 namespace quintrel::cli {
 
@@ -177,6 +185,180 @@ int FindOpenModule(const std::string& fileName) {
   return -1;
 }
 
+constexpr size_t kMaxAutoIncludeFile = 1u << 20;
+
+// --- maintenance ---------------------------------------------------------------------------
+
+void RegisterPack(CLI::App* cmd) {
+  auto options = std::make_shared<TToolOptions>();
+  CLI::App* pack = cmd->add_subcommand(
+      "pack", "Rewrite the module into a fresh file: free space, deleted records, stale index nodes, names and texts "
+              "no object uses are dropped; objects, their texts in every language, comments, dictionaries and "
+              "settings stay, and the format version becomes the current one. The module as it was is kept as "
+              "<module>.~lm (an earlier one is replaced, and the command says so); a failure leaves the module "
+              "unchanged");
+  options->Add(pack, true, false);
+  pack->callback([options] {
+    options->Run([&](tools::TToolSession& session) {
+      const std::string backup = module::CompanionName(session.ModuleFile(), tools::kPackBackupExtension);
+      const bool replaces = std::filesystem::exists(backup);
+      tools::TPackResult r;
+      {
+        TProgressBar bar;
+        r = tools::PackModule(session.WorkingModule(), bar.Callback());
+      }
+      session.ModuleChanged();
+      std::cout << rtl::Format(strings::_SPacked, session.ModuleFile(), r.Forms, r.Objects, r.Terms, r.Comments)
+                << "\n";
+      if (!session.Options().DryRun) std::cout << rtl::Format(strings::_SPackBackup, backup) << "\n";
+      if (replaces) std::cout << rtl::Format(strings::_SPackBackupReplaced, backup) << "\n";
+    });
+  });
+}
+
+void RegisterReindex(CLI::App* cmd) {
+  auto options = std::make_shared<TToolOptions>();
+  CLI::App* reindex = cmd->add_subcommand(
+      "reindex", "Rebuild every index of every table of the module (for a module whose look-ups fail or slow down)");
+  options->Add(reindex, true, false);
+  reindex->callback([options] {
+    options->Run([&](tools::TToolSession& session) {
+      int tables = 0;
+      {
+        TProgressBar bar;
+        tables = tools::ReindexModule(session.WorkingModule(), bar.Callback());
+      }
+      session.ModuleChanged();
+      std::cout << rtl::Format(strings::_SReindexed, session.ModuleFile(), tables) << "\n";
+    });
+  });
+}
+
+void RegisterMigrate(CLI::App* cmd) {
+  struct TMigrateOptions {
+    TToolOptions Tool;
+    std::string Language;
+  };
+  auto o = std::make_shared<TMigrateOptions>();
+  CLI::App* migrate = cmd->add_subcommand(
+      "migrate", "Make --lang the design language and read the texts now on the project's forms and in its "
+                 "resource-string units into it, for review. Texts of that language that are signed off are kept "
+                 "as they are. Asks first: --yes answers");
+  migrate->add_option("--lang", o->Language, "The language to read the texts into")->required();
+  o->Tool.Add(migrate, true, true);
+  migrate->callback([o] {
+    o->Tool.Run([&](tools::TToolSession& session) {
+      const module::TLanguageId language = ParseLanguageId(o->Language);
+      {
+        TModuleFile check(session.WorkingModule());
+        check.RequireLanguage(language);
+      }
+      session.Confirm(strings::_SMigrateCaution);
+      tools::TWorkModule module(session.WorkingModule());
+      tools::TMigrateResult r;
+      {
+        TProgressBar bar;
+        r = tools::MigrateForms(session, module.Index(), language, bar.Callback());
+      }
+      std::cout << rtl::Format(strings::_SMigrated, r.Forms, r.Units, FormatLanguageId(language), r.KeptSignedOff)
+                << "\n";
+    });
+  });
+}
+
+// The module options of the project settings, each written only when given.
+void RegisterSettings(CLI::App* cmd) {
+  struct TSettingsOptions {
+    TTarget Target;
+    std::vector<std::pair<const char*, std::string>> Values{{"use-original-if-untranslated", ""},
+                                                            {"switch-resstr-pas", ""},
+                                                            {"switch-resstr-rc", ""},
+                                                            {"show-lang-list", ""},
+                                                            {"auto-include", ""}};
+    bool Json = false;
+  };
+  auto o = std::make_shared<TSettingsOptions>();
+  CLI::App* settings = cmd->add_subcommand(
+      "settings", "Show the module's options, or change those given: the design-time text for untranslated "
+                  "items, switching resource strings and string tables at run time, the language list in the "
+                  "system menu, auto-including properties");
+  o->Target.AddModule(settings, false);
+  const char* options[] = {"--use-original", "--switch-resstr", "--switch-rc", "--show-lang-list", "--auto-include"};
+  const char* helps[] = {"Use design-time value for all untranslated items",
+                         "Switch all 'resourcestring' constants at run-time", "Switch all RC stringtables at run-time",
+                         "Show language list in system menu as default", "Auto include specified properties"};
+  for (size_t i = 0; i < o->Values.size(); ++i)
+    settings->add_option(options[i], o->Values[i].second, std::string(helps[i]) + " (on/off)");
+  settings->add_flag("--json", o->Json, "Print the options as one JSON object");
+  settings->callback([o] {
+    bool changes = false;
+    for (const auto& [name, value] : o->Values) changes |= !value.empty();
+    TModuleFile file(o->Target.ModuleFile(), changes ? TModuleFile::TAccess::ReadWrite : TModuleFile::TAccess::ReadOnly);
+    for (const auto& [name, value] : o->Values)
+      if (!value.empty() && !FindSetting(name).Set(file.Zod(), file.Index(), value))
+        throw ECommandFailed(rtl::Format(qs::_SCliWriteFailed, file.FileName()));
+    json all = json::object();
+    for (const auto& [name, value] : o->Values) all[name] = FindSetting(name).Get(file.Zod(), file.Index());
+    if (o->Json) {
+      std::cout << all.dump(2) << "\n";
+      return;
+    }
+    for (const auto& [name, value] : o->Values) std::cout << std::left << std::setw(31) << std::string(name) + ":"
+                                                          << SettingText(all[name]) << "\n";
+  });
+}
+
+// The auto-include list: property names, one a line.
+void RegisterAutoInclude(CLI::App* cmd) {
+  CLI::App* autoInclude = cmd->add_subcommand(
+      "auto-include", "The properties that are included automatically when components are dropped onto forms");
+  autoInclude->require_subcommand(1);
+  struct TAutoOptions {
+    TTarget Target;
+    std::string File;
+  };
+  auto list = std::make_shared<TAutoOptions>();
+  CLI::App* listCmd = autoInclude->add_subcommand(
+      "list", "Print the module's list, one property a line (the default list when the module has none)");
+  list->Target.AddModule(listCmd, false);
+  listCmd->callback([list] {
+    TModuleFile file(list->Target.ModuleFile(), TModuleFile::TAccess::ReadOnly);
+    for (const std::string& name : file.Zod().GetAutoIncludeList(file.Index()))
+      std::cout << Utf8(text::ByteToUnicode(name, 0)) << "\n";
+  });
+  auto set = std::make_shared<TAutoOptions>();
+  CLI::App* setCmd = autoInclude->add_subcommand(
+      "set", "Replace the module's list by the property names of FILE, one a line (blank lines are left out; a "
+             "name holds no blanks)");
+  set->Target.AddModule(setCmd, false);
+  setCmd->add_option("FILE", set->File, "Text file (UTF-8) of property names")->required();
+  setCmd->callback([set] {
+    rtl::TFileBytes bytes = rtl::ReadRegularFile(set->File, kMaxAutoIncludeFile);
+    if (!bytes) throw ECommandFailed(rtl::Format(strings::_SLanCannotRead, set->File, bytes.Reason()));
+    std::vector<std::string> names;
+    size_t line = 0;
+    for (size_t at = 0; at <= bytes.Data.size();) {
+      size_t end = bytes.Data.find_first_of("\r\n", at);
+      if (end == std::string::npos) end = bytes.Data.size();
+      ++line;
+      std::string name = bytes.Data.substr(at, end - at);
+      name.erase(0, name.find_first_not_of(" \t"));
+      name.erase(name.find_last_not_of(" \t") + 1);
+      if (!name.empty()) {
+        if (name.find_first_of(" \t") != std::string::npos || name.size() > 255)
+          throw ECommandFailed(rtl::Format(qs::_SCliAutoIncludeBadName, set->File, static_cast<int64_t>(line)));
+        names.push_back(text::UnicodeToByte(StoredText(name, set->File), 0));
+      }
+      at = end + (end + 1 < bytes.Data.size() && bytes.Data[end] == '\r' && bytes.Data[end + 1] == '\n' ? 2 : 1);
+    }
+    const std::string text = module::JoinCatalogue(names);
+    TModuleFile file(set->Target.ModuleFile());
+    if (!file.Zod().SetAutoIncludes(file.Index(), static_cast<int32_t>(text.size()), text.data()))
+      throw ECommandFailed(rtl::Format(qs::_SCliWriteFailed, file.FileName()));
+    std::cout << rtl::Format(qs::_SCliAutoIncludeSet, file.FileName(), static_cast<int64_t>(names.size())) << "\n";
+  });
+}
+
 }  // namespace
 
 void RegisterModuleCommands(CLI::App& app) {
@@ -324,6 +506,12 @@ void RegisterModuleCommands(CLI::App& app) {
       std::cout << std::setw(2) << entry["place"].get<int>() << "  " << entry["path"].get<std::string>() << "  ("
                 << entry["state"].get<std::string>() << ")\n";
   });
+
+  RegisterPack(cmd);
+  RegisterReindex(cmd);
+  RegisterMigrate(cmd);
+  RegisterSettings(cmd);
+  RegisterAutoInclude(cmd);
 }
 
 }  // namespace quintrel::cli

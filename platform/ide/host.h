@@ -64,6 +64,9 @@ public:
   vcl::TFormNotation FormNotation() const { return formStream_.Notation; }
   // The editor text or the live form differs from what was last read or written.
   bool Modified() const;
+  // The live form as its file would hold it, in the notation it was read in; empty when
+  // the form is not loaded. For tools that stage their writes instead of saving.
+  std::string FormBytes() const { return form_ ? EncodeForm() : std::string(); }
 
   // Re-reads the file and, when it is loaded, the form; raises EProjectError.
   void Reload();

@@ -4,39 +4,14 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "tests/cli/run.h"
+#include "tests/cli/example_project.h"
 
 namespace quintrel::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ResStrCommand : public test::CliFixture {
-protected:
-  // The example module is built once; every test works on a copy of project and module.
-  static void SetUpTestSuite() {
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    module_ = (fs::temp_directory_path() / ("quintrel-resstr-" + std::to_string(getpid()) + ".ZOD")).string();
-    const std::string command = Quote((root / "scripts" / "build-example-module").string()) + " " +
-                                Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  }
-  static void TearDownTestSuite() { fs::remove(module_); }
-  void SetUp() override {
-    CliFixture::SetUp();
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    fs::copy(root / "examples" / "project", dir_ / "project");
-    fs::copy_file(module_, Path("project/Sample.ZOD"));
-    project_ = Path("project");
-  }
-  test::TRunResult In(std::vector<std::string> args, int seconds = 0) {
-    args.insert(args.begin() + 2, {"--project", project_});
-    return Run(args, "", seconds);
-  }
-  std::string File(const std::string& name) const { return Slurp(Path("project/" + name)); }
-  std::string project_;
-  static inline std::string module_;
-};
+using ResStrCommand = test::ExampleProjectFixture;
 
 // A string added with its translations shows in the preview in every language given,
 // and goes again with its declaration; the module and the unit say so, one line each.

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "lan_writer.h"
+#include "named_objects.h"
 #include "module/namelists.h"
 #include "text/unicode.h"
 #include "tools/toolsession.h"
@@ -118,24 +119,12 @@ protected:
       ASSERT_TRUE(GlobalZOD().SetLanguage(m_, language));
     }
   }
-  // The object of these names, read whole; Ident 0 when there is none.
   TZodObject Object(const char* form, const char* comp, const char* prop) {
-    auto& zod = GlobalZOD();
-    TZodObject o;
-    o.FormID = static_cast<uint16_t>(module::GetFormID(zod.GetForms(m_), form));
-    o.CompName = *comp ? module::GetCompID(zod.GetComps(m_), comp) : 0;
-    o.PropertyName = static_cast<uint16_t>(module::GetPropID(zod.GetProps(m_), prop));
-    o.Ident = o.FormID && o.PropertyName ? zod.FindObject(m_, o) : 0;
-    if (o.Ident) zod.GetObject(m_, o);
-    return o;
+    return FindByNames(GlobalZOD(), m_, form, comp, prop);
   }
   std::u16string Text(const TZodObject& o, const char* language = "ru") {
     auto term = ReadStoredTerm(GlobalZOD(), m_, Id(language), o.Localization);
-    if (!term) return u"<none>";
-    std::u16string text(term->Data.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-      text[i] = static_cast<char16_t>(term->Data[2 * i] | (term->Data[2 * i + 1] << 8));
-    return text;
+    return term ? WideText(term->Data) : u"<none>";
   }
   int m_ = -1;
 };

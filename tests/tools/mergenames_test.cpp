@@ -12,6 +12,7 @@
 #include "text/unicode.h"
 #include "tools/othermodule.h"
 #include "tools/toolsession.h"
+#include "named_objects.h"
 #include "tools_fixture.h"
 
 namespace quintrel::tools::test {
@@ -22,11 +23,7 @@ using module::TZod;
 using module::TZodObject;
 using module::test::Id;
 
-std::u16string Text(const std::vector<uint8_t>& bytes) {
-  std::u16string text(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  return text;
-}
+std::u16string Text(const std::vector<uint8_t>& bytes) { return WideText(bytes); }
 
 // Adds the language and an object with its text in it; the object's identifier.
 uint32_t Put(TZod& zod, int m, const char* form, const char* comp, const char* prop, const char* language,
@@ -108,12 +105,7 @@ protected:
     return ReadStoredTerm(GlobalZOD(), target_, Id(language), o.Localization);
   }
   uint32_t Find(const char* form, const char* comp, const char* prop) {
-    TZod& g = GlobalZOD();
-    TZodObject probe;
-    probe.FormID = static_cast<uint16_t>(module::GetFormID(g.GetForms(target_), form));
-    probe.CompName = *comp ? module::GetCompID(g.GetComps(target_), comp) : 0;
-    probe.PropertyName = static_cast<uint16_t>(module::GetPropID(g.GetProps(target_), prop));
-    return probe.FormID && probe.PropertyName ? g.FindObject(target_, probe) : 0;
+    return FindByNames(GlobalZOD(), target_, form, comp, prop).Ident;
   }
 
   int target_ = -1;

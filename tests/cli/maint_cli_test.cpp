@@ -1,0 +1,172 @@
+// quintrel leverage, module pack|reindex|settings|auto-include|migrate and switch-base on
+// a copy of the example project and the module its script builds.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/example_project.h"
+#include "tests/tools/lan_writer.h"
+
+namespace quintrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using tools::test::LanId;
+using tools::test::TLanWriter;
+
+class MaintCommand : public test::ExampleProjectFixture {
+protected:
+  void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                      static_cast<std::streamsize>(bytes.size()));
+  }
+  // Every file of the project folder with its bytes, backups left out.
+  std::map<std::string, std::string> Files() const {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(Path("project")))
+      if (e.path().extension().string().rfind(".~", 0) != 0 && e.path().extension() != ".ZOD")
+        files[e.path().filename().string()] = Slurp(e.path().string());
+    return files;
+  }
+};
+
+TEST_F(MaintCommand, LeverageTakesTextsHonestlyAndRefusesTheProjectsOwnModule) {
+  // The project's own module, by another spelling.
+  auto r = In({"leverage", "run", Path("project/./Sample.ZOD"), "--into", "de"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("is the module"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("quintrel: Could not leverage specified file\n"), std::string::npos) << r.err;
+
+  TLanWriter lan;
+  lan.Languages({{LanId("de"), "Deutsch"}});
+  lan.Section("TMainForm")
+      .Entry(LanId("de"), "Neue Adressen", "TitleLabel", "Caption")  // signed off in the module
+      .Entry(LanId("de"), "Gr\xF6\xDF""e", "SizeLabel", "Caption")       // new
+      .End();
+  Write("old.lan", lan.Bytes());
+  r = Run({"leverage", "inspect", Path("old.lan"), "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto info = nlohmann::json::parse(r.out);
+  EXPECT_EQ(info["entries"], 2);
+  EXPECT_EQ(info["languages"][0]["name"], "Deutsch");
+  r = In({"leverage", "run", Path("old.lan"), "--into", "de"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("taken 1, created 1, skipped 1 (signed off 1, locked 0)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("The leverage operation was successfull\n"), std::string::npos);
+  EXPECT_NE(r.out.find("changed " + Path("project/Sample.ZOD")), std::string::npos);
+  r = Run({"preview", "--project", project_, "--lang", "de"});
+  EXPECT_NE(r.out.find("Meine Adressen"), std::string::npos);
+
+  // A damaged languages file is a failure, with the reason.
+  std::vector<uint8_t> bytes = lan.Bytes();
+  bytes.resize(bytes.size() - 3);
+  Write("cut.lan", bytes);
+  r = In({"leverage", "run", Path("cut.lan"), "--into", "de"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cut.lan: at byte"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("successfull"), std::string::npos);
+}
+
+TEST_F(MaintCommand, PackReindexSettingsAndAutoIncludes) {
+  const std::string original = File("Sample.ZOD");
+  auto before = Run({"preview", "--project", project_, "--lang", "ru", "--resstrings"});
+  auto r = In({"module", "pack"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("backup of the module as it was: " + Path("project/Sample.~lm")), std::string::npos) << r.out;
+  EXPECT_EQ(File("Sample.~lm"), original);
+  EXPECT_EQ(Run({"preview", "--project", project_, "--lang", "ru", "--resstrings"}).out, before.out);
+  r = In({"module", "pack"});
+  EXPECT_NE(r.out.find("the previous backup " + Path("project/Sample.~lm") + " was replaced"), std::string::npos);
+  r = In({"module", "reindex"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Run({"db", "check", Path("project/Sample.ZOD")}).code, 0);
+
+  r = In({"module", "settings", "--show-lang-list", "off", "--switch-rc", "off"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = In({"module", "settings", "--json"});
+  const auto settings = nlohmann::json::parse(r.out);
+  EXPECT_EQ(settings["show-lang-list"], false);
+  EXPECT_EQ(settings["switch-resstr-rc"], false);
+  EXPECT_EQ(settings["use-original-if-untranslated"], true);
+
+  std::ofstream(Path("includes.txt")) << "Caption\r\n\r\n  Hint \nItems.Strings\n";
+  r = In({"module", "auto-include", "set", Path("includes.txt")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(In({"module", "auto-include", "list"}).out, "Caption\nHint\nItems.Strings\n");
+  std::ofstream(Path("bad.txt")) << "Caption\nTwo words\n";
+  r = In({"module", "auto-include", "set", Path("bad.txt")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("bad.txt: line 2"), std::string::npos) << r.err;
+
+}
+
+// Migrating reads the English texts of the forms into German as its design language;
+// the German texts are signed off, so every one that differs is kept.
+TEST_F(MaintCommand, MigrateAsksAndKeepsSignedOffTexts) {
+  const std::string module = File("Sample.ZOD");
+  auto r = In({"module", "migrate", "--lang", "de"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("quintrel: About to overwrite existing language translations, do you really want to proceed ?"),
+            std::string::npos);
+  EXPECT_EQ(File("Sample.ZOD"), module);
+  r = In({"module", "migrate", "--lang", "de", "--yes"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("read 3 forms and 2 resource-string units into de"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("; 0 signed-off texts kept"), std::string::npos) << r.out;
+  EXPECT_EQ(nlohmann::json::parse(Run({"module", "info", Path("project/Sample.ZOD"), "--json"}).out)["settings"]
+                                 ["design-language"],
+            "de");
+  r = Run({"preview", "--project", project_, "--lang", "de"});
+  EXPECT_NE(r.out.find("Meine Adressen"), std::string::npos);
+}
+
+TEST_F(MaintCommand, SwitchToGermanAndBackGivesEveryFileByteForByte) {
+  const auto original = Files();
+  auto r = In({"switch-base", "--lang", "de"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(File("Main.dfm").find("Meine Adressen"), std::string::npos);
+  EXPECT_NE(File("AppText.pas").find("SReady = 'Bereit';"), std::string::npos);
+  EXPECT_NE(File("Errors.rc").find("SE_CannotRead, \"Das Adressbuch konnte nicht gelesen werden.\""),
+            std::string::npos);
+  EXPECT_EQ(File("Errors.pas"), original.at("Errors.pas"));  // the numbers stay
+  EXPECT_EQ(File("Main.~df"), original.at("Main.dfm"));
+  EXPECT_NE(r.out.find("changed " + Path("project/Main.dfm")), std::string::npos) << r.out;
+  r = In({"switch-base", "--lang", "en"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Files(), original);
+  r = In({"switch-base", "--lang", "en"});
+  EXPECT_NE(r.out.find("Update: "), std::string::npos);
+}
+
+TEST_F(MaintCommand, SwitchFallsBackToThePreviousDesignTextsAndStopsAtAReadOnlyFile) {
+  ASSERT_EQ(Run({"lang", "add", Path("project/Sample.ZOD"), "fr", "--name", "French"}).code, 0);
+  TLanWriter lan;
+  lan.Section("TMainForm").Entry(LanId("fr"), "Mes adresses", "TitleLabel", "Caption").End();
+  Write("fr.lan", lan.Bytes());
+  ASSERT_EQ(In({"leverage", "run", Path("fr.lan"), "--into", "fr"}).code, 0);
+
+  const auto original = Files();
+  fs::permissions(Path("project/Errors.rc"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const std::string module = File("Sample.ZOD");
+  auto r = In({"switch-base", "--lang", "fr"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("One or more files are \"Read Only\" (" + Path("project/Errors.rc") + "), cannot continue."),
+            std::string::npos) << r.err;
+  EXPECT_EQ(Files(), original);
+  EXPECT_EQ(File("Sample.ZOD"), module);
+
+  fs::permissions(Path("project/Errors.rc"), fs::perms::owner_write, fs::perm_options::add);
+  r = In({"switch-base", "--lang", "fr"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string main = File("Main.dfm");
+  EXPECT_NE(main.find("Mes adresses"), std::string::npos);
+  EXPECT_NE(main.find("Sample Address Book"), std::string::npos);  // untranslated: the English text
+  EXPECT_EQ(File("AppText.pas"), original.at("AppText.pas"));
+}
+
+}  // namespace
+}  // namespace quintrel::cli

@@ -1,6 +1,7 @@
 #include "platform/vcl/graphics.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -362,7 +363,10 @@ void TGraphic::ReadDimensions() {
       height_ = U16(b, 20);
     } else {
       width_ = static_cast<int32_t>(U32(b, 18));
-      height_ = std::abs(static_cast<int32_t>(U32(b, 22)));
+      // Negative: a top-down bitmap. The most negative value has no positive counterpart
+      // and is no real height; a damaged picture measures 0 rather than overflowing.
+      const int32_t h = static_cast<int32_t>(U32(b, 22));
+      height_ = h == INT32_MIN ? 0 : std::abs(h);
     }
   } else if (b.size() >= 8 && U16(b, 0) == 0 && (U16(b, 2) == 1 || U16(b, 2) == 2) && U16(b, 4) > 0) {
     // Icon or cursor directory: the first entry's size, 0 meaning 256.

@@ -169,6 +169,10 @@ TEST(Graphics, StreamDataKeepsItsLayout) {
   EXPECT_EQ(bitmap.Width(), 5);
   EXPECT_EQ(bitmap.Height(), 3);  // a top-down bitmap has a negative height
   EXPECT_EQ(bitmap.WriteData(), prefixed);
+  std::string damaged = bmp;
+  damaged.replace(22, 4, Bytes({0, 0, 0, 0x80}));  // the most negative height is none
+  bitmap.ReadData(Bytes({static_cast<int>(damaged.size()), 0, 0, 0}) + damaged);
+  EXPECT_EQ(bitmap.Height(), 0);
 
   std::string ico = Bytes({0, 0, 1, 0, 1, 0, 0, 48}) + std::string(14, '\0');
   TIcon icon;

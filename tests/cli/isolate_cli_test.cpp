@@ -7,38 +7,14 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "tests/cli/run.h"
+#include "tests/cli/example_project.h"
 
 namespace quintrel::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-class IsolateCommand : public test::CliFixture {
-protected:
-  static void SetUpTestSuite() {
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    module_ = (fs::temp_directory_path() / ("quintrel-isolate-" + std::to_string(getpid()) + ".ZOD")).string();
-    const std::string command = Quote((root / "scripts" / "build-example-module").string()) + " " +
-                                Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  }
-  static void TearDownTestSuite() { fs::remove(module_); }
-  void SetUp() override {
-    CliFixture::SetUp();
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    fs::copy(root / "examples" / "project", dir_ / "project");
-    fs::copy_file(module_, Path("project/Sample.ZOD"));
-    project_ = Path("project");
-  }
-  test::TRunResult In(std::vector<std::string> args) {
-    args.insert(args.begin() + 2, {"--project", project_});
-    return Run(args);
-  }
-  std::string File(const std::string& name) const { return Slurp(Path("project/" + name)); }
-  std::string project_;
-  static inline std::string module_;
-};
+class IsolateCommand : public test::ExampleProjectFixture {};
 
 TEST_F(IsolateCommand, ScanSourcesListsTheCppLiteralsOutsideTheResourceUnits) {
   auto r = In({"intl", "scan-sources", "--json"});

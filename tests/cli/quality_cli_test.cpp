@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
-#include "tests/cli/run.h"
+#include "tests/cli/example_project.h"
 #include "tests/testdata.h"
 
 namespace quintrel::cli {
@@ -13,31 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QualityCommands : public test::CliFixture {
-protected:
-  // The example module is built once; every test works on a copy of project and module.
-  static void SetUpTestSuite() {
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    module_ = (fs::temp_directory_path() / ("quintrel-quality-" + std::to_string(getpid()) + ".ZOD")).string();
-    const std::string command = Quote((root / "scripts" / "build-example-module").string()) + " " +
-                                Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  }
-  static void TearDownTestSuite() { fs::remove(module_); }
-  void SetUp() override {
-    CliFixture::SetUp();
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    fs::copy(root / "examples" / "project", dir_ / "project");
-    fs::copy_file(module_, Path("project/Sample.ZOD"));
-    project_ = Path("project");
-  }
-  test::TRunResult In(std::vector<std::string> args) {
-    args.insert(args.end(), {"--project", project_});
-    return Run(args);
-  }
-  std::string project_;
-  static inline std::string module_;
-};
+class QualityCommands : public test::ExampleProjectFixture {};
 
 TEST_F(QualityCommands, ValidationFindsRealCollisionsAndTheOverflowOfPseudoTexts) {
   auto r = In({"validate", "--lang", "en"});

@@ -177,7 +177,7 @@ private:
 
 #define REQUIRE_FONT(font, file)                                                                 \
   const std::string file = FontFileFor(font);                                                     \
-  if (file.empty()) GTEST_SKIP() << "no font file for the face (scripts/install-deps installs it)"
+  if (file.empty()) FAIL() << "no font file for the face (scripts/install-deps installs it)"
 
 TEST(FontFiles, CaptionsMeasureAsTheFontsAdvanceWidths) {
   const LOGFONTW arial = Font(u"Arial", -11);

@@ -52,7 +52,7 @@ public:
     int64_t length = *Take(1, what);
     if (length == 255) {
       length = Long(what);
-      if (length < 0 || static_cast<uint64_t>(length) > limit_ - pos_)
+      if (length < 0 || pos_ > limit_ || static_cast<uint64_t>(length) > limit_ - pos_)
         Fail(at, rtl::Format(strings::_SLanBadLength, length));
     }
     const uint8_t* p = Take(static_cast<size_t>(length), what);
@@ -62,7 +62,7 @@ public:
 
 private:
   const uint8_t* Take(size_t n, const char* what) {
-    if (n > limit_ - pos_) {
+    if (pos_ > limit_ || n > limit_ - pos_) {
       if (limit_ < bytes_.size()) Fail(rtl::Format(strings::_SLanPastSection, static_cast<int64_t>(limit_)));
       Fail(rtl::Format(strings::_SLanTruncated, std::string(what)));
     }
@@ -117,7 +117,9 @@ TLanFile ParseLanFile(std::span<const uint8_t> bytes, const std::string& fileNam
   for (;;) {
     // Positioned after the section's opening short.
     const int64_t next = r.Long("a section's head");
-    if (next <= static_cast<int64_t>(start)) r.Fail(start, rtl::Format(strings::_SLanNextBackward, next));
+    // A section ends after its own head: a next position inside the head points backward
+    // from where the reader stands.
+    if (next <= static_cast<int64_t>(r.Position())) r.Fail(start, rtl::Format(strings::_SLanNextBackward, next));
     if (next > static_cast<int64_t>(size))
       r.Fail(start, rtl::Format(strings::_SLanNextOutside, next, static_cast<int64_t>(size)));
     r.Seek(r.Position(), static_cast<size_t>(next));

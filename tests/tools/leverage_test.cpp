@@ -77,6 +77,11 @@ TEST(LanFile, RefusesEveryDamagedShapeWithOneLineNamingTheFile) {
     EXPECT_NE(ErrorOf(w.Bytes()).find("at byte " + std::to_string(second) + ": the next section's position"),
               std::string::npos) << back;
   }
+  // A pointer into the section's own head (found by fuzzing: the reader's limit fell
+  // behind its position, and the next string was copied from past the buffer).
+  EXPECT_NE(ErrorOf({1, 0, 1, 0, 0, 0, 0xA7, 0x80, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x60, 0xFF, 1, 0, 0x35, 3, 0, 0})
+                .find("at byte 0: the next section's position"),
+            std::string::npos);
   // A pointer past the end of the file.
   TLanWriter far;
   far.Section("TF").End().PatchNext(1000);

@@ -176,8 +176,10 @@ public:
     return text.Length;
   }
 
-  // Reads both fields of every record; the sum of the keys.
+  // Reads both fields of every record in one read bracket, as SQLite's statement reads in
+  // one read transaction; the sum of the keys.
   int64_t Scan() {
+    storage::TReadBracket read(db_);
     int64_t sum = 0;
     if (!db_.Top(table_)) return sum;
     do {

@@ -47,29 +47,6 @@ TBlock& TCustomVarDB::CursorBlock(TTable& t) {
   return *t.CurBuffer;
 }
 
-bool TCustomVarDB::GetNextBlock(PBlock& block, uint32_t& address) {
-  uint32_t next = block->Next();
-  if (next == 0) return false;
-  if (next == address) throw EBlockCorrupt(address);
-  PBlock loaded = LoadDataBlock(next);
-  // A chain is linked both ways; a block that does not point back is a loop or a stray link.
-  if (loaded->Prev() != address) throw EBlockCorrupt(next);
-  block = std::move(loaded);
-  address = next;
-  return true;
-}
-
-bool TCustomVarDB::GetPrevBlock(PBlock& block, uint32_t& address) {
-  uint32_t prev = block->Prev();
-  if (prev == 0) return false;
-  if (prev == address) throw EBlockCorrupt(address);
-  PBlock loaded = LoadDataBlock(prev);
-  if (loaded->Next() != address) throw EBlockCorrupt(prev);
-  block = std::move(loaded);
-  address = prev;
-  return true;
-}
-
 std::vector<uint8_t> TCustomVarDB::ReadChain(uint32_t address, int64_t length, uint32_t owner) {
   std::vector<uint8_t> value;
   std::unordered_set<uint32_t> visited;
@@ -617,48 +594,37 @@ bool TCustomVarDB::Step(int table, int n) {
     t.Header.CurPos = static_cast<uint16_t>(pos + n);
     return true;
   }
+  // Across blocks the chain is followed in the block cache, without copies; only the
+  // block the cursor ends on is copied into the cursor's buffer (a scan inside a read
+  // bracket allocates nothing and makes no system call once the blocks are cached).
   uint32_t address = t.Header.CurBlock;
-  PBlock block = std::make_unique<TBlock>(b);
-  bool moved = false;
-  if (n > 0) {
-    int64_t left = n;
-    while (left > block->Count() - pos) {
-      PBlock probe = std::make_unique<TBlock>(*block);
-      uint32_t at = address;
-      if (!GetNextBlock(probe, at) || probe->Count() == 0) break;
-      left -= block->Count() - pos + 1;
-      block = std::move(probe);
-      address = at;
-      pos = 1;
-      moved = true;
-    }
-    bool covered = left <= block->Count() - pos;
-    pos = covered ? pos + static_cast<int>(left) : block->Count();
-    t.Header.CurPos = static_cast<uint16_t>(pos);
-    if (moved || address != t.Header.CurBlock) {
-      t.CurBuffer = std::move(block);
-      t.Header.CurBlock = address;
-    }
-    return covered;
+  const TBlock* block = &b;
+  bool forward = n > 0;
+  int64_t left = forward ? n : -static_cast<int64_t>(n);
+  for (;;) {
+    int64_t room = forward ? block->Count() - pos : pos - 1;
+    if (left <= room) break;
+    uint32_t to = forward ? block->Next() : block->Prev();
+    if (to == 0) break;
+    if (to == address) throw EBlockCorrupt(address);
+    const TBlock& probe = PeekDataBlock(to);
+    // A chain is linked both ways; a block that does not point back is a loop or a stray link.
+    if ((forward ? probe.Prev() : probe.Next()) != address) throw EBlockCorrupt(to);
+    if (probe.Count() == 0) break;
+    left -= room + 1;
+    block = &probe;
+    address = to;
+    pos = forward ? 1 : block->Count();
   }
-  int64_t left = -static_cast<int64_t>(n);
-  while (left > pos - 1) {
-    PBlock probe = std::make_unique<TBlock>(*block);
-    uint32_t at = address;
-    if (!GetPrevBlock(probe, at) || probe->Count() == 0) break;
-    left -= pos;
-    block = std::move(probe);
-    address = at;
-    pos = block->Count();
-    moved = true;
-  }
-  bool covered = left <= pos - 1;
-  pos = covered ? pos - static_cast<int>(left) : 1;
-  t.Header.CurPos = static_cast<uint16_t>(pos);
-  if (moved) {
-    t.CurBuffer = std::move(block);
+  int64_t room = forward ? block->Count() - pos : pos - 1;
+  bool covered = left <= room;
+  if (forward) pos = covered ? pos + static_cast<int>(left) : block->Count();
+  else pos = covered ? pos - static_cast<int>(left) : 1;
+  if (address != t.Header.CurBlock) {
+    *t.CurBuffer = *block;
     t.Header.CurBlock = address;
   }
+  t.Header.CurPos = static_cast<uint16_t>(pos);
   return covered;
 }
 

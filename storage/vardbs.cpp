@@ -48,9 +48,34 @@ std::string ShortName(std::string_view name) {
 // ---------------------------------------------------------------------------------------
 // Locks
 
-void TCustomVarDB::PlaceLock(bool exclusive) { pager_->PlaceLock(exclusive); }
+void TCustomVarDB::PlaceLock(bool exclusive) {
+  if (exclusive && bracketShared_) throw EDatabaseError(Format(vc::_SWriteInReadBracket, DisplayName()));
+  pager_->PlaceLock(exclusive);
+}
 
 void TCustomVarDB::ReleaseLock() { pager_->ReleaseLock(); }
+
+void TCustomVarDB::BeginRead() {
+  // Only the outermost bracket can take the lock itself (any bracket inside holds one), and
+  // only then is it shared; a bracket inside a table update or another lock runs under
+  // that lock, whatever kind it is.
+  bool own = IsFile() && LockCount() == 0;
+  pager_->PlaceLock(false);
+  try {
+    RefreshHeader();
+  } catch (...) {
+    pager_->ReleaseLock();
+    throw;
+  }
+  if (own) bracketShared_ = true;
+  ++readBrackets_;
+}
+
+void TCustomVarDB::EndRead() {
+  if (readBrackets_ == 0) return;
+  if (--readBrackets_ == 0) bracketShared_ = false;
+  pager_->ReleaseLock();
+}
 
 // ---------------------------------------------------------------------------------------
 // Construction and files
@@ -138,6 +163,9 @@ std::unique_ptr<TPager> TCustomVarDB::OpenPager(const std::string& fileName, uin
 
 void TCustomVarDB::SwapOpened(TOpened& other) {
   pager_->ReleaseAllLocks();
+  // Brackets open on the file given up end with its lock.
+  readBrackets_ = 0;
+  bracketShared_ = false;
   std::swap(pager_, other.Pager);
   std::swap(tables_, other.Tables);
   ClearCaches();
@@ -509,7 +537,7 @@ void TCustomVarDB::EndTableUpdate() {
 // Blocks
 
 const TBlock& TCustomVarDB::PeekDataBlock(uint32_t address) {
-  uint8_t* checked;
+  uint8_t* checked = nullptr;
   const TBlock& block = pager_->Peek(address, &checked);
   // A cached block is tested once while it stays cached; a block of a database in memory
   // every time it is read.

@@ -207,6 +207,20 @@ public:
   void PlaceLock(bool exclusive);
   void ReleaseLock();
 
+  // Read brackets: a read transaction over any number of operations. BeginRead takes the
+  // shared lock and reads the header once (reloading the catalogue when ChangeCount moved);
+  // until the matching EndRead no other process can write, so every operation inside sees
+  // one state of the file and none of them reads the header or takes a lock again: a Step
+  // or GetFields inside costs no system call. Brackets nest, also inside a table update
+  // (which already excludes every other process). Asking for the exclusive lock inside a
+  // read bracket that holds the shared one raises EDatabaseError: the shared lock cannot
+  // be raised without risking a deadlock with another reader doing the same, so a write
+  // must come before the bracket or after it. Outside a bracket every operation keeps
+  // taking the lock and checking the header on its own.
+  void BeginRead();
+  void EndRead();
+  bool InReadBracket() const { return readBrackets_ > 0; }
+
   // Cursor and records. Every operation takes the table number first; the cursor of each
   // table is its current record (CurBlock, CurPos).
   bool Top(int table);
@@ -342,8 +356,6 @@ private:
   std::vector<uint8_t> ReadChain(uint32_t address, int64_t length, uint32_t owner);
   void RemoveOversizedFields(const TTable& table, const std::vector<uint8_t>& image);
   void ClearExpandedBlock(uint32_t address);
-  bool GetNextBlock(PBlock& block, uint32_t& address);
-  bool GetPrevBlock(PBlock& block, uint32_t& address);
   void FreeTableData(TTable& table);
   int32_t RecNoOf(const std::vector<uint8_t>& image) const;
 
@@ -430,6 +442,8 @@ private:
   TValueMemo valueMemo_;  // a key's value when it cannot be read in place
   TNodeCache nodeCache_;
   uint32_t lastDataBlock_ = 0;
+  int readBrackets_ = 0;        // open read brackets
+  bool bracketShared_ = false;  // the outermost one took the shared lock itself
 };
 
 // Holds an engine's lock for a scope: shared or exclusive, released on every path.
@@ -451,6 +465,18 @@ private:
   TCustomVarDB& db_;
   bool exclusive_;
   int exceptions_;
+};
+
+// A read bracket for a scope (BeginRead/EndRead), ended on every path.
+class TReadBracket {
+public:
+  explicit TReadBracket(TCustomVarDB& db) : db_(db) { db_.BeginRead(); }
+  ~TReadBracket() { db_.EndRead(); }
+  TReadBracket(const TReadBracket&) = delete;
+  TReadBracket& operator=(const TReadBracket&) = delete;
+
+private:
+  TCustomVarDB& db_;
 };
 
 }  // namespace quintrel::storage

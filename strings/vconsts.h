@@ -35,6 +35,7 @@ inline constexpr const char* _SCheckUsedTwice = "%s: block $%x is already used b
 inline constexpr const char* _SCheckOverfull = "%s: block $%x is overfull (%d)";
 inline constexpr const char* _SCheckBadAddress = "%s: block address $%x is not a block of the file";
 inline constexpr const char* _SCannotLock = "%s: cannot lock the file header";
+inline constexpr const char* _SWriteInReadBracket = "%s: a write was asked for inside a read bracket";
 inline constexpr const char* _SCannotOpenLockFile = "%s: cannot open the lock file %s";
 inline constexpr const char* _SCheckChainLength = "%s: chain holds %d of its %d bytes";
 inline constexpr const char* _SCheckChainLong = "%s: chain holds more than the %d bytes of its value";

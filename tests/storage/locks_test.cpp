@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -192,6 +193,106 @@ TEST_F(Locks, LockFileIsUsedWhenPresent) {
   EXPECT_EQ(::flock(probe, LOCK_SH | LOCK_NB), 0);
   ::close(probe);
   for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+}
+
+// A read bracket holds one state of the file: a writer of another process waits for its end,
+// the reader sees the same records throughout (long strides across blocks landing where
+// single steps do), and the writer's records appear at the next operation after it.
+TEST_F(Locks, ReadBracketKeepsOneStateWhileAWriterWaits) {
+  constexpr int kRecords = 3000;  // texts of 200 bytes: some 80 blocks
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("bracket.zod"), rtl::fmCreate));
+    int t = db.AddTable("T Num N Text V");
+    std::u16string text(100, u'x');
+    db.BeginTableUpdate();
+    for (int32_t i = 0; i < kRecords; ++i) {
+      TFindRec fields[2] = {{1, &i, 4}, {2, text.data(), 200}};
+      db.AddRecord(t, fields, 2);
+    }
+    db.EndTableUpdate();
+  }
+  TCustomVarDB reader("r");
+  ASSERT_TRUE(reader.OpenFile(Path("bracket.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+  int t = reader.GetTableNr("T");
+  auto num = [&] {
+    int32_t v = -1;
+    TFindRec field{1, &v, 4};
+    reader.GetFields(t, &field, 1);
+    return v;
+  };
+  auto count = [&] {
+    int n = 0;
+    if (reader.Top(t)) do ++n; while (reader.Step(t, 1));
+    return n;
+  };
+
+  // The writer is started before the bracket: a child forked inside it would inherit this
+  // process's count of its own locks and refuse its write as a conflict within one process.
+  int go[2], started[2], finished[2];
+  ASSERT_EQ(::pipe(go), 0);
+  ASSERT_EQ(::pipe(started), 0);
+  ASSERT_EQ(::pipe(finished), 0);
+  pid_t child = Spawn([&] {
+    TCustomVarDB writer("w");
+    if (!writer.OpenFile(Path("bracket.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return 2;
+    char c;
+    if (::read(go[0], &c, 1) != 1) return 6;
+    int wt = writer.GetTableNr("T");  // a read: shared locks coexist
+    if (::write(started[1], "1", 1) != 1) return 4;
+    writer.Top(wt);
+    writer.DeleteRecord(wt, true);
+    writer.AddRecord(wt);
+    if (::write(finished[1], "1", 1) != 1) return 5;
+    return 0;
+  });
+  // A child that dies closes its ends: the reads below then fail instead of waiting.
+  for (int fd : {go[0], started[1], finished[1]}) ::close(fd);
+  reader.BeginRead();
+  EXPECT_TRUE(reader.InReadBracket());
+  ASSERT_EQ(::write(go[1], "1", 1), 1);
+  char c;
+  ASSERT_EQ(::read(started[0], &c, 1), 1);
+  ::usleep(200 * 1000);
+  pollfd done{finished[0], POLLIN, 0};
+  EXPECT_EQ(::poll(&done, 1, 0), 0) << "the writer waits for the bracket";
+  EXPECT_EQ(count(), kRecords);
+  ASSERT_TRUE(reader.Top(t));
+  EXPECT_EQ(num(), 0) << "the writer's delete is not seen inside the bracket";
+  ASSERT_TRUE(reader.Step(t, 2500));
+  EXPECT_EQ(num(), 2500);
+  ASSERT_TRUE(reader.Step(t, -2499));
+  EXPECT_EQ(num(), 1);
+  EXPECT_FALSE(reader.Step(t, 5000)) << "a stride past the end stops on the last record";
+  EXPECT_EQ(num(), kRecords - 1);
+  EXPECT_FALSE(reader.Step(t, -5000));
+  EXPECT_EQ(num(), 0);
+  EXPECT_THROW(reader.AddRecord(t), EDatabaseError) << "no write under the bracket's shared lock";
+  EXPECT_EQ(count(), kRecords);
+  reader.EndRead();
+  EXPECT_FALSE(reader.InReadBracket());
+
+  ASSERT_EQ(::read(finished[0], &c, 1), 1);
+  EXPECT_EQ(Wait(child), 0);
+  ASSERT_TRUE(reader.Top(t));
+  EXPECT_EQ(num(), 1) << "the first record was deleted by the other process";
+  EXPECT_EQ(count(), kRecords);
+  {
+    TReadBracket again(reader);
+    EXPECT_EQ(reader.Table(t).Header.RecordCount, kRecords) << "the bracket's start read the catalogue";
+  }
+  EXPECT_EQ(reader.LockCount(), 0);
+  EXPECT_TRUE(RangeIsFree(Path("bracket.zod")));
+
+  // Inside a table update a bracket runs under the exclusive lock, and writes go on.
+  reader.BeginTableUpdate();
+  {
+    TReadBracket nested(reader);
+    reader.AddRecord(t);
+  }
+  reader.EndTableUpdate();
+  EXPECT_EQ(count(), kRecords + 1);
+  for (int fd : {go[1], started[0], finished[0]}) ::close(fd);
 }
 
 }  // namespace

@@ -18,37 +18,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/timer.h"
 #include "module/zod.h"
 
 namespace {
 
 using namespace quintrel::module;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kForms = 50, kObjects = 20000, kLanguages = 5, kLookups = 100000;
 const TLanguageId kLangs[kLanguages] = {MakeLanguageId('e', 'n'), MakeLanguageId('d', 'e'), MakeLanguageId('f', 'r'),
                                         MakeLanguageId('j', 'a'), MakeLanguageId('i', 't')};
 
-double CpuNow() {
-  timespec t{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
-// Wall-clock and processor seconds of a step; the machine may be shared, so the processor
-// time is the steadier figure.
-struct TSpan {
-  double wall = 0, cpu = 0;
-};
-class TTimer {
-public:
-  TTimer() : wall_(Clock::now()), cpu_(CpuNow()) {}
-  TSpan Elapsed() const { return {std::chrono::duration<double>(Clock::now() - wall_).count(), CpuNow() - cpu_}; }
-
-private:
-  Clock::time_point wall_;
-  double cpu_;
-};
+using quintrel::bench::TSpan;
+using quintrel::bench::TTimer;
 
 // The three steps on both engines.
 struct TRun {

@@ -32,6 +32,7 @@
 #include "platform/vcl/forms.h"
 #include "platform/vcl/resstrings.h"
 #include "runtime/proptransfer.h"
+#include "runtime/textcache.h"
 #include "text/hashlist.h"
 
 namespace quintrel::runtime {
@@ -150,6 +151,8 @@ public:
   // after more than 10 missing identifiers in a row.
   static void LoadResourceTexts(text::THashList& texts);
   text::THashList& ResStrMap() { return FResStrMap; }
+  // The texts the resource-string loader read, kept while the module is unchanged.
+  TTextCache& LoadedTexts() { return loadedTexts_; }
 
   // Make every form run THookForm's handlers first, and undo it (the destructor does).
   void RedirectFormHandlers();
@@ -173,6 +176,7 @@ private:
   module::TLanguageId FDesignLanguage = 0;
   uint8_t FDesignCharset = 0;
   text::THashList FResStrMap;
+  TTextCache loadedTexts_;
   bool readOnly_ = false;
   std::vector<module::TZodObject> unsaved_;
   bool redirected_ = false;

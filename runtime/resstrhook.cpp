@@ -134,18 +134,30 @@ std::string CustomLoadResString(const vcl::TResStringRec* rec) {
   struct TClear {
     ~TClear() { reentrant = false; }
   } clear;
-  std::string result = vcl::DefaultLoadResString(rec);
-  if (!rec || rec->Identifier > 0xFFFF) return result;
+  if (!rec || rec->Identifier > 0xFFFF) return vcl::DefaultLoadResString(rec);
   TQuintrel* translator = GlobalQuintrel();
-  if (!translator || translator->Module() < 0) return result;
+  if (!translator || translator->Module() < 0) return vcl::DefaultLoadResString(rec);
   const std::optional<uint32_t> term = translator->ResStrMap().Find(std::to_string(rec->Identifier));
-  if (!term) return result;
+  if (!term) return vcl::DefaultLoadResString(rec);
   module::TZod& zod = translator->Zod();
   const int m = translator->Module();
-  const std::u16string text = zod.GetLongStringW(m, *term, translator->CurrentLanguage(),
-                                                 zod.GetUseOriginalIfUntranslated(m));
-  if (!text.empty()) result = text::UnicodeToByte(text, translator->CurrentCharset());
-  return result;
+  storage::TCustomVarDB& db = zod.GetModuleInterface(m);
+  const module::TLanguageId language = translator->CurrentLanguage();
+  const uint8_t charset = translator->CurrentCharset();
+  // A steady application loads the same strings again and again: each is read from the
+  // module once and then served from memory while the module file is unchanged.
+  TTextCache& cache = translator->LoadedTexts();
+  if (const std::string* text = cache.Find(db, language, charset, *term))
+    return text->empty() ? vcl::DefaultLoadResString(rec) : *text;
+  std::u16string wide;
+  {
+    // The setting and the text of one state of the module, the stamp they are kept under.
+    storage::TReadBracket read(db);
+    wide = zod.GetLongStringW(m, *term, language, zod.GetUseOriginalIfUntranslated(m));
+  }
+  std::string text = wide.empty() ? std::string() : text::UnicodeToByte(wide, charset);
+  cache.Put(db, language, charset, *term, text);
+  return text.empty() ? vcl::DefaultLoadResString(rec) : text;
 }
 
 std::string WrapLoadResString(const vcl::TResStringRec* rec) { return CustomLoadResString(rec); }

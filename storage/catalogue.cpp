@@ -102,7 +102,7 @@ void TFileHeader::Encode(uint8_t* out) const {
   Put32(out + 24, TableBlock);
   Put32(out + 28, static_cast<uint32_t>(TableCount));
   PutShortString(out + 32, DbName);
-  Put32(out + 48, static_cast<uint32_t>(ChangeCount));
+  Put32(out + kChangeCountOffset, static_cast<uint32_t>(ChangeCount));
 }
 
 TFileHeader TFileHeader::Decode(const uint8_t* in) {
@@ -113,7 +113,7 @@ TFileHeader TFileHeader::Decode(const uint8_t* in) {
   h.TableBlock = Get32(in + 24);
   h.TableCount = static_cast<int32_t>(Get32(in + 28));
   h.DbName = GetShortString(in + 32);
-  h.ChangeCount = static_cast<int32_t>(Get32(in + 48));
+  h.ChangeCount = static_cast<int32_t>(Get32(in + kChangeCountOffset));
   return h;
 }
 

@@ -36,6 +36,9 @@
 
 namespace quintrel::storage {
 
+// Where ChangeCount lies in the file header.
+constexpr uint64_t kChangeCountOffset = 48;
+
 // The 64-byte file header.
 struct TFileHeader {
   int32_t Version = 16;

@@ -124,6 +124,13 @@ bool TPager::ReadHeader(bool current) {
   return moved;
 }
 
+bool TPager::StampHolds() {
+  if (HeaderCurrent()) return header_.ChangeCount == stamp_;
+  uint8_t bytes[4];
+  if (ReadAt(*stream_, kChangeCountOffset, bytes, 4) != 4) return false;
+  return static_cast<int32_t>(Get32(bytes)) == stamp_;
+}
+
 void TPager::WriteHeader(TFileHeader& header) {
   headerFresh_ = !isFile_ || lockCount_ > 0;
   header.ChangeCount = header.ChangeCount >= kChangeCountWrap ? 0 : header.ChangeCount + 1;

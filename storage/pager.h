@@ -82,6 +82,13 @@ public:
   // The header has been read again without deciding whether it stays current.
   bool ReadHeader() { return ReadHeaderBytes(); }
   void AcceptStamp() { stamp_ = header_.ChangeCount; }
+  // Whether the file's ChangeCount is still the stamp: true while the header is current;
+  // otherwise the 4 bytes of the count are read once, without the lock. An unchanged count
+  // means no header write of any process completed since this one last read or wrote the
+  // header, so what it read under the lock at that stamp is still what a locked read would
+  // see, or what it saw just before a write still under way; a count read half written
+  // only differs from the stamp, which sends the caller to a locked read.
+  bool StampHolds();
   // Counts the change, keeps `header` as Header() and writes it.
   void WriteHeader(TFileHeader& header);
 

@@ -281,6 +281,11 @@ public:
   uint16_t Mode() const { return pager_->Mode(); }
   int32_t LockCount() const { return pager_->LockCount(); }
   int32_t HeaderStamp() const { return pager_->Stamp(); }
+  // Whether the file's ChangeCount still equals HeaderStamp(): what this engine read under
+  // the lock at that stamp is still current. Outside a lock one 4-byte read and no lock, so
+  // a cache of values read at a stamp can answer with one system call and still see
+  // another process's change at the next call (storage/pager.h says why that is sound).
+  bool StampHolds() { return pager_->StampHolds(); }
   bool TablesWritable() const { return tablesWritable_; }
   int TableCount() const { return static_cast<int>(tables_.size()); }
   // The catalogue as last read or changed in memory (no header read); an empty table for a

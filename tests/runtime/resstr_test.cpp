@@ -1,5 +1,7 @@
 // The resource-string loader while the translator is installed.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "../module/module_fixture.h"
 #include "module/namelists.h"
@@ -8,6 +10,7 @@
 #include "platform/vcl/resstrings.h"
 #include "platform/win32/resources.h"
 #include "runtime/quintrel.h"
+#include "text/codepages.h"
 
 namespace quintrel::runtime::test {
 namespace {
@@ -170,6 +173,62 @@ TEST_F(ResStrGlobalTest, TranslatedThroughTheLoaderSlotUntilRemoved) {
   EXPECT_EQ(GlobalQuintrel(), nullptr);
   EXPECT_EQ(vcl::ResStringLoader(), platformLoader);
   EXPECT_EQ(Load(65535), "Hello");
+}
+
+// The loader keeps the texts it read; a text replaced afterwards, by this process or by
+// another one sharing the module, is what the next load gives.
+TEST_F(ResStrGlobalTest, LoadedTextsFollowChangesOfTheModule) {
+  Link(65535, u"Hello");
+  Link(65534, u"Bye");
+  const uint32_t hello = String("#Consts.pas", "#SHello", 65535, u"Hello", u"Hallo");
+  String("#Consts.pas", "#SBye", 65534, u"Bye", u"Tschüss");
+  tr_.reset();
+  while (zod_.GetModuleCount() > 0) zod_.UnRegisterModule(0, false);
+
+  TTranslatorUnit unit(Path("App"));
+  TQuintrel* tr = GlobalQuintrel();
+  ASSERT_NE(tr, nullptr);
+  tr->SetCurrentLanguage(Id("de"), 0);
+  EXPECT_EQ(Load(65535), "Hallo");
+  EXPECT_EQ(Load(65534), text::UnicodeToByte(u"Tschüss", 0));
+  EXPECT_EQ(tr->LoadedTexts().Size(), 2u);
+  EXPECT_EQ(Load(65535), "Hallo");
+
+  module::TZodObject object;
+  object.Ident = hello;
+  ASSERT_TRUE(zod_.GetObject(tr->Module(), object));
+  auto setGerman = [&](module::TZod& zod, int m, std::u16string text) {
+    module::TZodTerm term;
+    term.Language = Id("de");
+    term.Ident = object.Localization;
+    term.Status = module::usSignedOff;
+    term.Data = text.data();
+    term.Size = static_cast<int32_t>(text.size() * 2);
+    return zod.SetTerm(m, term);
+  };
+  ASSERT_TRUE(setGerman(zod_, tr->Module(), u"Guten Tag"));
+  EXPECT_EQ(Load(65535), "Guten Tag") << "a change of this process";
+
+  const std::string file = zod_.GetModuleInterface(tr->Module()).FileName();
+  pid_t child = ::fork();
+  if (child == 0) {
+    int code = 1;
+    try {
+      module::TZod other;
+      int m = other.RegisterModule(file, false);
+      code = m >= 0 && setGerman(other, m, u"Servus") ? 0 : 2;
+    } catch (...) {
+      code = 3;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Load(65535), "Servus") << "a change of another process";
+
+  tr->SetCurrentLanguage(Id("en"), 0);
+  EXPECT_EQ(Load(65535), "Hello") << "another language";
 }
 
 }  // namespace

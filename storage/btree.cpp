@@ -146,6 +146,10 @@ void TIndexTree::WriteNode(uint32_t address, const PIndexNode& node) {
     throw;
   }
   db_.nodeCache_.Replace(address, node);
+  // This engine encoded the node itself: decoding it again from the block cache (once it
+  // left the few nodes kept decoded) need not test its shape. A node without keys is
+  // tested every time, as in Node.
+  if (node->Count > 0) db_.pager_->MarkChecked(address, TBlockCache::kCheckedNode);
 }
 
 void TIndexTree::FreeNode(uint32_t address) {

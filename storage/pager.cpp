@@ -274,7 +274,7 @@ uint32_t TPager::Allocate(bool defer) {
     WriteHeader(header_);
     return head;
   }
-  int64_t end = stream_->Seek(0, rtl::TSeekOrigin::soEnd);
+  int64_t end = std::max<int64_t>(stream_->Seek(0, rtl::TSeekOrigin::soEnd), pendingEnd_);
   if (end < static_cast<int64_t>(kFileHeaderSize))
     throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(end)));
   // A file whose length is off the block grid (a foreign tail) grows from the next whole
@@ -282,11 +282,18 @@ uint32_t TPager::Allocate(bool defer) {
   int64_t rest = (end - kFileHeaderSize) % kBlockSize;
   if (rest != 0) end += kBlockSize - rest;
   if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format(vc::_SDatabaseFull, DisplayName()));
-  // The file grows now, even while writes are deferred: its size tells where the next block
-  // goes.
   TBlock zero;
+  auto spill = [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); };
+  if (defer && isFile_) {
+    // While writes are deferred the new block waits in the cache like every other and is
+    // written once, with its content; the pending end tells where the next one goes.
+    cache_.Put(static_cast<uint32_t>(end), zero, true, spill);
+    pendingEnd_ = end + kBlockSize;
+    return static_cast<uint32_t>(end);
+  }
+  // Otherwise the file grows now: its size tells where the next block goes.
   WriteThrough(static_cast<uint32_t>(end), zero);
-  if (isFile_) cache_.Put(static_cast<uint32_t>(end), zero, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  if (isFile_) cache_.Put(static_cast<uint32_t>(end), zero, false, spill);
   return static_cast<uint32_t>(end);
 }
 

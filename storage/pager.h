@@ -33,6 +33,7 @@
 //     the file in between. A dirty block evicted for room is written at once.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -68,7 +69,8 @@ public:
   // The file's name, or the database's name for one in memory, for messages.
   std::string DisplayName() const { return isFile_ ? fileName_ : header_.DbName; }
   rtl::TStream& Stream() { return *stream_; }
-  int64_t Size() { return stream_->Size(); }
+  // The stream's size, counting the new blocks at its end that wait in the cache.
+  int64_t Size() { return std::max<int64_t>(stream_->Size(), pendingEnd_); }
 
   // Header.
   TFileHeader& Header() { return header_; }
@@ -117,13 +119,21 @@ public:
   }
   // Writes a block; with `defer` it waits in the cache until Flush.
   void WriteBlock(uint32_t address, const TBlock& block, bool defer);
+  // Records that the cached block at `address` passed a test (TBlockCache's checked bits);
+  // nothing when it is not cached.
+  void MarkChecked(uint32_t address, uint8_t bits) {
+    uint8_t* checked = nullptr;
+    if (isFile_ && cache_.Find(address, &checked)) *checked |= bits;
+  }
   // Writes the blocks kept back.
   void Flush() {
     if (cache_.HasDirty()) cache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+    pendingEnd_ = 0;
   }
   // Forgets every cached block (none may be waiting to be written).
   void ClearCache() {
     sizeSeen_ = 0;
+    pendingEnd_ = 0;
     cache_.Clear();
   }
   // Forgets the cached blocks that are not waiting to be written.
@@ -173,6 +183,10 @@ private:
   int32_t stamp_ = 0;
   bool headerFresh_ = false;
   int64_t sizeSeen_ = 0;
+  // The end of the stream including the blocks Allocate added while writes were deferred
+  // (0 when none waits): they reach the file with their content when the cache is flushed,
+  // instead of as zeros first.
+  int64_t pendingEnd_ = 0;
   TBlock peekScratch_;
   TBlockCache cache_{kBlockCacheSize};
 };

@@ -351,6 +351,18 @@ uint32_t TCustomVarDB::SplitBlock(int table, int position) {
   return static_cast<uint32_t>(position);
 }
 
+// A new, empty block after the cursor's block becomes the cursor's block.
+void TCustomVarDB::StartOwnBlock(TTable& t) {
+  TBlock& b = CursorBlock(t);
+  uint32_t address = t.Header.CurBlock;
+  uint32_t ownAddress = GetNewBlock();
+  auto own = std::make_unique<TBlock>();
+  LinkNewBlockAfter(t, b, address, *own, ownAddress);
+  WriteBlock(address, b);
+  t.CurBuffer = std::move(own);
+  t.Header.CurBlock = ownAddress;
+}
+
 // Puts a stored record at `position` of the cursor's block, splitting as needed, and
 // leaves the cursor on it. A record always fits: when the regular split leaves too little
 // room, the block is cut at the insert position, and failing that the record gets a block
@@ -359,7 +371,13 @@ void TCustomVarDB::PlaceStored(int table, int position, const std::vector<uint8_
   TTable& t = tables_[table];
   int s = static_cast<int>(stored.size());
   auto fits = [&](const TBlock& b) { return b.Used() + 2 * (b.Count() + 1) + s <= kLastPosition; };
-  if (!fits(CursorBlock(t))) {
+  // A record appended after the last record of the table starts a new last block and
+  // leaves the full one as it is: splitting it would move half its records (and their
+  // keys) only for the next appends to fill the space again.
+  if (!fits(CursorBlock(t)) && position > CursorBlock(t).Count() && CursorBlock(t).Next() == 0) {
+    StartOwnBlock(t);
+    position = 1;
+  } else if (!fits(CursorBlock(t))) {
     position = static_cast<int>(SplitBlock(table, position));
     if (!fits(CursorBlock(t))) {
       TBlock& b = CursorBlock(t);
@@ -377,12 +395,7 @@ void TCustomVarDB::PlaceStored(int table, int position, const std::vector<uint8_
         UpdateBlockKeys(table, tail, tailAddress, 1, moved, 1);
       }
       if (!fits(b)) {
-        uint32_t ownAddress = GetNewBlock();
-        auto own = std::make_unique<TBlock>();
-        LinkNewBlockAfter(t, b, address, *own, ownAddress);
-        WriteBlock(address, b);
-        t.CurBuffer = std::move(own);
-        t.Header.CurBlock = ownAddress;
+        StartOwnBlock(t);
         position = 1;
       }
     }

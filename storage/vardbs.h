@@ -346,6 +346,7 @@ private:
   void InternalInsertRecord(int table, int where, const std::vector<uint8_t>& image);
   void PlaceStored(int table, int position, const std::vector<uint8_t>& stored);
   uint32_t SplitBlock(int table, int position);
+  void StartOwnBlock(TTable& table);
   void LinkNewBlockAfter(TTable& table, TBlock& block, uint32_t address, TBlock& fresh, uint32_t freshAddress);
   void Rebalance(int table);
   void MergeNextBlock(int table, TBlock& b, TBlock& next);

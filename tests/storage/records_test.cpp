@@ -497,5 +497,68 @@ TEST_F(Records, RandomOperationsAgainstAModel) {
   EXPECT_NE(h.AvailList, 0u);
 }
 
+// Appends at the end of a table inside an update: every block but the last is left full
+// (the next record would not fit), new blocks and long values in them reach the file only
+// when the update ends, and another engine then reads every record and the check finds
+// nothing. Inserting in the middle still splits.
+TEST_F(Records, AppendsFillBlocksAndNewBlocksReachTheFileOnce) {
+  constexpr int kRecords = 400;
+  const std::vector<uint8_t> text(200, 'a');
+  const std::vector<uint8_t> longText(100000, 'b');  // more than the file held before
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("a.zod"), rtl::fmCreate));
+  int t = db.AddTable("T Num N Text B");
+  db.IndexCreate(t, 1, 0, true, false);
+  int64_t sizeBefore = FileSize("a.zod");
+  db.BeginTableUpdate();
+  for (int32_t i = 0; i < kRecords; ++i) {
+    const std::vector<uint8_t>& value = i == 7 ? longText : text;
+    TFindRec fields[2] = {{1, &i, 4}, {2, const_cast<uint8_t*>(value.data()), static_cast<int32_t>(value.size())}};
+    db.AddRecord(t, fields, 2);
+  }
+  ASSERT_TRUE(db.Top(t));
+  ASSERT_TRUE(db.Step(t, 7));
+  EXPECT_EQ(db.GetField(t, 2), longText) << "a long value in blocks not yet written";
+  EXPECT_EQ(FileSize("a.zod"), sizeBefore) << "the new blocks wait for the end of the update";
+  db.EndTableUpdate();
+  EXPECT_GE(FileSize("a.zod"), sizeBefore + 10 * int64_t{kBlockSize});
+  ExpectSound(db);
+
+  // Stored: a flag byte, the number, the text's length and the text; and a record-table entry.
+  const int stored = 1 + 4 + 4 + 200;
+  const int perBlock = kLastPosition / (stored + 2);
+  TCustomVarDB other("o");
+  ASSERT_TRUE(other.OpenFile(Path("a.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+  int ot = other.GetTableNr("T");
+  ASSERT_TRUE(other.Top(ot));
+  int32_t expected = 0;
+  do {
+    EXPECT_EQ(Int(other.GetField(ot, 1)), expected);
+    EXPECT_EQ(other.GetField(ot, 2), expected == 7 ? longText : text);
+    ++expected;
+  } while (other.Step(ot, 1));
+  EXPECT_EQ(expected, kRecords);
+  uint32_t address = other.Table(ot).Header.FirstBlock;
+  int blocks = 0;
+  while (address != 0) {
+    PBlock block = other.LoadBlock(address);
+    ++blocks;
+    if (block->Next() != 0) {
+      EXPECT_GT(Fill(*block) + 2 + stored, kLastPosition) << "block " << blocks << " is full";
+    }
+    address = block->Next();
+  }
+  EXPECT_EQ(blocks, (kRecords + perBlock - 1) / perBlock);
+
+  // An insert into a full block in the middle splits it in the middle.
+  ASSERT_TRUE(other.Top(ot));
+  other.InsertRecord(ot, kInsertAfter);
+  const std::vector<uint8_t> wide(1000, 'c');
+  other.SetField(ot, 2, wide.data(), static_cast<int32_t>(wide.size()));
+  PBlock first = other.LoadBlock(other.Table(ot).Header.FirstBlock);
+  EXPECT_LE(first->Count(), perBlock / 2 + 2);
+  ExpectSound(other);
+}
+
 }  // namespace
 }  // namespace quintrel::storage

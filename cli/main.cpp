@@ -28,6 +28,7 @@
 #include "cli/quality_commands.h"
 #include "cli/resstr_commands.h"
 #include "cli/term_commands.h"
+#include "cli/terms_commands.h"
 #include "cli/usage.h"
 #include "platform/rtl/sysutils.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   RegisterCharsetCommands(app);
   RegisterFormCommands(app);
   RegisterTermCommands(app);
+  RegisterTermsCommands(app);
   RegisterObjectCommands(app);
   RegisterProjectCommands(app);
   RegisterGlobalizationCommands(app);

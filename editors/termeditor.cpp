@@ -213,9 +213,12 @@ uint32_t TTermEditor::Find(std::string_view objectOrPath) const {
   int64_t number = 0;
   const bool numeric = !objectOrPath.empty() && objectOrPath.find_first_of(" -+.") == std::string_view::npos &&
                        rtl::TryStrToInt(objectOrPath, number) && number > 0 && number <= 0xFFFFFFFFLL;
-  const size_t dot = objectOrPath.find('.');
   for (const TTreeForm& form : tree) {
-    if (!numeric && (dot == std::string_view::npos || !vcl::SameText(form.Name, objectOrPath.substr(0, dot))))
+    // A unit's name holds a dot of its own ("#AppText.pas"), so the form is the name the path
+    // starts with, not the text before its first dot.
+    const size_t dot = form.Name.size();
+    if (!numeric && (objectOrPath.size() <= dot + 1 || objectOrPath[dot] != '.' ||
+                     !vcl::SameText(form.Name, objectOrPath.substr(0, dot))))
       continue;
     for (const TTreeComponent& component : form.Components)
       for (const TEntry& entry : component.Entries) {

@@ -194,6 +194,11 @@ inline constexpr const char* _SCliDryRunNote = " (dry run: nothing written)";
 inline constexpr const char* _SCliNotDictionary =
     "%s: the language %s cannot be a dictionary here (it needs a term table and an object table)";
 inline constexpr const char* _SCliNoTranslation = "no translation found";
+// terms next and prev at either end of the tree, and terms picture save of a language without
+// an image (%s: the object's path, the language).
+inline constexpr const char* _SCliNoNextUntranslated = "no untranslated object after it";
+inline constexpr const char* _SCliNoPrevUntranslated = "no untranslated object before it";
+inline constexpr const char* _SCliNoPicture = "%s has no picture in %s";
 inline constexpr const char* _SCliCleanLine = "%s: %d terms removed";
 inline constexpr const char* _SCliNotAStringUnit = "%s: a resource-string unit is a .pas or .rc file";
 inline constexpr const char* _SCliInvalidResIdent = "Invalid resource string identifier";

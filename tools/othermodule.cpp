@@ -88,7 +88,7 @@ void TOtherModule::Close() {
   index_ = -1;
 }
 
-TWorkModule::TWorkModule(const std::string& fileName) {
+TWorkModule::TWorkModule(const std::string& fileName, uint16_t mode) {
   module::TZod& zod = module::GlobalZOD();
   const std::string problem = storage::TCustomVarDB::DiagnoseFile(fileName);
   if (!problem.empty()) throw EToolError(problem);
@@ -99,7 +99,7 @@ TWorkModule::TWorkModule(const std::string& fileName) {
   }
   const int before = zod.GetModuleCount();
   try {
-    index_ = zod.RegisterModule(fileName, false, "", rtl::fmOpenReadWrite);
+    index_ = zod.RegisterModule(fileName, false, "", mode);
   } catch (const rtl::Exception& e) {
     throw EToolError(e.Message());
   }

@@ -70,10 +70,11 @@ private:
 // The module a tool works on, opened in the process's module list (module::GlobalZOD),
 // where the name lists and the translator find it, and closed again with the object. When
 // that list answers with a module of another file (one whose name agrees in its first 12
-// characters), the tool is refused rather than let loose on the wrong module.
+// characters), the tool is refused rather than let loose on the wrong module. A tool that
+// only reads opens it with rtl::fmOpenRead, so that it works on a file the user cannot write.
 class TWorkModule {
 public:
-  explicit TWorkModule(const std::string& fileName);
+  explicit TWorkModule(const std::string& fileName, uint16_t mode = rtl::fmOpenReadWrite);
   ~TWorkModule();
   TWorkModule(const TWorkModule&) = delete;
   TWorkModule& operator=(const TWorkModule&) = delete;

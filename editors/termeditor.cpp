@@ -184,8 +184,9 @@ TEntryState TTermEditor::StateOf(const TZodObject& object) const {
 }
 
 std::vector<TTreeForm> TTermEditor::Tree(TTreeFilter filter) const {
-  // One consistent picture of the module, however other processes write meanwhile.
-  storage::TDbLock lock(zod_.GetModuleInterface(module_), false);
+  // One consistent picture of the module, however other processes write meanwhile, read
+  // without a lock or header check per record.
+  storage::TReadBracket bracket(zod_.GetModuleInterface(module_));
   std::vector<TTreeForm> tree;
   for (const tools::TExchangeForm& form : tools::ExchangeForms(zod_, module_)) {
     TTreeForm node;
@@ -273,7 +274,7 @@ TEntryText SideOf(module::TZod& zod, int module, TLanguageId language, const TZo
 TEntryView TTermEditor::Show(uint32_t object) const {
   TEntryView view;
   view.Entry = Entry(object);
-  storage::TDbLock lock(zod_.GetModuleInterface(module_), false);
+  storage::TReadBracket bracket(zod_.GetModuleInterface(module_));
   const TZodObject stored = ReadObject(object);
   view.TypeName = module::ZodTypeName(stored.Kind);
   view.Picture = tools::IsPicture(stored);

@@ -248,9 +248,11 @@ void TQuintrelAddIn::Rebuild() {
 }
 
 void TQuintrelAddIn::ItemClick(const std::string& name) {
+  // The editor is to show the texts the designer holds now, not those of the last save.
+  if (name == kGlobalizationItems[kTranslationEditorItem].Name) CaptureOpenForms();
   if (onItem_) onItem_(name);
   // The project settings may have removed the module.
-  if (name == kGlobalizationItems[0].Name) Rebuild();
+  if (name == kGlobalizationItems[kProjectItem].Name) Rebuild();
 }
 
 // --- globalization --------------------------------------------------------------------------
@@ -516,6 +518,18 @@ void TQuintrelAddIn::NewCompInserted(vcl::TComponent& component, const std::stri
   module::FormList().Clear();
   module::CompList().Clear();
   module::PropList().Clear();
+}
+
+void TQuintrelAddIn::CaptureOpenForms() {
+  TIToolServices* services = ToolServices();
+  if (!services || !ModuleOpen()) return;
+  for (int i = 0; i < services->GetUnitCount(); ++i) {
+    const std::string unit = services->GetUnitName(i);
+    if (!services->IsFileOpen(unit)) continue;
+    auto module = services->GetModuleInterface(unit);
+    auto form = module ? module->GetFormInterface() : nullptr;
+    if (form) GetFormValues(*form);
+  }
 }
 
 void TQuintrelAddIn::GetFormValues(TIFormInterface& form) {

@@ -31,6 +31,8 @@ struct TAddInMenuItem {
   bool Separator;
 };
 extern const TAddInMenuItem kGlobalizationItems[kGlobalizationItemCount];
+inline constexpr int kProjectItem = 0;
+inline constexpr int kTranslationEditorItem = 8;
 inline constexpr const char* kGlobalizationMenuName = "GlobalizationMenu";
 inline constexpr const char* kToolsMenuName = "ToolsMenu";
 
@@ -122,6 +124,8 @@ public:
   void NewCompInserted(vcl::TComponent& component, const std::string& name, uint16_t formId);
   bool IsComponentReused(uint16_t formId, uint32_t compId);
   void GetFormValues(TIFormInterface& form);
+  // Every project unit open in the editor that has a form, captured as GetFormValues does.
+  void CaptureOpenForms();
   void RemoveTerm(uint32_t termId);
   // The catalogue id of a form by name; 0 when the module does not catalogue it.
   uint16_t FormIdOf(const std::string& formName);

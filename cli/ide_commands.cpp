@@ -1,5 +1,11 @@
 #include "cli/ide_commands.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -7,11 +13,16 @@
 #include "cli/common.h"
 #include "cli/project_commands.h"
 #include "cli/target.h"
+#include "cli/usage.h"
+#include "cli/version.h"
 #include "module/zod.h"
 #include "platform/vcl/menus.h"
+#include "platform/vcl/textutil.h"
 #include "platform/vcl/typinfo.h"
 #include "strings/addinconsts.h"
 #include "strings/hostconsts.h"
+
+extern char** environ;
 
 namespace quintrel::cli {
 
@@ -71,6 +82,7 @@ struct TIdeOptions {
   std::string Event;
   std::vector<std::string> Args;
   std::string Script;
+  std::string Item;
 };
 
 void Menu(const TIdeOptions& o) {
@@ -275,6 +287,138 @@ void Replay(const TIdeOptions& o) {
   for (const std::string& line : changes.Lines()) std::cout << line << "\n";
 }
 
+// --- invoking a menu item ----------------------------------------------------------------
+
+// The commands of this program that do the work of an item's dialog or wizard. An item with
+// several takes the one named by its first argument.
+struct TItemTools {
+  const char* Item;
+  std::vector<const char*> Commands;
+};
+
+const std::vector<TItemTools>& ItemTools() {
+  static const std::vector<TItemTools> tools = {
+      {"GlobalizationInternatWizardMenu", {"intl"}},
+      {"GlobalizationLocalWizardMenu", {"export", "import", "stats", "autotranslate"}},
+      {"GlobalizationQualityWizardMenu", {"pseudo", "validate", "accel", "status", "signoff", "unlock"}},
+      {"GlobalizationInternatGetIdentMenu", {"resstr", "isolate"}},
+      {"GlobalizationLocalChangeBaseMenu", {"switch-base"}},
+      {"GlobalizationLocalDialogMenu", {"edit"}},
+  };
+  return tools;
+}
+
+// What a person calls an item: its caption without the accelerator's "&" and without a
+// trailing "...".
+std::string Spoken(const std::string& caption) {
+  std::string text;
+  for (char c : caption)
+    if (c != '&') text += c;
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+CLI::App* Subcommand(CLI::App* parent, const std::string& name) {
+  for (CLI::App* sub : parent->get_subcommands([](CLI::App*) { return true; }))
+    if (sub->get_name() == name) return sub;
+  return nullptr;
+}
+
+// Runs this program again with `args`, as a dialog runs modally: it shares the terminal,
+// and its exit code is the item's.
+int RunModal(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  std::string self = "quintrel";
+  argv.push_back(self.data());
+  std::vector<std::string> copies(args);
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::cout.flush();
+  pid_t pid = 0;
+  const int error = posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv.data(), environ);
+  if (error != 0) throw ECommandFailed(rtl::Format(strings::_SToolNotStarted, args.front(), std::strerror(error)));
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) throw ECommandFailed(rtl::Format(strings::_SToolNotStarted, args.front(), std::strerror(errno)));
+  return WIFEXITED(status) ? WEXITSTATUS(status) : kExitFailure;
+}
+
+// The command line of the tool an item runs: the command, the arguments given, and the
+// project the add-in has open unless the arguments name a project or a module themselves.
+std::vector<std::string> ToolCommandLine(CLI::App& root, const char* command, const std::vector<std::string>& given,
+                                         const std::string& project) {
+  std::vector<std::string> args{command};
+  CLI::App* at = Subcommand(&root, command);
+  for (const std::string& a : given) {
+    CLI::App* sub = at ? Subcommand(at, a) : nullptr;
+    if (!sub) break;
+    at = sub;
+  }
+  const bool named = std::any_of(given.begin(), given.end(), [](const std::string& a) {
+    return a == "--project" || a == "--module" || a.starts_with("--project=") || a.starts_with("--module=");
+  });
+  auto end = std::find(given.begin(), given.end(), "--");
+  args.insert(args.end(), given.begin(), end);
+  if (!named && at && at->get_option_no_throw("--project")) args.insert(args.end(), {"--project", project});
+  args.insert(args.end(), end, given.end());
+  return args;
+}
+
+void Invoke(CLI::App& root, const CLI::App* command, const TIdeOptions& o) {
+  TAddInHost run(o.Target.ProjectArgument());
+  auto menu = run.Host().HostMenu().Find(ide::kGlobalizationMenuName);
+  std::shared_ptr<host::THostMenuItem> item;
+  for (int i = 0; menu && i < menu->Count() && !item; ++i) {
+    auto candidate = menu->Item(i);
+    if (ide::kGlobalizationItems[i].Separator) continue;
+    if (vcl::SameText(candidate->Name(), o.Item) || vcl::SameText(Spoken(candidate->Caption()), Spoken(o.Item)))
+      item = candidate;
+  }
+  if (!item) throw ECommandFailed(rtl::Format(strings::_SNoMenuItem, o.Item));
+  const std::string spoken = Spoken(item->Caption());
+  if (!item->Enabled()) throw ECommandFailed(rtl::Format(strings::_SMenuItemDisabled, spoken));
+  const std::string project = run.Host().GetProjectName();
+  int code = kExitOk;
+  run.AddIn().SetItemHandler([&](const std::string& name) {
+    std::vector<std::string> args;
+    if (name == "GlobalizationProjectMenu") {
+      // The project settings with a module, else the module is made.
+      const bool open = run.AddIn().ModuleOpen();
+      std::vector<std::string> given{open ? "settings" : "add"};
+      given.insert(given.end(), o.Args.begin(), o.Args.end());
+      args = ToolCommandLine(root, open ? "module" : "globalization", given, project);
+    } else if (name == "GlobalizationFollowMeMenu" || name == "GlobalizationHelpMenu") {
+      std::cout << (name == "GlobalizationFollowMeMenu" ? strings::_SFollowMeText : strings::_SAddInHelpText) << "\n";
+      return;
+    } else if (name == "GlobalizationAboutMenu") {
+      std::cout << rtl::Format(strings::_SAddInAboutText, strings::_SAddInName, kVersion, kCommit,
+                               strings::_SAddInIDString)
+                << "\n";
+      return;
+    } else {
+      auto tools = std::find_if(ItemTools().begin(), ItemTools().end(),
+                                [&](const TItemTools& t) { return name == t.Item; });
+      if (tools == ItemTools().end()) throw ECommandFailed(rtl::Format(strings::_SNotAvailable, spoken));
+      const std::vector<const char*>& commands = tools->Commands;
+      const char* chosen = commands.size() == 1 ? commands[0] : nullptr;
+      std::vector<std::string> given = o.Args;
+      if (!chosen) {
+        for (const char* c : commands)
+          if (!given.empty() && given[0] == c) chosen = c;
+        std::string names;
+        for (const char* c : commands) names += (names.empty() ? "" : ", ") + std::string(c);
+        if (!chosen) throw EUsage(rtl::Format(strings::_SItemChoices, spoken, names), command);
+        given.erase(given.begin());
+      }
+      if (!Subcommand(&root, chosen)) throw ECommandFailed(rtl::Format(strings::_SNotAvailable, spoken));
+      args = ToolCommandLine(root, chosen, given, project);
+    }
+    code = RunModal(args);
+  });
+  item->Click();
+  if (code != kExitOk) throw TExitCode{code};
+}
+
 }  // namespace
 
 void RegisterIdeCommands(CLI::App& app) {
@@ -313,6 +457,24 @@ void RegisterIdeCommands(CLI::App& app) {
   replayCmd->add_option("SCRIPT", replay->Script, "the script; blank lines and lines starting with # are skipped")
       ->required();
   replayCmd->callback([replay]() { Replay(*replay); });
+
+  auto invoke = std::make_shared<TIdeOptions>();
+  CLI::App* invokeCmd = ide->add_subcommand(
+      "invoke",
+      "Click an item of the Globalization menu: ITEM is its name or caption (without & and ..., any case), ARGS go "
+      "to the tool behind it. The project item runs globalization add (no module yet) or module settings; the "
+      "Internationalization Wizard runs intl, the Localization Wizard export, import, stats or autotranslate, the "
+      "Quality Assurance Wizard pseudo, validate, accel, status, signoff or unlock, Resource Strings resstr or "
+      "isolate (the first of ARGS chooses), Switch Base Language switch-base, the Translation Editor edit; Help, "
+      "Follow Me and About print what they show. The tool works on the add-in's project unless ARGS name one");
+  invoke->Target.AddProject(invokeCmd);
+  invokeCmd->add_option("ITEM", invoke->Item, "the menu item")->required();
+  // Everything after ITEM belongs to the tool, options included.
+  invokeCmd->prefix_command();
+  invokeCmd->callback([&app, invokeCmd, invoke]() {
+    invoke->Args = invokeCmd->remaining();
+    Invoke(app, invokeCmd, *invoke);
+  });
 }
 
 }  // namespace quintrel::cli

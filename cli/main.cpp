@@ -30,13 +30,15 @@
 #include "cli/term_commands.h"
 #include "cli/terms_commands.h"
 #include "cli/usage.h"
+#include "cli/version.h"
 #include "platform/rtl/sysutils.h"
+#include "strings/qconsts.h"
 
 int main(int argc, char** argv) {
   using namespace quintrel::cli;
   CLI::App app{"Quintrel: collect, translate, check and ship the texts of an application in one language module"};
   app.name("quintrel");
-  app.set_version_flag("--version", QUINTREL_VERSION);
+  app.set_version_flag("--version", quintrel::rtl::Format(quintrel::strings::_SCliVersion, kVersion, kCommit));
   app.require_subcommand(1);
   RegisterDbCommands(app);
   RegisterModuleCommands(app);

@@ -214,6 +214,8 @@ const CLI::App* CheckCommandLine(CLI::App& app, const std::vector<std::string>& 
       command = next;
       groupFlag = false;
       continue;
+    } else if (command->get_prefix_command()) {
+      break;  // what follows goes to another command, which checks it when it runs
     } else {
       continue;  // an argument of the command
     }

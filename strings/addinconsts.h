@@ -42,6 +42,17 @@ inline constexpr const char* _SBackupExists = "%s: exists; move it away to remov
 inline constexpr const char* _SNoMenuItem = "no menu item %s";
 inline constexpr const char* _SMenuItemDisabled = "the menu item %s is not enabled";
 inline constexpr const char* _SNotAvailable = "%s: not available in this version";
+// An item that runs one of several tools needs to be told which.
+inline constexpr const char* _SItemChoices = "%s: name the tool to run: %s";
+inline constexpr const char* _SToolNotStarted = "%s: cannot be started: %s";
+// What the help items and the about box show.
+inline constexpr const char* _SFollowMeText =
+    "Follow Me: docs/getting-started.md walks from a project folder to a previewed translation, and 'make run' "
+    "shows the whole workflow on the example project.";
+inline constexpr const char* _SAddInHelpText =
+    "Help: 'quintrel help COMMAND' shows the help of a command; docs/usage.md describes every command.";
+inline constexpr const char* _SAddInAboutText =
+    "%s\nversion %s, commit %s\n%s: keeps the project's language module in step with its forms and units";
 inline constexpr const char* _SUnknownNotification = "unknown notification %s";
 inline constexpr const char* _SNotificationArguments = "%s takes %s";
 inline constexpr const char* _SNotATextProperty = "%s: %s.%s is not a text property";

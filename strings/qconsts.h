@@ -26,6 +26,9 @@ inline constexpr const char* _SModuleFieldType = "field %s is %s instead of %s";
 // The packed terms of one language would not fit in the 2 GiB a packed list can hold.
 inline constexpr const char* _STermsTooLarge = "Module %s: the terms of language $%x take more than 2 GiB";
 
+// What --version prints: the release and the commit the build was configured from.
+inline constexpr const char* _SCliVersion = "quintrel %s (commit %s)";
+
 // Command line: files.
 inline constexpr const char* _SCliFileNotFound = "%s: file not found";
 inline constexpr const char* _SCliFileExists = "%s: file exists (use --force to replace it)";

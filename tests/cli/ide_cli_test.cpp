@@ -134,5 +134,51 @@ TEST_F(IdeCommand, AReplayedSessionKeepsTheModuleInStep) {
   EXPECT_EQ(Slurp(Path("project/About.dfm")).find("DoneButton"), std::string::npos);
 }
 
+// Menu items clicked from the command line run the tools behind them on the add-in's
+// project, as their dialogs would.
+TEST_F(IdeCommand, InvokedItemsRunTheirTools) {
+  auto r = In({"ide", "invoke", "Resource Strings", "resstr", "units"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: the menu item Resource Strings is not enabled\n");
+  EXPECT_EQ(In({"ide", "invoke", "Spell Checker"}).code, 1);
+
+  // Without a module the project item makes one; the arguments go to the tool.
+  r = In({"ide", "invoke", "add globalization support", "--language", "en", "--name", "English"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "created " + Path("project/Sample.ZOD") + " (design language en)\n");
+  r = In({"ide", "invoke", "GlobalizationProjectMenu", "--auto-include", "off", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["auto-include"], false) << r.out;
+
+  // A wizard of several tools is told which; the tool's own failures are the item's.
+  r = In({"ide", "invoke", "quality assurance wizard"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("Quality Assurance Wizard: name the tool to run: pseudo, validate"), std::string::npos) << r.err;
+  r = In({"ide", "invoke", "Internationalization Wizard", "update", "--auto"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("objects added"), std::string::npos) << r.out;
+  r = In({"ide", "invoke", "localization wizard", "stats", "--lang", "en"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Localization Items in total: 108"), std::string::npos) << r.out;
+  EXPECT_EQ(In({"ide", "invoke", "localization wizard", "stats", "--lang", "xx"}).code, 1);
+
+  // The editor is there or says it is not; help and about show their texts.
+  const bool editor = Run({"help", "edit"}).code == 0;
+  r = In({"ide", "invoke", "Translation Editor", "--no-such-option"});
+  if (editor) {
+    EXPECT_EQ(r.code, 2) << "the editor itself refuses the option: " << r.err;
+  } else {
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "quintrel: Translation Editor: not available in this version\n");
+  }
+  r = In({"ide", "invoke", "about"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Quintrel Suite 2 Expert");
+  const std::string commit = r.out.substr(r.out.find("commit ") + 7, r.out.find('\n', r.out.find("commit ")) - r.out.find("commit ") - 7);
+  EXPECT_FALSE(commit.empty()) << r.out;
+  EXPECT_NE(Run({"--version"}).out.find("(commit " + commit + ")"), std::string::npos) << "the same build as --version";
+  EXPECT_NE(In({"ide", "invoke", "Follow Me"}).out.find("getting-started"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quintrel::cli

@@ -269,6 +269,26 @@ TEST_F(AddIn, SavingCapturesChangedTextsForReview) {
   EXPECT_EQ(Status(kDe, formCaption_.Localization), module::usSignedOff) << "unchanged texts stay signed off";
 }
 
+// The editor opened from the menu shows what the designer holds, saved or not.
+TEST_F(AddIn, TheEditorItemCapturesUnsavedForms) {
+  Start();
+  Globalize();
+  const std::string main = Path("Main.cpp");
+  host_->OpenFile(main);
+  vcl::SetStrProp(host_->Form(main).FindComponent("Button1"), "Caption", "&Accept");
+  std::u16string seen;
+  addIn_->SetItemHandler([&](const std::string& item) {
+    if (item == "GlobalizationLocalDialogMenu") seen = Zod().GetLongStringW(Index(), button_.Localization, kEn, false);
+  });
+  ASSERT_TRUE(host_->ClickMenuItem("GlobalizationLocalDialogMenu"));
+  EXPECT_EQ(seen, u"&Accept");
+  EXPECT_EQ(Status(kDe, button_.Localization), module::usForReview);
+  // Other items leave the module as the last save left it.
+  vcl::SetStrProp(host_->Form(main).FindComponent("Button1"), "Caption", "&Take");
+  ASSERT_TRUE(host_->ClickMenuItem("GlobalizationQualityWizardMenu"));
+  EXPECT_EQ(Zod().GetLongStringW(Index(), button_.Localization, kEn, false), u"&Accept");
+}
+
 TEST_F(AddIn, RenamedProjectTakesItsModule) {
   Start();
   Globalize();

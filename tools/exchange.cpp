@@ -204,6 +204,9 @@ bool ExportFilter(module::TZod& zod, int module, const TZodObject& object, const
 }
 
 std::vector<std::u16string> ExportLines(module::TZod& zod, int module, const TExportOptions& options) {
+  // One read transaction over the whole module: the export is one state of it, and its
+  // thousands of reads take no lock of their own.
+  storage::TReadBracket read(zod.GetModuleInterface(module));
   // Lines 13 to 16 hold the control characters and backslashes themselves; the text form
   // writes them as the escapes they explain.
   std::vector<std::u16string> lines = {
@@ -412,6 +415,7 @@ int ExportModule(module::TZod& zod, int module, module::TZod& targetZod, int tar
 // --- statistics ----------------------------------------------------------------------------------
 
 TStatistics GetAmounts(module::TZod& zod, int module, module::TLanguageId language) {
+  storage::TReadBracket read(zod.GetModuleInterface(module));  // one state, no lock per read
   TStatistics s;
   for (const TExchangeForm& form : ExchangeForms(zod, module))
     for (const TExchangeObject& item : form.Objects) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch.h"
 #include "bench/timer.h"
 #include "module/objects.h"
 #include "module/terms.h"
@@ -73,8 +74,9 @@ std::vector<TStep> RunSize(const std::filesystem::path& dir, int terms) {
     zod.BeginModuleUpdate(m);
     for (int i = 0; i < objects; ++i) {
       const int form = i / kObjectsPerForm;
-      const uint32_t ident = zod.AddObject(m, "Form" + std::to_string(form), "Control" + std::to_string(i % kObjectsPerForm),
-                                           "Caption", module::utString, module::ucButton);
+      const uint32_t ident = zod.AddObject(m, "Form" + std::to_string(form),
+                                           "Control" + std::to_string(i % kObjectsPerForm), "Caption",
+                                           module::utString, module::ucButton);
       module::TZodObject object;
       object.Ident = ident;
       zod.GetObject(m, object);
@@ -129,16 +131,15 @@ int main(int argc, char** argv) {
     if (std::strncmp(argv[i], "--sizes=", 8) == 0) {
       sizes.clear();
       std::stringstream list(argv[i] + 8);
-      for (std::string item; std::getline(list, item, ',');) sizes.push_back(std::max(kLanguages, std::atoi(item.c_str())));
+      for (std::string item; std::getline(list, item, ',');)
+        sizes.push_back(std::max(kLanguages, std::atoi(item.c_str())));
     } else {
       std::fprintf(stderr, "usage: bench_million [--sizes=N,N,...]\n");
       return 2;
     }
   }
-  auto dir = std::filesystem::temp_directory_path() / ("quintrel-bench-million-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  setenv("QUINTREL_CONFIG", (dir / "registry.ini").c_str(), 1);
+  bench::TScratchFolder scratch("million");
+  const std::filesystem::path& dir = scratch.Path();
   int status = 0;
   try {
     std::printf("%-12s %10s %12s %12s %10s %10s\n", "step", "terms", "cpu s", "cpu us/term", "growth", "RSS MiB");
@@ -160,7 +161,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_million: %s\n", e.what());
     status = 1;
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
   return status;
 }

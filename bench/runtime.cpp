@@ -26,6 +26,7 @@
 
 #include "module/objects.h"
 #include "module/terms.h"
+#include "bench/scratch.h"
 #include "bench/timer.h"
 #include "module/zod.h"
 #include "platform/vcl/resstrings.h"
@@ -131,10 +132,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  auto dir = std::filesystem::temp_directory_path() / ("quintrel-bench-runtime-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  setenv("QUINTREL_CONFIG", (dir / "registry.ini").c_str(), 1);
+  bench::TScratchFolder scratch("runtime");
+  const std::filesystem::path& dir = scratch.Path();
   int status = 0;
   try {
     WriteCatalogues(dir);
@@ -207,7 +206,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_runtime: %s\n", e.what());
     status = 1;
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
   return status;
 }

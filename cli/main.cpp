@@ -10,6 +10,7 @@
 #include "cli/common.h"
 #include "cli/browse_commands.h"
 #include "cli/charset_commands.h"
+#include "cli/completion_commands.h"
 #include "cli/db_commands.h"
 #include "cli/exchange_commands.h"
 #include "cli/form_commands.h"
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
   RegisterLeverageCommands(app);
   RegisterSwitchBaseCommands(app);
   RegisterHelpCommand(app);
+  RegisterCompletionCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(
       "'quintrel help COMMAND...' (or COMMAND --help) shows the help of a command. docs/getting-started.md walks "

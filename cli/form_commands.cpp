@@ -203,30 +203,6 @@ nlohmann::json ComponentNodeJson(const TComponentNode& node) {
   return {{"name", node.Name}, {"class", node.ClassName}, {"properties", props}};
 }
 
-namespace {
-
-// The first specific font charset of the form (its own, else its components' in stream
-// order); 0 when every font uses the default or ANSI charset.
-int SpecificCharset(const TStreamObject& object) {
-  if (const TStreamProperty* charset = object.FindProperty("Font.Charset")) {
-    int64_t value = -1;
-    if (charset->Value.IsInteger()) value = charset->Value.Int;
-    if (charset->Value.Type == vaIdent) IdentToInt(FontCharsetType(), charset->Value.Bytes, value);
-    if (value > 1 && value <= 255) return static_cast<int>(value);
-  }
-  for (const auto& child : object.Children)
-    if (int charset = SpecificCharset(child)) return charset;
-  return 0;
-}
-
-}  // namespace
-
-int FormCodePage(const vcl::TStreamObject& root, int requested) {
-  if (requested > 0) return requested;
-  const int charset = SpecificCharset(root);
-  return charset ? CharsetToCodePage(static_cast<uint8_t>(charset)) : kDefaultFormCodePage;
-}
-
 void RegisterFormCommands(CLI::App& app) {
   CLI::App* form = app.add_subcommand("form", "Form files (.dfm) in the text or the binary notation");
   form->require_subcommand(1);

@@ -26,6 +26,7 @@
 #include "cli/source_commands.h"
 #include "cli/switchbase_commands.h"
 #include "cli/preview_commands.h"
+#include "cli/edit_commands.h"
 #include "cli/quality_commands.h"
 #include "cli/resstr_commands.h"
 #include "cli/term_commands.h"
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
   RegisterGlobalizationCommands(app);
   RegisterIdeCommands(app);
   RegisterPreviewCommands(app);
+  RegisterEditCommands(app);
   RegisterSourceCommands(app);
   RegisterIntlCommands(app);
   RegisterBrowseCommands(app);

@@ -31,10 +31,10 @@
 #include "platform/win32/msgbox.h"
 #include "platform/win32/resources.h"
 #include "runtime/quintrel.h"
-#include "strings/hostconsts.h"
 #include "strings/qconsts.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
+#include "tools/liveforms.h"
 
 namespace quintrel::cli {
 
@@ -53,65 +53,8 @@ struct TPreviewOptions {
   bool Dialogs = false;
 };
 
-// A form or data module of the project as the application creates it, with the stream
-// it came from so that it is written back in the same layout.
-struct TLiveForm {
-  std::string FileName;
-  const vcl::TFormStream* Stream = nullptr;
-  std::unique_ptr<vcl::TComponent> Root;
-};
-
-// A form file of the project; the class of its root names the frame when it is one.
-struct TFormFile {
-  std::string FileName;
-  vcl::TFormStream Stream;
-};
-
 std::string AbsolutePath(const std::string& path) {
   return std::filesystem::absolute(path).lexically_normal().string();
-}
-
-// The project's form files in project order, read but not yet made into objects: a form
-// that embeds a frame needs the frame's own form first.
-std::vector<TFormFile> ReadFormFiles(const host::TProject& project) {
-  std::vector<TFormFile> files;
-  for (const host::TProjectEntry& entry : project.Entries()) {
-    if (entry.FormName.empty()) continue;
-    const std::string dfm = host::CompanionFile(entry.FileName, ".dfm");
-    if (dfm.empty()) throw ECommandFailed(rtl::Format(strings::_SFormFileMissing, entry.FileName, entry.FormName));
-    try {
-      files.push_back({AbsolutePath(dfm), vcl::LoadFormFile(dfm)});
-    } catch (const rtl::Exception& e) {
-      throw ECommandFailed(dfm + ": " + e.Message());
-    }
-  }
-  return files;
-}
-
-// The forms and data modules the application creates from those files. Frames are not
-// created on their own: each shows inside the forms that embed it, built from its own
-// form file and what the embedding form changes.
-std::vector<TLiveForm> CreateForms(const std::vector<TFormFile>& files, int codePage) {
-  const vcl::TFrameFormFinder frames = [&files](std::string_view className) -> const vcl::TFormStream* {
-    for (const TFormFile& file : files)
-      if (vcl::SameText(file.Stream.Root.ClassName, className)) return &file.Stream;
-    return nullptr;
-  };
-  std::vector<TLiveForm> forms;
-  for (const TFormFile& file : files) {
-    vcl::TReadOptions options;
-    options.Context.Codec = vcl::CodecForCodePage(FormCodePage(file.Stream.Root, codePage));
-    options.FrameForms = frames;
-    TLiveForm live{file.FileName, &file.Stream, nullptr};
-    try {
-      live.Root = vcl::ReadComponent(file.Stream, options);
-    } catch (const rtl::Exception& e) {
-      throw ECommandFailed(file.FileName + ": " + e.Message());
-    }
-    if (dynamic_cast<vcl::TCustomFrame*>(live.Root.get())) continue;
-    forms.push_back(std::move(live));
-  }
-  return forms;
 }
 
 // String values in the JSON are the texts themselves; the form notation's quotes belong
@@ -314,21 +257,27 @@ void Preview(const TPreviewOptions& o) {
   if (!translator || translator->Module() < 0 || !std::filesystem::equivalent(translator->GetProjectFile(), moduleFile, ec))
     throw ECommandFailed(rtl::Format(qs::_SCliNotAModule, moduleFile));
 
-  const std::vector<TFormFile> files = ReadFormFiles(project);
-  std::vector<TLiveForm> forms = CreateForms(files, o.CodePage);
+  std::vector<tools::TFormFile> files;
+  std::vector<tools::TLiveForm> forms;
+  try {
+    files = tools::ReadFormFiles(project);
+    forms = tools::CreateForms(files, o.CodePage);
+  } catch (const rtl::Exception& e) {
+    throw ECommandFailed(e.Message());
+  }
   // Form names compare ignoring case, as the language compares identifiers.
   std::string names;
   for (const std::string& name : o.Forms) {
     const auto found =
-        std::find_if(forms.begin(), forms.end(), [&](const TLiveForm& f) { return vcl::SameText(f.Root->Name(), name); });
+        std::find_if(forms.begin(), forms.end(), [&](const tools::TLiveForm& f) { return vcl::SameText(f.Root->Name(), name); });
     if (found == forms.end()) {
       std::string known;
-      for (const TLiveForm& f : forms) known += (known.empty() ? "" : ", ") + f.Root->Name();
+      for (const tools::TLiveForm& f : forms) known += (known.empty() ? "" : ", ") + f.Root->Name();
       throw ECommandFailed(rtl::Format(qs::_SCliNoProjectForm, projectFile, name, known.empty() ? "none" : known));
     }
     names += found->Root->Name() + " ";
   }
-  const auto selected = [&](const TLiveForm& f) {
+  const auto selected = [&](const tools::TLiveForm& f) {
     return o.Forms.empty() || (" " + names).find(" " + f.Root->Name() + " ") != std::string::npos;
   };
 
@@ -356,7 +305,7 @@ void Preview(const TPreviewOptions& o) {
     nlohmann::json list = nlohmann::json::array();
     vcl::TValueTextOptions show;
     show.Display = &context.Codec;
-    for (const TLiveForm& f : forms) {
+    for (const tools::TLiveForm& f : forms) {
       if (!selected(f)) continue;
       nlohmann::json components = nlohmann::json::array();
       for (const vcl::TComponentNode& node : vcl::ComponentTree(*f.Root, show)) components.push_back(PlainNodeJson(node));
@@ -404,7 +353,7 @@ void Preview(const TPreviewOptions& o) {
     return;
   }
 
-  for (const TLiveForm& f : forms) {
+  for (const tools::TLiveForm& f : forms) {
     if (!selected(f)) continue;
     vcl::TFormStream written = vcl::WriteComponent(*f.Root, f.Stream, &context);
     // Quoted 8-bit texts of the form notation are bytes of the language's charset; the

@@ -215,6 +215,17 @@ inline constexpr const char* _SCliCharsetWithoutCodePage =
     "warning: %s: language %s has charset %d, which has no code page; the translator gives its texts "
     "as ASCII, with 0x7F for every other character";
 inline constexpr const char* _SCliNoProjectForm = "%s: the project has no form %s; its forms are: %s";
+// The web editor (quintrel edit): its address, and the answers to requests it refuses.
+inline constexpr const char* _SEditorListening = "Translation editor of %s at %s (Ctrl-C stops it)";
+inline constexpr const char* _SEditorStopped = "the translation editor stopped";
+inline constexpr const char* _SEditorCannotListen = "cannot listen on 127.0.0.1 port %d: %s";
+inline constexpr const char* _SEditorNoRandom = "/dev/urandom: cannot read a token: %s";
+inline constexpr const char* _SEditorNoBrowser = "warning: cannot start %s (%s); open the address yourself";
+inline constexpr const char* _SEditorNoLanguages = "%s: the module has no languages to translate";
+inline constexpr const char* _SEditorBadToken = "this request does not carry the editor's token";
+inline constexpr const char* _SEditorBadHost = "this request is not addressed to the editor's own address";
+inline constexpr const char* _SEditorBadRequest = "bad request: %s";
+inline constexpr const char* _SEditorNoFormForStrings = "the strings of unit %s show on no form";
 // The component browser. The size of a value's attached data.
 inline constexpr const char* _SCliAttachedBytes = "(%d bytes attached)";
 // The selection file written (or that would be), its forms and properties.

@@ -41,11 +41,6 @@ struct TBrowseOptions {
 
 std::string Dump(const json& j) { return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }
 
-std::string Relative(const std::string& folder, const std::string& fileName) {
-  const std::string rel = fs::path(fileName).lexically_relative(folder).string();
-  return rel.empty() || rel.rfind("..", 0) == 0 ? fileName : rel;
-}
-
 // Forms whose head cannot be read are named on stderr; the command then fails at its end.
 bool ReportProblems(const tools::TComponentBrowser& browser) {
   for (const std::string& p : browser.Problems()) std::cerr << "quintrel: " << p << "\n";
@@ -292,6 +287,11 @@ std::function<void(const tools::TBrowserForm&, std::size_t, std::size_t)> Loadin
   return [&bar](const tools::TBrowserForm& f, std::size_t number, std::size_t count) {
     bar.Show(rtl::Format(qs::_SCliLoadingForm, f.NodeText()), number, count);
   };
+}
+
+std::string Relative(const std::string& folder, const std::string& fileName) {
+  const std::string rel = std::filesystem::path(fileName).lexically_relative(folder).string();
+  return rel.empty() || rel.rfind("..", 0) == 0 ? fileName : rel;
 }
 
 TProjectBrowser OpenProjectBrowser(const std::string& project, int codePage) {

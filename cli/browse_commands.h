@@ -29,6 +29,9 @@ TProjectBrowser OpenProjectBrowser(const std::string& project, int codePage = 0)
 // ("Loading Form Main").
 std::function<void(const tools::TBrowserForm&, std::size_t, std::size_t)> LoadingForms(TProgressBar& bar);
 
+// A file as the project names it: relative to the project's folder when it lies inside.
+std::string Relative(const std::string& folder, const std::string& fileName);
+
 // Where a unit's form file is (a .dfm beside a .cpp, .pas or .c of the same name, the
 // spelling of its case taken as it is on disk) and what its head says.
 tools::TFormHeadReader ProjectFormHeads();

@@ -7,8 +7,10 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "cli/browse_commands.h"
 #include "cli/common.h"
 #include "cli/output_file.h"
+#include "cli/progress.h"
 #include "cli/usage.h"
 #include "cli/texts.h"
 #include "cli/tool_options.h"
@@ -22,6 +24,7 @@
 #include "tools/mergenames.h"
 #include "tools/othermodule.h"
 #include "tools/po.h"
+#include "tools/validate.h"
 #include "tools/xliff.h"
 
 namespace quintrel::cli {
@@ -91,6 +94,29 @@ void ExportReducedModule(tools::TToolSession& session, module::TZod& zod, int m,
             << "\n";
 }
 
+// What the project tells beyond the module: the room of each caption on its live control
+// (for XLIFF) and the file each form comes from (for PO). A form the host cannot load is
+// named in a warning and only loses its widths.
+void AddProjectContext(const tools::TToolSession& session, module::TZod& zod, int m, TFormat format,
+                       tools::TExportOptions& options) {
+  TProjectBrowser project = OpenProjectBrowser(session.Project().ProjectFile());
+  const std::string folder = session.Project().Folder();
+  if (format == TFormat::Xliff) {
+    std::vector<std::string> problems;
+    {
+      TProgressBar bar;
+      options.MaxWidths = tools::CaptionWidths(*project.Host, zod, m, options.Target, &problems, bar.Callback());
+    }
+    for (const std::string& problem : problems) std::cerr << "quintrel: warning: " << problem << "\n";
+    return;
+  }
+  for (const tools::TBrowserForm& form : project.Browser->Forms())
+    options.SourceFiles.emplace(form.Head.Name, Relative(folder, form.Head.FormFile));
+  // A resource-string unit "#Name" is the project's file of that name.
+  for (const host::TProjectEntry& entry : session.Project().Entries())
+    options.SourceFiles.emplace("#" + fs::path(entry.FileName).filename().string(), Relative(folder, entry.FileName));
+}
+
 struct TExportCommand {
   TToolOptions Options;
   std::string Base, Target, Output, Format;
@@ -130,6 +156,7 @@ void RunExport(TExportCommand& o) {
         bytes = tools::ExportTextFile(zod, m, options);
         break;
       case TFormat::Xliff: {
+        AddProjectContext(session, zod, m, TFormat::Xliff, options);
         std::vector<std::string> leftOut;
         bytes = tools::ExportXliff(zod, m, options, &leftOut);
         for (const std::string& object : leftOut)
@@ -137,6 +164,7 @@ void RunExport(TExportCommand& o) {
         break;
       }
       case TFormat::Po:
+        AddProjectContext(session, zod, m, TFormat::Po, options);
         bytes = tools::ExportPo(zod, m, fs::path(session.ModuleFile()).filename().string(), options);
         break;
       case TFormat::Zod:
@@ -205,30 +233,18 @@ std::string ReadInput(const std::string& fileName) {
   }
 }
 
-std::vector<module::TLanguageId> Languages(module::TZod& zod, int m) {
-  std::vector<module::TLanguageId> ids;
-  zod.GetLanguageList(m, ids);
-  return ids;
-}
-
-std::string LanguageText(const std::vector<module::TLanguageId>& ids) {
-  std::string list;
-  for (module::TLanguageId id : ids) list += (list.empty() ? "" : ", ") + FormatLanguageId(id);
-  return list.empty() ? std::string("none") : list;
-}
-
 // Another module's translations of one language, taken by form, component and property
 // names into the objects the module has.
 void ImportModule(tools::TToolSession& session, const TImportCommand& o) {
   try {
     tools::TOtherModule source(o.File, tools::TOtherModule::TAccess::Read,
                                {session.ModuleFile(), session.WorkingModule()});
-    const std::vector<module::TLanguageId> offered = Languages(source.Zod(), source.Index());
+    const std::vector<module::TLanguageId> offered = LanguageIds(source.Zod(), source.Index());
     module::TLanguageId language = 0;
     if (!o.Lang.empty()) {
       language = ParseLanguageId(o.Lang);
       if (std::find(offered.begin(), offered.end(), language) == offered.end())
-        throw ECommandFailed(rtl::Format(strings::_SExchangeUnknownTarget, o.File, o.Lang, LanguageText(offered)));
+        throw ECommandFailed(rtl::Format(strings::_SExchangeUnknownTarget, o.File, o.Lang, LanguageListText(offered)));
     } else {
       // The one language besides the module's design language, as a reduced module has.
       const module::TLanguageId design = source.Zod().GetDesignTimeLanguage(source.Index());
@@ -237,14 +253,14 @@ void ImportModule(tools::TToolSession& session, const TImportCommand& o) {
         if (id != design) candidates.push_back(id);
       if (candidates.size() != 1)
         throw ECommandFailed(rtl::Format(strings::_SExchangeBad, o.File,
-                                         "offers the languages " + LanguageText(offered) + "; --lang chooses one"));
+                                         "offers the languages " + LanguageListText(offered) + "; --lang chooses one"));
       language = candidates.front();
     }
     tools::TWorkModule work(session.WorkingModule());
-    const std::vector<module::TLanguageId> own = Languages(module::GlobalZOD(), work.Index());
+    const std::vector<module::TLanguageId> own = LanguageIds(module::GlobalZOD(), work.Index());
     if (std::find(own.begin(), own.end(), language) == own.end())
       throw ECommandFailed(rtl::Format(strings::_SExchangeUnknownTarget, session.ModuleFile(),
-                                       FormatLanguageId(language), LanguageText(own)));
+                                       FormatLanguageId(language), LanguageListText(own)));
     tools::TMergeOptions options;
     options.From = options.Into = language;
     options.CreateMissing = false;
@@ -275,7 +291,7 @@ void ImportModule(tools::TToolSession& session, const TImportCommand& o) {
 void ListLanguages(const std::string& fileName) {
   try {
     tools::TOtherModule source(fileName, tools::TOtherModule::TAccess::Read, {});
-    for (module::TLanguageId id : Languages(source.Zod(), source.Index())) {
+    for (module::TLanguageId id : LanguageIds(source.Zod(), source.Index())) {
       module::TZodLanguage language;
       language.Identifier = id;
       source.Zod().GetLanguage(source.Index(), language);
@@ -388,30 +404,6 @@ void RegisterStats(CLI::App& app) {
 
 // --- autotranslate --------------------------------------------------------------------------
 
-// Modules in the process's module list, closed again however the command ends.
-class TOpenModules {
-public:
-  ~TOpenModules() {
-    for (auto it = opened_.rbegin(); it != opened_.rend(); ++it) module::GlobalZOD().UnRegisterModule(*it, false);
-  }
-  int Open(const std::string& fileName, uint16_t mode) {
-    module::TZod& zod = module::GlobalZOD();
-    const int before = zod.GetModuleCount();
-    const int index = zod.RegisterModule(fileName, false, "", mode);
-    if (index < 0 || !zod.GetModuleInterface(index).IsFile())
-      throw ECommandFailed(rtl::Format(strings::_SCliNotOpened, fileName));
-    // A module already open under that name is not this file: working on it would write
-    // into another module.
-    if (zod.GetModuleCount() == before)
-      throw ECommandFailed(rtl::Format(strings::_SExchangeBad, fileName, "a module of the same name is open already"));
-    opened_.push_back(index);
-    return index;
-  }
-
-private:
-  std::vector<int> opened_;
-};
-
 void RegisterAutoTranslate(CLI::App& app) {
   struct TAutoCommand {
     TToolOptions Options;
@@ -437,11 +429,15 @@ void RegisterAutoTranslate(CLI::App& app) {
         check.RequireLanguage(ParseLanguageId(o->Base));
         check.RequireLanguage(ParseLanguageId(o->Target));
       }
-      TOpenModules open;
+      std::vector<std::unique_ptr<tools::TWorkModule>> dictionaries;
       for (const std::string& d : o->Dictionaries) {
         if (tools::SameFile(d, session.ModuleFile()))
           throw ECommandFailed(rtl::Format(strings::_SExchangeBad, d, "is the module being translated"));
-        open.Open(d, rtl::fmOpenRead);
+        try {
+          dictionaries.push_back(std::make_unique<tools::TWorkModule>(d, rtl::fmOpenRead));
+        } catch (const rtl::Exception& e) {
+          throw ECommandFailed(e.Message());
+        }
       }
       // The module itself last, so that a dictionary answers before it.
       const tools::TWorkModule work(session.WorkingModule());
@@ -454,7 +450,8 @@ void RegisterAutoTranslate(CLI::App& app) {
       options.IgnoreContext = o->IgnoreContext;
       tools::TAutoTranslateResult r;
       try {
-        r = tools::AutoTranslate(zod, m, options);
+        TProgressBar bar;
+        r = tools::AutoTranslate(zod, m, options, bar.Callback());
       } catch (const rtl::Exception& e) {
         throw ECommandFailed(e.Message());
       }

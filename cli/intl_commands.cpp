@@ -26,6 +26,7 @@
 #include "tools/intlobjects.h"
 #include "tools/browser.h"
 #include "tools/intlupdate.h"
+#include "tools/othermodule.h"
 #include "tools/resstr.h"
 #include "tools/toolsession.h"
 #include "tools/selection.h"
@@ -274,24 +275,6 @@ TProjectForms LoadProjectForms(TProjectBrowser& b) {
   return forms;
 }
 
-// The project's module in the process's module list, which the update's name lists work
-// on; closed again however the command ends.
-class TGlobalModule {
-public:
-  explicit TGlobalModule(const std::string& fileName) {
-    index_ = module::GlobalZOD().RegisterModule(fileName, false, "", rtl::fmOpenReadWrite);
-    if (index_ < 0 || !module::GlobalZOD().GetModuleInterface(index_).IsFile())
-      throw ECommandFailed(rtl::Format(qs::_SCliNotOpened, fileName));
-  }
-  ~TGlobalModule() { module::GlobalZOD().UnRegisterModule(index_, false); }
-  TGlobalModule(const TGlobalModule&) = delete;
-  TGlobalModule& operator=(const TGlobalModule&) = delete;
-  int Index() const { return index_; }
-
-private:
-  int index_ = -1;
-};
-
 json ResultJson(const std::string& moduleFile, const tools::TIntlUpdateResult& r, bool dryRun) {
   return {{"module", moduleFile},          {"propertiesUpdated", r.PropertiesUpdated},
           {"objectsAdded", r.ObjectsAdded}, {"termsAdded", r.TermsAdded},
@@ -372,7 +355,7 @@ void RunUpdate(const TUpdateOptions& o) {
   tools::TIntlUpdateResult result;
   std::vector<std::pair<std::string, size_t>> resourceUnits;  // registered, with the strings imported
   {
-    TGlobalModule module(target);
+    const tools::TWorkModule module(target);
     tools::TIntlUpdateInput input;
     input.Selection = &selection;
     input.ListedForms = forms.Listed;

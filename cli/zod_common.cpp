@@ -56,13 +56,7 @@ void TModuleFile::RequireLanguage(TLanguageId id) {
   throw ECommandFailed(rtl::Format(qs::_SCliNoSuchLanguageIn, fileName_, FormatLanguageId(id), LanguageList()));
 }
 
-std::string TModuleFile::LanguageList() {
-  std::vector<TLanguageId> ids;
-  zod_.GetLanguageList(index_, ids);
-  std::string list;
-  for (TLanguageId id : ids) list += (list.empty() ? "" : ", ") + FormatLanguageId(id);
-  return list.empty() ? std::string("none") : list;
-}
+std::string TModuleFile::LanguageList() { return LanguageListText(LanguageIds(zod_, index_)); }
 
 void TModuleFile::WarnNoDesignLanguage() {
   if (warnedDesignLanguage_) return;
@@ -147,6 +141,18 @@ std::string FormatLanguageId(TLanguageId id) {
   auto printable = [](int c) { return c >= 0x20 && c < 0x7F; };
   if (printable(id & 0xFF) && printable(id >> 8)) return module::LanguageIdToText(id);
   return "$" + rtl::IntToHex(id, 4);
+}
+
+std::vector<TLanguageId> LanguageIds(module::TZod& zod, int module) {
+  std::vector<TLanguageId> ids;
+  zod.GetLanguageList(module, ids);
+  return ids;
+}
+
+std::string LanguageListText(const std::vector<TLanguageId>& ids) {
+  std::string list;
+  for (TLanguageId id : ids) list += (list.empty() ? "" : ", ") + FormatLanguageId(id);
+  return list.empty() ? std::string("none") : list;
 }
 
 bool ParseBool(const std::string& text) {

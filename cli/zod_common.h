@@ -81,6 +81,10 @@ void RequireCharsetWithCodePage(int64_t charset);
 // "de", "##", or $HHHH / 0xHHHH for identifiers that are not two printable characters.
 module::TLanguageId ParseLanguageId(const std::string& text);
 std::string FormatLanguageId(module::TLanguageId id);
+// The module's language identifiers in its order, and such a list as "de, en, fr" ("none"
+// when empty).
+std::vector<module::TLanguageId> LanguageIds(module::TZod& zod, int module);
+std::string LanguageListText(const std::vector<module::TLanguageId>& ids);
 bool ParseBool(const std::string& text);
 
 // The module settings that `module set` changes and `module info` shows.

@@ -263,8 +263,7 @@ TEntryText SideOf(module::TZod& zod, int module, TLanguageId language, const TZo
   side.Status = term.Status;
   side.Size = static_cast<size_t>(std::max(term.Size, 0));
   if (!picture) {
-    const tools::TTermState state = tools::ReadTermState(zod, module, language, object.Localization);
-    side.Text = state.Text;
+    side.Text = tools::ReadTermText(zod, module, language, object.Localization).value_or(tools::TTermText{}).Text;
   }
   return side;
 }
@@ -301,13 +300,15 @@ bool TTermEditor::Set(uint32_t object, TLanguageId language, std::u16string_view
   TZodObject stored = ReadObject(object);
   if (tools::IsPicture(stored)) throw ETermEditorError(rtl::Format(qs::_SEditorNotText, entry.Path));
   if (stored.Locked) throw ETermEditorError(rtl::Format(qs::_SEditorLocked, entry.Path));
-  const tools::TTermState state = tools::ReadTermState(zod_, module_, language, stored.Localization);
+  // A missing term reads as an empty untranslated one.
+  const tools::TTermText state =
+      tools::ReadTermText(zod_, module_, language, stored.Localization).value_or(tools::TTermText{});
   if (expectedPrevious && state.Text != *expectedPrevious)
     throw EEditConflict(rtl::Format(qs::_SEditorConflict, entry.Path, LanguageText(language)));
-  if (state.Exists && state.Status == module::usSignedOff)
+  if (state.Status == module::usSignedOff)
     throw ETermEditorError(rtl::Format(qs::_SEditorSignedOff, entry.Path, LanguageText(language)));
-  if (state.Exists && state.Status == module::usForReview && state.Text == text) return false;
-  tools::StoreTerm(zod_, module_, stored, language, text, module::usForReview);
+  if (state.Status == module::usForReview && state.Text == text) return false;
+  tools::StoreObjectText(zod_, module_, stored, language, text, module::usForReview);
   return true;
 }
 
@@ -372,7 +373,8 @@ std::optional<std::u16string> TTermEditor::Translate(uint32_t object) {
   storage::TDbLock lock(zod_.GetModuleInterface(module_), true);
   const TZodObject stored = ReadObject(object);
   if (tools::IsPicture(stored)) throw ETermEditorError(rtl::Format(qs::_SEditorNotText, entry.Path));
-  const tools::TTermState base = tools::ReadTermState(zod_, module_, base_, stored.Localization);
+  const tools::TTermText base =
+      tools::ReadTermText(zod_, module_, base_, stored.Localization).value_or(tools::TTermText{});
   if (base.Text.empty()) return std::nullopt;
   std::optional<std::u16string> found = zod_.TranslateW(base.Text, base_, target_, stored.ZodClass, 0);
   if (!found || found->empty()) return std::nullopt;
@@ -400,7 +402,9 @@ bool TTermEditor::SetComment(uint32_t object, std::u16string_view comment) {
   Entry(object);
   storage::TDbLock lock(zod_.GetModuleInterface(module_), true);
   TZodObject stored = ReadObject(object);
-  return tools::StoreComment(zod_, module_, stored, comment);
+  if (tools::ObjectComment(zod_, module_, stored) == comment) return false;
+  tools::StoreObjectComment(zod_, module_, stored, comment);
+  return true;
 }
 
 // --- pictures -------------------------------------------------------------------------------

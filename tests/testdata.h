@@ -101,4 +101,17 @@ inline std::vector<fs::path> ExtraForms() {
   return forms;
 }
 
+// What xmllint says of an XLIFF file checked against the XLIFF 1.2 strict schema kept in
+// tests/data/xliff (its xml: attributes from the file beside it, so no network is needed):
+// empty when the file is valid, else the messages.
+inline std::string XliffSchemaErrors(const fs::path& file) {
+  const fs::path errors = file.string() + ".xmllint";
+  const std::string command = "xmllint --noout --nonet --schema '" + Data("xliff/xliff-core-1.2-strict.xsd").string() +
+                              "' '" + file.string() + "' >'" + errors.string() + "' 2>&1";
+  const int status = std::system(command.c_str());
+  std::string said = Bytes(errors);
+  fs::remove(errors);
+  return status == 0 ? std::string() : said.empty() ? "xmllint failed: " + command : said;
+}
+
 }  // namespace quintrel::testdata

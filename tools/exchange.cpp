@@ -92,53 +92,6 @@ bool IsPicture(const TZodObject& object) {
   return object.Kind == module::utBitmap || object.Kind == module::utIcon || object.Kind == module::utMetafile;
 }
 
-TTermState ReadTermState(module::TZod& zod, int module, module::TLanguageId language, uint32_t ident) {
-  TTermState state;
-  if (ident == 0) return state;
-  module::TZodTerm term{language, ident};
-  if (!zod.GetTerm(module, term)) return state;
-  std::vector<uint8_t> bytes(static_cast<size_t>(std::max(term.Size, 0)));
-  term.Data = bytes.data();
-  term.Size = static_cast<int32_t>(bytes.size());
-  if (!zod.GetTerm(module, term)) return state;
-  state.Exists = true;
-  state.Status = term.Status;
-  const size_t units = std::min(bytes.size(), static_cast<size_t>(std::max(term.Size, 0))) / 2;
-  state.Text.resize(units);
-  for (size_t i = 0; i < units; ++i)
-    state.Text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  return state;
-}
-
-void StoreTerm(module::TZod& zod, int module, TZodObject& object, module::TLanguageId language,
-               std::u16string_view text, uint8_t status) {
-  if (object.Localization == 0) {
-    object.Localization = zod.GetNewTermID(module);
-    zod.SetObject(module, object);
-  }
-  std::vector<uint8_t> bytes = text::Utf16LeBytes(text);
-  // A term of no bytes would keep the old text.
-  if (bytes.empty()) bytes.push_back(0);
-  module::TZodTerm term{language, object.Localization, status, 0, bytes.data(), static_cast<int32_t>(bytes.size())};
-  module::TZodTerm old{language, object.Localization};
-  if (zod.GetTerm(module, old)) term.Style = old.Style;
-  zod.SetTerm(module, term);
-}
-
-bool StoreComment(module::TZod& zod, int module, TZodObject& object, std::u16string_view text) {
-  if (ObjectComment(zod, module, object) == text) return false;
-  if (object.Comment == 0) {
-    object.Comment = zod.GetNewTermID(module);
-    zod.SetObject(module, object);
-  }
-  std::vector<uint8_t> bytes = text::Utf16LeBytes(text);
-  if (bytes.empty()) bytes.push_back(0);
-  module::TZodTerm term{module::kCommentLanguage, object.Comment, 0, 0, bytes.data(),
-                        static_cast<int32_t>(bytes.size())};
-  zod.SetTerm(module, term);
-  return true;
-}
-
 // --- taking translations back -----------------------------------------------------------------
 
 std::string_view ImportOutcomeName(TImportOutcome outcome) {
@@ -177,17 +130,19 @@ TImportOutcome ImportTranslation(module::TZod& zod, int module, TZodObject objec
   // The object as stored now: an earlier entry of the same file may have given it a term.
   if (!zod.GetObject(module, object)) return TImportOutcome::NotFound;
   if (object.Locked) return TImportOutcome::Locked;
-  const TTermState state = ReadTermState(zod, module, language, object.Localization);
-  if (state.Exists && state.Status == module::usSignedOff) return TImportOutcome::SignedOff;
+  const TTermText state = ReadTermText(zod, module, language, object.Localization).value_or(TTermText{});
+  if (state.Status == module::usSignedOff) return TImportOutcome::SignedOff;
   bool changed = false;
   const bool translation = !incoming.Text.empty() || incoming.EmptyIsTranslation;
-  if (translation && !(state.Exists && state.Status == module::usForReview && state.Text == incoming.Text)) {
-    StoreTerm(zod, module, object, language, incoming.Text, module::usForReview);
+  if (translation && !(state.Status == module::usForReview && state.Text == incoming.Text)) {
+    StoreObjectText(zod, module, object, language, incoming.Text, module::usForReview);
     changed = true;
   }
   // An empty comment never empties a stored one.
-  if (incoming.Comment && !incoming.Comment->empty())
-    changed = StoreComment(zod, module, object, *incoming.Comment) || changed;
+  if (incoming.Comment && !incoming.Comment->empty() && ObjectComment(zod, module, object) != *incoming.Comment) {
+    StoreObjectComment(zod, module, object, *incoming.Comment);
+    changed = true;
+  }
   if (changed) return TImportOutcome::Written;
   return translation ? TImportOutcome::Unchanged : TImportOutcome::Empty;
 }
@@ -197,8 +152,8 @@ TImportOutcome ImportTranslation(module::TZod& zod, int module, TZodObject objec
 bool ExportFilter(module::TZod& zod, int module, const TZodObject& object, const TExportOptions& options) {
   if (options.OnlyPrioritized && object.Priority == 0) return false;
   if (options.OnlyUntranslated) {
-    const TTermState target = ReadTermState(zod, module, options.Target, object.Localization);
-    if (target.Exists && target.Status != module::usUnTranslated) return false;
+    const TTermText target = ReadTermText(zod, module, options.Target, object.Localization).value_or(TTermText{});
+    if (target.Status != module::usUnTranslated) return false;
   }
   return true;
 }
@@ -252,8 +207,8 @@ std::vector<std::u16string> ExportLines(module::TZod& zod, int module, const TEx
       lines.push_back(u"#T " + Wide(module::ZodClassName(object.ZodClass)) + u", " +
                       Wide(module::ZodTypeName(object.Kind)));
       if (options.Comments) lines.push_back(u"#C " + ObjectComment(zod, module, object));
-      lines.push_back(u"#1 " + ReadTermState(zod, module, options.Base, object.Localization).Text);
-      lines.push_back(u"#2 " + ReadTermState(zod, module, options.Target, object.Localization).Text);
+      lines.push_back(u"#1 " + ReadTermText(zod, module, options.Base, object.Localization).value_or(TTermText{}).Text);
+      lines.push_back(u"#2 " + ReadTermText(zod, module, options.Target, object.Localization).value_or(TTermText{}).Text);
       lines.push_back(u"");
     }
   }
@@ -421,8 +376,8 @@ TStatistics GetAmounts(module::TZod& zod, int module, module::TLanguageId langua
     for (const TExchangeObject& item : form.Objects) {
       ++s.Total;
       if (item.Object.Locked) ++s.Locked;
-      const TTermState term = ReadTermState(zod, module, language, item.Object.Localization);
-      const uint8_t status = term.Exists ? term.Status : static_cast<uint8_t>(module::usUnTranslated);
+      // A missing term counts as untranslated.
+      const uint8_t status = ReadTermText(zod, module, language, item.Object.Localization).value_or(TTermText{}).Status;
       if (status == module::usForReview)
         ++s.ForReview;
       else if (status == module::usSignedOff)
@@ -442,7 +397,8 @@ int Percentage(int count, int total) {
 
 // --- translation from dictionaries ---------------------------------------------------------------
 
-TAutoTranslateResult AutoTranslate(module::TZod& zod, int module, const TAutoTranslateOptions& options) {
+TAutoTranslateResult AutoTranslate(module::TZod& zod, int module, const TAutoTranslateOptions& options,
+                                   const TProgress& progress) {
   for (const module::TLanguageId language : {options.Base, options.Target}) {
     bool found = false;
     for (int i = 0; i < zod.GetModuleCount() && !found; ++i) found = zod.IsLanguageDictionary(i, language);
@@ -454,18 +410,21 @@ TAutoTranslateResult AutoTranslate(module::TZod& zod, int module, const TAutoTra
   }
   TAutoTranslateResult result;
   const int flags = options.IgnoreContext ? static_cast<int>(module::kTranslateAnyClass) : 0;
+  const size_t total = static_cast<size_t>(std::max(zod.GetObjectCount(module), 0));
+  size_t walked = 0;
   for (const TExchangeForm& form : ExchangeForms(zod, module))
     for (const TExchangeObject& item : form.Objects) {
+      ++walked;
       TZodObject object = item.Object;
       if (object.Localization == 0 || object.Kind != module::utString) continue;
-      const TTermState base = ReadTermState(zod, module, options.Base, object.Localization);
+      const TTermText base = ReadTermText(zod, module, options.Base, object.Localization).value_or(TTermText{});
       if (base.Text.empty()) continue;
       if (object.Locked) {
         ++result.Locked;
         continue;
       }
-      const TTermState target = ReadTermState(zod, module, options.Target, object.Localization);
-      if (target.Exists && target.Status == module::usSignedOff) {
+      const TTermText target = ReadTermText(zod, module, options.Target, object.Localization).value_or(TTermText{});
+      if (target.Status == module::usSignedOff) {
         ++result.SignedOff;
         continue;
       }
@@ -475,10 +434,13 @@ TAutoTranslateResult AutoTranslate(module::TZod& zod, int module, const TAutoTra
           zod.TranslateW(base.Text, options.Base, options.Target, object.ZodClass, flags);
       // A dictionary's empty text is no translation; the same text again changes nothing.
       if (found && !found->empty() && !(*found == target.Text && target.Status == module::usForReview)) {
-        StoreTerm(zod, module, object, options.Target, *found, module::usForReview);
+        StoreObjectText(zod, module, object, options.Target, *found, module::usForReview);
         ++result.Translated;
       }
-      if (options.Progress) options.Progress(result.Translated, result.Considered, base.Text);
+      Report(progress,
+             rtl::Format(strings::_SAutoTranslateCount, result.Translated, result.Considered) + " " +
+                 text::WideToUtf8(base.Text),
+             walked, std::max(total, walked));
     }
   return result;
 }

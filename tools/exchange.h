@@ -13,9 +13,8 @@
 //   - a locked object and a signed-off term are never changed (counted);
 //   - an empty translation is a translation only when the caller says so: otherwise the
 //     term stays as it is;
-//   - a term written gets the status "to review" and is stored with at least one byte (a
-//     term of size 0 would keep the old text); an object given a new term or comment
-//     identifier is stored again, so the identifier is not lost.
+//   - a term written gets the status "to review" and is stored through tools/termtext.h
+//     (empty texts, new term and comment identifiers).
 //
 // The external text file (docs/formats/exchange-text.md): a list of lines in the text form
 // of text/ustringlist.h (CR LF, with TAB, LF, CR and backslash escaped), saved as UTF-16
@@ -32,6 +31,8 @@
 #include <vector>
 
 #include "module/zod.h"
+#include "tools/progress.h"
+#include "tools/termtext.h"
 #include "tools/toolsession.h"
 
 namespace quintrel::tools {
@@ -57,21 +58,6 @@ std::vector<TExchangeForm> ExchangeForms(module::TZod& zod, int module);
 
 // Whether an object is a picture (bitmap, icon, metafile): no text to translate.
 bool IsPicture(const module::TZodObject& object);
-
-// A term as stored: missing, or its status and text (Size div 2 units).
-struct TTermState {
-  bool Exists = false;
-  uint8_t Status = module::usUnTranslated;
-  std::u16string Text;
-};
-TTermState ReadTermState(module::TZod& zod, int module, module::TLanguageId language, uint32_t ident);
-
-// Stores the text as the object's term in the language (a new term identifier is stored on
-// the object first). An empty text is stored as one zero byte.
-void StoreTerm(module::TZod& zod, int module, module::TZodObject& object, module::TLanguageId language,
-               std::u16string_view text, uint8_t status);
-// Stores the comment when it differs from the object's; false when it was the same.
-bool StoreComment(module::TZod& zod, int module, module::TZodObject& object, std::u16string_view text);
 
 // --- taking translations back -------------------------------------------------------------
 
@@ -138,6 +124,13 @@ struct TExportOptions {
   bool Unicode = false;
   // The value of "ZOD=": the project's module name, empty without a project.
   std::string ZodName;
+  // What the project tells a translator beyond the module, where the format has room:
+  // XLIFF's maxwidth, the pixels across the text of an object has on its control (by
+  // object identifier; tools/validate.h CaptionWidths), and PO's "#:", the file a form
+  // comes from relative to the project ("Main.dfm", "AppText.pas" for the resource-string
+  // unit "#AppText.pas"; by form name). What they lack is left out.
+  std::map<uint32_t, int64_t> MaxWidths;
+  std::map<std::string, std::string> SourceFiles;
 };
 
 // Whether the export filters pass the object (pictures are the caller's business).
@@ -197,8 +190,6 @@ struct TAutoTranslateOptions {
   bool OnlyEmpty = false;
   // A dictionary's text of an object of any class will do.
   bool IgnoreContext = false;
-  // Called after each text considered: translated so far, considered so far, the text.
-  std::function<void(int translated, int considered, const std::u16string& text)> Progress;
 };
 struct TAutoTranslateResult {
   int Considered = 0;
@@ -208,7 +199,10 @@ struct TAutoTranslateResult {
 };
 // Translates the string objects of `module` through the dictionaries among the open modules
 // of zod. EToolError with "There are no dictionary installed for language %s" when no open
-// module is a dictionary of the base or of the target language.
-TAutoTranslateResult AutoTranslate(module::TZod& zod, int module, const TAutoTranslateOptions& options);
+// module is a dictionary of the base or of the target language. Progress, after each text
+// considered: "translated / considered" and the text, at the objects walked out of the
+// module's object count.
+TAutoTranslateResult AutoTranslate(module::TZod& zod, int module, const TAutoTranslateOptions& options,
+                                   const TProgress& progress = {});
 
 }  // namespace quintrel::tools

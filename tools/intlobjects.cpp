@@ -6,6 +6,7 @@
 #include "strings/toolconsts.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
+#include "tools/termtext.h"
 
 namespace quintrel::tools {
 
@@ -120,14 +121,7 @@ int ApplyObjectSettings(module::TZod& zod, int module, const std::vector<const T
     if (settings.ZodClass) object.ZodClass = *settings.ZodClass;
     bool commentChanged = false;
     if (settings.Comment && ObjectComment(zod, module, object) != *settings.Comment) {
-      if (object.Comment == 0) object.Comment = zod.GetNewTermID(module);
-      // A comment term of no bytes would keep the old text: an emptied comment is one zero
-      // byte, which reads as no characters.
-      std::vector<uint8_t> bytes = text::Utf16LeBytes(*settings.Comment);
-      if (bytes.empty()) bytes.push_back(0);
-      module::TZodTerm term{module::kCommentLanguage, object.Comment, 0, 0, bytes.data(),
-                            static_cast<int32_t>(bytes.size())};
-      zod.SetTerm(module, term);
+      StoreObjectComment(zod, module, object, *settings.Comment);
       commentChanged = true;
     }
     if (!(object == before)) zod.SetObject(module, object);

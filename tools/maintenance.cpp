@@ -242,14 +242,10 @@ TMigrateResult MigrateForms(TToolSession& session, int m, module::TLanguageId la
       const std::string ident = module::CatalogueName(props[static_cast<size_t>(line)]);
       const auto it = byIdent.find(ident.empty() ? ident : ident.substr(1));
       if (it == byIdent.end()) continue;
-      if (object.Localization == 0) {
-        object.Localization = zod.GetNewTermID(m);
-        zod.SetObject(m, object);
-      }
-      const std::vector<uint8_t> bytes = text::Utf16LeBytes(it->second->Text);
-      auto stored = ReadStoredTerm(zod, m, language, object.Localization);
-      if (stored && (stored->Data == bytes || (bytes.empty() && stored->Data == std::vector<uint8_t>{0}))) continue;
-      WriteStoredTerm(zod, m, language, object.Localization, {module::usForReview, stored ? stored->Style : uint8_t(0), bytes});
+      const std::optional<TTermText> stored = ReadTermText(zod, m, language, object.Localization);
+      if (stored && stored->Text == it->second->Text) continue;
+      // Signed-off texts are put back below, after the forms have had their say.
+      StoreObjectText(zod, m, object, language, it->second->Text, module::usForReview, TSignedOff::Overwrite);
     }
     ++result.Units;
   }

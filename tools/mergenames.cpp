@@ -15,33 +15,6 @@ namespace quintrel::tools {
 using module::TZod;
 using module::TZodObject;
 
-std::optional<TStoredTerm> ReadStoredTerm(TZod& zod, int module, module::TLanguageId language, uint32_t ident) {
-  if (ident == 0 || module < 0 || module >= zod.GetModuleCount()) return std::nullopt;
-  module::TModuleLock lock(zod.GetModuleInterface(module), false);
-  module::TZodTerm term;
-  term.Language = language;
-  term.Ident = ident;
-  if (!zod.GetTerm(module, term)) return std::nullopt;
-  TStoredTerm stored;
-  stored.Status = term.Status;
-  stored.Style = term.Style;
-  stored.Data.resize(static_cast<size_t>(std::max(term.Size, 0)));
-  if (!stored.Data.empty()) {
-    term.Data = stored.Data.data();
-    zod.GetTerm(module, term);
-    stored.Data.resize(static_cast<size_t>(std::clamp<int32_t>(term.Size, 0, static_cast<int32_t>(stored.Data.size()))));
-  }
-  return stored;
-}
-
-bool WriteStoredTerm(TZod& zod, int module, module::TLanguageId language, uint32_t ident, const TStoredTerm& term) {
-  // A size of 0 would keep the stored text: an empty text is one zero byte.
-  std::vector<uint8_t> bytes = term.Data;
-  if (bytes.empty()) bytes.push_back(0);
-  module::TZodTerm record{language, ident, term.Status, term.Style, bytes.data(), static_cast<int32_t>(bytes.size())};
-  return zod.SetTerm(module, record);
-}
-
 namespace {
 
 // Identifier -> name of a catalogue text ("XXXX Name" lines; the identifier runs to the

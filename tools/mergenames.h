@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "module/zod.h"
+#include "tools/termtext.h"
 #include "tools/progress.h"
 
 namespace quintrel::tools {
@@ -70,19 +71,6 @@ struct TMergeResult {
 };
 
 TMergeResult MergeByNames(module::TZod& source, int sourceModule, int targetModule, const TMergeOptions& options);
-
-// A term as stored: status, style and the text's bytes (UTF-16 little-endian; one zero byte
-// for an empty text). Read under one lock, so the size read is the size copied.
-struct TStoredTerm {
-  uint8_t Status = module::usUnTranslated;
-  uint8_t Style = 0;
-  std::vector<uint8_t> Data;
-};
-std::optional<TStoredTerm> ReadStoredTerm(module::TZod& zod, int module, module::TLanguageId language,
-                                          uint32_t ident);
-// Writes the term; empty Data is written as one zero byte.
-bool WriteStoredTerm(module::TZod& zod, int module, module::TLanguageId language, uint32_t ident,
-                     const TStoredTerm& term);
 
 // The target side of a merge, for sources that are not modules (a languages file): the
 // objects found or made by names and the texts written, by the rules above.

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "platform/rtl/utf8.h"
+#include "platform/vcl/textutil.h"
 #include "strings/toolconsts.h"
 #include "text/unicode.h"
 #include "tools/intlobjects.h"
@@ -13,6 +14,14 @@ namespace quintrel::tools {
 namespace {
 
 std::string Utf8(std::u16string_view s) { return text::WideToUtf8(s); }
+
+// The file a form comes from as the options name it (names compared ignoring case, as the
+// development environment compares form and file names), else the form's own name.
+std::string SourceFile(const TExportOptions& options, const std::string& form) {
+  for (const auto& [name, file] : options.SourceFiles)
+    if (vcl::SameText(name, form)) return file;
+  return form.front() == '#' ? form.substr(1) : form;
+}
 
 // One PO string: quoted, escaped, split after each line feed.
 std::string Quoted(const std::string& text) {
@@ -188,7 +197,8 @@ std::string ExportPo(module::TZod& zod, int module, const std::string& moduleNam
     at = end;
   }
   std::set<std::string> contexts;
-  for (const TExchangeForm& form : ExchangeForms(zod, module))
+  for (const TExchangeForm& form : ExchangeForms(zod, module)) {
+    const std::string reference = "#: " + SourceFile(options, form.Name) + "\n";
     for (const TExchangeObject& item : form.Objects) {
       const module::TZodObject& object = item.Object;
       if (IsPicture(object) || object.Locked || !ExportFilter(zod, module, object, options)) continue;
@@ -206,14 +216,15 @@ std::string ExportPo(module::TZod& zod, int module, const std::string& moduleNam
           at = end + 1;
         }
       }
-      out += "#: " + (form.Name.front() == '#' ? form.Name.substr(1) : form.Name) + "\n";
-      const TTermState targetTerm = ReadTermState(zod, module, options.Target, object.Localization);
-      const bool translated = targetTerm.Exists && targetTerm.Status != module::usUnTranslated;
+      out += reference;
+      const TTermText targetTerm = ReadTermText(zod, module, options.Target, object.Localization).value_or(TTermText{});
+      const bool translated = targetTerm.Status != module::usUnTranslated;
       if (translated && targetTerm.Status == module::usForReview) out += "#, fuzzy\n";
       out += "msgctxt " + Quoted(context) + "\n";
-      out += "msgid " + Quoted(Utf8(ReadTermState(zod, module, options.Base, object.Localization).Text)) + "\n";
+      out += "msgid " + Quoted(Utf8(ReadTermText(zod, module, options.Base, object.Localization).value_or(TTermText{}).Text)) + "\n";
       out += "msgstr " + Quoted(translated ? Utf8(targetTerm.Text) : std::string()) + "\n";
     }
+  }
   return out;
 }
 

@@ -6,7 +6,8 @@
 // then one entry per exported object, in the order of the text file:
 //
 //   #. the object's comment, one line per comment line
-//   #: the form (or resource-string unit)
+//   #: the form's file relative to the project ("Main.dfm"; the unit's file for a
+//      resource-string unit) when the options name it, else the form's name
 //   #, fuzzy                      (the target text is to review)
 //   msgctxt "Form.Component.Property"   (unique in the file; "Form.Property" for the form)
 //   msgid "base text"

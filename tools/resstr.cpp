@@ -11,6 +11,7 @@
 #include "platform/vcl/classes.h"
 #include "platform/vcl/textutil.h"
 #include "strings/toolconsts.h"
+#include "tools/termtext.h"
 
 namespace quintrel::tools {
 
@@ -227,21 +228,9 @@ std::optional<TResString> TResStringManager::FindString(const TResUnit& unit, co
 }
 
 void TResStringManager::SetText(TZodObject& object, const std::u16string& text) {
-  if (object.Localization == 0) {
-    object.Localization = zod_.GetNewTermID(module_);
-    zod_.SetObject(module_, object);
-  }
-  // An empty text is stored as one zero byte: a size of 0 would keep the old text.
-  std::vector<uint8_t> bytes;
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  if (bytes.empty()) bytes.push_back(0);
-  module::TZodTerm term{design_, object.Localization,
-                        text.empty() ? module::usUnTranslated : module::usForReview, 0, bytes.data(),
-                        static_cast<int32_t>(bytes.size())};
-  zod_.SetTerm(module_, term);
+  // The design text is the source's own: the manager writes it whatever its status.
+  StoreObjectText(zod_, module_, object, design_, text, text.empty() ? module::usUnTranslated : module::usForReview,
+                  TSignedOff::Overwrite);
 }
 
 void TResStringManager::SetComment(TZodObject& object, const std::u16string& comment) {

@@ -1,6 +1,7 @@
 #include "tools/validate.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -49,6 +50,42 @@ struct TRect {
     return std::max(Left, o.Left) < std::min(Right, o.Right) && std::max(Top, o.Top) < std::min(Bottom, o.Bottom);
   }
 };
+
+}  // namespace
+
+std::optional<TCaptionRoom> CaptionRoom(const vcl::TControl& control, int64_t lineHeight) {
+  const int64_t width = control.Width(), height = control.Height();
+  if (width <= 0 || height <= 0 || lineHeight <= 0) return std::nullopt;  // nothing shows on a control of no size
+  constexpr int64_t kAnyHeight = std::numeric_limits<int64_t>::max();
+  if (dynamic_cast<const vcl::TCustomLabel*>(&control)) {
+    if (Ord(&control, "AutoSize", 1)) return std::nullopt;
+    // A word-wrapped label breaks its caption into as many lines as its height holds.
+    const int64_t lines = Ord(&control, "WordWrap", 0) ? (height + 1) / lineHeight : 1;
+    return TCaptionRoom{width * lines, kAnyHeight, qs::_SValidateClippedLabel};
+  }
+  if (auto* bitBtn = dynamic_cast<const vcl::TBitBtn*>(&control)) {
+    int64_t w = width, h = height;
+    const vcl::TBitmap* glyph = bitBtn->Glyph();
+    const int64_t glyphs = std::max<int64_t>(Ord(&control, "NumGlyphs", 1), 1);
+    const int64_t glyphWidth = glyph ? glyph->Width() / glyphs : 0, glyphHeight = glyph ? glyph->Height() : 0;
+    if (glyphWidth > 0 && glyphHeight > 0) {
+      const int64_t spacing = Ord(&control, "Spacing", 4), margin = Ord(&control, "Margin", -1);
+      const bool beside = Ord(&control, "Layout", 0) < 2;  // glyph left or right of the text
+      if (beside) w -= glyphWidth + spacing + (margin == -1 ? glyphWidth / 2 : margin);
+      else h -= glyphHeight + spacing + (margin == -1 ? glyphHeight / 2 : margin);
+    }
+    return TCaptionRoom{w - 4, h - 4, qs::_SValidateClippedImageButton};
+  }
+  if (dynamic_cast<const vcl::TCustomCheckBox*>(&control) || dynamic_cast<const vcl::TRadioButton*>(&control))
+    return TCaptionRoom{width - 19, height, qs::_SValidateClippedCheckBox};
+  if (dynamic_cast<const vcl::TButtonControl*>(&control))
+    return TCaptionRoom{width - 4, height - 4, qs::_SValidateClippedButton};
+  if (dynamic_cast<const vcl::TCustomGroupBox*>(&control))
+    return TCaptionRoom{width - 15, kAnyHeight, qs::_SValidateClippedGroupBox};
+  return std::nullopt;
+}
+
+namespace {
 
 class TFormValidator {
 public:
@@ -103,34 +140,10 @@ private:
   }
 
   void CheckClipping(vcl::TControl& control, const std::u16string& text) {
-    const int64_t width = control.Width(), height = control.Height();
-    if (width <= 0 || height <= 0) return;  // nothing shows on a control of no size
     const win32::SIZE size = Measure(control, text);
     if (size.cy <= 0) return;
-    const int64_t tw = size.cx, th = size.cy;
-    if (dynamic_cast<vcl::TCustomLabel*>(&control)) {
-      if (Ord(&control, "AutoSize", 1)) return;
-      const int64_t lines = !Ord(&control, "WordWrap", 0) || text.empty() ? 1 : (height + 1) / th;
-      if (tw > width * lines) Add(qs::_SValidateClippedLabel);
-    } else if (auto* bitBtn = dynamic_cast<vcl::TBitBtn*>(&control)) {
-      int64_t w = width, h = height;
-      const vcl::TBitmap* glyph = bitBtn->Glyph();
-      const int64_t glyphs = std::max<int64_t>(Ord(&control, "NumGlyphs", 1), 1);
-      const int64_t glyphWidth = glyph ? glyph->Width() / glyphs : 0, glyphHeight = glyph ? glyph->Height() : 0;
-      if (glyphWidth > 0 && glyphHeight > 0) {
-        const int64_t spacing = Ord(&control, "Spacing", 4), margin = Ord(&control, "Margin", -1);
-        const bool beside = Ord(&control, "Layout", 0) < 2;  // glyph left or right of the text
-        if (beside) w -= glyphWidth + spacing + (margin == -1 ? glyphWidth / 2 : margin);
-        else h -= glyphHeight + spacing + (margin == -1 ? glyphHeight / 2 : margin);
-      }
-      if (tw > w - 4 || th > h - 4) Add(qs::_SValidateClippedImageButton);
-    } else if (dynamic_cast<vcl::TCustomCheckBox*>(&control) || dynamic_cast<vcl::TRadioButton*>(&control)) {
-      if (tw > width - 19 || th > height) Add(qs::_SValidateClippedCheckBox);
-    } else if (dynamic_cast<vcl::TButtonControl*>(&control)) {
-      if (tw > width - 4 || th > height - 4) Add(qs::_SValidateClippedButton);
-    } else if (dynamic_cast<vcl::TCustomGroupBox*>(&control)) {
-      if (tw > width - 15) Add(qs::_SValidateClippedGroupBox);
-    }
+    const std::optional<TCaptionRoom> room = CaptionRoom(control, size.cy);
+    if (room && (size.cx > room->Width || size.cy > room->Height)) Add(room->Clipped);
   }
 
   void CheckAutoSize(vcl::TControl& control, const std::u16string& text) {
@@ -228,18 +241,17 @@ std::vector<TFinding> ValidateForm(module::TZod& zod, int module, const TObjectF
   return TFormValidator(zod, module, catalogued, form, options).Run();
 }
 
-TValidateReport ValidateProject(ide::TIToolServices& services, module::TZod& zod, int module,
-                                const TValidateOptions& options, const std::string& onlyForm,
-                                const TProgress& progress) {
-  Report(progress, qs::_SValidateInitializing, 0, 0);
+std::vector<std::string> ForEachLiveForm(ide::TIToolServices& services, module::TZod& zod, int module,
+                                         const std::string& onlyForm, const TProgress& progress,
+                                         const TLiveFormVisitor& visit) {
   const std::vector<TObjectForm> tree = ObjectTree(zod, module);
-  TValidateReport report;
+  std::vector<std::string> problems;
   const int units = services.GetUnitCount();
   for (int i = 0; i < units; ++i) {
     const std::string unit = services.GetUnitName(i);
     const bool wasOpen = services.IsFileOpen(unit);
     if (!wasOpen && !services.OpenFile(unit)) continue;
-    // A unit the validation opened is closed again on every path.
+    // A unit the walk opened is closed again on every path.
     struct TClose {
       ide::TIToolServices& services;
       const std::string& unit;
@@ -252,7 +264,7 @@ TValidateReport ValidateProject(ide::TIToolServices& services, module::TZod& zod
     try {
       form = ShownForm(services, unit);
     } catch (const rtl::Exception& e) {
-      report.Problems.push_back(e.Message());
+      problems.push_back(e.Message());
       continue;
     }
     if (!form) continue;  // a unit without a form
@@ -262,11 +274,46 @@ TValidateReport ValidateProject(ide::TIToolServices& services, module::TZod& zod
     });
     if (catalogued == tree.end()) continue;
     Report(progress, form->Name(), static_cast<std::size_t>(i + 1), static_cast<std::size_t>(units));
-    std::vector<TFinding> found = ValidateForm(zod, module, *catalogued, *form, options);
-    report.Findings.insert(report.Findings.end(), found.begin(), found.end());
-    ++report.Forms;
+    visit(*catalogued, *form);
   }
+  return problems;
+}
+
+TValidateReport ValidateProject(ide::TIToolServices& services, module::TZod& zod, int module,
+                                const TValidateOptions& options, const std::string& onlyForm,
+                                const TProgress& progress) {
+  Report(progress, qs::_SValidateInitializing, 0, 0);
+  TValidateReport report;
+  report.Problems = ForEachLiveForm(services, zod, module, onlyForm, progress,
+                                    [&](const TObjectForm& catalogued, vcl::TComponent& form) {
+                                      std::vector<TFinding> found = ValidateForm(zod, module, catalogued, form, options);
+                                      report.Findings.insert(report.Findings.end(), found.begin(), found.end());
+                                      ++report.Forms;
+                                    });
   return report;
+}
+
+std::map<uint32_t, int64_t> CaptionWidths(ide::TIToolServices& services, module::TZod& zod, int module,
+                                          module::TLanguageId language, std::vector<std::string>* problems,
+                                          const TProgress& progress) {
+  const uint8_t charset = zod.GetCharsetOfLanguage(module, language);
+  std::map<uint32_t, int64_t> widths;
+  std::vector<std::string> found =
+      ForEachLiveForm(services, zod, module, {}, progress, [&](const TObjectForm& catalogued, vcl::TComponent& form) {
+        for (const TObjectLeaf& leaf : catalogued.Leaves) {
+          if (!vcl::SameText(StripStar(leaf.Property), "Caption")) continue;
+          const std::string compName = StripStar(leaf.Component);
+          auto* control = dynamic_cast<vcl::TControl*>(compName.empty() ? &form : form.FindComponent(compName));
+          if (!control) continue;
+          // The height of one line in the language's charset, as the clipping check measures.
+          win32::LOGFONTW font = control->Font()->LogFont();
+          font.lfCharSet = charset;
+          const std::optional<TCaptionRoom> room = CaptionRoom(*control, win32::MeasureText(font, u"X").cy);
+          if (room && room->Width > 0) widths[leaf.Object.Ident] = room->Width;
+        }
+      });
+  if (problems) problems->insert(problems->end(), found.begin(), found.end());
+  return widths;
 }
 
 }  // namespace quintrel::tools

@@ -22,6 +22,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +33,7 @@
 #include "ide/toolintf.h"
 #include "module/zod.h"
 #include "platform/vcl/classes.h"
+#include "platform/vcl/controls.h"
 #include "tools/intlobjects.h"
 #include "tools/progress.h"
 
@@ -67,14 +72,43 @@ struct TValidateReport {
   std::vector<std::string> Problems;  // forms that could not be loaded, one line each
 };
 
+// The room a control gives its caption, in pixels: the clipping check finds a caption
+// clipped when its text is wider or taller than this. `lineHeight` is the height of one
+// line of text in the control's font (a word-wrapped label holds as many lines as fit).
+// Nullopt for a control whose caption is never clipped (an autosized label, a control the
+// check does not know) and for a control of no size.
+struct TCaptionRoom {
+  int64_t Width = 0;
+  int64_t Height = 0;
+  const char* Clipped = "";  // the finding when the caption does not fit
+};
+std::optional<TCaptionRoom> CaptionRoom(const vcl::TControl& control, int64_t lineHeight);
+
 // The live form of a unit open in the development environment; null when it has none.
 vcl::TComponent* ShownForm(ide::TIToolServices& services, const std::string& unit);
 
 // Every unit of the project with a catalogued form (or only `onlyForm`, ignoring case):
 // the unit is opened when it is not, its live form validated, and the unit closed again.
 // Progress: "Initializing ...", then the form's name per form.
+// Every unit of the project whose live form the module catalogues (or only `onlyForm`,
+// ignoring case): the unit is opened when it is not, `visit` called with the form's node of
+// ObjectTree and the live form, and the unit closed again. Progress: the form's name per
+// form. Returns the forms that could not be loaded, one line each.
+using TLiveFormVisitor = std::function<void(const TObjectForm& catalogued, vcl::TComponent& form)>;
+std::vector<std::string> ForEachLiveForm(ide::TIToolServices& services, module::TZod& zod, int module,
+                                         const std::string& onlyForm, const TProgress& progress,
+                                         const TLiveFormVisitor& visit);
+
 TValidateReport ValidateProject(ide::TIToolServices& services, module::TZod& zod, int module,
                                 const TValidateOptions& options, const std::string& onlyForm = {},
                                 const TProgress& progress = {});
+
+// The room (CaptionRoom) of the control each catalogued Caption is shown on, by object
+// identifier, for the texts of `language` (its charset chooses the fonts' glyphs): what a
+// translator may fill. Objects on no such control are missing. Forms that could not be
+// loaded are added to `problems`.
+std::map<uint32_t, int64_t> CaptionWidths(ide::TIToolServices& services, module::TZod& zod, int module,
+                                          module::TLanguageId language, std::vector<std::string>* problems = nullptr,
+                                          const TProgress& progress = {});
 
 }  // namespace quintrel::tools

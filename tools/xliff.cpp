@@ -226,13 +226,19 @@ std::string ExportXliff(module::TZod& zod, int module, const TExportOptions& opt
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<xliff version=\"1.2\" xmlns=\"urn:oasis:names:tc:xliff:document:1.2\">\n";
+  const auto fileElement = [&](const std::string& original, const std::string& units) {
+    return "  <file original=\"" + Escaped(original) + "\" source-language=\"" + Escaped(source) +
+           "\" target-language=\"" + Escaped(target) + "\" datatype=\"plaintext\">\n    <body>\n" + units +
+           "    </body>\n  </file>\n";
+  };
+  int files = 0;
   for (const TExchangeForm& form : ExchangeForms(zod, module)) {
     std::string units;
     for (const TExchangeObject& item : form.Objects) {
       const module::TZodObject& object = item.Object;
       if (IsPicture(object) || !ExportFilter(zod, module, object, options)) continue;
-      const std::u16string base = ReadTermState(zod, module, options.Base, object.Localization).Text;
-      const TTermState term = ReadTermState(zod, module, options.Target, object.Localization);
+      const std::u16string base = ReadTermText(zod, module, options.Base, object.Localization).value_or(TTermText{}).Text;
+      const TTermText term = ReadTermText(zod, module, options.Target, object.Localization).value_or(TTermText{});
       const std::u16string comment = options.Comments ? ObjectComment(zod, module, object) : std::u16string();
       if (!XmlCarries(base) || !XmlCarries(term.Text) || !XmlCarries(comment) ||
           !XmlCarries(text::Utf8ToWide(item.Name))) {
@@ -242,9 +248,12 @@ std::string ExportXliff(module::TZod& zod, int module, const TExportOptions& opt
       char id[9];
       std::snprintf(id, sizeof id, "%08X", object.Ident);
       units += "      <trans-unit id=\"" + std::string(id) + "\" resname=\"" + Escaped(item.Name) +
-               "\" xml:space=\"preserve\"" + (object.Locked ? " translate=\"no\"" : "") + ">\n";
+               "\" xml:space=\"preserve\"" + (object.Locked ? " translate=\"no\"" : "");
+      if (const auto width = options.MaxWidths.find(object.Ident); width != options.MaxWidths.end())
+        units += " maxwidth=\"" + std::to_string(width->second) + "\" size-unit=\"pixel\"";
+      units += ">\n";
       units += "        <source>" + Escaped(base) + "</source>\n";
-      if (term.Exists && term.Status != module::usUnTranslated) {
+      if (term.Status != module::usUnTranslated) {
         const char* state = object.Locked                          ? "final"
                             : term.Status == module::usSignedOff ? "signed-off"
                                                                  : "needs-review-translation";
@@ -254,10 +263,11 @@ std::string ExportXliff(module::TZod& zod, int module, const TExportOptions& opt
       units += "      </trans-unit>\n";
     }
     if (units.empty()) continue;
-    out += "  <file original=\"" + Escaped(form.Name) + "\" source-language=\"" + Escaped(source) +
-           "\" target-language=\"" + Escaped(target) + "\" datatype=\"plaintext\">\n    <body>\n" + units +
-           "    </body>\n  </file>\n";
+    out += fileElement(form.Name, units);
+    ++files;
   }
+  // A document holds at least one <file>: with nothing to translate it is the module's, empty.
+  if (files == 0) out += fileElement(options.ZodName, "");
   out += "</xliff>\n";
   return out;
 }

@@ -5,16 +5,19 @@
 //     <file original="FORM" source-language="en" target-language="de" datatype="plaintext">
 //       <body>
 //         <trans-unit id="000FFFF3" resname="Component.Property" xml:space="preserve"
-//                     [translate="no"]>
+//                     [translate="no"] [maxwidth="75" size-unit="pixel"]>
 //           <source>base text</source>
 //           <target state="...">target text</target>    (not while untranslated)
 //           <note>comment</note>                         (when there is one)
 //         </trans-unit>
 // One <file> per form (or resource-string unit) that has exported objects, in catalogue
-// order; one <trans-unit> per object: id the object identifier in 8 hexadecimal digits,
+// order (with none, one empty <file> whose original is the module's name, as the schema
+// wants at least one); one <trans-unit> per object: id the object identifier in 8 hexadecimal digits,
 // resname its name as the text file's "#O " line. The state follows the term: to review
 // "needs-review-translation", signed off "signed-off", a locked object "final" (and
-// translate="no", locked objects are exported for context). A carriage return is written
+// translate="no", locked objects are exported for context). maxwidth is the room of the
+// control the text is shown on, where the options know it (TExportOptions::MaxWidths): a
+// target wider than that would be clipped. A carriage return is written
 // as &#13; so that it survives XML's line-end normalisation. An object whose texts hold a
 // character XML 1.0 cannot carry (control characters other than tab, line feed and
 // carriage return; U+FFFE, U+FFFF; unpaired surrogates) is left out and named.

@@ -7,42 +7,21 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "tests/cli/run.h"
+#include "tests/cli/example_project.h"
+#include "tests/testdata.h"
 
 namespace quintrel::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ExchangeCommand : public test::CliFixture {
+class ExchangeCommand : public test::ExampleProjectFixture {
 protected:
-  static void SetUpTestSuite() {
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    module_ = (fs::temp_directory_path() / ("quintrel-exchange-" + std::to_string(getpid()) + ".ZOD")).string();
-    const std::string command = Quote((root / "scripts" / "build-example-module").string()) + " " +
-                                Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  }
-  static void TearDownTestSuite() { fs::remove(module_); }
-  void SetUp() override {
-    CliFixture::SetUp();
-    const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
-    fs::copy(root / "examples" / "project", dir_ / "project");
-    fs::copy_file(module_, Path("project/Sample.ZOD"));
-    project_ = Path("project");
-  }
-  // Runs the command with --project after its name (and its verb, when it has one).
-  test::TRunResult In(std::vector<std::string> args, size_t at = 1) {
-    args.insert(args.begin() + static_cast<long>(at), {"--project", project_});
-    return Run(args);
-  }
   std::string Terms(const std::string& lang) {
     const auto r = Run({"term", "list", Path("project/Sample.ZOD"), lang});
     EXPECT_EQ(r.code, 0) << r.err;
     return r.out;
   }
-  std::string project_;
-  static inline std::string module_;
 };
 
 // Every text of a new language comes back from the translator's file, and nothing else in
@@ -161,6 +140,9 @@ TEST_F(ExchangeCommand, TranslateToolkitReadsAndTranslatesOurXliffAndPo) {
       const std::string before = Terms(lang), de = Terms("de");
       auto r = In({"export", "--base", "en", "--target", lang, "--all", "-o", file});
       ASSERT_EQ(r.code, 0) << r.err;
+      if (ext == "xlf") {
+        EXPECT_EQ(testdata::XliffSchemaErrors(file), "");
+      }
       if (ext == "po") {
         const std::string check = "msgfmt --check -o /dev/null " + Quote(file) + " 2>" + Quote(Path("msgfmt.err"));
         EXPECT_EQ(std::system(check.c_str()), 0) << Slurp(Path("msgfmt.err"));
@@ -204,6 +186,43 @@ TEST_F(ExchangeCommand, TranslateToolkitReadsAndTranslatesOurXliffAndPo) {
       EXPECT_EQ(Terms(lang), after);
     }
   }
+}
+
+// What the project tells a translator beyond the module: in XLIFF the room a caption has on
+// its control (the about box's OK button, 75 pixels wide less its border; a check box less
+// its box), none for a resource string, which shows on no control; in PO the file each
+// form and each resource-string unit comes from.
+TEST_F(ExchangeCommand, ExportsCarryTheControlsRoomAndTheFormsFiles) {
+  auto r = In({"export", "--base", "en", "--target", "de", "--all", "-o", Path("de.xlf")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(testdata::XliffSchemaErrors(Path("de.xlf")), "");
+  const std::string xliff = Slurp(Path("de.xlf"));
+  const auto unit = [&](const std::string& resname) {
+    std::smatch m;
+    const std::regex start("<trans-unit [^>]*resname=\"" + resname + "\"[^>]*>");
+    return std::regex_search(xliff, m, start) ? m.str() : std::string("no unit " + resname);
+  };
+  EXPECT_NE(unit("OKButton\\.Caption").find(" maxwidth=\"71\" size-unit=\"pixel\""), std::string::npos)
+      << unit("OKButton\\.Caption");
+  EXPECT_NE(unit("FavouriteCheck\\.Caption").find(" maxwidth=\"152\" "), std::string::npos)
+      << unit("FavouriteCheck\\.Caption");
+  // Not a control's caption, or a control whose caption grows with it.
+  EXPECT_EQ(unit("SearchEdit\\.Hint").find("maxwidth"), std::string::npos) << unit("SearchEdit\\.Hint");
+  EXPECT_EQ(unit("TitleLabel\\.Caption").find("maxwidth"), std::string::npos) << unit("TitleLabel\\.Caption");
+  const size_t strings = xliff.find("<file original=\"#AppText.pas\"");
+  ASSERT_NE(strings, std::string::npos);
+  const std::string unitFile = xliff.substr(strings, xliff.find("</file>", strings) - strings);
+  EXPECT_NE(unitFile.find("<trans-unit "), std::string::npos);
+  EXPECT_EQ(unitFile.find("maxwidth"), std::string::npos) << unitFile;
+
+  r = In({"export", "--base", "en", "--target", "de", "--all", "-o", Path("de.po")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string po = Slurp(Path("de.po"));
+  EXPECT_TRUE(std::regex_search(po, std::regex("#: Main.dfm\n(#, fuzzy\n)?msgctxt \"MainForm.Caption\"")))
+      << po.substr(0, 2000);
+  EXPECT_TRUE(std::regex_search(po, std::regex("#: About.dfm\n(#, fuzzy\n)?msgctxt \"AboutBox.OKButton.Caption\"")));
+  EXPECT_NE(po.find("#: AppText.pas\n"), std::string::npos);
+  EXPECT_NE(po.find("#: Errors.rc\n"), std::string::npos);
 }
 
 TEST_F(ExchangeCommand, RefusalsNameTheFileAndTheOperationFails) {

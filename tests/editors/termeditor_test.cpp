@@ -38,8 +38,8 @@ protected:
     TZodObject object;
     object.Ident = zod_.AddObject(m_, form, comp, prop, kind, module::ucButton);
     EXPECT_TRUE(zod_.GetObject(m_, object));
-    tools::StoreTerm(zod_, m_, object, Id("en"), en, module::usSignedOff);
-    if (de) tools::StoreTerm(zod_, m_, object, Id("de"), *de, status);
+    tools::StoreObjectText(zod_, m_, object, Id("en"), en, module::usSignedOff);
+    if (de) tools::StoreObjectText(zod_, m_, object, Id("de"), *de, status);
     return object.Ident;
   }
   void Lock(uint32_t ident) {
@@ -240,8 +240,8 @@ TEST_F(TermEditorTest, TranslatesThroughTheDictionaries) {
   TZodObject entry;
   entry.Ident = zod_.AddObject(dict, "F", "B", "Caption", module::utString, module::ucButton);
   ASSERT_TRUE(zod_.GetObject(dict, entry));
-  tools::StoreTerm(zod_, dict, entry, Id("en"), u"Cancel", module::usSignedOff);
-  tools::StoreTerm(zod_, dict, entry, Id("de"), u"Abbrechen", module::usSignedOff);
+  tools::StoreObjectText(zod_, dict, entry, Id("en"), u"Cancel", module::usSignedOff);
+  tools::StoreObjectText(zod_, dict, entry, Id("de"), u"Abbrechen", module::usSignedOff);
   ASSERT_TRUE(zod_.SetDictionary(dict, Id("en"), true));
   EXPECT_FALSE(editor.CanTranslate());  // only the base language is a dictionary
   ASSERT_TRUE(zod_.SetDictionary(dict, Id("de"), true));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/testdata.h"
 #include "tests/tools/tools_fixture.h"
 #include "tools/po.h"
 #include "tools/xliff.h"
@@ -37,15 +38,15 @@ protected:
     TZodObject object;
     object.Ident = zod_.AddObject(m, form, comp, prop, module::utString, module::ucButton);
     EXPECT_TRUE(zod_.GetObject(m, object));
-    StoreTerm(zod_, m, object, Id("en"), en, module::usSignedOff);
-    if (lang) StoreTerm(zod_, m, object, Id(lang), translation, status);
+    StoreObjectText(zod_, m, object, Id("en"), en, module::usSignedOff);
+    if (lang) StoreObjectText(zod_, m, object, Id(lang), translation, status);
     return object.Ident;
   }
-  TTermState Term(int m, uint32_t ident, const char* lang) {
+  std::optional<TTermText> Term(int m, uint32_t ident, const char* lang) {
     TZodObject object;
     object.Ident = ident;
     EXPECT_TRUE(zod_.GetObject(m, object));
-    return ReadTermState(zod_, m, Id(lang), object.Localization);
+    return ReadTermText(zod_, m, Id(lang), object.Localization);
   }
   TExportOptions Options(const char* target, bool unicode = false) {
     TExportOptions o;
@@ -122,7 +123,7 @@ TEST_F(ExchangeTest, ControlCharactersAndBackslashesComeBackAsTheyWere) {
   const std::vector<uint8_t> bytes = text::Utf16LeBytes(wide);
   const TImportReport r = Import(m_, std::string(bytes.begin(), bytes.end()), {true, false, false});
   EXPECT_EQ(r.Count(TImportOutcome::Written), 1);
-  const TTermState t = Term(m_, a, "de");
+  const TTermText t = Term(m_, a, "de").value_or(TTermText{});
   EXPECT_EQ(t.Text, u"a\tb\nc\rd\\e q\u00e9");
   EXPECT_EQ(t.Status, module::usForReview);
 }
@@ -154,7 +155,7 @@ TEST_F(ExchangeTest, EightBitFilesUseTheTargetsCharsetBothWays) {
     ASSERT_TRUE(zod_.SetLanguage(m_, language));
     const TImportReport r = Import(m_, file);
     EXPECT_EQ(r.Count(TImportOutcome::Written), 1) << c.id;
-    EXPECT_EQ(Term(m_, o, c.id).Text, c.text) << c.id;
+    EXPECT_EQ(Term(m_, o, c.id)->Text, c.text) << c.id;
   }
 }
 
@@ -177,8 +178,8 @@ TEST_F(ExchangeTest, AFileOfAnotherModuleWritesIntoNothing) {
   EXPECT_EQ(r.Count(TImportOutcome::NameMismatch), 1);  // same form, same id, another name
   EXPECT_EQ(r.Count(TImportOutcome::NotFound), 1);      // no form About here
   EXPECT_EQ(r.Count(TImportOutcome::Written), 0);
-  EXPECT_FALSE(Term(m_, mine1, "de").Exists);
-  EXPECT_FALSE(Term(m_, mine2, "de").Exists);
+  EXPECT_FALSE(Term(m_, mine1, "de"));
+  EXPECT_FALSE(Term(m_, mine2, "de"));
 }
 
 TEST_F(ExchangeTest, SignedOffTermsAndLockedObjectsAreSkippedAndCounted) {
@@ -200,10 +201,10 @@ TEST_F(ExchangeTest, SignedOffTermsAndLockedObjectsAreSkippedAndCounted) {
   EXPECT_EQ(r.Count(TImportOutcome::SignedOff), 1);
   EXPECT_EQ(r.Count(TImportOutcome::Locked), 1);
   EXPECT_EQ(r.Count(TImportOutcome::Written), 1);
-  EXPECT_EQ(Term(m_, signedOff, "de").Text, u"Alt");
-  EXPECT_EQ(Term(m_, signedOff, "de").Status, module::usSignedOff);
-  EXPECT_FALSE(Term(m_, locked, "de").Exists);
-  EXPECT_EQ(Term(m_, open, "de").Text, u"Cee");
+  EXPECT_EQ(Term(m_, signedOff, "de")->Text, u"Alt");
+  EXPECT_EQ(Term(m_, signedOff, "de")->Status, module::usSignedOff);
+  EXPECT_FALSE(Term(m_, locked, "de"));
+  EXPECT_EQ(Term(m_, open, "de")->Text, u"Cee");
 }
 
 TEST_F(ExchangeTest, TargetLanguageMustBeNamedAndKnown) {
@@ -248,7 +249,7 @@ TEST_F(ExchangeTest, EmptyTextsCommentsAndNewTermIdentifiers) {
   ASSERT_TRUE(zod_.GetObject(m_, bare));
   EXPECT_NE(bare.Localization, 0u);
   EXPECT_NE(bare.Comment, 0u);
-  EXPECT_EQ(Term(m_, bare.Ident, "de").Text, u"Nackt");
+  EXPECT_EQ(Term(m_, bare.Ident, "de")->Text, u"Nackt");
   TZodObject emptyObject;
   emptyObject.Ident = empty;
   ASSERT_TRUE(zod_.GetObject(m_, emptyObject));
@@ -258,11 +259,11 @@ TEST_F(ExchangeTest, EmptyTextsCommentsAndNewTermIdentifiers) {
   file = Replace(ExportTextFile(zod_, m_, options), "#2 Leer", "#2 ");
   r = Import(m_, file);
   EXPECT_EQ(r.Count(TImportOutcome::Written), 0);
-  EXPECT_EQ(Term(m_, empty, "de").Text, u"Leer");
+  EXPECT_EQ(Term(m_, empty, "de")->Text, u"Leer");
   r = Import(m_, file, {false, false, true});
   EXPECT_EQ(r.Count(TImportOutcome::Written), 1);
-  EXPECT_EQ(Term(m_, empty, "de").Text, u"");
-  EXPECT_EQ(Term(m_, empty, "de").Status, module::usForReview);
+  EXPECT_EQ(Term(m_, empty, "de")->Text, u"");
+  EXPECT_EQ(Term(m_, empty, "de")->Status, module::usForReview);
 }
 
 TEST_F(ExchangeTest, StatisticsCountEveryObjectOnceAndRoundHalvesToEven) {
@@ -298,7 +299,7 @@ TEST_F(ExchangeTest, DictionaryTranslationFillsOnlyWhatItShould) {
   Add(dictionary, "D", "C", "Caption", u"Help", "de", u"Hilfe");
   Add(dictionary, "D", "E", "Caption", u"Quit", "de", u"Beenden");
   try {
-    AutoTranslate(zod_, m_, {Id("en"), Id("de"), true, false, {}});
+    AutoTranslate(zod_, m_, {Id("en"), Id("de"), true, false});
     FAIL();
   } catch (const EToolError& e) {
     EXPECT_EQ(e.Message(), "There are no dictionary installed for language English");
@@ -315,20 +316,36 @@ TEST_F(ExchangeTest, DictionaryTranslationFillsOnlyWhatItShould) {
   object.Locked = true;
   zod_.SetObject(m_, object);
 
-  TAutoTranslateResult r = AutoTranslate(zod_, m_, {Id("en"), Id("de"), true, false, {}});
+  TAutoTranslateResult r = AutoTranslate(zod_, m_, {Id("en"), Id("de"), true, false});
   EXPECT_EQ(r.Translated, 1);
-  EXPECT_EQ(Term(m_, open, "de").Text, u"Öffnen");
-  EXPECT_EQ(Term(m_, open, "de").Status, module::usForReview);
-  EXPECT_EQ(Term(m_, close, "de").Text, u"Zumachen");
-  EXPECT_EQ(Term(m_, help, "de").Text, u"Hilfe!");
-  EXPECT_FALSE(Term(m_, quit, "de").Exists);
+  EXPECT_EQ(Term(m_, open, "de")->Text, u"Öffnen");
+  EXPECT_EQ(Term(m_, open, "de")->Status, module::usForReview);
+  EXPECT_EQ(Term(m_, close, "de")->Text, u"Zumachen");
+  EXPECT_EQ(Term(m_, help, "de")->Text, u"Hilfe!");
+  EXPECT_FALSE(Term(m_, quit, "de"));
   EXPECT_EQ(r.Locked, 1);
   EXPECT_EQ(r.SignedOff, 1);
 
-  r = AutoTranslate(zod_, m_, {Id("en"), Id("de"), false, false, {}});
-  EXPECT_EQ(Term(m_, close, "de").Text, u"Schließen");
-  EXPECT_EQ(Term(m_, help, "de").Text, u"Hilfe!");
-  EXPECT_FALSE(Term(m_, quit, "de").Exists);
+  // The bar shows "translated / considered" and the text, over the module's objects.
+  std::vector<std::string> shown;
+  size_t lastTotal = 0;
+  r = AutoTranslate(zod_, m_, {Id("en"), Id("de"), false, false}, [&](std::string_view text, size_t, size_t total) {
+    shown.emplace_back(text);
+    lastTotal = total;
+  });
+  EXPECT_EQ(shown, (std::vector<std::string>{"0 / 1 Open", "1 / 2 Close"}));
+  EXPECT_EQ(lastTotal, 4u);
+  EXPECT_EQ(Term(m_, close, "de")->Text, u"Schließen");
+  EXPECT_EQ(Term(m_, help, "de")->Text, u"Hilfe!");
+  EXPECT_FALSE(Term(m_, quit, "de"));
+}
+
+// An XLIFF document holds at least one <file>, also when nothing is left to translate.
+TEST_F(ExchangeTest, AnXliffWithNothingToTranslateIsStillValid) {
+  Add(m_, "F", "A", "Caption", u"Open", "de", u"\u00d6ffnen");
+  std::ofstream(Path("none.xlf"), std::ios::binary) << ExportXliff(zod_, m_, Options("de"));
+  EXPECT_EQ(testdata::XliffSchemaErrors(Path("none.xlf")), "");
+  EXPECT_EQ(ImportXliff(zod_, m_, "none.xlf", testdata::Bytes(Path("none.xlf")), {}).Entries.size(), 0u);
 }
 
 // What another tool may write: alternatives, inline elements, entities; and what a reader
@@ -350,8 +367,8 @@ TEST_F(ExchangeTest, XliffAndPoReadersTakeOnlyTheUnitsOwnTargetAndRefuseDamage) 
   TImportReport r = ImportXliff(zod_, m_, "in.xlf", xliff, {});
   EXPECT_EQ(r.Count(TImportOutcome::Written), 1);
   EXPECT_EQ(r.Count(TImportOutcome::NameMismatch), 1);
-  EXPECT_EQ(Term(m_, ok, "de").Text, u"A&b\u263A<c>\r");
-  EXPECT_FALSE(Term(m_, no, "de").Exists);
+  EXPECT_EQ(Term(m_, ok, "de")->Text, u"A&b\u263A<c>\r");
+  EXPECT_FALSE(Term(m_, no, "de"));
 
   const auto xliffError = [&](const std::string& text) {
     try {
@@ -376,8 +393,8 @@ TEST_F(ExchangeTest, XliffAndPoReadersTakeOnlyTheUnitsOwnTargetAndRefuseDamage) 
                          "#~ msgstr \"Alt\"\n";
   r = ImportPo(zod_, m_, "in.po", po, {true, false});
   EXPECT_EQ(r.Count(TImportOutcome::Written), 1);
-  EXPECT_EQ(Term(m_, no, "de").Text, u"Ne\tin");
-  EXPECT_EQ(Term(m_, ok, "de").Text, u"A&b\u263A<c>\r");
+  EXPECT_EQ(Term(m_, no, "de")->Text, u"Ne\tin");
+  EXPECT_EQ(Term(m_, ok, "de")->Text, u"A&b\u263A<c>\r");
   const auto poError = [&](const std::string& text) {
     try {
       ImportPo(zod_, m_, "in.po", text, {});

@@ -530,18 +530,20 @@ void RegisterDbCommands(CLI::App& app) {
     const std::string file = check->target.ModuleFile();
     std::vector<storage::TCheckFinding> findings;
     std::string problem = TCustomVarDB::DiagnoseFile(file);
-    if (!problem.empty()) {
-      findings.push_back({-1, -1, 0, problem});
-    } else {
-      TCustomVarDB db("");
+    TCustomVarDB db("");
+    if (problem.empty()) {
       try {
-        if (!db.OpenFile(file, rtl::fmOpenRead | rtl::fmShareDenyNone))
-          findings.push_back({-1, -1, 0, "cannot be opened as a database"});
-        else
-          findings = db.Check();
+        if (!db.OpenFile(file, rtl::fmOpenRead | rtl::fmShareDenyNone)) problem = "cannot be opened as a database";
       } catch (const rtl::Exception& e) {
-        findings.push_back({-1, -1, 0, e.Message()});
+        problem = e.Message();
       }
+    }
+    // A file that does not open was not checked: an error of the command, not a finding.
+    if (!problem.empty()) throw ECommandFailed(WithFileName(file, problem));
+    try {
+      findings = db.Check();
+    } catch (const rtl::Exception& e) {
+      findings.push_back({-1, -1, 0, e.Message()});
     }
     if (check->json) {
       nlohmann::json list = nlohmann::json::array();

@@ -129,10 +129,8 @@ void RunExport(TExportCommand& o) {
       throw ECommandFailed(rtl::Format(strings::_SExchangeBad, o.Output, "is the module being exported"));
     TModuleFile file(session.ModuleFile(), TAccess::ReadOnly);
     tools::TExportOptions options;
-    options.Base = ParseLanguageId(o.Base);
-    options.Target = ParseLanguageId(o.Target);
-    file.RequireLanguage(options.Base);
-    file.RequireLanguage(options.Target);
+    options.Base = file.Language(o.Base);
+    options.Target = file.Language(o.Target);
     options.Comments = !o.NoComments;
     options.OnlyPrioritized = o.OnlyPrioritized;
     options.OnlyUntranslated = !o.All;
@@ -382,8 +380,7 @@ void RegisterStats(CLI::App& app) {
   cmd->add_flag("--json", o->Json, "Print a JSON object: language, total, locked, untranslated, toReview, signedOff");
   cmd->callback([o] {
     TModuleFile file(o->Target.ModuleFile(), TAccess::ReadOnly);
-    const module::TLanguageId language = ParseLanguageId(o->Lang);
-    file.RequireLanguage(language);
+    const module::TLanguageId language = file.Language(o->Lang);
     const tools::TStatistics s = tools::GetAmounts(file.Zod(), file.Index(), language);
     if (o->Json) {
       std::cout << json{{"language", FormatLanguageId(language)}, {"total", s.Total}, {"locked", s.Locked},
@@ -426,8 +423,8 @@ void RegisterAutoTranslate(CLI::App& app) {
     o->Options.Run([&](tools::TToolSession& session) {
       {
         TModuleFile check(session.ModuleFile(), TAccess::ReadOnly);
-        check.RequireLanguage(ParseLanguageId(o->Base));
-        check.RequireLanguage(ParseLanguageId(o->Target));
+        check.Language(o->Base);
+        check.Language(o->Target);
       }
       std::vector<std::unique_ptr<tools::TWorkModule>> dictionaries;
       for (const std::string& d : o->Dictionaries) {

@@ -60,8 +60,7 @@ void AddLocaleOption(CLI::App& command, const std::shared_ptr<TLangOptions>& o) 
 // The stored record of the identifier, or a failure naming the file and the languages it has.
 TZodLanguage Existing(TModuleFile& file, const std::string& idText) {
   TZodLanguage language;
-  language.Identifier = ParseLanguageId(idText);
-  file.RequireLanguage(language.Identifier);
+  language.Identifier = file.Language(idText);
   if (!file.Zod().GetLanguage(file.Index(), language))
     throw ECommandFailed(rtl::Format(qs::_SCliNoSuchLanguage, file.FileName(), idText));
   return language;

@@ -417,8 +417,7 @@ void RegisterList(CLI::App* object) {
     const int m = file.Index();
     std::vector<module::TLanguageId> languages;
     for (const std::string& lang : o->langs) {
-      languages.push_back(ParseLanguageId(lang));
-      file.RequireLanguage(languages.back());
+      languages.push_back(file.Language(lang));
     }
     const module::TCatalogueList forms = zod.GetForms(m), comps = zod.GetComps(m), props = zod.GetProps(m);
     uint32_t onlyForm = 0;

@@ -171,8 +171,7 @@ struct TStatusCommand {
 
 void Status(const TStatusCommand& o) {
   TModuleFile file(o.Target.ModuleFile(), TModuleFile::TAccess::ReadOnly);
-  const module::TLanguageId language = ParseLanguageId(o.Language);
-  file.RequireLanguage(language);
+  const module::TLanguageId language = file.Language(o.Language);
   const std::vector<tools::TObjectForm> tree = tools::ObjectTree(file.Zod(), file.Index());
   nlohmann::json nodes = nlohmann::json::array();
   auto show = [&](const std::string& path, const std::vector<const tools::TObjectLeaf*>& leaves, bool properties) {

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "cli/common.h"
@@ -297,16 +298,58 @@ int ReportUsage(const std::string& message, const CLI::App* command) {
   return kExitUsage;
 }
 
+nlohmann::json CommandList(CLI::App* group) {
+  nlohmann::json list = nlohmann::json::array();
+  // Depth first in the order the commands were added; the tree is the program's own, a few
+  // levels deep.
+  std::vector<CLI::App*> pending{group};
+  while (!pending.empty()) {
+    CLI::App* command = pending.back();
+    pending.pop_back();
+    const std::vector<CLI::App*> subs = Commands(command);
+    if (!subs.empty()) {
+      pending.insert(pending.end(), subs.rbegin(), subs.rend());
+      continue;
+    }
+    nlohmann::json positionals = nlohmann::json::array(), options = nlohmann::json::array();
+    for (const CLI::Option* option : command->get_options()) {
+      const bool positional = !option->nonpositional();
+      const std::string name = positional ? option->get_name()
+                               : option->get_lnames().empty() ? "-" + option->get_snames().front()
+                                                               : "--" + option->get_lnames().front();
+      if (name == "--help") continue;
+      nlohmann::json entry = {{"name", name},
+                              {"required", option->get_required()},
+                              {"min", std::max(0, option->get_items_expected_min())},
+                              {"max", std::min(option->get_items_expected_max(), 1 << 20)}};
+      (positional ? positionals : options).push_back(std::move(entry));
+    }
+    const std::string path = CommandPath(command);
+    list.push_back({{"command", path.substr(std::min(path.find(' '), path.size() - 1) + 1)},
+                    {"positionals", positionals},
+                    {"options", options}});
+  }
+  return list;
+}
+
 void RegisterHelpCommand(CLI::App& app) {
   CLI::App* help = app.add_subcommand("help", "Show the help of a command (quintrel help term set)");
   auto words = std::make_shared<std::vector<std::string>>();
+  auto list = std::make_shared<bool>(false);
   help->add_option("COMMAND", *words, "The command, as its words are typed before --help; none: quintrel itself");
-  help->callback([&app, words] {
+  help->add_flag("--list", *list,
+                 "Instead: every command that runs (below COMMAND) as a JSON array of objects: command (its words), "
+                 "positionals and options (each name, required, min and max values), for scripts and completion");
+  help->callback([&app, words, list] {
     CLI::App* command = &app;
     for (const std::string& word : *words) {
       CLI::App* next = FindCommand(command, word);
       if (next == nullptr) throw UnknownCommand(command, word);
       command = next;
+    }
+    if (*list) {
+      std::cout << CommandList(command).dump(2) << "\n";
+      return;
     }
     std::cout << command->get_formatter()->make_help(command, CommandPath(command), CLI::AppFormatMode::Normal);
   });

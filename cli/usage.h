@@ -5,6 +5,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,8 +48,13 @@ std::string UsageMessage(const CLI::ParseError& error, const CLI::App* command);
 // Prints a usage error on stderr: "quintrel: MESSAGE" and the way to the command's help.
 int ReportUsage(const std::string& message, const CLI::App* command);
 
-// Adds `quintrel help [COMMAND…]`, which prints the help of that command (of quintrel
-// without one).
+// Every command that runs below `group` (one without commands of its own): its words after
+// "quintrel", its positional arguments and its options, each with its name, whether it is
+// required and how many values it takes.
+nlohmann::json CommandList(CLI::App* group);
+
+// Adds `quintrel help [COMMAND…] [--list]`, which prints the help of that command (of
+// quintrel without one), or with --list its CommandList.
 void RegisterHelpCommand(CLI::App& app);
 
 }  // namespace quintrel::cli

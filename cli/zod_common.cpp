@@ -56,6 +56,12 @@ void TModuleFile::RequireLanguage(TLanguageId id) {
   throw ECommandFailed(rtl::Format(qs::_SCliNoSuchLanguageIn, fileName_, FormatLanguageId(id), LanguageList()));
 }
 
+TLanguageId TModuleFile::Language(const std::string& text) {
+  const TLanguageId id = ParseLanguageId(text);
+  RequireLanguage(id);
+  return id;
+}
+
 std::string TModuleFile::LanguageList() { return LanguageListText(LanguageIds(zod_, index_)); }
 
 void TModuleFile::WarnNoDesignLanguage() {

@@ -33,6 +33,8 @@ public:
   // Fails naming the module's languages when it has no language `id` (identifiers are
   // case-sensitive: "DE" is not "de").
   void RequireLanguage(module::TLanguageId id);
+  // The language `text` names (ParseLanguageId), which the module must have.
+  module::TLanguageId Language(const std::string& text);
   // The module's language identifiers, "de, en, fr" ("none" when it has none).
   std::string LanguageList();
   // Warns once per command when the module has no design language: every catalogued text

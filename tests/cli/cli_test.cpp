@@ -168,7 +168,8 @@ TEST_F(DbCommands, CheckFindsDamageAndReindexRepairsAnIndex) {
   std::ofstream(Path("junk.zod")) << std::string(100, 'j');
   r = Run({"db", "check", Path("junk.zod")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("not a database"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("not a database"), std::string::npos) << r.err;
   r = Run({"db", "reindex", "--module", Path("i.zod"), "T"});
   EXPECT_EQ(r.code, 2) << "TABLE without FIELD";
   EXPECT_NE(r.err.find("takes 0 or 2 argument(s) beside --module; 1 were given"), std::string::npos) << r.err;

@@ -17,17 +17,13 @@ class ZodCommands : public test::CliFixture {
 protected:
   void SetUp() override {
     CliFixture::SetUp();
-    if (const char* saved = std::getenv("QUINTREL_CONFIG")) saved_ = saved;
-    setenv("QUINTREL_CONFIG", Path("registry.ini").c_str(), 1);
+    registry_.emplace(Path("registry.ini"));
   }
   void TearDown() override {
-    if (saved_.empty()) {
-      unsetenv("QUINTREL_CONFIG");
-    } else {
-      setenv("QUINTREL_CONFIG", saved_.c_str(), 1);
-    }
+    registry_.reset();
     CliFixture::TearDown();
   }
+  std::optional<test::TScratchRegistry> registry_;
   json RunJson(const std::vector<std::string>& args) {
     test::TRunResult r = Run(args);
     EXPECT_EQ(r.code, 0) << r.err;
@@ -45,7 +41,6 @@ protected:
     return Path(name);
   }
 
-  std::string saved_;
 };
 
 TEST_F(ZodCommands, NewModuleSettingsAndInfo) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,29 @@ struct TRunResult {
   int code = -1;
   std::string out;
   std::string err;
+};
+
+// Points QUINTREL_CONFIG at a registry file of the test's own while it lives, so that no
+// command a test runs reads or registers the modules of the machine; the variable is as it
+// was afterwards.
+class TScratchRegistry {
+public:
+  explicit TScratchRegistry(const std::string& file) {
+    if (const char* saved = std::getenv("QUINTREL_CONFIG")) saved_ = saved;
+    setenv("QUINTREL_CONFIG", file.c_str(), 1);
+  }
+  ~TScratchRegistry() {
+    if (saved_) {
+      setenv("QUINTREL_CONFIG", saved_->c_str(), 1);
+    } else {
+      unsetenv("QUINTREL_CONFIG");
+    }
+  }
+  TScratchRegistry(const TScratchRegistry&) = delete;
+  TScratchRegistry& operator=(const TScratchRegistry&) = delete;
+
+private:
+  std::optional<std::string> saved_;
 };
 
 class CliFixture : public ::testing::Test {

@@ -15,17 +15,13 @@ class CatalogueCommands : public test::CliFixture {
 protected:
   void SetUp() override {
     CliFixture::SetUp();
-    if (const char* saved = std::getenv("QUINTREL_CONFIG")) saved_ = saved;
-    setenv("QUINTREL_CONFIG", Path("registry.ini").c_str(), 1);
+    registry_.emplace(Path("registry.ini"));
   }
   void TearDown() override {
-    if (saved_.empty()) {
-      unsetenv("QUINTREL_CONFIG");
-    } else {
-      setenv("QUINTREL_CONFIG", saved_.c_str(), 1);
-    }
+    registry_.reset();
     CliFixture::TearDown();
   }
+  std::optional<test::TScratchRegistry> registry_;
   std::string Ok(const std::vector<std::string>& args) {
     test::TRunResult r = Run(args);
     EXPECT_EQ(r.code, 0) << args[0] << " " << args[1] << ": " << r.err;
@@ -38,7 +34,6 @@ protected:
     Ok({"lang", "add", file, "de", "--name", "German"});
     return file;
   }
-  std::string saved_;
 };
 
 TEST_F(CatalogueCommands, TermsAreWrittenListedAndRemoved) {

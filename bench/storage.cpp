@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -247,6 +248,10 @@ public:
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0), nullptr) !=
         SQLITE_OK)
       throw std::runtime_error("cannot open " + path.string());
+    // Both sides sync alike: SQLite's default (synchronous FULL, a rollback journal) against
+    // ours; with QUINTREL_SYNC=off neither syncs (synchronous OFF, journal still kept).
+    if (const char* sync = std::getenv("QUINTREL_SYNC"); sync && std::string(sync) == "off")
+      Exec("PRAGMA synchronous = OFF");
     if (create) {
       Exec("PRAGMA encoding = 'UTF-16le'");
       Exec("CREATE TABLE T (Key INTEGER NOT NULL, Text TEXT)");

@@ -96,17 +96,9 @@ std::string_view ModuleTableDefinition(std::string_view tableName);
 void CheckModuleTable(storage::TCustomVarDB& db, int table);
 
 // Holds a module database's lock for one operation, so that what it reads and writes is
-// one step for every other process sharing the file. Locks nest.
-class TModuleLock {
-public:
-  TModuleLock(storage::TCustomVarDB& db, bool exclusive) : db_(db) { db_.PlaceLock(exclusive); }
-  ~TModuleLock() { db_.ReleaseLock(); }
-  TModuleLock(const TModuleLock&) = delete;
-  TModuleLock& operator=(const TModuleLock&) = delete;
-
-private:
-  storage::TCustomVarDB& db_;
-};
+// one step for every other process sharing the file. Locks nest; an exclusive one is a
+// write transaction, committed when it ends and rolled back when an exception ends it.
+using TModuleLock = storage::TDbLock;
 
 // The version record (276 bytes as stored, then the attached data).
 struct TZodVersion {

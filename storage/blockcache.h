@@ -9,11 +9,11 @@
 //   - A cached block is a whole copy of one block. A clean entry holds the bytes the file
 //     had when this process last read or wrote them; it is only right while the file's
 //     change counter has not moved, and the engine empties the cache whenever it moves.
-//   - A dirty entry is newer than the file. Dirty entries exist only inside a table update,
+//   - A dirty entry is newer than the file. Dirty entries exist only inside a write transaction,
 //     while the engine holds the exclusive lock so no other process can look; they leave
 //     the cache only by being written: by Flush (in address order) or, when evicted to make
-//     room, by being handed to the caller's spill. DropClean keeps them; Clear is only
-//     called once none is left.
+//     room, by being handed to the caller's spill - or by Clear, when the transaction they
+//     belong to is given up. DropClean keeps them.
 //   - The checked bits of an entry describe its current bytes only: every Put clears them,
 //     so a block is tested again whenever it is replaced, and once while it stays cached.
 //   - At most `capacity` entries are held; when full, the least recently used eighth (at
@@ -74,7 +74,7 @@ using PBlock = std::unique_ptr<TBlock>;
 
 // Recently read and written blocks of a file, so that a block is read from the file once
 // while no other process changes it. The engine empties it whenever the file's change
-// counter moves. Inside a table update (while the engine holds the exclusive lock, so no
+// counter moves. Inside a write transaction (while the engine holds the exclusive lock, so no
 // other process can look) written blocks may stay here, dirty, until the update ends.
 // Entries are found by block number in a table (no hashing) and aged by a stamp rather
 // than a linked list: a look-up is a few loads, and room is made in batches of the least
@@ -101,6 +101,13 @@ public:
   template <typename Write>
   void Flush(Write&& write);
   bool HasDirty() const { return dirtyCount_ > 0; }
+  size_t DirtyCount() const { return dirtyCount_; }
+  // Calls `visit(address)` for every dirty block.
+  template <typename Visit>
+  void ForEachDirty(Visit&& visit) const {
+    for (const auto& slot : slots_)
+      if (slot && slot->dirty) visit(slot->address);
+  }
   // Forgets every block that is not waiting to be written.
   void DropClean() {
     for (auto& slot : slots_)
@@ -110,7 +117,7 @@ public:
       }
     if (spare_.size() > kKeepSpare) spare_.resize(kKeepSpare);
   }
-  // Forgets everything; only called with no dirty block left.
+  // Forgets everything, dirty blocks too (a transaction given up, or none left).
   void Clear() {
     for (auto& slot : slots_)
       if (slot) spare_.push_back(std::move(slot));

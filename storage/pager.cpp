@@ -1,9 +1,13 @@
 #include "storage/pager.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -29,17 +33,20 @@ void WriteAt(rtl::TStream& stream, const std::string& name, uint64_t offset, con
     return;
   }
   // One positioned write instead of a seek and a write.
-  const auto* in = static_cast<const uint8_t*>(data);
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = ::pwrite(file->Handle(), in + done, count - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      std::string reason = n < 0 ? std::strerror(errno) : vc::_SWriteShort;
-      throw EDatabaseError(Format(vc::_SWriteFailed, name, count, offset, reason));
-    }
-    done += static_cast<size_t>(n);
+  if (!win32::WriteFileAt(file->Handle(), offset, data, count)) {
+    std::string reason = errno == ENOSPC ? std::string(vc::_SWriteShort) : std::strerror(errno);
+    throw EDatabaseError(Format(vc::_SWriteFailed, name, count, offset, reason));
   }
+}
+
+// Whether the files of this process are synced: QUINTREL_SYNC=off (or 0, no, false) turns
+// it off for bulk jobs that accept losing their work to a power cut.
+bool SyncByDefault() {
+  const char* v = std::getenv("QUINTREL_SYNC");
+  if (!v) return true;
+  std::string s(v);
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return !(s == "off" || s == "0" || s == "no" || s == "false");
 }
 
 // Locks of this process on each database file. The byte-range locks belong to the open
@@ -101,14 +108,22 @@ TPager::TPager(std::unique_ptr<rtl::TFileStream> file, const std::string& fileNa
       lockFileName_(LockFileName(fileName)),
       mode_(mode),
       fileDevice_(device),
-      fileInode_(inode) {}
+      fileInode_(inode),
+      journalName_(TJournal::NameFor(fileName)),
+      sync_(SyncByDefault()) {}
 
 TPager::~TPager() { ReleaseAllLocks(); }
+
+int TPager::Handle() const { return static_cast<rtl::TFileStream&>(*stream_).Handle(); }
+
+bool TPager::Writable() const { return !((mode_ & 3) == rtl::fmOpenRead && mode_ != rtl::fmCreate); }
 
 // ---------------------------------------------------------------------------------------
 // Header
 
 bool TPager::ReadHeaderBytes() {
+  // A header written in this transaction is newer than the file's until the commit.
+  if (headerDirty_) return header_.ChangeCount != stamp_;
   uint8_t bytes[kFileHeaderSize];
   size_t n = ReadAt(*stream_, 0, bytes, kFileHeaderSize);
   if (n < kFileHeaderSize) throw EDatabaseError(Format(vc::_SFileTooShort, DisplayName(), static_cast<int>(n)));
@@ -136,6 +151,10 @@ void TPager::WriteHeader(TFileHeader& header) {
   header.ChangeCount = header.ChangeCount >= kChangeCountWrap ? 0 : header.ChangeCount + 1;
   stamp_ = header.ChangeCount;
   header_ = header;
+  if (transaction_) {
+    headerDirty_ = true;
+    return;
+  }
   uint8_t bytes[kFileHeaderSize];
   header.Encode(bytes);
   WriteAt(*stream_, DisplayName(), 0, bytes, kFileHeaderSize);
@@ -147,35 +166,41 @@ void TPager::WriteHeader(TFileHeader& header) {
 int TPager::AcquireFileLock(bool exclusive) {
   // A file opened for reading only cannot carry an exclusive byte-range lock here; it
   // cannot be written either, so a shared lock serialises it against writers just as well.
-  if ((mode_ & 3) == rtl::fmOpenRead && mode_ != rtl::fmCreate) exclusive = false;
+  if (!Writable()) exclusive = false;
+  return LockOn(Handle(), exclusive);
+}
 
+int TPager::LockOn(int fd, bool exclusive) {
   THeldLocks& held = HeldLocks()[{fileDevice_, fileInode_}];
   if (held.exclusive > 0 || (exclusive && held.shared > 0)) throw ELockBusy();
-
-  auto& file = static_cast<rtl::TFileStream&>(*stream_);
   int handle = -1;
   if (rtl::FileExists(lockFileName_)) {
     handle = win32::_lopen(lockFileName_,
                            win32::OF_READ | (exclusive ? win32::OF_SHARE_EXCLUSIVE : win32::OF_SHARE_DENY_WRITE));
     if (handle == win32::HFILE_ERROR)
       throw EDatabaseError(Format(vc::_SCannotOpenLockFile, fileName_, lockFileName_));
-  } else if (!win32::LockFileEx(file.Handle(), exclusive ? win32::LOCKFILE_EXCLUSIVE_LOCK : 0, kFileHeaderSize, 0,
-                                0)) {
+  } else if (!win32::LockFileEx(fd, exclusive ? win32::LOCKFILE_EXCLUSIVE_LOCK : 0, kFileHeaderSize, 0, 0)) {
     throw EDatabaseError(Format(vc::_SCannotLock, fileName_));
   }
   (exclusive ? held.exclusive : held.shared)++;
   lockExclusive_ = exclusive;
+  locked_ = true;
   return handle;
 }
 
 void TPager::ReleaseFileLock() {
   headerFresh_ = false;
-  auto& file = static_cast<rtl::TFileStream&>(*stream_);
+  ReleaseOn(Handle());
+}
+
+void TPager::ReleaseOn(int fd) {
+  if (!locked_) return;
+  locked_ = false;
   if (lockHandle_ != -1) {
     win32::_lclose(lockHandle_);
     lockHandle_ = -1;
   } else {
-    win32::UnlockFileEx(file.Handle(), kFileHeaderSize, 0, 0);
+    win32::UnlockFileEx(fd, kFileHeaderSize, 0, 0);
   }
   auto it = HeldLocks().find({fileDevice_, fileInode_});
   if (it != HeldLocks().end()) {
@@ -187,19 +212,181 @@ void TPager::ReleaseFileLock() {
 
 void TPager::PlaceLock(bool exclusive) {
   if (!isFile_) return;
-  if (lockCount_ == 0) lockHandle_ = AcquireFileLock(exclusive);
+  if (lockCount_ == 0) {
+    lockHandle_ = AcquireFileLock(exclusive);
+    try {
+      // One look for a journal per lock taken: a writer that died left it, and nothing of
+      // the file may be read or written before it is rolled back.
+      if (::access(journalName_.c_str(), F_OK) == 0) RecoverJournal();
+    } catch (...) {
+      ReleaseFileLock();
+      throw;
+    }
+    if (lockExclusive_) BeginTransaction();
+  } else if (exclusive && !lockExclusive_ && Writable()) {
+    throw EDatabaseError(Format(vc::_SWriteUnderSharedLock, fileName_));
+  }
   ++lockCount_;
 }
 
-void TPager::ReleaseLock() {
+void TPager::ReleaseLock(bool commit) {
   if (!isFile_ || lockCount_ < 1) return;
-  if (--lockCount_ == 0) ReleaseFileLock();
+  if (lockCount_ > 1) {
+    --lockCount_;
+    return;
+  }
+  if (transaction_) {
+    if (!commit) {
+      Rollback();
+    } else {
+      try {
+        Commit();
+      } catch (...) {
+        Rollback();
+        lockCount_ = 0;
+        ReleaseFileLock();
+        throw;
+      }
+    }
+  }
+  lockCount_ = 0;
+  ReleaseFileLock();
 }
 
 void TPager::ReleaseAllLocks() {
   if (!isFile_ || lockCount_ < 1) return;
+  // Giving up the file in the middle of a transaction is giving up the transaction.
+  if (transaction_) Rollback();
   lockCount_ = 0;
   ReleaseFileLock();
+}
+
+void TPager::RecoverJournal() {
+  auto rollBack = [&](int fd) {
+    if (TJournal::RollBack(fd, fileName_, sync_) != TJournal::TOutcome::kNone) {
+      // Blocks read before may be from the abandoned transaction's writes.
+      cache_.Clear();
+      sizeSeen_ = 0;
+      headerFresh_ = false;
+    }
+  };
+  if (lockExclusive_) {
+    rollBack(Handle());
+    return;
+  }
+  // Held shared: the lock is let go and taken exclusive (by whichever process gets there
+  // first; the journal is looked for again under it), then taken shared again.
+  ReleaseFileLock();
+  if (Writable()) {
+    lockHandle_ = LockOn(Handle(), true);
+    struct TBack {
+      TPager& pager;
+      ~TBack() { pager.ReleaseOn(pager.Handle()); }
+    } back{*this};
+    rollBack(Handle());
+  } else {
+    // Opened for reading: the rollback needs a handle that may write.
+    int fd = ::open(fileName_.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw EDatabaseError(Format(vc::_SJournalReadOnly, fileName_, journalName_, std::strerror(errno)));
+    struct TBack {
+      TPager& pager;
+      int fd;
+      ~TBack() {
+        pager.ReleaseOn(fd);
+        ::close(fd);
+      }
+    } back{*this, fd};
+    lockHandle_ = LockOn(fd, true);
+    rollBack(fd);
+  }
+  lockHandle_ = LockOn(Handle(), false);
+}
+
+// ---------------------------------------------------------------------------------------
+// Write transactions
+
+void TPager::BeginTransaction() {
+  transaction_ = true;
+  struct stat st {};
+  originalSize_ = ::fstat(Handle(), &st) == 0 ? static_cast<int64_t>(st.st_size) : stream_->Size();
+  headerDirty_ = false;
+  headerJournalled_ = false;
+  journalled_.clear();
+}
+
+void TPager::EnsureJournal() {
+  // Even a transaction that only appends needs the journal first: it holds the size to cut
+  // the file back to.
+  if (!journal_) {
+    uint8_t created[8];
+    bool named = originalSize_ >= static_cast<int64_t>(kFileHeaderSize) && ReadAt(*stream_, 12, created, 8) == 8;
+    struct stat st {};
+    unsigned permissions = ::fstat(Handle(), &st) == 0 ? static_cast<unsigned>(st.st_mode) : 0644;
+    journal_ = std::make_unique<TJournal>(fileName_, originalSize_, named ? created : nullptr, sync_, permissions);
+  }
+}
+
+void TPager::JournalDirty() {
+  if (!headerDirty_ && !cache_.HasDirty()) return;
+  EnsureJournal();
+  TBlock old;
+  auto save = [&](uint32_t address, uint32_t length) {
+    // The file still holds the old content: nothing of this region has been written yet.
+    old.Clear();
+    ReadAt(*stream_, address, old.Bytes.data(), length);
+    journal_->Add(address, old.Bytes.data(), length);
+  };
+  cache_.ForEachDirty([&](uint32_t address) {
+    if (static_cast<int64_t>(address) < originalSize_ && journalled_.insert(address).second) save(address, kBlockSize);
+  });
+  if (headerDirty_ && !headerJournalled_ && originalSize_ >= static_cast<int64_t>(kFileHeaderSize)) {
+    headerJournalled_ = true;
+    save(0, kFileHeaderSize);
+  }
+  journal_->Write();
+}
+
+void TPager::Flush() {
+  if (transaction_) JournalDirty();
+  if (cache_.HasDirty()) cache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  pendingEnd_ = 0;
+}
+
+void TPager::Commit() {
+  if (!headerDirty_ && !cache_.HasDirty() && !journal_) {
+    transaction_ = false;
+    return;
+  }
+  Flush();
+  if (headerDirty_) {
+    uint8_t bytes[kFileHeaderSize];
+    header_.Encode(bytes);
+    WriteAt(*stream_, DisplayName(), 0, bytes, kFileHeaderSize);
+    headerDirty_ = false;
+  }
+  if (sync_ && !win32::FlushFileBuffers(Handle()))
+    throw EDatabaseError(Format(vc::_SSyncFailed, fileName_, std::strerror(errno)));
+  journal_->Remove();
+  journal_.reset();
+  transaction_ = false;
+}
+
+void TPager::Rollback() noexcept {
+  transaction_ = false;
+  cache_.Clear();
+  pendingEnd_ = 0;
+  sizeSeen_ = 0;
+  headerDirty_ = false;
+  headerFresh_ = false;
+  // No stamp matches: whatever this process derived from the abandoned state is read again.
+  stamp_ = -1;
+  if (!journal_) return;
+  journal_.reset();
+  try {
+    TJournal::RollBack(Handle(), fileName_, sync_);
+  } catch (...) {
+    // The journal stays beside the file: the next lock of any process rolls it back.
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -217,8 +404,23 @@ PBlock TPager::LoadBlock(uint32_t address) {
   if (!isFile_) return ReadBlock(address);
   if (const TBlock* cached = cache_.Find(address)) return std::make_unique<TBlock>(*cached);
   PBlock block = ReadBlock(address);
-  cache_.Put(address, *block, false, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  cache_.Put(address, *block, false, [&](uint32_t a, const TBlock& b) { Spill(a, b); });
   return block;
+}
+
+void TPager::Spill(uint32_t address, const TBlock& block) {
+  // Rare: Flush keeps the dirty blocks below half the cache. The block is still counted
+  // dirty by nobody, so its old content is journalled here on its own.
+  if (transaction_) {
+    EnsureJournal();
+    if (static_cast<int64_t>(address) < originalSize_ && journalled_.insert(address).second) {
+      TBlock old;
+      ReadAt(*stream_, address, old.Bytes.data(), kBlockSize);
+      journal_->Add(address, old.Bytes.data(), kBlockSize);
+    }
+    journal_->Write();
+  }
+  WriteThrough(address, block);
 }
 
 void TPager::WriteThrough(uint32_t address, const TBlock& block) {
@@ -226,14 +428,17 @@ void TPager::WriteThrough(uint32_t address, const TBlock& block) {
   WriteAt(*stream_, DisplayName(), address, block.Bytes.data(), kBlockSize);
 }
 
-void TPager::WriteBlock(uint32_t address, const TBlock& block, bool defer) {
+void TPager::WriteBlock(uint32_t address, const TBlock& block) {
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
   if (!isFile_) {
     WriteThrough(address, block);
     return;
   }
-  if (!defer) WriteThrough(address, block);
-  cache_.Put(address, block, defer, [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  if (!transaction_) WriteThrough(address, block);
+  // Half the cache dirty: written now (journal first), so that room is made from clean
+  // blocks and a dirty one rarely has to leave on its own.
+  if (transaction_ && cache_.DirtyCount() >= kBlockCacheSize / 2) Flush();
+  cache_.Put(address, block, transaction_, [&](uint32_t a, const TBlock& b) { Spill(a, b); });
 }
 
 void TPager::Corrupt(uint32_t address, const std::string& problem) const {
@@ -254,7 +459,7 @@ PBlock TPager::LoadFreeBlock(uint32_t address) {
   return block;
 }
 
-uint32_t TPager::Allocate(bool defer) {
+uint32_t TPager::Allocate() {
   if (header_.AvailList > 0) {
     // Both blocks this changes are tested first: a damaged list stops the write here,
     // before anything (the catalogue, a record) is written over.
@@ -266,10 +471,10 @@ uint32_t TPager::Allocate(bool defer) {
     if (next > 0) nextBlock = LoadFreeBlock(next);
     header_.AvailList = next;
     block->Clear();
-    WriteBlock(head, *block, defer);
+    WriteBlock(head, *block);
     if (nextBlock) {
       nextBlock->SetPrev(0);
-      WriteBlock(next, *nextBlock, defer);
+      WriteBlock(next, *nextBlock);
     }
     WriteHeader(header_);
     return head;
@@ -283,8 +488,8 @@ uint32_t TPager::Allocate(bool defer) {
   if (rest != 0) end += kBlockSize - rest;
   if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format(vc::_SDatabaseFull, DisplayName()));
   TBlock zero;
-  auto spill = [&](uint32_t a, const TBlock& b) { WriteThrough(a, b); };
-  if (defer && isFile_) {
+  auto spill = [&](uint32_t a, const TBlock& b) { Spill(a, b); };
+  if (transaction_) {
     // While writes are deferred the new block waits in the cache like every other and is
     // written once, with its content; the pending end tells where the next one goes.
     cache_.Put(static_cast<uint32_t>(end), zero, true, spill);
@@ -297,7 +502,7 @@ uint32_t TPager::Allocate(bool defer) {
   return static_cast<uint32_t>(end);
 }
 
-void TPager::Free(uint32_t address, TBlock& block, bool defer) {
+void TPager::Free(uint32_t address, TBlock& block) {
   auto refused = [&](const std::string& why) { Corrupt(address, Format(vc::_SFreeRefused, address, why)); };
   if (!IsBlockAddress(address) || !InsideFile(address)) refused(Format(vc::_SAvailOutside, address));
   if (address == header_.TableBlock) refused(Format(vc::_SAvailClaimed, address));
@@ -307,11 +512,11 @@ void TPager::Free(uint32_t address, TBlock& block, bool defer) {
     block.SetNext(header_.AvailList);
     PBlock head = LoadFreeBlock(header_.AvailList);
     head->SetPrev(address);
-    WriteBlock(header_.AvailList, *head, defer);
+    WriteBlock(header_.AvailList, *head);
   } else {
     block.SetNext(0);
   }
-  WriteBlock(address, block, defer);
+  WriteBlock(address, block);
   header_.AvailList = address;
   WriteHeader(header_);
 }

@@ -28,19 +28,41 @@
 //     the catalogue's first block nor the list's head; otherwise EBlockCorrupt names the
 //     damage and nothing is written. Allocate and Free expect the caller to hold the
 //     exclusive lock with the header current.
-//   - Deferred writes (WriteBlock with `defer`) stay in the block cache, dirty, until Flush;
-//     the caller defers only while it holds the exclusive lock, so no other process can read
-//     the file in between. A dirty block evicted for room is written at once.
+//   - Write transactions. On a file, everything written while the exclusive lock is held -
+//     from the outermost PlaceLock(true) to the matching ReleaseLock - is one transaction:
+//     blocks wait in the block cache, dirty, and the header in memory. Before any of it
+//     reaches the file, the old content of every region about to be overwritten (and the
+//     file's size) goes to the rollback journal "<file>-journal" (storage/journal.h), which
+//     is synced first. Committing (the outermost ReleaseLock) writes the blocks, then the
+//     header, syncs the file and deletes the journal. A transaction that fails - an
+//     exception leaving its outermost lock, a failed write or sync while committing - is
+//     rolled back at once: dirty blocks are dropped and what already reached the file is
+//     written back from the journal, leaving the file byte for byte as it was. A crash
+//     leaves the journal behind ("hot"); whoever locks the file next, for reading or
+//     writing, rolls it back first under the exclusive lock. Blocks flushed before the end
+//     (many dirty blocks, a catalogue read) go through the same journal-first path.
+//   - The journal is deleted rather than kept empty: nothing but the database stays in the
+//     user's folder. Losing that deletion in a power cut can only undo the last transaction
+//     as a whole, never mix two: the next journal is not written to until its folder entry
+//     is synced, which makes the deletion before it durable as well.
+//   - Syncing (fsync of the journal, its folder and the file) is on unless QUINTREL_SYNC is
+//     "off" (or SetSync(false)): the journal is still written, so a killed process still
+//     rolls back, but a power cut may lose or tear what was not yet on the disk.
+//   - A write needs the exclusive lock. Asking for it while this pager holds only a shared
+//     one is refused (EDatabaseError) instead of raising the lock in place: two readers
+//     raising theirs would wait for each other forever.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "platform/rtl/classes.h"
 #include "storage/blockcache.h"
 #include "storage/catalogue.h"
+#include "storage/journal.h"
 
 namespace quintrel::storage {
 
@@ -91,12 +113,19 @@ public:
   // see, or what it saw just before a write still under way; a count read half written
   // only differs from the stamp, which sends the caller to a locked read.
   bool StampHolds();
-  // Counts the change, keeps `header` as Header() and writes it.
+  // Counts the change, keeps `header` as Header() and writes it (at the commit, inside a
+  // transaction).
   void WriteHeader(TFileHeader& header);
 
-  // Locks.
+  // Locks. The outermost exclusive lock of a file opens a write transaction; its release
+  // commits it (`commit`, which may throw; the transaction is then rolled back and the lock
+  // given back) or rolls it back (never throws).
   void PlaceLock(bool exclusive);
-  void ReleaseLock();
+  void ReleaseLock(bool commit = true);
+  bool InTransaction() const { return transaction_; }
+  // Whether the file's writes are synced (see the top).
+  void SetSync(bool sync) { sync_ = sync; }
+  bool Sync() const { return sync_; }
   // Gives back the lock however deeply it is held (closing or switching files).
   void ReleaseAllLocks();
   int32_t LockCount() const { return lockCount_; }
@@ -117,19 +146,16 @@ public:
     LoadBlock(address);
     return *cache_.Find(address, checked);
   }
-  // Writes a block; with `defer` it waits in the cache until Flush.
-  void WriteBlock(uint32_t address, const TBlock& block, bool defer);
+  // Writes a block; inside a write transaction it waits in the cache until Flush.
+  void WriteBlock(uint32_t address, const TBlock& block);
   // Records that the cached block at `address` passed a test (TBlockCache's checked bits);
   // nothing when it is not cached.
   void MarkChecked(uint32_t address, uint8_t bits) {
     uint8_t* checked = nullptr;
     if (isFile_ && cache_.Find(address, &checked)) *checked |= bits;
   }
-  // Writes the blocks kept back.
-  void Flush() {
-    if (cache_.HasDirty()) cache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
-    pendingEnd_ = 0;
-  }
+  // Writes the blocks kept back, their old content journalled first.
+  void Flush();
   // Forgets every cached block (none may be waiting to be written).
   void ClearCache() {
     sizeSeen_ = 0;
@@ -154,9 +180,9 @@ public:
 
   // The free list.
   // A zeroed block: the free list's head, else a new block at the end of the file.
-  uint32_t Allocate(bool defer);
+  uint32_t Allocate();
   // Puts the block at `address` at the head of the free list; `scratch` is cleared.
-  void Free(uint32_t address, TBlock& scratch, bool defer);
+  void Free(uint32_t address, TBlock& scratch);
 
 private:
   // Blocks kept in memory (8 KiB each): enough for a file of 128 MiB to be read once.
@@ -165,9 +191,28 @@ private:
   bool ReadHeaderBytes();
   PBlock ReadBlock(uint32_t address);
   void WriteThrough(uint32_t address, const TBlock& block);
+  // A dirty block that must leave the cache for room before the commit.
+  void Spill(uint32_t address, const TBlock& block);
   PBlock LoadFreeBlock(uint32_t address);
   int AcquireFileLock(bool exclusive);
+  // Takes the lock on the open file `fd` (the byte range, or the lock file when one exists).
+  int LockOn(int fd, bool exclusive);
   void ReleaseFileLock();
+  void ReleaseOn(int fd);
+  bool Writable() const;
+  int Handle() const;
+
+  // Write transactions.
+  void BeginTransaction();
+  // Saves in the journal the old content of whatever dirty region has none there yet (the
+  // header included), and syncs it: after this the dirty blocks may be written.
+  void JournalDirty();
+  void EnsureJournal();
+  void Commit();
+  void Rollback() noexcept;
+  // Rolls back a journal found beside the file, under the exclusive lock, and comes back
+  // holding the lock it held before.
+  void RecoverJournal();
 
   std::unique_ptr<rtl::TStream> stream_;
   bool isFile_ = false;
@@ -179,6 +224,15 @@ private:
   int32_t lockCount_ = 0;
   int lockHandle_ = -1;
   bool lockExclusive_ = false;
+  bool locked_ = false;  // the file lock is held (by the outermost PlaceLock)
+  std::string journalName_;
+  bool sync_ = true;
+  bool transaction_ = false;
+  int64_t originalSize_ = 0;  // the file's size when the transaction began
+  bool headerDirty_ = false;  // Header() waits to be written at the commit
+  bool headerJournalled_ = false;
+  std::unordered_set<uint32_t> journalled_;  // blocks whose old content is in the journal
+  std::unique_ptr<TJournal> journal_;
   TFileHeader header_;
   int32_t stamp_ = 0;
   bool headerFresh_ = false;

@@ -53,7 +53,12 @@ void TCustomVarDB::PlaceLock(bool exclusive) {
   pager_->PlaceLock(exclusive);
 }
 
-void TCustomVarDB::ReleaseLock() { pager_->ReleaseLock(); }
+void TCustomVarDB::ReleaseLock(bool commit) { pager_->ReleaseLock(commit); }
+
+void TCustomVarDB::SetSync(bool sync) {
+  sync_ = sync;
+  pager_->SetSync(sync);
+}
 
 void TCustomVarDB::BeginRead() {
   // Only the outermost bracket can take the lock itself (any bracket inside holds one), and
@@ -189,6 +194,7 @@ bool TCustomVarDB::OpenFile(const std::string& fileName, uint16_t mode, const st
   bool create = mode == rtl::fmCreate;
   TOpened opened{OpenPager(fileName, mode), {}};
   if (!opened.Pager) return false;
+  if (sync_) opened.Pager->SetSync(*sync_);
 
   // The new file's catalogue is read before the current state is given up: the current
   // one waits in `opened` and comes back whole when the new file turns out to be damaged.
@@ -523,14 +529,18 @@ void TCustomVarDB::BeginTableUpdate() {
 
 void TCustomVarDB::EndTableUpdate() {
   tablesWritable_ = true;
-  struct TRelease {
-    TCustomVarDB& db;
-    ~TRelease() { db.ReleaseLock(); }
-  } release{*this};
-  // The blocks first, the catalogue and the header that point at them last.
-  FlushBlocks();
-  WriteTables();
-  LoadNameList();
+  try {
+    // The blocks first, the catalogue and the header that point at them last.
+    FlushBlocks();
+    WriteTables();
+    LoadNameList();
+  } catch (...) {
+    // An update that cannot be finished is given up whole when it holds the outermost lock.
+    DropCaches();
+    ReleaseLock(false);
+    throw;
+  }
+  ReleaseLock();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -551,9 +561,9 @@ const TBlock& TCustomVarDB::PeekDataBlock(uint32_t address) {
 PBlock TCustomVarDB::LoadBlock(uint32_t address) { return pager_->LoadBlock(address); }
 
 void TCustomVarDB::WriteBlock(uint32_t address, const TBlock& block) {
-  // Inside a table update nobody else can read the file, so blocks are written once, when
-  // the update ends (or when the cache needs the room).
-  pager_->WriteBlock(address, block, DeferWrites());
+  // Inside a write transaction nobody else can read the file, so blocks are written once,
+  // when it ends (or when the cache needs the room).
+  pager_->WriteBlock(address, block);
 }
 
 void TCustomVarDB::ClearCaches() {
@@ -572,13 +582,13 @@ void TCustomVarDB::DropCaches() {
 uint32_t TCustomVarDB::GetNewBlock() {
   TDbLock lock(*this, true);
   RefreshHeader();
-  return pager_->Allocate(DeferWrites());
+  return pager_->Allocate();
 }
 
 void TCustomVarDB::PutOnAvailList(uint32_t address, TBlock& block) {
   TDbLock lock(*this, true);
   RefreshHeader();
-  pager_->Free(address, block, DeferWrites());
+  pager_->Free(address, block);
 }
 
 void TCustomVarDB::SetCursorBlock(TTable& table, uint32_t address) {

@@ -40,7 +40,9 @@
 //   - When an exception leaves an operation that holds the exclusive lock, the engine drops
 //     what it keeps in memory besides the catalogue (index nodes, values, clean blocks, the
 //     cursors' blocks), so nothing half changed is written later; the next use reads the
-//     file again.
+//     file again. When that lock was the outermost one, the whole write transaction is
+//     rolled back: the file is byte for byte as before the operation. (Inside an update
+//     bracket the bracket's earlier work stays, to be committed with it.)
 #pragma once
 
 #include <algorithm>
@@ -51,6 +53,7 @@
 #include <exception>
 #include <list>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <string>
 #include <string_view>
@@ -203,9 +206,18 @@ public:
   uint32_t GetNewBlock();
   void PutOnAvailList(uint32_t address, TBlock& block);
 
-  // Locks (nested calls count; only the outermost acquires and releases).
+  // Locks (nested calls count; only the outermost acquires and releases). On a file the
+  // outermost exclusive lock is a write transaction (storage/pager.h): nothing it writes
+  // reaches the file before its release, which commits it - or, with `commit` false, rolls
+  // it back, leaving the file as it was. A commit that fails (a full device, an I/O error)
+  // raises EDatabaseError naming the file, after rolling back and giving up the lock. A file
+  // that a killed writer left with a journal is rolled back by the next lock of any process.
+  // Asking for the exclusive lock while holding the shared one raises EDatabaseError.
   void PlaceLock(bool exclusive);
-  void ReleaseLock();
+  void ReleaseLock(bool commit = true);
+  // Whether commits sync the file (fsync) - default on, off with QUINTREL_SYNC=off. Off,
+  // a killed process still leaves a file that rolls back; a power cut may not.
+  void SetSync(bool sync);
 
   // Read brackets: a read transaction over any number of operations. BeginRead takes the
   // shared lock and reads the header once (reloading the catalogue when ChangeCount moved);
@@ -411,14 +423,12 @@ private:
   bool LoadCursorBlock(TTable& table, uint32_t address);
   // Makes the data block at `address` the cursor's block, reusing the cursor's buffer.
   void SetCursorBlock(TTable& table, uint32_t address);
-  // Writes the blocks a table update kept back.
+  // Writes the blocks a write transaction kept back (journalled first).
   void FlushBlocks() { pager_->Flush(); }
   std::string DisplayName() const { return pager_->DisplayName(); }
   bool InsideFile(uint32_t address) { return pager_->InsideFile(address); }
   // EBlockCorrupt naming the file, the block and the problem.
   [[noreturn]] void Corrupt(uint32_t address, const std::string& problem) const { pager_->Corrupt(address, problem); }
-  // Block writes wait in the cache while a table update holds the exclusive lock.
-  bool DeferWrites() const { return !tablesWritable_; }
   // The block after `from` in the catalogue's old chain, when it is one (else 0): a block of
   // the file with a catalogue block's header (Count and Used 0, Prev `from`) that no table
   // or index starts at; `after` is its Next. A damaged link ends the old chain there, so a
@@ -448,21 +458,26 @@ private:
   TValueMemo valueMemo_;  // a key's value when it cannot be read in place
   TNodeCache nodeCache_;
   uint32_t lastDataBlock_ = 0;
+  std::optional<bool> sync_;    // SetSync's choice, for every file opened
   int readBrackets_ = 0;        // open read brackets
   bool bracketShared_ = false;  // the outermost one took the shared lock itself
 };
 
 // Holds an engine's lock for a scope: shared or exclusive, released on every path.
-// An exclusive hold that ends by an exception drops the engine's caches (see the top).
+// An exclusive hold that ends by an exception drops the engine's caches and, when it was
+// the outermost lock, rolls the write transaction back (see the top).
 class TDbLock {
 public:
   TDbLock(TCustomVarDB& db, bool exclusive)
       : db_(db), exclusive_(exclusive), exceptions_(std::uncaught_exceptions()) {
     db_.PlaceLock(exclusive);
   }
-  ~TDbLock() {
-    if (exclusive_ && std::uncaught_exceptions() > exceptions_) db_.DropCaches();
-    db_.ReleaseLock();
+  // Commits when it ends the write transaction, so it may throw (never while an exception
+  // is already under way: the transaction is then rolled back).
+  ~TDbLock() noexcept(false) {
+    bool failing = std::uncaught_exceptions() > exceptions_;
+    if (exclusive_ && failing) db_.DropCaches();
+    db_.ReleaseLock(!failing);
   }
   TDbLock(const TDbLock&) = delete;
   TDbLock& operator=(const TDbLock&) = delete;

@@ -110,6 +110,16 @@ inline constexpr const char* _SChainedLength =
 inline constexpr const char* _SFileTooLarge = "%s: the file is %d bytes, more than a database can address (4 GiB)";
 inline constexpr const char* _SWriteFailed = "%s: cannot write %d bytes at offset %d: %s";
 inline constexpr const char* _SWriteShort = "the device is full";
+// The rollback journal beside a database file and the lock kinds a write needs.
+inline constexpr const char* _SSyncFailed = "%s: cannot make the written blocks durable: %s";
+inline constexpr const char* _SJournalWriteFailed = "%s: cannot write the journal %s: %s";
+inline constexpr const char* _SJournalOpenFailed = "%s: cannot open the journal %s: %s";
+inline constexpr const char* _SJournalNotAFile = "%s: the journal %s is not a regular file";
+inline constexpr const char* _SJournalRollbackFailed = "%s: cannot roll back the unfinished change kept in %s: %s";
+inline constexpr const char* _SJournalReadOnly =
+    "%s: an unfinished change must be rolled back from %s first, and the file cannot be opened for writing: %s";
+inline constexpr const char* _SWriteUnderSharedLock =
+    "%s: a write was asked for while this process holds only a shared lock on the file";
 inline constexpr const char* _SCheckMore = "... and %d more";
 
 }  // namespace quintrel::strings

@@ -29,7 +29,96 @@ bool RangeLock(int handle, short type, bool wait, uint32_t lengthLow, uint32_t l
   }
 }
 
+struct TFileFault {
+  unsigned kinds = 0;
+  uint64_t countdown = 0;  // calls of those kinds still to pass
+  int error = 0;
+};
+TFileFault gFault;
+TFileHook gHook = nullptr;
+
+// Whether a call of `kind` is to fail now (errno is then set).
+bool Faulted(unsigned kind) {
+  if (gHook) {
+    int error = gHook(kind);
+    if (error != 0) {
+      errno = error;
+      return true;
+    }
+  }
+  if (!(gFault.kinds & kind)) return false;
+  if (gFault.countdown > 0) {
+    --gFault.countdown;
+    return false;
+  }
+  errno = gFault.error;
+  return true;
+}
+
 }  // namespace
+
+void InjectFileFault(unsigned kinds, uint64_t nth, int error) {
+  gFault.kinds = kinds;
+  gFault.countdown = nth > 0 ? nth - 1 : 0;
+  gFault.error = error;
+}
+
+void SetFileHook(TFileHook hook) { gHook = hook; }
+
+void ClearFileFault() {
+  gFault = TFileFault{};
+  gHook = nullptr;
+}
+
+bool WriteFileAt(int handle, uint64_t offset, const void* data, size_t count) {
+  if (Faulted(kFaultWrite)) return false;
+  const auto* in = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pwrite(handle, in + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool FlushFileBuffers(int handle) {
+  if (Faulted(kFaultFlush)) return false;
+  for (;;) {
+    if (::fsync(handle) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+bool FlushFolderOf(const std::string& path) {
+  if (Faulted(kFaultFlush)) return false;
+  size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return ok;
+}
+
+bool SetEndOfFile(int handle, uint64_t size) {
+  if (Faulted(kFaultTruncate)) return false;
+  if (size > static_cast<uint64_t>(LLONG_MAX)) {
+    errno = EINVAL;
+    return false;
+  }
+  for (;;) {
+    if (::ftruncate(handle, static_cast<off_t>(size)) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
 
 bool LockFileEx(int handle, uint32_t flags, uint32_t lengthLow, uint32_t lengthHigh, uint64_t offset) {
   short type = (flags & LOCKFILE_EXCLUSIVE_LOCK) ? F_WRLCK : F_RDLCK;

@@ -6,6 +6,7 @@
 // request waits in the kernel until the range is granted; nothing here spins.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -42,5 +43,32 @@ constexpr int OF_SHARE_DENY_NONE = 0x40;
 HFILE _lopen(const std::string& path, int mode);
 // Closes a handle of _lopen, releasing its share lock. Returns 0, or HFILE_ERROR.
 HFILE _lclose(HFILE handle);
+
+// Writing the files the record database keeps (the database and its journal). Each call
+// returns false with errno set on failure; an interrupted call is resumed.
+// Writes all `count` bytes at `offset` (a write that stops short without an error sets
+// ENOSPC, which is what a full device does to it).
+bool WriteFileAt(int handle, uint64_t offset, const void* data, size_t count);
+// Makes what was written to the file durable (fsync).
+bool FlushFileBuffers(int handle);
+// Makes the entries of the folder that holds `path` durable: a file just created or
+// removed there survives a power loss.
+bool FlushFolderOf(const std::string& path);
+// Cuts the file to `size` bytes.
+bool SetEndOfFile(int handle, uint64_t size);
+
+// A test seam for failed writes: from the `nth` call on (counting from 1 after this call)
+// every call of the chosen kinds above fails with `error` (ENOSPC, EIO, ...) until
+// ClearFileFault, as on a device that filled up or broke. Process-wide, for tests only.
+constexpr unsigned kFaultWrite = 1;  // WriteFileAt
+constexpr unsigned kFaultFlush = 2;  // FlushFileBuffers, FlushFolderOf
+constexpr unsigned kFaultTruncate = 4;  // SetEndOfFile
+void InjectFileFault(unsigned kinds, uint64_t nth, int error);
+// The general form: `hook(kind)` is asked before every call above; a non-zero result fails
+// the call with that errno. A hook may also end the process there, to crash a writer at an
+// exact point. Null removes it.
+using TFileHook = int (*)(unsigned kind);
+void SetFileHook(TFileHook hook);
+void ClearFileFault();
 
 }  // namespace quintrel::win32

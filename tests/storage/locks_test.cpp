@@ -164,6 +164,48 @@ TEST_F(Locks, ConflictInsideOneProcessIsReportedNotAHang) {
   a.ReleaseLock();
 }
 
+// A write asked for under a shared lock cannot raise it in place: two readers doing so at
+// once would wait for each other forever. Each is refused, neither hangs, nothing changes.
+TEST_F(Locks, AWriteUnderASharedLockIsRefusedInEveryProcess) {
+  {
+    TCustomVarDB db("x");
+    ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmCreate));
+    db.AddRecord(db.AddTable("T t N"));
+  }
+  int ready[2], go[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(go), 0);
+  auto reader = [&] {
+    ::alarm(20);  // a hang ends the child by a signal, which fails the test
+    TCustomVarDB db("r");
+    if (!db.OpenFile(Path("s.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return 2;
+    db.PlaceLock(false);
+    char c;
+    if (::write(ready[1], "1", 1) != 1 || ::read(go[0], &c, 1) != 1) return 4;
+    try {
+      db.AddRecord(0);
+    } catch (const EDatabaseError&) {
+      db.ReleaseLock();
+      db.AddRecord(0);  // and once the shared lock is given back, the write goes through
+      return 0;
+    }
+    return 1;
+  };
+  pid_t a = Spawn(reader);
+  pid_t b = Spawn(reader);
+  char c;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  ASSERT_EQ(::write(go[1], "11", 2), 2);
+  EXPECT_EQ(Wait(a), 0);
+  EXPECT_EQ(Wait(b), 0);
+  TCustomVarDB db("x");
+  ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
+  EXPECT_EQ(db.Table(0).Header.RecordCount, 3);
+  EXPECT_TRUE(db.Check().empty());
+  for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
+}
+
 TEST_F(Locks, LockFileIsUsedWhenPresent) {
   {
     TCustomVarDB db("x");

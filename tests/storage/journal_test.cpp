@@ -1,0 +1,261 @@
+// The rollback journal: a write transaction reaches the file whole or not at all - after an
+// exception, a failed write, a full device, or a writer that died at any write.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "platform/win32/files.h"
+#include "storage/vardbs.h"
+#include "tests/storage/db_fixture.h"
+#include "tests/storage/workload.h"
+
+namespace quintrel::storage {
+namespace {
+
+using test::DbFixture;
+using test::kText;
+using test::RunBracket;
+using test::Snapshot;
+
+constexpr uint16_t kShared = rtl::fmOpenReadWrite | rtl::fmShareDenyNone;
+
+// The file operation at which the hook acts (counted from 1), and what it does there.
+int gCalls = 0;
+int gAt = 0;
+int gError = 0;  // 0: the process dies there
+int CountingHook(unsigned /*kind*/) {
+  if (++gCalls != gAt) return 0;
+  if (gError == 0) ::_exit(7);
+  return gError;
+}
+void HookAt(int at, int error) {
+  gCalls = 0;
+  gAt = at;
+  gError = error;
+  win32::SetFileHook(CountingHook);
+}
+
+class Journal : public DbFixture {
+protected:
+  void SetUp() override {
+    DbFixture::SetUp();
+    // Syncing on: its calls are among the points where a writer may die or fail.
+    ::setenv("QUINTREL_SYNC", "on", 1);
+    path_ = Path("m.zod");
+    TCustomVarDB db("m");
+    ASSERT_TRUE(db.OpenFile(path_, rtl::fmCreate));
+    test::CreateWorkloadTables(db);
+    for (uint32_t seed = 1; seed <= 40; ++seed) RunBracket(db, seed);
+  }
+  void TearDown() override {
+    win32::ClearFileFault();
+    DbFixture::TearDown();
+  }
+  bool JournalExists() const { return std::filesystem::exists(path_ + "-journal"); }
+  // Opens the file in a fresh engine (rolling back what a dead writer left), checks it
+  // and gives its snapshot.
+  std::string Reopen(uint16_t mode = kShared) {
+    TCustomVarDB db("m");
+    EXPECT_TRUE(db.OpenFile(path_, mode));
+    for (const auto& f : db.Check()) ADD_FAILURE() << "check: " << f.Message;
+    return Snapshot(db);
+  }
+  // Runs bracket `seed` in a child that dies at file operation `at`; true when it died
+  // there, false when the bracket finished first.
+  bool CrashAt(int at, uint32_t seed) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      TCustomVarDB db("m");
+      db.OpenFile(path_, kShared);
+      HookAt(at, 0);
+      RunBracket(db, seed);
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    return WEXITSTATUS(status) == 7;
+  }
+
+  std::string path_;
+};
+
+TEST_F(Journal, ATransactionReachesTheFileAtItsEndAndLeavesNoJournal) {
+  std::string before = ReadFile("m.zod");
+  TCustomVarDB db("m");
+  ASSERT_TRUE(db.OpenFile(path_, kShared));
+  db.BeginTableUpdate();
+  int t = db.GetTableNr("T");
+  for (int i = 0; i < 300; ++i) db.AddRecord(t);
+  EXPECT_EQ(ReadFile("m.zod"), before) << "nothing is written before the commit";
+  db.EndTableUpdate();
+  EXPECT_NE(ReadFile("m.zod"), before);
+  EXPECT_FALSE(JournalExists());
+  EXPECT_EQ(Reopen(), Snapshot(db));
+}
+
+TEST_F(Journal, AnExceptionLeavingTheOutermostLockUndoesTheWholeTransaction) {
+  std::string before = ReadFile("m.zod");
+  std::string seen = Reopen();
+  TCustomVarDB db("m");
+  ASSERT_TRUE(db.OpenFile(path_, kShared));
+  int t = db.GetTableNr("T");
+  try {
+    TDbLock lock(db, true);
+    for (int i = 0; i < 300; ++i) db.AddRecord(t);
+    db.DeleteTable(db.GetTableNr("Aux"));
+    // Reading the catalogue again writes what waits, journal first: the rollback has
+    // blocks in the file to undo, not only in memory.
+    db.ReadTables();
+    EXPECT_TRUE(JournalExists());
+    throw std::runtime_error("stop");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(ReadFile("m.zod"), before);
+  EXPECT_FALSE(JournalExists());
+  EXPECT_EQ(Snapshot(db), seen) << "the engine reads the file again";
+  RunBracket(db, 99);
+  EXPECT_TRUE(db.Check().empty());
+}
+
+TEST_F(Journal, AWriterDyingAtAnyFileOperationLeavesTheStateBeforeOrAfter) {
+  std::string before = ReadFile("m.zod");
+  std::string beforeSeen = Reopen();
+  int crashes = 0;
+  for (int at = 1; CrashAt(at, 1234); ++at) {
+    ++crashes;
+    // The dead writer's journal is rolled back by the next lock of any process.
+    EXPECT_EQ(Reopen(), beforeSeen) << "died at operation " << at;
+    EXPECT_EQ(ReadFile("m.zod"), before) << "died at operation " << at;
+    EXPECT_FALSE(JournalExists());
+  }
+  EXPECT_GT(crashes, 5) << "journal, its sync, the blocks, the header, the file's sync";
+  TCustomVarDB db("m");
+  ASSERT_TRUE(db.OpenFile(path_, kShared));
+  std::string after = Snapshot(db);
+  EXPECT_NE(after, beforeSeen);
+}
+
+TEST_F(Journal, DamagedOrForeignJournalsAreDiscardedAndReadOnlyOpensRollBack) {
+  std::string before = ReadFile("m.zod");
+  std::string beforeSeen = Reopen();
+  // Torn before its header was complete: the file was not written yet.
+  WriteFile("m.zod-journal", std::string(40, 'J'));
+  EXPECT_EQ(Reopen(), beforeSeen);
+  EXPECT_FALSE(JournalExists());
+
+  // A journal whose records were cut short: every whole record is old content, so writing
+  // them back is harmless, and the rest never reached the file.
+  int at = 2;  // the journal's first write went out, its sync did not
+  ASSERT_TRUE(CrashAt(at, 77));
+  std::string journal = ReadFile("m.zod-journal");
+  size_t cut = 64 + 16 + 8192 + 10;
+  ASSERT_GT(journal.size(), cut);
+  WriteFile("m.zod-journal", journal.substr(0, cut));
+  EXPECT_EQ(Reopen(), beforeSeen);
+  EXPECT_EQ(ReadFile("m.zod"), before);
+
+  // A journal of another database (the file was replaced since) is not applied to this one.
+  std::filesystem::rename(path_, Path("old.zod"));
+  {
+    TCustomVarDB other("m");
+    ASSERT_TRUE(other.OpenFile(path_, rtl::fmCreate));
+    other.AddTable("Other X N");
+  }
+  std::string replaced = ReadFile("m.zod");
+  WriteFile("m.zod-journal", journal);
+  Reopen();
+  EXPECT_EQ(ReadFile("m.zod"), replaced);
+  EXPECT_FALSE(JournalExists());
+  std::filesystem::rename(Path("old.zod"), path_);
+
+  // A reader finds a dead writer's journal: it rolls back before reading.
+  for (at = 1; CrashAt(at, 5); ++at)
+    if (ReadFile("m.zod") != before) break;
+  ASSERT_NE(ReadFile("m.zod"), before) << "a crash with the file half written";
+  EXPECT_EQ(Reopen(rtl::fmOpenRead), beforeSeen);
+  EXPECT_EQ(ReadFile("m.zod"), before);
+}
+
+TEST_F(Journal, AFailedWriteOrSyncLeavesTheFileAsItWasAndTheNextWriteWorks) {
+  std::string before = ReadFile("m.zod");
+  bool finished = false;
+  for (int at = 1; !finished && at < 200; ++at) {
+    WriteFile("m.zod", before);
+    TCustomVarDB db("m");
+    ASSERT_TRUE(db.OpenFile(path_, kShared));
+    HookAt(at, at % 2 ? ENOSPC : EIO);
+    try {
+      RunBracket(db, 4321);
+      finished = true;
+    } catch (const EDatabaseError& e) {
+      EXPECT_NE(std::string(e.Message()).find(path_), std::string::npos) << e.Message();
+      EXPECT_EQ(ReadFile("m.zod"), before) << "failed at operation " << at << ": " << e.Message();
+      EXPECT_FALSE(JournalExists());
+    }
+    win32::ClearFileFault();
+    RunBracket(db, 4322);
+    EXPECT_TRUE(db.Check().empty());
+  }
+  EXPECT_TRUE(finished);
+
+  // A device that stays full: even the rollback cannot write, so the journal stays and the
+  // next lock, once there is room, undoes the transaction.
+  WriteFile("m.zod", before);
+  std::string beforeSeen = Reopen();
+  for (int at = 3; at < 12; ++at) {
+    TCustomVarDB db("m");
+    ASSERT_TRUE(db.OpenFile(path_, kShared));
+    win32::InjectFileFault(win32::kFaultWrite | win32::kFaultFlush | win32::kFaultTruncate, at, ENOSPC);
+    EXPECT_THROW(RunBracket(db, 4321), EDatabaseError);
+    win32::ClearFileFault();
+    EXPECT_EQ(Snapshot(db), beforeSeen) << at;
+    EXPECT_EQ(ReadFile("m.zod"), before) << at;
+  }
+}
+
+TEST_F(Journal, AFileSizeLimitReachedMidUpdateChangesNothing) {
+  std::string before = ReadFile("m.zod");
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    // The limit lets the journal through but stops the file growing: the failure comes
+    // while the database is being written.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{static_cast<rlim_t>(before.size() + 3 * kBlockSize), static_cast<rlim_t>(before.size() + 3 * kBlockSize)};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    TCustomVarDB db("m");
+    db.OpenFile(path_, kShared);
+    int t = db.GetTableNr("T");
+    std::u16string text(1500, u'x');
+    try {
+      db.BeginTableUpdate();
+      for (int i = 0; i < 200; ++i) {
+        TFindRec field{kText, text.data(), static_cast<int32_t>(2 * text.size())};
+        db.AddRecord(t, &field, 1);
+      }
+      db.EndTableUpdate();
+    } catch (const EDatabaseError& e) {
+      bool named = std::string(e.Message()).find(path_) != std::string::npos;
+      ::_exit(named ? 0 : 4);
+    }
+    ::_exit(5);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "4: the error does not name the file, 5: no error";
+  EXPECT_EQ(ReadFile("m.zod"), before);
+  EXPECT_FALSE(JournalExists());
+  TCustomVarDB db("m");
+  ASSERT_TRUE(db.OpenFile(path_, kShared));
+  RunBracket(db, 8);
+  EXPECT_TRUE(db.Check().empty());
+}
+
+}  // namespace
+}  // namespace quintrel::storage

@@ -4,6 +4,8 @@
 #               real files kept outside the repository (../shared/corpus), when present
 #   make bench  Release build of the benchmarks, then run them
 #   make fuzz   clang build of the libFuzzer targets, each run FUZZ_SECONDS over its corpus
+#               (FUZZ_TARGETS="a b" runs only those)
+#   make soak   the Debug build's processes sharing one module for SOAK_SECONDS
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := build/release
@@ -12,9 +14,10 @@ BENCH   := build/bench
 FUZZ    := build/fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_CXX ?= clang++
-FUZZ_TARGETS := $(basename $(notdir $(wildcard fuzz/*.cpp)))
+FUZZ_TARGETS ?= $(basename $(notdir $(wildcard fuzz/*.cpp)))
+SOAK_SECONDS ?= 300
 
-.PHONY: all deps run test bench fuzz clean
+.PHONY: all deps run test bench fuzz soak clean
 
 all: run
 
@@ -64,9 +67,16 @@ fuzz: deps $(FUZZ)/build.ninja
 	  dict=; [ -f fuzz/$$name.dict ] && dict=-dict=fuzz/$$name.dict; \
 	  mkdir -p $(FUZZ)/corpus/$$name $(FUZZ)/artifacts; \
 	  echo "== $$name: $(FUZZ_SECONDS) s over $${seeds:-an empty corpus}"; \
+	  /usr/bin/time -f "== $$name: %U s user + %S s system CPU in %e s" \
 	  $(FUZZ)/$$name -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ)/artifacts/$$name- $$dict $(FUZZ)/corpus/$$name $$seeds || status=1; \
 	done; exit $$status
+
+# Processes of the command line, the translation editor's controller and the translator
+# sharing one module (tests/cli/soak_cli_test.cpp); `make test` runs the same for seconds.
+soak: deps $(DEBUG)/build.ninja
+	cmake --build $(DEBUG) -j $(JOBS) --target test_cli quintrel
+	cd $(DEBUG) && QUINTREL_SOAK_SECONDS=$(SOAK_SECONDS) ./test_cli --gtest_filter='SoakCliTest.*'
 
 clean:
 	rm -rf build

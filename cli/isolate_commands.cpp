@@ -12,6 +12,7 @@
 #include "cli/resstr_commands.h"
 #include "cli/texts.h"
 #include "cli/tool_options.h"
+#include "cli/usage.h"
 #include "cli/zod_common.h"
 #include "strings/toolconsts.h"
 #include "platform/ide/project.h"
@@ -223,6 +224,31 @@ void RegisterRename(CLI::App* isolate) {
   });
 }
 
+void RegisterSet(CLI::App* isolate) {
+  auto planFile = std::make_shared<std::string>();
+  auto action = std::make_shared<std::string>();
+  auto rows = std::make_shared<std::vector<int>>();
+  auto units = std::make_shared<std::vector<std::string>>();
+  CLI::App* cmd = isolate->add_subcommand(
+      "set", "Give rows of the plan an action: isolate (move the text), ignore (leave it) or mark (leave it and add "
+             "//DO NOT LOCALIZE to its line, so later scans pass it over), by row id or every row of a unit");
+  cmd->add_option("--plan", *planFile, "The plan file")->required();
+  cmd->add_option("ACTION", *action, "isolate, ignore or mark")->required()->check(CLI::IsMember({"isolate", "ignore", "mark"}));
+  cmd->add_option("ROW", *rows, "The rows' ids");
+  cmd->add_option("--unit", *units, "Every row of this unit (as the plan names it; repeatable)");
+  cmd->callback([=] {
+    if (rows->empty() && units->empty()) throw EUsage(strings::_SIsolateSetNothing, cmd);
+    try {
+      tools::TIsolatePlan plan = tools::ReadPlanFile(*planFile);
+      const size_t count = tools::SetAction(plan, *tools::ParseAction(*action), *rows, *units);
+      WriteOutputFile(*planFile, tools::PlanJson(plan));
+      std::cout << rtl::Format(strings::_SIsolateActionSet, *planFile, static_cast<int>(count), *action) << "\n";
+    } catch (const rtl::Exception& e) {
+      throw ECommandFailed(e.Message());
+    }
+  });
+}
+
 tools::TOnUnquoted ParseOnUnquoted(const std::string& value) {
   return value == "proceed" ? tools::TOnUnquoted::Proceed
          : value == "skip"  ? tools::TOnUnquoted::Skip
@@ -315,10 +341,11 @@ void RegisterScanSourcesCommand(CLI::App* intl) { RegisterScanSources(intl); }
 void RegisterIsolateCommands(CLI::App& app) {
   CLI::App* isolate = app.add_subcommand(
       "isolate", "Move hard-coded texts of the project's units into a resource-string unit the module catalogues: "
-                 "plan, rename, preview, apply");
+                 "plan, rename, set, preview, apply");
   isolate->require_subcommand(1);
   RegisterPlan(isolate);
   RegisterRename(isolate);
+  RegisterSet(isolate);
   RegisterPreview(isolate);
   RegisterApply(isolate);
 }

@@ -205,6 +205,9 @@ inline constexpr const char* _SIsolateNoPlan = "%s: not written, since units cou
 // %s: the plan file; %d: rows; %d: units; %s: the target unit.
 inline constexpr const char* _SIsolatePlanWritten = "%s: %d rows in %d units, into %s";
 inline constexpr const char* _SIsolateRenamedRows = "%s: %d rows renamed to %s";
+inline constexpr const char* _SIsolateActionSet = "%s: %d rows set to %s";
+inline constexpr const char* _SIsolateSetNothing = "name the rows, or --unit";
+inline constexpr const char* _SPlanNoUnit = "the plan has no row in unit %s";
 // A question the user did not answer.
 inline constexpr const char* _SToolAnswerWithYes = "nothing was changed; --yes answers the question with yes";
 

@@ -117,14 +117,9 @@ public:
       row.Object = static_cast<uint32_t>(Number(r, "object", where, 0x7FFFFFFF));
       row.Target = Text(r, "target", where, 4096);
       const std::string action = Text(r, "action", where, 16);
-      if (action == "isolate")
-        row.Action = TIsolateAction::Isolate;
-      else if (action == "ignore")
-        row.Action = TIsolateAction::Ignore;
-      else if (action == "mark")
-        row.Action = TIsolateAction::Mark;
-      else
-        Fail(rtl::Format(strings::_SPlanBadValue, where + ".action", action));
+      const std::optional<TIsolateAction> parsed = ParseAction(action);
+      if (!parsed) Fail(rtl::Format(strings::_SPlanBadValue, where + ".action", action));
+      row.Action = *parsed;
       const std::string place = r.contains("place") ? Text(r, "place", where, 16) : "code";
       row.Place = place == "heading" ? TLiteralPlace::Heading
                   : place == "case-label" ? TLiteralPlace::CaseLabel
@@ -416,6 +411,35 @@ size_t RenameIdentifier(TIsolatePlan& plan, int row, const std::string& identifi
     if (all) r.Identifier = identifier;
   }
   return others;
+}
+
+size_t SetAction(TIsolatePlan& plan, TIsolateAction action, const std::vector<int>& rows,
+                 const std::vector<std::string>& units) {
+  std::vector<bool> chosen(plan.Rows.size(), false);
+  for (const int id : rows) {
+    const auto it = std::find_if(plan.Rows.begin(), plan.Rows.end(), [&](const TPlanRow& r) { return r.Id == id; });
+    if (it == plan.Rows.end()) throw EToolError(rtl::Format(strings::_SPlanNoRow, id));
+    chosen[static_cast<size_t>(it - plan.Rows.begin())] = true;
+  }
+  for (const std::string& unit : units) {
+    bool any = false;
+    for (size_t i = 0; i < plan.Rows.size(); ++i)
+      if (vcl::SameText(plan.Rows[i].Unit, unit)) chosen[i] = any = true;
+    if (!any) throw EToolError(rtl::Format(strings::_SPlanNoUnit, unit));
+  }
+  size_t count = 0;
+  for (size_t i = 0; i < plan.Rows.size(); ++i)
+    if (chosen[i]) {
+      plan.Rows[i].Action = action;
+      ++count;
+    }
+  return count;
+}
+
+std::optional<TIsolateAction> ParseAction(std::string_view name) {
+  for (const TIsolateAction a : {TIsolateAction::Isolate, TIsolateAction::Ignore, TIsolateAction::Mark})
+    if (name == ActionName(a)) return a;
+  return std::nullopt;
 }
 
 // --- apply -----------------------------------------------------------------------------------

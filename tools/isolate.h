@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,6 +96,13 @@ TIsolatePlan ParsePlan(std::string_view text, const std::string& fileName);
 // Returns how many other rows share the old identifier (renamed only with `all`). Raises
 // EToolError for an unknown row or an identifier that is not one.
 size_t RenameIdentifier(TIsolatePlan& plan, int row, const std::string& identifier, bool all);
+
+// Gives the rows, and every row of the units named, the action. Raises EToolError for a row
+// or a unit the plan does not have; returns how many rows it set.
+size_t SetAction(TIsolatePlan& plan, TIsolateAction action, const std::vector<int>& rows,
+                 const std::vector<std::string>& units);
+// "isolate", "ignore" or "mark"; nullopt for anything else.
+std::optional<TIsolateAction> ParseAction(std::string_view name);
 
 struct TApplyReport {
   std::vector<std::string> Units;     // one line per unit rewritten

@@ -47,16 +47,25 @@ TEST_F(IsolateCommand, PlanPreviewApplyAndTheModuleCataloguesTheTexts) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("into AppText.pas"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("changed " + Path("project/Sample.ZOD")), std::string::npos) << "object ids are reserved";
-  nlohmann::json doc = nlohmann::json::parse(Slurp(plan));
-  // Only the main form's caption is isolated, under a name of the developer's choice.
+  // Only the main form's caption is isolated, under a name of the developer's choice; the
+  // data strings of the address book's file are marked as not to be localised.
   int caption = 0;
-  for (auto& row : doc["rows"]) {
-    const bool wanted = row["unit"] == "Main.cpp" && row["text"] == "Sample Address Book";
-    row["action"] = wanted ? "isolate" : "ignore";
-    if (wanted) caption = row["id"];
-  }
+  const nlohmann::json doc = nlohmann::json::parse(Slurp(plan));
+  for (const auto& row : doc["rows"])
+    if (row["unit"] == "Main.cpp" && row["text"] == "Sample Address Book") caption = row["id"];
   ASSERT_NE(caption, 0);
-  std::ofstream(plan) << doc.dump(2);
+  r = Run({"isolate", "set", "--plan", plan, "ignore", "--unit", "main.cpp"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, plan + ": 6 rows set to ignore\n");
+  ASSERT_EQ(Run({"isolate", "set", "--plan", plan, "mark", "--unit", "Contacts.cpp"}).code, 0);
+  ASSERT_EQ(Run({"isolate", "set", "--plan", plan, "isolate", std::to_string(caption)}).code, 0);
+  const std::string planned = Slurp(plan);
+  r = Run({"isolate", "set", "--plan", plan, "ignore", std::to_string(caption), "9999"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: the plan has no row 9999\n");
+  EXPECT_EQ(Run({"isolate", "set", "--plan", plan, "ignore", "--unit", "Nowhere.cpp"}).code, 1);
+  EXPECT_EQ(Run({"isolate", "set", "--plan", plan, "ignore"}).code, 2);
+  EXPECT_EQ(Slurp(plan), planned) << "a refused set leaves the plan as it was";
   r = Run({"isolate", "rename", "--plan", plan, std::to_string(caption), "SAppTitle", "--rename-all"});
   ASSERT_EQ(r.code, 0) << r.err;
 
@@ -78,6 +87,8 @@ TEST_F(IsolateCommand, PlanPreviewApplyAndTheModuleCataloguesTheTexts) {
   EXPECT_NE(r.out.find("changed " + Path("project/Main.cpp") + " (backup " + Path("project/Main.~cp") + ")"),
             std::string::npos) << r.out;
   EXPECT_EQ(File("Main.~cp"), main);
+  EXPECT_NE(r.out.find("Contacts.cpp: 0 texts isolated, 7 lines marked"), std::string::npos) << r.out;
+  EXPECT_NE(File("Contacts.cpp").find("== \"business\";//DO NOT LOCALIZE\r\n"), std::string::npos);
   EXPECT_EQ(File("Main.cpp").find("#include \"AppText.hpp\""), main.find("#include \"AppText.hpp\""))
       << "the header was included already";
   EXPECT_NE(File("AppText.pas").find("  SAppTitle = 'Sample Address Book';\r\n  SReady"), std::string::npos)

@@ -467,7 +467,7 @@ void RegisterEditCommands(CLI::App& app) {
       "token that every request must carry. The tree of forms and texts with their status, the base text beside "
       "the translation, the next and previous untranslated text a key away (Page Down, Page Up), the form as the "
       "application shows it, and the language's statistics. Ctrl-C stops it");
-  o->Target.AddModule(edit, false, "Language module (default: the project's)");
+  o->Target.AddModule(edit, false);
   edit->add_option("--target", o->Language,
                    "Language to translate (default: the first of the module's languages that is not the base)");
   edit->add_option("--base", o->Base, "Language shown as the reference (default: the design language)");

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/common.h"
@@ -68,8 +69,9 @@ int main(int argc, char** argv) {
   RegisterCompletionCommand(app);
   // Set last, so that it stays on the list of commands and does not repeat under each one.
   app.footer(
-      "'quintrel help COMMAND...' (or COMMAND --help) shows the help of a command. docs/getting-started.md walks "
-      "from a project folder to a previewed translation; docs/usage.md describes every command.");
+      "'quintrel help COMMAND...' (or COMMAND --help) shows the help of a command. docs/guide walks a project "
+      "through the whole workflow, docs/getting-started.md from a project folder to a previewed translation; "
+      "docs/usage.md describes every command.");
   // The command the arguments lead to, whose help a usage error points to.
   const CLI::App* command = &app;
   try {
@@ -82,7 +84,9 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    return ReportUsage(UsageMessage(e, command), command);
+    const bool loneDashes = std::find(argv + std::min(argc, 1), argv + argc, std::string_view("--")) != argv + argc;
+    const std::string message = UsageMessage(e, command);
+    return ReportUsage(loneDashes ? quintrel::rtl::Format(quintrel::strings::_SCliLoneDashes, message) : message, command);
   } catch (const EUsage& e) {
     return ReportUsage(e.what(), e.Command());
   } catch (const TExitCode& e) {

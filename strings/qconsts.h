@@ -88,6 +88,10 @@ inline constexpr const char* _SCliUsageBadValue = "'%s' is not a value %s takes"
 // The numbers of values a command takes after its optional module FILE, and how many came.
 inline constexpr const char* _SCliArgumentCount = "takes %s argument(s) after the optional FILE; %d were given";
 inline constexpr const char* _SCliArgumentCountModule = "takes %s argument(s) beside --module; %d were given";
+// Added to a usage error when the command line holds a lone "--": the parser takes it for the
+// end of the options, so the pseudo language's identifier never reaches the command.
+inline constexpr const char* _SCliLoneDashes =
+    "%s (a lone -- ends the options; write the pseudo language -- as $2D2D)";
 inline constexpr const char* _SCliBadLanguageId =
     "'%s' is not a language identifier (two characters such as de or ##, or $HHHH)";
 inline constexpr const char* _SCliNameRequired = "--name is required for a new language";

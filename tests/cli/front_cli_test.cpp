@@ -94,6 +94,27 @@ TEST_F(FrontDoor, ParserErrorsAreOneLineInTheCommandsWords) {
               "quintrel lang set");
   ExpectUsage(Run({"charset", "decode", "300"}), "CHARSET: value 300 not in range 0 to 255",
               "quintrel charset decode");
+  // The pseudo language's identifier alone is taken for the end of the options: the error
+  // says how to write it.
+  ExpectUsage(Run({"lang", "remove", "--"}),
+              "takes 1 argument(s) after the optional FILE; 0 were given (a lone -- ends the options; write the "
+              "pseudo language -- as $2D2D)",
+              "quintrel lang remove");
+}
+
+TEST_F(FrontDoor, AnOptionsHelpGivesItsDefaultOnce) {
+  for (const auto& command : {std::vector<std::string>{"edit"}, {"preview"}, {"lang", "add"}}) {
+    std::vector<std::string> args = command;
+    args.push_back("--help");
+    const auto r = Run(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (size_t at = 0; at < r.out.size(); at = r.out.find('\n', at) + 1) {
+      const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+      const size_t first = line.find("(default");
+      EXPECT_TRUE(first == std::string::npos || line.find("(default", first + 1) == std::string::npos) << line;
+      if (r.out.find('\n', at) == std::string::npos) break;
+    }
+  }
 }
 
 TEST_F(FrontDoor, EveryLineOnStderrStartsWithTheProgramName) {

@@ -468,11 +468,27 @@ void RegisterIdeCommands(CLI::App& app) {
       "isolate (the first of ARGS chooses), Switch Base Language switch-base, the Translation Editor edit; Help, "
       "Follow Me and About print what they show. The tool works on the add-in's project unless ARGS name one");
   invoke->Target.AddProject(invokeCmd);
-  invokeCmd->add_option("ITEM", invoke->Item, "the menu item")->required();
-  // Everything after ITEM belongs to the tool, options included.
+  // ITEM is not declared: everything from it on belongs to the tool, so that "ide invoke
+  // ITEM --help" shows the tool's help, not this command's.
   invokeCmd->prefix_command();
+  invokeCmd->footer("Usage: quintrel ide invoke [--project PROJECT] ITEM [ARGS...]");
   invokeCmd->callback([&app, invokeCmd, invoke]() {
-    invoke->Args = invokeCmd->remaining();
+    std::vector<std::string> args = invokeCmd->remaining();
+    // A --project among the tool's arguments (scripts put it last) opens the host on it too.
+    for (size_t i = 0; i < args.size();) {
+      if (args[i] == "--project" && i + 1 < args.size()) {
+        invoke->Target.SetProject(args[i + 1]);
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+      } else if (args[i].starts_with("--project=")) {
+        invoke->Target.SetProject(args[i].substr(10));
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+      } else {
+        ++i;
+      }
+    }
+    if (args.empty()) throw EUsage(strings::_SInvokeNoItem, invokeCmd);
+    invoke->Item = args.front();
+    invoke->Args.assign(args.begin() + 1, args.end());
     Invoke(app, invokeCmd, *invoke);
   });
 }

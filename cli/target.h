@@ -19,6 +19,7 @@ public:
   void AddModule(CLI::App* command, bool positional = true, const std::string& help = "Language module");
 
   bool ProjectGiven() const { return !project_.empty(); }
+  void SetProject(std::string project) { project_ = std::move(project); }
   bool ModuleGiven() const { return !module_.empty(); }
   // The project argument as given ("." when none).
   std::string ProjectArgument() const { return project_.empty() ? "." : project_; }

@@ -41,6 +41,7 @@ inline constexpr const char* _SBackupExists = "%s: exists; move it away to remov
 // The ide commands.
 inline constexpr const char* _SNoMenuItem = "no menu item %s";
 inline constexpr const char* _SMenuItemDisabled = "the menu item %s is not enabled";
+inline constexpr const char* _SInvokeNoItem = "name the menu item to click (ITEM)";
 inline constexpr const char* _SNotAvailable = "%s: not available in this version";
 // An item that runs one of several tools needs to be told which.
 inline constexpr const char* _SItemChoices = "%s: name the tool to run: %s";

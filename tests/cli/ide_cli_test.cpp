@@ -171,6 +171,11 @@ TEST_F(IdeCommand, InvokedItemsRunTheirTools) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "quintrel: Translation Editor: not available in this version\n");
   }
+  // Help after the item is the tool's; no item is a usage error.
+  r = In({"ide", "invoke", "localization wizard", "stats", "--help"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("quintrel stats"), std::string::npos) << r.out;
+  EXPECT_EQ(In({"ide", "invoke"}).code, 2);
   r = In({"ide", "invoke", "about"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Quintrel Suite 2 Expert");

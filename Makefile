@@ -6,6 +6,8 @@
 #   make fuzz   clang build of the libFuzzer targets, each run FUZZ_SECONDS over its corpus
 #               (FUZZ_TARGETS="a b" runs only those)
 #   make soak   the Debug build's processes sharing one module for SOAK_SECONDS
+#   make install PREFIX=DIR   Release build installed (stripped) under DIR (default /usr/local)
+#   make package              Release build and its Debian package, build/release/quintrel_*.deb
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RELEASE := build/release
@@ -16,8 +18,9 @@ FUZZ_SECONDS ?= 60
 FUZZ_CXX ?= clang++
 FUZZ_TARGETS ?= $(basename $(notdir $(wildcard fuzz/*.cpp)))
 SOAK_SECONDS ?= 300
+PREFIX ?= /usr/local
 
-.PHONY: all deps run test bench fuzz soak clean
+.PHONY: all deps run test bench fuzz soak install package clean
 
 all: run
 
@@ -30,6 +33,15 @@ $(RELEASE)/build.ninja: | deps
 run: deps $(RELEASE)/build.ninja
 	cmake --build $(RELEASE) -j $(JOBS)
 	@scripts/run-example $(RELEASE)/quintrel
+
+install: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS)
+	cmake --install $(RELEASE) --prefix "$(PREFIX)" --strip
+
+package: deps $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS)
+	cd $(RELEASE) && cpack -G DEB
+	@ls $(RELEASE)/quintrel_*.deb
 
 $(DEBUG)/build.ninja: | deps
 	cmake -S . -B $(DEBUG) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUINTREL_SANITIZE=ON -DQUINTREL_WERROR=ON

@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "cli/common.h"
+#include "cli/manpage.h"
+#include "cli/version.h"
 #include "platform/rtl/sysutils.h"
 #include "strings/qconsts.h"
 
@@ -298,19 +300,27 @@ int ReportUsage(const std::string& message, const CLI::App* command) {
   return kExitUsage;
 }
 
-nlohmann::json CommandList(CLI::App* group) {
-  nlohmann::json list = nlohmann::json::array();
+std::vector<CLI::App*> CommandTree(CLI::App* group) {
+  std::vector<CLI::App*> tree;
   // Depth first in the order the commands were added; the tree is the program's own, a few
   // levels deep.
   std::vector<CLI::App*> pending{group};
   while (!pending.empty()) {
     CLI::App* command = pending.back();
     pending.pop_back();
+    tree.push_back(command);
     const std::vector<CLI::App*> subs = Commands(command);
-    if (!subs.empty()) {
-      pending.insert(pending.end(), subs.rbegin(), subs.rend());
-      continue;
-    }
+    pending.insert(pending.end(), subs.rbegin(), subs.rend());
+  }
+  return tree;
+}
+
+bool IsGroup(CLI::App* command) { return !Commands(command).empty(); }
+
+nlohmann::json CommandList(CLI::App* group) {
+  nlohmann::json list = nlohmann::json::array();
+  for (CLI::App* command : CommandTree(group)) {
+    if (IsGroup(command)) continue;
     nlohmann::json positionals = nlohmann::json::array(), options = nlohmann::json::array();
     for (const CLI::Option* option : command->get_options()) {
       const bool positional = !option->nonpositional();
@@ -340,7 +350,12 @@ void RegisterHelpCommand(CLI::App& app) {
   help->add_flag("--list", *list,
                  "Instead: every command that runs (below COMMAND) as a JSON array of objects: command (its words), "
                  "positionals and options (each name, required, min and max values), for scripts and completion");
-  help->callback([&app, words, list] {
+  auto man = std::make_shared<bool>(false);
+  help->add_flag("--man", *man,
+                 "Instead: the man page of quintrel or of COMMAND, in the man(7) macros (quintrel help --man db | "
+                 "man -l -); the build writes the installed pages with it")
+      ->excludes("--list");
+  help->callback([&app, words, list, man] {
     CLI::App* command = &app;
     for (const std::string& word : *words) {
       CLI::App* next = FindCommand(command, word);
@@ -349,6 +364,10 @@ void RegisterHelpCommand(CLI::App& app) {
     }
     if (*list) {
       std::cout << CommandList(command).dump(2) << "\n";
+      return;
+    }
+    if (*man) {
+      std::cout << ManPage(command, kVersion);
       return;
     }
     std::cout << command->get_formatter()->make_help(command, CommandPath(command), CLI::AppFormatMode::Normal);

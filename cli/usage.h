@@ -48,6 +48,13 @@ std::string UsageMessage(const CLI::ParseError& error, const CLI::App* command);
 // Prints a usage error on stderr: "quintrel: MESSAGE" and the way to the command's help.
 int ReportUsage(const std::string& message, const CLI::App* command);
 
+// `group` and every command below it, depth first in the order they were added: the one walk
+// of the command definitions that the command list, the completion and the man pages share.
+std::vector<CLI::App*> CommandTree(CLI::App* group);
+
+// Whether the command has commands of its own (and so does not run by itself).
+bool IsGroup(CLI::App* command);
+
 // Every command that runs below `group` (one without commands of its own): its words after
 // "quintrel", its positional arguments and its options, each with its name, whether it is
 // required and how many values it takes.

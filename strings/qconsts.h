@@ -29,6 +29,38 @@ inline constexpr const char* _STermsTooLarge = "Module %s: the terms of language
 // What --version prints: the release and the commit the build was configured from.
 inline constexpr const char* _SCliVersion = "quintrel %s (commit %s)";
 
+// The man pages (quintrel help --man): the section headings, the line under each command of
+// quintrel(1) naming its own page (%s: "quintrel-db"), and the sections only quintrel(1) has.
+inline constexpr const char* _SManName = "NAME";
+inline constexpr const char* _SManSynopsis = "SYNOPSIS";
+inline constexpr const char* _SManDescription = "DESCRIPTION";
+inline constexpr const char* _SManOptions = "OPTIONS";
+inline constexpr const char* _SManArguments = "ARGUMENTS";
+inline constexpr const char* _SManCommands = "COMMANDS";
+inline constexpr const char* _SManSeeAlso = "SEE ALSO";
+inline constexpr const char* _SManEnvironment = "ENVIRONMENT";
+inline constexpr const char* _SManFiles = "FILES";
+inline constexpr const char* _SManExitStatus = "EXIT STATUS";
+inline constexpr const char* _SManManual = "Quintrel Manual";
+inline constexpr const char* _SManPageOf = "See %s(1).";
+inline constexpr const char* _SManEnvConfig =
+    "The per-user store of settings (the modules registered permanently, the add-in's state) "
+    "instead of $XDG_CONFIG_HOME/quintrel/registry.ini or ~/.config/quintrel/registry.ini.";
+inline constexpr const char* _SManEnvFontPath =
+    "Folders, separated by colons, searched for the font files that text extents are measured with, "
+    "instead of /usr/share/fonts and /usr/local/share/fonts.";
+inline constexpr const char* _SManEnvWindres = "The resource compiler that resstr compile runs, instead of "
+                                               "x86_64-w64-mingw32-windres found on the PATH.";
+inline constexpr const char* _SManEnvBrowser = "The program edit --open starts with the editor's address, instead of xdg-open.";
+inline constexpr const char* _SManFileLocales =
+    "The system's locale definitions, which lang add --locale takes a language's regional settings from.";
+inline constexpr const char* _SManFileFonts =
+    "The Liberation, DejaVu, Loma and VL Gothic fonts standing in for the faces forms name.";
+inline constexpr const char* _SManExitOk = "Success.";
+inline constexpr const char* _SManExitFailure =
+    "The command failed, or (db check, validate and the like) found what it looks for; the reason is on stderr.";
+inline constexpr const char* _SManExitUsage = "The command line could not be understood; nothing was done.";
+
 // Command line: files.
 inline constexpr const char* _SCliFileNotFound = "%s: file not found";
 inline constexpr const char* _SCliFileExists = "%s: file exists (use --force to replace it)";

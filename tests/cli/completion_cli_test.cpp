@@ -2,7 +2,6 @@
 // typed so far, as bash asks it when the user presses Tab.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -12,8 +11,6 @@
 
 namespace quintrel::cli {
 namespace {
-
-namespace fs = std::filesystem;
 
 class Completion : public test::CliFixture {
 protected:
@@ -69,21 +66,6 @@ TEST_F(Completion, KnowsEveryCommandOfTheHelp) {
     }
   }
   EXPECT_GT(seen, 20u);
-}
-
-// The build installed into a scratch prefix: the program runs from there and its
-// completion is where bash-completion looks, the same as the program prints.
-TEST_F(Completion, InstallsIntoAPrefix) {
-  const std::string build = fs::path(QUINTREL_CLI).parent_path().string();
-  const std::string command = "cmake --install " + Quote(build) + " --prefix " + Quote(Path("prefix")) + " >" +
-                              Quote(Path("install.txt")) + " 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << Slurp(Path("install.txt"));
-  const std::string installed = Path("prefix/bin/quintrel");
-  const std::string version = Path("version.txt");
-  ASSERT_EQ(std::system((Quote(installed) + " --version >" + Quote(version)).c_str()), 0);
-  EXPECT_EQ(Slurp(version), Run({"--version"}).out);
-  EXPECT_EQ(Slurp(Path("prefix/share/bash-completion/completions/quintrel")), Slurp(Path("quintrel.bash")));
-  EXPECT_TRUE(fs::exists(Path("prefix/share/doc/quintrel/usage.md")));
 }
 
 }  // namespace

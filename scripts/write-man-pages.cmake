@@ -1,0 +1,31 @@
+# Writes the man pages of a quintrel build into a folder: quintrel.1 and one page for every
+# command of `quintrel --help`, each printed by `quintrel help --man`. Run by the build:
+#   cmake -DQUINTREL=PROGRAM -DOUT=FOLDER -P scripts/write-man-pages.cmake
+# The folder is made afresh, so a command that went away leaves no page behind.
+file(REMOVE_RECURSE "${OUT}")
+file(MAKE_DIRECTORY "${OUT}")
+execute_process(COMMAND "${QUINTREL}" help --list OUTPUT_VARIABLE list RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${QUINTREL} help --list failed")
+endif()
+# The first word of every command that runs: the commands of the program's own list.
+set(groups "")
+string(JSON count LENGTH "${list}")
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  string(JSON words GET "${list}" ${i} command)
+  string(REGEX REPLACE " .*" "" group "${words}")
+  list(APPEND groups "${group}")
+endforeach()
+list(REMOVE_DUPLICATES groups)
+foreach(group "" ${groups})
+  if(group STREQUAL "")
+    set(page quintrel)
+  else()
+    set(page quintrel-${group})
+  endif()
+  execute_process(COMMAND "${QUINTREL}" help --man ${group} OUTPUT_FILE "${OUT}/${page}.1" RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${QUINTREL} help --man ${group} failed")
+  endif()
+endforeach()

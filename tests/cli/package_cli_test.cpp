@@ -1,0 +1,68 @@
+// The Debian package of the build, made by cpack as `make package` makes it: what it holds
+// and depends on, and a quintrel unpacked from it into a scratch root that runs the example
+// job.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/cli/run.h"
+
+namespace quintrel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Package : public test::CliFixture {
+protected:
+  // Runs a shell command with its output in log.txt; whether it succeeded.
+  bool Shell(const std::string& command) {
+    return std::system(("{ " + command + "; } >" + Quote(Path("log.txt")) + " 2>&1").c_str()) == 0;
+  }
+  std::string Log() { return Slurp(Path("log.txt")); }
+};
+
+TEST_F(Package, HoldsTheProgramItsPagesAndTheTranslatorAndRunsFromAnUnpackedRoot) {
+  const fs::path build = fs::path(QUINTREL_CLI).parent_path();
+  ASSERT_TRUE(Shell("cd " + Quote(dir_.string()) + " && cpack -G DEB -B " + Quote(Path("out")) + " --config " +
+                    Quote((build / "CPackConfig.cmake").string())))
+      << Log();
+  std::string deb;
+  for (const auto& file : fs::directory_iterator(Path("out")))
+    if (file.path().extension() == ".deb") deb = file.path().string();
+  ASSERT_FALSE(deb.empty()) << Log();
+
+  // The libraries the program links (found by dpkg-shlibdeps) and what it reads at run time.
+  ASSERT_TRUE(Shell("dpkg-deb --field " + Quote(deb) + " Package Depends")) << Log();
+  const std::string fields = Log();
+  EXPECT_NE(fields.find("Package: quintrel\n"), std::string::npos) << fields;
+  for (const char* depends : {"libc6 (>=", "libfreetype6", "libharfbuzz0b", "locales", "fonts-liberation2"})
+    EXPECT_NE(fields.find(depends), std::string::npos) << depends << " in " << fields;
+
+  ASSERT_TRUE(Shell("dpkg -c " + Quote(deb))) << Log();
+  const std::string contents = Log();
+  for (const char* path : {"./usr/bin/quintrel\n", "./usr/share/man/man1/quintrel.1\n",
+                           "./usr/share/man/man1/quintrel-export.1\n",
+                           "./usr/share/bash-completion/completions/quintrel\n", "./usr/share/doc/quintrel/usage.md\n",
+                           "/libquintrel_runtime.a\n", "./usr/include/quintrel/runtime/quintrel.h\n",
+                           "/cmake/Quintrel/QuintrelConfig.cmake\n", "/pkgconfig/quintrel.pc\n"})
+    EXPECT_NE(contents.find(path), std::string::npos) << path << " not in the package";
+  // Only the headers of the translator's layers, not the tools' or the command line's.
+  EXPECT_EQ(contents.find("./usr/include/quintrel/tools/"), std::string::npos);
+  EXPECT_EQ(contents.find("./usr/include/quintrel/cli/"), std::string::npos);
+
+  const std::string root = Path("root");
+  ASSERT_TRUE(Shell("dpkg -x " + Quote(deb) + " " + Quote(root))) << Log();
+  const std::string program = root + "/usr/bin/quintrel";
+  ASSERT_TRUE(Shell(Quote(program) + " --version")) << Log();
+  EXPECT_EQ(Log(), Run({"--version"}).out);
+  // The package's program does the whole job on a copy of the example project.
+  fs::create_symlink(program, Path("quintrel"));
+  const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path();
+  ASSERT_TRUE(Shell("cd " + Quote(source.string()) + " && scripts/run-example " + Quote(Path("quintrel")))) << Log();
+  EXPECT_NE(Log().find("db check, ship         no problems found"), std::string::npos) << Log();
+  EXPECT_EQ(Log().find("quintrel: "), std::string::npos) << Log();
+}
+
+}  // namespace
+}  // namespace quintrel::cli

@@ -91,10 +91,14 @@ TCustomVarDB::TCustomVarDB(const std::string& name) : pager_(std::make_unique<TP
 }
 
 TCustomVarDB::~TCustomVarDB() {
+  // An engine destroyed while an exception is on its way out abandons a pending update
+  // rather than writing whatever part of it was done: the pager rolls it back when it
+  // gives back the lock.
+  if (std::uncaught_exceptions() > 0) return;
   try {
     if (!tablesWritable_) EndTableUpdate();
   } catch (...) {
-    // A destructor cannot report; the update stays unwritten as after a crash.
+    // A destructor cannot report; the update is rolled back as after a crash.
   }
   // The pager gives back a lock still held.
 }

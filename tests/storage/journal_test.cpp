@@ -2,6 +2,8 @@
 // exception, a failed write, a full device, or a writer that died at any write.
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,6 +123,21 @@ TEST_F(Journal, AnExceptionLeavingTheOutermostLockUndoesTheWholeTransaction) {
   EXPECT_EQ(Snapshot(db), seen) << "the engine reads the file again";
   RunBracket(db, 99);
   EXPECT_TRUE(db.Check().empty());
+}
+
+TEST_F(Journal, AnUpdateAbandonedByAnExceptionIsRolledBackWithItsEngine) {
+  std::string before = ReadFile("m.zod");
+  try {
+    TCustomVarDB db("m");
+    ASSERT_TRUE(db.OpenFile(path_, kShared));
+    db.BeginTableUpdate();
+    for (int i = 0; i < 500; ++i) db.AddRecord(db.GetTableNr("T"));
+    db.ReadTables();  // some of it reaches the file
+    throw std::runtime_error("stop");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_EQ(ReadFile("m.zod"), before);
+  EXPECT_FALSE(JournalExists());
 }
 
 TEST_F(Journal, AWriterDyingAtAnyFileOperationLeavesTheStateBeforeOrAfter) {
@@ -255,6 +272,52 @@ TEST_F(Journal, AFileSizeLimitReachedMidUpdateChangesNothing) {
   ASSERT_TRUE(db.OpenFile(path_, kShared));
   RunBracket(db, 8);
   EXPECT_TRUE(db.Check().empty());
+}
+
+// A real full device: a small memory file system, mounted in a mount namespace of a child
+// of its own (skipped where the container does not allow mounting).
+TEST_F(Journal, AFullFileSystemLosesNothingAndTheWriteWorksOnceThereIsRoom) {
+  std::string mount = Path("small");
+  std::filesystem::create_directories(mount);
+  std::string file = mount + "/m.zod";
+  // Room for the file and a little more: the journal fits, the new blocks do not.
+  std::string size = "size=" + std::to_string(FileSize("m.zod") + 12 * kBlockSize);
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", mount.c_str(), "tmpfs", 0, size.c_str()) != 0)
+      ::_exit(10);
+    std::filesystem::copy_file(path_, file);
+    TCustomVarDB db("m");
+    if (!db.OpenFile(file, kShared)) ::_exit(2);
+    int t = db.GetTableNr("T");
+    std::u16string text(1500, u'x');
+    auto fill = [&] {
+      db.BeginTableUpdate();
+      for (int i = 0; i < 400; ++i) {
+        TFindRec field{kText, text.data(), static_cast<int32_t>(2 * text.size())};
+        db.AddRecord(t, &field, 1);
+      }
+      db.EndTableUpdate();
+    };
+    std::string before = ReadFile("small/m.zod");
+    try {
+      fill();
+      ::_exit(3);  // it all fitted
+    } catch (const EDatabaseError& e) {
+      if (std::string(e.Message()).find(file) == std::string::npos) ::_exit(4);
+    }
+    if (ReadFile("small/m.zod") != before || std::filesystem::exists(file + "-journal")) ::_exit(5);
+    if (::mount("tmpfs", mount.c_str(), "tmpfs", MS_REMOUNT, "size=64m") != 0) ::_exit(11);
+    fill();
+    ::_exit(db.Check().empty() && db.Table(t).Header.RecordCount > 400 ? 0 : 6);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 10) GTEST_SKIP() << "no small file system can be mounted here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: no failure, 4: the error does not name the file, 5: the file changed, "
+                                       "6: the write after it failed, 11: no remount";
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 #   make bench  Release build of the benchmarks, then run them
 #   make fuzz   clang build of the libFuzzer targets, each run FUZZ_SECONDS over its corpus
 #               (FUZZ_TARGETS="a b" runs only those)
-#   make soak   the Debug build's processes sharing one module for SOAK_SECONDS
+#   make soak   the Debug build's processes sharing one module for SOAK_SECONDS, then a
+#               writer killed at random moments for as long
 #   make install PREFIX=DIR   Release build installed (stripped) under DIR (default /usr/local)
 #   make package              Release build and its Debian package, build/release/quintrel_*.deb
 
@@ -87,8 +88,9 @@ fuzz: deps $(FUZZ)/build.ninja
 # Processes of the command line, the translation editor's controller and the translator
 # sharing one module (tests/cli/soak_cli_test.cpp); `make test` runs the same for seconds.
 soak: deps $(DEBUG)/build.ninja
-	cmake --build $(DEBUG) -j $(JOBS) --target test_cli quintrel
+	cmake --build $(DEBUG) -j $(JOBS) --target test_cli test_storage quintrel
 	cd $(DEBUG) && QUINTREL_SOAK_SECONDS=$(SOAK_SECONDS) ./test_cli --gtest_filter='SoakCliTest.*'
+	cd $(DEBUG) && QUINTREL_KILL_SECONDS=$(SOAK_SECONDS) ./test_storage --gtest_filter='Kill.*'
 
 clean:
 	rm -rf build

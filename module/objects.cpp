@@ -223,11 +223,14 @@ void WriteObject(TCustomVarDB& db, const TObjFields& f, const TZodObject& o, boo
 
 // Reads the cursor's record (the walk tolerates short or missing values as 0).
 TZodObject GatherObject(TCustomVarDB& db, const TObjFields& f) {
-  uint32_t v[10] = {};
-  const std::vector<std::vector<uint8_t>> values = db.GetFieldValues(f.Table, f.F.data(), 10);
-  for (size_t i = 0; i < 10; ++i) {
-    v[i] = storage::Get32Padded(values[i]);
-  }
+  // Each value lands in 4 zeroed bytes (a longer one is cut), read from one image of the
+  // record without a buffer of its own: a form's objects are read by the hundred.
+  uint8_t bytes[10][4] = {};
+  TFindRec fields[10];
+  for (size_t i = 0; i < 10; ++i) fields[i] = {f.F[i], bytes[i], 4};
+  db.GetFields(f.Table, fields, 10);
+  uint32_t v[10];
+  for (size_t i = 0; i < 10; ++i) v[i] = storage::Get32(bytes[i]);
   TZodObject o;
   o.Ident = v[0];
   o.Kind = static_cast<uint8_t>(v[1]);
@@ -248,6 +251,15 @@ bool FindIdent(TCustomVarDB& db, const TObjFields& f, uint32_t ident) {
   TFindRec rec{f.F[0], key, 4};
   int32_t recNo = 0;
   return db.Lookup(f.Table, &rec, 1, recNo);
+}
+
+// The objects of the list that the table holds, in list order, into buffer (room for every
+// identifier); the elements after them zeroed.
+void FillObjects(TCustomVarDB& db, const TObjFields& f, const std::vector<uint32_t>& ids, TZodObject* buffer) {
+  std::fill(buffer, buffer + ids.size(), TZodObject{});
+  size_t next = 0;
+  for (uint32_t id : ids)
+    if (f.Valid() && FindIdent(db, f, id)) buffer[next++] = GatherObject(db, f);
 }
 
 int AddObjTable(TCustomVarDB& db, const std::string& name) {
@@ -347,12 +359,7 @@ int32_t TZod::GetObjects(int module, uint16_t form, TZodObject* buffer) {
   if (table >= 0) {
     TObjFields f = ObjFields(db, table);
     std::vector<uint32_t> ids = ObjIdents(module, form);
-    if (buffer) {
-      std::fill(buffer, buffer + ids.size(), TZodObject{});
-      size_t next = 0;
-      for (uint32_t id : ids)
-        if (f.Valid() && FindIdent(db, f, id)) buffer[next++] = GatherObject(db, f);
-    }
+    if (buffer) FillObjects(db, f, ids, buffer);
     return static_cast<int32_t>(ids.size());
   }
   TObjFields f = ObjFields(db, db.GetTableNr(kObjTable + Hex4(form)));
@@ -366,9 +373,18 @@ int32_t TZod::GetObjects(int module, uint16_t form, TZodObject* buffer) {
 }
 
 std::vector<TZodObject> TZod::GetObjects(int module, uint16_t form) {
-  TModuleLock lock(*At(module).Db, false);
-  std::vector<TZodObject> objects(static_cast<size_t>(GetObjects(module, form, nullptr)));
-  if (!objects.empty()) GetObjects(module, form, objects.data());
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, false);
+  const int table = db.GetTableNr(kObjTable);
+  if (table < 0) {
+    std::vector<TZodObject> objects(static_cast<size_t>(GetObjects(module, form, nullptr)));
+    if (!objects.empty()) GetObjects(module, form, objects.data());
+    return objects;
+  }
+  // The form's list is read once, not once to count and again to fill.
+  const std::vector<uint32_t> ids = ObjIdents(module, form);
+  std::vector<TZodObject> objects(ids.size());
+  FillObjects(db, ObjFields(db, table), ids, objects.data());
   return objects;
 }
 
@@ -475,18 +491,77 @@ TCatalogueList TZod::CatalogueText(int module, std::string_view property) {
               : TCatalogueList{};
 }
 
+void TZod::TCatalogueCache::Add(const std::string& line) {
+  Lines.push_back(line);
+  if (!Indexed) return;
+  const size_t space = line.find(' ');
+  if (space == std::string::npos) return;  // such a line never holds " name "
+  if (line.find(' ', space + 1) != std::string::npos) {
+    // A name of several words could be found inside it: only the walk over the lines
+    // answers as the list always did.
+    Indexed = false;
+    Ids.clear();
+    return;
+  }
+  Ids.emplace(line.substr(space + 1), static_cast<uint32_t>(text::HexToInt(std::string_view(line).substr(0, 4))));
+}
+
+uint32_t TZod::TCatalogueCache::IdOf(std::string_view name) const {
+  if (!Indexed) return IdOfName(Lines, name);
+  const auto it = Ids.find(name);
+  return it == Ids.end() ? 0 : it->second;
+}
+
+// A list read inside a table update stays valid to the update's end: the update holds the
+// exclusive lock throughout, so only this engine writes, and its writes of the list go
+// through SetProperty, which drops it. ChangeCount is no key there, as it moves inside an
+// update whenever a block comes from or goes to the free list. Such a list is marked by a
+// negative stamp (counts never are); every EndTableUpdate reloads the catalogue's names and
+// so moves CatalogueGeneration, which ends it. A list read outside an update holds while
+// the file's ChangeCount is the one it was read at.
+bool TZod::TCatalogueCache::Holds(TCustomVarDB& db) const {
+  if (Engine != db.Identity() || Generation != db.CatalogueGeneration()) return false;
+  if (Stamp < 0) return !db.TablesWritable();
+  return Stamp == db.HeaderStamp() && db.StampHolds();
+}
+
+void TZod::TCatalogueCache::KeyTo(const TCustomVarDB& db) {
+  Engine = db.Identity();
+  Generation = db.CatalogueGeneration();
+  Stamp = db.TablesWritable() ? db.HeaderStamp() : -1;
+}
+
+const TZod::TCatalogueCache& TZod::CachedCatalogue(int module, std::string_view property) {
+  TModule& entry = At(module);
+  auto found = entry.Catalogues.find(property);
+  if (found != entry.Catalogues.end() && found->second.Holds(*entry.Db)) return found->second;
+  TCatalogueCache cache;
+  for (std::string& line : CatalogueText(module, property)) cache.Add(line);
+  // Keyed after the read, which brought the header up to date under the caller's lock.
+  cache.KeyTo(*entry.Db);
+  return entry.Catalogues.insert_or_assign(std::string(property), std::move(cache)).first->second;
+}
+
 bool TZod::SetCatalogueText(int module, std::string_view property, const TCatalogueList& list) {
   std::string text = JoinCatalogue(list);
   return SetProperty(property, text.data(), module, static_cast<int32_t>(text.size()));
 }
 
 uint32_t TZod::CatalogueId(int module, std::string_view property, std::string_view name, bool form, bool comp) {
-  TCatalogueList list = CatalogueText(module, property);
-  uint32_t id = IdOfName(list, name);
-  if (id != 0) return id;
-  id = form ? GetNewFormID(module) : comp ? GetNewCompID(module) : GetNewPropID(module);
-  list.push_back(CatalogueLine(id, name));
-  SetCatalogueText(module, property, list);
+  TModuleLock lock(*At(module).Db, true);
+  if (const uint32_t id = CachedCatalogue(module, property).IdOf(name)) return id;
+  const uint32_t id = form ? GetNewFormID(module) : comp ? GetNewCompID(module) : GetNewPropID(module);
+  // Writing the text drops the kept list; it comes back with the new line, keyed to the
+  // state the write left (a failed write leaves none).
+  CachedCatalogue(module, property);
+  auto& kept = At(module).Catalogues;
+  const auto found = kept.find(property);
+  TCatalogueCache cache = std::move(found->second);
+  kept.erase(found);
+  cache.Add(CatalogueLine(id, name));
+  SetCatalogueText(module, property, cache.Lines);
+  cache.KeyTo(*At(module).Db);
+  kept.insert_or_assign(std::string(property), std::move(cache));
   return id;
 }
 

@@ -222,7 +222,7 @@ int TZod::RegisterModule(const std::string& fileName, bool permanent, const std:
     // layer wrote them with: a file whose tables say otherwise is refused before anything
     // reads it.
     for (int table = 0; table < db->TableCount(); ++table) CheckModuleTable(*db, table);
-    modules_.push_back({name, std::move(db)});
+    modules_.push_back({name, std::move(db), {}});
     result = GetModuleCount() - 1;
   }
   if (permanent) AddPermanentModule(fileName);
@@ -324,6 +324,8 @@ bool TZod::SetProperty(std::string_view name, const void* data, int index, int32
   if (!ValidIndex(index) || name.empty()) return false;
   TCustomVarDB& db = *At(index).Db;
   TModuleLock lock(db, true);
+  if (const auto kept = At(index).Catalogues.find(name); kept != At(index).Catalogues.end())
+    At(index).Catalogues.erase(kept);
   int table = db.GetTableNr(kPropertiesTable);
   if (table < 0) {
     table = db.AddTable(kPropertiesTable + std::string(kPropertiesDefinition));

@@ -29,6 +29,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "module/languages.h"
@@ -349,9 +350,38 @@ public:
   std::vector<std::string> GetAutoIncludeList(int module);
 
 private:
+  // A catalogue text split into lines, kept while the module is unchanged: adding an object
+  // looks up three names, and a large module's form list has thousands of lines, so reading
+  // and splitting it for every object would make building a module quadratic. It is valid
+  // for the engine state it was read at (engine, catalogue and ChangeCount), or to the end
+  // of the table update it was read in (objects.cpp says why); every write of the property
+  // through SetProperty drops it.
+  struct TCatalogueCache {
+    struct THash {
+      using is_transparent = void;
+      size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    uint64_t Engine = 0, Generation = 0;
+    int32_t Stamp = 0;
+    TCatalogueList Lines;
+    // Name to identifier of the first line naming it; valid only while every line holds at
+    // most one space, so that a name can only be found as a whole line's name.
+    std::unordered_map<std::string, uint32_t, THash, std::equal_to<>> Ids;
+    bool Indexed = true;
+    // Takes in one more line at the end.
+    void Add(const std::string& line);
+    // IdOfName's answer for the lines.
+    uint32_t IdOf(std::string_view name) const;
+    // Whether it was read at the state the engine is in now (the caller holds the lock),
+    // and keying it to that state.
+    bool Holds(storage::TCustomVarDB& db) const;
+    void KeyTo(const storage::TCustomVarDB& db);
+  };
+
   struct TModule {
     std::string Name;  // module name: file name without folder, at most 12 characters
     std::unique_ptr<storage::TCustomVarDB> Db;
+    std::unordered_map<std::string, TCatalogueCache, TCatalogueCache::THash, std::equal_to<>> Catalogues;
   };
 
   bool ValidIndex(int index) const { return index >= 0 && index < GetModuleCount(); }
@@ -375,6 +405,9 @@ private:
   std::optional<std::u16string> LongText(int module, uint32_t ident, TLanguageId language, bool fallback);
 
   TCatalogueList CatalogueText(int module, std::string_view property);
+  // The catalogue text of the property, split and indexed; the reference holds until the
+  // next call that writes the module. The caller holds the module's lock.
+  const TCatalogueCache& CachedCatalogue(int module, std::string_view property);
   bool SetCatalogueText(int module, std::string_view property, const TCatalogueList& list);
   uint32_t NextId(int module, std::string_view counter, int size, uint32_t first, uint32_t last);
   // The catalogue identifier of name, a fresh line when the name is new.

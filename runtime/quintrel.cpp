@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "module/modulefile.h"
@@ -324,6 +325,12 @@ void TQuintrel::TransferObjects(uint16_t formId, vcl::TComponent& form, bool get
     return name;
   };
 
+  // Setting the texts only reads the module: in one read bracket the form gets one state of
+  // it (another process's update lands before or after, never halfway through the form) and
+  // its hundreds of reads take no lock and read no header of their own. Reading back writes
+  // terms, so it runs without one.
+  std::optional<storage::TReadBracket> read;
+  if (!getMode && Module() >= 0) read.emplace(zod_.GetModuleInterface(Module()));
   std::vector<module::TZodObject> objects = zod_.GetObjects(Module(), formId);
   for (module::TZodObject& object : objects) {
     std::string compName = stripMark(module::CompList().KeyOf(object.CompName).value_or(form.Name()));

@@ -443,20 +443,22 @@ bool TUStringList::Find(const char16_t* s, int32_t& index) const {
 // ---------------------------------------------------------------------------------------
 // Text form
 
+void TUStringList::AppendTextLine(std::u16string& text, std::u16string_view item) {
+  for (char16_t c : item) {
+    switch (c) {
+      case u'\t': text += u"\\t"; break;
+      case u'\n': text += u"\\n"; break;
+      case u'\r': text += u"\\r"; break;
+      case u'\\': text += u"\\\\"; break;
+      default: text += c;
+    }
+  }
+  text += u"\r\n";
+}
+
 std::u16string TUStringList::Text() const {
   std::u16string text;
-  for (int32_t i = 0, n = GetCount(); i < n; ++i) {
-    for (char16_t c : ReadItem(i)) {
-      switch (c) {
-        case u'\t': text += u"\\t"; break;
-        case u'\n': text += u"\\n"; break;
-        case u'\r': text += u"\\r"; break;
-        case u'\\': text += u"\\\\"; break;
-        default: text += c;
-      }
-    }
-    text += u"\r\n";
-  }
+  for (int32_t i = 0, n = GetCount(); i < n; ++i) AppendTextLine(text, ReadItem(i));
   return text;
 }
 

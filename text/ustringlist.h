@@ -150,6 +150,9 @@ public:
   // for an empty list).
   char16_t* GetTextStr() const;
   std::u16string Text() const;
+  // Appends one item as Text() writes it: TAB, LF, CR and backslash escaped, then CR LF.
+  // A list written a line at a time this way is Text() of the whole list.
+  static void AppendTextLine(std::u16string& text, std::u16string_view item);
   // Replaces the content by the lines of text (null: empties the list).
   void SetTextStr(const char16_t* text);
   void SetText(std::u16string_view text);

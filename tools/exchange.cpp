@@ -56,10 +56,15 @@ std::optional<std::string> Setting(const std::vector<std::u16string>& lines, std
 // --- the module's objects -----------------------------------------------------------------
 
 std::vector<TExchangeForm> ExchangeForms(module::TZod& zod, int module) {
+  std::vector<TExchangeForm> result;
+  ForEachExchangeForm(zod, module, [&](TExchangeForm& form) { result.push_back(std::move(form)); });
+  return result;
+}
+
+void ForEachExchangeForm(module::TZod& zod, int module, const std::function<void(TExchangeForm&)>& visit) {
   const module::TCatalogueList forms = zod.GetForms(module), comps = zod.GetComps(module),
                                props = zod.GetProps(module);
   const std::set<uint32_t> formItself = EmptyNamedComponents(comps);
-  std::vector<TExchangeForm> result;
   for (const std::string& line : forms) {
     TExchangeForm form;
     form.Name = module::CatalogueName(line);
@@ -83,9 +88,8 @@ std::vector<TExchangeForm> ExchangeForms(module::TZod& zod, int module) {
       }
       form.Objects.push_back(std::move(item));
     }
-    result.push_back(std::move(form));
+    visit(form);
   }
-  return result;
 }
 
 bool IsPicture(const TZodObject& object) {
@@ -159,12 +163,19 @@ bool ExportFilter(module::TZod& zod, int module, const TZodObject& object, const
 }
 
 std::vector<std::u16string> ExportLines(module::TZod& zod, int module, const TExportOptions& options) {
+  std::vector<std::u16string> lines;
+  ExportLines(zod, module, options, [&](std::u16string_view line) { lines.emplace_back(line); });
+  return lines;
+}
+
+void ExportLines(module::TZod& zod, int module, const TExportOptions& options,
+                 const std::function<void(std::u16string_view line)>& emit) {
   // One read transaction over the whole module: the export is one state of it, and its
   // thousands of reads take no lock of their own.
   storage::TReadBracket read(zod.GetModuleInterface(module));
   // Lines 13 to 16 hold the control characters and backslashes themselves; the text form
   // writes them as the escapes they explain.
-  std::vector<std::u16string> lines = {
+  static constexpr std::u16string_view kHead[] = {
       u";***************************************************************",
       u";EXTERNAL TEXTFILE FOR TALVORINE UNIVERSAL LANGUAGE MODULES",
       u";This is a plain textfile (no fancy text) in the codeset",
@@ -186,44 +197,61 @@ std::vector<std::u16string> ExportLines(module::TZod& zod, int module, const TEx
       u";***************************************************************",
       u"",
   };
+  for (std::u16string_view line : kHead) emit(line);
   const auto yesNo = [](bool on) { return std::u16string(on ? u"YES" : u"NO"); };
-  lines.push_back(u"BASEID=" + Wide(module::LanguageIdToText(options.Base)));
-  lines.push_back(u"BASENAME=" + LanguageName(zod, module, options.Base));
-  lines.push_back(u"TARGETID=" + Wide(module::LanguageIdToText(options.Target)));
-  lines.push_back(u"TARGETNAME=" + LanguageName(zod, module, options.Target));
-  lines.push_back(u"CHARSET=" + Wide(std::to_string(zod.GetCharsetOfLanguage(module, options.Target))));
-  lines.push_back(u"ZOD=" + Wide(options.ZodName));
-  lines.push_back(u"ONLY_UNTRANSLATED=" + yesNo(options.OnlyUntranslated));
-  lines.push_back(u"ONLY_PRIORITY=" + yesNo(options.OnlyPrioritized));
-  lines.insert(lines.end(), {u"", u";TRANSLATIONS STARTS HERE", u""});
-  for (const TExchangeForm& form : ExchangeForms(zod, module)) {
-    lines.push_back(u"#F " + Wide(form.Name) + u" *******************");
-    lines.push_back(u"");
+  emit(u"BASEID=" + Wide(module::LanguageIdToText(options.Base)));
+  emit(u"BASENAME=" + LanguageName(zod, module, options.Base));
+  emit(u"TARGETID=" + Wide(module::LanguageIdToText(options.Target)));
+  emit(u"TARGETNAME=" + LanguageName(zod, module, options.Target));
+  emit(u"CHARSET=" + Wide(std::to_string(zod.GetCharsetOfLanguage(module, options.Target))));
+  emit(u"ZOD=" + Wide(options.ZodName));
+  emit(u"ONLY_UNTRANSLATED=" + yesNo(options.OnlyUntranslated));
+  emit(u"ONLY_PRIORITY=" + yesNo(options.OnlyPrioritized));
+  for (std::u16string_view line : {u"", u";TRANSLATIONS STARTS HERE", u""}) emit(line);
+  ForEachExchangeForm(zod, module, [&](TExchangeForm& form) {
+    emit(u"#F " + Wide(form.Name) + u" *******************");
+    emit(u"");
     for (const TExchangeObject& item : form.Objects) {
       const TZodObject& object = item.Object;
       if (IsPicture(object) || !ExportFilter(zod, module, object, options)) continue;
-      lines.push_back(u"#O " + Wide(item.Name));
-      lines.push_back(u"#I " + Hex8(object.Ident));
-      lines.push_back(u"#T " + Wide(module::ZodClassName(object.ZodClass)) + u", " +
-                      Wide(module::ZodTypeName(object.Kind)));
-      if (options.Comments) lines.push_back(u"#C " + ObjectComment(zod, module, object));
-      lines.push_back(u"#1 " + ReadTermText(zod, module, options.Base, object.Localization).value_or(TTermText{}).Text);
-      lines.push_back(u"#2 " + ReadTermText(zod, module, options.Target, object.Localization).value_or(TTermText{}).Text);
-      lines.push_back(u"");
+      emit(u"#O " + Wide(item.Name));
+      emit(u"#I " + Hex8(object.Ident));
+      emit(u"#T " + Wide(module::ZodClassName(object.ZodClass)) + u", " + Wide(module::ZodTypeName(object.Kind)));
+      if (options.Comments) emit(u"#C " + ObjectComment(zod, module, object));
+      emit(u"#1 " + ReadTermText(zod, module, options.Base, object.Localization).value_or(TTermText{}).Text);
+      emit(u"#2 " + ReadTermText(zod, module, options.Target, object.Localization).value_or(TTermText{}).Text);
+      emit(u"");
     }
-  }
-  return lines;
+  });
 }
 
 std::string ExportTextFile(module::TZod& zod, int module, const TExportOptions& options) {
-  text::TUStringList list;
-  list.BeginUpdate();
-  for (const std::u16string& line : ExportLines(zod, module, options)) list.Add(std::u16string_view(line));
-  list.EndUpdate();
-  const std::u16string all = list.Text();
-  if (!options.Unicode) return text::UnicodeToByte(all, zod.GetCharsetOfLanguage(module, options.Target));
-  const std::vector<uint8_t> bytes = text::Utf16LeBytes(all);
-  return std::string(bytes.begin(), bytes.end());
+  std::string file;
+  ExportTextFile(zod, module, options, [&](std::string_view bytes) { file += bytes; });
+  return file;
+}
+
+void ExportTextFile(module::TZod& zod, int module, const TExportOptions& options,
+                    const std::function<void(std::string_view bytes)>& write) {
+  constexpr size_t kPiece = 32 * 1024;  // units, converted and handed out at a line's end
+  const int charset = options.Unicode ? 0 : zod.GetCharsetOfLanguage(module, options.Target);
+  std::u16string pending;
+  const auto flush = [&] {
+    // Every code page the file can be in converts line by line as it does the whole text.
+    if (!options.Unicode) {
+      write(text::UnicodeToByte(pending, charset));
+    } else {
+      const std::vector<uint8_t> bytes = text::Utf16LeBytes(pending);
+      write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    pending.clear();
+  };
+  ExportLines(zod, module, options, [&](std::u16string_view line) {
+    // A line is its text up to a 0 unit, as a list item holds it.
+    text::TUStringList::AppendTextLine(pending, line.substr(0, line.find(u'\0')));
+    if (pending.size() >= kPiece) flush();
+  });
+  if (!pending.empty()) flush();
 }
 
 std::vector<std::u16string> ReadTextFileLines(module::TZod& zod, int module, const std::string& fileName,
@@ -372,7 +400,7 @@ int ExportModule(module::TZod& zod, int module, module::TZod& targetZod, int tar
 TStatistics GetAmounts(module::TZod& zod, int module, module::TLanguageId language) {
   storage::TReadBracket read(zod.GetModuleInterface(module));  // one state, no lock per read
   TStatistics s;
-  for (const TExchangeForm& form : ExchangeForms(zod, module))
+  ForEachExchangeForm(zod, module, [&](const TExchangeForm& form) {
     for (const TExchangeObject& item : form.Objects) {
       ++s.Total;
       if (item.Object.Locked) ++s.Locked;
@@ -385,6 +413,7 @@ TStatistics GetAmounts(module::TZod& zod, int module, module::TLanguageId langua
       else
         ++s.UnTranslated;
     }
+  });
   return s;
 }
 

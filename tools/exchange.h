@@ -55,6 +55,9 @@ struct TExchangeForm {
 
 // Every catalogued form with its objects (resource-string units, "#Name", included).
 std::vector<TExchangeForm> ExchangeForms(module::TZod& zod, int module);
+// The same walk a form at a time, so that only one form's objects are held (the visitor may
+// take the form's content).
+void ForEachExchangeForm(module::TZod& zod, int module, const std::function<void(TExchangeForm&)>& visit);
 
 // Whether an object is a picture (bitmap, icon, metafile): no text to translate.
 bool IsPicture(const module::TZodObject& object);
@@ -139,6 +142,13 @@ bool ExportFilter(module::TZod& zod, int module, const module::TZodObject& objec
 // The lines of the text file (before their text form), and the file's bytes.
 std::vector<std::u16string> ExportLines(module::TZod& zod, int module, const TExportOptions& options);
 std::string ExportTextFile(module::TZod& zod, int module, const TExportOptions& options);
+// The same, handed out as they are made: the lines one by one, the file's bytes in pieces
+// of some 64 KiB that join to ExportTextFile's. Memory stays that of one form, however
+// large the module.
+void ExportLines(module::TZod& zod, int module, const TExportOptions& options,
+                 const std::function<void(std::u16string_view line)>& emit);
+void ExportTextFile(module::TZod& zod, int module, const TExportOptions& options,
+                    const std::function<void(std::string_view bytes)>& write);
 
 struct TTextImportOptions {
   bool Unicode = false;  // the file is UTF-16 little-endian

@@ -1,7 +1,10 @@
 // Object catalogue: catalogue lines and identifiers, objects and their per-form lists,
 // forms removed with their objects, older modules with one table per form, and a random
-// sequence of changes checked against a model.
+// sequence of changes checked against a model; the kept catalogue texts against writes of
+// this module and of another process.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <map>
 #include <random>
@@ -269,6 +272,58 @@ TEST_F(ObjectsTest, RandomCatalogueAgreesWithAModel) {
   ASSERT_EQ(reopened.RegisterModule(path_, false), 0);
   verify(reopened);
   for (const auto& finding : reopened.GetModuleInterface(0).Check()) ADD_FAILURE() << finding.Message;
+}
+
+// The catalogue texts are kept between objects. A list written behind their back - by
+// SetForms inside one update, where the change counter stands still, or by another process
+// - must be read again: a stale list hands out an old identifier for a removed form, or
+// writes over the other process's new line.
+TEST_F(ObjectsTest, KeptCatalogueTextsFollowEveryWriteOfTheList) {
+  zod_.BeginModuleUpdate(m_);
+  EXPECT_EQ(zod_.AddObject(m_, "Main", "Ok", "Caption", utString, ucButton), 1048560u);
+  EXPECT_EQ(zod_.AddObject(m_, "About", "Ok", "Caption", utString, ucButton), 1048561u);
+  ASSERT_TRUE(zod_.RemoveForm(m_, 1));
+  TZodObject object;
+  object.Ident = zod_.AddObject(m_, "Main", "Ok", "Caption", utString, ucButton);
+  ASSERT_TRUE(zod_.GetObject(m_, object));
+  EXPECT_EQ(object.FormID, 3);
+  zod_.EndModuleUpdate(m_);
+  EXPECT_EQ(Text(kPropForms), "0002 About\r\n0003 Main\r\n");
+
+  // Another process adds a form between two of ours (the first one keeps the lists).
+  EXPECT_EQ(zod_.AddObject(m_, "Main", "Ok", "Hint", utString, ucButton), 1048563u);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    TZod child(TZod::TStart::Empty);
+    const int m = child.RegisterModule(path_, false);
+    _exit(m == 0 && child.AddObject(m, "Setup", "", "Caption", utString, ucForm) != 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  object.Ident = zod_.AddObject(m_, "Setup", "", "Hint", utString, ucForm);
+  ASSERT_TRUE(zod_.GetObject(m_, object));
+  EXPECT_EQ(object.FormID, 4);
+  EXPECT_EQ(zod_.AddObject(m_, "Help", "", "Caption", utString, ucForm), 1048566u);
+  EXPECT_EQ(Text(kPropForms), "0002 About\r\n0003 Main\r\n0004 Setup\r\n0005 Help\r\n");
+}
+
+// A name is found as a whole word of a line, so a form list holding a name of two words
+// answers for either word; the kept list answers as the lines do.
+TEST_F(ObjectsTest, KeptCatalogueTextsFindNamesAsWholeWords) {
+  ASSERT_TRUE(zod_.SetForms(m_, {"0007 Order Entry", "0009 Entry"}));
+  TZodObject object;
+  object.Ident = zod_.AddObject(m_, "Entry", "", "Caption", utString, ucForm);
+  ASSERT_TRUE(zod_.GetObject(m_, object));
+  EXPECT_EQ(object.FormID, 7);
+  ASSERT_TRUE(zod_.SetForms(m_, {"0008 Order", "0009 Entry", "000A Entry"}));
+  object.Ident = zod_.AddObject(m_, "Entry", "", "Hint", utString, ucForm);
+  ASSERT_TRUE(zod_.GetObject(m_, object));
+  EXPECT_EQ(object.FormID, 9);
+  object.Ident = zod_.AddObject(m_, "Order Entry", "", "Hint", utString, ucForm);
+  ASSERT_TRUE(zod_.GetObject(m_, object));
+  EXPECT_EQ(object.FormID, 1);
 }
 
 }  // namespace

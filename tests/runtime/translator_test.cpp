@@ -2,6 +2,8 @@
 #include "runtime/quintrel.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -231,6 +233,62 @@ TEST_F(TranslatorTest, EmbeddedFramesTakeTheTextsOfTheirOwnForm) {
   title->SetCaption("Changed in the form");
   ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), true, false, ""));
   EXPECT_EQ(zod_.GetLongStringW(m_, term, Id("de"), false), u"Anschrift");
+}
+
+// Setting a form's texts only reads the module, in one bracket: another process that
+// rewrites all of the form's texts in one update is seen wholly or not at all by a switch,
+// and its last change by the next switch after it.
+TEST_F(TranslatorTest, SwitchShowsAnotherProcessesUpdateWhole) {
+  vcl::TForm* main = MakeForm("MainForm", true);
+  std::vector<uint32_t> terms;
+  for (const TZodObject& object : zod_.GetObjects(m_, 1)) terms.push_back(object.Localization);
+  ASSERT_EQ(terms.size(), 3u);
+  constexpr int kRounds = 200;
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int code = 1;
+    try {
+      TZod other(TZod::TStart::Empty);
+      const int m = other.RegisterModule(file_, false);
+      code = m == 0 ? 0 : 2;
+      for (int round = 1; round <= kRounds && code == 0; ++round) {
+        const std::string text = "Round " + std::to_string(round);
+        other.BeginModuleUpdate(m);
+        for (uint32_t term : terms)
+          if (!PutTerm(other, m, Id("de"), term, std::u16string(text.begin(), text.end()))) code = 3;
+        other.EndModuleUpdate(m);
+      }
+    } catch (...) {
+      code = 4;
+    }
+    _exit(code);
+  }
+  const auto texts = [&] {
+    return std::vector<std::string>{main->Caption(), Text(main->FindComponent("Button1"), "Caption"),
+                                    Text(main->FindComponent("Label1"), "Hint")};
+  };
+  int status = 0;
+  for (bool running = true; running;) {
+    running = waitpid(pid, &status, WNOHANG) == 0;
+    if (!tr_->SwitchLanguage(Id("de"), false, false, "MainForm")) ADD_FAILURE() << "switch failed";
+    const std::vector<std::string> now = texts();
+    if (now[0].starts_with("Round ") || now[1].starts_with("Round ") || now[2].starts_with("Round ")) {
+      EXPECT_TRUE(now[0] == now[1] && now[1] == now[2]) << now[0] << " / " << now[1] << " / " << now[2];
+    }
+  }
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, "MainForm"));
+  const std::string last = "Round " + std::to_string(kRounds);
+  EXPECT_EQ(texts(), (std::vector<std::string>{last, last, last}));
+  // Reading back writes, so it is not bracketed: it still gives a new term to an object
+  // that has none.
+  const uint32_t ident = zod_.AddObject(m_, "MainForm", "Button1", "Hint", module::utString, module::ucButton);
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), true, false, "MainForm"));
+  TZodObject object;
+  object.Ident = ident;
+  ASSERT_TRUE(zod_.GetObject(m_, object));
+  EXPECT_NE(object.Localization, 0u);
 }
 
 TEST_F(TranslatorTest, UntranslatedTextsFollowTheModuleSetting) {

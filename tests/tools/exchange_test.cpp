@@ -7,7 +7,9 @@
 #include "tests/tools/tools_fixture.h"
 #include "tools/po.h"
 #include "tools/xliff.h"
+#include "text/codepages.h"
 #include "text/unicode.h"
+#include "text/ustringlist.h"
 
 namespace quintrel::tools {
 namespace {
@@ -70,6 +72,43 @@ protected:
   module::TZod& zod_ = module::GlobalZOD();
   int m_ = -1;
 };
+
+// The file is written a piece at a time as the module is walked; the pieces join to the
+// text form of the whole list of lines (escapes, a line cut at a 0 unit, CR LF), in UTF-16
+// and in a double-byte code page alike, however many pieces a large module takes.
+TEST_F(ExchangeTest, FileWrittenInPiecesIsTheTextOfItsLines) {
+  AddLanguage(m_, "ja", u"Japanese", 128);
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    // Long texts, so that the file takes several pieces.
+    Add(m_, ("Form" + std::to_string(i / 10)).c_str(), ("Label" + n).c_str(), "Caption",
+        u"Text\t" + std::u16string(n.begin(), n.end()) + u"\r\n\\" + std::u16string(2000, u'x'), "ja",
+        i == 7 ? std::u16string(u"\u65E5\u672C\0rest", 7) : std::u16string(2000, u'\u8A9E') + std::u16string(n.begin(), n.end()),
+        module::usUnTranslated);
+  }
+  for (const bool unicode : {true, false}) {
+    const TExportOptions options = Options("ja", unicode);
+    text::TUStringList list;
+    for (const std::u16string& line : ExportLines(zod_, m_, options)) list.Add(std::u16string_view(line));
+    const std::u16string all = list.Text();
+    std::string expected;
+    if (unicode) {
+      const std::vector<uint8_t> bytes = text::Utf16LeBytes(all);
+      expected.assign(bytes.begin(), bytes.end());
+    } else {
+      expected = text::UnicodeToByte(all, 128);
+    }
+    std::string written;
+    int pieces = 0;
+    ExportTextFile(zod_, m_, options, [&](std::string_view bytes) {
+      written += bytes;
+      ++pieces;
+    });
+    EXPECT_GT(pieces, 2) << unicode;
+    EXPECT_EQ(written, expected) << unicode;
+    EXPECT_NE(written.find(unicode ? std::string("\\\0t\0", 4) : std::string("Text\\t7\\r\\n\\\\x")), std::string::npos);
+  }
+}
 
 TEST_F(ExchangeTest, HeaderAndObjectBlockAreWrittenByteForByte) {
   const uint32_t ok = Add(m_, "MainForm", "OkButton", "Caption", u"O&K\tnow\\", "de", u"", module::usUnTranslated);

@@ -86,7 +86,8 @@ fuzz: deps $(FUZZ)/build.ninja
 	done; exit $$status
 
 # Processes of the command line, the translation editor's controller and the translator
-# sharing one module (tests/cli/soak_cli_test.cpp); `make test` runs the same for seconds.
+# sharing one module (tests/cli/soak_cli_test.cpp), then a writer killed at random moments
+# (tests/storage/kill_test.cpp), each for SOAK_SECONDS; `make test` runs both for seconds.
 soak: deps $(DEBUG)/build.ninja
 	cmake --build $(DEBUG) -j $(JOBS) --target test_cli test_storage quintrel
 	cd $(DEBUG) && QUINTREL_SOAK_SECONDS=$(SOAK_SECONDS) ./test_cli --gtest_filter='SoakCliTest.*'

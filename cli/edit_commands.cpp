@@ -156,11 +156,57 @@ std::string ScriptOf(uint8_t charset) {
   }
 }
 
+// A connection's bytes held in memory: what is read comes from the request given, what is
+// written is kept as the answer.
+class TMemoryStream : public httplib::Stream {
+public:
+  explicit TMemoryStream(std::string_view request) : request_(request) {}
+  bool is_readable() const override { return true; }
+  bool is_writable() const override { return true; }
+  ssize_t read(char* ptr, size_t size) override {
+    const size_t n = std::min(size, request_.size() - read_);
+    std::memcpy(ptr, request_.data() + read_, n);
+    read_ += n;
+    return static_cast<ssize_t>(n);
+  }
+  ssize_t write(const char* ptr, size_t size) override {
+    answer_.append(ptr, size);
+    return static_cast<ssize_t>(size);
+  }
+  void get_remote_ip_and_port(std::string& ip, int& port) const override {
+    ip = "127.0.0.1";
+    port = 0;
+  }
+  void get_local_ip_and_port(std::string& ip, int& port) const override {
+    ip = "127.0.0.1";
+    port = 0;
+  }
+  socket_t socket() const override { return INVALID_SOCKET; }
+  const std::string& Answer() const { return answer_; }
+
+private:
+  std::string_view request_;
+  size_t read_ = 0;
+  std::string answer_;
+};
+
+// The server, able to answer a request from memory as well.
+class THttpServer : public httplib::Server {
+public:
+  std::string Answer(std::string_view request) {
+    TMemoryStream stream(request);
+    bool closed = false;
+    process_request(stream, true, closed, nullptr);
+    return stream.Answer();
+  }
+};
+
 class TEditServer {
 public:
-  explicit TEditServer(const TEditOptions& o)
-      : project_(OpenProject(o.Target.ProjectFile())),
-        module_(std::filesystem::absolute(o.Target.ModuleFile()).lexically_normal().string()),
+  TEditServer(const std::string& projectFile, const std::string& moduleFile, const std::string& base,
+              const std::string& target)
+      : project_(OpenProject(projectFile)),
+        module_(std::filesystem::absolute(moduleFile).lexically_normal().string()),
         token_(RandomToken()),
         editor_(module_.Zod(), module_.Index()) {
     module::TZod& zod = module_.Zod();
@@ -169,15 +215,18 @@ public:
     zod.GetLanguageList(m, ids);
     if (ids.empty()) throw ECommandFailed(rtl::Format(qs::_SEditorNoLanguages, module_.FileName()));
     // The languages the page starts with: the controller's choice unless others are asked for.
-    if (!o.Base.empty()) editor_.SetBase(ParseLanguageId(o.Base));
-    if (!o.Language.empty()) editor_.SetTarget(ParseLanguageId(o.Language));
+    if (!base.empty()) editor_.SetBase(ParseLanguageId(base));
+    if (!target.empty()) editor_.SetTarget(ParseLanguageId(target));
     base_ = editor_.Base();
     target_ = editor_.Target();
+    server_.set_payload_max_length(kMaxBody);
     Routes();
   }
 
+  const std::string& Token() const { return token_; }
+  std::string Answer(std::string_view request) { return server_.Answer(request); }
+
   void Run(int port, bool openBrowser) {
-    server_.set_payload_max_length(kMaxBody);
     server_.set_read_timeout(10, 0);
     // One worker: the module, the window manager and the translator are used from one
     // thread, in the order the requests come. A connection is closed after each answer, so
@@ -368,7 +417,7 @@ private:
   module::TLanguageId base_ = 0, target_ = 0;
   int port_ = 0;
   std::mutex mutex_;
-  httplib::Server server_;
+  THttpServer server_;
 };
 
 json EntryJson(const editors::TEntry& entry) {
@@ -459,6 +508,18 @@ void TEditServer::TermRoutes() {
 
 }  // namespace
 
+class TEditRequests::TImpl {
+public:
+  TImpl(const std::string& projectFile, const std::string& moduleFile) : server(projectFile, moduleFile, "", "") {}
+  TEditServer server;
+};
+
+TEditRequests::TEditRequests(const std::string& projectFile, const std::string& moduleFile)
+    : impl_(std::make_unique<TImpl>(projectFile, moduleFile)) {}
+TEditRequests::~TEditRequests() = default;
+const std::string& TEditRequests::Token() const { return impl_->server.Token(); }
+std::string TEditRequests::Answer(std::string_view request) { return impl_->server.Answer(request); }
+
 void RegisterEditCommands(CLI::App& app) {
   auto o = std::make_shared<TEditOptions>();
   CLI::App* edit = app.add_subcommand(
@@ -473,7 +534,10 @@ void RegisterEditCommands(CLI::App& app) {
   edit->add_option("--base", o->Base, "Language shown as the reference (default: the design language)");
   edit->add_option("--port", o->Port, "Port to listen on (default: one the system chooses)")->check(CLI::Range(0, 65535));
   edit->add_flag("--open", o->Open, "Open the page in the browser ($BROWSER, else xdg-open)");
-  edit->callback([o] { TEditServer(*o).Run(o->Port, o->Open); });
+  edit->callback([o] {
+    const std::string project = o->Target.ProjectFile();
+    TEditServer(project, o->Target.ModuleFile(), o->Base, o->Language).Run(o->Port, o->Open);
+  });
 }
 
 }  // namespace quintrel::cli

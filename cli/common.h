@@ -31,6 +31,9 @@ struct TExitCode {
 
 // A text from the command line that is about to be stored, as UTF-16. Ill-formed UTF-8 is
 // refused (naming the argument and the byte offset) rather than stored as U+FFFD.
+// The noun for a count in a summary line ("1 finding", "4 findings").
+inline const char* Noun(std::size_t count, const char* one, const char* many) { return count == 1 ? one : many; }
+
 inline std::u16string StoredText(std::string_view utf8, std::string_view name) {
   size_t bad = 0;
   std::optional<std::u16string> wide = rtl::Utf8ToWideStrict(utf8, &bad);

@@ -78,7 +78,10 @@ void RegisterPseudo(CLI::App& app) {
       bar.Clear();
       session.ModuleChanged();
       std::cerr << "quintrel: "
-                << rtl::Format(qs::_SPseudoDone, static_cast<int>(result.Terms), static_cast<int>(result.Forms), "--")
+                << rtl::Format(qs::_SPseudoDone, static_cast<int>(result.Terms), Noun(result.Terms, "term", "terms"),
+                               static_cast<int>(result.Forms), Noun(result.Forms, "form", "forms"),
+                               static_cast<int>(result.Units),
+                               Noun(result.Units, "resource-string unit", "resource-string units"), "--")
                 << "\n";
     });
   });
@@ -126,7 +129,8 @@ void Validate(const TValidateCommand& o) {
   }
   std::cerr << "quintrel: "
             << rtl::Format(qs::_SValidateSummary, static_cast<int>(report.Findings.size()),
-                           static_cast<int>(report.Forms), FormatLanguageId(options.Language))
+                           Noun(report.Findings.size(), "finding", "findings"), static_cast<int>(report.Forms),
+                           Noun(report.Forms, "form", "forms"), FormatLanguageId(options.Language))
             << "\n";
   if (!report.Findings.empty() || !report.Problems.empty()) throw TExitCode{kExitFailure};
 }

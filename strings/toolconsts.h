@@ -252,7 +252,7 @@ inline constexpr const char* _SPseudoBadExpansion = "text expansion %d%% is not 
 inline constexpr const char* _SPseudoNoForm = "no form %s in the module's catalogue";
 inline constexpr const char* _SPseudoLanguageNotStored = "the pseudo language could not be stored";
 inline constexpr const char* _SPseudoBadCharset = "%s is not a character set of the list: %s";
-inline constexpr const char* _SPseudoDone = "pseudo translated %d terms of %d forms into language %s";
+inline constexpr const char* _SPseudoDone = "pseudo translated %d %s of %d %s and %d %s into language %s";
 
 // Validation: the status window's first line, the findings (%s: the other control; the
 // component holding the accelerator), a check not known (%s), and the report's summary
@@ -268,7 +268,7 @@ inline constexpr const char* _SValidateAutoSizedOnto = "Component will be AutoSi
 inline constexpr const char* _SValidatePictureTooLarge = "Picture is larger than the Visual boundary";
 inline constexpr const char* _SValidateDuplicateAccelerator = "Accellerator is duplicated in %s";
 inline constexpr const char* _SValidateUnknownCheck = "unknown check %s: ampersand, clipping, accelerators, autosize, pictures";
-inline constexpr const char* _SValidateSummary = "%d findings in %d forms for language %s";
+inline constexpr const char* _SValidateSummary = "%d %s in %d %s for language %s";
 
 // Sign-off: properties not translated yet (%d: how many; %s: the first of them), the
 // question before unlocking, and the reports (%d: properties; %s: the language).

@@ -84,7 +84,7 @@ TPseudoResult PseudoTranslate(module::TZod& zod, int module, const TPseudoOption
     total += objects.back().size();
   }
   TPseudoResult result;
-  result.Forms = forms.size();
+  for (const auto& entry : forms) ++(entry.second.starts_with('#') ? result.Units : result.Forms);
   std::size_t position = 0;
   for (const std::vector<module::TZodObject>& formObjects : objects)
     for (const module::TZodObject& object : formObjects) {

@@ -31,6 +31,7 @@ struct TPseudoOptions {
 
 struct TPseudoResult {
   std::size_t Forms = 0;
+  std::size_t Units = 0;  // resource-string units, catalogued as forms named "#FILE"
   std::size_t Terms = 0;
 };
 

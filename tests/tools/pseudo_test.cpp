@@ -71,7 +71,11 @@ TEST_F(PseudoTest, EveryStringOfTheChosenFormsGetsFillerForReview) {
   options.Form.clear();
   options.Expansion = 100;
   options.Text = u"xy";
-  EXPECT_EQ(PseudoTranslate(zod_, m_, options).Terms, 3u);
+  Text("#AppText.pas", "", "#SReady", u"Ready");
+  const TPseudoResult all = PseudoTranslate(zod_, m_, options);
+  EXPECT_EQ(all.Terms, 4u);
+  EXPECT_EQ(all.Forms, 2u);
+  EXPECT_EQ(all.Units, 1u) << "a resource-string unit is not counted as a form";
   EXPECT_EQ(Pseudo(caption)->Text, u"xyxyxyxyxyxyxyxyxyxy");
   EXPECT_EQ(Pseudo(other)->Text, u"xyxyxy");
 }

@@ -2,12 +2,14 @@
 // message, the exit codes, and how texts to be stored are read from arguments.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "platform/rtl/classes.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/utf8.h"
 #include "strings/qconsts.h"
@@ -28,6 +30,17 @@ public:
 struct TExitCode {
   int code;
 };
+
+// The module file the user named, refused with one line when there is no file of that
+// name; a folder is said to be one, so that a path that names a folder does not read as a
+// missing file.
+inline const std::string& RequireModuleFile(const std::string& fileName) {
+  if (rtl::FileExists(fileName)) return fileName;
+  std::error_code ec;
+  throw ECommandFailed(rtl::Format(std::filesystem::is_directory(fileName, ec) ? strings::_SCliModuleIsFolder
+                                                                                : strings::_SCliFileNotFound,
+                                   fileName));
+}
 
 // A text from the command line that is about to be stored, as UTF-16. Ill-formed UTF-8 is
 // refused (naming the argument and the byte offset) rather than stored as U+FFFD.

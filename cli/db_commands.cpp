@@ -17,7 +17,9 @@
 #include "platform/rtl/dateutils.h"
 #include "storage/vardbs.h"
 #include "strings/qconsts.h"
+#include "strings/toolconsts.h"
 #include "text/unicode.h"
+#include "tools/repair.h"
 
 namespace quintrel::cli {
 
@@ -496,6 +498,13 @@ void RegisterDbCommands(CLI::App& app) {
     std::unique_ptr<TCustomVarDB> db;
     if (rtl::FileExists(file)) {
       db = OpenForWriting(file);
+      // Records added to a damaged file land on its damage (a block the free list and a
+      // table both hold); such a file is refused before a byte is written.
+      try {
+        tools::RequireSoundDatabase(*db);
+      } catch (const rtl::Exception& e) {
+        throw ECommandFailed(e.Message());
+      }
     } else {
       db = std::make_unique<TCustomVarDB>("");
       try {
@@ -540,18 +549,14 @@ void RegisterDbCommands(CLI::App& app) {
     }
     // A file that does not open was not checked: an error of the command, not a finding.
     if (!problem.empty()) throw ECommandFailed(WithFileName(file, problem));
-    try {
-      findings = db.Check();
-    } catch (const rtl::Exception& e) {
-      findings.push_back({-1, -1, 0, e.Message()});
-    }
+    findings = tools::DatabaseProblems(db);
     if (check->json) {
       nlohmann::json list = nlohmann::json::array();
       for (const auto& f : findings)
         list.push_back({{"Table", f.Table}, {"Field", f.Field}, {"Block", f.Block}, {"Message", f.Message}});
       std::cout << nlohmann::json{{"File", file}, {"Findings", list}}.dump(2) << "\n";
     } else {
-      for (const auto& f : findings) std::cout << WithFileName(file, f.Message) << "\n";
+      for (const auto& f : findings) std::cout << tools::ProblemLine(file, f) << "\n";
     }
     if (!findings.empty()) throw TExitCode{kExitFailure};
   });
@@ -563,19 +568,32 @@ void RegisterDbCommands(CLI::App& app) {
                "the table's name or number and the field's name or number (both or neither)");
   reindexCmd->callback([reindex]() {
     const std::string file = reindex->ModuleFile();
-    auto db = OpenForWriting(file);
+    // The table and field are resolved before anything is copied, so a wrong name costs
+    // nothing; the indexes are then rebuilt on a copy that replaces the file only when
+    // sound.
+    int table = -1, field = -1;
+    if (reindex->Count() == 2) {
+      auto db = OpenForReading(file);
+      table = ResolveTable(*db, file, (*reindex)[0]);
+      field = ResolveField(*db, file, table, (*reindex)[1]);
+    }
+    std::string backup;
     try {
-      if (reindex->Count() == 2) {
-        int table = ResolveTable(*db, file, (*reindex)[0]);
-        db->IndexPack(table, ResolveField(*db, file, table, (*reindex)[1]));
-        return;
-      }
-      for (int t = 0; t < db->TableCount(); ++t)
-        for (int f = 0; f < static_cast<int>(db->Table(t).Fields.size()); ++f)
-          if (!db->Table(t).Fields[f].Indexes.empty()) db->IndexPack(t, f);
+      backup = tools::RewriteVerified(file, true, [&](const std::string& copy) {
+        TCustomVarDB db("");
+        if (!db.OpenFile(copy, rtl::fmOpenReadWrite)) throw rtl::Exception(file + ": cannot be opened as a database");
+        if (table >= 0) {
+          db.IndexPack(table, field);
+          return;
+        }
+        for (int t = 0; t < db.TableCount(); ++t)
+          for (int f = 0; f < static_cast<int>(db.Table(t).Fields.size()); ++f)
+            if (!db.Table(t).Fields[f].Indexes.empty()) db.IndexPack(t, f);
+      });
     } catch (const rtl::Exception& e) {
       throw ECommandFailed(WithFileName(file, e.Message()));
     }
+    std::cout << rtl::Format(strings::_SRewriteBackup, file, backup) << "\n";
   });
 
   infoCmd->callback([info]() {

@@ -223,13 +223,15 @@ void RegisterReindex(CLI::App* cmd) {
   options->Add(reindex, true, false);
   reindex->callback([options] {
     options->Run([&](tools::TToolSession& session) {
-      int tables = 0;
+      tools::TReindexResult r;
       {
         TProgressBar bar;
-        tables = tools::ReindexModule(session.WorkingModule(), bar.Callback());
+        r = tools::ReindexModule(session.WorkingModule(), bar.Callback());
       }
       session.ModuleChanged();
-      std::cout << rtl::Format(strings::_SReindexed, session.ModuleFile(), tables) << "\n";
+      std::cout << rtl::Format(strings::_SReindexed, session.ModuleFile(), r.Tables) << "\n";
+      if (!session.Options().DryRun)
+        std::cout << rtl::Format(strings::_SRewriteBackup, session.ModuleFile(), r.Backup) << "\n";
     });
   });
 }

@@ -60,8 +60,7 @@ std::string TTarget::ModuleFileToCreate() const {
 
 std::string TTarget::ModuleFile() const {
   if (!module_.empty()) {
-    if (!rtl::FileExists(module_)) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, module_));
-    return module_;
+    return RequireModuleFile(module_);
   }
   std::string file = ModuleFileToCreate();
   if (module::FindIgnoringCase(file).empty())

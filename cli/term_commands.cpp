@@ -107,8 +107,7 @@ void TModuleArgs::Resolve() {
 
 std::string TModuleArgs::ModuleFile() const {
   if (file_.empty()) return target_.ModuleFile();
-  if (!rtl::FileExists(file_)) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, file_));
-  return file_;
+  return RequireModuleFile(file_);
 }
 
 namespace {
@@ -345,7 +344,7 @@ void RegisterTranslate(CLI::App& app) {
   translate->callback([o]() {
     module::TZod zod(module::TZod::TStart::Empty);
     for (const std::string& name : o->modules) {
-      if (!rtl::FileExists(name)) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, name));
+      RequireModuleFile(name);
       std::string problem = storage::TCustomVarDB::DiagnoseFile(name);
       if (!problem.empty()) throw ECommandFailed(problem);
       if (zod.RegisterModule(name, false) < 0) throw ECommandFailed(rtl::Format(qs::_SCliTooManyModules, name));

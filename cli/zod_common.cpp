@@ -30,7 +30,7 @@ using nlohmann::json;
 // Files and identifiers
 
 TModuleFile::TModuleFile(const std::string& fileName, TAccess access) : fileName_(fileName) {
-  if (!rtl::FileExists(fileName)) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, fileName));
+  RequireModuleFile(fileName);
   std::string problem = storage::TCustomVarDB::DiagnoseFile(fileName);
   if (!problem.empty()) throw ECommandFailed(problem);
   const bool readOnly = access == TAccess::ReadOnly;
@@ -115,8 +115,7 @@ size_t TModuleArguments::Count() const { return values_.size() - (HasFile() ? 1 
 
 std::string TModuleArguments::ModuleFile() const {
   if (!HasFile()) return target_.ModuleFile();
-  if (!rtl::FileExists(values_.front())) throw ECommandFailed(rtl::Format(qs::_SCliFileNotFound, values_.front()));
-  return values_.front();
+  return RequireModuleFile(values_.front());
 }
 
 std::string TModuleArguments::ModuleFileToCreate() const {

@@ -218,7 +218,8 @@ std::vector<TCheckFinding> TCustomVarDB::Check() {
   // Every block has a use.
   for (int64_t at = kFileHeaderSize; at + kBlockSize <= size; at += kBlockSize)
     if (!map.Used(static_cast<uint32_t>(at)))
-      report(-1, -1, static_cast<uint32_t>(at), rtl::Format(vc::_SCheckLost, static_cast<uint32_t>(at)));
+      AddFinding(findings, omitted,
+                 {-1, -1, static_cast<uint32_t>(at), rtl::Format(vc::_SCheckLost, static_cast<uint32_t>(at)), true});
   if (omitted > 0) findings.push_back({-1, -1, 0, rtl::Format(vc::_SCheckMore, omitted)});
   return findings;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <unordered_set>
 #include <utility>
@@ -131,7 +132,10 @@ void TCustomVarDB::Init() {
 }
 
 std::string TCustomVarDB::DiagnoseFile(const std::string& fileName) {
-  if (!rtl::FileExists(fileName)) return Format(vc::_SFileNotFound, fileName);
+  if (!rtl::FileExists(fileName)) {
+    std::error_code ec;
+    return Format(std::filesystem::is_directory(fileName, ec) ? vc::_SFileIsFolder : vc::_SFileNotFound, fileName);
+  }
   try {
     rtl::TFileStream file(fileName, rtl::fmOpenRead | rtl::fmShareDenyNone);
     uint8_t bytes[kFileHeaderSize];

@@ -148,6 +148,7 @@ struct TCheckFinding {
   int Field = -1;
   uint32_t Block = 0;
   std::string Message;
+  bool Lost = false;  // Block is used by nothing: a repair may give it to the avail list
 };
 
 // Unit length of a field type (B V C L Y S N D T M R); 0 for any other letter.

@@ -63,6 +63,7 @@ inline constexpr const char* _SManExitUsage = "The command line could not be und
 
 // Command line: files.
 inline constexpr const char* _SCliFileNotFound = "%s: file not found";
+inline constexpr const char* _SCliModuleIsFolder = "%s: is a folder, not a module";
 inline constexpr const char* _SCliFileExists = "%s: file exists (use --force to replace it)";
 inline constexpr const char* _SCliNotOpened = "%s: cannot be opened as a module for reading and writing";
 inline constexpr const char* _SCliNotOpenedForReading = "%s: cannot be opened as a module";

@@ -134,6 +134,14 @@ inline constexpr const char* _SPacked = "packed %s: %d forms, %d objects, %d ter
 inline constexpr const char* _SPackBackup = "backup of the module as it was: %s";
 inline constexpr const char* _SPackBackupReplaced = "the previous backup %s was replaced";
 inline constexpr const char* _SReindexed = "re-indexed %s: %d tables";
+// A rewrite of a whole database that would not leave it sound (%s: the file, the reason;
+// %d: how many problems), the backup it kept (%s: the backup), and a file a command will
+// not add to because it is damaged.
+inline constexpr const char* _SRewriteUnsound = "%s: left unchanged: the rewritten file would still have %d problem(s), the first: %s";
+inline constexpr const char* _SRewriteLostRecords = "%s: left unchanged: the rewritten file would not hold the records of table %s as they are";
+inline constexpr const char* _SRewriteUnreadable = "%s: left unchanged: %s";
+inline constexpr const char* _SRewriteBackup = "backup of %s as it was: %s";
+inline constexpr const char* _SDatabaseDamaged = "%s: not changed: the file has %d problem(s) (db check lists them), the first: %s";
 // Migrating the forms' texts into a language: the question, the status text (%s: the
 // unit), and what was done (%d: forms and units read, signed-off texts kept; %s: the
 // language).

@@ -17,6 +17,7 @@ inline constexpr const char* _SHashListError = "An internal Hash list problem oc
 inline constexpr const char* _SNotADatabase = "%s: not a database file (version %d, expected 15 or 16)";
 inline constexpr const char* _SFileTooShort = "%s: not a database file (%d bytes, a header needs 64)";
 inline constexpr const char* _SFileNotFound = "%s: file not found";
+inline constexpr const char* _SFileIsFolder = "%s: is a folder, not a database";
 inline constexpr const char* _SCatalogueDamaged = "%s: catalogue damaged: %s";
 
 // Details of a refused catalogue, of a refused table definition, and the findings of the

@@ -17,6 +17,7 @@
 #include "platform/ide/host.h"
 #include "runtime/quintrel.h"
 #include "tools/othermodule.h"
+#include "tools/repair.h"
 #include "tools/resstr.h"
 #include "tools/resstrfiles.h"
 #include "tools/switchbase.h"
@@ -29,25 +30,6 @@ using module::TZod;
 using module::TZodObject;
 
 namespace {
-
-// A file this run creates beside `near`, removed again unless kept.
-class TScratchFile {
-public:
-  explicit TScratchFile(const std::string& near, const char* tag)
-      : path_(near + tag + std::to_string(::getpid())) {}
-  ~TScratchFile() {
-    std::error_code ec;
-    if (!kept_) fs::remove(path_, ec);
-  }
-  TScratchFile(const TScratchFile&) = delete;
-  TScratchFile& operator=(const TScratchFile&) = delete;
-  const std::string& Path() const { return path_; }
-  void Keep() { kept_ = true; }
-
-private:
-  std::string path_;
-  bool kept_ = false;
-};
 
 struct TCatalogueLine {
   uint32_t Id;
@@ -168,6 +150,9 @@ TPackResult PackModule(const std::string& moduleFile, const TProgress& progress)
       TOtherModule target(packed.Path(), TOtherModule::TAccess::Create, {module, result.Backup});
       Rewrite(source.Zod(), source.Index(), target.Zod(), target.Index(), result, progress);
     }
+    // A module that was damaged can pack into one that is no better; it does not replace
+    // the module then.
+    RequireSoundCopy(module, packed.Path());
     fs::permissions(packed.Path(), fs::status(module, ec).permissions(), ec);
     fs::rename(packed.Path(), module, ec);
     if (ec) throw EToolError(rtl::Format(strings::_SToolCannotWrite, module, ec.message()));
@@ -180,26 +165,30 @@ TPackResult PackModule(const std::string& moduleFile, const TProgress& progress)
   return result;
 }
 
-int ReindexModule(const std::string& moduleFile, const TProgress& progress) {
-  TOtherModule file(moduleFile, TOtherModule::TAccess::ReadWrite, {}, nullptr);
-  storage::TCustomVarDB& db = file.Zod().GetModuleInterface(file.Index());
-  module::TModuleLock lock(db, true);
-  storage::TFileHeader header;
-  db.GetDatabaseHeader(header);
-  const int tables = std::max(header.TableCount, 0);
-  for (int t = 0; t < tables; ++t) {
-    Report(progress, rtl::Format(strings::_SReIndexingTable, std::to_string(t + 1) + " / " + std::to_string(tables)),
-        static_cast<size_t>(t + 1), static_cast<size_t>(tables));
-    storage::TTableHeader table;
-    if (!db.GetTableHeader(t, table)) continue;
-    const int fields = std::max(table.FieldCount, 0);
-    for (int f = 0; f < fields; ++f) {
-      Report(progress, rtl::Format(strings::_SReIndexingField, std::to_string(f) + " / " + std::to_string(fields)),
+TReindexResult ReindexModule(const std::string& moduleFile, const TProgress& progress) {
+  TReindexResult result;
+  result.Backup = RewriteVerified(moduleFile, true, [&](const std::string& copy) {
+    TOtherModule file(copy, TOtherModule::TAccess::ReadWrite, {}, nullptr);
+    storage::TCustomVarDB& db = file.Zod().GetModuleInterface(file.Index());
+    module::TModuleLock lock(db, true);
+    storage::TFileHeader header;
+    db.GetDatabaseHeader(header);
+    const int tables = std::max(header.TableCount, 0);
+    for (int t = 0; t < tables; ++t) {
+      Report(progress, rtl::Format(strings::_SReIndexingTable, std::to_string(t + 1) + " / " + std::to_string(tables)),
           static_cast<size_t>(t + 1), static_cast<size_t>(tables));
-      db.IndexPack(t, f);
+      storage::TTableHeader table;
+      if (!db.GetTableHeader(t, table)) continue;
+      const int fields = std::max(table.FieldCount, 0);
+      for (int f = 0; f < fields; ++f) {
+        Report(progress, rtl::Format(strings::_SReIndexingField, std::to_string(f) + " / " + std::to_string(fields)),
+            static_cast<size_t>(t + 1), static_cast<size_t>(tables));
+        db.IndexPack(t, f);
+      }
     }
-  }
-  return tables;
+    result.Tables = tables;
+  });
+  return result;
 }
 
 TMigrateResult MigrateForms(TToolSession& session, int m, module::TLanguageId language, const TProgress& progress) {

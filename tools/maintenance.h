@@ -46,10 +46,16 @@ struct TPackResult {
 // file when anything fails; the module is then unchanged.
 TPackResult PackModule(const std::string& moduleFile, const TProgress& progress = {});
 
-// Rebuilds every index of every table of the module file. The progress texts are
-// "Re-Indexing table T / N" once per table and "Field F / M" once per field. Indexes
-// rebuilt before a failure stay rebuilt. The number of tables.
-int ReindexModule(const std::string& moduleFile, const TProgress& progress = {});
+struct TReindexResult {
+  int Tables = 0;
+  std::string Backup;  // the module as it was
+};
+
+// Rebuilds every index of every table of the module file, on a copy that replaces the
+// module only when it is sound and holds every record the module held (tools/repair.h);
+// otherwise raises EToolError naming the module, which is unchanged. The progress texts
+// are "Re-Indexing table T / N" once per table and "Field F / M" once per field.
+TReindexResult ReindexModule(const std::string& moduleFile, const TProgress& progress = {});
 
 struct TMigrateResult {
   int Forms = 0;          // forms read

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -68,7 +69,11 @@ protected:
   TRunResult Run(const std::vector<std::string>& args, const std::string& input = "", int seconds = 0) const {
     std::string command = (seconds > 0 ? "timeout -s KILL " + std::to_string(seconds) + " " : "") + Quote(QUINTREL_CLI);
     for (const auto& a : args) command += " " + Quote(a);
-    std::string in = (dir_ / ".stdin").string(), out = (dir_ / ".stdout").string(), err = (dir_ / ".stderr").string();
+    // Each run has files of its own, so that tests may run commands from several threads.
+    static std::atomic<int> runs{0};
+    const std::string n = std::to_string(++runs);
+    std::string in = (dir_ / (".stdin" + n)).string(), out = (dir_ / (".stdout" + n)).string(),
+                err = (dir_ / (".stderr" + n)).string();
     std::ofstream(in, std::ios::binary) << input;
     command += " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
     int status = std::system(command.c_str());
@@ -76,6 +81,7 @@ protected:
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = Slurp(out);
     r.err = Slurp(err);
+    for (const std::string& file : {in, out, err}) std::filesystem::remove(file);
     // Whatever a command says on stderr, a script tells its lines from other programs' by
     // the program's name; a usage error adds one line with the way to the help.
     if (r.code >= 0)

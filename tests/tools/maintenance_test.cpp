@@ -210,7 +210,7 @@ TEST_F(MaintenanceTest, AnOldModulePacksToTheCurrentLayout) {
 
 TEST_F(MaintenanceTest, ReindexNumbersTablesAndFieldsAndLeavesTheFileSound) {
   std::vector<std::string> texts;
-  const int tables = ReindexModule(file_, [&](std::string_view t, size_t, size_t) { texts.emplace_back(t); });
+  const int tables = ReindexModule(file_, [&](std::string_view t, size_t, size_t) { texts.emplace_back(t); }).Tables;
   ASSERT_GE(tables, 3);
   EXPECT_EQ(texts.front(), "Re-Indexing table 1 / " + std::to_string(tables));
   EXPECT_EQ(texts[1], "Field 0 / 3");  // Properties: _RECNO, Name, Data

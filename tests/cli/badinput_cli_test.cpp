@@ -53,6 +53,13 @@ TEST_F(CommandLine, UnknownCommandsAndUnreadableFilesAreReportedOnStderr) {
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("quintrel: " + Path("empty.zod")), std::string::npos) << r.err;
+
+  // A folder where a module belongs is called what it is, not a missing file.
+  std::filesystem::create_directories(Path("folder.zod"));
+  r = Run({"lang", "list", Path("folder.zod")});
+  EXPECT_EQ(r.err, "quintrel: " + Path("folder.zod") + ": is a folder, not a module\n");
+  r = Run({"db", "check", Path("folder.zod")});
+  EXPECT_NE(r.err.find(Path("folder.zod") + ": is a folder"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -336,19 +336,7 @@ constexpr size_t kLoadBatchBytes = size_t{4} << 20;
 // Writes a batch under the write lock; readers wait for a batch, never for the input.
 void WriteBatch(TCustomVarDB& db, int table, std::vector<TPendingRecord>& batch, int64_t& written) {
   if (batch.empty()) return;
-  db.BeginTableUpdate();
-  struct TUpdate {
-    TCustomVarDB& db;
-    bool done = false;
-    ~TUpdate() {
-      if (done) return;
-      try {
-        db.EndTableUpdate();
-      } catch (...) {
-        // The failure that brought us here is the one to report.
-      }
-    }
-  } update{db};
+  storage::TUpdateBracket update(db);
   for (TPendingRecord& record : batch) {
     std::vector<storage::TFindRec> requests;
     for (size_t i = 0; i < record.fields.size(); ++i)
@@ -357,8 +345,7 @@ void WriteBatch(TCustomVarDB& db, int table, std::vector<TPendingRecord>& batch,
     if (!requests.empty()) db.SetFields(table, requests.data(), static_cast<int>(requests.size()));
     ++written;
   }
-  update.done = true;
-  db.EndTableUpdate();
+  update.Commit();
   batch.clear();
 }
 
@@ -442,9 +429,9 @@ void RegisterDbCommands(CLI::App& app) {
     try {
       TCustomVarDB db("");
       db.OpenFile(replacement.StagingPath(), rtl::fmCreate);
-      db.BeginTableUpdate();
+      storage::TUpdateBracket update(db);
       for (const std::string& definition : create->definitions) db.AddTable(definition);
-      db.EndTableUpdate();
+      update.Commit();
     } catch (const rtl::Exception& e) {
       std::string message = e.Message();
       for (size_t at; (at = message.find(replacement.StagingPath())) != std::string::npos;)

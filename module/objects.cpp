@@ -400,17 +400,12 @@ bool TZod::SetObjects(int module, int32_t count, const TZodObject* objects) {
   }
   TObjFields f = ObjFields(db, table);
   if (!f.Valid()) return false;
-  db.BeginTableUpdate();
-  try {
-    for (int32_t i = 0; i < count; ++i) {
-      WriteObject(db, f, objects[i], true);
-      SetObjIdent(module, objects[i].FormID, objects[i].Ident);
-    }
-  } catch (...) {
-    db.EndTableUpdate();
-    throw;
+  storage::TUpdateBracket update(db);
+  for (int32_t i = 0; i < count; ++i) {
+    WriteObject(db, f, objects[i], true);
+    SetObjIdent(module, objects[i].FormID, objects[i].Ident);
   }
-  db.EndTableUpdate();
+  update.Commit();
   return true;
 }
 

@@ -304,29 +304,24 @@ bool TZod::PackTerms(int module, TLanguageId language) {
 bool TZod::RemoveOldTerms(int module, std::vector<std::pair<TLanguageId, int32_t>>* removed) {
   TCustomVarDB& db = *At(module).Db;
   TModuleLock lock(db, true);
-  db.BeginTableUpdate();
-  try {
-    std::unordered_set<uint32_t> used = UsedTermIds(*this, module);
-    std::vector<TLanguageId> languages;
-    GetLanguageList(module, languages);
-    for (TLanguageId language : languages) {
-      std::vector<uint8_t> packed = GetTerms(module, language);
-      int32_t count = 0;
-      for (const TPackedTerm& term : UnpackTerms(packed.data(), static_cast<int32_t>(packed.size()))) {
-        if (used.contains(term.Ident)) continue;
-        TZodTerm key;
-        key.Language = language;
-        key.Ident = term.Ident;
-        if (RemoveTerm(module, key)) ++count;
-      }
-      PackTerms(module, language);
-      if (removed) removed->emplace_back(language, count);
+  storage::TUpdateBracket update(db);
+  std::unordered_set<uint32_t> used = UsedTermIds(*this, module);
+  std::vector<TLanguageId> languages;
+  GetLanguageList(module, languages);
+  for (TLanguageId language : languages) {
+    std::vector<uint8_t> packed = GetTerms(module, language);
+    int32_t count = 0;
+    for (const TPackedTerm& term : UnpackTerms(packed.data(), static_cast<int32_t>(packed.size()))) {
+      if (used.contains(term.Ident)) continue;
+      TZodTerm key;
+      key.Language = language;
+      key.Ident = term.Ident;
+      if (RemoveTerm(module, key)) ++count;
     }
-  } catch (...) {
-    db.EndTableUpdate();
-    throw;
+    PackTerms(module, language);
+    if (removed) removed->emplace_back(language, count);
   }
-  db.EndTableUpdate();
+  update.Commit();
   return false;
 }
 

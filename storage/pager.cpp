@@ -147,6 +147,7 @@ bool TPager::StampHolds() {
 }
 
 void TPager::WriteHeader(TFileHeader& header) {
+  ++writes_;
   headerFresh_ = !isFile_ || lockCount_ > 0;
   header.ChangeCount = header.ChangeCount >= kChangeCountWrap ? 0 : header.ChangeCount + 1;
   stamp_ = header.ChangeCount;
@@ -236,7 +237,14 @@ void TPager::ReleaseLock(bool commit) {
     return;
   }
   if (transaction_) {
-    if (!commit) {
+    if (abandoned_) {
+      Rollback();
+      if (commit) {
+        lockCount_ = 0;
+        ReleaseFileLock();
+        throw EDatabaseError(Format(vc::_SUpdateAbandoned, fileName_));
+      }
+    } else if (!commit) {
       Rollback();
     } else {
       try {
@@ -307,6 +315,7 @@ void TPager::RecoverJournal() {
 
 void TPager::BeginTransaction() {
   transaction_ = true;
+  abandoned_ = false;
   struct stat st {};
   originalSize_ = ::fstat(Handle(), &st) == 0 ? static_cast<int64_t>(st.st_size) : stream_->Size();
   headerDirty_ = false;
@@ -347,8 +356,15 @@ void TPager::JournalDirty() {
 }
 
 void TPager::Flush() {
-  if (transaction_) JournalDirty();
-  if (cache_.HasDirty()) cache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  try {
+    if (transaction_) JournalDirty();
+    if (cache_.HasDirty()) cache_.Flush([&](uint32_t a, const TBlock& b) { WriteThrough(a, b); });
+  } catch (...) {
+    // Part of the transaction may be in the file, part only in the cache: it can only be
+    // rolled back now.
+    Abandon();
+    throw;
+  }
   pendingEnd_ = 0;
 }
 
@@ -373,6 +389,7 @@ void TPager::Commit() {
 
 void TPager::Rollback() noexcept {
   transaction_ = false;
+  abandoned_ = false;
   cache_.Clear();
   pendingEnd_ = 0;
   sizeSeen_ = 0;
@@ -411,16 +428,22 @@ PBlock TPager::LoadBlock(uint32_t address) {
 void TPager::Spill(uint32_t address, const TBlock& block) {
   // Rare: Flush keeps the dirty blocks below half the cache. The block is still counted
   // dirty by nobody, so its old content is journalled here on its own.
-  if (transaction_) {
-    EnsureJournal();
-    if (static_cast<int64_t>(address) < originalSize_ && journalled_.insert(address).second) {
-      TBlock old;
-      ReadAt(*stream_, address, old.Bytes.data(), kBlockSize);
-      journal_->Add(address, old.Bytes.data(), kBlockSize);
+  try {
+    if (transaction_) {
+      EnsureJournal();
+      if (static_cast<int64_t>(address) < originalSize_ && journalled_.insert(address).second) {
+        TBlock old;
+        ReadAt(*stream_, address, old.Bytes.data(), kBlockSize);
+        journal_->Add(address, old.Bytes.data(), kBlockSize);
+      }
+      journal_->Write();
     }
-    journal_->Write();
+    WriteThrough(address, block);
+  } catch (...) {
+    // The block leaves the cache either way: without it the transaction cannot be committed.
+    Abandon();
+    throw;
   }
-  WriteThrough(address, block);
 }
 
 void TPager::WriteThrough(uint32_t address, const TBlock& block) {
@@ -430,6 +453,7 @@ void TPager::WriteThrough(uint32_t address, const TBlock& block) {
 
 void TPager::WriteBlock(uint32_t address, const TBlock& block) {
   if (!IsBlockAddress(address)) throw EBlockCorrupt(address);
+  ++writes_;
   if (!isFile_) {
     WriteThrough(address, block);
     return;
@@ -489,6 +513,7 @@ uint32_t TPager::Allocate() {
   if (end + kBlockSize > 0xFFFFFFFFLL) throw EDatabaseError(Format(vc::_SDatabaseFull, DisplayName()));
   TBlock zero;
   auto spill = [&](uint32_t a, const TBlock& b) { Spill(a, b); };
+  ++writes_;
   if (transaction_) {
     // While writes are deferred the new block waits in the cache like every other and is
     // written once, with its content; the pending end tells where the next one goes.

@@ -41,6 +41,10 @@
 //     leaves the journal behind ("hot"); whoever locks the file next, for reading or
 //     writing, rolls it back first under the exclusive lock. Blocks flushed before the end
 //     (many dirty blocks, a catalogue read) go through the same journal-first path.
+//   - An error that leaves an inner lock or bracket after it wrote something, or a failed
+//     write of blocks before the end, gives up the whole transaction (Abandon): there are
+//     no savepoints, and half an update must not reach the file with the rest. Its
+//     outermost release rolls it back and, when asked to commit, raises EDatabaseError.
 //   - The journal is deleted rather than kept empty: nothing but the database stays in the
 //     user's folder. Losing that deletion in a power cut can only undo the last transaction
 //     as a whole, never mix two: the next journal is not written to until its folder entry
@@ -123,6 +127,17 @@ public:
   void PlaceLock(bool exclusive);
   void ReleaseLock(bool commit = true);
   bool InTransaction() const { return transaction_; }
+  // Gives up the write transaction under way, from any depth of the lock: its release
+  // rolls it back whatever it is asked to do, and one asked to commit then raises
+  // EDatabaseError. Without savepoints, an error in the middle of a nested bracket cannot
+  // be undone alone, and what it left behind must not reach the file with the rest.
+  void Abandon() noexcept {
+    if (transaction_) abandoned_ = true;
+  }
+  bool Abandoned() const { return abandoned_; }
+  // Counts the writes (blocks, header, blocks taken) of this pager: a scope that ends by an
+  // exception and saw the count move left a half-done write behind.
+  uint64_t Writes() const { return writes_; }
   // Whether the file's writes are synced (see the top).
   void SetSync(bool sync) { sync_ = sync; }
   bool Sync() const { return sync_; }
@@ -228,6 +243,8 @@ private:
   std::string journalName_;
   bool sync_ = true;
   bool transaction_ = false;
+  bool abandoned_ = false;
+  uint64_t writes_ = 0;
   int64_t originalSize_ = 0;  // the file's size when the transaction began
   bool headerDirty_ = false;  // Header() waits to be written at the commit
   bool headerJournalled_ = false;

@@ -543,12 +543,30 @@ void TCustomVarDB::EndTableUpdate() {
     WriteTables();
     LoadNameList();
   } catch (...) {
-    // An update that cannot be finished is given up whole when it holds the outermost lock.
+    // An update that cannot be finished is given up whole, with the transaction around it.
     DropCaches();
+    pager_->Abandon();
     ReleaseLock(false);
     throw;
   }
   ReleaseLock();
+}
+
+void TCustomVarDB::AbandonTableUpdate() noexcept {
+  tablesWritable_ = true;
+  if (!IsFile()) {
+    // In memory every write has already happened: the catalogue follows them, as at the
+    // end of any update.
+    try {
+      WriteTables();
+      LoadNameList();
+    } catch (...) {
+    }
+    return;
+  }
+  DropCaches();
+  pager_->Abandon();
+  pager_->ReleaseLock(false);
 }
 
 // ---------------------------------------------------------------------------------------

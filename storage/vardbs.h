@@ -200,6 +200,10 @@ public:
   void DeleteField(int table, int field);
   void BeginTableUpdate();
   void EndTableUpdate();
+  // Ends an update bracket that failed without writing it: on a file the whole write
+  // transaction it belongs to is rolled back (at once when the bracket holds the outermost
+  // lock, else when that lock is given back), leaving the file as it was. Never throws.
+  void AbandonTableUpdate() noexcept;
 
   // Blocks.
   PBlock LoadBlock(uint32_t address);
@@ -472,12 +476,18 @@ public:
   TDbLock(TCustomVarDB& db, bool exclusive)
       : db_(db), exclusive_(exclusive), exceptions_(std::uncaught_exceptions()) {
     db_.PlaceLock(exclusive);
+    writes_ = db_.pager_->Writes();
   }
   // Commits when it ends the write transaction, so it may throw (never while an exception
-  // is already under way: the transaction is then rolled back).
+  // is already under way: the transaction is then rolled back). An exception that leaves
+  // an inner lock after something was written gives up the whole transaction: the write
+  // it cut short must not reach the file with the rest.
   ~TDbLock() noexcept(false) {
     bool failing = std::uncaught_exceptions() > exceptions_;
-    if (exclusive_ && failing) db_.DropCaches();
+    if (exclusive_ && failing) {
+      db_.DropCaches();
+      if (db_.pager_->Writes() != writes_) db_.pager_->Abandon();
+    }
     db_.ReleaseLock(!failing);
   }
   TDbLock(const TDbLock&) = delete;
@@ -487,6 +497,28 @@ private:
   TCustomVarDB& db_;
   bool exclusive_;
   int exceptions_;
+  uint64_t writes_ = 0;
+};
+
+// An update bracket for a scope (BeginTableUpdate): Commit() ends it and writes it;
+// leaving the scope without it - an exception, an early return - abandons the update
+// (AbandonTableUpdate), so half of one never reaches the file. The destructor never throws.
+class TUpdateBracket {
+public:
+  explicit TUpdateBracket(TCustomVarDB& db) : db_(&db) { db.BeginTableUpdate(); }
+  ~TUpdateBracket() {
+    if (db_) db_->AbandonTableUpdate();
+  }
+  void Commit() {
+    TCustomVarDB* db = db_;
+    db_ = nullptr;
+    if (db) db->EndTableUpdate();
+  }
+  TUpdateBracket(const TUpdateBracket&) = delete;
+  TUpdateBracket& operator=(const TUpdateBracket&) = delete;
+
+private:
+  TCustomVarDB* db_;
 };
 
 // A read bracket for a scope (BeginRead/EndRead), ended on every path.

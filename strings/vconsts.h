@@ -121,6 +121,8 @@ inline constexpr const char* _SJournalReadOnly =
     "%s: an unfinished change must be rolled back from %s first, and the file cannot be opened for writing: %s";
 inline constexpr const char* _SWriteUnderSharedLock =
     "%s: a write was asked for while this process holds only a shared lock on the file";
+inline constexpr const char* _SUpdateAbandoned =
+    "%s: the update was given up after an error in it; nothing of it was written";
 inline constexpr const char* _SCheckMore = "... and %d more";
 
 }  // namespace quintrel::strings

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <limits>
+#include <optional>
 
 #include "strings/textconsts.h"
 #include "strings/vclconsts.h"
@@ -371,15 +372,11 @@ void TUStringList::Clear() {
   cursor_ = kCursorUnknown;
   // One catalogue write for the whole run, unless an update already defers it.
   const bool deferHere = updateCount_ == 0;
-  if (deferHere) db_->BeginTableUpdate();
-  try {
-    while (GetCount() > 0)
-      if (!db_->Top(table_) || !db_->DeleteRecord(table_, true)) throw storage::EBlockInconsistent();
-  } catch (...) {
-    if (deferHere) db_->EndTableUpdate();
-    throw;
-  }
-  if (deferHere) db_->EndTableUpdate();
+  std::optional<storage::TUpdateBracket> update;
+  if (deferHere) update.emplace(*db_);
+  while (GetCount() > 0)
+    if (!db_->Top(table_) || !db_->DeleteRecord(table_, true)) throw storage::EBlockInconsistent();
+  if (update) update->Commit();
   cursor_ = 0;
   ForgetObjects();
   Changed();

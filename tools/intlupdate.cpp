@@ -92,12 +92,9 @@ std::string ObjectPath(const std::string& form, const std::string& comp, const s
   return form + "." + (comp.empty() ? std::string() : comp + ".") + prop;
 }
 
-// Ends the module update and forgets the name lists however the update ends.
-struct TUpdateScope {
-  module::TZod& zod;
-  int module;
-  ~TUpdateScope() {
-    zod.EndModuleUpdate(module);
+// Forgets the name lists however the update ends.
+struct TForgetNames {
+  ~TForgetNames() {
     FormList().Clear();
     CompList().Clear();
     PropList().Clear();
@@ -164,8 +161,9 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
   module::LoadFormList(FormList(), module::kMarkForms, module);
   module::LoadCompList(CompList(), module::kMarkAll, module);
   module::LoadPropList(PropList(), module::kMarkForms, module);
-  zod.BeginModuleUpdate(module);
-  TUpdateScope scope{zod, module};
+  TForgetNames forget;
+  // Written whole at the end, or - after an error that leaves this scope - not at all.
+  storage::TUpdateBracket update(zod.GetModuleInterface(module));
 
   const auto listed = [&](const std::string& name) {
     return std::any_of(input.ListedForms.begin(), input.ListedForms.end(),
@@ -297,6 +295,7 @@ TIntlUpdateResult UpdateObjects(int module, const TIntlUpdateInput& input) {
   module::SaveFormList(FormList(), module);
   module::SaveCompList(CompList(), module);
   module::SavePropList(PropList(), module);
+  update.Commit();
   return result;
 }
 

@@ -87,17 +87,12 @@ void ReclaimLostBlocks(const std::string& fileName) {
     for (const storage::TCheckFinding& finding : db.Check())
       if (finding.Lost) lost.push_back(finding.Block);
     if (lost.empty()) return;
-    db.BeginTableUpdate();
-    try {
-      for (uint32_t address : lost) {
-        storage::TBlock scratch;
-        db.PutOnAvailList(address, scratch);
-      }
-    } catch (...) {
-      db.EndTableUpdate();
-      throw;
+    storage::TUpdateBracket update(db);
+    for (uint32_t address : lost) {
+      storage::TBlock scratch;
+      db.PutOnAvailList(address, scratch);
     }
-    db.EndTableUpdate();
+    update.Commit();
   }
 }
 

@@ -54,11 +54,22 @@ class TRestoreProperty {
 public:
   TRestoreProperty(TZod& zod, int module, const char* name)
       : zod_(zod), module_(module), name_(name), saved_(zod.GetProperty(module, name)) {}
-  ~TRestoreProperty() {
+  // At the end of the scope the restore may fail like any write, and says so.
+  void Restore() {
+    restored_ = true;
     if (saved_)
       zod_.SetProperty(name_, saved_->data(), module_, static_cast<int32_t>(saved_->size()));
     else
       zod_.SetProperty(name_, nullptr, module_, 0);
+  }
+  // Left by an exception: put back if the file takes it; the error on its way is the one
+  // to report, and a destructor must not raise another.
+  ~TRestoreProperty() {
+    if (restored_) return;
+    try {
+      Restore();
+    } catch (...) {
+    }
   }
   TRestoreProperty(const TRestoreProperty&) = delete;
   TRestoreProperty& operator=(const TRestoreProperty&) = delete;
@@ -68,6 +79,7 @@ private:
   int module_;
   const char* name_;
   std::optional<std::vector<uint8_t>> saved_;
+  bool restored_ = false;
 };
 
 std::u16string Wide(const std::vector<uint8_t>& bytes) {
@@ -212,6 +224,7 @@ TSwitchBaseResult SwitchBaseLanguage(TToolSession& session, int m, TLanguageId l
         result.Units.push_back(unit.Path);
       }
     }
+    fallback.Restore();
   }
   zod.SetDesignTimeLanguage(m, language);
   session.ModuleChanged();

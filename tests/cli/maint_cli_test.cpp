@@ -1,7 +1,14 @@
 // quintrel leverage, module pack|reindex|settings|auto-include|migrate and switch-base on
 // a copy of the example project and the module its script builds.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -32,6 +39,71 @@ protected:
     return files;
   }
 };
+
+// Every command that writes the module, with writes failing past a file size (as on a
+// device that fills up) at points from the journal's first record to the module's growth:
+// it fails with one line naming the file, never by an abort. Where even the rollback could
+// not write, the journal stays, and the next command to open the module rolls it back:
+// then the module holds every byte it held, and with room again the command works.
+TEST_F(MaintCommand, WritingCommandsOnAFullDeviceFailCleanlyAndWorkOnceThereIsRoom) {
+  const std::string module = Path("project/Sample.ZOD");
+  const std::string original = File("Sample.ZOD");
+  const std::vector<std::vector<std::string>> commands = {
+      {"term", "set", module, "de", "1", std::string(3000, 'x')},
+      {"lang", "add", module, "fr", "--name", "French"},
+      {"module", "clean", "--project", project_},
+      {"module", "reindex", "--project", project_},
+      {"intl", "update", "--auto", "--project", project_},
+      {"switch-base", "--lang", "de", "--project", project_},
+  };
+  const off_t size = static_cast<off_t>(original.size());
+  const std::vector<off_t> limits = {100, 9000, size / 2, size + 100, size + 3 * 8192};
+  for (const auto& args : commands) {
+    const std::string what = args[0] + " " + args[1];
+    bool failed = false;
+    for (off_t limit : limits) {
+      std::ofstream(module, std::ios::binary | std::ios::trunc) << original;
+      int pipe[2];
+      ASSERT_EQ(::pipe(pipe), 0);
+      pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit rl{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+        ::setrlimit(RLIMIT_FSIZE, &rl);
+        ::dup2(pipe[1], 2);
+        ::dup2(::open("/dev/null", O_WRONLY), 1);
+        std::vector<char*> argv{const_cast<char*>(QUINTREL_CLI)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(QUINTREL_CLI, argv.data());
+        ::_exit(127);
+      }
+      ::close(pipe[1]);
+      std::string err;
+      char buffer[4096];
+      for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) err.append(buffer, static_cast<size_t>(n));
+      ::close(pipe[0]);
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      const std::string at = what + " at " + std::to_string(limit) + ": " + err;
+      ASSERT_TRUE(WIFEXITED(status)) << at << "signal " << WTERMSIG(status);
+      if (WEXITSTATUS(status) == 0) continue;
+      failed = true;
+      EXPECT_EQ(WEXITSTATUS(status), 1) << at;
+      EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << at;
+      EXPECT_NE(err.find(Path("project/")), std::string::npos) << at;
+      EXPECT_EQ(Run({"db", "check", module}).code, 0) << at;
+      EXPECT_TRUE(File("Sample.ZOD") == original) << at;
+      EXPECT_FALSE(fs::exists(module + "-journal")) << at;
+    }
+    EXPECT_TRUE(failed) << what << " never failed";
+    std::ofstream(module, std::ios::binary | std::ios::trunc) << original;
+    auto r = Run(args);
+    EXPECT_EQ(r.code, 0) << what << ": " << r.err;
+    EXPECT_EQ(Run({"db", "check", module}).code, 0) << what;
+  }
+}
 
 TEST_F(MaintCommand, LeverageTakesTextsHonestlyAndRefusesTheProjectsOwnModule) {
   // The project's own module, by another spelling.

@@ -140,6 +140,59 @@ TEST_F(Journal, AnUpdateAbandonedByAnExceptionIsRolledBackWithItsEngine) {
   EXPECT_FALSE(JournalExists());
 }
 
+TEST_F(Journal, AnErrorInsideABracketGivesUpItsWholeTransactionEvenWhenCaught) {
+  std::string before = ReadFile("m.zod");
+  std::string seen = Reopen();
+  TCustomVarDB db("m");
+  ASSERT_TRUE(db.OpenFile(path_, kShared));
+  int t = db.GetTableNr("T");
+  auto unchanged = [&](const char* what) {
+    EXPECT_TRUE(ReadFile("m.zod") == before) << what;
+    EXPECT_FALSE(JournalExists()) << what;
+    EXPECT_TRUE(Snapshot(db) == seen) << what;
+  };
+  // A bracket inside a lock, left by an error that the code around it catches: what it did
+  // cannot be undone alone, so the outer commit rolls everything back and says so.
+  try {
+    TDbLock outer(db, true);
+    for (int i = 0; i < 50; ++i) db.AddRecord(t);
+    try {
+      TUpdateBracket bracket(db);
+      for (int i = 0; i < 300; ++i) db.AddRecord(t);
+      db.ReadTables();  // some of it reaches the file
+      throw std::runtime_error("stop");
+    } catch (const std::runtime_error&) {
+    }
+    db.AddRecord(t);
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(std::string(e.Message()).find(path_ + ": the update was given up"), std::string::npos) << e.Message();
+  }
+  unchanged("nested bracket");
+
+  // The outermost bracket left without its commit: rolled back at once, nothing raised.
+  {
+    TUpdateBracket bracket(db);
+    for (int i = 0; i < 300; ++i) db.AddRecord(t);
+    db.ReadTables();
+  }
+  unchanged("outermost bracket");
+
+  // A write failing in the middle of an update, caught by the caller: the rest of the
+  // update cannot be committed without the blocks that failed.
+  db.BeginTableUpdate();
+  for (int i = 0; i < 300; ++i) db.AddRecord(t);
+  HookAt(1, ENOSPC);
+  EXPECT_THROW(db.ReadTables(), EDatabaseError);
+  win32::ClearFileFault();
+  db.AddRecord(t);
+  EXPECT_THROW(db.EndTableUpdate(), EDatabaseError);
+  unchanged("failed write inside the update");
+
+  RunBracket(db, 99);
+  EXPECT_TRUE(db.Check().empty());
+  EXPECT_NE(ReadFile("m.zod"), before);
+}
+
 TEST_F(Journal, AWriterDyingAtAnyFileOperationLeavesTheStateBeforeOrAfter) {
   std::string before = ReadFile("m.zod");
   std::string beforeSeen = Reopen();

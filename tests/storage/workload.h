@@ -32,7 +32,7 @@ inline void RunBracket(TCustomVarDB& db, uint32_t seed) {
     for (auto& c : s) c = static_cast<char16_t>(u'a' + pick(0, 25));
     return s;
   };
-  db.BeginTableUpdate();
+  TUpdateBracket update(db);
   int t = db.GetTableNr("T");
   for (int n = pick(1, 6); n > 0; --n) {
     int count = db.Table(t).Header.RecordCount;
@@ -66,7 +66,7 @@ inline void RunBracket(TCustomVarDB& db, uint32_t seed) {
       t = db.GetTableNr("T");
     }
   }
-  db.EndTableUpdate();
+  update.Commit();
 }
 
 // Every table with its fields and indexes, and every record's image, in table order.

@@ -8,6 +8,8 @@
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "platform/vcl/forms.h"
 #include "platform/vcl/graphics.h"
@@ -771,18 +773,24 @@ TStreamObject WriteObject(const TComponent& c, const TComponent* root, const TFi
       const_cast<TComponent*>(childRoot));
   // Menu items go in the menu's live order, so that a menu reordered at run time (a main
   // menu mirrored for a right-to-left language) is written as it now stands. Reading
-  // adds items in stream order, so an untouched menu keeps the stream's.
+  // adds items in stream order, so an untouched menu keeps the stream's. Only the places
+  // items held are reordered: a child that is no item of the menu (a component of a class
+  // unknown here) keeps its own place among them.
   const TMenuItem* list = nullptr;
   if (const auto* menu = dynamic_cast<const TMenu*>(&c)) list = menu->Items();
   if (const auto* item = dynamic_cast<const TMenuItem*>(&c)) list = item;
   if (list) {
-    const auto position = [&](TComponent* k) {
-      const auto* item = dynamic_cast<const TMenuItem*>(k);
+    std::vector<size_t> places;
+    std::vector<std::pair<int, TComponent*>> items;
+    for (size_t i = 0; i < children.size(); ++i) {
+      const auto* item = dynamic_cast<const TMenuItem*>(children[i]);
       const int index = item ? list->IndexOf(item) : -1;
-      return index < 0 ? list->Count() : index;
-    };
-    std::stable_sort(children.begin(), children.end(),
-                     [&](TComponent* a, TComponent* b) { return position(a) < position(b); });
+      if (index < 0) continue;
+      places.push_back(i);
+      items.emplace_back(index, children[i]);
+    }
+    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t n = 0; n < places.size(); ++n) children[places[n]] = items[n].second;
   }
   for (TComponent* k : children) o.Children.push_back(WriteObject(*k, childRoot, ctx, depth + 1));
   return o;

@@ -8,6 +8,7 @@
 #include "platform/vcl/dbctrls.h"
 #include "platform/vcl/extctrls.h"
 #include "platform/vcl/forms.h"
+#include "platform/vcl/menus.h"
 #include "platform/vcl/streaming.h"
 #include "tests/testdata.h"
 
@@ -224,6 +225,29 @@ TEST(LiveObjects, RemovedComponentsLeaveTheStream) {
   std::string expected = text;
   expected.erase(expected.find("    object Label1"), std::string("    object Label1: TLabel\r\n      Caption = 'gone'\r\n    end\r\n").size());
   EXPECT_EQ(WriteTextForm(WriteComponent(*root, &form)), expected);
+}
+
+// A menu's items are written in the menu's live order; a component of a class unknown
+// here among them is no item of the menu and keeps its place in the stream.
+TEST(LiveObjects, AnUnknownComponentAmongMenuItemsKeepsItsPlace) {
+  const auto form = [](const char* first, const char* second) {
+    const auto item = [](const char* name) {
+      return "      object " + std::string(name) + "1: TMenuItem\r\n        Caption = '" + name + "'\r\n      end\r\n";
+    };
+    return "object Form1: TForm\r\n  Menu = MainMenu1\r\n  object MainMenu1: TMainMenu\r\n"
+           "    object File1: TMenuItem\r\n      Caption = 'File'\r\n" +
+           item(first) + "      object Odd1: TAcmeMenuThing\r\n        Tag = 3\r\n      end\r\n" + item(second) +
+           "    end\r\n  end\r\nend\r\n";
+  };
+  TFormStream stream = ReadTextForm(form("Open", "Exit"));
+  std::unique_ptr<TComponent> root = ReadComponent(stream);
+  EXPECT_EQ(WriteTextForm(WriteComponent(*root, &stream)), form("Open", "Exit"));
+  auto* file = dynamic_cast<TMenuItem*>(root->FindComponent("File1"));
+  auto* exit = dynamic_cast<TMenuItem*>(root->FindComponent("Exit1"));
+  ASSERT_TRUE(file && exit);
+  file->Remove(exit);
+  file->Insert(0, exit);
+  EXPECT_EQ(WriteTextForm(WriteComponent(*root, &stream)), form("Exit", "Open"));
 }
 
 // Classes the streams alone describe learn their properties from the values: what one

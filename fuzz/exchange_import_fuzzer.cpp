@@ -45,9 +45,7 @@ void Import(const std::string& fileName, const std::function<tools::TImportRepor
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!input) {
-    input = new fuzz::TModuleInput;
-    // Under a name in a folder, so that the journal of a write can lie beside it.
-    input->LinkAs("App.ZOD");
+    input = new fuzz::TModuleInput("App.ZOD");
     moduleBytes = fuzz::ExchangeModuleBytes();
   }
   const std::string bytes(reinterpret_cast<const char*>(data), size);

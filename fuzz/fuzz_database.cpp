@@ -14,10 +14,6 @@
 //   - a block written past the end of the file, leaving a hole in it;
 //   - for a file that Check() calls sound: an operation raising, Check() finding damage
 //     after the operations, or the file failing to reopen clean in a fresh engine.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -27,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/memory_file.h"
 #include "platform/rtl/classes.h"
 #include "storage/vardbs.h"
 
@@ -50,46 +47,6 @@ constexpr uint16_t kOpenShared = rtl::fmOpenReadWrite | rtl::fmShareDenyNone;
   std::fflush(stderr);
   std::abort();
 }
-
-// The file the engine opens: one anonymous in-memory file for the session, refilled for
-// every run, so nothing is left behind when a run crashes.
-class TScratchFile {
-public:
-  TScratchFile() {
-    fd_ = ::memfd_create("quintrel-fuzz.zod", 0);
-    if (fd_ < 0) {
-      std::perror("memfd_create");
-      std::abort();
-    }
-    path_ = "/proc/self/fd/" + std::to_string(fd_);
-  }
-
-  void Fill(const uint8_t* data, size_t size) {
-    if (::ftruncate(fd_, 0) != 0) std::abort();
-    size_t done = 0;
-    while (done < size) {
-      ssize_t n = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
-      if (n <= 0) std::abort();
-      done += static_cast<size_t>(n);
-    }
-  }
-  int64_t Size() const {
-    struct stat st {};
-    ::fstat(fd_, &st);
-    return st.st_size;
-  }
-  // The first unwritten gap at or after `offset` (the file size when there is none).
-  int64_t HoleFrom(int64_t offset) const {
-    if (offset >= Size()) return Size();
-    off_t hole = ::lseek(fd_, offset, SEEK_HOLE);
-    return hole < 0 ? Size() : hole;
-  }
-  const std::string& Path() const { return path_; }
-
-private:
-  int fd_ = -1;
-  std::string path_;
-};
 
 // The operation script: its bytes one by one, zeros once it is used up.
 class TScript {
@@ -373,7 +330,7 @@ std::string Describe(const std::vector<storage::TCheckFinding>& findings) {
 extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TScratchFile file;
+  static fuzz::TMemoryFile file("Fuzz.zod");
   if (size == 0) return 0;
   size_t scriptSize = std::min<size_t>(data[size - 1], size - 1);
   size_t fileSize = size - 1 - scriptSize;

@@ -155,9 +155,9 @@ void Run(vcl::TForm& main) {
 extern "C" const char* __asan_default_options() { return "quarantine_size_mb=16"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static fuzz::TModuleInput input;
+  static fuzz::TModuleInput input("App.ZOD");
   static const std::string exe = [] {
-    std::string module = input.LinkAs("App.ZOD");
+    std::string module = input.Path();
     win32::SetMessageBoxSink([](const win32::TMessageBoxRequest&) { return win32::IDOK; });
     return module.substr(0, module.size() - 4);
   }();

@@ -46,7 +46,7 @@ std::vector<TDamaged> DamagedFiles() {
     files.push_back({path.parent_path().filename().string() + "-" + path.filename().string(), bytes});
   };
   for (const char* folder : {"tests/data/damaged", "fuzz/regressions/module_fuzzer",
-                             "fuzz/regressions/translator_switch_fuzzer", "fuzz/regressions/storage"})
+                             "fuzz/regressions/translator_switch_fuzzer", "fuzz/regressions/fuzz_database"})
     for (const auto& entry : fs::directory_iterator(Root() / folder))
       if (entry.path().extension() != ".md") add(entry.path(), std::string(folder).ends_with("storage"));
   std::sort(files.begin(), files.end(), [](const TDamaged& a, const TDamaged& b) { return a.Name < b.Name; });

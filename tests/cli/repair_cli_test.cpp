@@ -48,7 +48,7 @@ std::vector<TDamaged> DamagedFiles() {
   for (const char* folder : {"tests/data/damaged", "fuzz/regressions/module_fuzzer",
                              "fuzz/regressions/translator_switch_fuzzer", "fuzz/regressions/fuzz_database"})
     for (const auto& entry : fs::directory_iterator(Root() / folder))
-      if (entry.path().extension() != ".md") add(entry.path(), std::string(folder).ends_with("storage"));
+      if (entry.path().extension() != ".md") add(entry.path(), std::string(folder).ends_with("fuzz_database"));
   std::sort(files.begin(), files.end(), [](const TDamaged& a, const TDamaged& b) { return a.Name < b.Name; });
   return files;
 }

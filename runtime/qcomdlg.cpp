@@ -401,13 +401,17 @@ bool SetDlgProp(std::string_view line) {
   if (eq == std::string_view::npos || eq == 0 || eq > text::THashList::MaxKeyLength) return false;
   std::string_view key = line.substr(0, eq);
   TUnitState& u = Unit();
+  const std::string_view value = line.substr(eq + 1);
+  // A key set again (every switch of a form sets its dialogs' keys anew) keeps its entry
+  // and takes the new value in place; the values of different keys act apart, so the
+  // entries' order does not matter.
   if (std::optional<uint32_t> old = u.pending.Find(key)) {
-    u.values.erase(*old);
-    u.pending.Delete(key);
+    u.values[*old].assign(value);
+    return true;
   }
   uint32_t id = u.nextValue++;
   if (!u.pending.Add(key, id)) return false;
-  u.values.emplace(id, std::string(line.substr(eq + 1)));
+  u.values.emplace(id, std::string(value));
   return true;
 }
 

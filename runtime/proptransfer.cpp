@@ -186,7 +186,11 @@ TPropertyTransfer::TPropertyTransfer(module::TZod& zod) : zod_(zod) {}
 
 std::u16string TPropertyTransfer::TermText(uint32_t termId) const {
   if (FModule < 0) return {};
-  return zod_.GetLongStringW(FModule, termId, FCurrentLanguage, true);
+  if (!keptTexts_) return zod_.GetLongStringW(FModule, termId, FCurrentLanguage, true);
+  auto found = keptTexts_->find(termId);
+  if (found == keptTexts_->end())
+    found = keptTexts_->emplace(termId, zod_.GetLongStringW(FModule, termId, FCurrentLanguage, true)).first;
+  return found->second;
 }
 
 std::string TPropertyTransfer::NarrowTermText(uint32_t termId) const {

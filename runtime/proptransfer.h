@@ -57,6 +57,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "module/zod.h"
@@ -174,6 +175,10 @@ protected:
   module::TLanguageId FCurrentLanguage = 0;
   uint8_t FCurrentCharset = 0;
   bool FFlipState = false;
+  // While a switch sets a form's texts in its read bracket: the texts of the current
+  // language kept for the module's state in that bracket, which TermText answers from and
+  // fills. Null otherwise.
+  std::unordered_map<uint32_t, std::u16string>* keptTexts_ = nullptr;
 
   // Whether the text, written into the property, gives the value it holds now.
   bool SameValue(const vcl::TObject& instance, vcl::PPropInfo propInfo, std::u16string_view text) const;

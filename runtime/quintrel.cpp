@@ -27,31 +27,58 @@ namespace quintrel::runtime {
 
 namespace {
 
-// The module's name lists as a switch reads them: CompList and PropList answer "which name
-// has this id" while the switch runs, and go back to answering by name however it ends.
-class TSwitchLists {
+// The module's component and property names of a form's objects, looked up by identifier.
+struct TObjectNames {
+  explicit TObjectNames(int module) {
+    for (text::THashList* list : {&comps, &props}) list->SetHashOnValue(true);
+    module::LoadCompList(comps, module::kMarkNone, module);
+    module::LoadPropList(props, module::kMarkNone, module);
+  }
+  text::THashList comps, props;
+};
+
+std::string StripMark(std::string name) {
+  if (!name.empty() && name.front() == module::kUnconfirmedMark) name.erase(0, 1);
+  return name;
+}
+
+// The root's components by name, for the objects of one form: the root answers to its own
+// name unless a component bears it too.
+class TComponentNames {
 public:
-  explicit TSwitchLists(int module) {
-    module::LoadFormList(module::FormList(), module::kMarkNone, module);
-    for (text::THashList* list : {&comps_, &props_}) {
-      list->Clear();
-      list->SetHashOnValue(true);
-    }
-    module::LoadCompList(comps_, module::kMarkNone, module);
-    module::LoadPropList(props_, module::kMarkNone, module);
+  explicit TComponentNames(vcl::TComponent& root) : root_(root) {}
+  // The component of that name (hint: its index among the root's components last time,
+  // -1 the root), and the hint for next time; null when the root has none of that name.
+  vcl::TComponent* Find(const std::string& name, int& hint) {
+    // An owner's components have distinct names, so a component found where the hint
+    // points is the only one of that name; the root only when none of them bears it.
+    if (hint >= 0 && hint < root_.ComponentCount() && root_.Components(hint)->Name() == name)
+      return root_.Components(hint);
+    if (hint == -1 && !name.empty() && root_.Name() == name && !root_.FindComponent(name)) return &root_;
+    Build();
+    const std::optional<uint32_t> found = index_.Find(name);
+    if (!found) return nullptr;
+    hint = static_cast<int>(*found) - 1;
+    return hint < 0 ? &root_ : root_.Components(hint);
   }
-  ~TSwitchLists() {
-    for (text::THashList* list : {&comps_, &props_}) {
-      list->Clear();
-      list->SetHashOnValue(false);
-    }
-  }
-  TSwitchLists(const TSwitchLists&) = delete;
-  TSwitchLists& operator=(const TSwitchLists&) = delete;
 
 private:
-  text::THashList& comps_ = module::CompList();
-  text::THashList& props_ = module::PropList();
+  // Component names of one form are unique; the last of a name wins, as it did.
+  void Build() {
+    if (built_) return;
+    built_ = true;
+    index_.Add(root_.Name(), 0);
+    for (int i = 0; i < root_.ComponentCount(); ++i) {
+      const std::string& name = root_.Components(i)->Name();
+      if (name.empty()) continue;
+      index_.Delete(name);
+      index_.Add(name, static_cast<uint32_t>(i + 1));
+    }
+  }
+
+  vcl::TComponent& root_;
+  text::THashList index_;
+  bool built_ = false;
 };
 
 std::string Upper(std::string_view s) {
@@ -205,17 +232,16 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
     return names.empty() || std::find(names.begin(), names.end(), name) != names.end();
   };
 
-  text::THashList& forms = module::FormList();
-  const TSwitchLists lists(Module());
-
+  if (Module() < 0) return false;
+  // What the last switch kept is used only while the file still holds its state.
+  if (!switchCache_.Holds(zod_.GetModuleInterface(Module()))) switchCache_.Clear();
   module::TZodLanguage language;
-  language.Identifier = id;
-  if (Module() < 0 || !zod_.GetLanguage(Module(), language)) return false;
+  if (!SwitchLanguageRecord(id, language)) return false;
 
   if (OnSwitchLanguage) OnSwitchLanguage({nullptr, this, id, kSwitchStarting});
   zod_.SetCurrentLanguage(Module(), id);
   SetCurrentLanguage(id, language.Charset);
-  SetLocale(id);
+  ApplyLocale(language);
 
   vcl::TScreen& screen = vcl::Screen();
   const vcl::TCursor savedCursor = screen.Cursor();
@@ -228,13 +254,13 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
     for (vcl::TCustomForm* form : formsNow) {
       if (!includeHidden && !form->Visible()) continue;
       if (!wanted(form->Name())) continue;
-      int64_t formId = module::GetIdentFromList(forms, form->Name());
+      int64_t formId = SwitchFormId(form->Name());
       if (formId < 0) {
         // Second and later instances of a form are named Form_1, Form_2, ...
         const size_t underscore = form->Name().find('_');
         if (underscore != std::string::npos && underscore + 1 < form->Name().size() &&
             std::isdigit(static_cast<unsigned char>(form->Name()[underscore + 1])))
-          formId = module::GetIdentFromList(forms, form->Name().substr(0, underscore));
+          formId = SwitchFormId(form->Name().substr(0, underscore));
       }
       if (formId < 0) {
         // A form the catalogue lacks keeps its own texts, not those of its frames.
@@ -249,7 +275,7 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
     for (int i = 0; i < screen.DataModuleCount(); ++i) modulesNow.push_back(screen.DataModules(i));
     for (vcl::TDataModule* dataModule : modulesNow) {
       if (!wanted(dataModule->Name())) continue;
-      const int64_t formId = module::GetIdentFromList(forms, dataModule->Name());
+      const int64_t formId = SwitchFormId(dataModule->Name());
       if (formId >= 0) SwitchForm(static_cast<uint16_t>(formId), id, *dataModule, getMode);
       result = true;
     }
@@ -264,13 +290,12 @@ bool TQuintrel::SwitchLanguage(module::TLanguageId id, bool getMode, bool includ
 
 bool TQuintrel::CaptureRoot(vcl::TComponent& root) {
   if (Module() < 0) return false;
-  const TSwitchLists lists(Module());
+  if (!switchCache_.Holds(zod_.GetModuleInterface(Module()))) switchCache_.Clear();
   const module::TLanguageId design = DesignLanguage();
   module::TZodLanguage language;
-  language.Identifier = design;
-  if (!zod_.GetLanguage(Module(), language)) return false;
-  int64_t formId = module::GetIdentFromList(module::FormList(), root.Name());
-  if (formId < 0) formId = module::GetIdentFromList(module::FormList(), FrameFormName(root));
+  if (!SwitchLanguageRecord(design, language)) return false;
+  int64_t formId = SwitchFormId(root.Name());
+  if (formId < 0) formId = SwitchFormId(FrameFormName(root));
   if (formId < 0) return false;
   zod_.SetCurrentLanguage(Module(), design);
   SetCurrentLanguage(design, language.Charset);
@@ -297,7 +322,7 @@ void TQuintrel::SwitchFrames(vcl::TComponent& owner, int depth) {
     vcl::TComponent* frame = owner.Components(i);
     if (!frame->InState(vcl::csInline)) continue;
     SwitchFrames(*frame, depth + 1);
-    const int64_t formId = module::GetIdentFromList(module::FormList(), FrameFormName(*frame));
+    const int64_t formId = SwitchFormId(FrameFormName(*frame));
     if (formId >= 0) TransferObjects(static_cast<uint16_t>(formId), *frame, false);
   }
 }
@@ -309,53 +334,105 @@ std::string TQuintrel::FrameFormName(const vcl::TComponent& frame) {
 }
 
 void TQuintrel::TransferObjects(uint16_t formId, vcl::TComponent& form, bool getMode) {
-  // Component names of one form are unique; a plain map is the temporary name table.
-  text::THashList components;
-  std::vector<vcl::TComponent*> live{&form};
-  components.Add(form.Name(), 0);
-  for (int i = 0; i < form.ComponentCount(); ++i) {
-    vcl::TComponent* component = form.Components(i);
-    if (component->Name().empty()) continue;
-    live.push_back(component);
-    components.Delete(component->Name());
-    components.Add(component->Name(), static_cast<uint32_t>(live.size() - 1));
-  }
-  const auto stripMark = [](std::string name) {
-    if (!name.empty() && name.front() == module::kUnconfirmedMark) name.erase(0, 1);
-    return name;
-  };
+  if (Module() < 0) return;
+  if (getMode)
+    ReadBackObjects(formId, form);
+  else
+    SetObjectTexts(formId, form);
+}
 
-  // Setting the texts only reads the module: in one read bracket the form gets one state of
-  // it (another process's update lands before or after, never halfway through the form) and
-  // its hundreds of reads take no lock and read no header of their own. Reading back writes
-  // terms, so it runs without one.
-  std::optional<storage::TReadBracket> read;
-  if (!getMode && Module() >= 0) read.emplace(zod_.GetModuleInterface(Module()));
+void TQuintrel::ReadBackObjects(uint16_t formId, vcl::TComponent& form) {
+  // Reading back writes terms, so it runs without a read bracket and keeps nothing.
+  const TObjectNames names(Module());
+  TComponentNames components(form);
   std::vector<module::TZodObject> objects = zod_.GetObjects(Module(), formId);
   for (module::TZodObject& object : objects) {
-    std::string compName = stripMark(module::CompList().KeyOf(object.CompName).value_or(form.Name()));
-    const std::string path = stripMark(module::PropList().KeyOf(object.PropertyName).value_or(""));
-    const std::optional<uint32_t> index = components.Find(compName);
-    if (!index) continue;
-    // An object without a term has no text in any language yet: its property keeps what
-    // the form holds. Only reading back gives it a term, to hold the value read.
-    if (object.Localization == 0 && !getMode) continue;
+    int hint = -1;
+    vcl::TComponent* component =
+        components.Find(StripMark(names.comps.KeyOf(object.CompName).value_or(form.Name())), hint);
+    if (!component) continue;
     if (object.Localization == 0) {
       object.Localization = zod_.GetNewTermID(Module());
       zod_.SetObject(Module(), object);
     }
-    vcl::TComponent* component = live[*index];
-    if (getMode)
-      GetProp(component, path, object.Localization);
-    else
-      SetProp(component, path, object.Localization);
+    GetProp(component, StripMark(names.props.KeyOf(object.PropertyName).value_or("")), object.Localization);
   }
+}
+
+std::vector<TSwitchCache::TObject> TQuintrel::ReadSwitchObjects(uint16_t formId) {
+  const TObjectNames names(Module());
+  std::vector<TSwitchCache::TObject> kept;
+  for (const module::TZodObject& object : zod_.GetObjects(Module(), formId)) {
+    // An object without a term has no text in any language yet: its property keeps what
+    // the form holds.
+    if (object.Localization == 0) continue;
+    TSwitchCache::TObject entry;
+    if (std::optional<std::string> name = names.comps.KeyOf(object.CompName)) {
+      entry.Named = true;
+      entry.Component = StripMark(std::move(*name));
+    }
+    entry.Path = StripMark(names.props.KeyOf(object.PropertyName).value_or(""));
+    entry.Term = object.Localization;
+    kept.push_back(std::move(entry));
+  }
+  return kept;
+}
+
+void TQuintrel::SetObjectTexts(uint16_t formId, vcl::TComponent& form) {
+  // Setting the texts only reads the module: in one read bracket the form gets one state of
+  // it (another process's update lands before or after, never halfway through the form) and
+  // its reads take no lock and read no header of their own. The bracket also makes any
+  // write that could slip into setting texts fail loudly. What the switch reads is kept for
+  // that state, so a form switched again against an unchanged module reads nothing.
+  storage::TReadBracket read(zod_.GetModuleInterface(Module()));
+  switchCache_.Adopt(zod_.GetModuleInterface(Module()));
+  std::vector<TSwitchCache::TObject>* objects = switchCache_.Objects(formId);
+  if (!objects) objects = &switchCache_.KeepObjects(formId, ReadSwitchObjects(formId));
+  struct TKeptTexts {
+    TKeptTexts(TQuintrel& translator, TSwitchCache::TTexts& texts) : translator_(translator) {
+      translator_.keptTexts_ = &texts;
+    }
+    ~TKeptTexts() { translator_.keptTexts_ = nullptr; }
+    TQuintrel& translator_;
+  } kept(*this, switchCache_.Texts(CurrentLanguage()));
+  TComponentNames components(form);
+  for (TSwitchCache::TObject& object : *objects) {
+    if (vcl::TComponent* component = components.Find(object.Named ? object.Component : form.Name(), object.Hint))
+      SetProp(component, object.Path, object.Term);
+  }
+}
+
+int64_t TQuintrel::SwitchFormId(const std::string& name) {
+  if (!switchCache_.Forms()) {
+    auto forms = std::make_unique<text::THashList>();
+    module::LoadFormList(*forms, module::kMarkNone, Module());
+    switchCache_.Adopt(zod_.GetModuleInterface(Module()));
+    switchCache_.KeepForms(std::move(forms));
+  }
+  return module::GetIdentFromList(*switchCache_.Forms(), name);
+}
+
+bool TQuintrel::SwitchLanguageRecord(module::TLanguageId id, module::TZodLanguage& language) {
+  if (const module::TZodLanguage* kept = switchCache_.Language(id)) {
+    language = *kept;
+    return true;
+  }
+  language = module::TZodLanguage();
+  language.Identifier = id;
+  if (!zod_.GetLanguage(Module(), language)) return false;
+  switchCache_.Adopt(zod_.GetModuleInterface(Module()));
+  switchCache_.KeepLanguage(language);
+  return true;
 }
 
 void TQuintrel::SetLocale(module::TLanguageId id) {
   module::TZodLanguage language;
   language.Identifier = id;
   if (Module() < 0 || !zod_.GetLanguage(Module(), language)) return;
+  ApplyLocale(language);
+}
+
+void TQuintrel::ApplyLocale(const module::TZodLanguage& language) {
   const int charset = language.Charset;
   const auto narrow = [charset](const module::TZodText& text) {
     return text::UnicodeToByte(text.value_or(u""), charset);
@@ -512,7 +589,17 @@ void TQuintrel::BuildSystemLangList(vcl::TCustomForm& form, uint32_t termId, boo
   if (Lower(TrimControls(decision)) == "false") return;
   win32::AppendMenuA(menu, win32::MF_SEPARATOR, kLangListSeparator);
   module::TLangStringList languages;
-  if (Module() >= 0) zod_.GetLangList(Module(), languages);
+  if (Module() >= 0) {
+    // Kept while the module is unchanged: a switch rebuilds the list of every form that shows it.
+    storage::TCustomVarDB& db = zod_.GetModuleInterface(Module());
+    if (const module::TLangStringList* kept = switchCache_.Holds(db) ? switchCache_.LangList() : nullptr) {
+      languages = *kept;
+    } else {
+      zod_.GetLangList(Module(), languages);
+      switchCache_.Adopt(db);
+      switchCache_.KeepLangList(languages);
+    }
+  }
   const module::TLanguageId current = Module() >= 0 ? zod_.GetCurrentLanguage(Module()) : 0;
   for (size_t i = 0; i < languages.Items().size(); ++i) {
     const auto& [name, id] = languages.Items()[i];

@@ -171,12 +171,28 @@ private:
   // The frames the owner embeds (and those they embed, innermost first) get the texts
   // catalogued for their own forms; a frame of a form the catalogue lacks keeps its own.
   void SwitchFrames(vcl::TComponent& owner, int depth);
+  // Reading back: every catalogued object of the form, each read through the module and
+  // given a term when it has none.
+  void ReadBackObjects(uint16_t formId, vcl::TComponent& form);
+  // Setting texts: the objects and texts kept from the last switch while the module is
+  // unchanged, read in the form's read bracket otherwise.
+  void SetObjectTexts(uint16_t formId, vcl::TComponent& form);
+  // The catalogued objects of the form that have a term, with their names resolved.
+  std::vector<TSwitchCache::TObject> ReadSwitchObjects(uint16_t formId);
+  // The identifier of a form (or frame's form) by its catalogue name, -1 when the module's
+  // form list lacks it; the list is kept in the switch cache.
+  int64_t SwitchFormId(const std::string& name);
+  // The language's record, kept in the switch cache; false when the module lacks it.
+  bool SwitchLanguageRecord(module::TLanguageId id, module::TZodLanguage& language);
+  // Copies the record's locale groups that its flags select into the format settings.
+  void ApplyLocale(const module::TZodLanguage& language);
 
   std::string FProjectFile;
   module::TLanguageId FDesignLanguage = 0;
   uint8_t FDesignCharset = 0;
   text::THashList FResStrMap;
   TTextCache loadedTexts_;
+  TSwitchCache switchCache_;
   bool readOnly_ = false;
   std::vector<module::TZodObject> unsaved_;
   bool redirected_ = false;

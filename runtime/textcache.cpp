@@ -27,4 +27,30 @@ void TTextCache::Put(storage::TCustomVarDB& db, module::TLanguageId language, ui
   texts_.insert_or_assign(ident, std::move(text));
 }
 
+void TSwitchCache::Adopt(const storage::TCustomVarDB& db) {
+  if (db.Identity() == engine_ && db.HeaderStamp() == stamp_) return;
+  Clear();
+  engine_ = db.Identity();
+  stamp_ = db.HeaderStamp();
+}
+
+void TSwitchCache::Clear() {
+  engine_ = 0;
+  forms_.reset();
+  languages_.clear();
+  langList_.reset();
+  objects_.clear();
+  texts_.clear();
+}
+
+const module::TZodLanguage* TSwitchCache::Language(module::TLanguageId id) const {
+  auto found = languages_.find(id);
+  return found == languages_.end() ? nullptr : &found->second;
+}
+
+std::vector<TSwitchCache::TObject>* TSwitchCache::Objects(uint16_t form) {
+  auto found = objects_.find(form);
+  return found == objects_.end() ? nullptr : &found->second;
+}
+
 }  // namespace quintrel::runtime

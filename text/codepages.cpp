@@ -12,7 +12,6 @@
 #include "platform/win32/msgbox.h"
 #include "strings/textconsts.h"
 #include "text/codepagetables.h"
-#include "text/hashlist.h"
 #include "text/unicode.h"
 
 namespace quintrel::text {
@@ -63,30 +62,27 @@ const TCharsetInfo* FindCharset(int32_t charset) { return FindExactCharset(Resol
 
 uint32_t CodePageOf(const TCharsetInfo& info) { return win32::CharsetToCodePage(static_cast<win32::BYTE>(info.charset)); }
 
-// The reverse maps, one per own table, each built once on first use. Building runs under
-// call_once, so conversions from several threads are safe; after that the maps are only
-// read.
+// The reverse maps, one per own table, each built once on first use: the byte of every
+// unit, 0 for a unit the table lacks (no byte from 0x80 on is 0), looked up by the unit
+// itself, as a converted text of a language with such a table has most of its units above
+// 0x7F. Building runs under call_once, so conversions from several threads are safe; after
+// that the maps are only read.
 struct TReverseSlot {
   std::once_flag built;
-  std::unique_ptr<THashList> map;
+  std::unique_ptr<std::array<uint8_t, 0x10000>> map;
 };
 
 std::array<TReverseSlot, ReverseSlotCount> reverseSlots;
 
-// The key of a unit: its two bytes, low byte first.
-std::array<char, 2> UnitKey(char16_t unit) {
-  return {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-}
-
-const THashList& ReverseMap(const TCharsetInfo& info) {
+const std::array<uint8_t, 0x10000>& ReverseMap(const TCharsetInfo& info) {
   TReverseSlot& slot = reverseSlots[info.slot];
   std::call_once(slot.built, [&] {
-    auto map = std::make_unique<THashList>();
-    // In byte order, so that of several bytes with one unit (U+FFFD) the first is kept:
-    // the list refuses a key it holds already.
+    auto map = std::make_unique<std::array<uint8_t, 0x10000>>();
+    map->fill(0);
+    // In byte order, so that of several bytes with one unit (U+FFFD) the first is kept.
     for (int i = 0; i < 128; ++i) {
-      const std::array<char, 2> key = UnitKey((*info.table)[i]);
-      map->Add(std::string_view(key.data(), key.size()), static_cast<uint32_t>(0x80 + i));
+      uint8_t& byte = (*map)[(*info.table)[i]];
+      if (byte == 0) byte = static_cast<uint8_t>(0x80 + i);
     }
     slot.map = std::move(map);
   });
@@ -96,9 +92,8 @@ const THashList& ReverseMap(const TCharsetInfo& info) {
 char UnitToByte(const TCharsetInfo* info, char16_t unit) {
   if (unit < 0x80) return static_cast<char>(unit);
   if (!info) return NoByte;
-  const std::array<char, 2> key = UnitKey(unit);
-  const std::optional<uint32_t> byte = ReverseMap(*info).Find(std::string_view(key.data(), key.size()));
-  return byte ? static_cast<char>(*byte) : NoByte;
+  const uint8_t byte = ReverseMap(*info)[unit];
+  return byte ? static_cast<char>(byte) : NoByte;
 }
 
 void ShowNotInstalled(uint32_t codePage) {

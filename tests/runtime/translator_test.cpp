@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "../module/module_fixture.h"
@@ -121,6 +122,22 @@ protected:
   }
 
   std::string Text(vcl::TComponent* c, const char* prop) { return vcl::GetStrProp(c, vcl::GetPropInfo(c, prop)); }
+
+  // Runs change on the module in a child process with an engine of its own; the child
+  // exits 0 when change returns true. The child's id, or -1 when fork failed.
+  pid_t ForkChange(const std::function<bool(TZod&, int)>& change) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    int code = 1;
+    try {
+      TZod other(TZod::TStart::Empty);
+      const int m = other.RegisterModule(file_, false);
+      code = m == 0 && change(other, m) ? 0 : 2;
+    } catch (...) {
+      code = 3;
+    }
+    _exit(code);
+  }
 
   // The name lists the translator reloads work on the modules of the process.
   TZod& zod_ = module::GlobalZOD();
@@ -244,26 +261,17 @@ TEST_F(TranslatorTest, SwitchShowsAnotherProcessesUpdateWhole) {
   for (const TZodObject& object : zod_.GetObjects(m_, 1)) terms.push_back(object.Localization);
   ASSERT_EQ(terms.size(), 3u);
   constexpr int kRounds = 200;
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    int code = 1;
-    try {
-      TZod other(TZod::TStart::Empty);
-      const int m = other.RegisterModule(file_, false);
-      code = m == 0 ? 0 : 2;
-      for (int round = 1; round <= kRounds && code == 0; ++round) {
-        const std::string text = "Round " + std::to_string(round);
-        other.BeginModuleUpdate(m);
-        for (uint32_t term : terms)
-          if (!PutTerm(other, m, Id("de"), term, std::u16string(text.begin(), text.end()))) code = 3;
-        other.EndModuleUpdate(m);
-      }
-    } catch (...) {
-      code = 4;
+  const pid_t pid = ForkChange([&](TZod& other, int m) {
+    for (int round = 1; round <= kRounds; ++round) {
+      const std::string text = "Round " + std::to_string(round);
+      other.BeginModuleUpdate(m);
+      for (uint32_t term : terms)
+        if (!PutTerm(other, m, Id("de"), term, std::u16string(text.begin(), text.end()))) return false;
+      other.EndModuleUpdate(m);
     }
-    _exit(code);
-  }
+    return true;
+  });
+  ASSERT_GE(pid, 0);
   const auto texts = [&] {
     return std::vector<std::string>{main->Caption(), Text(main->FindComponent("Button1"), "Caption"),
                                     Text(main->FindComponent("Label1"), "Hint")};
@@ -289,6 +297,54 @@ TEST_F(TranslatorTest, SwitchShowsAnotherProcessesUpdateWhole) {
   object.Ident = ident;
   ASSERT_TRUE(zod_.GetObject(m_, object));
   EXPECT_NE(object.Localization, 0u);
+}
+
+// A switch keeps what it read for the next switch while the module is unchanged: a text,
+// an object or a language another process (or this one) changes afterwards is seen at the
+// next switch, and a component that moved among the form's components is still found.
+TEST_F(TranslatorTest, KeptSwitchTextsFollowEveryChangeOfTheModule) {
+  vcl::TForm* main = MakeForm("MainForm", true);
+  const uint32_t caption = zod_.GetObjects(m_, 1).front().Localization;
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, "MainForm"));
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("en"), false, false, "MainForm"));
+  ASSERT_EQ(main->Caption(), "Sales");
+  const auto inOtherProcess = [&](const std::function<bool(TZod&, int)>& change) {
+    const pid_t pid = ForkChange(change);
+    ASSERT_GE(pid, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  };
+  // One write outside a bracket, as a single edit makes it.
+  inOtherProcess([&](TZod& other, int m) { return PutTerm(other, m, Id("de"), caption, u"Umsatz"); });
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, "MainForm"));
+  EXPECT_EQ(main->Caption(), "Umsatz");
+  // A new object of the form, and a new language to switch to.
+  inOtherProcess([&](TZod& other, int m) {
+    const uint32_t ident = other.AddObject(m, "MainForm", "Button1", "Hint", module::utString, module::ucButton);
+    TZodObject object;
+    object.Ident = ident;
+    if (!other.GetObject(m, object)) return false;
+    object.Localization = other.GetNewTermID(m);
+    return other.SetObject(m, object) && PutTerm(other, m, Id("de"), object.Localization, u"Fenster schließen") &&
+           AddLanguage(other, m, "fr", "Français");
+  });
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, "MainForm"));
+  EXPECT_EQ(Text(main->FindComponent("Button1"), "Hint"), "Fenster schlie\xDF" "en");
+  EXPECT_TRUE(tr_->SwitchLanguage(Id("fr"), false, false, "MainForm"));
+  // This process's own write.
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), caption, u"Verkäufe"));
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, "MainForm"));
+  EXPECT_EQ(main->Caption(), "Verk\xE4ufe");
+
+  // Button1 destroyed and made again after Label1: the same name at another place, and
+  // another component where it was.
+  main->DestroyComponent(main->FindComponent("Button1"));
+  auto* button = main->Add<vcl::TButton>("Button1");
+  button->SetParent(main);
+  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, "MainForm"));
+  EXPECT_EQ(Text(button, "Caption"), "Schlie\xDF" "en");
+  EXPECT_EQ(Text(main->FindComponent("Label1"), "Hint"), "Summe");
 }
 
 TEST_F(TranslatorTest, UntranslatedTextsFollowTheModuleSetting) {

@@ -1,9 +1,14 @@
 # Writes the man pages of a quintrel build into a folder: quintrel.1 and one page for every
 # command of `quintrel --help`, each printed by `quintrel help --man`. Run by the build:
-#   cmake -DQUINTREL=PROGRAM -DOUT=FOLDER -P scripts/write-man-pages.cmake
-# The folder is made afresh, so a command that went away leaves no page behind.
+#   cmake -DQUINTREL=PROGRAM -DOUT=FOLDER [-DGZ_OUT=FOLDER] -P scripts/write-man-pages.cmake
+# GZ_OUT receives each page compressed (gzip -9n), as installed. The folders are made afresh,
+# so a command that went away leaves no page behind.
 file(REMOVE_RECURSE "${OUT}")
 file(MAKE_DIRECTORY "${OUT}")
+if(GZ_OUT)
+  file(REMOVE_RECURSE "${GZ_OUT}")
+  file(MAKE_DIRECTORY "${GZ_OUT}")
+endif()
 execute_process(COMMAND "${QUINTREL}" help --list OUTPUT_VARIABLE list RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${QUINTREL} help --list failed")
@@ -27,5 +32,11 @@ foreach(group "" ${groups})
   execute_process(COMMAND "${QUINTREL}" help --man ${group} OUTPUT_FILE "${OUT}/${page}.1" RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${QUINTREL} help --man ${group} failed")
+  endif()
+  if(GZ_OUT)
+    execute_process(COMMAND gzip -9nc "${OUT}/${page}.1" OUTPUT_FILE "${GZ_OUT}/${page}.1.gz" RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "gzip of ${OUT}/${page}.1 failed")
+    endif()
   endif()
 endforeach()

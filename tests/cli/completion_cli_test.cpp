@@ -1,5 +1,5 @@
-// quintrel completion bash, sourced into a real bash and asked what follows the words
-// typed so far, as bash asks it when the user presses Tab.
+// quintrel completion bash and zsh, each loaded into a real shell and asked what follows the
+// words typed so far, as the shell asks it when the user presses Tab.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -16,19 +16,34 @@ class Completion : public test::CliFixture {
 protected:
   void SetUp() override {
     CliFixture::SetUp();
-    const auto r = Run({"completion", "bash"});
-    ASSERT_EQ(r.code, 0) << r.err;
-    std::ofstream(Path("quintrel.bash")) << r.out;
+    for (const char* shell : {"bash", "zsh"}) {
+      const auto r = Run({"completion", shell});
+      ASSERT_EQ(r.code, 0) << r.err;
+      std::ofstream(Path(std::string("quintrel.") + shell)) << r.out;
+    }
     std::ofstream(Path("Sample.ZOD")) << "";
   }
-  // The words bash offers after `line` (the last word being completed), sorted.
-  std::set<std::string> Offered(const std::string& line) {
-    std::ofstream(Path("ask.sh")) << "source " << Quote(Path("quintrel.bash")) << "\ncd " << Quote(dir_.string())
-                                  << "\nCOMP_LINE=" << Quote(line) << "\nread -ra COMP_WORDS <<< \"$COMP_LINE\"\n"
-                                  << "[[ $COMP_LINE == *' ' ]] && COMP_WORDS+=('')\n"
-                                  << "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_quintrel\n"
-                                  << "printf '%s\\n' \"${COMPREPLY[@]}\" > " << Quote(Path("offered.txt")) << "\n";
-    EXPECT_EQ(std::system(("bash " + Quote(Path("ask.sh"))).c_str()), 0);
+  // The words `shell` offers after `line` (the last word being completed), sorted. zsh's
+  // completion builtins exist only in its line editor: here compadd and _files print what
+  // they are given that starts with the word typed, as the editor would offer it.
+  std::set<std::string> Offered(const std::string& shell, const std::string& line) {
+    std::ofstream ask(Path("ask.sh"));
+    ask << "cd " << Quote(dir_.string()) << "\nCOMP_LINE=" << Quote(line) << "\n";
+    if (shell == "bash") {
+      ask << "source " << Quote(Path("quintrel.bash")) << "\nread -ra COMP_WORDS <<< \"$COMP_LINE\"\n"
+          << "[[ $COMP_LINE == *' ' ]] && COMP_WORDS+=('')\n"
+          << "COMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n_quintrel\n"
+          << "printf '%s\\n' \"${COMPREPLY[@]}\" > " << Quote(Path("offered.txt")) << "\n";
+    } else {
+      ask << "compadd() { [[ $1 == -- ]] && shift; local w; for w in \"$@\"; do [[ $w == \"$PREFIX\"* ]] && print -r -- "
+             "$w; done; }\n"
+          << "_files() { local f; for f in \"$PREFIX\"*(N); do print -r -- $f; done; }\n"
+          << "words=(${(z)COMP_LINE}); [[ $COMP_LINE == *' ' ]] && words+=('')\n"
+          << "CURRENT=${#words}; PREFIX=${words[CURRENT]}\n"
+          << "source " << Quote(Path("quintrel.zsh")) << " > " << Quote(Path("offered.txt")) << "\ntrue\n";
+    }
+    ask.close();
+    EXPECT_EQ(std::system((shell + " " + Quote(Path("ask.sh"))).c_str()), 0) << shell;
     std::set<std::string> words;
     std::istringstream in(Slurp(Path("offered.txt")));
     for (std::string word; std::getline(in, word);)
@@ -38,20 +53,25 @@ protected:
 };
 
 TEST_F(Completion, OffersTheCommandsAndOptionsOfTheWordsTyped) {
-  EXPECT_EQ(Offered("quintrel ide in"), std::set<std::string>{"invoke"});
-  EXPECT_EQ(Offered("quintrel db in"), std::set<std::string>{"info"});
-  EXPECT_EQ(Offered("quintrel ide "), (std::set<std::string>{"invoke", "menu", "notify", "replay"}));
-  // Options and their values on the way do not lose the command.
-  EXPECT_EQ(Offered("quintrel export --base en --ta"), std::set<std::string>{"--target"});
-  EXPECT_EQ(Offered("quintrel --version"), std::set<std::string>{"--version"});
-  // Where a command takes files, the folder's files are offered too.
-  EXPECT_TRUE(Offered("quintrel lang list ").contains("Sample.ZOD"));
-  EXPECT_FALSE(Offered("quintrel lang ").contains("Sample.ZOD"));
+  for (const std::string shell : {"bash", "zsh"}) {
+    SCOPED_TRACE(shell);
+    EXPECT_EQ(Offered(shell, "quintrel ide in"), std::set<std::string>{"invoke"});
+    EXPECT_EQ(Offered(shell, "quintrel db in"), std::set<std::string>{"info"});
+    EXPECT_EQ(Offered(shell, "quintrel ide "), (std::set<std::string>{"invoke", "menu", "notify", "replay"}));
+    // Options and their values on the way do not lose the command.
+    EXPECT_EQ(Offered(shell, "quintrel export --base en --ta"), std::set<std::string>{"--target"});
+    EXPECT_EQ(Offered(shell, "quintrel --version"), std::set<std::string>{"--version"});
+    EXPECT_EQ(Offered(shell, "quintrel completion "), (std::set<std::string>{"bash", "zsh"}));
+    // Where a command takes files, the folder's files are offered too.
+    EXPECT_TRUE(Offered(shell, "quintrel lang list ").contains("Sample.ZOD"));
+    EXPECT_FALSE(Offered(shell, "quintrel lang ").contains("Sample.ZOD"));
+  }
 }
 
 // Every command `quintrel help` lists can be completed.
 TEST_F(Completion, KnowsEveryCommandOfTheHelp) {
-  const std::set<std::string> offered = Offered("quintrel ");
+  const std::set<std::string> offered = Offered("bash", "quintrel ");
+  EXPECT_EQ(Offered("zsh", "quintrel "), offered);
   std::istringstream help(Run({"--help"}).out);
   bool inCommands = false;
   size_t seen = 0;

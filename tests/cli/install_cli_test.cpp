@@ -40,10 +40,33 @@ TEST_F(Install, AnApplicationLinksTheInstalledTranslatorAndTheExampleJobRuns) {
   ASSERT_EQ(Shell(Quote(prefix + "/bin/quintrel") + " --version"), 0) << Log();
   EXPECT_EQ(Log(), Run({"--version"}).out);
   EXPECT_EQ(Slurp(prefix + "/share/bash-completion/completions/quintrel"), Run({"completion", "bash"}).out);
-  EXPECT_EQ(Slurp(prefix + "/share/man/man1/quintrel-db.1"), Run({"help", "--man", "db"}).out);
-  EXPECT_TRUE(fs::exists(prefix + "/share/doc/quintrel/usage.md"));
+  EXPECT_EQ(Slurp(prefix + "/share/zsh/vendor-completions/_quintrel"), Run({"completion", "zsh"}).out);
+  // The man pages compressed as Debian wants them: without a name or time stamp, so that two
+  // builds of one source give the same bytes.
+  const std::string page = prefix + "/share/man/man1/quintrel-db.1.gz";
+  const std::string gz = Slurp(page);
+  ASSERT_GE(gz.size(), 10u);
+  EXPECT_EQ(gz[3] & 0x08, 0) << "a file name in the gzip header";
+  EXPECT_EQ(gz.substr(4, 4), std::string(4, '\0')) << "a time stamp in the gzip header";
+  ASSERT_EQ(Shell("gzip -dc " + Quote(page)), 0) << Log();
+  EXPECT_EQ(Log(), Run({"help", "--man", "db"}).out);
+  EXPECT_FALSE(fs::exists(prefix + "/share/man/man1/quintrel-db.1"));
+  // The documentation, with the guide's pictures where its pages link to them.
+  const fs::path doc = prefix + "/share/doc/quintrel";
+  for (const char* file : {"usage.md", "copyright", "guide/README.md", "guide/08-preview.md"})
+    EXPECT_TRUE(fs::exists(doc / file)) << file;
+  for (const auto& page : fs::directory_iterator(doc / "guide")) {
+    const std::string text = Slurp(page.path().string());
+    for (size_t at = text.find("](../images/"); at != std::string::npos; at = text.find("](../images/", at + 1)) {
+      const std::string picture = text.substr(at + 2, text.find(')', at) - at - 2);
+      EXPECT_TRUE(fs::is_regular_file(page.path().parent_path() / picture)) << page.path() << ": " << picture;
+    }
+  }
+  // The libraries in Debian's multiarch folder, as under /usr.
+  ASSERT_EQ(Shell("c++ -print-multiarch"), 0) << Log();
+  const std::string libdir = prefix + "/lib/" + Log().substr(0, Log().find('\n'));
   // Stripped: the libraries keep their symbols but not the debug build's debug information.
-  ASSERT_EQ(Shell("objdump -h " + Quote(prefix + "/lib/libquintrel_rtl.a")), 0) << Log();
+  ASSERT_EQ(Shell("objdump -h " + Quote(libdir + "/libquintrel_rtl.a")), 0) << Log();
   EXPECT_EQ(Log().find(".debug_info"), std::string::npos);
 
   // find_package(Quintrel): examples/app on its own, built beside the link to the installed
@@ -67,7 +90,7 @@ TEST_F(Install, AnApplicationLinksTheInstalledTranslatorAndTheExampleJobRuns) {
   EXPECT_EQ(job.find("quintrel: "), std::string::npos) << job;
 
   // pkg-config: the same source in one compiler line, run with that module beside it.
-  const std::string pc = "PKG_CONFIG_PATH=" + Quote(prefix + "/lib/pkgconfig") + " pkg-config --cflags --libs quintrel";
+  const std::string pc = "PKG_CONFIG_PATH=" + Quote(libdir + "/pkgconfig") + " pkg-config --cflags --libs quintrel";
   ASSERT_EQ(Shell("mkdir -p " + Quote(Path("pc")) + " && c++ -std=c++20 -DQUINTREL_EXAMPLE_PROJECT='\"" +
                   (kRoot / "examples/project").string() + "\"' " + Quote((kRoot / "examples/app/main.cpp").string()) +
                   " -o " + Quote(Path("pc/Sample")) + " $(" + pc + ") && cp " + Quote(Path("examples/Sample.ZOD")) +

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/cli/run.h"
 
@@ -33,20 +34,34 @@ TEST_F(Package, HoldsTheProgramItsPagesAndTheTranslatorAndRunsFromAnUnpackedRoot
   ASSERT_FALSE(deb.empty()) << Log();
 
   // The libraries the program links (found by dpkg-shlibdeps) and what it reads at run time.
-  ASSERT_TRUE(Shell("dpkg-deb --field " + Quote(deb) + " Package Depends")) << Log();
+  ASSERT_TRUE(Shell("dpkg-deb --field " + Quote(deb) + " Package Depends Maintainer")) << Log();
   const std::string fields = Log();
   EXPECT_NE(fields.find("Package: quintrel\n"), std::string::npos) << fields;
+  // Debian's tools want a maintainer they can write to: "Name <address>".
+  const size_t maintainer = fields.find("Maintainer: ");
+  ASSERT_NE(maintainer, std::string::npos) << fields;
+  const std::string address = fields.substr(maintainer, fields.find('\n', maintainer) - maintainer);
+  EXPECT_TRUE(address.ends_with(">") && address.find(" <") != std::string::npos && address.find('@') != std::string::npos)
+      << address;
   for (const char* depends : {"libc6 (>=", "libfreetype6", "libharfbuzz0b", "locales", "fonts-liberation2"})
     EXPECT_NE(fields.find(depends), std::string::npos) << depends << " in " << fields;
 
+  ASSERT_TRUE(Shell("c++ -print-multiarch")) << Log();
+  const std::string lib = "./usr/lib/" + Log().substr(0, Log().find('\n'));
   ASSERT_TRUE(Shell("dpkg -c " + Quote(deb))) << Log();
   const std::string contents = Log();
-  for (const char* path : {"./usr/bin/quintrel\n", "./usr/share/man/man1/quintrel.1\n",
-                           "./usr/share/man/man1/quintrel-export.1\n",
-                           "./usr/share/bash-completion/completions/quintrel\n", "./usr/share/doc/quintrel/usage.md\n",
-                           "/libquintrel_runtime.a\n", "./usr/include/quintrel/runtime/quintrel.h\n",
-                           "/cmake/Quintrel/QuintrelConfig.cmake\n", "/pkgconfig/quintrel.pc\n"})
+  // The man pages compressed and the copyright file where Debian's policy has them, the
+  // libraries in the multiarch folder.
+  for (const std::string& path : std::vector<std::string>{"./usr/bin/quintrel\n", "./usr/share/man/man1/quintrel.1.gz\n",
+                                 "./usr/share/man/man1/quintrel-export.1.gz\n",
+                                 "./usr/share/bash-completion/completions/quintrel\n",
+                                 "./usr/share/zsh/vendor-completions/_quintrel\n", "./usr/share/doc/quintrel/copyright\n",
+                                 "./usr/share/doc/quintrel/usage.md\n", "./usr/share/doc/quintrel/guide/01-install.md\n",
+                                 "./usr/share/doc/quintrel/images/guide-form-he.png\n",
+                                 lib + "/libquintrel_runtime.a\n", "./usr/include/quintrel/runtime/quintrel.h\n",
+                                 lib + "/cmake/Quintrel/QuintrelConfig.cmake\n", lib + "/pkgconfig/quintrel.pc\n"})
     EXPECT_NE(contents.find(path), std::string::npos) << path << " not in the package";
+  EXPECT_EQ(contents.find("./usr/share/man/man1/quintrel.1\n"), std::string::npos);
   // Only the headers of the translator's layers, not the tools' or the command line's.
   EXPECT_EQ(contents.find("./usr/include/quintrel/tools/"), std::string::npos);
   EXPECT_EQ(contents.find("./usr/include/quintrel/cli/"), std::string::npos);

@@ -14,6 +14,7 @@
 #include "cli/tool_options.h"
 #include "cli/usage.h"
 #include "cli/zod_common.h"
+#include "strings/reportconsts.h"
 #include "strings/toolconsts.h"
 #include "platform/ide/project.h"
 #include "platform/rtl/utf8.h"
@@ -190,6 +191,9 @@ void RegisterPlan(CLI::App* isolate) {
       std::cout << rtl::Format(strings::_SIsolatePlanWritten, *output, static_cast<int>(plan.Rows.size()),
                                static_cast<int>(plan.Units.size()), unit)
                 << "\n";
+      if (!plan.Rows.empty())
+        std::cout << rtl::Format(strings::_SPlanReservedIds, run.File.FileName(), static_cast<int>(plan.Rows.size()))
+                  << "\n";
     });
   });
 }

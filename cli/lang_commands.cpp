@@ -1,5 +1,6 @@
 #include "cli/lang_commands.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -100,10 +101,24 @@ void Write(TModuleFile& file, const TZodLanguage& language) {
     throw ECommandFailed(rtl::Format(qs::_SCliWriteFailed, file.FileName()));
 }
 
-// Stores a language record that was added or changed.
+// Stores a language record that was added or changed, keeping the order the user gave the
+// languages: a changed language stays in its place, a new one comes last. The module's
+// order is the order of the application's language menu, and a record written goes to the
+// front of it; so the languages are written again from the last up, each moving to the
+// front, in one transaction.
 void Store(TModuleFile& file, TZodLanguage& language) {
   LeaveOutEmptyGroups(language);
+  module::TZod& zod = file.Zod();
+  module::TModuleLock lock(zod.GetModuleInterface(file.Index()), true);
+  std::vector<module::TLanguageId> order;
+  zod.GetLanguageList(file.Index(), order);
+  if (std::find(order.begin(), order.end(), language.Identifier) == order.end()) order.push_back(language.Identifier);
   Write(file, language);
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    TZodLanguage stored;
+    stored.Identifier = *it;
+    if (zod.GetLanguage(file.Index(), stored)) Write(file, stored);
+  }
 }
 
 CLI::App* AddFileAndId(CLI::App* lang, const char* name, const char* help, const std::shared_ptr<TLangOptions>& o) {
@@ -160,6 +175,7 @@ void RegisterLangCommands(CLI::App& app) {
                     "Print one JSON object keyed like the options of `lang set` (camelCase); absent texts are null, "
                     "locale and keyboard are hexadecimal strings");
   showCmd->callback([show]() {
+    ParseLanguageId(show->Id());  // a bad identifier is named before the module is looked for
     TModuleFile file(show->args.ModuleFile(), TModuleFile::TAccess::ReadOnly);
     TZodLanguage language = Existing(file, show->Id());
     if (show->json) {
@@ -175,7 +191,8 @@ void RegisterLangCommands(CLI::App& app) {
       "Add a language. --locale fills its regional settings from the system's locale data; otherwise they start "
       "empty and a warning names the groups (day names, month names, time, date, currency) the language lacks. "
       "--name is required unless --locale gives one (or a name in --from-json); every other field starts empty or "
-      "zero and takes the options of `lang set`. The new language comes first in the module's list. An identifier "
+      "zero and takes the options of `lang set`. The new language comes last in the module's list (the order of the "
+      "application's language menu). An identifier "
       "the module has already is refused, and so is one that differs from one it has only in case (DE beside de): "
       "identifiers are case-sensitive in the module. Apply flags for groups without data are left out, with a "
       "warning",
@@ -192,6 +209,7 @@ void RegisterLangCommands(CLI::App& app) {
     add->fields.Apply(language);
     if (!language.Name) throw ECommandFailed(qs::_SCliNameRequired);
     Store(file, language);
+    std::cout << rtl::Format(qs::_SLangAdded, file.FileName(), FormatLanguageId(language.Identifier)) << "\n";
     const uint16_t missing = module::kApplyAll & ~module::kApplyWin32 & ~module::RegionalGroups(language);
     if (missing)
       std::cerr << "quintrel: "
@@ -205,27 +223,31 @@ void RegisterLangCommands(CLI::App& app) {
       lang, "set",
       "Change fields of a language: --locale fills the regional settings from the system's locale data, each "
       "other option sets one field, the day and month name options take 7 or 12 values, --from-json takes a whole "
-      "or partial record. The language moves to the front of the module's list, as every change of a language does. "
+      "or partial record. The language keeps its place in the module's list. "
       "Apply flags for groups the language has no data for are left out, with a warning",
       set);
   AddLocaleOption(*setCmd, set);
   set->fields.Register(*setCmd);
   setCmd->callback([set]() {
     const std::optional<win32::TLocaleInfo> locale = ReadLocale(set->locale);
+    ParseLanguageId(set->Id());  // a bad identifier is named before the module is looked for
     TModuleFile file(set->args.ModuleFile());
     TZodLanguage language = Existing(file, set->Id());
     FillRegional(language, locale);
     set->fields.Apply(language);
     Store(file, language);
+    std::cout << rtl::Format(qs::_SLangChanged, file.FileName(), FormatLanguageId(language.Identifier)) << "\n";
   });
 
   auto remove = std::make_shared<TLangOptions>();
   CLI::App* removeCmd = AddFileAndId(lang, "remove", "Remove a language from the module's list", remove);
   removeCmd->callback([remove]() {
+    ParseLanguageId(remove->Id());  // a bad identifier is named before the module is looked for
     TModuleFile file(remove->args.ModuleFile());
     TZodLanguage language = Existing(file, remove->Id());
     language.PrimaryLanguage = module::kRemoveMarker;
     Write(file, language);
+    std::cout << rtl::Format(qs::_SLangRemoved, file.FileName(), FormatLanguageId(language.Identifier)) << "\n";
   });
 }
 

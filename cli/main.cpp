@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/common.h"
+#include "cli/badlanguage.h"
 #include "cli/browse_commands.h"
 #include "cli/charset_commands.h"
 #include "cli/completion_commands.h"
@@ -72,6 +73,11 @@ int main(int argc, char** argv) {
       "'quintrel help COMMAND...' (or COMMAND --help) shows the help of a command. docs/guide walks a project "
       "through the whole workflow, docs/getting-started.md from a project folder to a previewed translation; "
       "docs/usage.md describes every command.");
+  // Whether the command line holds a lone "--", which the parser takes for the end of the
+  // options.
+  const auto loneDashes = [&] {
+    return std::find(argv + std::min(argc, 1), argv + argc, std::string_view("--")) != argv + argc;
+  };
   // The command the arguments lead to, whose help a usage error points to.
   const CLI::App* command = &app;
   try {
@@ -84,9 +90,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    const bool loneDashes = std::find(argv + std::min(argc, 1), argv + argc, std::string_view("--")) != argv + argc;
     const std::string message = UsageMessage(e, command);
-    return ReportUsage(loneDashes ? quintrel::rtl::Format(quintrel::strings::_SCliLoneDashes, message) : message, command);
+    return ReportUsage(loneDashes() ? quintrel::rtl::Format(quintrel::strings::_SCliLoneDashes, message) : message,
+                       command);
+  } catch (const EBadLanguageId& e) {
+    // `lang remove FILE --`: the module's name arrives as the identifier.
+    std::cerr << "quintrel: " << (loneDashes() ? quintrel::rtl::Format(quintrel::strings::_SCliLoneDashes, e.what()) : e.what())
+              << "\n";
+    return kExitFailure;
   } catch (const EUsage& e) {
     return ReportUsage(e.what(), e.Command());
   } catch (const TExitCode& e) {

@@ -104,7 +104,8 @@ std::string Utf8(std::string_view bytes, int charset) {
   return text::WideToUtf8(text::ByteToUnicode(bytes, charset));
 }
 
-// The system menu of a form as lines "id caption" (separators as "id -").
+// The items of a form's system menu: their ids and captions, a separator's caption "-",
+// the state the user sees after the caption.
 std::vector<std::pair<unsigned, std::string>> SystemMenuItems(vcl::TCustomForm& form) {
   std::vector<std::pair<unsigned, std::string>> items;
   const win32::HMENU menu = form.SystemMenu();
@@ -117,6 +118,7 @@ std::vector<std::pair<unsigned, std::string>> SystemMenuItems(vcl::TCustomForm& 
                               ? "-"
                               : text::WideToUtf8(win32::GetMenuString(menu, position, win32::MF_BYPOSITION));
     if (state & win32::MF_CHECKED) caption += " (checked)";
+    if (!(state & win32::MF_SEPARATOR) && (state & win32::MF_GRAYED)) caption += " (grayed)";
     items.emplace_back(id, caption);
   }
   return items;
@@ -364,7 +366,9 @@ void Preview(const TPreviewOptions& o) {
       if (auto* asForm = dynamic_cast<vcl::TCustomForm*>(f.Root.get())) {
         translator->BuildSystemLangList(*asForm, 0, true);
         std::cout << "// system menu of " << asForm->Name() << "\n";
-        for (const auto& [id, caption] : SystemMenuItems(*asForm)) std::cout << "//   " << id << " " << caption << "\n";
+        // As the user sees the menu: the captions, a line for a separator; the ids are for programs (--json).
+        for (const auto& item : SystemMenuItems(*asForm))
+          std::cout << "//   " << (item.second == "-" ? std::string("--------") : item.second) << "\n";
       }
     if (o.Dialogs)
       for (const TDialogView& view : OpenDialogs(*f.Root, shownCharset)) {

@@ -44,6 +44,7 @@ struct TUnitInfo {
   std::string Notation;
   std::optional<int> Components;
   std::string Problem;
+  bool Missing = false;  // listed by the project but not on disk (a .res the compiler makes)
 };
 
 void Info(const TProjectOptions& o) {
@@ -54,6 +55,8 @@ void Info(const TProjectOptions& o) {
   for (const std::string& name : project.UnitNames()) {
     TUnitInfo u;
     u.FileName = name;
+    std::error_code ec;
+    u.Missing = !fs::exists(name, ec);
     if (const TProjectEntry* entry = project.FindEntry(name)) u.FormName = entry->FormName;
     std::string ext = ExtensionOf(name);
     if (ext == ".cpp" || ext == ".pas" || ext == ".c") u.FormFile = CompanionFile(name, ".dfm");
@@ -84,6 +87,7 @@ void Info(const TProjectOptions& o) {
       if (!u.Notation.empty()) j["notation"] = u.Notation;
       if (u.Components) j["components"] = *u.Components;
       if (!u.Problem.empty()) j["problem"] = u.Problem;
+      if (u.Missing) j["missing"] = true;
       list.push_back(j);
     }
     nlohmann::json out = {{"project", project.ProjectFile()},
@@ -108,6 +112,7 @@ void Info(const TProjectOptions& o) {
         if (!u.FormFile.empty()) std::cout << " in " << Shown(project, u.FormFile);
         if (u.Components) std::cout << " (" << u.Notation << ", " << *u.Components << " components)";
       }
+      if (u.Missing) std::cout << "  (missing)";
       std::cout << "\n";
     }
   }

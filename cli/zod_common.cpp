@@ -10,6 +10,7 @@
 #include <sstream>
 #include <variant>
 
+#include "cli/badlanguage.h"
 #include "cli/common.h"
 #include "cli/jsonl.h"
 #include "platform/rtl/classes.h"
@@ -139,7 +140,7 @@ TLanguageId ParseLanguageId(const std::string& text) {
   int64_t value = 0;
   bool hex = (text.size() > 1 && text[0] == '$') || (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'));
   if (hex && rtl::TryStrToInt(text, value) && value >= 0 && value <= 0xFFFF) return static_cast<TLanguageId>(value);
-  throw ECommandFailed(rtl::Format(qs::_SCliBadLanguageId, text));
+  throw EBadLanguageId(rtl::Format(qs::_SCliBadLanguageId, text));
 }
 
 std::string FormatLanguageId(TLanguageId id) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "module/languages.h"
 #include "module/modulefile.h"
 #include "module/namelists.h"
 #include "module/objects.h"
@@ -569,13 +570,16 @@ void TQuintrel::BuildSystemLangList(vcl::TCustomForm& form, uint32_t termId, boo
   vcl::Application().ProcessMessages();
   const win32::HMENU menu = form.SystemMenu();
   // A module may have more languages than the ids up to kLangListLastDeleted cover; their
-  // entries must go too, or every rebuild would add them once more.
+  // entries must go too, or every rebuild would add them once more. A module lists at most
+  // module::kMaxListEntries languages, so their ids end below the window's own commands
+  // (Restore, Move, ..., Close from SC_SIZE up), which stay.
   // (A separator has no id to read by position, so it goes by its command.)
+  static_assert(kLangListFirst + module::kMaxListEntries <= win32::SC_SIZE);
   win32::DeleteMenu(menu, kLangListSeparator, win32::MF_BYCOMMAND);
   for (int position = win32::GetMenuItemCount(menu) - 1; position >= 0; --position) {
     const unsigned command = win32::GetMenuItemID(menu, position);
     if (command != win32::kMenuFailed && command >= kLangListFirst &&
-        command - kLangListFirst < kMaxLangListEntries)
+        command - kLangListFirst < module::kMaxListEntries)
       win32::DeleteMenu(menu, static_cast<unsigned>(position), win32::MF_BYPOSITION);
   }
   if (termId == 0 && lookup) termId = GetTermIDOfSystemList(form.Name());

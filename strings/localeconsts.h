@@ -49,6 +49,10 @@ inline constexpr const char* _SLangNoRegional = "warning: language %s has no %s 
 // Apply flags asked for groups the language has no data for: the language and those groups.
 inline constexpr const char* _SLangFlagsLeftOut =
     "warning: the apply flags of language %s leave out %s: it has no data for them (use --locale or give the values)";
+// What a language command changed: the module file, the language.
+inline constexpr const char* _SLangAdded = "changed %s (language %s added)";
+inline constexpr const char* _SLangChanged = "changed %s (language %s)";
+inline constexpr const char* _SLangRemoved = "changed %s (language %s removed)";
 // A note printed beside a successful command.
 inline constexpr const char* _SLocaleNote = "warning: %s";
 

@@ -100,6 +100,12 @@ TEST_F(FrontDoor, ParserErrorsAreOneLineInTheCommandsWords) {
               "takes 1 argument(s) after the optional FILE; 0 were given (a lone -- ends the options; write the "
               "pseudo language -- as $2D2D)",
               "quintrel lang remove");
+  // With the module named before it, the module's name arrives as the identifier.
+  const auto r = Run({"lang", "remove", m, "--"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "quintrel: '" + m +
+                       "' is not a language identifier (two characters such as de or ##, or $HHHH) (a lone -- ends "
+                       "the options; write the pseudo language -- as $2D2D)\n");
 }
 
 TEST_F(FrontDoor, AnOptionsHelpGivesItsDefaultOnce) {

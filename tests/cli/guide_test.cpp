@@ -1,8 +1,8 @@
 // The user guide (docs/guide/) as its reader follows it: every ```console block of its
-// numbered pages is run, page by page and in order, in one scratch home folder, and what
-// each command prints must be what the page shows. The rules (what runs where, what is
-// masked, how output is shortened) are written down in docs/guide/README.md, for the
-// people who edit the guide; keep the two in step.
+// numbered pages is run, page by page and in order, in one scratch home folder with the
+// build installed under it, and what each command prints must be what the page shows.
+// The rules (what runs where, what is masked, how output is shortened) are written down in
+// docs/guide/README.md, for the people who edit the guide; keep the two in step.
 //
 // QUINTREL_GUIDE_UPDATE=1 rewrites the output of every command whose output differs with
 // what it printed (elisions included), so that a changed command's new output can be read
@@ -155,7 +155,7 @@ protected:
   // shown as the page shows it, on a line of its own.
   std::vector<std::string> Execute(const std::string& command, const fs::path& cwd) const {
     const std::string script = "cd " + Quote(cwd.string()) + " && HOME=" + Quote(home_.string()) + " PATH=" +
-                               Quote((dir_ / "bin").string()) + ":\"$PATH\" QUINTREL_CONFIG=" +
+                               Quote((home_ / ".local" / "bin").string()) + ":\"$PATH\" QUINTREL_CONFIG=" +
                                Quote(Path("registry.ini")) + " bash -c " + Quote(command) + " >" +
                                Quote(Path(".out")) + " 2>&1 </dev/null";
     const int status = std::system(("timeout -s KILL 120 bash -c " + Quote(script)).c_str());
@@ -170,15 +170,19 @@ protected:
 
   void SetUp() override {
     CliFixture::SetUp();
-    // The reader's home: the source tree as ~/quintrel with its build folder, and
-    // quintrel on the PATH as after an installation.
+    // The reader's home: the source tree as ~/quintrel with its build folder, and the build
+    // installed under ~/.local as `make install PREFIX=~/.local` installs it, its bin on the
+    // PATH.
     home_ = dir_ / "home";
     const fs::path build = fs::absolute(fs::path(QUINTREL_CLI)).parent_path();
     fs::create_directories(home_ / "quintrel" / "build");
     for (const char* name : {"examples", "docs", "scripts"}) fs::create_directory_symlink(Root() / name, home_ / "quintrel" / name);
     fs::create_directory_symlink(build, home_ / "quintrel" / "build" / "release");
-    fs::create_directories(dir_ / "bin");
-    fs::create_symlink(fs::absolute(QUINTREL_CLI), dir_ / "bin" / "quintrel");
+    ASSERT_EQ(std::system(("cmake --install " + Quote(build.string()) + " --prefix " + Quote((home_ / ".local").string()) +
+                           " --strip >" + Quote(Path("install.log")) + " 2>&1")
+                              .c_str()),
+              0)
+        << Slurp(Path("install.log"));
   }
 
   fs::path home_;

@@ -69,13 +69,13 @@ TEST_F(IntlCommands, TheFormsOwnPropertiesAreCataloguedWithoutAComponent) {
 TEST_F(IntlCommands, StartupOptionsAreShownAndChanged) {
   WriteProject(kMainForm);
   EXPECT_EQ(Ok({"module", "startup", module_}),
-            "Default language: none\nSave between sessions: off\nWin32 user locale setting: off\nLanguages: de, en\n");
+            "Default language: none\nSave between sessions: off\nWin32 user locale setting: off\nLanguages: en, de\n");
   test::TRunResult r = Run({"module", "startup", module_, "--default", "de", "--save-session", "on",
                             "--win32-locale", "yes", "--json"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find("start-up options changed"), std::string::npos);
   EXPECT_EQ(json::parse(r.out),
-            (json{{"defaultLanguage", "de"}, {"saveSession", true}, {"win32Locale", true}, {"languages", {"de", "en"}}}));
+            (json{{"defaultLanguage", "de"}, {"saveSession", true}, {"win32Locale", true}, {"languages", {"en", "de"}}}));
   const json none = json::parse(Ok({"module", "startup", "--module", module_, "--default", "none", "--json"}));
   EXPECT_TRUE(none["defaultLanguage"].is_null());
   EXPECT_EQ(none["saveSession"], true);

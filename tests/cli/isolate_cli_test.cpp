@@ -46,7 +46,11 @@ TEST_F(IsolateCommand, PlanPreviewApplyAndTheModuleCataloguesTheTexts) {
   auto r = In({"isolate", "plan", "-o", plan});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("into AppText.pas"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("changed " + Path("project/Sample.ZOD")), std::string::npos) << "object ids are reserved";
+  const size_t rows = nlohmann::json::parse(Slurp(plan))["rows"].size();
+  EXPECT_NE(r.out.find("changed " + Path("project/Sample.ZOD") + " (" + std::to_string(rows) +
+                       " object numbers reserved for the plan's identifiers)"),
+            std::string::npos)
+      << r.out;
   // Only the main form's caption is isolated, under a name of the developer's choice; the
   // data strings of the address book's file are marked as not to be localised.
   int caption = 0;

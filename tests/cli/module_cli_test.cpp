@@ -166,6 +166,7 @@ TEST_F(ZodCommands, LanguagesAddShowSetRemove) {
 
   r = Run({"lang", "set", m, "de", "--short-date", "dd.MM.yyyy", "--currency", "EUR", "--charset", "238"});
   ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "changed " + m + " (language de)\n");
   r = Run({"lang", "set", m, "de", "--currency", "TOOLONG"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("longer than the 5 characters"), std::string::npos) << r.err;
@@ -190,10 +191,20 @@ TEST_F(ZodCommands, LanguagesAddShowSetRemove) {
   de.erase("name");
   EXPECT_EQ(at, de);
 
+  // Languages keep the order they were added in: a new one comes last, a changed one stays
+  // where it is, with every other record as it was.
+  ASSERT_EQ(Run({"lang", "add", m, "ru", "--name", "Russian", "--charset", "204"}).out,
+            "changed " + m + " (language ru added)\n");
+  const json before = RunJson({"lang", "show", "--json", m, "at"});
+  ASSERT_EQ(Run({"lang", "set", m, "de", "--charset", "0"}).code, 0);
+  EXPECT_EQ(RunJson({"lang", "show", "--json", m, "at"}), before);
   json list = RunJson({"lang", "list", "--json", m});
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0]["id"], "at");
-  EXPECT_EQ(list[1]["charset"], 238);
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0]["id"], "de");
+  EXPECT_EQ(list[0]["charset"], 0);
+  EXPECT_EQ(list[1]["id"], "at");
+  EXPECT_EQ(list[2]["id"], "ru");
+  EXPECT_EQ(Run({"lang", "remove", m, "ru"}).out, "changed " + m + " (language ru removed)\n");
   r = Run({"lang", "show", m, "de"});
   EXPECT_NE(r.out.find("Short date format:        dd.MM.yyyy"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("AM string:                \"\""), std::string::npos) << r.out;
@@ -396,13 +407,13 @@ TEST_F(ZodCommands, LanguageIdentifiersAreCaseSensitive) {
   for (const char* verb : {"show", "set", "remove"}) {
     r = Run({"lang", verb, m, "DE"});
     EXPECT_EQ(r.code, 1) << verb;
-    EXPECT_EQ(r.err, "quintrel: " + m + ": no language DE; the module has: en, de (identifiers are case-sensitive)\n")
+    EXPECT_EQ(r.err, "quintrel: " + m + ": no language DE; the module has: de, en (identifiers are case-sensitive)\n")
         << verb;
   }
   for (const char* setting : {"design-language", "default-language"}) {
     r = Run({"module", "set", m, setting, "xx"});
     EXPECT_EQ(r.code, 1) << setting;
-    EXPECT_NE(r.err.find("no language xx; the module has: en, de"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no language xx; the module has: de, en"), std::string::npos) << r.err;
     EXPECT_EQ(Run({"module", "set", m, setting, "de"}).code, 0) << setting;
     EXPECT_EQ(Run({"module", "set", m, setting, "??"}).code, 0) << "none stays allowed";
   }

@@ -87,7 +87,7 @@ TEST_F(ObjectCommands, NamesAreIdentifiersAndFormsCompareIgnoringCase) {
 
 TEST_F(ObjectCommands, LanguagesTheModuleLacksAreRefused) {
   const std::string file = NewModule("l.zod");
-  const std::string missing = "no language DE; the module has: de, en (identifiers are case-sensitive)";
+  const std::string missing = "no language DE; the module has: en, de (identifiers are case-sensitive)";
   EXPECT_NE(Refused({"term", "set", file, "DE", "458745", "x"}).find(missing), std::string::npos);
   EXPECT_NE(Refused({"term", "list", file, "DE"}).find(missing), std::string::npos);
   EXPECT_NE(Refused({"term", "get", file, "DE", "458745"}).find(missing), std::string::npos);

@@ -76,6 +76,14 @@ TEST_F(PreviewCommand, ShowsTheFormsAsTheTranslatorWroteThem) {
   for (const auto& item : j["forms"][0]["systemMenu"]) menu.push_back(item["caption"]);
   EXPECT_NE(std::find(menu.begin(), menu.end(), "Hebrew (checked)"), menu.end()) << r.out;
   EXPECT_NE(std::find(menu.begin(), menu.end(), "German"), menu.end());
+  // Printed as the user sees it: the window's own commands, then the languages, without ids.
+  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm",
+           "--system-menu"});
+  const std::string printed = r.out.substr(std::min(r.out.find("// system menu of MainForm\n"), r.out.size()));
+  EXPECT_NE(printed.find("//   &Move\n"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("//   --------\n//   &Close\tAlt+F4\n//   --------\n"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("//   Hebrew (checked)\n"), std::string::npos) << printed;
+  EXPECT_EQ(printed.find("5000"), std::string::npos) << printed;
 
   // The printed form shows the main menu in its mirrored order, the form as read did not.
   r = Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm"});

@@ -109,6 +109,11 @@ TEST_F(ProjectCommands, TheBundledExampleProject) {
       EXPECT_GT(u["components"].get<int>(), 0) << u.dump();
     }
   EXPECT_EQ(forms, (std::vector<std::string>{"MainForm", "AboutBox", "DataModule1"}));
+  // The resource file the compiler makes is listed, in its place, as missing; the others are there.
+  for (const auto& u : j["units"])
+    EXPECT_EQ(u.contains("missing"), u["file"].get<std::string>().ends_with("Sample.res")) << u.dump();
+  r = Run({"project", "info", example.string()});
+  EXPECT_NE(r.out.find("  2  Sample.res  (missing)\n"), std::string::npos) << r.out;
 }
 
 // The string table as listed, and resource strings catalogued from it: a script's keeps

@@ -567,6 +567,10 @@ TEST_F(TranslatorHookTest, EveryLanguageIsListedButOnlyTwentyNineCanBeChosen) {
   tr_->BuildSystemLangList(*form, 0, true);
   EXPECT_EQ(win32::GetMenuItemCount(menu), count);
   EXPECT_NE(win32::GetMenuState(menu, kLangListFirst + 41, win32::MF_BYCOMMAND), win32::kMenuFailed);
+  // The window's own commands stay in the menu the languages are added to.
+  for (win32::UINT command : {win32::SC_RESTORE, win32::SC_MOVE, win32::SC_SIZE, win32::SC_MINIMIZE,
+                              win32::SC_MAXIMIZE, win32::SC_CLOSE})
+    EXPECT_NE(win32::GetMenuState(menu, command, win32::MF_BYCOMMAND), win32::kMenuFailed) << command;
 }
 
 TEST_F(TranslatorHookTest, DecisionTermOverridesTheModuleSetting) {

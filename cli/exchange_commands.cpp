@@ -60,7 +60,8 @@ void Verdict(const TToolOptions& options, const char* done, const char* failed,
   try {
     options.Run(work);
   } catch (const ECommandFailed& e) {
-    std::cerr << "quintrel: " << e.what() << "\nquintrel: " << failed << "\n";
+    // One line, so that a script shows the whole failure: the operation, then why.
+    std::cerr << "quintrel: " << failed << ": " << e.what() << "\n";
     throw TExitCode{kExitFailure};
   }
   std::cout << done << "\n";

@@ -79,8 +79,7 @@ void RunLeverage(const TRunOptions& o, tools::TToolSession& session) {
     r = tools::Leverage(o.File, target.Index(), {session.ModuleFile(), session.WorkingModule()}, from, into,
                         bar.Callback());
   } catch (const rtl::Exception& e) {
-    std::cerr << "quintrel: " << e.Message() << "\n";
-    throw ECommandFailed(strings::_SUnSuccessfulLeverage);
+    throw ECommandFailed(std::string(strings::_SUnSuccessfulLeverage) + ": " + e.Message());
   }
   if (r.Taken > 0 || r.Created > 0 || r.Comments > 0) session.ModuleChanged();
   if (r.CharsetsDiffer)

@@ -146,7 +146,9 @@ EUsage UnknownOption(const CLI::App* command, const std::string& name) {
 size_t ValuesTaken(const CLI::Option* option) { return static_cast<size_t>(std::max(0, option->get_items_expected_min())); }
 
 std::string LowerFirst(std::string text) {
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  // A sentence starts lower-case after "quintrel: "; a name in capitals (TEXT, FILE) stays.
+  const bool capitals = text.size() > 1 && std::isupper(static_cast<unsigned char>(text[1]));
+  if (!text.empty() && !capitals) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   return text;
 }
 

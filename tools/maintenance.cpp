@@ -11,6 +11,7 @@
 #include "module/namelists.h"
 #include "module/objects.h"
 #include "storage/catalogue.h"
+#include "storage/vardbs.h"
 #include "strings/toolconsts.h"
 #include "text/codepages.h"
 #include "text/unicode.h"
@@ -134,6 +135,8 @@ TPackResult PackModule(const std::string& moduleFile, const TProgress& progress)
   std::error_code ec;
   try {
     if (!fs::is_regular_file(module, ec)) throw EToolError(rtl::Format(strings::_SOtherModuleMissing, module));
+    // A file that is no database at all would only replace an earlier, good backup.
+    if (std::string problem = storage::TCustomVarDB::DiagnoseFile(module); !problem.empty()) throw EToolError(problem);
     result.BackupReplaced = fs::exists(result.Backup, ec);
     {
       // The backup is complete before it replaces an earlier one.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "module/modulefile.h"
+#include "storage/vardbs.h"
 #include "strings/toolconsts.h"
 
 namespace quintrel::tools {
@@ -44,6 +45,10 @@ const std::string& TToolSession::WorkingModule() {
     scratchFolder_ = pattern;
     const std::string copy = (fs::path(scratchFolder_) / fs::path(moduleFile_).filename()).string();
     std::error_code ec;
+    // What is wrong with the module is said of the user's file, not of the scratch copy.
+    if (fs::exists(moduleFile_, ec))
+      if (std::string problem = storage::TCustomVarDB::DiagnoseFile(moduleFile_); !problem.empty())
+        throw EToolError(problem);
     if (fs::exists(moduleFile_, ec)) fs::copy_file(moduleFile_, copy, ec);
     if (ec) throw EToolError(rtl::Format(strings::_SToolCannotWrite, copy, ec.message()));
     workingModule_ = copy;

@@ -229,15 +229,15 @@ TEST_F(ExchangeCommand, RefusalsNameTheFileAndTheOperationFails) {
   const std::string before = Slurp(Path("project/Sample.ZOD"));
   auto r = In({"export", "--base", "en", "--target", "de", "-o", Path("project/Sample.ZOD")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: " + Path("project/Sample.ZOD") +
-                       ": is the module being exported\nquintrel: There is a problem in the export operation\n");
+  EXPECT_EQ(r.err, "quintrel: There is a problem in the export operation: " + Path("project/Sample.ZOD") +
+                       ": is the module being exported\n");
   EXPECT_EQ(Slurp(Path("project/Sample.ZOD")), before);
 
   std::ofstream(Path("x.txt"), std::ios::binary) << "BASEID=en\r\nTARGETID=fr\r\n";
   r = In({"import", Path("x.txt")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: " + Path("x.txt") + ": the module has no language fr; it has: en, de, ru, he" +
-                       "\nquintrel: There is a problem in the import operation\n");
+  EXPECT_EQ(r.err, "quintrel: There is a problem in the import operation: " + Path("x.txt") +
+                       ": the module has no language fr; it has: en, de, ru, he\n");
   r = In({"import", Path("x.doc")});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find(Path("x.doc") + ": the format comes from the extension"), std::string::npos) << r.err;

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <csignal>
-
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -109,8 +108,9 @@ TEST_F(MaintCommand, LeverageTakesTextsHonestlyAndRefusesTheProjectsOwnModule) {
   // The project's own module, by another spelling.
   auto r = In({"leverage", "run", Path("project/./Sample.ZOD"), "--into", "de"});
   EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err.rfind("quintrel: Could not leverage specified file: ", 0), 0u) << r.err;
   EXPECT_NE(r.err.find("is the module"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("quintrel: Could not leverage specified file\n"), std::string::npos) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 
   TLanWriter lan;
   lan.Languages({{LanId("de"), "Deutsch"}});
@@ -152,6 +152,13 @@ TEST_F(MaintCommand, PackReindexSettingsAndAutoIncludes) {
   EXPECT_EQ(Run({"preview", "--project", project_, "--lang", "ru", "--resstrings"}).out, before.out);
   r = In({"module", "pack"});
   EXPECT_NE(r.out.find("the previous backup " + Path("project/Sample.~lm") + " was replaced"), std::string::npos);
+  // A file that is no module is refused before it could take the place of the backup.
+  const std::string backup = File("Sample.~lm");
+  std::ofstream(Path("project/Empty.ZOD")).flush();
+  fs::copy_file(Path("project/Sample.~lm"), Path("project/Empty.~lm"));
+  r = In({"module", "pack", "--module", Path("project/Empty.ZOD")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(File("Empty.~lm"), backup);
   r = In({"module", "reindex"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Run({"db", "check", Path("project/Sample.ZOD")}).code, 0);

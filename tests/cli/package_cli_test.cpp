@@ -56,6 +56,7 @@ TEST_F(Package, HoldsTheProgramItsPagesAndTheTranslatorAndRunsFromAnUnpackedRoot
                                  "./usr/share/man/man1/quintrel-export.1.gz\n",
                                  "./usr/share/bash-completion/completions/quintrel\n",
                                  "./usr/share/zsh/vendor-completions/_quintrel\n", "./usr/share/doc/quintrel/copyright\n",
+                                 "./usr/share/doc/quintrel/changelog.gz\n",
                                  "./usr/share/doc/quintrel/usage.md\n", "./usr/share/doc/quintrel/guide/01-install.md\n",
                                  "./usr/share/doc/quintrel/images/guide-form-he.png\n",
                                  lib + "/libquintrel_runtime.a\n", "./usr/include/quintrel/runtime/quintrel.h\n",

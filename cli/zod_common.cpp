@@ -552,7 +552,10 @@ void TLanguageOptions::Apply(TZodLanguage& language) const {
   if (!jsonFile_.empty()) {
     json j = ReadJsonFile(jsonFile_);
     if (!j.is_object()) throw ECommandFailed(rtl::Format(qs::_SCliBadJson, jsonFile_, "a JSON object expected"));
-    for (const auto& [key, value] : j.items()) {
+    for (const auto& item : j.items()) {
+      // A named local, not a structured binding: the fuzz build's clang cannot capture those.
+      const std::string& key = item.key();
+      const json& value = item.value();
       if (key == "id") continue;  // the identifier on the command line decides
       auto f = std::find_if(Fields().begin(), Fields().end(), [&](const TLangField& x) { return key == x.Key; });
       if (f == Fields().end())

@@ -241,6 +241,8 @@ void RegisterAdd(CLI::App* object) {
       textLanguage = o->lang.empty() ? zod.GetDesignTimeLanguage(m) : ParseLanguageId(o->lang);
       if (o->lang.empty() && *textLanguage == module::kNoLanguage) throw ECommandFailed(qs::_SCliTextNeedsLang);
       file.RequireLanguage(*textLanguage);
+    } else if (!o->lang.empty()) {
+      file.RequireLanguage(ParseLanguageId(o->lang));  // not used without a text, but never ignored
     }
     RequireTranslationLanguages(file, translations, textLanguage);
 

@@ -120,12 +120,28 @@ const std::vector<TBadInput>& BadFiles() {
   return rows;
 }
 
+// The same for an argument that names a language of the module.
+const std::vector<TBadInput>& BadLanguages() {
+  static const std::vector<TBadInput> rows = {
+      {"unknown language", TAlso::Nothing, [](const fs::path&) { return std::string("zz"); }},
+      {"over-long language", TAlso::Nothing, [](const fs::path&) { return std::string(3000, 'a'); }},
+  };
+  return rows;
+}
+
+// The arguments and options that name a language the module has (lang add names a new one,
+// globalization add the new module's, translate asks modules that may have it).
+bool TakesLanguage(const std::string& command, const std::string& slot) {
+  static const std::set<std::string> names = {"--lang", "--target", "--base", "--into", "--from", "--to", "=LANG"};
+  return names.count(slot) && command != "lang add" && command != "globalization add" && command != "translate";
+}
+
 // Values that get a command past its other arguments to the one under test, by the name
 // the command gives them (or by the command and the name).
 std::string Filler(const std::string& command, const std::string& name) {
   static const std::map<std::string, std::string> values = {
       {"lang add ID", "fr"}, {"lang show ID", "de"}, {"lang set ID", "de"}, {"lang remove ID", "de"}, {"LANG", "de"}, {"ID", "1"}, {"TEXT", "x"}, {"TABLE", "x"}, {"SETTING", "win32-locale"}, {"VALUE", "on"},
-      {"NAME", "MainForm"}, {"FORM", "MainForm"}, {"COMPONENT", "Button1"}, {"PROPERTY", "Caption"}, {"UNIT", "AppText.pas"},
+      {"NAME", "MainForm"}, {"FORM", "MainForm"}, {"COMPONENT", "TitleLabel"}, {"PROPERTY", "Caption"}, {"UNIT", "AppText.pas"},
       {"IDENT", "SReady"}, {"OBJECT", "MainForm.ShowLanguageSelectionInSystemMenu"},
       {"terms picture set OBJECT", "MainForm.LogoImage.Picture.Data"}, {"module auto-include set FILE", "script.txt"}, {"STATUS", "review"}, {"PATH", "MainForm"}, {"EVENT", "project-opened"}, {"ROW", "1"},
       {"ACTION", "ignore"}, {"CHARSET", "0"}, {"--lang", "de"}, {"--from", "en"}, {"--to", "de"}, {"--into", "de"},
@@ -179,6 +195,12 @@ protected:
         if (InputNames().count(p["name"]) && (p["name"] != "FILE" || !hasModule || p["required"].get<bool>()) &&
             command["command"] != "terms picture save")
           slots.push_back("=" + p["name"].get<std::string>());
+      for (const nlohmann::json& o : command["options"])
+        if (TakesLanguage(command["command"], o["name"]))
+          cases.push_back({command, o["name"], &BadLanguages()[cases.size() % BadLanguages().size()]});
+      for (const nlohmann::json& p : command["positionals"])
+        if (TakesLanguage(command["command"], "=" + p["name"].get<std::string>()))
+          cases.push_back({command, "=" + p["name"].get<std::string>(), &BadLanguages()[cases.size() % BadLanguages().size()]});
       for (const std::string& slot : slots) {
         const size_t turn = cases.size(), kinds = BadFiles().size();
         for (size_t i = 0; i < kinds; ++i)
@@ -235,7 +257,8 @@ protected:
     static const std::map<std::string, std::vector<std::string>> extra = {
         {"intl update", {"--auto"}}, {"intl object-set", {"--locked", "on"}}, {"import", {"--lang", "de"}},
         {"isolate set", {"--unit", "AppText.pas"}}, {"isolate apply", {"--yes"}}};
-    if (const auto found = extra.find(command); found != extra.end() && c.Slot != "--selection")
+    if (const auto found = extra.find(command);
+        found != extra.end() && c.Slot != "--selection" && std::ranges::count(found->second, c.Slot) == 0)
       args.insert(args.end(), found->second.begin(), found->second.end());
     return args;
   }
@@ -273,14 +296,16 @@ protected:
     if (lines != 1 + (r.code == 2 && r.err.find("\nRun 'quintrel ") != std::string::npos ? 1 : 0))
       return "failed with " + std::to_string(lines) + " lines on stderr";
     // An over-long name is named by its beginning.
-    if (r.err.find(bad.substr(0, folder.string().size() + 30)) == std::string::npos)
+    const bool file = bad.rfind(folder.string(), 0) == 0;
+    if (r.err.find(bad.substr(0, file ? folder.string().size() + 30 : 20)) == std::string::npos)
       return "failed without naming the input";
     return "";
   }
 };
 
 // Every command, given a bad file where it reads one, refuses it with one line naming the
-// file (or serves what a damaged module still holds), never crashes, hangs or writes.
+// file (or serves what a damaged module still holds), never crashes, hangs or writes; a
+// language the module does not have is refused the same way.
 TEST_F(BadInput, EveryCommandRefusesEveryBadFileInOneLine) {
   const std::vector<TCase> cases = Cases();
   ASSERT_GT(cases.size(), 100u);

@@ -32,15 +32,15 @@ $(RELEASE)/build.ninja: | deps
 	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUINTREL_TESTS=OFF
 
 run: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS)
+	scripts/build-settled $(RELEASE) -j $(JOBS)
 	@scripts/run-example $(RELEASE)/quintrel
 
 install: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS)
+	scripts/build-settled $(RELEASE) -j $(JOBS)
 	cmake --install $(RELEASE) --prefix "$(PREFIX)" --strip
 
 package: deps $(RELEASE)/build.ninja
-	cmake --build $(RELEASE) -j $(JOBS)
+	scripts/build-settled $(RELEASE) -j $(JOBS)
 	cd $(RELEASE) && cpack -G DEB
 	@ls $(RELEASE)/quintrel_*.deb
 
@@ -48,7 +48,7 @@ $(DEBUG)/build.ninja: | deps
 	cmake -S . -B $(DEBUG) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUINTREL_SANITIZE=ON -DQUINTREL_WERROR=ON
 
 test: deps $(DEBUG)/build.ninja
-	cmake --build $(DEBUG) -j $(JOBS)
+	scripts/build-settled $(DEBUG) -j $(JOBS)
 	cd $(DEBUG) && ctest --output-on-failure -j $(JOBS) -LE corpus-extra
 	@echo "== real files outside the repository (ctest -L corpus-extra)"
 	@cd $(DEBUG) && ctest --output-on-failure -j $(JOBS) -L corpus-extra; status=$$?; \
@@ -58,7 +58,7 @@ $(BENCH)/build.ninja: | deps
 	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUINTREL_TESTS=OFF -DQUINTREL_BENCH=ON
 
 bench: deps $(BENCH)/build.ninja
-	cmake --build $(BENCH) -j $(JOBS)
+	scripts/build-settled $(BENCH) -j $(JOBS)
 	@for b in $(BENCH)/bench_*; do [ -x "$$b" ] && "$$b" || true; done
 
 # Each target fuzz/NAME.cpp runs over the seeds of fuzz/corpus/NAME (without a "fuzz_"
@@ -72,7 +72,7 @@ $(FUZZ)/build.ninja: | deps
 	  -DQUINTREL_TESTS=OFF -DQUINTREL_FUZZ=ON -DQUINTREL_SANITIZE=ON
 
 fuzz: deps $(FUZZ)/build.ninja
-	@status=0; cmake --build $(FUZZ) -j $(JOBS) --target $(FUZZ_TARGETS) -- -k 0 || status=1; \
+	@status=0; scripts/build-settled $(FUZZ) -j $(JOBS) --target $(FUZZ_TARGETS) -- -k 0 || status=1; \
 	for name in $(FUZZ_TARGETS); do \
 	  if [ ! -x $(FUZZ)/$$name ]; then echo "== $$name: not built" >&2; status=1; continue; fi; \
 	  seeds=fuzz/corpus/$$(echo $$name | sed -e 's/^fuzz_//' -e 's/_fuzzer$$//'); \
@@ -89,7 +89,7 @@ fuzz: deps $(FUZZ)/build.ninja
 # sharing one module (tests/cli/soak_cli_test.cpp), then a writer killed at random moments
 # (tests/storage/kill_test.cpp), each for SOAK_SECONDS; `make test` runs both for seconds.
 soak: deps $(DEBUG)/build.ninja
-	cmake --build $(DEBUG) -j $(JOBS) --target test_cli test_storage quintrel
+	scripts/build-settled $(DEBUG) -j $(JOBS) --target test_cli test_storage quintrel
 	cd $(DEBUG) && QUINTREL_SOAK_SECONDS=$(SOAK_SECONDS) ./test_cli --gtest_filter='SoakCliTest.*'
 	cd $(DEBUG) && QUINTREL_KILL_SECONDS=$(SOAK_SECONDS) ./test_storage --gtest_filter='Kill.*'
 

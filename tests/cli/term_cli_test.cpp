@@ -90,7 +90,7 @@ TEST_F(CatalogueCommands, ObjectsFormsAndCleaningBuildAWholeCatalogue) {
   Ok({"term", "set", file, "en", "5", "orphan"});
   Ok({"object", "remove", file, "1048562"});
   EXPECT_EQ(Run({"object", "remove", file, "1048562"}).code, 1);
-  EXPECT_EQ(Ok({"module", "clean", file}), "de: 0 terms removed\nen: 2 terms removed\n");
+  EXPECT_EQ(Ok({"module", "clean", file}), "en: 2 terms removed\nde: 0 terms removed\n");
   EXPECT_EQ(Ok({"term", "list", file, "en"}), "458745\tsigned-off\t0\tOK\n");
 
   Ok({"form", "remove", file, "Main"});

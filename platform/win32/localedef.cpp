@@ -234,7 +234,13 @@ private:
         while (!rest.empty() && rest.front() == '<') Append(value.Text, Symbol(rest));
         value.Quoted = true;
       } else {
-        value.Text = rtl::Utf8ToWide(Word(rest));
+        // A bare word takes the same characters a string does: a control character (a NUL
+        // above all) would end the text early once it is stored in a fixed field.
+        const std::string word = Word(rest);
+        for (const char c : word)
+          if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
+            Fail(fileName_, at_, rtl::Format(qs::_SLocaleControl, static_cast<int>(c)));
+        value.Text = rtl::Utf8ToWide(word);
       }
       values.push_back(std::move(value));
       rest = TrimLeft(rest);

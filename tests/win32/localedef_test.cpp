@@ -245,6 +245,7 @@ TEST_F(CraftedLocales, DamagedTextIsRefusedNamingFileAndLine) {
       {"d_fmt \"abc/", "string not closed"},
       {"d_fmt \"a\xff\"", "not UTF-8 at column 9"},
       {"d_fmt \"a<U0007>\"", "control character $07"},
+      {std::string("am_pm \x19x\0y;\"PM\"", 15), "control character $19"},
       {"d_fmt \"a\" \"b\"", "'\"b\"' is not expected here"},
       {"END LC_NUMERIC", "END LC_NUMERIC inside LC_TIME"},
       {"d_fmt \"" + std::string(1100, 'x') + "\"", "string longer than 1024 characters"},

@@ -275,7 +275,12 @@ void TBinaryWriter::Value(const TStreamValue& v) {
   Byte(v.Type);
   switch (v.Type) {
     case vaList:
-      for (const auto& e : v.List) Value(e);
+      for (const auto& e : v.List) {
+        // The zero byte of a Null item is the list's end: it would read back as a shorter list
+        // followed by garbage. The text notation can say it; this one cannot.
+        if (e.Type == vaNull) throw EWriteError(Format(S::_SStreamWriteBad, "a Null item in a list"));
+        Value(e);
+      }
       Byte(vaNull);
       break;
     case vaCurrency:

@@ -205,6 +205,11 @@ TEST(BinaryFiler, ObjectHeadersThatNeedAPrefixKeepIt) {
   EXPECT_EQ(ReadBinaryForm(WriteBinaryObject(root)).Root, root);
 }
 
+TEST(BinaryFiler, ANullItemOfAListIsRefusedNotWrittenAsTheListsEnd) {
+  const TFormStream form = ReadTextForm("object F: TF\r\n  P = (\r\n    'a'\r\n    Null\r\n    'b')\r\nend\r\n");
+  EXPECT_THROW(WriteBinaryObject(form.Root), EWriteError);
+}
+
 TEST(BinaryFiler, EveryValueTypeSurvivesBothNotations) {
   TStreamObject root;
   root.ClassName = "TThing";

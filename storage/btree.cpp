@@ -135,7 +135,6 @@ PIndexNode TIndexTree::Node(uint32_t address) {
 }
 
 void TIndexTree::WriteNode(uint32_t address, const PIndexNode& node) {
-  node->ForgetValues();
   TBlock& block = db_.nodeCache_.Scratch();
   node->Encode(block);
   try {
@@ -252,12 +251,45 @@ int TIndexTree::Search(const TIndexNode& node,
 
 namespace {
 
+// A key with the value remembered for it: the two move together from slot to slot, so a
+// node keeps what its searches learnt across its own changes. A key's record changes its
+// value only after the key has left every node, and a key whose record moves keeps it.
+struct TSlot {
+  TIndexKey Key;
+  uint64_t Memo = 0;
+  uint8_t MemoLength = TIndexNode::kUnknown;
+};
+
+TSlot SlotAt(const TIndexNode& node, int i) { return {node.Keys[i], node.Memo[i], node.MemoLength[i]}; }
+
+void PutSlot(TIndexNode& node, int i, const TSlot& slot) {
+  node.Keys[i] = slot.Key;
+  node.Memo[i] = slot.Memo;
+  node.MemoLength[i] = slot.MemoLength;
+}
+
+// Copies n entries of an array from index `at` to index `place` of another or the same
+// array (the ranges may overlap).
+template <typename TArray>
+void MoveEntries(TArray& to, int place, const TArray& from, int at, int n) {
+  if (n <= 0) return;
+  if (&to == &from && place > at) std::copy_backward(from.begin() + at, from.begin() + at + n, to.begin() + place + n);
+  else std::copy(from.begin() + at, from.begin() + at + n, to.begin() + place);
+}
+
+// Moves n keys with their remembered values from slot `at` of `from` to slot `place` of `to`.
+void MoveSlots(TIndexNode& to, int place, const TIndexNode& from, int at, int n) {
+  MoveEntries(to.Keys, place, from.Keys, at, n);
+  MoveEntries(to.Memo, place, from.Memo, at, n);
+  MoveEntries(to.MemoLength, place, from.MemoLength, at, n);
+}
+
 // Makes room at `pos` for a key with its right child: keys pos.. and children pos+1.. move
 // up one place.
-void InsertInNode(TIndexNode& node, int pos, const TIndexKey& key, uint32_t right) {
-  for (int i = node.Count; i >= pos; --i) node.Keys[i + 1] = node.Keys[i];
-  for (int j = node.Count + 1; j >= pos + 1; --j) node.Children[j + 1] = node.Children[j];
-  node.Keys[pos] = key;
+void InsertInNode(TIndexNode& node, int pos, const TSlot& slot, uint32_t right) {
+  MoveSlots(node, pos + 1, node, pos, node.Count - pos + 1);
+  MoveEntries(node.Children, pos + 2, node.Children, pos + 1, node.Count - pos + 1);
+  PutSlot(node, pos, slot);
   node.Children[pos + 1] = right;
   node.Count++;
 }
@@ -265,14 +297,14 @@ void InsertInNode(TIndexNode& node, int pos, const TIndexKey& key, uint32_t righ
 // Splits a full node that a key with its right child joins at `pos`: of the 511 keys and
 // 512 children, `left` takes keys 1..255 and children 1..256, key 256 is pushed up and
 // `right` takes the rest. The full node itself is not changed.
-TIndexKey SplitNode(const TIndexNode& full, int pos, const TIndexKey& key, uint32_t child, TIndexNode& left,
-                    TIndexNode& right) {
-  auto keyAt = [&](int i) { return i < pos ? full.Keys[i] : i == pos ? key : full.Keys[i - 1]; };
+TSlot SplitNode(const TIndexNode& full, int pos, const TSlot& slot, uint32_t child, TIndexNode& left,
+                TIndexNode& right) {
+  auto keyAt = [&](int i) { return i < pos ? SlotAt(full, i) : i == pos ? slot : SlotAt(full, i - 1); };
   auto childAt = [&](int j) { return j <= pos ? full.Children[j] : j == pos + 1 ? child : full.Children[j - 1]; };
   left.Count = right.Count = kNodeHalf;
   for (int i = 1; i <= kNodeHalf; ++i) {
-    left.Keys[i] = keyAt(i);
-    right.Keys[i] = keyAt(kNodeHalf + 1 + i);
+    PutSlot(left, i, keyAt(i));
+    PutSlot(right, i, keyAt(kNodeHalf + 1 + i));
   }
   for (int j = 1; j <= kNodeHalf + 1; ++j) {
     left.Children[j] = childAt(j);
@@ -324,7 +356,12 @@ bool TIndexTree::Add(const TIndexKey& key, const std::vector<uint8_t>& value) {
     throw;
   }
 
-  TIndexKey up = key;
+  // The new key comes with its value, which the next search of its leaf need not fetch.
+  TSlot up{key};
+  if (value.size() <= TIndexNode::kMemoBytes) {
+    if (!value.empty()) std::memcpy(&up.Memo, value.data(), value.size());
+    up.MemoLength = static_cast<uint8_t>(value.size());
+  }
   uint32_t upRight = 0;
   auto block = fresh.begin();
   for (size_t level = depth; level-- > 0;) {
@@ -343,7 +380,7 @@ bool TIndexTree::Add(const TIndexKey& key, const std::vector<uint8_t>& value) {
   }
   auto root = std::make_shared<TIndexNode>();
   root->Count = 1;
-  root->Keys[1] = up;
+  PutSlot(*root, 1, up);
   root->Children[1] = header_.Root;
   root->Children[2] = upRight;
   WriteNode(*block, root);
@@ -361,11 +398,9 @@ namespace {
 // Takes key `pos` and its right child out of a node: the keys and children after them move
 // down one place and the freed last slots are cleared.
 void RemoveFromNode(TIndexNode& node, int pos) {
-  for (int i = pos; i < node.Count; ++i) {
-    node.Keys[i] = node.Keys[i + 1];
-    node.Children[i + 1] = node.Children[i + 2];
-  }
-  node.Keys[node.Count] = {};
+  MoveSlots(node, pos, node, pos + 1, node.Count - pos);
+  MoveEntries(node.Children, pos + 1, node.Children, pos + 2, node.Count - pos);
+  PutSlot(node, node.Count, {});
   node.Children[node.Count + 1] = 0;
   node.Count--;
 }
@@ -374,13 +409,13 @@ void RemoveFromNode(TIndexNode& node, int pos) {
 // of right, left's last child becomes right's first, and left's last key replaces the
 // separator.
 void BorrowFromLeft(TIndexNode& parent, int p, TIndexNode& left, TIndexNode& right) {
-  for (int i = right.Count; i >= 1; --i) right.Keys[i + 1] = right.Keys[i];
-  for (int j = right.Count + 1; j >= 1; --j) right.Children[j + 1] = right.Children[j];
-  right.Keys[1] = parent.Keys[p];
+  MoveSlots(right, 2, right, 1, right.Count);
+  MoveEntries(right.Children, 2, right.Children, 1, right.Count + 1);
+  PutSlot(right, 1, SlotAt(parent, p));
   right.Children[1] = left.Children[left.Count + 1];
   right.Count++;
-  parent.Keys[p] = left.Keys[left.Count];
-  left.Keys[left.Count] = {};
+  PutSlot(parent, p, SlotAt(left, left.Count));
+  PutSlot(left, left.Count, {});
   left.Children[left.Count + 1] = 0;
   left.Count--;
 }
@@ -389,15 +424,12 @@ void BorrowFromLeft(TIndexNode& parent, int p, TIndexNode& left, TIndexNode& rig
 // of left with right's first child, and right's first key replaces the separator.
 void BorrowFromRight(TIndexNode& parent, int p, TIndexNode& left, TIndexNode& right) {
   left.Count++;
-  left.Keys[left.Count] = parent.Keys[p];
+  PutSlot(left, left.Count, SlotAt(parent, p));
   left.Children[left.Count + 1] = right.Children[1];
-  parent.Keys[p] = right.Keys[1];
-  for (int i = 1; i < right.Count; ++i) {
-    right.Keys[i] = right.Keys[i + 1];
-    right.Children[i] = right.Children[i + 1];
-  }
-  right.Children[right.Count] = right.Children[right.Count + 1];
-  right.Keys[right.Count] = {};
+  PutSlot(parent, p, SlotAt(right, 1));
+  MoveSlots(right, 1, right, 2, right.Count - 1);
+  MoveEntries(right.Children, 1, right.Children, 2, right.Count);
+  PutSlot(right, right.Count, {});
   right.Children[right.Count + 1] = 0;
   right.Count--;
 }
@@ -406,14 +438,12 @@ void BorrowFromRight(TIndexNode& parent, int p, TIndexNode& left, TIndexNode& ri
 // the result would not fit a node, which only a damaged tree gives.
 bool MergeNodes(TIndexNode& parent, int p, TIndexNode& left, const TIndexNode& right) {
   int n = left.Count;
-  left.Keys[n + 1] = parent.Keys[p];
+  if (n + 1 + right.Count > kNodeKeys) return false;
+  PutSlot(left, n + 1, SlotAt(parent, p));
   left.Children[n + 2] = right.Children[1];
-  for (int i = 1; i <= right.Count; ++i) {
-    left.Keys[n + 1 + i] = right.Keys[i];
-    left.Children[n + 2 + i] = right.Children[i + 1];
-  }
+  MoveSlots(left, n + 2, right, 1, right.Count);
+  MoveEntries(left.Children, n + 3, right.Children, 2, right.Count);
   left.Count = n + 1 + right.Count;
-  if (left.Count > kNodeKeys) return false;
   RemoveFromNode(parent, p);
   return true;
 }
@@ -447,7 +477,9 @@ void TIndexTree::SwapSuccessor(uint32_t address,
     leaf = Node(leafAddress);
   }
   if (leaf->Count == 0) Inconsistent();
-  std::swap(leaf->Keys[1], node->Keys[pos]);
+  TSlot successor = SlotAt(*leaf, 1);
+  PutSlot(*leaf, 1, SlotAt(*node, pos));
+  PutSlot(*node, pos, successor);
   WriteNode(leafAddress, leaf);
   WriteNode(address, node);
 }

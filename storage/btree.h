@@ -33,7 +33,7 @@
 //     built as new nodes: a failed allocation leaves the tree and the cached nodes as they
 //     were. A tree is given back to the avail list only whole and sound, and only when no
 //     other structure starts at one of its nodes.
-//   - The node cache holds at most 20 decoded nodes, most recently used first. A node is
+//   - The node cache holds at most 512 decoded nodes, most recently used first. A node is
 //     changed there and written through at once; the engine empties the cache when the
 //     file's change counter moves and when an exclusive operation fails.
 #pragma once
@@ -74,10 +74,11 @@ struct TIndexNode {
   std::array<TIndexKey, kNodeKeys + 2> Keys{};
   std::array<uint32_t, kNodeKeys + 3> Children{};
 
-  // Values of keys fetched while the node stays cached and unchanged, for values of up to
-  // 8 bytes: a search of a cached node then reads no record twice. A record's indexed
-  // value only changes after its key has left the node (every record change deletes and
-  // re-adds its keys), so the values are forgotten whenever the node is written.
+  // Values of keys fetched while the node stays cached, for values of up to 8 bytes, slot
+  // by slot beside Keys: a search of a cached node then reads no record twice. A record's
+  // indexed value only changes after its key has left the node (every record change
+  // deletes and re-adds its keys), so a value stays right as long as it moves with its key
+  // from slot to slot and node to node, which every change of a node's keys does.
   static constexpr uint8_t kUnknown = 0xFF;
   static constexpr size_t kMemoBytes = 8;
   mutable std::array<uint64_t, kNodeKeys + 2> Memo{};

@@ -484,11 +484,14 @@ void TCustomVarDB::MergeNextBlock(int table, TBlock& b, TBlock& next) {
   TTable& t = tables_[table];
   uint32_t address = t.Header.CurBlock, nextAddress = b.Next();
   int before = b.Count(), moved = next.Count();
-  UpdateBlockKeys(table, next, nextAddress, 1, moved, 0);
+  std::vector<TKeyMove> plan;
+  bool inPlace = PlanKeyMove(table, next, nextAddress, 1, moved, address, plan);
+  if (!inPlace) UpdateBlockKeys(table, next, nextAddress, 1, moved, 0);
   DistributeRecords(next, b, moved, before + 1, 1);
   LinkNeighbours(t, address, next.Next(), &b, nullptr);
   WriteBlock(address, b);
-  UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
+  if (inPlace) ApplyKeyMove(plan);
+  else UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
   TBlock scratch;
   PutOnAvailList(nextAddress, scratch);
 }
@@ -499,12 +502,15 @@ void TCustomVarDB::MergePrevBlock(int table, TBlock& b, TBlock& prev) {
   TTable& t = tables_[table];
   uint32_t address = t.Header.CurBlock, prevAddress = b.Prev();
   int moved = prev.Count();
-  UpdateBlockKeys(table, prev, prevAddress, 1, moved, 0);
+  std::vector<TKeyMove> plan;
+  bool inPlace = PlanKeyMove(table, prev, prevAddress, 1, moved, address, plan);
+  if (!inPlace) UpdateBlockKeys(table, prev, prevAddress, 1, moved, 0);
   DistributeRecords(prev, b, moved, 1, 1);
   t.Header.CurPos = static_cast<uint16_t>(t.Header.CurPos + moved);
   LinkNeighbours(t, prev.Prev(), address, nullptr, &b);
   WriteBlock(address, b);
-  UpdateBlockKeys(table, b, address, 1, moved, 1);
+  if (inPlace) ApplyKeyMove(plan);
+  else UpdateBlockKeys(table, b, address, 1, moved, 1);
   TBlock scratch;
   PutOnAvailList(prevAddress, scratch);
 }
@@ -521,12 +527,15 @@ void TCustomVarDB::BorrowFromPrevBlock(int table, TBlock& b, TBlock& prev) {
   if (k > count) return;
   int moved = count - k + 1;
   uint32_t address = t.Header.CurBlock, prevAddress = b.Prev();
-  UpdateBlockKeys(table, prev, prevAddress, k, count, 0);
+  std::vector<TKeyMove> plan;
+  bool inPlace = PlanKeyMove(table, prev, prevAddress, k, count, address, plan);
+  if (!inPlace) UpdateBlockKeys(table, prev, prevAddress, k, count, 0);
   DistributeRecords(prev, b, moved, 1, k);
   t.Header.CurPos = static_cast<uint16_t>(t.Header.CurPos + moved);
   WriteBlock(prevAddress, prev);
   WriteBlock(address, b);
-  UpdateBlockKeys(table, b, address, 1, moved, 1);
+  if (inPlace) ApplyKeyMove(plan);
+  else UpdateBlockKeys(table, b, address, 1, moved, 1);
 }
 
 // The next block lends its records up to about its middle, as many as the cursor's block has
@@ -542,11 +551,14 @@ void TCustomVarDB::BorrowFromNextBlock(int table, TBlock& b, TBlock& next) {
   if (moved <= 0) return;
   uint32_t address = t.Header.CurBlock, nextAddress = b.Next();
   int before = b.Count();
-  UpdateBlockKeys(table, next, nextAddress, 1, moved, 0);
+  std::vector<TKeyMove> plan;
+  bool inPlace = PlanKeyMove(table, next, nextAddress, 1, moved, address, plan);
+  if (!inPlace) UpdateBlockKeys(table, next, nextAddress, 1, moved, 0);
   DistributeRecords(next, b, moved, before + 1, 1);
   WriteBlock(nextAddress, next);
   WriteBlock(address, b);
-  UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
+  if (inPlace) ApplyKeyMove(plan);
+  else UpdateBlockKeys(table, b, address, before + 1, before + moved, 1);
 }
 
 // The cursor's block, empty, leaves the chain; the cursor moves to the record after it, or

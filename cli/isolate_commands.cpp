@@ -18,6 +18,7 @@
 #include "strings/toolconsts.h"
 #include "platform/ide/project.h"
 #include "platform/rtl/utf8.h"
+#include "storage/vardbs.h"
 #include "tools/isolate.h"
 #include "tools/isolatediff.h"
 #include "tools/resstr.h"
@@ -184,10 +185,13 @@ void RegisterPlan(CLI::App* isolate) {
       }
       for (const std::string& problem : report.Problems) std::cerr << "quintrel: " << problem << "\n";
       if (!report.Problems.empty()) throw ECommandFailed(rtl::Format(strings::_SIsolateNoPlan, *output));
+      // The ids the plan reserves are kept only when the plan that names them was written.
+      storage::TUpdateBracket update(run.File.Zod().GetModuleInterface(run.File.Index()));
       const tools::TIsolatePlan plan =
           tools::MakePlan(session, run.File.Zod(), run.File.Index(), report, unit, run.Manager.Charset());
       for (const tools::TSourceFinding& f : report.Findings) WarnPlace(ShownUnit(session, f.Unit), f);
       WriteOutputFile(*output, tools::PlanJson(plan));
+      update.Commit();
       std::cout << rtl::Format(strings::_SIsolatePlanWritten, *output, static_cast<int>(plan.Rows.size()),
                                static_cast<int>(plan.Units.size()), unit)
                 << "\n";

@@ -120,6 +120,22 @@ const std::vector<TBadInput>& BadFiles() {
   return rows;
 }
 
+// Where a command writes a file: names it cannot write to.
+const std::vector<TBadInput>& BadOutputs() {
+  static const std::vector<TBadInput> rows = {
+      {"folder as output", TAlso::Nothing, [](const fs::path& d) { fs::create_directory(d / "out"); return (d / "out").string(); }},
+      {"output in a missing folder", TAlso::Nothing, [](const fs::path& d) { return (d / "nosuch" / "out").string(); }},
+      {"over-long output name", TAlso::Nothing, [](const fs::path& d) { return (d / std::string(5000, 'o')).string(); }},
+  };
+  return rows;
+}
+
+// The arguments that name a file the command writes.
+bool WritesTo(const std::string& command, const std::string& slot) {
+  static const std::set<std::string> creators = {"terms picture save", "db create", "module new"};
+  return slot == "--output" || (slot == "=FILE" && creators.count(command));
+}
+
 // The same for an argument that names a language of the module.
 const std::vector<TBadInput>& BadLanguages() {
   static const std::vector<TBadInput> rows = {
@@ -143,7 +159,8 @@ std::string Filler(const std::string& command, const std::string& name) {
       {"lang add ID", "fr"}, {"lang show ID", "de"}, {"lang set ID", "de"}, {"lang remove ID", "de"}, {"LANG", "de"}, {"ID", "1"}, {"TEXT", "x"}, {"TABLE", "x"}, {"SETTING", "win32-locale"}, {"VALUE", "on"},
       {"NAME", "MainForm"}, {"FORM", "MainForm"}, {"COMPONENT", "TitleLabel"}, {"PROPERTY", "Caption"}, {"UNIT", "AppText.pas"},
       {"IDENT", "SReady"}, {"OBJECT", "MainForm.ShowLanguageSelectionInSystemMenu"},
-      {"terms picture set OBJECT", "MainForm.LogoImage.Picture.Data"}, {"module auto-include set FILE", "script.txt"}, {"STATUS", "review"}, {"PATH", "MainForm"}, {"EVENT", "project-opened"}, {"ROW", "1"},
+      {"terms picture set OBJECT", "MainForm.LogoImage.Picture.Data"}, {"terms picture save OBJECT", "MainForm.LogoImage.Picture.Data"},
+      {"terms picture save --lang", "en"}, {"module auto-include set FILE", "script.txt"}, {"STATUS", "review"}, {"PATH", "MainForm"}, {"EVENT", "project-opened"}, {"ROW", "1"},
       {"ACTION", "ignore"}, {"CHARSET", "0"}, {"--lang", "de"}, {"--from", "en"}, {"--to", "de"}, {"--into", "de"},
       {"--base", "en"}, {"--target", "de"}, {"--language", "de"}, {"--define", "ROWS Str V Data N"},
       {"--form", "MainForm"}, {"--unit", "AppText.pas"}, {"--text", "x"}, {"--kind", "pas"}};
@@ -201,7 +218,18 @@ protected:
       for (const nlohmann::json& p : command["positionals"])
         if (TakesLanguage(command["command"], "=" + p["name"].get<std::string>()))
           cases.push_back({command, "=" + p["name"].get<std::string>(), &BadLanguages()[cases.size() % BadLanguages().size()]});
+      for (const nlohmann::json& o : command["options"])
+        if (WritesTo(command["command"], o["name"])) slots.push_back(o["name"]);
+      for (const nlohmann::json& p : command["positionals"])
+        if (WritesTo(command["command"], "=" + p["name"].get<std::string>()) &&
+            std::ranges::count(slots, "=" + p["name"].get<std::string>()) == 0)
+          slots.push_back("=" + p["name"].get<std::string>());
       for (const std::string& slot : slots) {
+        if (WritesTo(command["command"], slot)) {
+          // Every unwritable name for every file written: they are few.
+          for (const TBadInput& output : BadOutputs()) cases.push_back({command, slot, &output});
+          if (slot == "--output") continue;
+        }
         const size_t turn = cases.size(), kinds = BadFiles().size();
         for (size_t i = 0; i < kinds; ++i)
           if ((all && std::string(all) == "all") || i == turn % kinds ||
@@ -242,7 +270,7 @@ protected:
       const std::string name = o["name"];
       if (name == c.Slot) {
         args.insert(args.end(), {name, bad});
-      } else if (name == "--module" && c.Slot != "--project") {
+      } else if (name == "--module" && c.Slot != "--project" && !(moduleFirst && c.Slot == "=FILE")) {
         args.insert(args.end(), {name, (folder / "project" / "Sample.ZOD").string()});
       } else if (name == "--project") {
         args.insert(args.end(), {name, (folder / "project").string()});

@@ -94,6 +94,11 @@ public:
     if (checked) *checked = &e->checked;
     return &e->block;
   }
+  // The cached copy to change in place before it is put back with Put (no copy then), or null.
+  TBlock* FindForWrite(uint32_t address) {
+    TEntry* e = Slot(address);
+    return e ? &e->block : nullptr;
+  }
   // Caches a block; a dirty block evicted to make room is handed to `spill` to be written.
   template <typename Spill>
   void Put(uint32_t address, const TBlock& block, bool dirty, Spill&& spill);

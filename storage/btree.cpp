@@ -135,7 +135,12 @@ PIndexNode TIndexTree::Node(uint32_t address) {
 }
 
 void TIndexTree::WriteNode(uint32_t address, const PIndexNode& node) {
-  TBlock& block = db_.nodeCache_.Scratch();
+  // Inside a transaction a node whose block is cached is encoded straight into it: a bulk
+  // update writes a leaf for every key, and copying each encoded 8 KiB into the cache
+  // showed in its profile. Only a failed flush of the transaction's blocks can stop the
+  // write then, and that gives up the transaction with everything cached.
+  TBlock* cached = db_.pager_->CachedForWrite(address);
+  TBlock& block = cached ? *cached : db_.nodeCache_.Scratch();
   node->Encode(block);
   try {
     db_.WriteBlock(address, block);

@@ -93,15 +93,14 @@ void TCustomVarDB::DeleteRecordKeys(int table, uint32_t address, const std::vect
   for (size_t f = 0; f < t.Fields.size(); ++f) {
     if (t.Fields[f].Indexes.empty()) continue;
     if (slots.empty()) slots = SliceImage(t, image);
-    // The record changes or moves: its remembered value goes with its keys.
-    valueMemo_.Erase(static_cast<uint16_t>(table), static_cast<uint16_t>(f), address, RecNoOf(image));
     std::vector<uint8_t> value = FieldValue(image, slots[f]);
     for (TIndexHeader& index : t.Fields[f].Indexes) {
       TIndexTree tree(*this, index);
       if (!tree.Keyable(value)) continue;
       tree.Delete(value, tree.MakeKey(address, RecNoOf(image), value));
     }
-    // The delete's own search met the record's key and remembered its value again.
+    // The record changes or moves: its remembered value goes with its keys (the delete's
+    // own search may have just remembered it).
     valueMemo_.Erase(static_cast<uint16_t>(table), static_cast<uint16_t>(f), address, RecNoOf(image));
   }
 }

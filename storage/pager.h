@@ -163,6 +163,12 @@ public:
   }
   // Writes a block; inside a write transaction it waits in the cache until Flush.
   void WriteBlock(uint32_t address, const TBlock& block);
+  // Inside a write transaction, the cached block at `address` to be built in place and then
+  // given to WriteBlock, which keeps it without a copy; null when it is not cached or
+  // writes go to the file at once. Nothing may come between the two but building it.
+  TBlock* CachedForWrite(uint32_t address) {
+    return isFile_ && transaction_ ? cache_.FindForWrite(address) : nullptr;
+  }
   // Records that the cached block at `address` passed a test (TBlockCache's checked bits);
   // nothing when it is not cached.
   void MarkChecked(uint32_t address, uint8_t bits) {

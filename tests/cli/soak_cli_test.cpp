@@ -2,7 +2,8 @@
 // command line and the running application do: two writers through `term set`, two through
 // the translation editor's controller (`terms set --expect`, which refuses when the text is
 // no longer the one it last wrote), a reader of the writers' terms, the translator switching
-// the main form between languages (`preview`), and the integrity check, all at once.
+// the main form between languages (`preview`), an export of the whole module and the
+// integrity check, all at once.
 //
 // Every writer owns its terms and logs each write the command acknowledged (exit 0) and
 // each it tried. At the end no process may still be running, the module must pass its
@@ -249,6 +250,12 @@ TEST_F(SoakCliTest, ProcessesSharingAModuleLoseNoAcknowledgedWrite) {
   for (const char* lang : {"de", "ru", "en", "he"})
     switches.push_back({{"preview", "--project", project_, "--lang", lang, "--form", "MainForm"}, ""});
   workers.push_back(std::make_unique<TReader>("translator", logs, switches));
+  // A reader of the whole module in one read bracket, while the writers write.
+  workers.push_back(std::make_unique<TReader>(
+      "export", logs,
+      std::vector<TReader::TCommand>{{{"export", "--project", project_, "--base", "en", "--target", "de", "--all",
+                                       "-o", (logs / "export.xlf").string()},
+                                      ""}}));
   workers.push_back(std::make_unique<TReader>(
       "check", logs, std::vector<TReader::TCommand>{{{"db", "check", Path("project/Sample.ZOD")}, ""}}));
 

@@ -349,6 +349,27 @@ void WriteBatch(TCustomVarDB& db, int table, std::vector<TPendingRecord>& batch,
   batch.clear();
 }
 
+// A line of input longer than this is refused rather than held: a blob of tens of
+// megabytes in hexadecimal still fits.
+constexpr size_t kMaxLoadLine = size_t{128} << 20;
+
+// Reads one line without its end into `line`; false at the end of the input. A line longer
+// than kMaxLoadLine sets `tooLong` and is read no further.
+bool ReadLoadLine(std::istream& in, std::string& line, bool& tooLong) {
+  line.clear();
+  tooLong = false;
+  std::streambuf* buffer = in.rdbuf();
+  for (int c; (c = buffer->sbumpc()) != std::char_traits<char>::eof();) {
+    if (c == '\n') return true;
+    if (line.size() == kMaxLoadLine) {
+      tooLong = true;
+      return true;
+    }
+    line.push_back(static_cast<char>(c));
+  }
+  return !line.empty();
+}
+
 // Appends the records of a JSON-lines stream; returns the number written. A bad line
 // stops the load with its line number; the records before it stay.
 int64_t Load(TCustomVarDB& db, const std::string& fileName, int table, std::istream& in) {
@@ -357,13 +378,15 @@ int64_t Load(TCustomVarDB& db, const std::string& fileName, int table, std::istr
   int64_t lineNumber = 0, written = 0;
   std::vector<TPendingRecord> batch;
   size_t batchBytes = 0;
-  while (std::getline(in, line)) {
+  bool tooLong = false;
+  while (ReadLoadLine(in, line, tooLong)) {
     ++lineNumber;
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     auto bad = [&](const std::string& what) {
       WriteBatch(db, table, batch, written);
       return ECommandFailed(rtl::Format(qs::_SCliLoadLine, fileName, lineNumber, what, written));
     };
+    if (tooLong) throw bad("longer than " + std::to_string(kMaxLoadLine >> 20) + " MiB");
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     TJsonRecord parsed;
     try {
       parsed = ParseJsonRecord(line);

@@ -127,6 +127,9 @@ TEST_F(DbCommands, LoadDumpRoundTrip) {
     EXPECT_EQ(r.code, 1) << bad;
     EXPECT_NE(r.err.find("input line 1"), std::string::npos) << bad << ": " << r.err;
   }
+  // A line without end is refused once it passes the limit, not held in memory.
+  r = Run({"db", "load", Path("a.zod"), "--define", define}, "{\"Key\": 8}\n{\"Name\": \"" + std::string(129 << 20, 'x'));
+  EXPECT_EQ(r.err, "quintrel: " + Path("a.zod") + ": input line 2: longer than 128 MiB (1 records written before it)\n");
   EXPECT_EQ(Run({"db", "load", Path("a.zod"), "--define", define, "--index", "Key:fancy"}, "").code, 1);
   r = Run({"db", "dump", Path("a.zod"), "Nope"});
   EXPECT_EQ(r.code, 1);

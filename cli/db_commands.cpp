@@ -495,8 +495,8 @@ void RegisterDbCommands(CLI::App& app) {
   auto load = std::make_shared<TLoadOptions>();
   CLI::App* loadCmd = db->add_subcommand(
       "load", "Append records read from stdin, one JSON object per line (the form db dump --json writes); creates "
-              "the file and the table when missing. _RECNO is given by the table. A bad line stops the load with "
-              "its line number; the records before it stay.");
+              "the file and the table when missing. _RECNO is given by the table. A bad line (or one longer than "
+              "128 MiB) stops the load with its line number; the records before it stay.");
   load->target.AddModule(loadCmd, true, "Database file (created when missing)");
   loadCmd->add_option("--define", load->definition, "Table definition, e.g. \"ROWS Str V Data N\"")->required();
   loadCmd->add_option("--index", load->indexes,

@@ -112,23 +112,29 @@ TJournal::~TJournal() {
 }
 
 void TJournal::Add(uint32_t address, const uint8_t* content, uint32_t length) {
-  size_t at = pending_.size();
-  pending_.resize(at + kRecordHead + length);
-  uint8_t* r = pending_.data() + at;
-  Put32(r, address);
-  Put32(r + 4, length);
-  std::memcpy(r + kRecordHead, content, length);
-  Put32(r + 8, RecordChecksum(salt_, address, length, r + kRecordHead));
+  // A large transaction's old content goes to the journal in pieces while it is added, so
+  // the buffer stays small instead of growing (and being copied) to the size of all of it;
+  // nothing is synced before Write, and the database is not written before Write either.
+  if (pending_.size() + kRecordHead + length > kPendingLimit) WritePending();
+  uint8_t head[kRecordHead] = {};
+  Put32(head, address);
+  Put32(head + 4, length);
+  Put32(head + 8, RecordChecksum(salt_, address, length, content));
+  pending_.insert(pending_.end(), head, head + kRecordHead);
+  pending_.insert(pending_.end(), content, content + length);
+}
+
+void TJournal::WritePending() {
+  if (pending_.empty()) return;
+  if (!win32::WriteFileAt(fd_, end_, pending_.data(), pending_.size()))
+    throw EDatabaseError(Format(vc::_SJournalWriteFailed, fileName_, path_, Reason()));
+  end_ += pending_.size();
+  pending_.clear();
 }
 
 void TJournal::Write() {
   if (pending_.empty() && end_ > 0) return;
-  if (!pending_.empty()) {
-    if (!win32::WriteFileAt(fd_, end_, pending_.data(), pending_.size()))
-      throw EDatabaseError(Format(vc::_SJournalWriteFailed, fileName_, path_, Reason()));
-    end_ += pending_.size();
-    pending_.clear();
-  }
+  WritePending();
   if (!sync_) return;
   if (!win32::FlushFileBuffers(fd_))
     throw EDatabaseError(Format(vc::_SJournalWriteFailed, fileName_, path_, Reason()));

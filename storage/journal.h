@@ -41,8 +41,9 @@ public:
 
   // Starts the journal `path` of the database `fileName` (its size now `originalSize`, its
   // header's Created bytes `created`, null when the file has no header yet), replacing what
-  // may lie there; the file gets the permission bits `permissions`. Nothing reaches the
-  // disk before Write. EDatabaseError naming the file when it cannot be created.
+  // may lie there; the file gets the permission bits `permissions`. Records are written in
+  // pieces of about 1 MiB as they are added and the rest by Write; nothing is synced
+  // before Write. EDatabaseError naming the file when it cannot be created.
   TJournal(const std::string& fileName, int64_t originalSize, const uint8_t* created, bool sync,
            unsigned permissions);
   ~TJournal();
@@ -51,7 +52,8 @@ public:
 
   int64_t OriginalSize() const { return originalSize_; }
   // Records the old content of the region at `address` (the header at 0: 64 bytes; a block:
-  // 8192 bytes; a region the file did not fully hold is padded with zeros).
+  // 8192 bytes; a region the file did not fully hold is padded with zeros). EDatabaseError
+  // when a full piece cannot be written.
   void Add(uint32_t address, const uint8_t* content, uint32_t length);
   // Appends what was added and, when syncing, makes it durable (the first time the folder's
   // entry as well). Returns before the database may be written.
@@ -74,6 +76,10 @@ private:
   bool synced_ = false;  // the folder entry has been made durable
   uint32_t salt_;
   int64_t originalSize_;
+  // Appends what waits in pending_ (no sync).
+  void WritePending();
+  static constexpr size_t kPendingLimit = size_t{1} << 20;
+
   uint64_t end_ = 0;  // bytes of the journal written
   std::vector<uint8_t> pending_;
 };

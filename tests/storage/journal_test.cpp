@@ -67,15 +67,19 @@ protected:
     for (const auto& f : db.Check()) ADD_FAILURE() << "check: " << f.Message;
     return Snapshot(db);
   }
-  // Runs bracket `seed` in a child that dies at file operation `at`; true when it died
-  // there, false when the bracket finished first.
+  // Runs bracket `seed` (or `run`) in a child that dies at file operation `at`; true when
+  // it died there, false when the bracket finished first.
   bool CrashAt(int at, uint32_t seed) {
+    return CrashRunning(at, [seed](TCustomVarDB& db) { RunBracket(db, seed); });
+  }
+  template <typename TRun>
+  bool CrashRunning(int at, TRun&& run) {
     pid_t pid = ::fork();
     if (pid == 0) {
       TCustomVarDB db("m");
       db.OpenFile(path_, kShared);
       HookAt(at, 0);
-      RunBracket(db, seed);
+      run(db);
       ::_exit(0);
     }
     int status = 0;
@@ -209,6 +213,43 @@ TEST_F(Journal, AWriterDyingAtAnyFileOperationLeavesTheStateBeforeOrAfter) {
   ASSERT_TRUE(db.OpenFile(path_, kShared));
   std::string after = Snapshot(db);
   EXPECT_NE(after, beforeSeen);
+}
+
+// A transaction that changes a few hundred blocks: its journal is written in several
+// pieces before the sync, and a writer dying between them, or anywhere among the blocks
+// after them, still leaves the state before or after.
+TEST_F(Journal, AJournalWrittenInPiecesRollsBackAsWhole) {
+  {
+    TCustomVarDB db("m");
+    ASSERT_TRUE(db.OpenFile(path_, kShared));
+    TUpdateBracket update(db);
+    int t = db.GetTableNr("T");
+    std::string blob(6000, 'x');
+    for (int32_t key = 0; key < 170; ++key) {
+      TFindRec fields[2] = {{test::kKey, &key, 4}, {test::kBlob, blob.data(), static_cast<int32_t>(blob.size())}};
+      db.AddRecord(t, fields, 2);
+    }
+    update.Commit();
+  }
+  std::string before = ReadFile("m.zod");
+  std::string beforeSeen = Reopen();
+  auto deleteAll = [](TCustomVarDB& db) {
+    TUpdateBracket update(db);
+    int t = db.GetTableNr("T");
+    while (db.Top(t) && db.DeleteRecord(t, true)) {
+    }
+    update.Commit();
+  };
+  int crashes = 0;
+  for (int at = 1; CrashRunning(at, deleteAll); at += at < 12 ? 1 : 37) {
+    ++crashes;
+    EXPECT_EQ(Reopen(), beforeSeen) << "died at operation " << at;
+    EXPECT_EQ(ReadFile("m.zod"), before) << "died at operation " << at;
+  }
+  EXPECT_GT(crashes, 14) << "several journal pieces and many blocks";
+  TCustomVarDB db("m");
+  ASSERT_TRUE(db.OpenFile(path_, kShared));
+  EXPECT_EQ(db.Table(db.GetTableNr("T")).Header.RecordCount, 0);
 }
 
 TEST_F(Journal, DamagedOrForeignJournalsAreDiscardedAndReadOnlyOpensRollBack) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
+#include <optional>
 
 #include "module/zod.h"
 #include "storage/coding.h"
@@ -270,14 +272,6 @@ int AddObjTable(TCustomVarDB& db, const std::string& name) {
 
 }  // namespace
 
-std::vector<uint32_t> TZod::ObjIdents(int module, uint16_t form) {
-  std::vector<uint32_t> ids;
-  auto list = GetProperty(module, kPropObjIdents + Hex4(form));
-  if (list)
-    for (size_t i = 0; i + 4 <= list->size(); i += 4) ids.push_back(storage::Get32(list->data() + i));
-  return ids;
-}
-
 namespace {
 std::vector<uint8_t> IdentBytes(const std::vector<uint32_t>& ids) {
   std::vector<uint8_t> bytes(ids.size() * 4);
@@ -286,23 +280,122 @@ std::vector<uint8_t> IdentBytes(const std::vector<uint32_t>& ids) {
 }
 }  // namespace
 
+// While a table update is open, a form's identifier list that already exists is kept here
+// and written once when the update ends, instead of being rewritten whole for every object
+// added or removed (quadratic in the form's objects). Only the rewrites wait: a list that
+// comes into being or goes is written at once, so the property records exist, in the order,
+// that writing every change produces, and the values written at the end are the bytes the
+// last of those writes would have left. Everything that reads a list in this engine
+// (ObjIdents, GetProperty) sees the kept one; no other process can read the file before the
+// update ends, as it holds the exclusive lock. An update given up forgets the kept lists
+// with the rest of its writes.
+struct TZod::TKeptIdents {
+  std::map<uint16_t, std::vector<uint32_t>> Forms;
+
+  void Finish(TCustomVarDB& db, bool write) {
+    std::map<uint16_t, std::vector<uint32_t>> forms = std::move(Forms);
+    Forms.clear();
+    if (!write) return;
+    for (const auto& [form, ids] : forms) {
+      const std::vector<uint8_t> bytes = IdentBytes(ids);
+      WriteProperty(db, kPropObjIdents + Hex4(form), bytes.data(), static_cast<int32_t>(bytes.size()));
+    }
+  }
+};
+
+namespace {
+
+// The form of a list property's name ("ObjIdents" and the form in 4 upper-case hex digits).
+std::optional<uint16_t> IdentListForm(std::string_view property) {
+  const std::string_view prefix = kPropObjIdents;
+  if (property.size() != prefix.size() + 4 || property.substr(0, prefix.size()) != prefix) return std::nullopt;
+  uint32_t form = 0;
+  for (char c : property.substr(prefix.size())) {
+    if (c >= '0' && c <= '9') form = form * 16 + static_cast<uint32_t>(c - '0');
+    else if (c >= 'A' && c <= 'F') form = form * 16 + static_cast<uint32_t>(c - 'A' + 10);
+    else return std::nullopt;
+  }
+  return static_cast<uint16_t>(form);
+}
+
+}  // namespace
+
+std::vector<uint32_t>* TZod::KeptIdentList(int module, uint16_t form) {
+  TKeptIdents* kept = At(module).KeptIdents.get();
+  if (!kept || kept->Forms.empty()) return nullptr;
+  const auto found = kept->Forms.find(form);
+  return found == kept->Forms.end() ? nullptr : &found->second;
+}
+
+std::optional<std::vector<uint8_t>> TZod::KeptIdentBytes(int module, std::string_view property) {
+  const TKeptIdents* kept = At(module).KeptIdents.get();
+  if (!kept || kept->Forms.empty()) return std::nullopt;
+  const std::optional<uint16_t> form = IdentListForm(property);
+  const std::vector<uint32_t>* ids = form ? KeptIdentList(module, *form) : nullptr;
+  if (!ids) return std::nullopt;
+  return IdentBytes(*ids);
+}
+
+void TZod::ForgetKeptIdents(int module, std::string_view property) {
+  TKeptIdents* kept = At(module).KeptIdents.get();
+  if (!kept || kept->Forms.empty()) return;
+  if (const std::optional<uint16_t> form = IdentListForm(property)) kept->Forms.erase(*form);
+}
+
+std::vector<uint32_t> TZod::ObjIdents(int module, uint16_t form) {
+  if (const std::vector<uint32_t>* kept = KeptIdentList(module, form)) return *kept;
+  std::vector<uint32_t> ids;
+  auto list = GetProperty(module, kPropObjIdents + Hex4(form));
+  if (list)
+    for (size_t i = 0; i + 4 <= list->size(); i += 4) ids.push_back(storage::Get32(list->data() + i));
+  return ids;
+}
+
+namespace {
+// Whether a form's changed list can wait for the end of the update: one is open, and the
+// list exists before and after the change (see TKeptIdents).
+bool ListCanWait(const TCustomVarDB& db, size_t before, size_t after) {
+  return !db.TablesWritable() && before > 0 && after > 0;
+}
+}  // namespace
+
 void TZod::SetObjIdent(int module, uint16_t form, uint32_t ident) {
-  TModuleLock lock(*At(module).Db, true);
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, true);
+  if (std::vector<uint32_t>* kept = KeptIdentList(module, form)) {
+    if (std::find(kept->begin(), kept->end(), ident) == kept->end()) kept->push_back(ident);
+    return;
+  }
   std::vector<uint32_t> ids = ObjIdents(module, form);
   if (std::find(ids.begin(), ids.end(), ident) != ids.end()) return;
   ids.push_back(ident);
-  std::vector<uint8_t> bytes = IdentBytes(ids);
-  SetProperty(kPropObjIdents + Hex4(form), bytes.data(), module, static_cast<int32_t>(bytes.size()));
+  const bool wait = ListCanWait(db, ids.size() - 1, ids.size());
+  StoreIdents(module, form, std::move(ids), wait);
 }
 
 void TZod::RemoveObjIdent(int module, uint16_t form, uint32_t ident) {
-  TModuleLock lock(*At(module).Db, true);
+  TCustomVarDB& db = *At(module).Db;
+  TModuleLock lock(db, true);
   std::vector<uint32_t> ids = ObjIdents(module, form);
   auto it = std::find(ids.begin(), ids.end(), ident);
   if (it == ids.end()) return;
   ids.erase(it);
+  const bool wait = ListCanWait(db, ids.size() + 1, ids.size());
+  StoreIdents(module, form, std::move(ids), wait);
+}
+
+void TZod::StoreIdents(int module, uint16_t form, std::vector<uint32_t> ids, bool wait) {
+  TModule& entry = At(module);
+  if (wait) {
+    if (!entry.KeptIdents) entry.KeptIdents = std::make_shared<TKeptIdents>();
+    if (entry.KeptIdents->Forms.empty())
+      entry.Db->AtUpdateEnd([kept = entry.KeptIdents, db = entry.Db.get()](bool write) { kept->Finish(*db, write); });
+    entry.KeptIdents->Forms.insert_or_assign(form, std::move(ids));
+    return;
+  }
+  if (entry.KeptIdents) entry.KeptIdents->Forms.erase(form);
   std::vector<uint8_t> bytes = IdentBytes(ids);
-  SetProperty(kPropObjIdents + Hex4(form), bytes.data(), module, static_cast<int32_t>(bytes.size()));
+  WriteProperty(*entry.Db, kPropObjIdents + Hex4(form), bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
 bool TZod::SetObject(int module, const TZodObject& object) {

@@ -222,7 +222,7 @@ int TZod::RegisterModule(const std::string& fileName, bool permanent, const std:
     // layer wrote them with: a file whose tables say otherwise is refused before anything
     // reads it.
     for (int table = 0; table < db->TableCount(); ++table) CheckModuleTable(*db, table);
-    modules_.push_back({name, std::move(db), {}});
+    modules_.push_back({name, std::move(db), {}, {}});
     result = GetModuleCount() - 1;
   }
   if (permanent) AddPermanentModule(fileName);
@@ -308,6 +308,7 @@ bool TZod::GetProperty(int index, std::string_view name, void* data, int32_t& si
 
 std::optional<std::vector<uint8_t>> TZod::GetProperty(int index, std::string_view name) {
   if (!ValidIndex(index) || name.empty()) return std::nullopt;
+  if (auto kept = KeptIdentBytes(index, name)) return kept;
   TCustomVarDB& db = *At(index).Db;
   TModuleLock lock(db, false);
   int table = db.GetTableNr(kPropertiesTable);
@@ -326,6 +327,12 @@ bool TZod::SetProperty(std::string_view name, const void* data, int index, int32
   TModuleLock lock(db, true);
   if (const auto kept = At(index).Catalogues.find(name); kept != At(index).Catalogues.end())
     At(index).Catalogues.erase(kept);
+  ForgetKeptIdents(index, name);
+  return WriteProperty(db, name, data, size);
+}
+
+bool TZod::WriteProperty(TCustomVarDB& db, std::string_view name, const void* data, int32_t size) {
+  TModuleLock lock(db, true);
   int table = db.GetTableNr(kPropertiesTable);
   if (table < 0) {
     table = db.AddTable(kPropertiesTable + std::string(kPropertiesDefinition));

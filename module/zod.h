@@ -378,10 +378,16 @@ private:
     void KeyTo(const storage::TCustomVarDB& db);
   };
 
+  // The identifier lists of forms changed in the table update under way, written once at
+  // its end instead of once per object (objects.cpp).
+  struct TKeptIdents;
+
   struct TModule {
     std::string Name;  // module name: file name without folder, at most 12 characters
     std::unique_ptr<storage::TCustomVarDB> Db;
     std::unordered_map<std::string, TCatalogueCache, TCatalogueCache::THash, std::equal_to<>> Catalogues;
+    // Shared with the work the engine runs at the update's end, which may outlive the entry.
+    std::shared_ptr<TKeptIdents> KeptIdents;
   };
 
   bool ValidIndex(int index) const { return index >= 0 && index < GetModuleCount(); }
@@ -413,6 +419,17 @@ private:
   // The catalogue identifier of name, a fresh line when the name is new.
   uint32_t CatalogueId(int module, std::string_view property, std::string_view name, bool form, bool comp);
   std::vector<uint32_t> ObjIdents(int module, uint16_t form);
+  // The form's list kept back in the update under way; null when none is.
+  std::vector<uint32_t>* KeptIdentList(int module, uint16_t form);
+  // Stores a form's changed list: kept for the end of the update under way (wait), or
+  // written now (removed when empty).
+  void StoreIdents(int module, uint16_t form, std::vector<uint32_t> ids, bool wait);
+  // The kept list of a property name as its stored bytes would be; nullopt when none is kept.
+  std::optional<std::vector<uint8_t>> KeptIdentBytes(int module, std::string_view property);
+  // Drops the kept list of a property name written directly.
+  void ForgetKeptIdents(int module, std::string_view property);
+  // Writes (or, given no bytes, removes) a property; the caller holds the exclusive lock.
+  static bool WriteProperty(storage::TCustomVarDB& db, std::string_view name, const void* data, int32_t size);
 
   TLanguageId currentLanguage_ = 0;
   // The text of the last counting GetLongString, until the converting call.

@@ -182,6 +182,11 @@ void TCustomVarDB::SwapOpened(TOpened& other) {
   std::swap(pager_, other.Pager);
   std::swap(tables_, other.Tables);
   ClearCaches();
+  // An update given up with its file takes the work kept back for its end along.
+  try {
+    FinishUpdateWork(false);
+  } catch (...) {
+  }
   tablesWritable_ = true;
 }
 
@@ -536,14 +541,16 @@ void TCustomVarDB::BeginTableUpdate() {
 }
 
 void TCustomVarDB::EndTableUpdate() {
-  tablesWritable_ = true;
   try {
+    FinishUpdateWork(!pager_->Abandoned());
+    tablesWritable_ = true;
     // The blocks first, the catalogue and the header that point at them last.
     FlushBlocks();
     WriteTables();
     LoadNameList();
   } catch (...) {
     // An update that cannot be finished is given up whole, with the transaction around it.
+    tablesWritable_ = true;
     DropCaches();
     pager_->Abandon();
     ReleaseLock(false);
@@ -553,6 +560,11 @@ void TCustomVarDB::EndTableUpdate() {
 }
 
 void TCustomVarDB::AbandonTableUpdate() noexcept {
+  // In memory nothing is rolled back, so what was kept back joins the writes already done.
+  try {
+    FinishUpdateWork(!IsFile());
+  } catch (...) {
+  }
   tablesWritable_ = true;
   if (!IsFile()) {
     // In memory every write has already happened: the catalogue follows them, as at the
@@ -596,6 +608,13 @@ void TCustomVarDB::ClearCaches() {
   nodeCache_.Clear();
   valueMemo_.Clear();
   pager_->ClearCache();
+}
+
+void TCustomVarDB::FinishUpdateWork(bool write) {
+  if (!updateEnd_) return;
+  std::function<void(bool)> finish = std::move(updateEnd_);
+  updateEnd_ = nullptr;
+  finish(write);
 }
 
 void TCustomVarDB::DropCaches() {

@@ -51,6 +51,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
@@ -204,6 +205,13 @@ public:
   // transaction it belongs to is rolled back (at once when the bracket holds the outermost
   // lock, else when that lock is given back), leaving the file as it was. Never throws.
   void AbandonTableUpdate() noexcept;
+  // Work a layer above keeps back until the table update it runs in ends, so that a value
+  // changed many times in one update is written once. `finish` runs once: with true when
+  // the update ends to be written (first, still inside it, so what it writes joins the
+  // update and a failure gives the update up), with false when the update is given up or
+  // its transaction already was (it is to forget what it kept: nothing of the update
+  // reaches the file). One slot: a later call replaces the work not yet run.
+  void AtUpdateEnd(std::function<void(bool write)> finish) { updateEnd_ = std::move(finish); }
 
   // Blocks.
   PBlock LoadBlock(uint32_t address);
@@ -441,6 +449,8 @@ private:
   uint32_t OldCatalogueBlock(uint32_t from, uint32_t next, uint32_t& after);
   // Called when an exception leaves an exclusively locked operation.
   void DropCaches();
+  // Runs and clears the work kept back for the end of the update (AtUpdateEnd).
+  void FinishUpdateWork(bool write);
   friend class TDbLock;
   friend class TIndexTree;
 
@@ -464,6 +474,7 @@ private:
   TNodeCache nodeCache_;
   uint32_t lastDataBlock_ = 0;
   std::optional<bool> sync_;    // SetSync's choice, for every file opened
+  std::function<void(bool)> updateEnd_;  // AtUpdateEnd's work
   int readBrackets_ = 0;        // open read brackets
   bool bracketShared_ = false;  // the outermost one took the shared lock itself
 };

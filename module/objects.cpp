@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <unordered_set>
 
 #include "module/zod.h"
 #include "storage/coding.h"
@@ -198,11 +199,29 @@ constexpr std::array<const char*, 10> kObjFieldNames = {"Ident",        "Kind", 
                                                         "CompName",     "PropertyName", "Localization",
                                                         "Comment",      "Locked",  "Priority"};
 
+// The field numbers of an object table, looked up once per catalogue: adding or reading an
+// object needs all ten, and ten name look-ups cost more than the record's own work. The
+// caller found the table by its name, which brought the header and with it the catalogue
+// up to date, so the engine and its catalogue's generation key them.
+struct TCachedObjFields {
+  uint64_t Engine = 0, Generation = 0;
+  TObjFields Fields;
+};
+constexpr size_t kObjFieldCacheSize = 16;
+
 TObjFields ObjFields(TCustomVarDB& db, int table) {
   TObjFields f;
   if (table < 0) return f;
+  thread_local std::vector<TCachedObjFields> cache;
+  for (const TCachedObjFields& c : cache)
+    if (c.Engine == db.Identity() && c.Generation == db.CatalogueGeneration() && c.Fields.Table == table)
+      return c.Fields;
   for (size_t i = 0; i < kObjFieldNames.size(); ++i) f.F[i] = db.GetFieldNr(table, kObjFieldNames[i]);
   f.Table = table;
+  const auto same = [&](const TCachedObjFields& c) { return c.Engine == db.Identity() && c.Fields.Table == table; };
+  cache.erase(std::remove_if(cache.begin(), cache.end(), same), cache.end());
+  if (cache.size() >= kObjFieldCacheSize) cache.erase(cache.begin());
+  cache.push_back({db.Identity(), db.CatalogueGeneration(), f});
   return f;
 }
 
@@ -289,15 +308,22 @@ std::vector<uint8_t> IdentBytes(const std::vector<uint32_t>& ids) {
 // (ObjIdents, GetProperty) sees the kept one; no other process can read the file before the
 // update ends, as it holds the exclusive lock. An update given up forgets the kept lists
 // with the rest of its writes.
+// A form's list, and the identifiers on it, so that adding one already listed is found
+// without a walk over the list.
+struct TZod::TKeptList {
+  std::vector<uint32_t> Ids;
+  std::unordered_set<uint32_t> Listed;
+};
+
 struct TZod::TKeptIdents {
-  std::map<uint16_t, std::vector<uint32_t>> Forms;
+  std::map<uint16_t, TKeptList> Forms;
 
   void Finish(TCustomVarDB& db, bool write) {
-    std::map<uint16_t, std::vector<uint32_t>> forms = std::move(Forms);
+    std::map<uint16_t, TKeptList> forms = std::move(Forms);
     Forms.clear();
     if (!write) return;
-    for (const auto& [form, ids] : forms) {
-      const std::vector<uint8_t> bytes = IdentBytes(ids);
+    for (const auto& [form, list] : forms) {
+      const std::vector<uint8_t> bytes = IdentBytes(list.Ids);
       WriteProperty(db, kPropObjIdents + Hex4(form), bytes.data(), static_cast<int32_t>(bytes.size()));
     }
   }
@@ -320,7 +346,7 @@ std::optional<uint16_t> IdentListForm(std::string_view property) {
 
 }  // namespace
 
-std::vector<uint32_t>* TZod::KeptIdentList(int module, uint16_t form) {
+TZod::TKeptList* TZod::KeptIdentList(int module, uint16_t form) {
   TKeptIdents* kept = At(module).KeptIdents.get();
   if (!kept || kept->Forms.empty()) return nullptr;
   const auto found = kept->Forms.find(form);
@@ -331,9 +357,9 @@ std::optional<std::vector<uint8_t>> TZod::KeptIdentBytes(int module, std::string
   const TKeptIdents* kept = At(module).KeptIdents.get();
   if (!kept || kept->Forms.empty()) return std::nullopt;
   const std::optional<uint16_t> form = IdentListForm(property);
-  const std::vector<uint32_t>* ids = form ? KeptIdentList(module, *form) : nullptr;
-  if (!ids) return std::nullopt;
-  return IdentBytes(*ids);
+  const TKeptList* list = form ? KeptIdentList(module, *form) : nullptr;
+  if (!list) return std::nullopt;
+  return IdentBytes(list->Ids);
 }
 
 void TZod::ForgetKeptIdents(int module, std::string_view property) {
@@ -343,7 +369,7 @@ void TZod::ForgetKeptIdents(int module, std::string_view property) {
 }
 
 std::vector<uint32_t> TZod::ObjIdents(int module, uint16_t form) {
-  if (const std::vector<uint32_t>* kept = KeptIdentList(module, form)) return *kept;
+  if (const TKeptList* kept = KeptIdentList(module, form)) return kept->Ids;
   std::vector<uint32_t> ids;
   auto list = GetProperty(module, kPropObjIdents + Hex4(form));
   if (list)
@@ -362,8 +388,8 @@ bool ListCanWait(const TCustomVarDB& db, size_t before, size_t after) {
 void TZod::SetObjIdent(int module, uint16_t form, uint32_t ident) {
   TCustomVarDB& db = *At(module).Db;
   TModuleLock lock(db, true);
-  if (std::vector<uint32_t>* kept = KeptIdentList(module, form)) {
-    if (std::find(kept->begin(), kept->end(), ident) == kept->end()) kept->push_back(ident);
+  if (TKeptList* kept = KeptIdentList(module, form)) {
+    if (kept->Listed.insert(ident).second) kept->Ids.push_back(ident);
     return;
   }
   std::vector<uint32_t> ids = ObjIdents(module, form);
@@ -390,7 +416,9 @@ void TZod::StoreIdents(int module, uint16_t form, std::vector<uint32_t> ids, boo
     if (!entry.KeptIdents) entry.KeptIdents = std::make_shared<TKeptIdents>();
     if (entry.KeptIdents->Forms.empty())
       entry.Db->AtUpdateEnd([kept = entry.KeptIdents, db = entry.Db.get()](bool write) { kept->Finish(*db, write); });
-    entry.KeptIdents->Forms.insert_or_assign(form, std::move(ids));
+    TKeptList& list = entry.KeptIdents->Forms[form];
+    list.Listed = std::unordered_set<uint32_t>(ids.begin(), ids.end());
+    list.Ids = std::move(ids);
     return;
   }
   if (entry.KeptIdents) entry.KeptIdents->Forms.erase(form);

@@ -381,6 +381,7 @@ private:
   // The identifier lists of forms changed in the table update under way, written once at
   // its end instead of once per object (objects.cpp).
   struct TKeptIdents;
+  struct TKeptList;
 
   struct TModule {
     std::string Name;  // module name: file name without folder, at most 12 characters
@@ -420,7 +421,7 @@ private:
   uint32_t CatalogueId(int module, std::string_view property, std::string_view name, bool form, bool comp);
   std::vector<uint32_t> ObjIdents(int module, uint16_t form);
   // The form's list kept back in the update under way; null when none is.
-  std::vector<uint32_t>* KeptIdentList(int module, uint16_t form);
+  TKeptList* KeptIdentList(int module, uint16_t form);
   // Stores a form's changed list: kept for the end of the update under way (wait), or
   // written now (removed when empty).
   void StoreIdents(int module, uint16_t form, std::vector<uint32_t> ids, bool wait);

@@ -198,11 +198,14 @@ bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo
   if (table < 0 || table >= TableCount()) return false;
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0) return false;
+  // The value to find, copied into a buffer kept for the next look-up: look-ups come by
+  // the hundred thousand, and the search makes no look-up of its own.
+  thread_local std::vector<uint8_t> value;
   for (int i = 0; i < n; ++i) {
     int f = fields[i].Field;
     if (f < 0 || f >= static_cast<int>(t.Fields.size())) continue;
     const auto* data = static_cast<const uint8_t*>(fields[i].Data);
-    std::vector<uint8_t> value(data, data + (data ? std::max(fields[i].Length, 0) : 0));
+    value.assign(data, data + (data ? std::max(fields[i].Length, 0) : 0));
     for (TIndexHeader& index : t.Fields[f].Indexes) {
       TIndexKey key;
       int position;

@@ -347,7 +347,10 @@ TEST_F(Indexes, RandomOperationsKeepEveryIndexExact) {
     for (int op = 0; op < 600; ++op) {
       int kind = pick(0, 9);
       if (kind < 5 || model.empty()) {
-        Row row{nextId++, pick(0, 40), randomName(), {}};
+        // Negative numbers too: integers are ordered by their sign.
+        const int32_t id = nextId % 2 ? nextId : -nextId;
+        ++nextId;
+        Row row{id, pick(-20, 20), randomName(), {}};
         row.data.resize(static_cast<size_t>(pick(1, 8)));
         for (auto& b : row.data) b = static_cast<uint8_t>(pick(0, 255));
         db.AddRecord(t);
@@ -360,7 +363,7 @@ TEST_F(Indexes, RandomOperationsKeepEveryIndexExact) {
         ASSERT_TRUE(db.Seek(t, std::vector<TFindRec>{{1, &it->second.id, 4}}.data(), 1, found));
         ASSERT_EQ(found, it->first);
         if (kind < 8) {
-          it->second.group = pick(0, 40);
+          it->second.group = pick(-20, 20);
           it->second.name = randomName();
           write(it->second);
         } else {

@@ -509,7 +509,12 @@ private:
   bool Verbatim(const TStreamValue& v, int level);
   void Value(const TStreamValue& v, int level);
   void StringUnits(const std::vector<uint32_t>& units, bool wide, int level);
+  // An infinity (a binary form's, or a text literal beyond the extended range) is spelt
+  // as a literal that reads back as the same infinity; "INF" would read as an identifier.
+  // No literal reads as NaN, so a NaN is refused rather than written unreadable.
   std::string FloatText(long double value) const {
+    if (std::isnan(value)) throw EWriteError(Format(S::_SStreamWriteBad, "a value that is not a number (NaN)"));
+    if (std::isinf(value)) return value < 0 ? "-1E5000" : "1E5000";
     return form_.FloatStyle == TFloatStyle::fsFixed18 ? FloatToStrFixed(value) : FloatToStrGeneral(value);
   }
 

@@ -210,6 +210,21 @@ TEST(BinaryFiler, ANullItemOfAListIsRefusedNotWrittenAsTheListsEnd) {
   EXPECT_THROW(WriteBinaryObject(form.Root), EWriteError);
 }
 
+// A binary form's infinity is written as text that reads back as it; a NaN, which no
+// literal spells, is refused instead of written as text that cannot be read.
+TEST(TextFiler, NonFiniteFloatsReadBackOrAreRefused) {
+  TStreamObject root;
+  root.ClassName = "TThing";
+  root.Name = "Thing";
+  root.Properties.push_back({"Big", TStreamValue::Extended(-HUGE_VALL)});
+  root.Properties.push_back({"Small", TStreamValue::Single(HUGE_VALF)});
+  const TFormStream fromBinary = ReadBinaryForm(WriteBinaryObject(root));
+  const TFormStream text = ReadTextForm(WriteTextForm(ToTextNotation(fromBinary)));
+  EXPECT_EQ(WriteBinaryObject(text.Root), WriteBinaryObject(root));
+  root.Properties.push_back({"Odd", TStreamValue::Extended(NAN)});
+  EXPECT_THROW(WriteTextForm(ToTextNotation(ReadBinaryForm(WriteBinaryObject(root)))), EWriteError);
+}
+
 TEST(BinaryFiler, EveryValueTypeSurvivesBothNotations) {
   TStreamObject root;
   root.ClassName = "TThing";

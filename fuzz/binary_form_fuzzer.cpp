@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     text = WriteTextForm(ToTextNotation(form));
   } catch (const EWriteError&) {
-    return 0;  // a value the text notation cannot spell (NaN)
+    return 0;  // what the text notation cannot spell: a NaN, a name that is no identifier
   }
   try {
     (void)ReadTextForm(text);

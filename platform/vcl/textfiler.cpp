@@ -670,7 +670,32 @@ void TTextWriter::Value(const TStreamValue& v, int level) {
   }
 }
 
+// Whether the text reader reads `name` back as one identifier (dotted: parts joined by
+// dots, as property names are); a binary stream may carry any bytes there, which written
+// as they are would not read back.
+bool IsTextIdentifier(std::string_view name, bool dotted) {
+  if (name.empty()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    const bool partStart = i == 0 || name[i - 1] == '.';
+    if (partStart ? !IsIdentStart(c) : !(IsIdentChar(c) || (dotted && c == '.' && i + 1 < name.size()))) return false;
+  }
+  return true;
+}
+
+// The words that end or open an object where a property's name would stand.
+bool IsObjectWord(std::string_view name) {
+  for (const char* word : {"end", "object", "inherited", "inline"})
+    if (SameText(name, word)) return true;
+  return false;
+}
+
 void TTextWriter::Object(const TStreamObject& obj, int level) {
+  if (!IsTextIdentifier(obj.ClassName, false) || (!obj.Name.empty() && !IsTextIdentifier(obj.Name, false)))
+    throw EWriteError(Format(S::_SStreamWriteBad, "an object whose class or name is not an identifier"));
+  for (const auto& p : obj.Properties)
+    if (!IsTextIdentifier(p.Name, true) || IsObjectWord(p.Name))
+      throw EWriteError(Format(S::_SStreamWriteBad, "a property whose name is not an identifier"));
   Indent(level);
   Out += (obj.Flags & ffInherited) ? "inherited " : (obj.Flags & ffInline) ? "inline " : "object ";
   if (!obj.Name.empty()) Out += obj.Name + ": ";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -223,6 +225,23 @@ TEST(TextFiler, NonFiniteFloatsReadBackOrAreRefused) {
   EXPECT_EQ(WriteBinaryObject(text.Root), WriteBinaryObject(root));
   root.Properties.push_back({"Odd", TStreamValue::Extended(NAN)});
   EXPECT_THROW(WriteTextForm(ToTextNotation(ReadBinaryForm(WriteBinaryObject(root)))), EWriteError);
+}
+
+// A binary stream may carry any bytes as a class, object or property name; what the text
+// notation would not read back as that name is refused.
+TEST(TextFiler, NamesThatAreNoIdentifiersAreRefused) {
+  auto text = [](std::string cls, std::string name, std::string property) {
+    TStreamObject root;
+    root.ClassName = std::move(cls);
+    root.Name = std::move(name);
+    root.Properties.push_back({std::move(property), TStreamValue::Integer(1)});
+    return WriteTextForm(ToTextNotation(ReadBinaryForm(WriteBinaryObject(root))));
+  };
+  EXPECT_EQ(ReadTextForm(text("TForm", "", "Font.Height")).Root.ClassName, "TForm");
+  EXPECT_EQ(ReadTextForm(text("TForm1", "Form_1", "_X9.Y")).Root.Name, "Form_1");
+  for (const auto& [cls, name, property] : std::vector<std::array<std::string, 3>>{
+           {"", "", "P"}, {"T X", "A", "P"}, {"TX", "1A", "P"}, {"TX", "A", "Font."}, {"TX", "A", "End"}, {"Unit1.TX", "A", "P"}})
+    EXPECT_THROW(text(cls, name, property), EWriteError) << cls << "|" << name << "|" << property;
 }
 
 TEST(BinaryFiler, EveryValueTypeSurvivesBothNotations) {

@@ -34,6 +34,26 @@ bool IsIdentStart(unsigned char c) {
 }
 bool IsIdentChar(unsigned char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// Whether the text reader reads `name` back as one identifier (dotted: parts joined by
+// dots, as property names are); a binary stream may carry any bytes there, which written
+// as they are would not read back.
+bool IsTextIdentifier(std::string_view name, bool dotted) {
+  if (name.empty()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    const bool partStart = i == 0 || name[i - 1] == '.';
+    if (partStart ? !IsIdentStart(c) : !(IsIdentChar(c) || (dotted && c == '.' && i + 1 < name.size()))) return false;
+  }
+  return true;
+}
+
+// The words that end or open an object where a property's name would stand.
+bool IsObjectWord(std::string_view name) {
+  for (const char* word : {"end", "object", "inherited", "inline"})
+    if (SameText(name, word)) return true;
+  return false;
+}
 int HexDigit(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -615,6 +635,11 @@ void TTextWriter::Value(const TStreamValue& v, int level) {
       break;
     }
     case vaIdent:
+      // An identifier value reads back as itself only when it is one and not a word the
+      // reader takes for another value.
+      if (!IsTextIdentifier(v.Bytes, true) || SameText(v.Bytes, "True") || SameText(v.Bytes, "False") ||
+          SameText(v.Bytes, "nil") || SameText(v.Bytes, "Null"))
+        throw EWriteError(Format(S::_SStreamWriteBad, "an identifier value that is not an identifier"));
       Out += v.Bytes;
       break;
     case vaFalse:
@@ -645,8 +670,13 @@ void TTextWriter::Value(const TStreamValue& v, int level) {
     case vaSet:
       Out += '[';
       for (size_t i = 0; i < v.Names.size(); ++i) {
+        const std::string& name = v.Names[i];
+        // A set element is an identifier or a number.
+        if (!IsTextIdentifier(name, false) &&
+            (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) { return IsDigit(static_cast<unsigned char>(c)); })))
+          throw EWriteError(Format(S::_SStreamWriteBad, "a set element that is not an identifier"));
         if (i > 0) Out += ", ";
-        Out += v.Names[i];
+        Out += name;
       }
       Out += ']';
       break;
@@ -668,26 +698,6 @@ void TTextWriter::Value(const TStreamValue& v, int level) {
       Out += '>';
       break;
   }
-}
-
-// Whether the text reader reads `name` back as one identifier (dotted: parts joined by
-// dots, as property names are); a binary stream may carry any bytes there, which written
-// as they are would not read back.
-bool IsTextIdentifier(std::string_view name, bool dotted) {
-  if (name.empty()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    const bool partStart = i == 0 || name[i - 1] == '.';
-    if (partStart ? !IsIdentStart(c) : !(IsIdentChar(c) || (dotted && c == '.' && i + 1 < name.size()))) return false;
-  }
-  return true;
-}
-
-// The words that end or open an object where a property's name would stand.
-bool IsObjectWord(std::string_view name) {
-  for (const char* word : {"end", "object", "inherited", "inline"})
-    if (SameText(name, word)) return true;
-  return false;
 }
 
 void TTextWriter::Object(const TStreamObject& obj, int level) {

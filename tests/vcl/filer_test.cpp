@@ -242,6 +242,16 @@ TEST(TextFiler, NamesThatAreNoIdentifiersAreRefused) {
   for (const auto& [cls, name, property] : std::vector<std::array<std::string, 3>>{
            {"", "", "P"}, {"T X", "A", "P"}, {"TX", "1A", "P"}, {"TX", "A", "Font."}, {"TX", "A", "End"}, {"Unit1.TX", "A", "P"}})
     EXPECT_THROW(text(cls, name, property), EWriteError) << cls << "|" << name << "|" << property;
+  // Identifier values and set elements the same, and an identifier the reader would take
+  // for another value.
+  auto value = [](TStreamValue v) {
+    TStreamObject root;
+    root.ClassName = "TX";
+    root.Properties.push_back({"P", std::move(v)});
+    return WriteTextForm(ToTextNotation(ReadBinaryForm(WriteBinaryObject(root))));
+  };
+  EXPECT_NE(value(TStreamValue::Ident("clBtnFace")).find("P = clBtnFace"), std::string::npos);
+  for (const char* bad : {"On\x01Close", "TRUE", "nil", "a b"}) EXPECT_THROW(value(TStreamValue::Ident(bad)), EWriteError) << bad;
 }
 
 TEST(BinaryFiler, EveryValueTypeSurvivesBothNotations) {

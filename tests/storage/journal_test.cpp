@@ -67,10 +67,10 @@ protected:
     for (const auto& f : db.Check()) ADD_FAILURE() << "check: " << f.Message;
     return Snapshot(db);
   }
-  // Runs bracket `seed` (or `run`) in a child that dies at file operation `at`; true when
-  // it died there, false when the bracket finished first.
-  bool CrashAt(int at, uint32_t seed) {
-    return CrashRunning(at, [seed](TCustomVarDB& db) { RunBracket(db, seed); });
+  // Runs workload bracket `number` (or `run`) in a child that dies at file operation `at`;
+  // true when it died there, false when the bracket finished first.
+  bool CrashAt(int at, uint32_t number) {
+    return CrashRunning(at, [number](TCustomVarDB& db) { RunBracket(db, number); });
   }
   template <typename TRun>
   bool CrashRunning(int at, TRun&& run) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -201,6 +202,38 @@ public:
   }
 };
 
+// Blocks Ctrl-C and termination requests in this thread and every thread it starts, for as
+// long as the editor lives: a signal that comes while the module is opened stays pending
+// and stops the server as soon as it runs, instead of killing it half started.
+class TStopSignals {
+public:
+  TStopSignals() { pthread_sigmask(SIG_BLOCK, &Set(), &previous_); }
+  ~TStopSignals() {
+    // A signal still pending (one that came after the server stopped) would act on
+    // unblocking, with its default of killing the process: take it first.
+    timespec none{};
+    while (sigtimedwait(&Set(), nullptr, &none) > 0) {
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  TStopSignals(const TStopSignals&) = delete;
+  TStopSignals& operator=(const TStopSignals&) = delete;
+
+  static const sigset_t& Set() {
+    static const sigset_t set = [] {
+      sigset_t s;
+      sigemptyset(&s);
+      sigaddset(&s, SIGINT);
+      sigaddset(&s, SIGTERM);
+      return s;
+    }();
+    return set;
+  }
+
+private:
+  sigset_t previous_{};
+};
+
 class TEditServer {
 public:
   TEditServer(const std::string& projectFile, const std::string& moduleFile, const std::string& base,
@@ -245,24 +278,23 @@ public:
     if (openBrowser) OpenBrowser(address);
 
     // Ctrl-C and a termination request stop the server between requests: the signals are
-    // taken by a thread of their own (every other thread blocks them), which asks the
-    // server to stop; a request in progress finishes first, so no write is cut short.
-    sigset_t signals, previous;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, &previous);
-    std::atomic<bool> signalled{false};
+    // taken by a thread of their own (every thread blocks them, from before the module was
+    // opened, see TStopSignals), which asks the server to stop; a request in progress
+    // finishes first, so no write is cut short. The server only stops once it runs, so a
+    // signal that came while starting up waits for that.
+    std::atomic<bool> signalled{false}, finished{false};
     std::thread watcher([&] {
       int signal = 0;
-      sigwait(&signals, &signal);
+      sigwait(&TStopSignals::Set(), &signal);
+      if (finished) return;
       signalled = true;
+      while (!server_.is_running() && !finished) std::this_thread::sleep_for(std::chrono::milliseconds(2));
       server_.stop();
     });
     const bool listened = server_.listen_after_bind();
+    finished = true;
     if (!signalled) pthread_kill(watcher.native_handle(), SIGTERM);
     watcher.join();
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (!listened && !signalled)
       throw ECommandFailed(rtl::Format(qs::_SEditorCannotListen, port, std::string("the server stopped")));
     std::cerr << "quintrel: " << qs::_SEditorStopped << "\n";
@@ -535,6 +567,7 @@ void RegisterEditCommands(CLI::App& app) {
   edit->add_option("--port", o->Port, "Port to listen on (default: one the system chooses)")->check(CLI::Range(0, 65535));
   edit->add_flag("--open", o->Open, "Open the page in the browser ($BROWSER, else xdg-open)");
   edit->callback([o] {
+    const TStopSignals stopSignals;
     const std::string project = o->Target.ProjectFile();
     TEditServer(project, o->Target.ModuleFile(), o->Base, o->Language).Run(o->Port, o->Open);
   });

@@ -1,7 +1,13 @@
-// The web editor's request handling reached without a socket, as its fuzz target reaches
-// it: access, answers, and requests whose JSON has the wrong shape.
+// The web editor: its request handling reached without a socket, as its fuzz target reaches
+// it (access, answers, requests whose JSON has the wrong shape), and how the server stops.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -71,6 +77,57 @@ TEST_F(EditRequestsTest, AWrittenTextIsShownAndBadlyShapedBodiesAreRefused) {
   for (const char* body : {"[]", "{\"object\":\"1\",\"lang\":\"de\"}", "{\"object\":1,\"lang\":5}",
                            "{\"object\":-1,\"lang\":\"de\"}", "{\"object\":1.5,\"lang\":\"de\"}", "{\"object\":"})
     EXPECT_EQ(Status(Post("/api/clear", body)), "HTTP/1.1 400 Bad Request") << body;
+}
+
+// Ctrl-C that comes while the editor is still opening the module (here: waiting for the
+// lock another process holds) stops it cleanly once it listens; it must neither kill it
+// half started nor be lost, leaving a server nobody can stop.
+TEST_F(ExampleProjectFixture, CtrlCWhileTheEditorStartsStopsItOnceItListens) {
+  const TScratchRegistry registry(Path("registry.ini"));
+  const std::string module = Path("project/Sample.ZOD"), out = Path("edit.out"), err = Path("edit.err");
+  const int held = ::open(module.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &whole), 0);
+  struct stat file {};
+  ASSERT_EQ(::fstat(held, &file), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(111);
+    execl(QUINTREL_CLI, QUINTREL_CLI, "edit", "--target", "de", "--project", project_.c_str(), nullptr);
+    _exit(112);
+  }
+  // The kernel lists a process waiting for a lock with "->" before the file's inode.
+  const std::string inode = ":" + std::to_string(file.st_ino) + " ";
+  bool waiting = false;
+  for (int tick = 0; tick < 600 && !waiting; ++tick) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line) && !waiting;)
+      waiting = line.find("->") != std::string::npos && line.find(inode) != std::string::npos;
+    if (!waiting) ::usleep(100'000);
+  }
+  EXPECT_TRUE(waiting) << "the editor never waited for the module's lock";
+  ASSERT_EQ(::kill(child, SIGINT), 0);
+  ::usleep(100'000);
+  ::close(held);
+  int status = 0;
+  pid_t done = 0;
+  for (int tick = 0; tick < 600 && done == 0; ++tick) {
+    done = ::waitpid(child, &status, WNOHANG);
+    if (done == 0) ::usleep(100'000);
+  }
+  if (done == 0) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    FAIL() << "the editor did not stop within a minute of Ctrl-C\n" << Slurp(out) << Slurp(err);
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << Slurp(err);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << Slurp(err);
+  EXPECT_NE(Slurp(out).find("Translation editor of "), std::string::npos) << Slurp(out);
+  EXPECT_EQ(Slurp(err), "quintrel: the translation editor stopped\n");
 }
 
 }  // namespace

@@ -6,12 +6,12 @@
 
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "module_fixture.h"
 #include "storage/coding.h"
 #include "storage/vardbs.h"
 #include "tests/storage/raw_records.h"
+#include "tests/testdata.h"
 #include "text/codepages.h"
 
 namespace quintrel::module::test {
@@ -23,12 +23,6 @@ constexpr uint16_t kShared = rtl::fmOpenReadWrite | rtl::fmShareDenyNone;
 
 class Damaged : public ModuleFixture {
 protected:
-  static std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   static void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
   }
@@ -39,15 +33,6 @@ protected:
     int t = db.GetTableNr(table);
     EXPECT_GE(t, 0) << table;
     return t < 0 ? 0 : db.Table(t).Header.FirstBlock;
-  }
-  static bool PutTerm(TZod& zod, int m, TLanguageId language, uint32_t ident, const std::vector<uint8_t>& text) {
-    TZodTerm term;
-    term.Language = language;
-    term.Ident = ident;
-    term.Status = usSignedOff;
-    term.Data = const_cast<uint8_t*>(text.data());
-    term.Size = static_cast<int32_t>(text.size());
-    return zod.SetTerm(m, term);
   }
 };
 
@@ -106,7 +91,7 @@ TEST_F(Damaged, TermTableAddedWhileOpenIsRefusedNotOverrun) {
   std::string path = MakeModule("m.zod");
   TZod zod(TZod::TStart::Empty);
   int m = zod.RegisterModule(path, false);
-  ASSERT_TRUE(PutTerm(zod, m, Id("de"), 7, {'H', 0, 'i', 0}));
+  ASSERT_TRUE(PutTermBytes(zod, m, Id("de"), 7, {'H', 0, 'i', 0}));
   {
     TCustomVarDB other("other");
     ASSERT_TRUE(other.OpenFile(path, kShared));
@@ -151,12 +136,12 @@ TEST_F(Damaged, ChainedTextLengthIsBounded) {
   {
     TZod zod(TZod::TStart::Empty);
     int m = zod.RegisterModule(path, false);
-    ASSERT_TRUE(PutTerm(zod, m, Id("de"), 7, std::vector<uint8_t>(5000, 'a')));
-    ASSERT_TRUE(PutTerm(zod, m, Id("de"), 8, {'o', 0, 'k', 0}));
+    ASSERT_TRUE(PutTermBytes(zod, m, Id("de"), 7, std::vector<uint8_t>(5000, 'a')));
+    ASSERT_TRUE(PutTermBytes(zod, m, Id("de"), 8, {'o', 0, 'k', 0}));
   }
   // Record 1: flag, _RECNO, Ident, Status, Style, then the marker 65535 and the length.
   const uint32_t length = FirstBlock(path, "ZodTermsde") + 17 + 1 + 10 + 4;
-  const std::string sound = ReadBytes(path);
+  const std::string sound = testdata::Bytes(path);
   ASSERT_EQ(storage::Get32(reinterpret_cast<const uint8_t*>(&sound[length - 4])), storage::kOversizedMarker);
   for (uint32_t bad : {0xFFFFFFF0u, 0x7FFFFFF0u, 100u}) {
     std::string copy = sound;
@@ -188,8 +173,8 @@ TEST_F(Damaged, RecordsEndingEarlyReadAsZeros) {
   {
     TZod zod(TZod::TStart::Empty);
     int m = zod.RegisterModule(path, false);
-    ASSERT_TRUE(PutTerm(zod, m, Id("de"), 7, {'a', 0}));
-    ASSERT_TRUE(PutTerm(zod, m, Id("de"), 8, {'b', 0}));
+    ASSERT_TRUE(PutTermBytes(zod, m, Id("de"), 7, {'a', 0}));
+    ASSERT_TRUE(PutTermBytes(zod, m, Id("de"), 8, {'b', 0}));
     object = zod.AddObject(m, "Form", "Button1", "Caption", utString, ucButton);
   }
   storage::test::LayTableRecords(path, "ZodTermsde", {{1, 0, 0, 0}, {2, 0, 0, 0}});

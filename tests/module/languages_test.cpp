@@ -1,7 +1,5 @@
 // Languages, language codes and countries as packed module properties.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
@@ -450,35 +448,15 @@ TEST_F(Languages, CountriesAcrossModules) {
 TEST_F(Languages, AnotherProcessAddsALanguageThisOneThenLists) {
   ASSERT_TRUE(zod_.SetLanguage(m_, Named("en", u"English")));
   EXPECT_EQ(List().size(), 1u);
-  int toChild[2], fromChild[2];
-  ASSERT_EQ(pipe(toChild), 0);
-  ASSERT_EQ(pipe(fromChild), 0);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    // The child opens the same file on its own and adds two languages while the parent
-    // keeps its module open.
-    char go;
-    if (read(toChild[0], &go, 1) != 1) _exit(3);
+  // Another process opens the same file on its own and adds two languages while this one
+  // keeps its module open.
+  ASSERT_TRUE(test::InChild([&] {
     TZod child(TZod::TStart::Empty);
-    int m = child.RegisterModule(file_, false);
-    bool ok = m == 0 && child.SetLanguage(m, Named("sv", u"Svenska"));
-    TZodLanguage pl = Named("pl", u"Polski");
-    pl.Charset = 238;
-    ok = ok && child.SetLanguage(m, pl);
-    char done = ok ? 'y' : 'n';
-    _exit(write(fromChild[1], &done, 1) == 1 && ok ? 0 : 1);
-  }
-  ASSERT_EQ(write(toChild[1], "g", 1), 1);
-  char done = 0;
-  ASSERT_EQ(read(fromChild[0], &done, 1), 1);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(done, 'y');
+    const int m = child.RegisterModule(file_, false);
+    return m == 0 && child.SetLanguage(m, Named("sv", u"Svenska")) && test::AddLanguage(child, m, "pl", u"Polski", 238);
+  }));
   EXPECT_EQ(List(), (std::vector<TLanguageId>{Id("pl"), Id("sv"), Id("en")}));
   EXPECT_EQ(zod_.GetCharsetOfLanguage(m_, Id("pl")), 238);
-  for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) close(fd);
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // sequence of changes checked against a model; the kept catalogue texts against writes of
 // this module and of another process.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -313,17 +311,11 @@ TEST_F(ObjectsTest, RandomCatalogueAgreesWithAModel) {
   }
 
   for (const std::string& path : {path_, other}) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    EXPECT_TRUE(InChild([&] {
       TZod reopened(TZod::TStart::Empty);
-      const bool same = reopened.RegisterModule(path, false) == 0 && Differences(reopened, 0, model).empty() &&
-                        reopened.GetModuleInterface(0).Check().empty();
-      _exit(same ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << path;
+      return reopened.RegisterModule(path, false) == 0 && Differences(reopened, 0, model).empty() &&
+             reopened.GetModuleInterface(0).Check().empty();
+    })) << path;
   }
 }
 
@@ -379,16 +371,11 @@ TEST_F(ObjectsTest, KeptCatalogueTextsFollowEveryWriteOfTheList) {
 
   // Another process adds a form between two of ours (the first one keeps the lists).
   EXPECT_EQ(zod_.AddObject(m_, "Main", "Ok", "Hint", utString, ucButton), 1048563u);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
+  ASSERT_TRUE(InChild([&] {
     TZod child(TZod::TStart::Empty);
     const int m = child.RegisterModule(path_, false);
-    _exit(m == 0 && child.AddObject(m, "Setup", "", "Caption", utString, ucForm) != 0 ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return m == 0 && child.AddObject(m, "Setup", "", "Caption", utString, ucForm) != 0;
+  }));
   object.Ident = zod_.AddObject(m_, "Setup", "", "Hint", utString, ucForm);
   ASSERT_TRUE(zod_.GetObject(m_, object));
   EXPECT_EQ(object.FormID, 4);

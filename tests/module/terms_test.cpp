@@ -15,43 +15,6 @@ namespace {
 using storage::TCustomVarDB;
 using storage::TFindRec;
 
-std::vector<uint8_t> Bytes(std::u16string_view text) {
-  std::vector<uint8_t> out;
-  for (char16_t c : text) {
-    out.push_back(static_cast<uint8_t>(c));
-    out.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  return out;
-}
-
-bool Put(TZod& zod, int m, TLanguageId lang, uint32_t ident, std::u16string_view text, uint8_t status = usSignedOff,
-         uint8_t style = 0) {
-  std::vector<uint8_t> data = Bytes(text);
-  TZodTerm term;
-  term.Language = lang;
-  term.Ident = ident;
-  term.Status = status;
-  term.Style = style;
-  term.Data = data.data();
-  term.Size = static_cast<int32_t>(data.size());
-  return zod.SetTerm(m, term);
-}
-
-// The text of a term read with the two-call pattern; nullopt when GetTerm says false.
-std::optional<std::u16string> Read(TZod& zod, int m, TLanguageId lang, uint32_t ident, TZodTerm* out = nullptr) {
-  TZodTerm term;
-  term.Language = lang;
-  term.Ident = ident;
-  if (!zod.GetTerm(m, term)) return std::nullopt;
-  std::vector<uint8_t> data(static_cast<size_t>(term.Size) + 2);
-  term.Data = data.data();
-  EXPECT_TRUE(zod.GetTerm(m, term));
-  if (out) *out = term;
-  std::u16string text(static_cast<size_t>(term.Size) / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-  return text;
-}
-
 // Adds an object of the class on the named form whose text is the term; the object
 // identifiers come from the module.
 void AddCatalogued(TZod& zod, int m, uint16_t form, uint32_t term, uint8_t zodClass) {
@@ -61,13 +24,6 @@ void AddCatalogued(TZod& zod, int m, uint16_t form, uint32_t term, uint8_t zodCl
   object.Localization = term;
   object.Comment = term;
   ASSERT_TRUE(zod.SetObject(m, object));
-}
-
-void AddLanguage(TZod& zod, int m, const char* id) {
-  TZodLanguage language;
-  language.Identifier = Id(id);
-  language.Name = std::u16string(u"L") + static_cast<char16_t>(id[0]);
-  ASSERT_TRUE(zod.SetLanguage(m, language));
 }
 
 class TermsTest : public ModuleFixture {
@@ -103,22 +59,23 @@ TEST_F(TermsTest, WriteReadUpdateAndRemove) {
   EXPECT_THROW(zod_.SetTerm(5, probe), EListError);
   EXPECT_THROW(zod_.RemoveTerm(5, probe), EListError);
 
-  ASSERT_TRUE(Put(zod_, m_, Id("de"), 7, u"Datei", usForReview, 9));
-  ASSERT_TRUE(Put(zod_, m_, Id("fr"), 7, u"Fichier"));
-  EXPECT_FALSE(Read(zod_, m_, Id("de"), 8));
-  TZodTerm got;
-  EXPECT_EQ(Read(zod_, m_, Id("de"), 7, &got), u"Datei");
-  EXPECT_EQ(got.Status, usForReview);
-  EXPECT_EQ(got.Style, 9);
-  EXPECT_EQ(got.Size, 10);
-  EXPECT_EQ(Read(zod_, m_, Id("fr"), 7), u"Fichier");
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), 7, u"Datei", usForReview, 9));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("fr"), 7, u"Fichier"));
+  EXPECT_FALSE(ReadText(zod_, m_, Id("de"), 8));
+  auto got = ReadTerm(zod_, m_, Id("de"), 7);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->Text, u"Datei");
+  EXPECT_EQ(got->Status, usForReview);
+  EXPECT_EQ(got->Style, 9);
+  EXPECT_EQ(got->Data.size(), 10u);
+  EXPECT_EQ(ReadText(zod_, m_, Id("fr"), 7), u"Fichier");
 
   // A buffer measured before the term grew gets only what fits, and learns the new size.
   TZodTerm measured;
   measured.Language = Id("fr");
   measured.Ident = 7;
   ASSERT_TRUE(zod_.GetTerm(m_, measured));
-  ASSERT_TRUE(Put(zod_, m_, Id("fr"), 7, u"Fichier et dossier"));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("fr"), 7, u"Fichier et dossier"));
   std::vector<uint8_t> buffer(static_cast<size_t>(measured.Size) + 4, 0xEE);
   measured.Data = buffer.data();
   ASSERT_TRUE(zod_.GetTerm(m_, measured));
@@ -126,7 +83,7 @@ TEST_F(TermsTest, WriteReadUpdateAndRemove) {
   EXPECT_EQ(buffer[0], 'F');
   EXPECT_EQ(buffer[12], 'r');
   EXPECT_EQ(buffer[14], 0xEE);  // past the 14 bytes the buffer was measured for
-  ASSERT_TRUE(Put(zod_, m_, Id("fr"), 7, u"Fichier"));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("fr"), 7, u"Fichier"));
 
   // A size of 0 changes status and style and keeps the text; a new term gets an empty one.
   TZodTerm update;
@@ -135,33 +92,34 @@ TEST_F(TermsTest, WriteReadUpdateAndRemove) {
   update.Status = usSignedOff;
   update.Style = 3;
   ASSERT_TRUE(zod_.SetTerm(m_, update));
-  EXPECT_EQ(Read(zod_, m_, Id("de"), 7, &got), u"Datei");
-  EXPECT_EQ(got.Status, usSignedOff);
-  EXPECT_EQ(got.Style, 3);
+  got = ReadTerm(zod_, m_, Id("de"), 7);
+  EXPECT_EQ(got->Text, u"Datei");
+  EXPECT_EQ(got->Status, usSignedOff);
+  EXPECT_EQ(got->Style, 3);
   update.Ident = 11;
   ASSERT_TRUE(zod_.SetTerm(m_, update));
-  EXPECT_EQ(Read(zod_, m_, Id("de"), 11), u"");
+  EXPECT_EQ(ReadText(zod_, m_, Id("de"), 11), u"");
 
-  ASSERT_TRUE(Put(zod_, m_, Id("de"), 7, u"Ablage"));
-  EXPECT_EQ(Read(zod_, m_, Id("de"), 7), u"Ablage");
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), 7, u"Ablage"));
+  EXPECT_EQ(ReadText(zod_, m_, Id("de"), 7), u"Ablage");
   EXPECT_TRUE(zod_.RemoveTerm(m_, update));
   EXPECT_FALSE(zod_.RemoveTerm(m_, update));
-  EXPECT_FALSE(Read(zod_, m_, Id("de"), 11));
-  EXPECT_EQ(Read(zod_, m_, Id("fr"), 7), u"Fichier");  // other languages untouched
+  EXPECT_FALSE(ReadText(zod_, m_, Id("de"), 11));
+  EXPECT_EQ(ReadText(zod_, m_, Id("fr"), 7), u"Fichier");  // other languages untouched
 
   zod_.RemoveTerms(m_, Id("de"));
-  EXPECT_FALSE(Read(zod_, m_, Id("de"), 7));
+  EXPECT_FALSE(ReadText(zod_, m_, Id("de"), 7));
   EXPECT_EQ(zod_.GetModuleInterface(m_).GetTableNr(TermTableName(Id("de"))), -1);
   EXPECT_TRUE(zod_.PackTerms(m_, Id("fr")));
   EXPECT_FALSE(zod_.PackTerms(m_, Id("de")));
-  EXPECT_EQ(Read(zod_, m_, Id("fr"), 7), u"Fichier");
+  EXPECT_EQ(ReadText(zod_, m_, Id("fr"), 7), u"Fichier");
 }
 
 TEST_F(TermsTest, PackedTermsCountHeadersAndTexts) {
   EXPECT_EQ(zod_.GetTerms(m_, Id("de"), nullptr), 0);
-  ASSERT_TRUE(Put(zod_, m_, Id("de"), 1, u"abcde", usForReview, 4));  // 10 bytes
-  ASSERT_TRUE(Put(zod_, m_, Id("de"), 2, u""));                       // 0 bytes
-  ASSERT_TRUE(Put(zod_, m_, Id("de"), 3, u"xy", usUnTranslated));     // 4 bytes
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), 1, u"abcde", usForReview, 4));  // 10 bytes
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), 2, u""));                       // 0 bytes
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), 3, u"xy", usUnTranslated));     // 4 bytes
   EXPECT_EQ(zod_.GetTerms(m_, Id("de"), nullptr), 74);
   std::vector<uint8_t> packed = zod_.GetTerms(m_, Id("de"));
   ASSERT_EQ(packed.size(), 74u);
@@ -176,18 +134,18 @@ TEST_F(TermsTest, PackedTermsCountHeadersAndTexts) {
   EXPECT_EQ(terms[0].Ident, 1u);
   EXPECT_EQ(terms[0].Status, usForReview);
   EXPECT_EQ(terms[0].Style, 4);
-  EXPECT_EQ(terms[0].Data, Bytes(u"abcde"));
+  EXPECT_EQ(terms[0].Data, text::Utf16LeBytes(u"abcde"));
   EXPECT_TRUE(terms[1].Data.empty());
-  EXPECT_EQ(terms[2].Data, Bytes(u"xy"));
+  EXPECT_EQ(terms[2].Data, text::Utf16LeBytes(u"xy"));
   // A cut buffer yields the whole terms before the cut only.
   EXPECT_EQ(UnpackTerms(packed.data(), 73).size(), 2u);
 }
 
 TEST_F(TermsTest, LongStringsFallBackToTheDesignTimeText) {
   ASSERT_TRUE(zod_.SetDesignTimeLanguage(m_, Id("en")));
-  ASSERT_TRUE(Put(zod_, m_, Id("en"), 5, u"Open", usUnTranslated));
-  ASSERT_TRUE(Put(zod_, m_, Id("de"), 5, u"Offnen", usUnTranslated));
-  ASSERT_TRUE(Put(zod_, m_, Id("de"), 6, u"Zu", usForReview));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("en"), 5, u"Open", usUnTranslated));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), 5, u"Offnen", usUnTranslated));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), 6, u"Zu", usForReview));
   ASSERT_TRUE(zod_.SetUseOriginalIfUntranslated(m_, true));
 
   EXPECT_EQ(zod_.GetLongStringW(m_, 5, Id("de"), false), u"");
@@ -206,7 +164,7 @@ TEST_F(TermsTest, LongStringsFallBackToTheDesignTimeText) {
   // changed in between, then releases it.
   ASSERT_TRUE(zod_.SetUseOriginalIfUntranslated(m_, true));
   EXPECT_EQ(zod_.GetLongString(m_, 5, Id("de"), 0, nullptr, true), 4);
-  ASSERT_TRUE(Put(zod_, m_, Id("en"), 5, u"Opened", usUnTranslated));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("en"), 5, u"Opened", usUnTranslated));
   std::string bytes(8, '#');
   EXPECT_EQ(zod_.GetLongString(m_, 5, Id("de"), 0, bytes.data(), true), 4);
   EXPECT_EQ(bytes, std::string("Open\0###", 8));
@@ -221,15 +179,14 @@ TEST_F(TermsTest, CommentsLiveInTheirOwnLanguage) {
   std::u16string buffer(11, u'#');
   EXPECT_EQ(zod_.GetCommentW(m_, 3, buffer.data()), 10);
   EXPECT_EQ(buffer, std::u16string(u"keep short\0", 11));
-  TZodTerm got;
-  EXPECT_EQ(Read(zod_, m_, kCommentLanguage, 3, &got), u"keep short");
-  EXPECT_EQ(got.Status, 0);
+  EXPECT_EQ(ReadTerm(zod_, m_, kCommentLanguage, 3)->Text, u"keep short");
+  EXPECT_EQ(ReadTerm(zod_, m_, kCommentLanguage, 3)->Status, 0);
   EXPECT_GE(zod_.GetModuleInterface(m_).GetTableNr(std::string("ZodTerms\xA7\xA7")), 0);
 }
 
 TEST_F(TermsTest, DictionaryTranslatesOnlyWhenSwitchedOnAndTheClassFits) {
-  ASSERT_TRUE(Put(zod_, m_, Id("en"), 100, u"Cancel"));
-  ASSERT_TRUE(Put(zod_, m_, Id("de"), 100, u"Abbrechen"));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("en"), 100, u"Cancel"));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), 100, u"Abbrechen"));
   EXPECT_FALSE(zod_.SetDictionary(m_, Id("en"), true));  // no object table yet
   AddCatalogued(zod_, m_, 1, 100, 4);
   EXPECT_FALSE(zod_.IsLanguageDictionary(m_, Id("en")));
@@ -264,18 +221,18 @@ TEST_F(TermsTest, TranslationAsksTheModulesInListOrderUntilOneAnswers) {
   ASSERT_EQ(zod_.RegisterModule(second, false), 1);
   ASSERT_EQ(zod_.RegisterModule(third, false), 2);
   // First: the text is there, but the source language is no dictionary.
-  ASSERT_TRUE(Put(zod_, 0, Id("en"), 200, u"Save"));
-  ASSERT_TRUE(Put(zod_, 0, Id("de"), 200, u"Sichern"));
+  ASSERT_TRUE(PutTerm(zod_, 0, Id("en"), 200, u"Save"));
+  ASSERT_TRUE(PutTerm(zod_, 0, Id("de"), 200, u"Sichern"));
   AddCatalogued(zod_, 0, 1, 200, 4);
   // Second: a dictionary, but the object with the text is of another class.
-  ASSERT_TRUE(Put(zod_, 1, Id("en"), 300, u"Save"));
-  ASSERT_TRUE(Put(zod_, 1, Id("de"), 300, u"Ablegen"));
+  ASSERT_TRUE(PutTerm(zod_, 1, Id("en"), 300, u"Save"));
+  ASSERT_TRUE(PutTerm(zod_, 1, Id("de"), 300, u"Ablegen"));
   AddCatalogued(zod_, 1, 1, 300, 7);
   ASSERT_TRUE(zod_.SetDictionary(1, Id("en"), true));
   // Third: answers.
-  ASSERT_TRUE(Put(zod_, 2, Id("en"), 400, u"Other"));
-  ASSERT_TRUE(Put(zod_, 2, Id("en"), 401, u"Save"));
-  ASSERT_TRUE(Put(zod_, 2, Id("de"), 401, u"Speichern"));
+  ASSERT_TRUE(PutTerm(zod_, 2, Id("en"), 400, u"Other"));
+  ASSERT_TRUE(PutTerm(zod_, 2, Id("en"), 401, u"Save"));
+  ASSERT_TRUE(PutTerm(zod_, 2, Id("de"), 401, u"Speichern"));
   AddCatalogued(zod_, 2, 3, 401, 4);
   AddCatalogued(zod_, 2, 3, 400, 4);
   ASSERT_TRUE(zod_.SetDictionary(2, Id("en"), true));
@@ -287,17 +244,17 @@ TEST_F(TermsTest, TranslationAsksTheModulesInListOrderUntilOneAnswers) {
 }
 
 TEST_F(TermsTest, RemovingOldTermsKeepsReferencedTermsAndComments) {
-  AddLanguage(zod_, m_, "en");
-  AddLanguage(zod_, m_, "de");
+  ASSERT_TRUE(AddLanguage(zod_, m_, "en"));
+  ASSERT_TRUE(AddLanguage(zod_, m_, "de"));
   for (uint32_t ident = 10; ident < 20; ++ident) {
-    ASSERT_TRUE(Put(zod_, m_, Id("en"), ident, u"e" + std::u16string(1, static_cast<char16_t>('0' + ident - 10))));
-    ASSERT_TRUE(Put(zod_, m_, Id("de"), ident, u"d"));
+    ASSERT_TRUE(PutTerm(zod_, m_, Id("en"), ident, u"e" + std::u16string(1, static_cast<char16_t>('0' + ident - 10))));
+    ASSERT_TRUE(PutTerm(zod_, m_, Id("de"), ident, u"d"));
     ASSERT_TRUE(zod_.SetCommentW(m_, ident, u"c"));
   }
   AddCatalogued(zod_, m_, 1, 11, 4);
   AddCatalogued(zod_, m_, 1, 14, 4);
   AddCatalogued(zod_, m_, 2, 19, 4);
-  ASSERT_TRUE(Put(zod_, m_, Id("fr"), 12, u"not a language of the module"));
+  ASSERT_TRUE(PutTerm(zod_, m_, Id("fr"), 12, u"not a language of the module"));
 
   std::vector<std::pair<TLanguageId, int32_t>> removed;
   EXPECT_FALSE(zod_.RemoveOldTerms(m_, &removed));
@@ -311,15 +268,15 @@ TEST_F(TermsTest, RemovingOldTermsKeepsReferencedTermsAndComments) {
     for (const auto& term : UnpackTerms(packed.data(), static_cast<int32_t>(packed.size()))) left.push_back(term.Ident);
     EXPECT_EQ(left, (std::vector<uint32_t>{11, 14, 19}));
   }
-  EXPECT_EQ(Read(zod_, m_, Id("en"), 14), u"e4");
+  EXPECT_EQ(ReadText(zod_, m_, Id("en"), 14), u"e4");
   for (uint32_t ident = 10; ident < 20; ++ident) EXPECT_EQ(zod_.GetCommentW(m_, ident, nullptr), 1) << ident;
-  EXPECT_EQ(Read(zod_, m_, Id("fr"), 12), u"not a language of the module");
+  EXPECT_EQ(ReadText(zod_, m_, Id("fr"), 12), u"not a language of the module");
   EXPECT_TRUE(zod_.GetModuleInterface(m_).Check().empty());
 }
 
 TEST_F(TermsTest, RemovingOldTermsReadsPerFormTablesOfOlderModules) {
-  AddLanguage(zod_, m_, "en");
-  for (uint32_t ident = 1; ident <= 3; ++ident) ASSERT_TRUE(Put(zod_, m_, Id("en"), ident, u"t"));
+  ASSERT_TRUE(AddLanguage(zod_, m_, "en"));
+  for (uint32_t ident = 1; ident <= 3; ++ident) ASSERT_TRUE(PutTerm(zod_, m_, Id("en"), ident, u"t"));
   TCustomVarDB& db = zod_.GetModuleInterface(m_);
   int table = db.AddTable(
       "ZodObj002A Ident N Kind N ZodClass N CompName N PropertyName N Localization N Comment N Locked L "
@@ -330,9 +287,9 @@ TEST_F(TermsTest, RemovingOldTermsReadsPerFormTablesOfOlderModules) {
   std::string forms = "002A Old\r\n";
   zod_.SetProperty("ZodForms", forms.data(), m_, static_cast<int32_t>(forms.size()));
   zod_.RemoveOldTerms(m_);
-  EXPECT_FALSE(Read(zod_, m_, Id("en"), 1));
-  EXPECT_TRUE(Read(zod_, m_, Id("en"), 2));
-  EXPECT_FALSE(Read(zod_, m_, Id("en"), 3));
+  EXPECT_FALSE(ReadText(zod_, m_, Id("en"), 1));
+  EXPECT_TRUE(ReadText(zod_, m_, Id("en"), 2));
+  EXPECT_FALSE(ReadText(zod_, m_, Id("en"), 3));
 }
 
 // Random writes, updates with and without text and removals in several languages,
@@ -359,13 +316,13 @@ TEST_F(TermsTest, RandomTermsAgreeWithAModel) {
         ASSERT_NE(it, model.end()) << term.Ident;
         EXPECT_EQ(term.Status, it->second.Status);
         EXPECT_EQ(term.Style, it->second.Style);
-        EXPECT_EQ(term.Data, Bytes(it->second.Text));
+        EXPECT_EQ(term.Data, text::Utf16LeBytes(it->second.Text));
         ++count;
       }
       EXPECT_EQ(count, static_cast<size_t>(std::count_if(model.begin(), model.end(),
                                                          [&](const auto& e) { return e.first.first == lang; })));
     }
-    for (const auto& [key, term] : model) EXPECT_EQ(Read(zod, 0, key.first, key.second), term.Text);
+    for (const auto& [key, term] : model) EXPECT_EQ(ReadText(zod, 0, key.first, key.second), term.Text);
   };
   for (int step = 0; step < 1500; ++step) {
     TLanguageId lang = languages[rng() % 4];
@@ -373,7 +330,7 @@ TEST_F(TermsTest, RandomTermsAgreeWithAModel) {
     int action = static_cast<int>(rng() % 10);
     if (action < 6) {
       TModelTerm term{static_cast<uint8_t>(rng() % 3), static_cast<uint8_t>(rng() % 256), randomText()};
-      ASSERT_TRUE(Put(zod_, m_, lang, ident, term.Text, term.Status, term.Style));
+      ASSERT_TRUE(PutTerm(zod_, m_, lang, ident, term.Text, term.Status, term.Style));
       // An empty text is written with size 0, which keeps the stored one.
       if (term.Text.empty() && model.contains({lang, ident})) term.Text = model[{lang, ident}].Text;
       model[{lang, ident}] = term;

@@ -145,6 +145,7 @@ TEST_F(ModuleList, BadIndexes) {
   EXPECT_THROW(zod.BeginModuleUpdate(1), EListError);
   try {
     zod.EndModuleUpdate(4);
+    ADD_FAILURE() << "index 4 was taken";
   } catch (const EListError& e) {
     EXPECT_EQ(e.Message(), "List index out of bounds (4)");
   }
@@ -301,12 +302,6 @@ TEST_F(Properties, VersionRecordAndItsPassword) {
   EXPECT_TRUE(zod.SetVersion(m, TZodVersion{}));
 }
 
-}  // namespace
-}  // namespace quintrel::module
-
-namespace quintrel::module {
-namespace {
-
 class ModuleFiles : public test::ModuleFixture {};
 
 // A module sent from a system whose file names ignore case keeps its spelling; the project
@@ -328,11 +323,7 @@ TEST_F(ModuleFiles, AModuleOpenedForReadingIsReadAndNotChanged) {
   const std::string file = MakeModule("Ro.zod");
   {
     TZod zod(TZod::TStart::Empty);
-    const int m = zod.RegisterModule(file, false);
-    TZodLanguage de;
-    de.Identifier = Id("de");
-    de.Name = u"Deutsch";
-    ASSERT_TRUE(zod.SetLanguage(m, de));
+    ASSERT_TRUE(test::AddLanguage(zod, zod.RegisterModule(file, false), "de"));
   }
   std::filesystem::permissions(file, std::filesystem::perms::owner_read);
   const auto before = std::filesystem::last_write_time(file);

@@ -32,12 +32,7 @@ protected:
     ModuleFixture::SetUp();
     m_ = zod_.RegisterModule(MakeModule("Sample.ZOD"), false);
     ASSERT_EQ(m_, 0);
-    for (const char* id : {"en", "de", "fr"}) {
-      module::TZodLanguage language;
-      language.Identifier = Id(id);
-      language.Name = u"x";
-      ASSERT_TRUE(zod_.SetLanguage(m_, language));
-    }
+    for (const char* id : {"en", "de", "fr"}) ASSERT_TRUE(module::test::AddLanguage(zod_, m_, id));
     ASSERT_TRUE(zod_.SetDesignTimeLanguage(m_, Id("en")));
     tr_ = std::make_unique<TQuintrel>(zod_);
     tr_->SetModule(m_);
@@ -57,39 +52,16 @@ protected:
   // An object whose English term the translator fills from the live form (read direction);
   // the German text, when given, is stored signed off.
   uint32_t Catalogue(const std::string& comp, const std::string& prop, const std::u16string& de = {}) {
-    const uint32_t ident = zod_.AddObject(m_, "MainForm", comp, prop, module::utString, module::ucUnknown);
-    module::TZodObject object;
-    object.Ident = ident;
-    EXPECT_TRUE(zod_.GetObject(m_, object));
-    object.Localization = zod_.GetNewTermID(m_);
-    EXPECT_TRUE(zod_.SetObject(m_, object));
-    if (!de.empty()) PutBytes(Id("de"), object.Localization, Bytes(de));
-    return object.Localization;
-  }
-  static std::vector<uint8_t> Bytes(const std::u16string& text) {
-    std::vector<uint8_t> bytes;
-    for (char16_t c : text) {
-      bytes.push_back(static_cast<uint8_t>(c));
-      bytes.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    return bytes;
-  }
-  void PutBytes(module::TLanguageId language, uint32_t ident, std::vector<uint8_t> bytes,
-                uint8_t status = module::usSignedOff) {
-    module::TZodTerm term;
-    term.Language = language;
-    term.Ident = ident;
-    term.Status = status;
-    term.Data = bytes.data();
-    term.Size = static_cast<int32_t>(bytes.size());
-    ASSERT_TRUE(zod_.SetTerm(m_, term));
-  }
-  std::optional<module::TZodTerm> Term(module::TLanguageId language, uint32_t ident) {
-    module::TZodTerm term;
-    term.Language = language;
-    term.Ident = ident;
-    if (!zod_.GetTerm(m_, term)) return std::nullopt;
+    const uint32_t term =
+        module::test::AddObjectWithTerm(zod_, m_, "MainForm", comp, prop, module::utString, module::ucUnknown).Localization;
+    if (!de.empty()) PutBytes(Id("de"), term, text::Utf16LeBytes(de));
     return term;
+  }
+  void PutBytes(module::TLanguageId language, uint32_t ident, std::vector<uint8_t> bytes) {
+    ASSERT_TRUE(module::test::PutTermBytes(zod_, m_, language, ident, std::move(bytes)));
+  }
+  std::optional<module::test::TReadTerm> Term(module::TLanguageId language, uint32_t ident) {
+    return module::test::ReadTerm(zod_, m_, language, ident);
   }
   std::u16string Text(module::TLanguageId language, uint32_t ident) {
     return zod_.GetLongStringW(m_, ident, language, false);
@@ -129,7 +101,7 @@ TEST_F(ExampleSwitchTest, EveryKindOfPropertyGoesBothWays) {
   EXPECT_EQ(Text(Id("en"), align), u"alLeft");
   const auto image = Term(Id("en"), picture);
   ASSERT_TRUE(image);
-  ASSERT_GT(image->Size, 0);
+  ASSERT_FALSE(image->Data.empty());
   auto* logo = dynamic_cast<vcl::TImage*>(Find("LogoImage"));
   ASSERT_NE(logo, nullptr);
   const std::string designImage = logo->Picture()->Graphic()->SaveToStream();
@@ -174,8 +146,8 @@ TEST_F(ExampleSwitchTest, EveryKindOfPropertyGoesBothWays) {
   // A designer change read back marks the German translation for review (the first
   // read marked them all, as their English texts were new).
   ASSERT_TRUE(tr_->SwitchLanguage(Id("en"), false, true, ""));
-  PutBytes(Id("de"), caption, Bytes(u"Beispiel-Adressbuch"));
-  PutBytes(Id("de"), hint, Bytes(u"Namen suchen"));
+  PutBytes(Id("de"), caption, text::Utf16LeBytes(u"Beispiel-Adressbuch"));
+  PutBytes(Id("de"), hint, text::Utf16LeBytes(u"Namen suchen"));
   form_->SetCaption("Address Book");
   ASSERT_TRUE(tr_->SwitchLanguage(Id("en"), true, true, ""));
   EXPECT_EQ(Text(Id("en"), caption), u"Address Book");

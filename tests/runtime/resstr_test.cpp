@@ -1,7 +1,5 @@
 // The resource-string loader while the translator is installed.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "../module/module_fixture.h"
 #include "module/namelists.h"
@@ -16,6 +14,7 @@ namespace quintrel::runtime::test {
 namespace {
 
 using module::test::Id;
+using module::test::PutTerm;
 
 // A module with a Pascal unit and a resource script, their strings in English and German,
 // and the executable's string table as the linker left it.
@@ -28,12 +27,7 @@ protected:
     const std::string file = MakeModule("App.ZOD");
     m_ = zod_.RegisterModule(file, false);
     ASSERT_EQ(m_, 0);
-    for (const char* id : {"en", "de"}) {
-      module::TZodLanguage language;
-      language.Identifier = Id(id);
-      language.Name = u"x";
-      ASSERT_TRUE(zod_.SetLanguage(m_, language));
-    }
+    for (const char* id : {"en", "de"}) ASSERT_TRUE(module::test::AddLanguage(zod_, m_, id));
     ASSERT_TRUE(zod_.SetDesignTimeLanguage(m_, Id("en")));
     ASSERT_TRUE(zod_.SetSwitchResStr(m_, module::kSwitchResourceStrings, true));
     ASSERT_TRUE(zod_.SetSwitchResStr(m_, module::kSwitchScriptStrings, true));
@@ -58,23 +52,13 @@ protected:
   }
   // A catalogued resource string of a unit; returns the object's ident.
   uint32_t String(const char* unit, const char* name, unsigned resourceId, std::u16string en, std::u16string de) {
-    const uint32_t ident = zod_.AddObject(m_, unit, "", name, module::utString, module::ucResourceString);
-    module::TZodObject object;
-    object.Ident = ident;
-    EXPECT_TRUE(zod_.GetObject(m_, object));
+    module::TZodObject object = module::test::AddObjectWithTerm(zod_, m_, unit, "", name, module::utString,
+                                                                 module::ucResourceString);
     object.CompName = resourceId;
-    object.Localization = zod_.GetNewTermID(m_);
     EXPECT_TRUE(zod_.SetObject(m_, object));
-    for (auto [language, text] : {std::pair{Id("en"), en}, std::pair{Id("de"), de}}) {
-      module::TZodTerm term;
-      term.Language = language;
-      term.Ident = object.Localization;
-      term.Status = module::usSignedOff;
-      term.Data = text.data();
-      term.Size = static_cast<int32_t>(text.size() * 2);
-      EXPECT_TRUE(zod_.SetTerm(m_, term));
-    }
-    return ident;
+    EXPECT_TRUE(PutTerm(zod_, m_, Id("en"), object.Localization, en));
+    EXPECT_TRUE(PutTerm(zod_, m_, Id("de"), object.Localization, de));
+    return object.Ident;
   }
   std::string Load(unsigned id) {
     win32::HINSTANCE exe = Exe();
@@ -197,34 +181,15 @@ TEST_F(ResStrGlobalTest, LoadedTextsFollowChangesOfTheModule) {
   module::TZodObject object;
   object.Ident = hello;
   ASSERT_TRUE(zod_.GetObject(tr->Module(), object));
-  auto setGerman = [&](module::TZod& zod, int m, std::u16string text) {
-    module::TZodTerm term;
-    term.Language = Id("de");
-    term.Ident = object.Localization;
-    term.Status = module::usSignedOff;
-    term.Data = text.data();
-    term.Size = static_cast<int32_t>(text.size() * 2);
-    return zod.SetTerm(m, term);
-  };
-  ASSERT_TRUE(setGerman(zod_, tr->Module(), u"Guten Tag"));
+  ASSERT_TRUE(PutTerm(zod_, tr->Module(), Id("de"), object.Localization, u"Guten Tag"));
   EXPECT_EQ(Load(65535), "Guten Tag") << "a change of this process";
 
   const std::string file = zod_.GetModuleInterface(tr->Module()).FileName();
-  pid_t child = ::fork();
-  if (child == 0) {
-    int code = 1;
-    try {
-      module::TZod other;
-      int m = other.RegisterModule(file, false);
-      code = m >= 0 && setGerman(other, m, u"Servus") ? 0 : 2;
-    } catch (...) {
-      code = 3;
-    }
-    ::_exit(code);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_TRUE(module::test::InChild([&] {
+    module::TZod other;
+    const int m = other.RegisterModule(file, false);
+    return m >= 0 && PutTerm(other, m, Id("de"), object.Localization, u"Servus");
+  }));
   EXPECT_EQ(Load(65535), "Servus") << "a change of another process";
 
   tr->SetCurrentLanguage(Id("en"), 0);

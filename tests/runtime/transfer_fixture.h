@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "module/zod.h"
+#include "tests/module/module_fixture.h"
 #include "platform/win32/msgbox.h"
 #include "runtime/proptransfer.h"
 #include "text/unicode.h"
@@ -50,40 +51,20 @@ protected:
   // Stores a text as a term (translated unless told otherwise); returns its identifier.
   uint32_t Term(std::u16string_view text, module::TLanguageId language = kGerman,
                 module::TZodStatus status = module::usForReview, uint32_t id = 0) {
-    return Bytes(Utf16(text), language, status, id);
+    return Bytes(text::Utf16LeBytes(text), language, status, id);
   }
-  uint32_t Bytes(const std::vector<uint8_t>& bytes, module::TLanguageId language = kGerman,
+  uint32_t Bytes(std::vector<uint8_t> bytes, module::TLanguageId language = kGerman,
                  module::TZodStatus status = module::usForReview, uint32_t id = 0) {
-    module::TZodTerm term;
-    term.Language = language;
-    term.Ident = id ? id : zod_.GetNewTermID(module_);
-    term.Status = status;
-    term.Data = const_cast<uint8_t*>(bytes.data());
-    term.Size = static_cast<int32_t>(bytes.size());
-    EXPECT_TRUE(zod_.SetTerm(module_, term));
-    return term.Ident;
+    const uint32_t ident = id ? id : zod_.GetNewTermID(module_);
+    EXPECT_TRUE(module::test::PutTermBytes(zod_, module_, language, ident, std::move(bytes), status));
+    return ident;
   }
   // The stored text and status of a term; "<missing>" when there is none.
   std::u16string Stored(uint32_t id, module::TLanguageId language = kGerman, uint8_t* status = nullptr) {
-    module::TZodTerm term;
-    term.Language = language;
-    term.Ident = id;
-    if (!zod_.GetTerm(module_, term)) return u"<missing>";
-    std::vector<uint8_t> data(static_cast<size_t>(term.Size));
-    term.Data = data.data();
-    zod_.GetTerm(module_, term);
-    if (status) *status = term.Status;
-    std::u16string text(data.size() / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    return text;
-  }
-  static std::vector<uint8_t> Utf16(std::u16string_view text) {
-    std::vector<uint8_t> bytes;
-    for (char16_t c : text) {
-      bytes.push_back(static_cast<uint8_t>(c));
-      bytes.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    return bytes;
+    const auto term = module::test::ReadTerm(zod_, module_, language, id);
+    if (!term) return u"<missing>";
+    if (status) *status = term->Status;
+    return term->Text;
   }
 
   fs::path dir_;

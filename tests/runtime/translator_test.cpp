@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <fstream>
 
 #include "../module/module_fixture.h"
 #include "module/namelists.h"
@@ -26,38 +25,14 @@
 namespace quintrel::runtime::test {
 namespace {
 
+using module::test::AddLanguage;
 using module::test::Id;
+using module::test::PutTerm;
+using module::test::ReadTerm;
 using module::TZod;
 using module::TZodLanguage;
 using module::TZodObject;
 using module::TZodTerm;
-
-bool PutTerm(TZod& zod, int m, module::TLanguageId language, uint32_t ident, std::u16string text,
-             uint8_t status = module::usSignedOff) {
-  TZodTerm term;
-  term.Language = language;
-  term.Ident = ident;
-  term.Status = status;
-  term.Data = text.data();
-  term.Size = static_cast<int32_t>(text.size() * 2);
-  return zod.SetTerm(m, term);
-}
-
-std::optional<TZodTerm> ReadTerm(TZod& zod, int m, module::TLanguageId language, uint32_t ident) {
-  TZodTerm term;
-  term.Language = language;
-  term.Ident = ident;
-  if (!zod.GetTerm(m, term)) return std::nullopt;
-  return term;
-}
-
-bool AddLanguage(TZod& zod, int m, const char* id, const char* name, uint8_t charset = 0) {
-  TZodLanguage language;
-  language.Identifier = Id(id);
-  language.Name = std::u16string(name, name + std::strlen(name));
-  language.Charset = charset;
-  return zod.SetLanguage(m, language);
-}
 
 void CloseAll(TZod& zod) {
   while (zod.GetModuleCount() > 0) zod.UnRegisterModule(0, false);
@@ -72,8 +47,8 @@ protected:
     file_ = MakeModule("Sales.zod");
     m_ = zod_.RegisterModule(file_, false);
     ASSERT_EQ(m_, 0);
-    ASSERT_TRUE(AddLanguage(zod_, m_, "en", "English"));
-    ASSERT_TRUE(AddLanguage(zod_, m_, "de", "Deutsch"));
+    ASSERT_TRUE(AddLanguage(zod_, m_, "en", u"English"));
+    ASSERT_TRUE(AddLanguage(zod_, m_, "de", u"Deutsch"));
     ASSERT_TRUE(zod_.SetDesignTimeLanguage(m_, Id("en")));
     zod_.SetCurrentLanguage(m_, Id("en"));
     Catalogue("MainForm", "MainForm", "Caption", u"Sales", u"Verkauf");
@@ -94,17 +69,12 @@ protected:
   uint32_t Catalogue(const char* form, const char* comp, const char* prop, std::u16string en, std::u16string de) {
     // A property of the form itself has no component.
     const std::string compName = std::string(comp) == form ? "" : comp;
-    const uint32_t ident = zod_.AddObject(m_, form, compName, prop, module::utString, module::ucButton);
-    TZodObject object;
-    object.Ident = ident;
-    EXPECT_TRUE(zod_.GetObject(m_, object));
-    object.Localization = zod_.GetNewTermID(m_);
-    EXPECT_TRUE(zod_.SetObject(m_, object));
-    EXPECT_TRUE(PutTerm(zod_, m_, Id("en"), object.Localization, en));
+    const uint32_t term = module::test::AddObjectWithTerm(zod_, m_, form, compName, prop).Localization;
+    EXPECT_TRUE(PutTerm(zod_, m_, Id("en"), term, en));
     if (!de.empty()) {
-      EXPECT_TRUE(PutTerm(zod_, m_, Id("de"), object.Localization, de));
+      EXPECT_TRUE(PutTerm(zod_, m_, Id("de"), term, de));
     }
-    return object.Localization;
+    return term;
   }
 
   vcl::TForm* MakeForm(const std::string& name, bool visible) {
@@ -126,17 +96,11 @@ protected:
   // Runs change on the module in a child process with an engine of its own; the child
   // exits 0 when change returns true. The child's id, or -1 when fork failed.
   pid_t ForkChange(const std::function<bool(TZod&, int)>& change) {
-    const pid_t pid = fork();
-    if (pid != 0) return pid;
-    int code = 1;
-    try {
+    return module::test::StartChild([&] {
       TZod other(TZod::TStart::Empty);
       const int m = other.RegisterModule(file_, false);
-      code = m == 0 && change(other, m) ? 0 : 2;
-    } catch (...) {
-      code = 3;
-    }
-    _exit(code);
+      return m == 0 && change(other, m);
+    });
   }
 
   // The name lists the translator reloads work on the modules of the process.
@@ -309,11 +273,7 @@ TEST_F(TranslatorTest, KeptSwitchTextsFollowEveryChangeOfTheModule) {
   ASSERT_TRUE(tr_->SwitchLanguage(Id("en"), false, false, "MainForm"));
   ASSERT_EQ(main->Caption(), "Sales");
   const auto inOtherProcess = [&](const std::function<bool(TZod&, int)>& change) {
-    const pid_t pid = ForkChange(change);
-    ASSERT_GE(pid, 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_TRUE(module::test::ChildSucceeded(ForkChange(change)));
   };
   // One write outside a bracket, as a single edit makes it.
   inOtherProcess([&](TZod& other, int m) { return PutTerm(other, m, Id("de"), caption, u"Umsatz"); });
@@ -321,13 +281,9 @@ TEST_F(TranslatorTest, KeptSwitchTextsFollowEveryChangeOfTheModule) {
   EXPECT_EQ(main->Caption(), "Umsatz");
   // A new object of the form, and a new language to switch to.
   inOtherProcess([&](TZod& other, int m) {
-    const uint32_t ident = other.AddObject(m, "MainForm", "Button1", "Hint", module::utString, module::ucButton);
-    TZodObject object;
-    object.Ident = ident;
-    if (!other.GetObject(m, object)) return false;
-    object.Localization = other.GetNewTermID(m);
-    return other.SetObject(m, object) && PutTerm(other, m, Id("de"), object.Localization, u"Fenster schließen") &&
-           AddLanguage(other, m, "fr", "Français");
+    const TZodObject object = module::test::AddObjectWithTerm(other, m, "MainForm", "Button1", "Hint");
+    return PutTerm(other, m, Id("de"), object.Localization, u"Fenster schließen") &&
+           AddLanguage(other, m, "fr", u"Français");
   });
   ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, "MainForm"));
   EXPECT_EQ(Text(main->FindComponent("Button1"), "Hint"), "Fenster schlie\xDF" "en");
@@ -347,21 +303,9 @@ TEST_F(TranslatorTest, KeptSwitchTextsFollowEveryChangeOfTheModule) {
   EXPECT_EQ(Text(main->FindComponent("Label1"), "Hint"), "Summe");
 }
 
-TEST_F(TranslatorTest, UntranslatedTextsFollowTheModuleSetting) {
-  Catalogue("MainForm", "Label1", "Caption", u"Amount", u"");
-  vcl::TForm* main = MakeForm("MainForm", true);
-  auto* label = main->FindComponent("Label1");
-  ASSERT_TRUE(zod_.SetUseOriginalIfUntranslated(m_, true));
-  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, ""));
-  EXPECT_EQ(Text(label, "Caption"), "Amount");
-  ASSERT_TRUE(zod_.SetUseOriginalIfUntranslated(m_, false));
-  ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), false, false, ""));
-  EXPECT_EQ(Text(label, "Caption"), "");
-}
-
 TEST_F(TranslatorTest, ReadingBackMarksOtherLanguagesForReview) {
   const uint32_t term = Catalogue("MainForm", "Label1", "Caption", u"Amount", u"Betrag");
-  ASSERT_TRUE(AddLanguage(zod_, m_, "fr", "Français"));
+  ASSERT_TRUE(AddLanguage(zod_, m_, "fr", u"Français"));
   ASSERT_TRUE(PutTerm(zod_, m_, Id("fr"), term, u"", module::usUnTranslated));
   vcl::TForm* main = MakeForm("MainForm", true);
   vcl::SetStrProp(main->FindComponent("Label1"), vcl::GetPropInfo(main->FindComponent("Label1"), "Caption"),
@@ -413,7 +357,7 @@ TEST_F(TranslatorTest, LocaleGroupsFollowTheirFlags) {
 
 TEST_F(TranslatorTest, RightToLeftDependsOnTheDesignLanguage) {
   EXPECT_FALSE(tr_->IsCurrentRightToLeft());
-  ASSERT_TRUE(AddLanguage(zod_, m_, "IL", "Hebrew", 177));
+  ASSERT_TRUE(AddLanguage(zod_, m_, "IL", u"Hebrew", 177));
   ASSERT_TRUE(zod_.SetDesignTimeLanguage(m_, Id("IL")));
   EXPECT_TRUE(tr_->IsCurrentRightToLeft());
   tr_->DesignLangChanged();
@@ -544,7 +488,7 @@ TEST_F(TranslatorHookTest, SystemMenuListsLanguagesAndSwitchesOnChoice) {
 TEST_F(TranslatorHookTest, EveryLanguageIsListedButOnlyTwentyNineCanBeChosen) {
   for (int i = 0; i < 28; ++i) {
     const char id[3] = {static_cast<char>('a' + i % 26), static_cast<char>('0' + i / 26), 0};
-    ASSERT_TRUE(AddLanguage(zod_, m_, id, id));
+    ASSERT_TRUE(AddLanguage(zod_, m_, id, std::u16string(id, id + 2)));
   }
   vcl::TForm* form = MakeForm("MainForm", true);
   ASSERT_TRUE(zod_.SetShowLangList(m_, true));
@@ -560,7 +504,7 @@ TEST_F(TranslatorHookTest, EveryLanguageIsListedButOnlyTwentyNineCanBeChosen) {
   // Entries past the last id the fixed range covers are replaced, not piled up, on a rebuild.
   for (int i = 28; i < 40; ++i) {
     const char id[3] = {static_cast<char>('a' + i % 26), static_cast<char>('0' + i / 26), 0};
-    ASSERT_TRUE(AddLanguage(zod_, m_, id, id));
+    ASSERT_TRUE(AddLanguage(zod_, m_, id, std::u16string(id, id + 2)));
   }
   tr_->BuildSystemLangList(*form, 0, true);
   const int count = win32::GetMenuItemCount(menu);

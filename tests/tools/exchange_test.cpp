@@ -27,11 +27,7 @@ protected:
     zod_.SetDesignTimeLanguage(m_, Id("en"));
   }
   void AddLanguage(int m, const char* id, const std::u16string& name, uint8_t charset) {
-    module::TZodLanguage language;
-    language.Identifier = Id(id);
-    language.Name = name;
-    language.Charset = charset;
-    ASSERT_TRUE(zod_.SetLanguage(m, language));
+    ASSERT_TRUE(module::test::AddLanguage(zod_, m, id, name, charset));
   }
   // An object with its design text (and a translation when given).
   uint32_t Add(int m, const char* form, const char* comp, const char* prop, const std::u16string& en,
@@ -43,6 +39,13 @@ protected:
     StoreObjectText(zod_, m, object, Id("en"), en, module::usSignedOff);
     if (lang) StoreObjectText(zod_, m, object, Id(lang), translation, status);
     return object.Ident;
+  }
+  void Lock(uint32_t ident) {
+    TZodObject object;
+    object.Ident = ident;
+    ASSERT_TRUE(zod_.GetObject(m_, object));
+    object.Locked = true;
+    ASSERT_TRUE(zod_.SetObject(m_, object));
   }
   std::optional<TTermText> Term(int m, uint32_t ident, const char* lang) {
     TZodObject object;
@@ -225,11 +228,7 @@ TEST_F(ExchangeTest, SignedOffTermsAndLockedObjectsAreSkippedAndCounted) {
   const uint32_t signedOff = Add(m_, "F", "A", "Caption", u"A", "de", u"Alt", module::usSignedOff);
   const uint32_t locked = Add(m_, "F", "B", "Caption", u"B");
   const uint32_t open = Add(m_, "F", "C", "Caption", u"C");
-  TZodObject object;
-  object.Ident = locked;
-  ASSERT_TRUE(zod_.GetObject(m_, object));
-  object.Locked = true;
-  ASSERT_TRUE(zod_.SetObject(m_, object));
+  Lock(locked);
   TExportOptions all = Options("de");
   all.OnlyUntranslated = false;
   std::string file = ExportTextFile(zod_, m_, all);
@@ -310,11 +309,7 @@ TEST_F(ExchangeTest, StatisticsCountEveryObjectOnceAndRoundHalvesToEven) {
   Add(m_, "F", "B", "Caption", u"B", "de", u"b", module::usSignedOff);
   Add(m_, "F", "C", "Caption", u"C");
   const uint32_t d = Add(m_, "G", "D", "Caption", u"D", "de", u"", module::usUnTranslated);
-  TZodObject object;
-  object.Ident = d;
-  ASSERT_TRUE(zod_.GetObject(m_, object));
-  object.Locked = true;
-  zod_.SetObject(m_, object);
+  Lock(d);
   const TStatistics s = GetAmounts(zod_, m_, Id("de"));
   EXPECT_EQ(s.Total, 4);
   EXPECT_EQ(s.Locked, 1);
@@ -349,11 +344,7 @@ TEST_F(ExchangeTest, DictionaryTranslationFillsOnlyWhatItShould) {
   const uint32_t close = Add(m_, "F", "B", "Caption", u"Close", "de", u"Zumachen");
   const uint32_t help = Add(m_, "F", "C", "Caption", u"Help", "de", u"Hilfe!", module::usSignedOff);
   const uint32_t quit = Add(m_, "F", "E", "Caption", u"Quit");
-  TZodObject object;
-  object.Ident = quit;
-  ASSERT_TRUE(zod_.GetObject(m_, object));
-  object.Locked = true;
-  zod_.SetObject(m_, object);
+  Lock(quit);
 
   TAutoTranslateResult r = AutoTranslate(zod_, m_, {Id("en"), Id("de"), true, false});
   EXPECT_EQ(r.Translated, 1);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <memory>
 
@@ -30,12 +29,7 @@ protected:
   void SetUp() override {
     ToolsFixture::SetUp();
     m_ = NewModule("App.zod");
-    for (const char* id : {"en", "de"}) {
-      module::TZodLanguage language;
-      language.Identifier = Id(id);
-      language.Name = u"L";
-      ASSERT_TRUE(zod_.SetLanguage(m_, language));
-    }
+    for (const char* id : {"en", "de"}) ASSERT_TRUE(module::test::AddLanguage(zod_, m_, id));
     ASSERT_TRUE(zod_.SetDesignTimeLanguage(m_, Id("en")));
     form_ = std::make_unique<vcl::TForm>();
     form_->SetName("MainForm");
@@ -77,19 +71,12 @@ protected:
   }
 
   std::u16string Text(uint32_t term, const char* language = "en", uint8_t* status = nullptr) {
-    module::TZodTerm t{Id(language), term};
-    if (!zod_.GetTerm(m_, t)) return u"<missing>";
-    std::vector<uint8_t> data(static_cast<size_t>(t.Size));
-    t.Data = data.data();
-    zod_.GetTerm(m_, t);
-    if (status) *status = t.Status;
-    std::u16string text(data.size() / 2, u'\0');
-    std::memcpy(text.data(), data.data(), text.size() * 2);
-    return text;
+    const auto t = module::test::ReadTerm(zod_, m_, Id(language), term);
+    if (t && status) *status = t->Status;
+    return t ? t->Text : u"<missing>";
   }
-  void Put(uint32_t term, const char* language, std::u16string text, uint8_t status = module::usSignedOff) {
-    module::TZodTerm t{Id(language), term, status, 0, text.data(), static_cast<int32_t>(text.size() * 2)};
-    ASSERT_TRUE(zod_.SetTerm(m_, t));
+  void Put(uint32_t term, const char* language, std::u16string text) {
+    ASSERT_TRUE(module::test::PutTerm(zod_, m_, Id(language), term, text));
   }
   // "Component.Property" (or the property of the form) to object, per form.
   std::map<std::string, TZodObject> Objects(const std::string& form = "MainForm") {

@@ -37,11 +37,7 @@ protected:
     Put("Sample.dpr", dpr + "\nbegin\nend.\n");
     module_ = zod_.NewModule(P("Sample.ZOD"));
     ASSERT_GE(module_, 0);
-    module::TZodLanguage en;
-    en.Identifier = Id("en");
-    en.Name = u"English";
-    en.Charset = static_cast<uint8_t>(charset);
-    ASSERT_TRUE(zod_.SetLanguage(module_, en));
+    ASSERT_TRUE(module::test::AddLanguage(zod_, module_, "en", u"English", static_cast<uint8_t>(charset)));
     ASSERT_TRUE(zod_.SetDesignTimeLanguage(module_, Id("en")));
   }
 

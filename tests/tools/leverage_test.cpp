@@ -116,13 +116,8 @@ protected:
   void SetUp() override {
     ToolsFixture::SetUp();
     m_ = NewModule("Project1.ZOD");
-    for (auto [id, charset] : {std::pair{"en", 0}, std::pair{"ru", 204}}) {
-      module::TZodLanguage language;
-      language.Identifier = Id(id);
-      language.Name = u"L";
-      language.Charset = static_cast<uint8_t>(charset);
-      ASSERT_TRUE(GlobalZOD().SetLanguage(m_, language));
-    }
+    ASSERT_TRUE(module::test::AddLanguage(GlobalZOD(), m_, "en"));
+    ASSERT_TRUE(module::test::AddLanguage(GlobalZOD(), m_, "ru", u"L", 204));
   }
   TZodObject Object(const char* form, const char* comp, const char* prop) {
     return FindByNames(GlobalZOD(), m_, form, comp, prop);

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "module/objects.h"
+#include "tests/testdata.h"
 #include "text/unicode.h"
 #include "tools/othermodule.h"
 #include "tools_fixture.h"
@@ -23,12 +23,7 @@ using module::TZodObject;
 using module::test::Id;
 namespace fs = std::filesystem;
 
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testdata::Bytes;
 
 // Everything a module says, by names: each object with its settings and its texts in
 // every language and its comment, keyed by form, component and property names; and the
@@ -81,12 +76,7 @@ protected:
     TZod zod(TZod::TStart::Empty);
     const int m = zod.RegisterModule(file_, false);
     ASSERT_GE(m, 0);
-    for (const char* id : {"en", "de"}) {
-      module::TZodLanguage language;
-      language.Identifier = Id(id);
-      language.Name = u"L";
-      ASSERT_TRUE(zod.SetLanguage(m, language));
-    }
+    for (const char* id : {"en", "de"}) ASSERT_TRUE(module::test::AddLanguage(zod, m, id));
     zod.SetDesignTimeLanguage(m, Id("en"));
     for (int k = 0; k < 30; ++k) {
       const std::string form = k % 2 ? "Orders" : "Main";
@@ -186,9 +176,7 @@ TEST_F(MaintenanceTest, AnOldModulePacksToTheCurrentLayout) {
     zod.SetForms(m, {"0007 Old"});
     zod.SetComps(m, {"0002 Btn"});
     zod.SetProps(m, {"0001 Caption"});
-    module::TZodLanguage language;
-    language.Identifier = Id("en");
-    zod.SetLanguage(m, language);
+    module::test::AddLanguage(zod, m, "en");
     ASSERT_EQ(zod.GetZodVersion(m), 100);
   }
   PackModule(old);

@@ -25,19 +25,20 @@ using module::test::Id;
 
 std::u16string Text(const std::vector<uint8_t>& bytes) { return WideText(bytes); }
 
+// The object as stored.
+TZodObject Object(TZod& zod, int m, uint32_t ident) {
+  TZodObject object;
+  object.Ident = ident;
+  object.FormID = zod.GetFormOfObjectID(m, ident);
+  EXPECT_TRUE(zod.GetObject(m, object)) << ident;
+  return object;
+}
+
 // Adds the language and an object with its text in it; the object's identifier.
 uint32_t Put(TZod& zod, int m, const char* form, const char* comp, const char* prop, const char* language,
              const std::u16string& text, uint8_t status = module::usForReview) {
-  TZodObject probe;
-  auto forms = zod.GetForms(m), comps = zod.GetComps(m), props = zod.GetProps(m);
-  probe.FormID = static_cast<uint16_t>(module::GetFormID(forms, form));
-  probe.CompName = *comp ? module::GetCompID(comps, comp) : 0;
-  probe.PropertyName = static_cast<uint16_t>(module::GetPropID(props, prop));
-  TZodObject object;
-  object.Ident = probe.FormID && probe.PropertyName ? zod.FindObject(m, probe) : 0;
-  if (object.Ident == 0) object.Ident = zod.AddObject(m, form, comp, prop, module::utString, module::ucButton);
-  object.FormID = zod.GetFormOfObjectID(m, object.Ident);
-  EXPECT_TRUE(zod.GetObject(m, object));
+  TZodObject object = FindByNames(zod, m, form, comp, prop);
+  if (object.Ident == 0) object = Object(zod, m, zod.AddObject(m, form, comp, prop, module::utString, module::ucButton));
   if (object.Localization == 0) {
     object.Localization = zod.GetNewTermID(m);
     zod.SetObject(m, object);
@@ -67,19 +68,13 @@ protected:
     Put(zod, m, "Main", "BtnHelp", "Hint", "de", u"", module::usForReview);
     Put(zod, m, "Main", "BtnNew", "Caption", "de", u"Neu", module::usUnTranslated);
     const uint32_t commented = Put(zod, m, "Main", "", "Caption", "de", u"Hauptfenster");
-    TZodObject object;
-    object.Ident = commented;
-    object.FormID = zod.GetFormOfObjectID(m, commented);
-    ASSERT_TRUE(zod.GetObject(m, object));
+    TZodObject object = Object(zod, m, commented);
     object.Comment = zod.GetNewTermID(m);
     zod.SetObject(m, object);
     zod.SetCommentW(m, object.Comment, u"window title");
     const uint32_t resource = zod.AddUnitObject(m, "#Consts.pas", 4711, "SHello", module::utString,
                                                 module::ucResourceString);
-    object = {};
-    object.Ident = resource;
-    object.FormID = zod.GetFormOfObjectID(m, resource);
-    ASSERT_TRUE(zod.GetObject(m, object));
+    object = Object(zod, m, resource);
     object.Localization = zod.GetNewTermID(m);
     zod.SetObject(m, object);
     WriteStoredTerm(zod, m, Id("de"), object.Localization, {module::usForReview, 0, text::Utf16LeBytes(u"Hallo")});
@@ -89,20 +84,13 @@ protected:
     cancel_ = Put(g, target_, "Main", "BtnCancel", "Caption", "de", u"Cancel", module::usUnTranslated);
     help_ = Put(g, target_, "Main", "BtnHelp", "Hint", "de", u"old hint", module::usForReview);
     title_ = Put(g, target_, "Main", "", "Caption", "de", u"Main", module::usUnTranslated);
-    TZodObject locked;
-    locked.Ident = title_;
-    locked.FormID = g.GetFormOfObjectID(target_, title_);
-    ASSERT_TRUE(g.GetObject(target_, locked));
+    TZodObject locked = Object(g, target_, title_);
     locked.Locked = true;
     g.SetObject(target_, locked);
   }
 
   std::optional<TStoredTerm> Term(uint32_t object, const char* language = "de") {
-    TZodObject o;
-    o.Ident = object;
-    o.FormID = GlobalZOD().GetFormOfObjectID(target_, object);
-    if (!GlobalZOD().GetObject(target_, o)) return std::nullopt;
-    return ReadStoredTerm(GlobalZOD(), target_, Id(language), o.Localization);
+    return ReadStoredTerm(GlobalZOD(), target_, Id(language), Object(GlobalZOD(), target_, object).Localization);
   }
   uint32_t Find(const char* form, const char* comp, const char* prop) {
     return FindByNames(GlobalZOD(), target_, form, comp, prop).Ident;
@@ -179,10 +167,7 @@ TEST_F(MergeTest, LeverageTakesTranslationsByNamesAndKeepsSignedOffAndLockedOnes
 }
 
 TEST_F(MergeTest, ImportTakesOnlyExistingObjectsAndCopiesComments) {
-  TZodObject title;
-  title.Ident = title_;
-  title.FormID = GlobalZOD().GetFormOfObjectID(target_, title_);
-  ASSERT_TRUE(GlobalZOD().GetObject(target_, title));
+  TZodObject title = Object(GlobalZOD(), target_, title_);
   title.Locked = false;
   GlobalZOD().SetObject(target_, title);
   const auto formsBefore = GlobalZOD().GetForms(target_);

@@ -15,23 +15,14 @@ protected:
   void SetUp() override {
     ToolsFixture::SetUp();
     m_ = NewModule("App.zod");
-    for (const char* id : {"en", "de", "ru"}) {
-      module::TZodLanguage language;
-      language.Identifier = module::test::Id(id);
-      language.Name = u"L";
-      language.Charset = id[0] == 'r' ? 204 : 0;
-      ASSERT_TRUE(zod_.SetLanguage(m_, language));
-    }
+    for (const char* id : {"en", "de", "ru"})
+      ASSERT_TRUE(module::test::AddLanguage(zod_, m_, id, u"L", id[0] == 'r' ? 204 : 0));
     ASSERT_TRUE(zod_.SetDesignTimeLanguage(m_, module::test::Id("en")));
   }
   // An object with its design text (signed off, as a finished module has it); its term.
   uint32_t Text(const char* form, const char* comp, const char* prop, std::u16string_view text,
                 uint8_t kind = module::utString, uint8_t zodClass = module::ucLabel) {
-    module::TZodObject o;
-    o.Ident = zod_.AddObject(m_, form, comp, prop, kind, zodClass);
-    EXPECT_TRUE(zod_.GetObject(m_, o));
-    o.Localization = zod_.GetNewTermID(m_);
-    EXPECT_TRUE(zod_.SetObject(m_, o));
+    const module::TZodObject o = module::test::AddObjectWithTerm(zod_, m_, form, comp, prop, kind, zodClass);
     EXPECT_TRUE(StoreTermText(zod_, m_, module::test::Id("en"), o.Localization, text, module::usSignedOff));
     return o.Localization;
   }

@@ -11,6 +11,7 @@
 #include "platform/ide/host.h"
 #include "platform/rtl/registry.h"
 #include "platform/vcl/forms.h"
+#include "tests/testdata.h"
 #include "tools/qutil.h"
 #include "tools_fixture.h"
 
@@ -22,11 +23,6 @@ using module::MakeLanguageId;
 using module::TZodLanguage;
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void WriteAll(const std::string& file, const std::string& bytes) {
   fs::create_directories(fs::path(file).parent_path());
@@ -154,7 +150,7 @@ TEST_F(QutilTest, FilesAreCopiedByteForByteInBlocks) {
     WriteAll(Path("in.bin"), bytes);
     WriteAll(Path("out.bin"), std::string(70000, 'x'));  // an older, longer target
     CopyFile(Path("in.bin"), Path("out.bin"));
-    EXPECT_EQ(ReadAll(Path("out.bin")), bytes) << size;
+    EXPECT_EQ(testdata::Bytes(Path("out.bin")), bytes) << size;
   }
 }
 
@@ -174,7 +170,7 @@ TEST_F(QutilTest, ACopyThatCannotStartSaysWhichFileAndWhy) {
             "Cannot create file " + Path("no/such/folder/out.txt"));
   // A copy onto itself would empty the source before reading it.
   EXPECT_EQ(message(Path("in.txt"), dir_.string() + "/./in.txt"), "Cannot copy file " + Path("in.txt") + " onto itself");
-  EXPECT_EQ(ReadAll(Path("in.txt")), "unit AppText;");
+  EXPECT_EQ(testdata::Bytes(Path("in.txt")), "unit AppText;");
 }
 
 TEST(TrimTest, ControlCharactersAndBlanksGoFromBothEnds) {

@@ -4,11 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "module/objects.h"
 #include "module/zod.h"
 #include "tests/module/module_fixture.h"
+#include "tests/testdata.h"
 #include "tools/resstr.h"
 #include "tools/resstrcompile.h"
 
@@ -121,13 +121,6 @@ TEST(ResStrEdits, RemovalStopsAtTheEndOfTheEntrysLine) {
   EXPECT_EQ(*InsertDecl(shared, two, "SN = 'n';"), "resourcestring\r  SN = 'n';\r  SA = 'a'; SB = 'b';\r");
 }
 
-std::string ReadData(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Real units and scripts: every named entry can be removed and a new one added, and the
 // other entries read back the same, byte for byte around the change.
 TEST(ResStrRealSources, EveryEntryComesOutAndAnotherGoesIn) {
@@ -139,7 +132,7 @@ TEST(ResStrRealSources, EveryEntryComesOutAndAnotherGoesIn) {
       const std::string name = entry.path().filename().string();
       const bool script = ResUnitKind(name) == TResUnitKind::Script;
       if (!script && ResUnitKind(name) != TResUnitKind::Pascal) continue;
-      const std::string text = ReadData(entry.path());
+      const std::string text = testdata::Bytes(entry.path());
       const auto read = [&](const std::string& t) {
         return script ? ReadStringTable(t, entry.path().string(), 0) : ReadResourceStrings(t, 0);
       };
@@ -175,20 +168,12 @@ protected:
     Put("Sample.dpr", "program Sample;\n\nuses\n  Texts in 'Texts.pas',\n  Errors in 'Errors.pas';\n\nbegin\nend.\n");
     module_ = zod_.NewModule(Path("Sample.ZOD"));
     ASSERT_GE(module_, 0);
-    module::TZodLanguage en;
-    en.Identifier = Id("en");
-    en.Name = u"English";
-    ASSERT_TRUE(zod_.SetLanguage(module_, en));
+    ASSERT_TRUE(module::test::AddLanguage(zod_, module_, "en", u"English"));
     ASSERT_TRUE(zod_.SetDesignTimeLanguage(module_, Id("en")));
   }
 
   void Put(const std::string& name, const std::string& text) { std::ofstream(Path(name), std::ios::binary) << text; }
-  std::string Get(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Get(const std::string& name) const { return testdata::Bytes(Path(name)); }
   bool Has(const std::string& name) const { return fs::exists(Path(name)); }
 
   // One command: a session, the manager, the work, the commit.

@@ -2,14 +2,12 @@
 // duplicate values, removal, and a randomized model test with several indexes.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstring>
 #include <map>
 #include <random>
-#include <set>
 
 #include "storage/btree.h"
 #include "storage/compare.h"
@@ -104,21 +102,9 @@ protected:
     return node;
   }
   uint32_t Root(TCustomVarDB& db, int table, int field) { return db.Table(table).Fields[field].Indexes[0].Root; }
-  static int32_t Int(const std::vector<uint8_t>& v) {
-    int32_t x = 0;
-    if (v.size() >= 4) std::memcpy(&x, v.data(), 4);
-    return x;
-  }
-  static void Add(TCustomVarDB& db, int table, int32_t key) {
-    db.AddRecord(table);
-    db.SetField(table, 1, &key, 4);
-  }
   static bool Find(TCustomVarDB& db, int table, int32_t key, int32_t& recNo) {
     TFindRec f{1, &key, 4};
     return db.Seek(table, &f, 1, recNo);
-  }
-  static void ExpectSound(TCustomVarDB& db) {
-    for (const auto& f : db.Check()) ADD_FAILURE() << "check: " << f.Message;
   }
 };
 
@@ -131,12 +117,12 @@ TEST_F(Indexes, SplitsAndMergesAtTheBoundaries) {
   EXPECT_EQ(db.IndexCreate(t, 1, 1, false, true), 0) << "one index per comparer id";
   EXPECT_EQ(db.Table(t).Fields[1].Indexes.size(), 1u);
 
-  for (int32_t k = 1; k <= 510; ++k) Add(db, t, k * 10);
+  for (int32_t k = 1; k <= 510; ++k) AddKey(db, t, k * 10);
   TIndexNode root = Node(db, Root(db, t, 1));
   EXPECT_EQ(root.Count, 510);
   EXPECT_TRUE(root.IsLeaf()) << "the 510th key still fits the root";
 
-  Add(db, t, 5110);
+  AddKey(db, t, 5110);
   root = Node(db, Root(db, t, 1));
   ASSERT_EQ(root.Count, 1) << "the 511th key splits the root";
   EXPECT_EQ(root.Keys[1].KeyRecNo, 256);
@@ -145,7 +131,7 @@ TEST_F(Indexes, SplitsAndMergesAtTheBoundaries) {
   ExpectSound(db);
 
   // Borrow: the right leaf lends when it holds 256.
-  Add(db, t, 5120);
+  AddKey(db, t, 5120);
   ASSERT_TRUE(db.Top(t));
   ASSERT_TRUE(db.DeleteRecord(t, true));  // key 10 leaves the left leaf: 254
   root = Node(db, Root(db, t, 1));
@@ -227,9 +213,9 @@ TEST_F(Indexes, UniqueAndDuplicateValues) {
 TEST_F(Indexes, RecordNumberIndexFollowsInsertsAndDeletes) {
   TCustomVarDB db("m");
   int t = db.AddTable("T Key N");
-  for (int32_t k = 0; k < 30; ++k) Add(db, t, k);
+  for (int32_t k = 0; k < 30; ++k) AddKey(db, t, k);
   db.IndexCreate(t, 0, 1, true, false);
-  for (int32_t k = 30; k < 40; ++k) Add(db, t, k);
+  for (int32_t k = 30; k < 40; ++k) AddKey(db, t, k);
   ASSERT_TRUE(db.Top(t));
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(db.DeleteRecord(t, true));
   ExpectSound(db);
@@ -248,15 +234,15 @@ TEST_F(Indexes, IndexesFollowTheirTableWhenTablesAreRenumbered) {
   int second = db.AddTable("B Key N");
   db.IndexCreate(second, 1, 1, true, false);
   for (int32_t k = 0; k < 50; ++k) {
-    Add(db, first, k);
-    Add(db, second, 1000 + k);
+    AddKey(db, first, k);
+    AddKey(db, second, 1000 + k);
   }
   db.DeleteTable(first);
   ExpectSound(db);
   int32_t recNo;
   ASSERT_TRUE(Find(db, 0, 1007, recNo));
   EXPECT_EQ(recNo, 8);
-  Add(db, 0, 2000);
+  AddKey(db, 0, 2000);
   ASSERT_TRUE(Find(db, 0, 2000, recNo));
   TCustomVarDB again("y");
   ASSERT_TRUE(again.OpenFile(Path("n.zod"), rtl::fmOpenRead));
@@ -265,17 +251,14 @@ TEST_F(Indexes, IndexesFollowTheirTableWhenTablesAreRenumbered) {
 }
 
 TEST_F(Indexes, ALoopingDataChainIsAnErrorNotAHang) {
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("loop.zod"), rtl::fmCreate));
-    int t = db.AddTable("T Key N Text V");
+  Build("loop.zod", "T Key N Text V", [](TCustomVarDB& db, int t) {
     std::u16string text(700, u'x');
     for (int32_t k = 0; k < 60; ++k) {
       TFindRec f[2] = {{1, &k, 4}, {2, text.data(), static_cast<int32_t>(text.size() * 2)}};
       db.AddRecord(t, f, 2);
     }
     ASSERT_GE(db.LoadBlock(db.Table(t).Header.LastBlock)->Prev(), 64u) << "several blocks";
-  }
+  });
   TCustomVarDB probe("p");
   ASSERT_TRUE(probe.OpenFile(Path("loop.zod"), rtl::fmOpenRead));
   uint32_t first = probe.Table(0).Header.FirstBlock, last = probe.Table(0).Header.LastBlock;
@@ -377,20 +360,13 @@ TEST_F(Indexes, RandomOperationsKeepEveryIndexExact) {
   }
   TCustomVarDB again("y");
   ASSERT_TRUE(again.OpenFile(Path("r.zod"), rtl::fmOpenRead));
-  for (const auto& f : again.Check()) ADD_FAILURE() << "reopened: " << f.Message;
+  ExpectSound(again, "reopened");
 }
 
 // Two processes take turns adding to one indexed table; nothing is lost.
 TEST_F(Indexes, TwoProcessesShareAnIndexedTable) {
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmCreate));
-    int t = db.AddTable("T Key N");
-    db.IndexCreate(t, 1, 1, true, false);
-  }
-  int toChild[2], toParent[2];
-  ASSERT_EQ(::pipe(toChild), 0);
-  ASSERT_EQ(::pipe(toParent), 0);
+  Build("s.zod", "T Key N", [](TCustomVarDB& db, int t) { db.IndexCreate(t, 1, 1, true, false); });
+  test::TPipe toChild, toParent;
   constexpr int kRounds = 40;
   auto play = [&](int first, int in, int out) {
     TCustomVarDB db("p");
@@ -398,18 +374,15 @@ TEST_F(Indexes, TwoProcessesShareAnIndexedTable) {
     for (int round = 0; round < kRounds; ++round) {
       char c;
       if (first == 1 && ::read(in, &c, 1) != 1) return false;
-      for (int k = 0; k < 5; ++k) Add(db, 0, round * 100 + first * 10 + k);
+      for (int k = 0; k < 5; ++k) AddKey(db, 0, round * 100 + first * 10 + k);
       if (::write(out, "x", 1) != 1) return false;
       if (first == 0 && round + 1 < kRounds && ::read(in, &c, 1) != 1) return false;
     }
     return true;
   };
-  pid_t child = ::fork();
-  if (child == 0) ::_exit(play(1, toChild[0], toParent[1]) ? 0 : 1);
+  pid_t child = Spawn([&] { return play(1, toChild[0], toParent[1]) ? 0 : 1; });
   ASSERT_TRUE(play(0, toParent[0], toChild[1]));
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_EQ(Wait(child), 0);
 
   TCustomVarDB db("v");
   ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmOpenRead));
@@ -421,7 +394,6 @@ TEST_F(Indexes, TwoProcessesShareAnIndexedTable) {
         EXPECT_TRUE(Find(db, 0, round * 100 + who * 10 + k, recNo)) << round << " " << who << " " << k;
       }
   ExpectSound(db);
-  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
 }
 
 // Searches remember the values behind keys; a record whose indexed value changes, moves
@@ -482,16 +454,13 @@ TEST_F(Indexes, ARootThatIsNoNodeIsRefusedAndDroppingItLosesNothing) {
     SCOPED_TRACE(intoCatalogue ? "root at the catalogue" : "root at the records");
     uint32_t root, data;
     TIndexHeader index;
-    {
-      TCustomVarDB db("x");
-      ASSERT_TRUE(db.OpenFile(Path("root.zod"), rtl::fmCreate));
-      int t = db.AddTable("T Key N");
+    Build("root.zod", "T Key N", [&](TCustomVarDB& db, int t) {
       db.IndexCreate(t, 1, 1, true, false);
-      for (int32_t k = 1; k <= 5; ++k) Add(db, t, k * 10);
+      for (int32_t k = 1; k <= 5; ++k) AddKey(db, t, k * 10);
       index = db.Table(t).Fields[1].Indexes[0];
       root = index.Root;
       data = db.Table(t).Header.FirstBlock;
-    }
+    });
     // The index header as the catalogue holds it, with another root.
     std::string file = ReadFile("root.zod");
     uint8_t stored[TIndexHeader::kSize];
@@ -528,15 +497,12 @@ TEST_F(Indexes, ARootThatIsNoNodeIsRefusedAndDroppingItLosesNothing) {
 // A split whose new block cannot be had changes nothing: a later write of the node must not
 // save half of it.
 TEST_F(Indexes, AFailedSplitLeavesTheNodeWhole) {
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("split.zod"), rtl::fmCreate));
-    int t = db.AddTable("T Key N");
+  Build("split.zod", "T Key N", [&](TCustomVarDB& db, int t) {
     db.IndexCreate(t, 1, 1, true, false);
-    for (int32_t k = 1; k <= 510; ++k) Add(db, t, k * 10);
+    for (int32_t k = 1; k <= 510; ++k) AddKey(db, t, k * 10);
     ASSERT_EQ(Node(db, Root(db, t, 1)).Count, 510);
     ASSERT_EQ(db.Table(t).Header.FirstBlock, db.Table(t).Header.LastBlock) << "one more record fits its block";
-  }
+  });
   // The avail list's one block leads to an address that is no block: taking it fails.
   std::string file = ReadFile("split.zod");
   auto head = static_cast<uint32_t>(file.size());
@@ -548,7 +514,7 @@ TEST_F(Indexes, AFailedSplitLeavesTheNodeWhole) {
 
   TCustomVarDB db("y");
   ASSERT_TRUE(db.OpenFile(Path("split.zod"), rtl::fmOpenReadWrite));
-  EXPECT_THROW(Add(db, 0, 5110), EBlockCorrupt);
+  EXPECT_THROW(AddKey(db, 0, 5110), EBlockCorrupt);
   // Mend the avail list behind the engine's back (the change counter stays), then delete a
   // record: its key leaves the root leaf, which is written.
   file = ReadFile("split.zod");

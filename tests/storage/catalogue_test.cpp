@@ -2,12 +2,9 @@
 // written by an independent writer of the same layout (both versions), damaged files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "storage/vardbs.h"
 #include "tests/storage/db_fixture.h"
@@ -281,13 +278,10 @@ TEST_F(Catalogue, ClosingContinuesInMemory) {
 // damage, before it writes anything: not over the catalogue, not over a record.
 TEST_F(Catalogue, ADamagedAvailListStopsTheWriteBeforeItWrites) {
   uint32_t data;
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("a.zod"), rtl::fmCreate));
-    int t = db.AddTable("T Text V");
+  Build("a.zod", "T Text V", [&](TCustomVarDB& db, int t) {
     db.AddRecord(t);
     data = db.Table(t).Header.FirstBlock;
-  }
+  });
   const std::string sound = ReadFile("a.zod");
   const uint32_t catalogue = 64, outside = 64 + 8192 * 100, misaligned = 100;
   for (uint32_t head : {catalogue, data, outside, misaligned}) {
@@ -312,11 +306,7 @@ TEST_F(Catalogue, ADamagedAvailListStopsTheWriteBeforeItWrites) {
 // Block addresses are 32 bits: a larger file (here a sparse one) is refused at once with one
 // line naming it, and a file full of damage gives a bounded report.
 TEST_F(Catalogue, FilesBeyondFourGiBAreRefusedAndCheckReportsAreBounded) {
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("big.zod"), rtl::fmCreate));
-    db.AddTable("T Key N");
-  }
+  Build("big.zod", "T Key N", [](TCustomVarDB&, int) {});
   const int64_t size = FileSize("big.zod");
   std::filesystem::resize_file(dir_ / "big.zod", (uint64_t{1} << 32) + 8192);
   std::string problem = TCustomVarDB::DiagnoseFile(Path("big.zod"));
@@ -345,8 +335,7 @@ TEST_F(Catalogue, NumbersThatNameNothingGiveEmptyResults) {
   TCustomVarDB db("m");
   int t = db.AddTable("T Key N");
   int32_t seven = 7;
-  db.AddRecord(t);
-  db.SetField(t, 1, &seven, 4);
+  AddKey(db, t, seven);
   TFieldHeader extra;
   extra.FieldName = "More";
   TTableHeader tableHeader;
@@ -390,14 +379,7 @@ TEST_F(Catalogue, NumbersThatNameNothingGiveEmptyResults) {
 // A write the system refuses names the file and the system's reason; what the file holds
 // is still read as it is.
 TEST_F(Catalogue, AFailedWriteNamesTheFileAndTheReason) {
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("w.zod"), rtl::fmCreate));
-    int t = db.AddTable("T Key N");
-    int32_t seven = 7;
-    db.AddRecord(t);
-    db.SetField(t, 1, &seven, 4);
-  }
+  Build("w.zod", "T Key N", [](TCustomVarDB& db, int t) { AddKey(db, t, 7); });
   const std::string before = ReadFile("w.zod");
   TCustomVarDB db("y");
   ASSERT_TRUE(db.OpenFile(Path("w.zod"), rtl::fmOpenRead));  // a descriptor that cannot write
@@ -417,17 +399,11 @@ TEST_F(Catalogue, AFailedWriteNamesTheFileAndTheReason) {
 // neither writes over that block nor frees it.
 TEST_F(Catalogue, ACatalogueLinkIntoTheRecordsIsNotFollowed) {
   uint32_t catalogue, data;
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("l.zod"), rtl::fmCreate));
-    int t = db.AddTable("T Key N");
-    for (int32_t k = 1; k <= 3; ++k) {
-      db.AddRecord(t);
-      db.SetField(t, 1, &k, 4);
-    }
+  Build("l.zod", "T Key N", [&](TCustomVarDB& db, int t) {
+    for (int32_t k = 1; k <= 3; ++k) AddKey(db, t, k);
     catalogue = db.Header().TableBlock;
     data = db.Table(t).Header.FirstBlock;
-  }
+  });
   std::string file = ReadFile("l.zod");
   std::memcpy(&file[catalogue], &data, 4);  // the catalogue block's Next
   WriteFile("l.zod", file);
@@ -442,7 +418,7 @@ TEST_F(Catalogue, ACatalogueLinkIntoTheRecordsIsNotFollowed) {
   std::vector<std::vector<uint8_t>> keys;
   for (bool more = db.Top(0); more; more = db.Step(0, 1)) keys.push_back(db.GetField(0, 1));
   EXPECT_EQ(keys, (std::vector<std::vector<uint8_t>>{{1, 0, 0, 0}, {2, 0, 0, 0}, {3, 0, 0, 0}}));
-  for (const auto& f : db.Check()) ADD_FAILURE() << f.Message;
+  ExpectSound(db);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "storage/vardbs.h"
@@ -45,8 +47,74 @@ protected:
   void WriteFile(const std::string& name, const std::string& bytes) const {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
   }
+  // A new file of one table, filled by `fill(db, table)` and closed.
+  template <typename F>
+  void Build(const std::string& name, const char* definition, F fill) {
+    TCustomVarDB db("build");
+    ASSERT_TRUE(db.OpenFile(Path(name), rtl::fmCreate));
+    fill(db, db.AddTable(definition));
+  }
+
+  // A record holding `key` in field 1.
+  static void AddKey(TCustomVarDB& db, int table, int32_t key) {
+    db.AddRecord(table);
+    db.SetField(table, 1, &key, 4);
+  }
+  static void SetBytes(TCustomVarDB& db, int table, int field, size_t n, uint8_t fill) {
+    std::vector<uint8_t> v(n, fill);
+    db.SetField(table, field, v.data(), static_cast<int32_t>(n));
+  }
+  static int32_t Int(const std::vector<uint8_t>& v) {
+    int32_t x = 0;
+    if (v.size() >= 4) std::memcpy(&x, v.data(), 4);
+    return x;
+  }
+  static void ExpectSound(TCustomVarDB& db, const std::string& where = "check") {
+    for (const auto& f : db.Check()) ADD_FAILURE() << where << ": " << f.Message;
+  }
+
+  // Runs `body` in a child process, whose exit code is body's result (3 when it throws).
+  template <typename F>
+  static pid_t Spawn(F body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      int code = 1;
+      try {
+        code = body();
+      } catch (...) {
+        code = 3;
+      }
+      ::_exit(code);
+    }
+    return pid;
+  }
+  // The child's exit code, or -1 when a signal ended it.
+  static int Wait(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
 
   std::filesystem::path dir_;
+};
+
+// A pipe whose ends are closed at the end of the scope, or before by Close.
+class TPipe {
+public:
+  TPipe() { EXPECT_EQ(::pipe(fd_), 0); }
+  ~TPipe() {
+    Close(0);
+    Close(1);
+  }
+  TPipe(const TPipe&) = delete;
+  TPipe& operator=(const TPipe&) = delete;
+  int operator[](int end) const { return fd_[end]; }
+  void Close(int end) {
+    if (fd_[end] >= 0) ::close(std::exchange(fd_[end], -1));
+  }
+
+private:
+  int fd_[2] = {-1, -1};
 };
 
 class TRawWriter {

@@ -5,7 +5,6 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -49,10 +48,14 @@ protected:
     // Syncing on: its calls are among the points where a writer may die or fail.
     ::setenv("QUINTREL_SYNC", "on", 1);
     path_ = Path("m.zod");
-    TCustomVarDB db("m");
-    ASSERT_TRUE(db.OpenFile(path_, rtl::fmCreate));
-    test::CreateWorkloadTables(db);
-    for (uint32_t seed = 1; seed <= 40; ++seed) RunBracket(db, seed);
+    {
+      TCustomVarDB db("m");
+      ASSERT_TRUE(db.OpenFile(path_, rtl::fmCreate));
+      test::CreateWorkloadTables(db);
+      for (uint32_t n = 1; n <= 40; ++n) RunBracket(db, n);
+    }
+    before_ = ReadFile("m.zod");
+    beforeSeen_ = Reopen();
   }
   void TearDown() override {
     win32::ClearFileFault();
@@ -64,7 +67,7 @@ protected:
   std::string Reopen(uint16_t mode = kShared) {
     TCustomVarDB db("m");
     EXPECT_TRUE(db.OpenFile(path_, mode));
-    for (const auto& f : db.Check()) ADD_FAILURE() << "check: " << f.Message;
+    ExpectSound(db);
     return Snapshot(db);
   }
   // Runs workload bracket `number` (or `run`) in a child that dies at file operation `at`;
@@ -74,40 +77,48 @@ protected:
   }
   template <typename TRun>
   bool CrashRunning(int at, TRun&& run) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
+    const int code = Wait(Spawn([&] {
       TCustomVarDB db("m");
       db.OpenFile(path_, kShared);
       HookAt(at, 0);
       run(db);
-      ::_exit(0);
+      return 0;
+    }));
+    EXPECT_TRUE(code == 0 || code == 7) << "the writer ended with " << code;
+    return code == 7;
+  }
+
+  // `count` records with a text of 1500 units, in one update.
+  static void AddTexts(TCustomVarDB& db, int count) {
+    int t = db.GetTableNr("T");
+    std::u16string text(1500, u'x');
+    db.BeginTableUpdate();
+    for (int i = 0; i < count; ++i) {
+      TFindRec field{kText, text.data(), static_cast<int32_t>(2 * text.size())};
+      db.AddRecord(t, &field, 1);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status));
-    return WEXITSTATUS(status) == 7;
+    db.EndTableUpdate();
   }
 
   std::string path_;
+  std::string before_;      // the file's bytes after the set-up
+  std::string beforeSeen_;  // and what a reader sees in it
 };
 
 TEST_F(Journal, ATransactionReachesTheFileAtItsEndAndLeavesNoJournal) {
-  std::string before = ReadFile("m.zod");
   TCustomVarDB db("m");
   ASSERT_TRUE(db.OpenFile(path_, kShared));
   db.BeginTableUpdate();
   int t = db.GetTableNr("T");
   for (int i = 0; i < 300; ++i) db.AddRecord(t);
-  EXPECT_EQ(ReadFile("m.zod"), before) << "nothing is written before the commit";
+  EXPECT_EQ(ReadFile("m.zod"), before_) << "nothing is written before the commit";
   db.EndTableUpdate();
-  EXPECT_NE(ReadFile("m.zod"), before);
+  EXPECT_NE(ReadFile("m.zod"), before_);
   EXPECT_FALSE(JournalExists());
   EXPECT_EQ(Reopen(), Snapshot(db));
 }
 
 TEST_F(Journal, AnExceptionLeavingTheOutermostLockUndoesTheWholeTransaction) {
-  std::string before = ReadFile("m.zod");
-  std::string seen = Reopen();
   TCustomVarDB db("m");
   ASSERT_TRUE(db.OpenFile(path_, kShared));
   int t = db.GetTableNr("T");
@@ -122,15 +133,14 @@ TEST_F(Journal, AnExceptionLeavingTheOutermostLockUndoesTheWholeTransaction) {
     throw std::runtime_error("stop");
   } catch (const std::runtime_error&) {
   }
-  EXPECT_EQ(ReadFile("m.zod"), before);
+  EXPECT_EQ(ReadFile("m.zod"), before_);
   EXPECT_FALSE(JournalExists());
-  EXPECT_EQ(Snapshot(db), seen) << "the engine reads the file again";
+  EXPECT_EQ(Snapshot(db), beforeSeen_) << "the engine reads the file again";
   RunBracket(db, 99);
   EXPECT_TRUE(db.Check().empty());
 }
 
 TEST_F(Journal, AnUpdateAbandonedByAnExceptionIsRolledBackWithItsEngine) {
-  std::string before = ReadFile("m.zod");
   try {
     TCustomVarDB db("m");
     ASSERT_TRUE(db.OpenFile(path_, kShared));
@@ -140,20 +150,18 @@ TEST_F(Journal, AnUpdateAbandonedByAnExceptionIsRolledBackWithItsEngine) {
     throw std::runtime_error("stop");
   } catch (const std::runtime_error&) {
   }
-  EXPECT_EQ(ReadFile("m.zod"), before);
+  EXPECT_EQ(ReadFile("m.zod"), before_);
   EXPECT_FALSE(JournalExists());
 }
 
 TEST_F(Journal, AnErrorInsideABracketGivesUpItsWholeTransactionEvenWhenCaught) {
-  std::string before = ReadFile("m.zod");
-  std::string seen = Reopen();
   TCustomVarDB db("m");
   ASSERT_TRUE(db.OpenFile(path_, kShared));
   int t = db.GetTableNr("T");
   auto unchanged = [&](const char* what) {
-    EXPECT_TRUE(ReadFile("m.zod") == before) << what;
+    EXPECT_TRUE(ReadFile("m.zod") == before_) << what;
     EXPECT_FALSE(JournalExists()) << what;
-    EXPECT_TRUE(Snapshot(db) == seen) << what;
+    EXPECT_TRUE(Snapshot(db) == beforeSeen_) << what;
   };
   // A bracket inside a lock, left by an error that the code around it catches: what it did
   // cannot be undone alone, so the outer commit rolls everything back and says so.
@@ -194,25 +202,23 @@ TEST_F(Journal, AnErrorInsideABracketGivesUpItsWholeTransactionEvenWhenCaught) {
 
   RunBracket(db, 99);
   EXPECT_TRUE(db.Check().empty());
-  EXPECT_NE(ReadFile("m.zod"), before);
+  EXPECT_NE(ReadFile("m.zod"), before_);
 }
 
 TEST_F(Journal, AWriterDyingAtAnyFileOperationLeavesTheStateBeforeOrAfter) {
-  std::string before = ReadFile("m.zod");
-  std::string beforeSeen = Reopen();
   int crashes = 0;
   for (int at = 1; CrashAt(at, 1234); ++at) {
     ++crashes;
     // The dead writer's journal is rolled back by the next lock of any process.
-    EXPECT_EQ(Reopen(), beforeSeen) << "died at operation " << at;
-    EXPECT_EQ(ReadFile("m.zod"), before) << "died at operation " << at;
+    EXPECT_EQ(Reopen(), beforeSeen_) << "died at operation " << at;
+    EXPECT_EQ(ReadFile("m.zod"), before_) << "died at operation " << at;
     EXPECT_FALSE(JournalExists());
   }
   EXPECT_GT(crashes, 5) << "journal, its sync, the blocks, the header, the file's sync";
   TCustomVarDB db("m");
   ASSERT_TRUE(db.OpenFile(path_, kShared));
   std::string after = Snapshot(db);
-  EXPECT_NE(after, beforeSeen);
+  EXPECT_NE(after, beforeSeen_);
 }
 
 // A transaction that changes a few hundred blocks: its journal is written in several
@@ -253,11 +259,9 @@ TEST_F(Journal, AJournalWrittenInPiecesRollsBackAsWhole) {
 }
 
 TEST_F(Journal, DamagedOrForeignJournalsAreDiscardedAndReadOnlyOpensRollBack) {
-  std::string before = ReadFile("m.zod");
-  std::string beforeSeen = Reopen();
   // Torn before its header was complete: the file was not written yet.
   WriteFile("m.zod-journal", std::string(40, 'J'));
-  EXPECT_EQ(Reopen(), beforeSeen);
+  EXPECT_EQ(Reopen(), beforeSeen_);
   EXPECT_FALSE(JournalExists());
 
   // A journal whose records were cut short: every whole record is old content, so writing
@@ -268,8 +272,8 @@ TEST_F(Journal, DamagedOrForeignJournalsAreDiscardedAndReadOnlyOpensRollBack) {
   size_t cut = 64 + 16 + 8192 + 10;
   ASSERT_GT(journal.size(), cut);
   WriteFile("m.zod-journal", journal.substr(0, cut));
-  EXPECT_EQ(Reopen(), beforeSeen);
-  EXPECT_EQ(ReadFile("m.zod"), before);
+  EXPECT_EQ(Reopen(), beforeSeen_);
+  EXPECT_EQ(ReadFile("m.zod"), before_);
 
   // A journal of another database (the file was replaced since) is not applied to this one.
   std::filesystem::rename(path_, Path("old.zod"));
@@ -287,17 +291,16 @@ TEST_F(Journal, DamagedOrForeignJournalsAreDiscardedAndReadOnlyOpensRollBack) {
 
   // A reader finds a dead writer's journal: it rolls back before reading.
   for (at = 1; CrashAt(at, 5); ++at)
-    if (ReadFile("m.zod") != before) break;
-  ASSERT_NE(ReadFile("m.zod"), before) << "a crash with the file half written";
-  EXPECT_EQ(Reopen(rtl::fmOpenRead), beforeSeen);
-  EXPECT_EQ(ReadFile("m.zod"), before);
+    if (ReadFile("m.zod") != before_) break;
+  ASSERT_NE(ReadFile("m.zod"), before_) << "a crash with the file half written";
+  EXPECT_EQ(Reopen(rtl::fmOpenRead), beforeSeen_);
+  EXPECT_EQ(ReadFile("m.zod"), before_);
 }
 
 TEST_F(Journal, AFailedWriteOrSyncLeavesTheFileAsItWasAndTheNextWriteWorks) {
-  std::string before = ReadFile("m.zod");
   bool finished = false;
   for (int at = 1; !finished && at < 200; ++at) {
-    WriteFile("m.zod", before);
+    WriteFile("m.zod", before_);
     TCustomVarDB db("m");
     ASSERT_TRUE(db.OpenFile(path_, kShared));
     HookAt(at, at % 2 ? ENOSPC : EIO);
@@ -306,7 +309,7 @@ TEST_F(Journal, AFailedWriteOrSyncLeavesTheFileAsItWasAndTheNextWriteWorks) {
       finished = true;
     } catch (const EDatabaseError& e) {
       EXPECT_NE(std::string(e.Message()).find(path_), std::string::npos) << e.Message();
-      EXPECT_EQ(ReadFile("m.zod"), before) << "failed at operation " << at << ": " << e.Message();
+      EXPECT_EQ(ReadFile("m.zod"), before_) << "failed at operation " << at << ": " << e.Message();
       EXPECT_FALSE(JournalExists());
     }
     win32::ClearFileFault();
@@ -317,50 +320,37 @@ TEST_F(Journal, AFailedWriteOrSyncLeavesTheFileAsItWasAndTheNextWriteWorks) {
 
   // A device that stays full: even the rollback cannot write, so the journal stays and the
   // next lock, once there is room, undoes the transaction.
-  WriteFile("m.zod", before);
-  std::string beforeSeen = Reopen();
+  WriteFile("m.zod", before_);
   for (int at = 3; at < 12; ++at) {
     TCustomVarDB db("m");
     ASSERT_TRUE(db.OpenFile(path_, kShared));
     win32::InjectFileFault(win32::kFaultWrite | win32::kFaultFlush | win32::kFaultTruncate, at, ENOSPC);
     EXPECT_THROW(RunBracket(db, 4321), EDatabaseError);
     win32::ClearFileFault();
-    EXPECT_EQ(Snapshot(db), beforeSeen) << at;
-    EXPECT_EQ(ReadFile("m.zod"), before) << at;
+    EXPECT_EQ(Snapshot(db), beforeSeen_) << at;
+    EXPECT_EQ(ReadFile("m.zod"), before_) << at;
   }
 }
 
 TEST_F(Journal, AFileSizeLimitReachedMidUpdateChangesNothing) {
-  std::string before = ReadFile("m.zod");
-  pid_t pid = ::fork();
-  if (pid == 0) {
+  int code = Wait(Spawn([&] {
     // The limit lets the journal through but stops the file growing: the failure comes
     // while the database is being written.
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{static_cast<rlim_t>(before.size() + 3 * kBlockSize), static_cast<rlim_t>(before.size() + 3 * kBlockSize)};
+    const auto room = static_cast<rlim_t>(before_.size() + 3 * kBlockSize);
+    rlimit limit{room, room};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     TCustomVarDB db("m");
     db.OpenFile(path_, kShared);
-    int t = db.GetTableNr("T");
-    std::u16string text(1500, u'x');
     try {
-      db.BeginTableUpdate();
-      for (int i = 0; i < 200; ++i) {
-        TFindRec field{kText, text.data(), static_cast<int32_t>(2 * text.size())};
-        db.AddRecord(t, &field, 1);
-      }
-      db.EndTableUpdate();
+      AddTexts(db, 200);
     } catch (const EDatabaseError& e) {
-      bool named = std::string(e.Message()).find(path_) != std::string::npos;
-      ::_exit(named ? 0 : 4);
+      return std::string(e.Message()).find(path_) != std::string::npos ? 0 : 4;
     }
-    ::_exit(5);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "4: the error does not name the file, 5: no error";
-  EXPECT_EQ(ReadFile("m.zod"), before);
+    return 5;
+  }));
+  EXPECT_EQ(code, 0) << "4: the error does not name the file, 5: no error";
+  EXPECT_EQ(ReadFile("m.zod"), before_);
   EXPECT_FALSE(JournalExists());
   TCustomVarDB db("m");
   ASSERT_TRUE(db.OpenFile(path_, kShared));
@@ -376,42 +366,27 @@ TEST_F(Journal, AFullFileSystemLosesNothingAndTheWriteWorksOnceThereIsRoom) {
   std::string file = mount + "/m.zod";
   // Room for the file and a little more: the journal fits, the new blocks do not.
   std::string size = "size=" + std::to_string(FileSize("m.zod") + 12 * kBlockSize);
-  pid_t pid = ::fork();
-  if (pid == 0) {
+  int code = Wait(Spawn([&] {
     if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("tmpfs", mount.c_str(), "tmpfs", 0, size.c_str()) != 0)
-      ::_exit(10);
+      return 10;
     std::filesystem::copy_file(path_, file);
     TCustomVarDB db("m");
-    if (!db.OpenFile(file, kShared)) ::_exit(2);
-    int t = db.GetTableNr("T");
-    std::u16string text(1500, u'x');
-    auto fill = [&] {
-      db.BeginTableUpdate();
-      for (int i = 0; i < 400; ++i) {
-        TFindRec field{kText, text.data(), static_cast<int32_t>(2 * text.size())};
-        db.AddRecord(t, &field, 1);
-      }
-      db.EndTableUpdate();
-    };
-    std::string before = ReadFile("small/m.zod");
+    if (!db.OpenFile(file, kShared)) return 2;
     try {
-      fill();
-      ::_exit(3);  // it all fitted
+      AddTexts(db, 400);
+      return 7;  // it all fitted
     } catch (const EDatabaseError& e) {
-      if (std::string(e.Message()).find(file) == std::string::npos) ::_exit(4);
+      if (std::string(e.Message()).find(file) == std::string::npos) return 4;
     }
-    if (ReadFile("small/m.zod") != before || std::filesystem::exists(file + "-journal")) ::_exit(5);
-    if (::mount("tmpfs", mount.c_str(), "tmpfs", MS_REMOUNT, "size=64m") != 0) ::_exit(11);
-    fill();
-    ::_exit(db.Check().empty() && db.Table(t).Header.RecordCount > 400 ? 0 : 6);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 10) GTEST_SKIP() << "no small file system can be mounted here";
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: no failure, 4: the error does not name the file, 5: the file changed, "
-                                       "6: the write after it failed, 11: no remount";
+    if (ReadFile("small/m.zod") != before_ || std::filesystem::exists(file + "-journal")) return 5;
+    if (::mount("tmpfs", mount.c_str(), "tmpfs", MS_REMOUNT, "size=64m") != 0) return 11;
+    AddTexts(db, 400);
+    return db.Check().empty() && db.Table(db.GetTableNr("T")).Header.RecordCount > 400 ? 0 : 6;
+  }));
+  if (code == 10) GTEST_SKIP() << "no small file system can be mounted here";
+  EXPECT_EQ(code, 0) << "3: the write after it failed, 4: the error does not name the file, 5: the file changed, "
+                        "6: the file is unsound after it, 7: no failure, 11: no remount";
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -74,32 +73,28 @@ TEST_F(Kill, AWriterKilledAnywhereLeavesTheStateBeforeOrAfterItsBracket) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(KillSeconds());
   while (std::chrono::steady_clock::now() < deadline || kills < 100) {
     std::string last = ReadFile("k.zod");
-    int log[2];
-    ASSERT_EQ(::pipe(log), 0);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      ::close(log[0]);
+    test::TPipe log;
+    pid_t pid = Spawn([&] {
+      log.Close(0);
       TCustomVarDB db("k");
       db.SetSync(false);  // a killed process loses nothing the kernel holds
-      if (!db.OpenFile(path, kShared)) ::_exit(2);
+      if (!db.OpenFile(path, kShared)) return 2;
       for (uint32_t n = next;; ++n) {
         std::string line = "I " + std::to_string(n) + "\n";
-        if (::write(log[1], line.data(), line.size()) < 0) ::_exit(3);
+        if (::write(log[1], line.data(), line.size()) < 0) return 4;
         RunBracket(db, n);
         line = "C " + std::to_string(n) + "\n";
-        if (::write(log[1], line.data(), line.size()) < 0) ::_exit(3);
+        if (::write(log[1], line.data(), line.size()) < 0) return 4;
       }
-    }
-    ::close(log[1]);
+    });
+    log.Close(1);
     ::usleep(static_cast<useconds_t>(std::uniform_int_distribution<int>(500, 25000)(random)));
     ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own: " << status;
+    const int code = Wait(pid);
+    ASSERT_EQ(code, -1) << "the writer ended on its own";
     uint32_t begun = 0;
     bool committed = false;
     ReadLog(log[0], begun, committed);
-    ::close(log[0]);
     ++kills;
     if (begun < next) continue;  // killed before its first bracket
 

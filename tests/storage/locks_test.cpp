@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -21,26 +20,6 @@ using test::DbFixture;
 
 class Locks : public DbFixture {
 protected:
-  // Runs `body` in a child process; returns its exit code.
-  template <typename F>
-  pid_t Spawn(F body) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      int code = 1;
-      try {
-        code = body();
-      } catch (...) {
-        code = 3;
-      }
-      ::_exit(code);
-    }
-    return pid;
-  }
-  static int Wait(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
   static bool RangeIsFree(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDWR);
     bool free = win32::LockFileEx(fd, win32::LOCKFILE_EXCLUSIVE_LOCK | win32::LOCKFILE_FAIL_IMMEDIATELY, 64, 0, 0);
@@ -78,18 +57,13 @@ TEST_F(Locks, NestedLocksAcquireOnceAndReleaseOnTheLast) {
 // While one process holds the exclusive lock, another's read waits, then sees the table
 // the first one added before it let go.
 TEST_F(Locks, ReaderWaitsForWriterAndSeesItsChange) {
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("shared.zod"), rtl::fmCreate));
-    db.AddTable("First a N");
-  }
+  Build("shared.zod", "First a N", [](TCustomVarDB&, int) {});
   TCustomVarDB reader("r");
   ASSERT_TRUE(reader.OpenFile(Path("shared.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
   ASSERT_EQ(reader.GetTableNr("Second"), -1);
   int32_t stamp = reader.HeaderStamp();
 
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
+  test::TPipe ready;
   pid_t child = Spawn([&] {
     TCustomVarDB writer("w");
     if (!writer.OpenFile(Path("shared.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return 2;
@@ -107,8 +81,6 @@ TEST_F(Locks, ReaderWaitsForWriterAndSeesItsChange) {
   EXPECT_NE(reader.HeaderStamp(), stamp);
   EXPECT_EQ(reader.GetFieldNr(1, "b"), 1);
   EXPECT_EQ(Wait(child), 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
 }
 
 // A lock the engine still holds goes with its file: switching to another file, closing it or
@@ -167,14 +139,8 @@ TEST_F(Locks, ConflictInsideOneProcessIsReportedNotAHang) {
 // A write asked for under a shared lock cannot raise it in place: two readers doing so at
 // once would wait for each other forever. Each is refused, neither hangs, nothing changes.
 TEST_F(Locks, AWriteUnderASharedLockIsRefusedInEveryProcess) {
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmCreate));
-    db.AddRecord(db.AddTable("T t N"));
-  }
-  int ready[2], go[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(go), 0);
+  Build("s.zod", "T t N", [](TCustomVarDB& db, int t) { db.AddRecord(t); });
+  test::TPipe ready, go;
   auto reader = [&] {
     ::alarm(20);  // a hang ends the child by a signal, which fails the test
     TCustomVarDB db("r");
@@ -203,7 +169,6 @@ TEST_F(Locks, AWriteUnderASharedLockIsRefusedInEveryProcess) {
   ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
   EXPECT_EQ(db.Table(0).Header.RecordCount, 3);
   EXPECT_TRUE(db.Check().empty());
-  for (int fd : {ready[0], ready[1], go[0], go[1]}) ::close(fd);
 }
 
 TEST_F(Locks, LockFileIsUsedWhenPresent) {
@@ -212,9 +177,7 @@ TEST_F(Locks, LockFileIsUsedWhenPresent) {
     ASSERT_TRUE(db.OpenFile(Path("Base.zod"), rtl::fmCreate));
   }
   std::ofstream(Path("Baseuln")) << "";
-  int ready[2], done[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(done), 0);
+  test::TPipe ready, done;
   pid_t child = Spawn([&] {
     TCustomVarDB db("w");
     if (!db.OpenFile(Path("Base.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return 2;
@@ -234,7 +197,6 @@ TEST_F(Locks, LockFileIsUsedWhenPresent) {
   EXPECT_EQ(Wait(child), 0);
   EXPECT_EQ(::flock(probe, LOCK_SH | LOCK_NB), 0);
   ::close(probe);
-  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
 }
 
 // A read bracket holds one state of the file: a writer of another process waits for its end,
@@ -242,10 +204,7 @@ TEST_F(Locks, LockFileIsUsedWhenPresent) {
 // single steps do), and the writer's records appear at the next operation after it.
 TEST_F(Locks, ReadBracketKeepsOneStateWhileAWriterWaits) {
   constexpr int kRecords = 3000;  // texts of 200 bytes: some 80 blocks
-  {
-    TCustomVarDB db("x");
-    ASSERT_TRUE(db.OpenFile(Path("bracket.zod"), rtl::fmCreate));
-    int t = db.AddTable("T Num N Text V");
+  Build("bracket.zod", "T Num N Text V", [](TCustomVarDB& db, int t) {
     std::u16string text(100, u'x');
     db.BeginTableUpdate();
     for (int32_t i = 0; i < kRecords; ++i) {
@@ -253,7 +212,7 @@ TEST_F(Locks, ReadBracketKeepsOneStateWhileAWriterWaits) {
       db.AddRecord(t, fields, 2);
     }
     db.EndTableUpdate();
-  }
+  });
   TCustomVarDB reader("r");
   ASSERT_TRUE(reader.OpenFile(Path("bracket.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone));
   int t = reader.GetTableNr("T");
@@ -271,10 +230,7 @@ TEST_F(Locks, ReadBracketKeepsOneStateWhileAWriterWaits) {
 
   // The writer is started before the bracket: a child forked inside it would inherit this
   // process's count of its own locks and refuse its write as a conflict within one process.
-  int go[2], started[2], finished[2];
-  ASSERT_EQ(::pipe(go), 0);
-  ASSERT_EQ(::pipe(started), 0);
-  ASSERT_EQ(::pipe(finished), 0);
+  test::TPipe go, started, finished;
   pid_t child = Spawn([&] {
     TCustomVarDB writer("w");
     if (!writer.OpenFile(Path("bracket.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return 2;
@@ -289,7 +245,9 @@ TEST_F(Locks, ReadBracketKeepsOneStateWhileAWriterWaits) {
     return 0;
   });
   // A child that dies closes its ends: the reads below then fail instead of waiting.
-  for (int fd : {go[0], started[1], finished[1]}) ::close(fd);
+  go.Close(0);
+  started.Close(1);
+  finished.Close(1);
   reader.BeginRead();
   EXPECT_TRUE(reader.InReadBracket());
   ASSERT_EQ(::write(go[1], "1", 1), 1);
@@ -334,7 +292,6 @@ TEST_F(Locks, ReadBracketKeepsOneStateWhileAWriterWaits) {
   }
   reader.EndTableUpdate();
   EXPECT_EQ(count(), kRecords + 1);
-  for (int fd : {go[1], started[0], finished[0]}) ::close(fd);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Test support: reproducible update brackets over a database - the same seed on the same
-// state makes the same change - and a snapshot of everything a reader can see, so that a
-// file left by a crashed writer can be compared with the state before and after the
+// Test support: reproducible update brackets over a database - the same bracket number on
+// the same state makes the same change - and a snapshot of everything a reader can see, so
+// that a file left by a crashed writer can be compared with the state before and after the
 // bracket that was running.
 #pragma once
 
@@ -22,8 +22,8 @@ inline void CreateWorkloadTables(TCustomVarDB& db) {
 
 // One update bracket of 1 to 6 changes: inserts and field updates with values long enough
 // for overflow chains, deletes, an index made or dropped, a table added or deleted.
-inline void RunBracket(TCustomVarDB& db, uint32_t seed) {
-  std::mt19937 random(seed);
+inline void RunBracket(TCustomVarDB& db, uint32_t number) {
+  std::mt19937 random(number);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
   auto text = [&]() {
     // Mostly short, sometimes past the 4087 bytes a record keeps inline.

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
-#include <fstream>
-#include <sstream>
 
+#include "platform/vcl/charsets.h"
 #include "platform/vcl/filer.h"
+#include "platform/vcl/graphics.h"
 #include "platform/vcl/floattext.h"
 #include "tests/testdata.h"
 
@@ -493,4 +493,165 @@ TEST(FloatText, BothSpellingsMatchTheRuntimeLibrary) {
   EXPECT_TRUE(std::isinf(v) && v < 0);
   EXPECT_FALSE(TextToFloat("1.2.3", v));
   EXPECT_FALSE(TextToFloat("e5", v));
+}
+
+// --- code pages ----------------------------------------------------------------------------
+
+TEST(Codecs, CodePagesAndUtf8) {
+  const TTextCodec& western = Cp1252Codec();
+  EXPECT_EQ(western.ToWide("\x80\xE9"), u"\u20AC\u00E9");
+  EXPECT_EQ(western.ToNarrow(u"\u20AC\u00E9\u0416"), "\x80\xE9?");
+
+  TTextCodec cyrillic = CodecForCodePage(1251);
+  EXPECT_EQ(cyrillic.ToWide("\xC0\xFF"), u"\u0410\u044F");
+  EXPECT_EQ(cyrillic.ToNarrow(u"\u0410\u044F"), "\xC0\xFF");
+
+  TTextCodec korean = CodecForCodePage(949);
+  std::string gulim = korean.ToNarrow(u"\uAD74\uB9BC\uCCB4");
+  EXPECT_EQ(gulim.size(), 6u);
+  EXPECT_EQ(korean.ToWide(gulim), u"\uAD74\uB9BC\uCCB4");
+
+  TTextCodec utf8 = CodecForCodePage(kUtf8CodePage);
+  EXPECT_EQ(utf8.ToNarrow(u"\u0641a"), "\xD9\x81" "a");
+  EXPECT_EQ(CodecForCodePage(4242).CodePage, 1252);  // unknown: the western table
+  EXPECT_EQ(CharsetToCodePage(204), 1251);
+  EXPECT_EQ(CharsetToCodePage(1), 1252);
+
+  // A provider takes precedence and can be removed again.
+  TCodecProvider previous = SetCodecProvider([](int cp, TTextCodec& codec) {
+    if (cp != 1252) return false;
+    codec = TTextCodec{1252, [](std::string_view) { return std::u16string(u"!"); },
+                       [](std::u16string_view) { return std::string("!"); }};
+    return true;
+  });
+  EXPECT_EQ(CodecForCodePage(1252).ToWide("abc"), u"!");
+  SetCodecProvider(previous);
+  EXPECT_EQ(CodecForCodePage(1252).ToWide("abc"), u"abc");
+}
+
+// The UTF-8 code page and the UTF-8 strings of form streams write only well-formed UTF-8
+// (a lone surrogate becomes U+FFFD) and read no encoded surrogate or overlong form as a
+// character.
+TEST(Codecs, Utf8IsWellFormedBothWays) {
+  TTextCodec utf8 = CodecForCodePage(kUtf8CodePage);
+  EXPECT_EQ(utf8.ToNarrow(u"a\xD800z"), "a\xEF\xBF\xBDz");
+  EXPECT_EQ(utf8.ToWide("\xED\xA0\x80/\xC0\xAF"), u"\uFFFD\uFFFD\uFFFD/\uFFFD\uFFFD");
+  EXPECT_EQ(TStreamValue::WideString(u"\xDC00\U0001F600", vaUTF8String).Bytes, "\xEF\xBF\xBD\xF0\x9F\x98\x80");
+  TStreamValue read = TStreamValue::WideString(u"", vaUTF8String);
+  read.Bytes = "\xED\xB0\x80";
+  EXPECT_EQ(read.AsWide(), u"\uFFFD\uFFFD\uFFFD");
+}
+
+// --- text notation details -----------------------------------------------------------------
+
+TEST(TextFiler, NotationVariants) {
+  std::string text =
+      "OBJECT F: TF\n"
+      "  A = #$41'b'#67\n"
+      "  B = $FF\n"
+      "  C = {0A 0b\n    FF}\n"
+      "  D = Null\n"
+      "  E = Other.Component\n"
+      "  F = 12.5c\n"
+      "  G = 1.5S\n"
+      "  H = 39057d\n"
+      "  I = ()\n"
+      "  J = <>\n"
+      "  K = {}\n"
+      "  L = -9223372036854775807\n"
+      "End\n";
+  TFormStream form = ReadTextForm(text);
+  const auto& p = form.Root.Properties;
+  ASSERT_EQ(p.size(), 12u);
+  EXPECT_EQ(p[0].Value, TStreamValue::String("AbC"));
+  EXPECT_EQ(p[1].Value.Int, 255);
+  EXPECT_EQ(p[2].Value, TStreamValue::Binary("\x0A\x0B\xFF"));
+  EXPECT_EQ(p[3].Value.Type, vaNull);
+  EXPECT_EQ(p[4].Value, TStreamValue::Ident("Other.Component"));
+  EXPECT_EQ(p[5].Value, TStreamValue::Currency(13));  // the scaled integer, rounded
+  EXPECT_EQ(p[6].Value, TStreamValue::Single(1.5f));
+  EXPECT_EQ(p[7].Value, TStreamValue::Float8(vaDate, 39057));
+  EXPECT_EQ(p[8].Value.Type, vaList);
+  EXPECT_EQ(p[9].Value.Type, vaCollection);
+  EXPECT_EQ(p[10].Value, TStreamValue::Binary(""));
+  EXPECT_EQ(p[11].Value.Type, vaInt64);
+  // Values keep their spelling; the keywords are written in lower case.
+  std::string lower = text;
+  lower.replace(0, 6, "object");
+  lower.replace(lower.size() - 4, 3, "end");
+  EXPECT_EQ(WriteTextForm(form), lower);
+
+  // Spelt by the writer alone.
+  for (auto& prop : form.Root.Properties) prop.Value.ForgetSource();
+  std::string canonical = WriteTextForm(form);
+  EXPECT_NE(canonical.find("  A = 'AbC'\n"), std::string::npos);
+  EXPECT_NE(canonical.find("  C = {0A0BFF}\n"), std::string::npos);
+  EXPECT_NE(canonical.find("  F = 13c\n"), std::string::npos);
+  EXPECT_NE(canonical.find("  G = 1.5s\n"), std::string::npos);
+  EXPECT_NE(canonical.find("  H = 39057d\n"), std::string::npos);
+  EXPECT_NE(canonical.find("  I = ()\n  J = <>\n  K = {}\n"), std::string::npos);
+
+  // UTF-8 files (with a byte-order mark) carry wide text between their quotes.
+  TFormStream utf8 = ReadTextForm("\xEF\xBB\xBFobject F: TF\r\n  Caption = '\xD0\x96'\r\nend\r\n", {vaUTF8String});
+  EXPECT_TRUE(utf8.Utf8Text);
+  EXPECT_EQ(utf8.Root.Properties[0].Value.Type, vaUTF8String);
+  EXPECT_EQ(utf8.Root.Properties[0].Value.AsWide(), u"\u0416");
+}
+
+TEST(BinaryFiler, WideAndCollectionLayouts) {
+  TStreamObject root;
+  root.ClassName = "T";
+  root.Properties.push_back({"W", TStreamValue::WideString(u"\u0416")});
+  root.Properties.push_back({"U", TStreamValue::WideString(u"\u0416", vaUTF8String)});
+  TStreamValue coll;
+  coll.Type = vaCollection;
+  coll.Items.push_back({TStreamValue::Integer(3), {{"X", TStreamValue::Boolean(true)}}});
+  root.Properties.push_back({"C", coll});
+  root.Properties.push_back({"S", TStreamValue::Set({"a"})});
+  std::string expected = "TPF0" + Bytes({1, 'T', 0}) +                                  //
+                         Bytes({1, 'W', 18, 1, 0, 0, 0, 0x16, 0x04}) +                   //
+                         Bytes({1, 'U', 20, 2, 0, 0, 0, 0xD0, 0x96}) +                   //
+                         Bytes({1, 'C', 14, 2, 3, 1, 1, 'X', 9, 0, 0}) +                 //
+                         Bytes({1, 'S', 11, 1, 'a', 0}) + Bytes({0, 0});
+  EXPECT_EQ(WriteBinaryObject(root), expected);
+}
+
+// --- graphics ------------------------------------------------------------------------------
+
+TEST(Graphics, StreamDataKeepsItsLayout) {
+  std::string bmp = "BM" + std::string(12, '\0') + Bytes({40, 0, 0, 0, 5, 0, 0, 0, 0xFD, 0xFF, 0xFF, 0xFF}) +
+                    std::string(28, '\0');
+  std::string prefixed = Bytes({static_cast<int>(bmp.size()), 0, 0, 0}) + bmp;
+  TBitmap bitmap;
+  bitmap.ReadData(prefixed);
+  EXPECT_EQ(bitmap.Image(), bmp);
+  EXPECT_EQ(bitmap.Width(), 5);
+  EXPECT_EQ(bitmap.Height(), 3);  // a top-down bitmap has a negative height
+  EXPECT_EQ(bitmap.WriteData(), prefixed);
+  std::string damaged = bmp;
+  damaged.replace(22, 4, Bytes({0, 0, 0, 0x80}));  // the most negative height is none
+  bitmap.ReadData(Bytes({static_cast<int>(damaged.size()), 0, 0, 0}) + damaged);
+  EXPECT_EQ(bitmap.Height(), 0);
+
+  std::string ico = Bytes({0, 0, 1, 0, 1, 0, 0, 48}) + std::string(14, '\0');
+  TIcon icon;
+  icon.ReadData(ico);
+  EXPECT_EQ(icon.WriteData(), ico);
+  EXPECT_EQ(icon.Width(), 256);
+  EXPECT_EQ(icon.Height(), 48);
+
+  TPicture picture;
+  TFilerContext ctx;
+  ASSERT_TRUE(picture.ReadDefined("Data", TStreamValue::Binary("\x07TBitmap" + prefixed), ctx));
+  ASSERT_NE(dynamic_cast<TBitmap*>(picture.Graphic()), nullptr);
+  EXPECT_EQ(picture.WriteDefined("Data", nullptr, ctx)->Bytes, "\x07TBitmap" + prefixed);
+  std::string jpeg = Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, 0, 20, 0, 30, 3});
+  ASSERT_TRUE(picture.ReadDefined("Data", TStreamValue::Binary("\x0ATJPEGImage" + jpeg), ctx));
+  EXPECT_EQ(picture.Graphic()->ClassName(), "TJPEGImage");
+  EXPECT_TRUE(picture.Graphic()->InheritsFrom(&TGraphic::StaticClass()));
+  EXPECT_EQ(picture.Width(), 30);
+  EXPECT_EQ(picture.Height(), 20);
+  EXPECT_FALSE(picture.ReadDefined("Data", TStreamValue::Binary("\x09TBit"), ctx));  // name cut off
+  EXPECT_TRUE(picture.ReadDefined("Data", TStreamValue::Binary(std::string(1, '\0')), ctx));
+  EXPECT_EQ(picture.Graphic(), nullptr);
 }

@@ -16,7 +16,6 @@
 #include "platform/win32/commdlg.h"
 #include "platform/win32/dialogs.h"
 #include "platform/win32/gdi.h"
-#include "platform/win32/menus.h"
 #include "platform/win32/msgbox.h"
 #include "platform/win32/sysparams.h"
 
@@ -232,16 +231,10 @@ namespace {
 
 std::vector<std::string> gTrail;
 w::WNDPROC gInner = nullptr;
-w::WNDPROC gOuter = nullptr;
 
 w::LRESULT InnerProc(w::HWND window, w::UINT message, w::WPARAM wParam, w::LPARAM lParam) {
   if (message == w::WM_SETTEXT) gTrail.push_back("inner");
   return w::CallWindowProc(gInner, window, message, wParam, lParam);
-}
-
-w::LRESULT OuterProc(w::HWND window, w::UINT message, w::WPARAM wParam, w::LPARAM lParam) {
-  if (message == w::WM_SETTEXT) gTrail.push_back("outer");
-  return w::CallWindowProc(gOuter, window, message, wParam, lParam);
 }
 
 class TRecordingEdit : public TEdit {
@@ -254,64 +247,25 @@ public:
 
 }  // namespace
 
-TEST(ControlWindows, SubclassesChainInFrontOfTheControlAndUnwind) {
+// The order of several subclasses is the window manager's (WindowTest.SubclassChains...).
+TEST(ControlWindows, ASubclassChainsInFrontOfTheControlAndUnwinds) {
   auto form = std::make_unique<TForm>();
   auto edit = std::make_unique<TRecordingEdit>();
   edit->SetParent(form.get());
   w::HWND window = edit->Handle();
   gTrail.clear();
   gInner = w::SubclassWindow(window, InnerProc);
-  gOuter = w::SubclassWindow(window, OuterProc);
-  EXPECT_EQ(w::GetWindowLong(window, w::GWL_WNDPROC), reinterpret_cast<w::LONG_PTR>(OuterProc));
+  EXPECT_EQ(w::GetWindowLong(window, w::GWL_WNDPROC), reinterpret_cast<w::LONG_PTR>(InnerProc));
   w::SetWindowText(window, u"one");
-  EXPECT_EQ(gTrail, (std::vector<std::string>{"outer", "inner", "control"}));
+  EXPECT_EQ(gTrail, (std::vector<std::string>{"inner", "control"}));
   EXPECT_EQ(w::GetWindowText(window), u"one");
 
-  // Unwinding in reverse order leaves the control's own procedure.
-  w::SetWindowLong(window, w::GWL_WNDPROC, reinterpret_cast<w::LONG_PTR>(gOuter));
+  // Unwinding leaves the control's own procedure.
   w::SetWindowLong(window, w::GWL_WNDPROC, reinterpret_cast<w::LONG_PTR>(gInner));
   gTrail.clear();
   edit->SetText("two");
   EXPECT_EQ(gTrail, std::vector<std::string>{"control"});
   EXPECT_EQ(w::GetWindowText(window), u"two");
-}
-
-TEST(ControlWindows, MenuBarItemsCanBeRightJustifiedAndRedrawn) {
-  auto form = std::make_unique<TForm>();
-  auto* menu = form->Add<TMainMenu>("MainMenu1");
-  for (const char* caption : {"&File", "&Edit", "&Help"}) {
-    auto* item = form->Add<TMenuItem>(std::string(caption + 1) + "1");
-    item->SetCaption(caption);
-    menu->Items()->Add(item);
-  }
-  form->SetMenu(menu);
-  w::HMENU bar = w::GetMenu(form->Handle());
-  ASSERT_EQ(w::GetMenuItemCount(bar), 3);
-  EXPECT_FALSE(w::MenuBarNeedsRedraw(form->Handle()));
-  char buffer[256];
-  for (w::UINT i = 0;; ++i) {
-    w::MENUITEMINFOA info;
-    info.fMask = w::MIIM_TYPE;
-    info.dwTypeData = buffer;
-    info.cch = sizeof buffer;
-    if (!w::GetMenuItemInfoA(bar, i, 1, info)) break;
-    info.fType |= w::MFT_RIGHTJUSTIFY;
-    ASSERT_TRUE(w::SetMenuItemInfoA(bar, i, 1, info));
-  }
-  EXPECT_TRUE(w::MenuBarNeedsRedraw(form->Handle()));
-  w::DrawMenuBar(form->Handle());
-  EXPECT_FALSE(w::MenuBarNeedsRedraw(form->Handle()));
-  EXPECT_EQ(w::GetMenuState(bar, 2, w::MF_BYPOSITION) & w::MF_RIGHTJUSTIFY, w::MF_RIGHTJUSTIFY);
-  EXPECT_EQ(w::GetMenuString(bar, 2, w::MF_BYPOSITION), u"&Help");
-
-  // Reversing the top-level items, as mirroring does, through the menu's own list.
-  for (int i = menu->Items()->Count() - 1; i >= 0; --i) {
-    TMenuItem* item = menu->Items()->Items(i);
-    menu->Items()->Delete(i);
-    menu->Items()->Add(item);
-  }
-  form->RebuildMenuBar();
-  EXPECT_EQ(w::GetMenuString(w::GetMenu(form->Handle()), 0, w::MF_BYPOSITION), u"&Help");
 }
 
 // --- common dialogs ------------------------------------------------------------------------------

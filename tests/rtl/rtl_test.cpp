@@ -1,16 +1,36 @@
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "platform/rtl/classes.h"
 #include "platform/rtl/dateutils.h"
+#include "platform/rtl/filebytes.h"
+#include "platform/rtl/registry.h"
 #include "platform/rtl/sysutils.h"
 
 namespace quintrel::rtl {
 namespace {
+
+namespace fs = std::filesystem;
+
+// A scratch folder per test.
+class Files : public ::testing::Test {
+protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("quintrel-rtl-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+};
 
 TEST(Format, MessageConventions) {
   EXPECT_EQ(Format("Database error, corrupt block at offset $%x", 8256), "Database error, corrupt block at offset $2040");
@@ -78,10 +98,8 @@ TEST(Streams, MemoryStreamReadWriteSeek) {
   EXPECT_EQ(m.Position(), 3);
 }
 
-TEST(Streams, FileStreamModes) {
-  auto dir = std::filesystem::temp_directory_path() / ("quintrel-rtl-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  std::string name = (dir / "f.bin").string();
+TEST_F(Files, FileStreamModes) {
+  std::string name = Path("f.bin");
   {
     TFileStream f(name, fmCreate);
     f.WriteBuffer("hello", 5);
@@ -100,15 +118,15 @@ TEST(Streams, FileStreamModes) {
   m.LoadFromFile(name);
   EXPECT_EQ(std::string(m.Bytes().begin(), m.Bytes().end()), "hello!");
   try {
-    TFileStream missing((dir / "none").string(), fmOpenRead);
+    TFileStream missing(Path("none"), fmOpenRead);
     FAIL() << "opened a missing file";
   } catch (const EFOpenError& e) {
     EXPECT_NE(e.Message().find("none"), std::string::npos) << e.Message();
   }
-  EXPECT_THROW(TFileStream(dir.string(), fmOpenRead), EFOpenError);
+  EXPECT_THROW(TFileStream(dir_.string(), fmOpenRead), EFOpenError);
   // A FIFO would block the open until a writer came and a device streams without end:
   // both are refused at once, whatever the mode.
-  const std::string fifo = (dir / "pipe.zod").string();
+  const std::string fifo = Path("pipe.zod");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& special : {fifo, std::string("/dev/zero")}) {
     for (uint16_t mode : {uint16_t(fmOpenRead), uint16_t(fmOpenReadWrite | fmShareDenyNone)}) {
@@ -121,8 +139,56 @@ TEST(Streams, FileStreamModes) {
     }
   }
   EXPECT_TRUE(FileExists(name));
-  EXPECT_FALSE(FileExists(dir.string()));
-  std::filesystem::remove_all(dir);
+  EXPECT_FALSE(FileExists(dir_.string()));
+}
+
+// Whole-file reads of outside data: only regular files, never more than the bound, and
+// a FIFO or device refused at once instead of waited on or streamed without end.
+TEST_F(Files, RegularFilesUpToTheBound) {
+  std::ofstream(Path("ten"), std::ios::binary) << std::string("0123456789");
+  TFileBytes r = ReadRegularFile(Path("ten"), 10);
+  ASSERT_TRUE(r) << r.Reason();
+  EXPECT_EQ(r.Data, "0123456789");
+  r = ReadRegularFile(Path("ten"), 9);
+  EXPECT_EQ(r.Fault, TReadFault::rfTooLarge);
+  EXPECT_EQ(r.Reason(), "larger than 9 bytes");
+
+  std::ofstream(Path("empty"), std::ios::binary);
+  r = ReadRegularFile(Path("empty"), 10);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r.Data, "");
+
+  // Files of the system report no size and are read to their end, within the bound.
+  r = ReadRegularFile("/proc/self/status", 1 << 20);
+  ASSERT_TRUE(r) << r.Reason();
+  EXPECT_NE(r.Data.find("Pid:"), std::string::npos);
+  EXPECT_EQ(ReadRegularFile("/proc/self/status", 16).Fault, TReadFault::rfTooLarge);
+
+  r = ReadRegularFile(Path("missing"), 10);
+  EXPECT_EQ(r.Fault, TReadFault::rfSystem);
+  EXPECT_EQ(r.Reason(), "No such file or directory");
+}
+
+TEST_F(Files, FifosDevicesFoldersAndHugeFilesAreRefusedUnread) {
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  for (const std::string& name : {Path("fifo"), std::string("/dev/zero"), dir_.string()}) {
+    const TFileBytes r = ReadRegularFile(name, 1 << 20);
+    EXPECT_EQ(r.Fault, TReadFault::rfNotRegular) << name;
+    EXPECT_EQ(r.Reason(), "not a regular file");
+  }
+  std::ofstream(Path("sparse"), std::ios::binary);
+  fs::resize_file(Path("sparse"), std::uintmax_t{1} << 40);
+  EXPECT_EQ(ReadRegularFile(Path("sparse"), 64 << 20).Reason(), "larger than 64 MB");
+
+  // Two spellings of one file are one file.
+  fs::create_symlink("sparse", Path("alias"));
+  EXPECT_EQ(FileIdOf(Path("alias")), FileIdOf(dir_.string() + "/./sparse"));
+  EXPECT_NE(FileIdOf(Path("alias")), FileIdOf(Path("fifo")));
+  EXPECT_NE(FileIdOf(Path("gone1")), FileIdOf(Path("gone2")));
+
+  // The registry, too, refuses a FIFO planted as its file.
+  TRegIniFile registry("Software\\Test", Path("fifo"));
+  EXPECT_THROW(registry.ReadString("S", "V", ""), ERegistryException);
 }
 
 }  // namespace

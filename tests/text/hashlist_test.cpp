@@ -71,7 +71,7 @@ TEST(HashListHash, AddressesReverseTheLowBits) {
   }
 }
 
-TEST(HashList, SixthKeySplitsAndDoublesTheDirectory) {
+TEST(HashList, SixthKeySplitsTheDirectoryAndNewKeysGoToTheLessLoadedCandidate) {
   THashList list;
   EXPECT_EQ(list.Depth(), 0);
   EXPECT_EQ(list.BucketCount(), 1);
@@ -87,14 +87,11 @@ TEST(HashList, SixthKeySplitsAndDoublesTheDirectory) {
   EXPECT_TRUE(list.CheckIntegrity());
   EXPECT_EQ(list.Find("f"), 6u);
   EXPECT_EQ(list.Find("c"), 1u);
-}
 
-TEST(HashList, NewKeysGoToTheLessLoadedCandidateAndOnATieToTheHash2One) {
-  THashList list;
-  for (const char* key : {"a", "b", "c", "d", "e", "f"}) ASSERT_TRUE(list.Add(key, 0));
-  // Slot 0 now holds b, d, f and slot 1 holds a, c, e. A key of three bytes has the parity
-  // of its last byte in Hash and that of its first two in Hash2: both keys below address
-  // slot 0 by Hash and slot 1 by Hash2.
+  // New keys go to the less loaded candidate, on a tie to the Hash2 one. Slot 0 now holds
+  // b, d, f and slot 1 holds a, c, e. A key of three bytes has the parity of its last byte
+  // in Hash and that of its first two in Hash2: both keys below address slot 0 by Hash and
+  // slot 1 by Hash2.
   for (const char* key : {"abh", "bah"}) {
     ASSERT_EQ(HashOf(key) & 1, 0u);
     ASSERT_EQ(Hash2Of(key) & 1, 1u);

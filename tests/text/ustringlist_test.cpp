@@ -32,14 +32,14 @@ std::vector<uint8_t> BytesOf(std::u16string_view s) {
   return bytes;
 }
 
-// An item of n units whose content depends on its seed, so misplaced items show.
-std::u16string Item(uint32_t seed, size_t n) {
+// An item of n units whose content depends on `key`, so misplaced items show.
+std::u16string Item(uint32_t key, size_t n) {
   std::u16string s(n, u'a');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char16_t>(u'a' + (seed + i * 7) % 26);
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char16_t>(u'a' + (key + i * 7) % 26);
   return s;
 }
 
-TEST(UStringListText, WritesEscapesAndReadsThemBack) {
+TEST(UStringListText, WritesEscapesAndReadsThemAndEveryLineBreakBack) {
   TUStringList list;
   Fill(list, {u"a\\b", u"x\ny", u""});
   EXPECT_EQ(list.Text(), u"a\\\\b\r\nx\\ny\r\n\r\n");
@@ -58,10 +58,8 @@ TEST(UStringListText, WritesEscapesAndReadsThemBack) {
   StrDisposeW(text);
   list.Clear();
   EXPECT_EQ(list.GetTextStr(), nullptr);
-}
 
-TEST(UStringListText, ReadsEveryLineBreakAndLooseBackslashes) {
-  TUStringList list;
+  // Every line break, and loose backslashes.
   list.SetText(u"a\rb\nc");
   EXPECT_EQ(ItemsOf(list), (Items{u"a", u"b", u"c"}));
   list.SetText(u"one\r\n\r\ntwo\n\rthree\r\n");

@@ -67,14 +67,6 @@ TEST_F(WindowTest, EightBitTextPassesByteForByte) {
   EXPECT_STREQ(back, "?");
 }
 
-TEST_F(WindowTest, EveryWindowKeepsItsFont) {
-  TWindowGuard form(TopLevel());
-  EXPECT_EQ(SendMessage(*form, WM_GETFONT, 0, 0), 0);
-  auto font = static_cast<HFONT>(0x1234u);
-  SendMessage(*form, WM_SETFONT, static_cast<WPARAM>(font), 1);
-  EXPECT_EQ(static_cast<HFONT>(SendMessage(*form, WM_GETFONT, 0, 0)), font);
-}
-
 LRESULT RefuseCreation(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   testing::Log().push_back({window, message, wParam, lParam});
   return message == WM_CREATE ? -1 : DefWindowProc(window, message, wParam, lParam);

@@ -81,6 +81,17 @@ protected:
 
 inline TLanguageId Id(const char* two) { return MakeLanguageId(two[0], two[1]); }
 
+// The message of the exception of type E that f throws; "(no error)" when it throws none.
+template <class E = rtl::Exception>
+std::string MessageOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.Message();
+  }
+  return "(no error)";
+}
+
 // A language of the module; whether it was stored.
 inline bool AddLanguage(TZod& zod, int m, const char* id, std::u16string_view name = u"L", uint8_t charset = 0) {
   TZodLanguage language;
@@ -129,12 +140,18 @@ inline std::optional<std::u16string> ReadText(TZod& zod, int m, TLanguageId lang
   return term ? std::optional(term->Text) : std::nullopt;
 }
 
+// The object as stored.
+inline TZodObject StoredObject(TZod& zod, int m, uint32_t ident) {
+  TZodObject object;
+  object.Ident = ident;
+  EXPECT_TRUE(zod.GetObject(m, object)) << ident;
+  return object;
+}
+
 // An object catalogued with a new term for its text; the object as stored.
 inline TZodObject AddObjectWithTerm(TZod& zod, int m, const std::string& form, const std::string& comp,
                                     const std::string& prop, uint8_t kind = utString, uint8_t zodClass = ucButton) {
-  TZodObject object;
-  object.Ident = zod.AddObject(m, form, comp, prop, kind, zodClass);
-  EXPECT_TRUE(zod.GetObject(m, object)) << form << "." << comp << "." << prop;
+  TZodObject object = StoredObject(zod, m, zod.AddObject(m, form, comp, prop, kind, zodClass));
   object.Localization = zod.GetNewTermID(m);
   EXPECT_TRUE(zod.SetObject(m, object));
   return object;

@@ -110,9 +110,7 @@ TEST_F(NameListsTest, SavingSweepsUnconfirmedFormsWithTheirCatalogueRecords) {
   EXPECT_EQ(zod.GetObjects(m_, 3, nullptr), 0);
   EXPECT_FALSE(zod.GetProperty(m_, "ObjIdents0002").has_value());
   EXPECT_FALSE(zod.GetProperty(m_, "ObjIdents0003").has_value());
-  module::TZodObject kept;
-  kept.Ident = form1Object_;
-  EXPECT_TRUE(zod.GetObject(m_, kept));
+  module::TZodObject kept = StoredObject(zod, m_, form1Object_);
   EXPECT_EQ(kept.FormID, 1);
   kept.Ident = unitObject_;
   EXPECT_TRUE(zod.GetObject(m_, kept));

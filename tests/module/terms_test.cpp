@@ -18,9 +18,8 @@ using storage::TFindRec;
 // Adds an object of the class on the named form whose text is the term; the object
 // identifiers come from the module.
 void AddCatalogued(TZod& zod, int m, uint16_t form, uint32_t term, uint8_t zodClass) {
-  TZodObject object;
-  object.Ident = zod.AddObject(m, "Form" + std::to_string(form), "Comp", "Caption", utString, zodClass);
-  ASSERT_TRUE(zod.GetObject(m, object));
+  TZodObject object =
+      StoredObject(zod, m, zod.AddObject(m, "Form" + std::to_string(form), "Comp", "Caption", utString, zodClass));
   object.Localization = term;
   object.Comment = term;
   ASSERT_TRUE(zod.SetObject(m, object));

@@ -143,12 +143,7 @@ TEST_F(ModuleList, BadIndexes) {
   EXPECT_THROW(zod.GetModuleName(1), EListError);
   EXPECT_THROW(zod.GetModuleInterface(-1), EListError);
   EXPECT_THROW(zod.BeginModuleUpdate(1), EListError);
-  try {
-    zod.EndModuleUpdate(4);
-    ADD_FAILURE() << "index 4 was taken";
-  } catch (const EListError& e) {
-    EXPECT_EQ(e.Message(), "List index out of bounds (4)");
-  }
+  EXPECT_EQ(test::MessageOf<EListError>([&] { zod.EndModuleUpdate(4); }), "List index out of bounds (4)");
 }
 
 class Properties : public test::ModuleFixture {};

@@ -66,9 +66,7 @@ protected:
     return vcl::LoadResString(&rec);
   }
   uint32_t StoredId(uint32_t ident) {
-    module::TZodObject object;
-    object.Ident = ident;
-    EXPECT_TRUE(zod_.GetObject(m_, object));
+    module::TZodObject object = module::test::StoredObject(zod_, m_, ident);
     return object.CompName;
   }
   module::TZod& zod_ = module::GlobalZOD();
@@ -178,9 +176,7 @@ TEST_F(ResStrGlobalTest, LoadedTextsFollowChangesOfTheModule) {
   EXPECT_EQ(tr->LoadedTexts().Size(), 2u);
   EXPECT_EQ(Load(65535), "Hallo");
 
-  module::TZodObject object;
-  object.Ident = hello;
-  ASSERT_TRUE(zod_.GetObject(tr->Module(), object));
+  module::TZodObject object = module::test::StoredObject(zod_, tr->Module(), hello);
   ASSERT_TRUE(PutTerm(zod_, tr->Module(), Id("de"), object.Localization, u"Guten Tag"));
   EXPECT_EQ(Load(65535), "Guten Tag") << "a change of this process";
 

@@ -257,9 +257,7 @@ TEST_F(TranslatorTest, SwitchShowsAnotherProcessesUpdateWhole) {
   // that has none.
   const uint32_t ident = zod_.AddObject(m_, "MainForm", "Button1", "Hint", module::utString, module::ucButton);
   ASSERT_TRUE(tr_->SwitchLanguage(Id("de"), true, false, "MainForm"));
-  TZodObject object;
-  object.Ident = ident;
-  ASSERT_TRUE(zod_.GetObject(m_, object));
+  TZodObject object = module::test::StoredObject(zod_, m_, ident);
   EXPECT_NE(object.Localization, 0u);
 }
 

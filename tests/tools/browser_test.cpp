@@ -20,15 +20,7 @@ namespace quintrel::tools {
 namespace {
 
 using module::test::ModuleFixture;
-
-std::string Message(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const rtl::Exception& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
+const auto Message = module::test::MessageOf<rtl::Exception>;
 
 TEST(SelectedLeaves, LongValuesAreCutInTheTreeAndKeptWhole) {
   const std::string hint(300, 'h');

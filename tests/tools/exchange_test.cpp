@@ -15,6 +15,7 @@ namespace quintrel::tools {
 namespace {
 
 using module::test::Id;
+using module::test::MessageOf;
 using module::TZodObject;
 
 class ExchangeTest : public test::ToolsFixture {
@@ -33,24 +34,19 @@ protected:
   uint32_t Add(int m, const char* form, const char* comp, const char* prop, const std::u16string& en,
                const char* lang = nullptr, const std::u16string& translation = {},
                uint8_t status = module::usForReview) {
-    TZodObject object;
-    object.Ident = zod_.AddObject(m, form, comp, prop, module::utString, module::ucButton);
-    EXPECT_TRUE(zod_.GetObject(m, object));
+    TZodObject object =
+        module::test::StoredObject(zod_, m, zod_.AddObject(m, form, comp, prop, module::utString, module::ucButton));
     StoreObjectText(zod_, m, object, Id("en"), en, module::usSignedOff);
     if (lang) StoreObjectText(zod_, m, object, Id(lang), translation, status);
     return object.Ident;
   }
   void Lock(uint32_t ident) {
-    TZodObject object;
-    object.Ident = ident;
-    ASSERT_TRUE(zod_.GetObject(m_, object));
+    TZodObject object = module::test::StoredObject(zod_, m_, ident);
     object.Locked = true;
     ASSERT_TRUE(zod_.SetObject(m_, object));
   }
   std::optional<TTermText> Term(int m, uint32_t ident, const char* lang) {
-    TZodObject object;
-    object.Ident = ident;
-    EXPECT_TRUE(zod_.GetObject(m, object));
+    TZodObject object = module::test::StoredObject(zod_, m, ident);
     return ReadTermText(zod_, m, Id(lang), object.Localization);
   }
   TExportOptions Options(const char* target, bool unicode = false) {
@@ -248,18 +244,10 @@ TEST_F(ExchangeTest, SignedOffTermsAndLockedObjectsAreSkippedAndCounted) {
 TEST_F(ExchangeTest, TargetLanguageMustBeNamedAndKnown) {
   Add(m_, "F", "A", "Caption", u"A");
   const std::string file = ExportTextFile(zod_, m_, Options("de"));
-  try {
-    Import(m_, Replace(file, "TARGETID=de\r\n", ""));
-    FAIL();
-  } catch (const EToolError& e) {
-    EXPECT_EQ(e.Message(), "in.txt: names no target language (no line TARGETID=)");
-  }
-  try {
-    Import(m_, Replace(file, "TARGETID=de", "TARGETID=fr"));
-    FAIL();
-  } catch (const EToolError& e) {
-    EXPECT_EQ(e.Message(), "in.txt: the module has no language fr; it has: de, en");
-  }
+  EXPECT_EQ(MessageOf<EToolError>([&] { Import(m_, Replace(file, "TARGETID=de\r\n", "")); }),
+            "in.txt: names no target language (no line TARGETID=)");
+  EXPECT_EQ(MessageOf<EToolError>([&] { Import(m_, Replace(file, "TARGETID=de", "TARGETID=fr")); }),
+            "in.txt: the module has no language fr; it has: de, en");
   EXPECT_EQ(zod_.GetTerms(m_, Id("fr")).size(), 0u);
 }
 
@@ -288,9 +276,7 @@ TEST_F(ExchangeTest, EmptyTextsCommentsAndNewTermIdentifiers) {
   EXPECT_NE(bare.Localization, 0u);
   EXPECT_NE(bare.Comment, 0u);
   EXPECT_EQ(Term(m_, bare.Ident, "de")->Text, u"Nackt");
-  TZodObject emptyObject;
-  emptyObject.Ident = empty;
-  ASSERT_TRUE(zod_.GetObject(m_, emptyObject));
+  TZodObject emptyObject = module::test::StoredObject(zod_, m_, empty);
   EXPECT_EQ(emptyObject.Comment, 0u);
 
   // "#2 " with nothing after it is a translation only when asked for.
@@ -332,12 +318,8 @@ TEST_F(ExchangeTest, DictionaryTranslationFillsOnlyWhatItShould) {
   Add(dictionary, "D", "B", "Caption", u"Close", "de", u"Schließen");
   Add(dictionary, "D", "C", "Caption", u"Help", "de", u"Hilfe");
   Add(dictionary, "D", "E", "Caption", u"Quit", "de", u"Beenden");
-  try {
-    AutoTranslate(zod_, m_, {Id("en"), Id("de"), true, false});
-    FAIL();
-  } catch (const EToolError& e) {
-    EXPECT_EQ(e.Message(), "There are no dictionary installed for language English");
-  }
+  EXPECT_EQ(MessageOf<EToolError>([&] { AutoTranslate(zod_, m_, {Id("en"), Id("de"), true, false}); }),
+            "There are no dictionary installed for language English");
   ASSERT_TRUE(zod_.SetDictionary(dictionary, Id("en"), true));
   ASSERT_TRUE(zod_.SetDictionary(dictionary, Id("de"), true));
   const uint32_t open = Add(m_, "F", "A", "Caption", u"Open");
@@ -401,12 +383,7 @@ TEST_F(ExchangeTest, XliffAndPoReadersTakeOnlyTheUnitsOwnTargetAndRefuseDamage) 
   EXPECT_FALSE(Term(m_, no, "de"));
 
   const auto xliffError = [&](const std::string& text) {
-    try {
-      ImportXliff(zod_, m_, "in.xlf", text, {});
-    } catch (const EToolError& e) {
-      return e.Message();
-    }
-    return std::string("accepted");
+    return MessageOf<EToolError>([&] { ImportXliff(zod_, m_, "in.xlf", text, {}); });
   };
   EXPECT_EQ(xliffError("<?xml version=\"1.0\"?>\n<!DOCTYPE x [<!ENTITY a \"aa\">]><x/>"),
             "in.xlf:2: a document type or declaration is not accepted");
@@ -426,12 +403,7 @@ TEST_F(ExchangeTest, XliffAndPoReadersTakeOnlyTheUnitsOwnTargetAndRefuseDamage) 
   EXPECT_EQ(Term(m_, no, "de")->Text, u"Ne\tin");
   EXPECT_EQ(Term(m_, ok, "de")->Text, u"A&b\u263A<c>\r");
   const auto poError = [&](const std::string& text) {
-    try {
-      ImportPo(zod_, m_, "in.po", text, {});
-    } catch (const EToolError& e) {
-      return e.Message();
-    }
-    return std::string("accepted");
+    return MessageOf<EToolError>([&] { ImportPo(zod_, m_, "in.po", text, {}); });
   };
   EXPECT_EQ(poError("msgid \"\"\nmsgstr \"Language: de\\n\"\nmsgctxt \"F.No.Caption\"\nmsgid \"No\nmsgstr \"\"\n"),
             "in.po:4: a string must be quoted");

@@ -203,9 +203,8 @@ TEST_F(IntlUpdateTest, UnselectedPropertiesGoWithTheirTextsAndSettingsSurvive) {
 
 TEST_F(IntlUpdateTest, AnEmptyNamedComponentMovesToTheFormItself) {
   // What older tools wrote for the form's caption: a component line with no name.
-  TZodObject old;
-  old.Ident = zod_.AddObject(m_, "MainForm", "Temp", "Caption", module::utString, module::ucForm);
-  ASSERT_TRUE(zod_.GetObject(m_, old));
+  TZodObject old =
+      module::test::StoredObject(zod_, m_, zod_.AddObject(m_, "MainForm", "Temp", "Caption", module::utString, module::ucForm));
   zod_.SetComps(m_, {"0001 Temp", "0007 "});
   old.CompName = 7;
   old.Localization = zod_.GetNewTermID(m_);

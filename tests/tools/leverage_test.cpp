@@ -44,12 +44,7 @@ TLanWriter SampleFile() {
 TLanFile Parse(const std::vector<uint8_t>& bytes) { return ParseLanFile(bytes, "old.lan"); }
 
 std::string ErrorOf(const std::vector<uint8_t>& bytes) {
-  try {
-    Parse(bytes);
-  } catch (const ELanFile& e) {
-    return e.Message();
-  }
-  return "no error";
+  return module::test::MessageOf<ELanFile>([&] { Parse(bytes); });
 }
 
 TEST(LanFile, ReadsLanguagesFormsLongStringsAndFormNames) {

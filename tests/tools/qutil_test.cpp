@@ -157,12 +157,7 @@ TEST_F(QutilTest, FilesAreCopiedByteForByteInBlocks) {
 TEST_F(QutilTest, ACopyThatCannotStartSaysWhichFileAndWhy) {
   WriteAll(Path("in.txt"), "unit AppText;");
   auto message = [](const std::string& from, const std::string& to) {
-    try {
-      CopyFile(from, to);
-    } catch (const rtl::Exception& e) {
-      return e.Message();
-    }
-    return std::string("no error");
+    return module::test::MessageOf([&] { CopyFile(from, to); });
   };
   EXPECT_EQ(message(Path("missing.txt"), Path("out.txt")), "Cannot open file " + Path("missing.txt"));
   EXPECT_FALSE(fs::exists(Path("out.txt")));

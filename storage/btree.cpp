@@ -182,61 +182,80 @@ int32_t TIndexTree::Compare(const uint8_t* a, size_t lenA, const uint8_t* b,
 }
 
 
-// Binary search of one node. Returns the position of a matching key (found) or the child
-// to descend into (not found). recNo -1 matches any record: the leftmost equal key.
-int TIndexTree::Search(const TIndexNode& node,
-                                  const std::vector<uint8_t>& value, int32_t recNo, bool& found) {
-  found = false;
-  int lo = 1, hi = node.Count;
-  TValueView keyValue;
+TIndexTree::TSearchShape TIndexTree::Shape(const std::vector<uint8_t>& value) const {
+  TSearchShape shape;
   // A prefix key of a fixed field of at most 4 bytes carries the whole value: it is
   // compared from the key, as the record would give the same bytes.
-  size_t wholeInKey = 0;
   const TFieldHeader& field = db_.tables_[header_.IndexTable].Fields[header_.IndexField];
   if (header_.KeyPrefix) {
     int64_t size = static_cast<int64_t>(GetUnitLength(field.FieldType)) * field.FieldLength;
-    if (!IsVariable(field.FieldType) && size >= 1 && size <= 4) wholeInKey = static_cast<size_t>(size);
+    if (!IsVariable(field.FieldType) && size >= 1 && size <= 4) shape.WholeInKey = static_cast<size_t>(size);
   }
   // Whole 4-byte integers (the identifiers of terms and objects) are compared here, as
   // the built-in comparison orders them, instead of finding the comparison for each key:
   // the search of a node makes a dozen comparisons, and a look-up several searches.
-  const bool wholeIntegers = field.FieldType == 'N' && value.size() == 4 && !GetCompare(header_.CompareId, 'N');
+  shape.WholeIntegers = field.FieldType == 'N' && value.size() == 4 && !GetCompare(header_.CompareId, 'N');
+  return shape;
+}
+
+bool TIndexTree::KeyValue(const TIndexNode& node, int i, const TSearchShape& shape, bool fetch, uint64_t& memo,
+                          TValueView& keyValue) {
+  const TIndexKey& key = node.Keys[i];
+  if (shape.WholeInKey > 0) {
+    keyValue = {key.KeyHead.data(), shape.WholeInKey};
+  } else if (node.MemoLength[i] != TIndexNode::kUnknown) {
+    memo = node.Memo[i];
+    keyValue = {reinterpret_cast<const uint8_t*>(&memo), node.MemoLength[i]};
+  } else if (uint8_t length; db_.valueMemo_.Find(header_.IndexTable, header_.IndexField, key.KeyBlock, key.KeyRecNo,
+                                                 node.Memo[i], length)) {
+    node.MemoLength[i] = length;
+    memo = node.Memo[i];
+    keyValue = {reinterpret_cast<const uint8_t*>(&memo), length};
+  } else {
+    if (!fetch) return false;
+    int position;
+    if (!db_.IndexGetData(header_, key.KeyBlock, key.KeyRecNo, keyValue, position)) Inconsistent();
+    // Only a record found in the key's own block is remembered under that block.
+    if (db_.lastDataBlock_ == key.KeyBlock)
+      db_.valueMemo_.Put(header_.IndexTable, header_.IndexField, key.KeyBlock, key.KeyRecNo, keyValue.Data,
+                         keyValue.Size);
+    if (keyValue.Size <= TIndexNode::kMemoBytes) {
+      node.Memo[i] = 0;
+      if (keyValue.Size > 0) std::memcpy(&node.Memo[i], keyValue.Data, keyValue.Size);
+      node.MemoLength[i] = static_cast<uint8_t>(keyValue.Size);
+    }
+  }
+  return true;
+}
+
+int32_t TIndexTree::CompareTo(const std::vector<uint8_t>& value, const TValueView& keyValue,
+                              const TSearchShape& shape) const {
+  if (shape.WholeIntegers && keyValue.Size == 4) {
+    int32_t a, b;
+    std::memcpy(&a, value.data(), 4);
+    std::memcpy(&b, keyValue.Data, 4);
+    return (a > b) - (a < b);
+  }
+  return Compare(value.data(), value.size(), keyValue.Data, keyValue.Size);
+}
+
+// Binary search of one node. Returns the position of a matching key (found) or the child
+// to descend into (not found). recNo -1 matches any record: the leftmost equal key.
+int TIndexTree::Search(const TIndexNode& node, const std::vector<uint8_t>& value, int32_t recNo, bool& found) {
+  return Search(node, value, recNo, Shape(value), found);
+}
+
+int TIndexTree::Search(const TIndexNode& node, const std::vector<uint8_t>& value, int32_t recNo,
+                       const TSearchShape& shape, bool& found) {
+  found = false;
+  int lo = 1, hi = node.Count;
+  TValueView keyValue;
   while (lo <= hi) {
     int mid = (lo + hi) / 2;
     const TIndexKey& key = node.Keys[mid];
     uint64_t memo;
-    if (wholeInKey > 0) {
-      keyValue = {key.KeyHead.data(), wholeInKey};
-    } else if (node.MemoLength[mid] != TIndexNode::kUnknown) {
-      memo = node.Memo[mid];
-      keyValue = {reinterpret_cast<const uint8_t*>(&memo), node.MemoLength[mid]};
-    } else if (uint8_t length; db_.valueMemo_.Find(header_.IndexTable, header_.IndexField, key.KeyBlock, key.KeyRecNo,
-                                               node.Memo[mid], length)) {
-      node.MemoLength[mid] = length;
-      memo = node.Memo[mid];
-      keyValue = {reinterpret_cast<const uint8_t*>(&memo), length};
-    } else {
-      int position;
-      if (!db_.IndexGetData(header_, key.KeyBlock, key.KeyRecNo, keyValue, position))
-        Inconsistent();
-      // Only a record found in the key's own block is remembered under that block.
-      if (db_.lastDataBlock_ == key.KeyBlock)
-        db_.valueMemo_.Put(header_.IndexTable, header_.IndexField, key.KeyBlock, key.KeyRecNo, keyValue.Data, keyValue.Size);
-      if (keyValue.Size <= TIndexNode::kMemoBytes) {
-        node.Memo[mid] = 0;
-        if (keyValue.Size > 0) std::memcpy(&node.Memo[mid], keyValue.Data, keyValue.Size);
-        node.MemoLength[mid] = static_cast<uint8_t>(keyValue.Size);
-      }
-    }
-    int32_t c;
-    if (wholeIntegers && keyValue.Size == 4) {
-      int32_t a, b;
-      std::memcpy(&a, value.data(), 4);
-      std::memcpy(&b, keyValue.Data, 4);
-      c = (a > b) - (a < b);
-    } else {
-      c = Compare(value.data(), value.size(), keyValue.Data, keyValue.Size);
-    }
+    KeyValue(node, mid, shape, true, memo, keyValue);
+    int32_t c = CompareTo(value, keyValue, shape);
     if (c < 0) {
       hi = mid - 1;
     } else if (c > 0) {
@@ -260,6 +279,20 @@ int TIndexTree::Search(const TIndexNode& node,
     }
   }
   return lo;
+}
+
+// Every key of the value (the first of them, outside a unique index) lies in this leaf
+// when the value lies within its first and last key: after the first outside a unique
+// index, where equal keys may run on from the leaf before. Only values known without
+// reading a record are used: a finger that would need a read is not worth it.
+bool TIndexTree::Encloses(const TIndexNode& leaf, const std::vector<uint8_t>& value, const TSearchShape& shape) {
+  if (leaf.Count < 1 || !leaf.IsLeaf()) return false;
+  uint64_t memo;
+  TValueView bound;
+  if (!KeyValue(leaf, leaf.Count, shape, false, memo, bound) || CompareTo(value, bound, shape) > 0) return false;
+  if (!KeyValue(leaf, 1, shape, false, memo, bound)) return false;
+  int32_t c = CompareTo(value, bound, shape);
+  return c > 0 || (c == 0 && header_.Unique);
 }
 
 
@@ -572,19 +605,28 @@ TIndexKey TIndexTree::MakeKey(uint32_t address, int32_t recNo,
 bool TIndexTree::Find(const std::vector<uint8_t>& value, TIndexKey& key,
                              int& dataPosition) {
   if (!Keyable(value)) return false;
+  const TSearchShape shape = Shape(value);
+  auto take = [&](const TIndexNode& node, int pos) {
+    key = node.Keys[pos];
+    TValueView ignored;
+    if (!db_.IndexGetData(header_, key.KeyBlock, key.KeyRecNo, ignored, dataPosition)) Inconsistent();
+    return true;
+  };
+  // Look-ups in key order (a form's objects) mostly land in the leaf the last one ended in.
+  const uint64_t generation = db_.CatalogueGeneration();
+  if (const PIndexNode* finger = db_.nodeCache_.Finger(header_, generation); finger && Encloses(**finger, value, shape)) {
+    bool found;
+    int pos = Search(**finger, value, -1, shape, found);
+    return found && take(**finger, pos);
+  }
   uint32_t address = header_.Root;
   for (int depth = 0; address != 0; ++depth) {
     if (depth > kMaxTreeDepth) Inconsistent();
     PIndexNode node = Node(address);
     bool found;
-    int pos = Search(*node, value, -1, found);
-    if (found) {
-      key = node->Keys[pos];
-      TValueView ignored;
-      if (!db_.IndexGetData(header_, key.KeyBlock, key.KeyRecNo, ignored, dataPosition))
-        Inconsistent();
-      return true;
-    }
+    int pos = Search(*node, value, -1, shape, found);
+    if (node->IsLeaf()) db_.nodeCache_.SetFinger(header_, generation, node);
+    if (found) return take(*node, pos);
     address = node->Children[pos];
   }
   return false;

@@ -36,6 +36,11 @@
 //   - The node cache holds at most 512 decoded nodes, most recently used first. A node is
 //     changed there and written through at once; the engine empties the cache when the
 //     file's change counter moves and when an exclusive operation fails.
+//   - A look-up first tries the leaf the last look-up of its index ended in (a finger): no
+//     key lies between two keys of one leaf except in that leaf, so a value within the
+//     leaf's first and last key is searched there alone. A finger holds only while no node
+//     changed since it was taken: every write or drop of a node, and every emptying of the
+//     node cache, counts as a change.
 #pragma once
 
 #include <algorithm>
@@ -54,6 +59,7 @@
 namespace quintrel::storage {
 
 class TCustomVarDB;
+struct TValueView;
 
 constexpr int kNodeKeys = 510;
 constexpr int kNodeHalf = 255;
@@ -124,6 +130,7 @@ public:
   void Add(uint32_t address, PIndexNode node) {
     auto found = index_.find(address);
     if (found != index_.end()) {
+      ++changes_;
       found->second->second = std::move(node);
       order_.splice(order_.begin(), order_, found->second);
       return;
@@ -138,6 +145,7 @@ public:
   // Caches a node just written: it replaces the entry of its address (whose remembered
   // values are then stale), else it becomes the most recent.
   void Replace(uint32_t address, const PIndexNode& node) {
+    ++changes_;
     auto found = index_.find(address);
     if (found == index_.end()) {
       Add(address, node);
@@ -148,14 +156,45 @@ public:
     entry = node;
   }
   void Erase(uint32_t address) {
+    ++changes_;
     auto found = index_.find(address);
     if (found == index_.end()) return;
     order_.erase(found->second);
     index_.erase(found);
   }
   void Clear() {
+    ++changes_;
     order_.clear();
     index_.clear();
+  }
+
+  // The leaf a look-up of one index (its table, field, comparison and root, under one
+  // catalogue) ended in, and the count of node changes it was taken at.
+  struct TFinger {
+    uint16_t Table = 0, Field = 0, CompareId = 0;
+    uint32_t Root = 0;
+    uint64_t Generation = 0, Changes = 0;
+    PIndexNode Leaf;
+  };
+  // The finger of that index while no node changed since it was taken, else null.
+  const PIndexNode* Finger(const TIndexHeader& index, uint64_t generation) const {
+    for (const TFinger& f : fingers_)
+      if (f.Leaf && f.Changes == changes_ && f.Generation == generation && f.Root == index.Root &&
+          f.Table == index.IndexTable && f.Field == index.IndexField && f.CompareId == index.CompareId)
+        return &f.Leaf;
+    return nullptr;
+  }
+  // Takes a finger for that index, replacing its old one (else the oldest of a few: a
+  // module's look-ups alternate between a handful of indexes).
+  void SetFinger(const TIndexHeader& index, uint64_t generation, PIndexNode leaf) {
+    TFinger* slot = nullptr;
+    for (TFinger& f : fingers_)
+      if (f.Table == index.IndexTable && f.Field == index.IndexField && f.CompareId == index.CompareId) slot = &f;
+    if (!slot) {
+      slot = &fingers_[nextFinger_];
+      nextFinger_ = (nextFinger_ + 1) % fingers_.size();
+    }
+    *slot = {index.IndexTable, index.IndexField, index.CompareId, index.Root, generation, changes_, std::move(leaf)};
   }
   // The block a node is encoded into for writing.
   TBlock& Scratch() { return scratch_; }
@@ -165,6 +204,9 @@ private:
   TEntries order_;
   std::unordered_map<uint32_t, TEntries::iterator> index_;
   TBlock scratch_;
+  uint64_t changes_ = 0;
+  std::array<TFinger, 4> fingers_;
+  size_t nextFinger_ = 0;
 };
 
 // One index's tree, worked on through the engine that holds its records and its blocks:
@@ -205,6 +247,20 @@ public:
   void WriteNode(uint32_t address, const PIndexNode& node);
 
 private:
+  // How a search compares this index's values with a value (see Shape).
+  struct TSearchShape {
+    size_t WholeInKey = 0;
+    bool WholeIntegers = false;
+  };
+  TSearchShape Shape(const std::vector<uint8_t>& value) const;
+  int Search(const TIndexNode& node, const std::vector<uint8_t>& value, int32_t recNo, const TSearchShape& shape,
+             bool& found);
+  // The value behind key i of a node, from the key, a remembered value or (with fetch)
+  // its record; false when it is not known without a read. `memo` holds its bytes.
+  bool KeyValue(const TIndexNode& node, int i, const TSearchShape& shape, bool fetch, uint64_t& memo,
+                TValueView& keyValue);
+  int32_t CompareTo(const std::vector<uint8_t>& value, const TValueView& keyValue, const TSearchShape& shape) const;
+  bool Encloses(const TIndexNode& leaf, const std::vector<uint8_t>& value, const TSearchShape& shape);
   void FreeNode(uint32_t address);
   bool DeleteFrom(uint32_t address, const std::vector<uint8_t>& value, const TIndexKey& key, int depth);
   bool DeleteFromLeaf(uint32_t address, const PIndexNode& node, int pos);

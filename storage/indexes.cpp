@@ -195,6 +195,10 @@ bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo
   if (!fields || n <= 0) return false;
   TDbLock lock(*this, false);
   RefreshHeader();
+  return SeekLocked(table, fields, n, recNo);
+}
+
+bool TCustomVarDB::SeekLocked(int table, const TFindRec* fields, int n, int32_t& recNo) {
   if (table < 0 || table >= TableCount()) return false;
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0) return false;
@@ -211,8 +215,12 @@ bool TCustomVarDB::Seek(int table, const TFindRec* fields, int n, int32_t& recNo
       int position;
       if (!TIndexTree(*this, index).Find(value, key, position)) continue;
       uint32_t block = lastDataBlock_;
-      if (t.Header.CurBlock != block || !t.CurBuffer) {
-        SetCursorBlock(t, block);
+      if (t.Header.CurBlock != block) {
+        // The cursor only names its new block: reading the record found reads it in the
+        // block cache (CursorImage), and a change loads a copy (CursorBlock). Look-ups
+        // come by the hundred, and copying 8 KiB for each showed in their profile.
+        t.CurBuffer.reset();
+        t.Header.CurBlock = block;
       }
       t.Header.CurPos = static_cast<uint16_t>(position);
       recNo = key.KeyRecNo;

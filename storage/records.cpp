@@ -680,18 +680,30 @@ bool TCustomVarDB::CursorImage(int table, TValueView& image, std::vector<uint8_t
   if (table < 0 || table >= TableCount()) return false;
   TTable& t = tables_[table];
   if (t.Header.RecordCount == 0 || (t.Header.CurBlock == 0 && t.Header.FirstBlock == 0)) return false;
-  TBlock& b = CursorBlock(t);
-  if (b.Count() == 0) return false;
-  if (t.Header.CurPos > b.Count()) t.Header.CurPos = b.Count();
-  if (t.Header.CurPos < 1) t.Header.CurPos = 1;
-  // The values are read straight out of the block where the record is stored inline.
-  if (!InlineImage(b, t.Header.CurBlock, t.Header.CurPos, image)) {
-    expanded = ExpandRecord(b, t.Header.CurBlock, t.Header.CurPos);
-    image = {expanded.data(), expanded.size()};
+  // A cursor without a copy of its block (a look-up only names it) reads a record stored
+  // inline in the block cache's own block, which stays valid until another block is read:
+  // a record that needs another block (expanded, or a value in a chain) is read from a copy.
+  for (bool inPlace = !t.CurBuffer && t.Header.CurBlock != 0 && IsFile();; inPlace = false) {
+    const TBlock& b = inPlace ? PeekDataBlock(t.Header.CurBlock) : CursorBlock(t);
+    if (b.Count() == 0) return false;
+    if (t.Header.CurPos > b.Count()) t.Header.CurPos = b.Count();
+    if (t.Header.CurPos < 1) t.Header.CurPos = 1;
+    // The values are read straight out of the block where the record is stored inline.
+    if (InlineImage(b, t.Header.CurBlock, t.Header.CurPos, image)) {
+      if (image.Size == 0) return false;
+      SliceImageInto(t, image.Data, image.Size, slotScratch_);
+      if (!inPlace || std::none_of(slotScratch_.begin(), slotScratch_.end(), [](const TFieldSlot& slot) {
+            return slot.Kind == TFieldSlot::kOversized;
+          }))
+        return true;
+    } else if (!inPlace) {
+      expanded = ExpandRecord(b, t.Header.CurBlock, t.Header.CurPos);
+      image = {expanded.data(), expanded.size()};
+      if (image.Size == 0) return false;
+      SliceImageInto(t, image.Data, image.Size, slotScratch_);
+      return true;
+    }
   }
-  if (image.Size == 0) return false;
-  SliceImageInto(t, image.Data, image.Size, slotScratch_);
-  return true;
 }
 
 void TCustomVarDB::CopyValue(const TValueView& image, const TFieldSlot& slot, void* data, size_t capacity) {
@@ -927,7 +939,7 @@ bool TCustomVarDB::Lookup(int table, const TFindRec* fields, int n, int32_t& rec
   const TTable& t = tables_[table];
   int first = fields[0].Field;
   if (first >= 0 && first < static_cast<int>(t.Fields.size()) && !t.Fields[first].Indexes.empty()) {
-    bool found = Seek(table, fields, n, recNo);
+    bool found = SeekLocked(table, fields, n, recNo);
     if (n == 1) return found;
   }
   recNo = 0;

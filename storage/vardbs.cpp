@@ -30,18 +30,6 @@ ELockBusy::ELockBusy() : rtl::Exception(vc::_SLockBusy) {}
 EIndexDuplicate::EIndexDuplicate(int table, int field)
     : rtl::Exception(Format(vc::_SIndexDuplicate, table, field)) {}
 
-int GetUnitLength(char type) {
-  switch (type) {
-    case 'B': case 'L': case 'Y': return 1;
-    case 'V': case 'C': case 'S': return 2;
-    case 'N': case 'D': case 'T': return 4;
-    case 'M': case 'R': return 8;
-    default: return 0;
-  }
-}
-
-bool IsVariable(char type) { return type == 'B' || type == 'V'; }
-
 std::string ShortName(std::string_view name) {
   return std::string(name.substr(0, std::min<size_t>(name.size(), kShortNameLength)));
 }

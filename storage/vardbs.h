@@ -152,10 +152,19 @@ struct TCheckFinding {
   bool Lost = false;  // Block is used by nothing: a repair may give it to the avail list
 };
 
-// Unit length of a field type (B V C L Y S N D T M R); 0 for any other letter.
-int GetUnitLength(char type);
+// Unit length of a field type (B V C L Y S N D T M R); 0 for any other letter. Inline: every
+// field of every record read is sliced with it.
+inline int GetUnitLength(char type) {
+  switch (type) {
+    case 'B': case 'L': case 'Y': return 1;
+    case 'V': case 'C': case 'S': return 2;
+    case 'N': case 'D': case 'T': return 4;
+    case 'M': case 'R': return 8;
+    default: return 0;
+  }
+}
 // B and V fields are stored with a length prefix.
-bool IsVariable(char type);
+inline bool IsVariable(char type) { return type == 'B' || type == 'V'; }
 // Cuts a name to the 12 characters a ShortString[12] holds.
 std::string ShortName(std::string_view name);
 
@@ -349,8 +358,11 @@ private:
   std::vector<TFieldSlot> SliceImage(const TTable& table, const std::vector<uint8_t>& image) const;
   void SliceImageInto(const TTable& table, const uint8_t* image, size_t size, std::vector<TFieldSlot>& slots) const;
   std::vector<uint8_t> FieldValue(const std::vector<uint8_t>& image, const TFieldSlot& slot);
+  // Seek for a caller that holds the lock and brought the header up to date.
+  bool SeekLocked(int table, const TFindRec* fields, int n, int32_t& recNo);
   // The image of the cursor's record (in place, or expanded into `expanded`) with its
-  // fields sliced into slotScratch_; false when there is none.
+  // fields sliced into slotScratch_; false when there is none. The image in place lasts
+  // until the next block is read.
   bool CursorImage(int table, TValueView& image, std::vector<uint8_t>& expanded);
   // Copies a field's value into `data`, at most `capacity` bytes of it.
   void CopyValue(const TValueView& image, const TFieldSlot& slot, void* data, size_t capacity);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstring>
 #include <map>
 #include <random>
@@ -363,26 +364,53 @@ TEST_F(Indexes, RandomOperationsKeepEveryIndexExact) {
   ExpectSound(again, "reopened");
 }
 
-// Two processes take turns adding to one indexed table; nothing is lost.
+// Two processes take turns adding to one indexed table; nothing is lost. Each looks up
+// what the other added since its last turn, inside the one leaf its own last look-up
+// ended in (Id's keys carry their values, so that leaf is tried first).
 TEST_F(Indexes, TwoProcessesShareAnIndexedTable) {
-  Build("s.zod", "T Key N", [](TCustomVarDB& db, int t) { db.IndexCreate(t, 1, 1, true, false); });
+  Build("s.zod", "T Key N Id N", [](TCustomVarDB& db, int t) {
+    db.IndexCreate(t, 1, 1, true, false);
+    db.IndexCreate(t, 2, 1, true, true);
+  });
   test::TPipe toChild, toParent;
   constexpr int kRounds = 40;
+  // A turn's keys spread over the range of all keys, between those of earlier turns.
+  auto key = [](int round, int who, int k) { return (k * kRounds + round) * 2 + who; };
   auto play = [&](int first, int in, int out) {
     TCustomVarDB db("p");
     if (!db.OpenFile(Path("s.zod"), rtl::fmOpenReadWrite | rtl::fmShareDenyNone)) return false;
     for (int round = 0; round < kRounds; ++round) {
       char c;
       if (first == 1 && ::read(in, &c, 1) != 1) return false;
-      for (int k = 0; k < 5; ++k) AddKey(db, 0, round * 100 + first * 10 + k);
+      int32_t recNo;
+      for (int k = 0; k < 5 && round + first > 0; ++k) {
+        int32_t id = key(round - 1 + first, 1 - first, k);
+        TFindRec f{2, &id, 4};
+        if (!db.Seek(0, &f, 1, recNo) || Int(db.GetField(0, 1)) != id) return false;
+      }
+      for (int k = 0; k < 5; ++k) {
+        int32_t value = key(round, first, k);
+        TFindRec f[2] = {{1, &value, 4}, {2, &value, 4}};
+        db.AddRecord(0, f, 2);
+      }
+      int32_t own = key(round, first, 2);
+      TFindRec f{2, &own, 4};
+      if (!db.Seek(0, &f, 1, recNo)) return false;
       if (::write(out, "x", 1) != 1) return false;
       if (first == 0 && round + 1 < kRounds && ::read(in, &c, 1) != 1) return false;
     }
     return true;
   };
   pid_t child = Spawn([&] { return play(1, toChild[0], toParent[1]) ? 0 : 1; });
-  ASSERT_TRUE(play(0, toParent[0], toChild[1]));
-  ASSERT_EQ(Wait(child), 0);
+  // Only the child keeps its ends: its end ends the parent's wait for a turn, and a parent
+  // that fails stops the child waiting for its own.
+  toChild.Close(0);
+  toParent.Close(1);
+  bool played = play(0, toParent[0], toChild[1]);
+  if (!played) ::kill(child, SIGKILL);
+  int code = Wait(child);
+  ASSERT_TRUE(played);
+  ASSERT_EQ(code, 0);
 
   TCustomVarDB db("v");
   ASSERT_TRUE(db.OpenFile(Path("s.zod"), rtl::fmOpenRead));
@@ -391,7 +419,7 @@ TEST_F(Indexes, TwoProcessesShareAnIndexedTable) {
     for (int who = 0; who < 2; ++who)
       for (int k = 0; k < 5; ++k) {
         int32_t recNo;
-        EXPECT_TRUE(Find(db, 0, round * 100 + who * 10 + k, recNo)) << round << " " << who << " " << k;
+        EXPECT_TRUE(Find(db, 0, key(round, who, k), recNo)) << round << " " << who << " " << k;
       }
   ExpectSound(db);
 }

@@ -17,6 +17,7 @@
 #include "platform/vcl/typinfo.h"
 #include "strings/addinconsts.h"
 #include "tests/ide/project_fixture.h"
+#include "tests/module/module_fixture.h"
 
 namespace quintrel::ide {
 namespace {
@@ -61,10 +62,7 @@ protected:
     en.Identifier = kEn;
     en.Name = u"English";
     addIn_->AddGlobalization(en);
-    module::TZodLanguage de;
-    de.Identifier = kDe;
-    de.Name = u"German";
-    Zod().SetLanguage(Index(), de);
+    ASSERT_TRUE(module::test::AddLanguage(Zod(), Index(), "de", u"German"));
     Zod().SetAutoIncludeStatus(Index(), false);
     formCaption_ = Catalogue("MainForm", "", u"Main window", u"Hauptfenster");
     button_ = Catalogue("MainForm", "Button1", u"&OK", u"&OK");
@@ -73,33 +71,17 @@ protected:
     aboutButton_ = Catalogue("AboutBox", "Button1", u"Close", u"Schließen");
   }
 
-  TZodObject Catalogue(const char* form, const char* comp, std::u16string en, std::u16string de) {
-    TZodObject object;
-    object.Ident = Zod().AddObject(Index(), form, comp, "Caption", module::utString, module::ucButton);
-    EXPECT_TRUE(Zod().GetObject(Index(), object));
-    object.Localization = Zod().GetNewTermID(Index());
-    Zod().SetObject(Index(), object);
-    SetText(kEn, object.Localization, en, module::usUnTranslated);
-    SetText(kDe, object.Localization, de, module::usSignedOff);
+  TZodObject Catalogue(const char* form, const char* comp, std::u16string_view en, std::u16string_view de) {
+    const TZodObject object = module::test::AddObjectWithTerm(Zod(), Index(), form, comp, "Caption");
+    EXPECT_TRUE(module::test::PutTerm(Zod(), Index(), kEn, object.Localization, en, module::usUnTranslated));
+    EXPECT_TRUE(module::test::PutTerm(Zod(), Index(), kDe, object.Localization, de, module::usSignedOff));
     return object;
-  }
-
-  void SetText(module::TLanguageId language, uint32_t ident, std::u16string text, uint8_t status) {
-    module::TZodTerm term;
-    term.Language = language;
-    term.Ident = ident;
-    term.Status = status;
-    term.Data = text.data();
-    term.Size = static_cast<int32_t>(text.size() * 2);
-    ASSERT_TRUE(Zod().SetTerm(Index(), term));
   }
 
   // The term's status; -1 when the language has no such term.
   int Status(module::TLanguageId language, uint32_t ident) {
-    module::TZodTerm term;
-    term.Language = language;
-    term.Ident = ident;
-    return Zod().GetTerm(Index(), term) ? term.Status : -1;
+    const auto term = module::test::ReadTerm(Zod(), Index(), language, ident);
+    return term ? term->Status : -1;
   }
 
   std::vector<TZodObject> Objects(const char* form) {

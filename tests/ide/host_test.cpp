@@ -244,13 +244,6 @@ TEST_F(Host, MainMenuItemsStayUntilReleased) {
   (void)off;
 }
 
-}  // namespace
-}  // namespace quintrel::host
-
-namespace quintrel::host {
-namespace {
-
-
 // The bundled example, copied so that saving it changes nothing in the source tree.
 TEST_F(Host, TheExampleProjectLoadsAndSavesUnchanged) {
   fs::path example = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "project";

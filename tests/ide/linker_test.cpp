@@ -53,14 +53,12 @@ TEST(PascalStrings, LiteralsCodesAndSections) {
 }
 
 TEST(PascalStrings, MalformedDeclarationsNameFileAndLine) {
-  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring\n  SA = 'a'\n  SB = 'b';", "/p/A.pas", 1252); }),
-            "/p/A.pas: line 3: ';' expected after the text of SA");
-  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring\nSA = 42;", "A.pas", 1252); }),
-            "A.pas: line 2: the value of SA is not a text");
-  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring\nSA = 'open\n;", "A.pas", 1252); }),
-            "A.pas: line 2: unterminated string");
-  EXPECT_EQ(MessageOf([] { ReadPascalResourceStrings("resourcestring { never closed", "A.pas", 1252); }),
-            "A.pas: line 1: unterminated comment");
+  for (const auto& [bad, message] : std::vector<std::pair<std::string, std::string>>{
+           {"resourcestring\n  SA = 'a'\n  SB = 'b';", "A.pas: line 3: ';' expected after the text of SA"},
+           {"resourcestring\nSA = 42;", "A.pas: line 2: the value of SA is not a text"},
+           {"resourcestring\nSA = 'open\n;", "A.pas: line 2: unterminated string"},
+           {"resourcestring { never closed", "A.pas: line 1: unterminated comment"}})
+    EXPECT_EQ(MessageOf([&] { ReadPascalResourceStrings(bad, "/p/A.pas", 1252); }), "/p/" + message);
 }
 
 // Values join literals with sLineBreak and text constants, the unit's own or another
@@ -239,14 +237,12 @@ TEST_F(StringTables, ScriptsTakeNumbersFromIncludesAndDefines) {
   EXPECT_EQ(s[4].Resource, 3u);
   EXPECT_EQ(s[4].Unit, "App.rc");
 
-  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables("STRINGTABLE\n{\n  IDS_NOWHERE, \"x\"\n}", "a.rc", 1252); }),
-            "a.rc: line 3: IDS_NOWHERE is not defined");
-  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables("STRINGTABLE { 70000, \"x\" }", "a.rc", 1252); }),
-            "a.rc: line 1: string identifier 70000 is not between 0 and 65535");
-  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables("STRINGTABLE { 1, \"x\"\n", "a.rc", 1252); }),
-            "a.rc: line 1: STRINGTABLE without END or '}'");
-  EXPECT_EQ(MessageOf([&] { ReadScriptStringTables("STRINGTABLE { 1, 2 }", "a.rc", 1252); }),
-            "a.rc: line 1: a quoted text is expected");
+  for (const auto& [bad, message] : std::vector<std::pair<std::string, std::string>>{
+           {"STRINGTABLE\n{\n  IDS_NOWHERE, \"x\"\n}", "a.rc: line 3: IDS_NOWHERE is not defined"},
+           {"STRINGTABLE { 70000, \"x\" }", "a.rc: line 1: string identifier 70000 is not between 0 and 65535"},
+           {"STRINGTABLE { 1, \"x\"\n", "a.rc: line 1: STRINGTABLE without END or '}'"},
+           {"STRINGTABLE { 1, 2 }", "a.rc: line 1: a quoted text is expected"}})
+    EXPECT_EQ(MessageOf([&] { ReadScriptStringTables(bad, "a.rc", 1252); }), message);
 }
 
 TEST_F(StringTables, LinkerNumbersPascalStringsAroundTheScripts) {

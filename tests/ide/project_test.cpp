@@ -1,14 +1,18 @@
 // Which files make a project, in what order, and how the project source changes when a
 // unit joins it.
+#include "platform/ide/project.h"
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/ide/project.h"
 #include "tests/ide/project_fixture.h"
 
 namespace quintrel::host {
 namespace {
 
 using test::ProjectFixture;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 class Projects : public ProjectFixture {};
 
@@ -51,31 +55,17 @@ TEST_F(Projects, DelphiUsesClauseWithFormsAndDataModules) {
 }
 
 TEST_F(Projects, RefusalsNameTheFileAndTheProblem) {
-  auto message = [&](const std::string& path) {
-    try {
-      TProject::Open(path);
-    } catch (const EProjectError& e) {
-      return e.Message();
-    }
-    return std::string("opened");
-  };
-  EXPECT_NE(message(dir_.string()).find("holds no project file"), std::string::npos);
-  EXPECT_NE(message(Path("Nothing.bpr")).find("no such project"), std::string::npos);
+  auto message = [](const std::string& path) { return test::MessageOf([&] { TProject::Open(path); }); };
+  EXPECT_THAT(message(dir_.string()), HasSubstr("holds no project file"));
+  EXPECT_THAT(message(Path("Nothing.bpr")), HasSubstr("no such project"));
   Write("notes.txt", "text");
-  EXPECT_NE(message(Path("notes.txt")).find("not a project file"), std::string::npos);
-
+  EXPECT_THAT(message(Path("notes.txt")), HasSubstr("not a project file"));
   Write("Lonely.bpr", "OBJFILES = Lonely.obj\r\n");
-  std::string m = message(Path("Lonely.bpr"));
-  EXPECT_NE(m.find("Lonely.bpr"), std::string::npos) << m;
-  EXPECT_NE(m.find("Lonely.cpp is missing"), std::string::npos) << m;
-
+  EXPECT_THAT(message(Path("Lonely.bpr")), AllOf(HasSubstr("Lonely.bpr"), HasSubstr("Lonely.cpp is missing")));
   WriteDelphiProject();
-  m = message(dir_.string());
-  EXPECT_NE(m.find("several projects (Demo.dpr, Lonely.bpr)"), std::string::npos) << m;
-
+  EXPECT_THAT(message(dir_.string()), HasSubstr("several projects (Demo.dpr, Lonely.bpr)"));
   Write("Demo.dpr", "program Demo;\nuses\n  Forms,\n  Main in ;\nbegin end.\n");
-  m = message(Path("Demo.dpr"));
-  EXPECT_NE(m.find("Demo.dpr: line 4"), std::string::npos) << m;
+  EXPECT_THAT(message(Path("Demo.dpr")), HasSubstr("Demo.dpr: line 4"));
 }
 
 TEST_F(Projects, AddingUnitsRewritesTheProjectSource) {
@@ -87,7 +77,7 @@ TEST_F(Projects, AddingUnitsRewritesTheProjectSource) {
   EXPECT_EQ(after, Read("Project1.cpp"));
   // Right after the last line naming a file, in the file's own line breaks.
   std::string line = "USEUNIT(\"Lib\\Util.cpp\");\r\nUSEFORM(\"Extra.cpp\", ExtraForm);\r\n";
-  EXPECT_NE(after.find(line), std::string::npos) << after;
+  EXPECT_THAT(after, HasSubstr(line));
   EXPECT_EQ(after.size(), before.size() + std::string("USEFORM(\"Extra.cpp\", ExtraForm);\r\n").size());
   EXPECT_EQ(p.UnitNames().back(), Path("Extra.cpp"));
   EXPECT_EQ(p.FormNames().back(), "ExtraForm");
@@ -96,7 +86,7 @@ TEST_F(Projects, AddingUnitsRewritesTheProjectSource) {
 
   Write("Res/Texts.rc", "");
   after = p.AddUnit(Path("Res/Texts.rc"), "", after);
-  EXPECT_NE(after.find("USERC(\"Res\\Texts.rc\");"), std::string::npos) << after;
+  EXPECT_THAT(after, HasSubstr("USERC(\"Res\\Texts.rc\");"));
   EXPECT_EQ(TProject::Open(Path("Project1.bpr")).UnitNames(), p.UnitNames());
   EXPECT_THROW(p.AddUnit(Path("Main.cpp"), "", after), EProjectError);
 
@@ -105,7 +95,7 @@ TEST_F(Projects, AddingUnitsRewritesTheProjectSource) {
   const std::string dprBefore = Read("Demo.dpr");
   Write("Sub/Extra.pas", "");
   std::string dpr = d.AddUnit(Path("Sub/Extra.pas"), "ExtraForm", Read("Demo.dpr"));
-  EXPECT_NE(dpr.find("  Util in 'Util.pas',\n  Extra in 'Sub\\Extra.pas' {ExtraForm};\n"), std::string::npos) << dpr;
+  EXPECT_THAT(dpr, HasSubstr("  Util in 'Util.pas',\n  Extra in 'Sub\\Extra.pas' {ExtraForm};\n"));
   EXPECT_EQ(TProject::Open(Path("Demo.dpr")).UnitNames().back(), Path("Sub/Extra.pas"));
 
   // A program without a uses clause gets one after its heading.
@@ -119,8 +109,7 @@ TEST_F(Projects, AddingUnitsRewritesTheProjectSource) {
   EXPECT_EQ(bare.PlanRemoveUnit(Path("Util.pas"), text, "")->Source, "program Bare;\r\n\r\nbegin\r\nend.\r\n");
   EXPECT_EQ(d.PlanRemoveUnit(Path("Sub/Extra.pas"), dpr, "")->Source, dprBefore);
   std::string without = d.PlanRemoveUnit(Path("Main.pas"), dpr, "")->Source;
-  EXPECT_NE(without.find("  Forms, { the library's own units name no file }\n  Data in 'Sub\\Data.pas'"),
-            std::string::npos) << without;
+  EXPECT_THAT(without, HasSubstr("  Forms, { the library's own units name no file }\n  Data in 'Sub\\Data.pas'"));
   EXPECT_FALSE(d.PlanRemoveUnit(Path("Nowhere.pas"), dpr, ""));
   const std::optional<TProjectEdit> cpp = p.PlanRemoveUnit(Path("Extra.cpp"), after, Read("Project1.bpr"));
   ASSERT_TRUE(cpp && cpp->ProjectFile);

@@ -3,6 +3,7 @@
 // and the example project's forms drawn through a translator in German and Hebrew.
 #include "editors/formsvg.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,6 +21,9 @@
 
 namespace quintrel::editors::test {
 namespace {
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 
 struct TBox {
   int X = -1, Y = -1, W = -1, H = -1;
@@ -95,6 +99,15 @@ protected:
     win32::GetWindowRect(form_->Handle(), form);
     return form.right - form.left;
   }
+  // The name label's left edge in the picture: it has no window, its bounds are in the
+  // form's client area.
+  int LabelLeft() {
+    win32::POINT client{0, 0};
+    win32::ClientToScreen(form_->Handle(), client);
+    win32::RECT form{};
+    win32::GetWindowRect(form_->Handle(), form);
+    return client.x - form.left + 10;
+  }
   std::string Svg(TFormSvgOptions options = {}) { return FormSvg(*form_, catalogued_, options); }
 
   std::unique_ptr<vcl::TForm> form_;
@@ -107,21 +120,16 @@ TEST_F(FormSvgTest, ControlsSitWhereTheWindowManagerPutsThemAndCarryTheirObjects
   const std::string svg = Svg();
   const TBox button = WindowBox(*ok_);
   EXPECT_EQ(RectOf(Group(svg, "OkButton")), button);
-  // A label has no window: its bounds in the parent's client area.
-  win32::POINT client{0, 0};
-  win32::ClientToScreen(form_->Handle(), client);
-  win32::RECT form{};
-  win32::GetWindowRect(form_->Handle(), form);
   const std::string label = Group(svg, "NameLabel");
-  EXPECT_NE(label.find("data-object=\"42\""), std::string::npos) << label;
-  EXPECT_NE(label.find(">Name:</text>"), std::string::npos) << label;
+  EXPECT_THAT(label, HasSubstr("data-object=\"42\""));
+  EXPECT_THAT(label, HasSubstr(">Name:</text>"));
   const std::regex x(R"re(<text x="(\d+)" y="(\d+)")re");
   std::smatch m;
   ASSERT_TRUE(std::regex_search(label, m, x)) << label;
-  EXPECT_EQ(std::stoi(m[1]), client.x - form.left + 10);
+  EXPECT_EQ(std::stoi(m[1]), LabelLeft());
   // The accelerator is underlined, the ampersand not drawn.
   const std::string ok = Group(svg, "OkButton");
-  EXPECT_NE(ok.find("<tspan text-decoration=\"underline\">O</tspan>K"), std::string::npos) << ok;
+  EXPECT_THAT(ok, HasSubstr("<tspan text-decoration=\"underline\">O</tspan>K"));
   // The form's caption is in its title bar, and the form carries its own objects.
   EXPECT_NE(Group(svg, "Main").find("data-object=\"43\""), std::string::npos);
   EXPECT_NE(Group(svg, "Main").find(">Settings</text>"), std::string::npos);
@@ -135,16 +143,11 @@ TEST_F(FormSvgTest, MirroringPutsEveryControlAtTheOtherSideAndTextsReadFromTheRi
   const TBox button = WindowBox(*ok_);
   EXPECT_EQ(RectOf(Group(svg, "OkButton")), (TBox{FormWidth() - button.X - button.W, button.Y, button.W, button.H}));
   const std::string label = Group(svg, "NameLabel");
-  EXPECT_NE(label.find("direction=\"rtl\""), std::string::npos) << label;
+  EXPECT_THAT(label, HasSubstr("direction=\"rtl\""));
   // The label's text ends at the label's right edge, which the mirror moved left.
-  win32::POINT client{0, 0};
-  win32::ClientToScreen(form_->Handle(), client);
-  win32::RECT form{};
-  win32::GetWindowRect(form_->Handle(), form);
-  const int labelRight = FormWidth() - (client.x - form.left + 10);
   std::smatch m;
   ASSERT_TRUE(std::regex_search(label, m, std::regex(R"re(<text x="(\d+)")re"))) << label;
-  EXPECT_EQ(std::stoi(m[1]), labelRight);
+  EXPECT_EQ(std::stoi(m[1]), FormWidth() - LabelLeft());
 }
 
 TEST_F(FormSvgTest, TheSelectedObjectsControlIsOutlinedAndAClippedTextMarked) {
@@ -165,7 +168,7 @@ TEST_F(FormSvgTest, ATextLongerThanItsControlIsCutAtTheControlsEdge) {
   label_->SetCaption("A caption far too long for a label of sixty pixels");
   vcl::SetOrdProp(label_, vcl::GetPropInfo(label_, "AutoSize"), 0);
   const std::string fixed = Group(Svg(), "NameLabel");
-  EXPECT_NE(fixed.find("clip-path="), std::string::npos) << fixed;
+  EXPECT_THAT(fixed, HasSubstr("clip-path="));
   // An autosized label grows instead.
   vcl::SetOrdProp(label_, vcl::GetPropInfo(label_, "AutoSize"), 1);
   EXPECT_EQ(Group(Svg(), "NameLabel").find("clip-path="), std::string::npos);
@@ -238,7 +241,7 @@ protected:
 
 TEST_F(ExamplePreviewTest, TheFormIsSwitchedAndHebrewIsMirroredByTheTranslator) {
   const std::string german = Render("MainForm", "de");
-  EXPECT_NE(german.find("Beispiel-Adressbuch"), std::string::npos);
+  EXPECT_THAT(german, HasSubstr("Beispiel-Adressbuch"));
   EXPECT_NE(Group(german, "TitleLabel").find("Meine Adressen"), std::string::npos);
   EXPECT_NE(Group(german, "GroupList").find("Lieferanten"), std::string::npos);
   EXPECT_NE(Group(german, "StatusBar").find("Bereit"), std::string::npos);
@@ -269,8 +272,7 @@ TEST_F(ExamplePreviewTest, TheSelectedObjectOutlinesItsControlAndAnUnknownFormIs
     Render("NoSuchForm", "de");
     FAIL() << "an unknown form was drawn";
   } catch (const tools::EToolError& e) {
-    EXPECT_NE(std::string(e.Message()).find("NoSuchForm"), std::string::npos);
-    EXPECT_NE(std::string(e.Message()).find("MainForm"), std::string::npos);
+    EXPECT_THAT(e.Message(), AllOf(HasSubstr("NoSuchForm"), HasSubstr("MainForm")));
   }
 }
 

@@ -15,6 +15,7 @@
 namespace quintrel::editors {
 namespace {
 
+using module::test::AddLanguage;
 using module::test::Id;
 using module::TZodObject;
 
@@ -23,12 +24,7 @@ protected:
   void SetUp() override {
     GlobalModulesFixture::SetUp();
     m_ = NewModule("App.ZOD");
-    for (const char* id : {"en", "de"}) {
-      module::TZodLanguage language;
-      language.Identifier = Id(id);
-      language.Name = u"x";
-      ASSERT_TRUE(zod_.SetLanguage(m_, language));
-    }
+    for (const char* id : {"en", "de"}) ASSERT_TRUE(AddLanguage(zod_, m_, id));
     zod_.SetDesignTimeLanguage(m_, Id("en"));
   }
   // An object with its English text, and a German one when given.
@@ -232,11 +228,7 @@ TEST_F(TermEditorTest, TranslatesThroughTheDictionaries) {
   EXPECT_THROW(editor.Translate(ok), ETermEditorError);
 
   const int dict = NewModule("Dict.ZOD");
-  for (const char* id : {"en", "de"}) {
-    module::TZodLanguage language;
-    language.Identifier = Id(id);
-    ASSERT_TRUE(zod_.SetLanguage(dict, language));
-  }
+  for (const char* id : {"en", "de"}) ASSERT_TRUE(AddLanguage(zod_, dict, id));
   TZodObject entry;
   entry.Ident = zod_.AddObject(dict, "F", "B", "Caption", module::utString, module::ucButton);
   ASSERT_TRUE(zod_.GetObject(dict, entry));

@@ -134,14 +134,28 @@ PIndexNode TIndexTree::Node(uint32_t address) {
   return node;
 }
 
-void TIndexTree::WriteNode(uint32_t address, const PIndexNode& node) {
+void TIndexTree::WriteNode(uint32_t address, const PIndexNode& node, int removedAt) {
   // Inside a transaction a node whose block is cached is encoded straight into it: a bulk
   // update writes a leaf for every key, and copying each encoded 8 KiB into the cache
   // showed in its profile. Only a failed flush of the transaction's blocks can stop the
   // write then, and that gives up the transaction with everything cached.
   TBlock* cached = db_.pager_->CachedForWrite(address);
   TBlock& block = cached ? *cached : db_.nodeCache_.Scratch();
-  node->Encode(block);
+  // A cached block holds its node as it was before this change (every change of a node is
+  // written through, and the cache is dropped with any change it did not make). A leaf
+  // that lost one key then differs from it only from that key on: the keys there move
+  // down one slot, the freed last slot and the count change, a leaf's children stay 0.
+  // A delete rewrote the whole 8 KiB for every key it removed.
+  if (kNodeAsBytes && cached && removedAt >= 1 && node->IsLeaf() && block.Count() == node->Count + 1 &&
+      removedAt <= block.Count()) {
+    uint8_t* b = block.Bytes.data();
+    if (removedAt <= node->Count)
+      std::memcpy(b + 12 * removedAt, &node->Keys[removedAt], 12 * static_cast<size_t>(node->Count - removedAt + 1));
+    std::memset(b + 12 * (node->Count + 1), 0, 12);
+    block.SetCount(static_cast<uint16_t>(node->Count));
+  } else {
+    node->Encode(block);
+  }
   try {
     db_.WriteBlock(address, block);
   } catch (...) {
@@ -511,7 +525,7 @@ bool TIndexTree::DeleteFromLeaf(uint32_t address,
     db_.WriteTables();
     return false;
   }
-  WriteNode(address, node);
+  WriteNode(address, node, pos);
   return node->Count < kNodeHalf;
 }
 

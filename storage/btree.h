@@ -243,8 +243,9 @@ public:
   // a damaged tree is left where it is.
   void Free();
 
-  // Writes a changed node through and keeps it as the cached one.
-  void WriteNode(uint32_t address, const PIndexNode& node);
+  // Writes a changed node through and keeps it as the cached one. `removedAt` names the
+  // key a leaf just lost, when that was its only change (see DeleteFromLeaf).
+  void WriteNode(uint32_t address, const PIndexNode& node, int removedAt = 0);
 
 private:
   // How a search compares this index's values with a value (see Shape).

@@ -107,6 +107,24 @@ protected:
     TFindRec f{1, &key, 4};
     return db.Seek(table, &f, 1, recNo);
   }
+  // Every node's block holds exactly its node encoded whole (zeros past its keys and
+  // children), however much of it its last change rewrote.
+  void ExpectNodesWhole(TCustomVarDB& db, int table) {
+    for (const TFieldHeader& field : db.Table(table).Fields)
+      for (const TIndexHeader& index : field.Indexes)
+        for (std::vector<uint32_t> pending{index.Root}; !pending.empty();) {
+          uint32_t address = pending.back();
+          pending.pop_back();
+          if (address == 0) continue;
+          PBlock block = db.LoadBlock(address);
+          TIndexNode node;
+          ASSERT_TRUE(node.Decode(*block));
+          TBlock whole;
+          node.Encode(whole);
+          ASSERT_TRUE(whole.Bytes == block->Bytes) << "node at " << address;
+          if (!node.IsLeaf()) pending.insert(pending.end(), &node.Children[1], &node.Children[node.Count + 2]);
+        }
+  }
 };
 
 TEST_F(Indexes, SplitsAndMergesAtTheBoundaries) {
@@ -310,6 +328,7 @@ TEST_F(Indexes, RandomOperationsKeepEveryIndexExact) {
   };
   auto verify = [&]() {
     ExpectSound(db);
+    ExpectNodesWhole(db, t);
     for (auto& [recNo, row] : model) {
       int32_t found;
       TFindRec byId{1, &row.id, 4};

@@ -37,9 +37,8 @@ TEST_F(TransferTest, SystemMenuCaptionsBothWays) {
   transfer_.SetProp(&form, "SystemMenuMoveCaption", Term(u"\u041F\u0435\u0440\u0435\u043C\u0435\u0441\u0442\u0438\u0442\u044C",
                                                          kRussian));
   EXPECT_EQ(MenuCaption(form, win32::SC_MOVE), u"\u041F\u0435\u0440\u0435\u043C\u0435\u0441\u0442\u0438\u0442\u044C");
-  uint32_t id = zod_.GetNewTermID(module_);
-  transfer_.GetProp(&form, "SystemMenuMoveCaption", id);
-  EXPECT_EQ(Stored(id, kRussian), u"\u041F\u0435\u0440\u0435\u043C\u0435\u0441\u0442\u0438\u0442\u044C");
+  EXPECT_EQ(ReadBack(&form, "SystemMenuMoveCaption", kRussian),
+            u"\u041F\u0435\u0440\u0435\u043C\u0435\u0441\u0442\u0438\u0442\u044C");
 
   // Texts are cut to 255 characters.
   transfer_.SetProp(&form, "SystemMenuSizeCaption", Term(std::u16string(300, u'x'), kRussian));

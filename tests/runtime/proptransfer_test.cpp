@@ -54,12 +54,7 @@ protected:
   // Writes the text into the property through a term, as a language switch does.
   void Write(const char* prop, std::u16string_view text) { transfer_.SetProp(&kinds_, prop, Term(text)); }
   int64_t Ord(const char* prop) { return GetOrdProp(&kinds_, prop); }
-  // Reads the property into a fresh term and gives the term's text.
-  std::u16string Read(const char* prop) {
-    uint32_t id = zod_.GetNewTermID(module_);
-    transfer_.GetProp(&kinds_, prop, id);
-    return Stored(id);
-  }
+  std::u16string Read(const char* prop) { return ReadBack(&kinds_, prop); }
   TKinds kinds_;
 };
 
@@ -190,9 +185,7 @@ TEST_F(TransferTest, DottedPathsThroughObjects) {
   transfer_.SetProp(nullptr, "Caption", Term(u"x"));
   EXPECT_TRUE(messages_.empty());
 
-  uint32_t id = zod_.GetNewTermID(module_);
-  transfer_.GetProp(label, "Font.Name", id);
-  EXPECT_EQ(Stored(id), u"Arial");
+  EXPECT_EQ(ReadBack(label, "Font.Name"), u"Arial");
 }
 
 TEST_F(TransferTest, StringListLines) {
@@ -209,13 +202,9 @@ TEST_F(TransferTest, StringListLines) {
   EXPECT_EQ(list->Items()->Text(), "one\r\nzwei\r\nthree\r\n");
   EXPECT_TRUE(messages_.empty());
 
-  uint32_t id = zod_.GetNewTermID(module_);
   list->Items()->Put(2, "drei");
-  transfer_.GetProp(list, "Items.Strings[2]", id);
-  EXPECT_EQ(Stored(id), u"drei");
-  uint32_t outside = zod_.GetNewTermID(module_);
-  transfer_.GetProp(list, "Items.Strings[3]", outside);
-  EXPECT_EQ(Stored(outside), u"");
+  EXPECT_EQ(ReadBack(list, "Items.Strings[2]"), u"drei");
+  EXPECT_EQ(ReadBack(list, "Items.Strings[3]"), u"");
 }
 
 TEST_F(TransferTest, CollectionItems) {
@@ -238,9 +227,7 @@ TEST_F(TransferTest, CollectionItems) {
   transfer_.SetProp(bar, "Panels.Things[0].Text", Term(u"nie"));
   EXPECT_EQ(messages_.size(), 2u);
 
-  uint32_t id = zod_.GetNewTermID(module_);
-  transfer_.GetProp(bar, "Panels.Items[1].Text", id);
-  EXPECT_EQ(Stored(id), u"Bereit");
+  EXPECT_EQ(ReadBack(bar, "Panels.Items[1].Text"), u"Bereit");
 }
 
 // --- terms: fall-back and the read direction ------------------------------------------------
@@ -291,9 +278,7 @@ TEST_F(TransferTest, ReadingRewritesChangedTermsForReview) {
   ASSERT_EQ(changed.size(), 2u);
 
   // A missing term is created; without a module nothing is read.
-  uint32_t fresh = zod_.GetNewTermID(module_);
-  transfer_.GetProp(&label, "Caption", fresh);
-  EXPECT_EQ(Stored(fresh), u"");
+  EXPECT_EQ(ReadBack(&label, "Caption"), u"");
   transfer_.SetModule(-1);
   uint32_t none = zod_.GetNewTermID(module_);
   transfer_.GetProp(&label, "Caption", none);
@@ -382,9 +367,7 @@ TEST_F(TransferTest, DialogTextsGoToTheDialogUnit) {
   EXPECT_EQ(entries[0].first, open);
   EXPECT_EQ(entries[0].second, "MainForm.OpenDialog1.1=\xD6" "ffnen");
   // Nothing is read back from a dialog's own texts.
-  uint32_t id = zod_.GetNewTermID(module_);
-  transfer_.GetProp(open, "1", id);
-  EXPECT_EQ(Stored(id), u"");
+  EXPECT_EQ(ReadBack(open, "1"), u"");
   EXPECT_TRUE(messages_.empty());
 }
 

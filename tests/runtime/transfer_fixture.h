@@ -59,6 +59,12 @@ protected:
     EXPECT_TRUE(module::test::PutTermBytes(zod_, module_, language, ident, std::move(bytes), status));
     return ident;
   }
+  // Reads the property into a fresh term; the term's text.
+  std::u16string ReadBack(vcl::TObject* instance, std::string_view path, module::TLanguageId language = kGerman) {
+    const uint32_t id = zod_.GetNewTermID(module_);
+    transfer_.GetProp(instance, path, id);
+    return Stored(id, language);
+  }
   // The stored text and status of a term; "<missing>" when there is none.
   std::u16string Stored(uint32_t id, module::TLanguageId language = kGerman, uint8_t* status = nullptr) {
     const auto term = module::test::ReadTerm(zod_, module_, language, id);

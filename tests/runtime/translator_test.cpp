@@ -484,10 +484,13 @@ TEST_F(TranslatorHookTest, SystemMenuListsLanguagesAndSwitchesOnChoice) {
 }
 
 TEST_F(TranslatorHookTest, EveryLanguageIsListedButOnlyTwentyNineCanBeChosen) {
-  for (int i = 0; i < 28; ++i) {
-    const char id[3] = {static_cast<char>('a' + i % 26), static_cast<char>('0' + i / 26), 0};
-    ASSERT_TRUE(AddLanguage(zod_, m_, id, std::u16string(id, id + 2)));
-  }
+  const auto addLanguages = [&](int from, int to) {
+    for (int i = from; i < to; ++i) {
+      const char id[3] = {static_cast<char>('a' + i % 26), static_cast<char>('0' + i / 26), 0};
+      ASSERT_TRUE(AddLanguage(zod_, m_, id, std::u16string(id, id + 2)));
+    }
+  };
+  addLanguages(0, 28);
   vcl::TForm* form = MakeForm("MainForm", true);
   ASSERT_TRUE(zod_.SetShowLangList(m_, true));
   tr_->BuildSystemLangList(*form, 0, true);
@@ -500,10 +503,7 @@ TEST_F(TranslatorHookTest, EveryLanguageIsListedButOnlyTwentyNineCanBeChosen) {
   EXPECT_EQ(zod_.GetCurrentLanguage(m_), before);
 
   // Entries past the last id the fixed range covers are replaced, not piled up, on a rebuild.
-  for (int i = 28; i < 40; ++i) {
-    const char id[3] = {static_cast<char>('a' + i % 26), static_cast<char>('0' + i / 26), 0};
-    ASSERT_TRUE(AddLanguage(zod_, m_, id, std::u16string(id, id + 2)));
-  }
+  addLanguages(28, 40);
   tr_->BuildSystemLangList(*form, 0, true);
   const int count = win32::GetMenuItemCount(menu);
   tr_->BuildSystemLangList(*form, 0, true);

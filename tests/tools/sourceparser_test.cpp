@@ -177,7 +177,7 @@ TEST(SourceParser, TokensStartOnTheirOwnLineAfterMultiLineComments) {
   EXPECT_EQ(toks[4], (Tok{toSymbol, "y", 5, 22, 23}));
 }
 
-TEST(SourceParser, TheLastByteIsRead) {
+TEST(SourceParser, TheLastByteIsReadAndAZeroByteEndsTheText) {
   EXPECT_EQ(Kinds("ab"), (KT{{toSymbol, "ab"}}));
   EXPECT_EQ(Kinds("x;"), (KT{{toSymbol, "x"}, {';', ""}}));
   EXPECT_EQ(Kinds("'a'"), (KT{{toString, "a"}}));
@@ -185,6 +185,8 @@ TEST(SourceParser, TheLastByteIsRead) {
   EXPECT_EQ(Kinds("#9"), (KT{{toString, "\t"}}));
   EXPECT_EQ(Kinds("x"), (KT{{toSymbol, "x"}}));
   EXPECT_TRUE(Kinds("").empty());
+  // A zero byte ends the text.
+  EXPECT_EQ(Kinds(std::string_view("a\0b", 3)), (KT{{toSymbol, "a"}}));
 }
 
 TEST(SourceParser, SpansAndPositionsFollowTheStreamOrigin) {
@@ -206,10 +208,6 @@ TEST(SourceParser, SpansAndPositionsFollowTheStreamOrigin) {
   open.SetPosition(2);
   EXPECT_THROW(TSourceParser{open}, vcl::EParserError);
   EXPECT_EQ(open.Position(), 2);
-}
-
-TEST(SourceParser, AZeroByteEndsTheText) {
-  EXPECT_EQ(Kinds(std::string_view("a\0b", 3)), (KT{{toSymbol, "a"}}));
 }
 
 TEST(SourceParser, ReadsAcrossItsBufferAndLongTokens) {

@@ -19,9 +19,6 @@ namespace fs = std::filesystem;
 
 class BrowseCommands : public CliFixture {
 protected:
-  void Write(const std::string& name, const std::string& data) const {
-    std::ofstream(Path(name), std::ios::binary) << data;
-  }
   void WriteProject() const {
     Write("App.bpr", "OBJFILES = App.obj\r\n");
     Write("App.cpp", "USEFORM(\"Main.cpp\", MainForm);\r\n");
@@ -38,18 +35,14 @@ protected:
 
 TEST_F(BrowseCommands, FormsAndTheTreeOfOneForm) {
   WriteProject();
-  auto r = Run({"browse", "forms", "--project", Project()});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "MainForm: TMainForm  2  Main.dfm (text)\n");
+  EXPECT_EQ(Ok({"browse", "forms", "--project", Project()}), "MainForm: TMainForm  2  Main.dfm (text)\n");
 
-  r = Run({"browse", "form", "mainform", "--project", Project()});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(Run({"browse", "form", "mainform", "--project", Project()}));
   EXPECT_EQ(r.out.rfind("MainForm: TMainForm\n", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("\n  Label1: TLabel\n    Name = 'Label1'\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("    Picture.Data = {TBitmap 00000004}  (4 bytes attached)\n"), std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("\n  Label1: TLabel\n    Name = 'Label1'\n"));
+  EXPECT_THAT(r.out, HasSubstr("    Picture.Data = {TBitmap 00000004}  (4 bytes attached)\n"));
 
-  r = Run({"browse", "form", "MainForm", "--json", "--project", Project()});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(Run({"browse", "form", "MainForm", "--json", "--project", Project()}));
   const auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["unitIndex"], 2);
   bool picture = false;
@@ -62,17 +55,14 @@ TEST_F(BrowseCommands, FormsAndTheTreeOfOneForm) {
       }
   EXPECT_TRUE(picture);
 
-  r = Run({"browse", "form", "Nothing", "--project", Project()});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("the project has no form Nothing; its forms are: MainForm"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"browse", "form", "Nothing", "--project", Project()}),
+              HasSubstr("the project has no form Nothing; its forms are: MainForm"));
 }
 
 TEST_F(BrowseCommands, AutoSelectUnselectEditOneSelectionFile) {
   WriteProject();
   const std::string sel = Path("sel.json");
-  auto r = Run({"browse", "auto", "--project", Project(), "-o", sel});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find(sel + ": 1 forms, "), std::string::npos) << r.out;
+  EXPECT_THAT(Ok({"browse", "auto", "--project", Project(), "-o", sel}), HasSubstr(sel + ": 1 forms, "));
   auto j = nlohmann::json::parse(Slurp(sel));
   ASSERT_EQ(j["forms"].size(), 1u);
   const auto& comps = j["forms"][0]["components"];
@@ -83,20 +73,16 @@ TEST_F(BrowseCommands, AutoSelectUnselectEditOneSelectionFile) {
 
   // --dry-run writes nothing; select adds to the file; a path that names nothing fails.
   const std::string before = Slurp(sel);
-  r = Run({"browse", "select", "MainForm.Label1.Hint", "--project", Project(), "-o", sel, "--dry-run"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"browse", "select", "MainForm.Label1.Hint", "--project", Project(), "-o", sel, "--dry-run"});
   EXPECT_EQ(Slurp(sel), before);
-  r = Run({"browse", "select", "MainForm.Label1.Hint", "MainForm.Tag", "--project", Project(), "-o", sel});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"browse", "select", "MainForm.Label1.Hint", "MainForm.Tag", "--project", Project(), "-o", sel});
   j = nlohmann::json::parse(Slurp(sel));
   EXPECT_EQ(j["forms"][0]["components"][0]["properties"][1]["path"], "Hint");
-  r = Run({"browse", "select", "MainForm.Label1.Nope", "--project", Project(), "-o", sel});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("nothing at MainForm.Label1.Nope"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"browse", "select", "MainForm.Label1.Nope", "--project", Project(), "-o", sel}),
+              HasSubstr("nothing at MainForm.Label1.Nope"));
 
   // A property with a value goes without a question; the file shrinks.
-  r = Run({"browse", "unselect", "MainForm.Label1.Hint", "-o", sel});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"browse", "unselect", "MainForm.Label1.Hint", "-o", sel});
   EXPECT_EQ(Slurp(sel).find("\"Hint\""), std::string::npos);
 }
 
@@ -106,15 +92,11 @@ TEST_F(BrowseCommands, RemovingACataloguedPropertyAsksFirst) {
     {"name": "MainForm", "components": [{"name": "Label1", "class": "TLabel",
       "properties": [{"path": "Caption"}, {"path": "Hint", "value": "'h'"}]}]}]})");
   const std::string before = Slurp(sel);
-  auto r = Run({"browse", "unselect", "MainForm.Label1", "-o", sel});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("quintrel: You are about to remove a property which you have internationalized, do you "
-                       "really want to remove it?\n"),
-            std::string::npos)
-      << r.err;
+  EXPECT_THAT(Refused({"browse", "unselect", "MainForm.Label1", "-o", sel}),
+              HasSubstr("quintrel: You are about to remove a property which you have internationalized, do you "
+                        "really want to remove it?\n"));
   EXPECT_EQ(Slurp(sel), before);
-  r = Run({"browse", "unselect", "MainForm.Label1", "-o", sel, "--yes"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"browse", "unselect", "MainForm.Label1", "-o", sel, "--yes"});
   EXPECT_EQ(nlohmann::json::parse(Slurp(sel))["forms"].size(), 0u) << "the form went with its last component";
 }
 
@@ -123,26 +105,20 @@ TEST_F(BrowseCommands, HostileSelectionFilesAreRefusedWithOneLine) {
   const std::string sel = Path("sel.json");
   Write("sel.json", R"({"format": "quintrel-selection", "version": 1, "forms": [{"name": "MainForm",
     "properties": [{"path": "Icon.Data", "value": "{TIcon FFFFFFFF}", "data": "AA=="}]}]})");
-  auto r = Run({"browse", "select", "MainForm.Caption", "--project", Project(), "-o", sel});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: " + sel + ": forms[0].properties[0]: the value counts 4294967295 bytes but 1 are attached\n");
+  EXPECT_EQ(Refused({"browse", "select", "MainForm.Caption", "--project", Project(), "-o", sel}),
+            "quintrel: " + sel + ": forms[0].properties[0]: the value counts 4294967295 bytes but 1 are attached\n");
   fs::create_directory(Path("dir.json"));
-  r = Run({"browse", "unselect", "MainForm", "-o", Path("dir.json")});
+  auto r = Run({"browse", "unselect", "MainForm", "-o", Path("dir.json")});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 TEST_F(BrowseCommands, SelectedShowsTheModulesCatalogue) {
   WriteProject();
-  auto r = Run({"module", "new", "--project", Project()});
-  ASSERT_EQ(r.code, 0) << r.err;
-  r = Run({"object", "add", "--project", Project(), "MainForm", "Label1", "Caption"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  r = Run({"browse", "selected", "--project", Project()});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "MainForm\n  Label1\n    Caption\n");
-  r = Run({"browse", "selected", "--json", "--project", Project()});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"module", "new", "--project", Project()});
+  Ok({"object", "add", "--project", Project(), "MainForm", "Label1", "Caption"});
+  EXPECT_EQ(Ok({"browse", "selected", "--project", Project()}), "MainForm\n  Label1\n    Caption\n");
+  auto r = Succeeds(Run({"browse", "selected", "--json", "--project", Project()}));
   EXPECT_EQ(nlohmann::json::parse(r.out)["forms"][0]["components"][0]["properties"][0], nlohmann::json({{"path", "Caption"}}));
 }
 
@@ -167,15 +143,13 @@ TEST_F(BrowseCommands, AutoOnRealProjectsTakesEveryForm) {
     SCOPED_TRACE(name);
     const std::string project = (testdata::DataDir() / "src/projects" / name).string();
     ASSERT_TRUE(fs::is_directory(project)) << "test data missing: " << project;
-    auto r = Run({"browse", "forms", "--json", "--project", project});
-    ASSERT_EQ(r.code, 0) << r.err;
+    auto r = Succeeds(Run({"browse", "forms", "--json", "--project", project}));
     const auto forms = nlohmann::json::parse(r.out);
     ASSERT_GE(forms.size(), 5u);
     for (const auto& f : forms) ++(f["notation"] == "binary" ? binary : text);
 
     const std::string sel = Path(std::string(name) + ".json");
-    r = Run({"browse", "auto", "--project", project, "-o", sel});
-    ASSERT_EQ(r.code, 0) << r.err;
+    Ok({"browse", "auto", "--project", project, "-o", sel});
     const auto j = nlohmann::json::parse(Slurp(sel));
     ASSERT_EQ(j["forms"].size(), forms.size());
     for (size_t i = 0; i < forms.size(); ++i) {

@@ -26,41 +26,29 @@ using test::CliFixture;
 class DbCommands : public CliFixture {};
 
 TEST_F(DbCommands, CreateThenInfo) {
-  auto r = Run({"db", "create", Path("m.zod"), "--define", "Props Name B Data B", "--define",
-                "ZodTermsEN Text V Status Y Title C20"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(Run({"db", "create", Path("m.zod"), "--define", "Props Name B Data B", "--define",
+                         "ZodTermsEN Text V Status Y Title C20"}));
   EXPECT_EQ(r.out, "") << "quiet on success";
 
-  r = Run({"db", "info", Path("m.zod")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("Version:     16"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Table 1: ZodTermsEN"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Field 3: Title  C  20"), std::string::npos) << r.out;
+  r = Succeeds(Run({"db", "info", Path("m.zod")}));
+  EXPECT_THAT(r.out, HasSubstr("Version:     16"));
+  EXPECT_THAT(r.out, HasSubstr("Table 1: ZodTermsEN"));
+  EXPECT_THAT(r.out, HasSubstr("Field 3: Title  C  20"));
 
-  r = Run({"db", "info", "--json", Path("m.zod")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(Run({"db", "info", "--json", Path("m.zod")}));
   auto j = nlohmann::json::parse(r.out);
-  EXPECT_EQ(j["Version"], 16);
-  EXPECT_EQ(j["DbName"], "m.zod");
-  EXPECT_EQ(j["TableCount"], 2);
-  EXPECT_EQ(j["TableBlock"], 64);
-  EXPECT_EQ(j["AvailList"], 0);
+  ExpectFields(j, {{"Version", 16}, {"DbName", "m.zod"}, {"TableCount", 2}, {"TableBlock", 64}, {"AvailList", 0}});
   EXPECT_GT(j["Created"].get<double>(), 40000.0);
   ASSERT_EQ(j["Tables"].size(), 2u);
   const auto& terms = j["Tables"][1];
-  EXPECT_EQ(terms["TableName"], "ZodTermsEN");
-  EXPECT_EQ(terms["TableNr"], 1);
-  EXPECT_EQ(terms["RecordCount"], 0);
-  EXPECT_EQ(terms["FieldCount"], 4);
-  EXPECT_EQ(terms["FirstBlock"], 0);
+  ExpectFields(terms,
+               {{"TableName", "ZodTermsEN"}, {"TableNr", 1}, {"RecordCount", 0}, {"FieldCount", 4}, {"FirstBlock", 0}});
   EXPECT_EQ(terms["Fields"][0]["FieldName"], "_RECNO");
   EXPECT_EQ(terms["Fields"][3]["FieldType"], "C");
   EXPECT_EQ(terms["Fields"][3]["FieldLength"], 20);
   EXPECT_TRUE(terms["Fields"][1]["Indexes"].is_array());
 
-  r = Run({"db", "create", Path("m.zod")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("file exists"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"db", "create", Path("m.zod")}), HasSubstr("file exists"));
 }
 
 TEST_F(DbCommands, FailuresAreOneLineNamingTheFile) {
@@ -70,21 +58,19 @@ TEST_F(DbCommands, FailuresAreOneLineNamingTheFile) {
     auto r = Run({"db", "info", Path(name)});
     EXPECT_EQ(r.code, 1) << name;
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find(Path(name)), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(Path(name)));
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
-  auto r = Run({"db", "create", Path("bad.zod"), "--define", "T A C4x"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("bad length"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"db", "create", Path("bad.zod"), "--define", "T A C4x"}), HasSubstr("bad length"));
   EXPECT_FALSE(std::filesystem::exists(Path("bad.zod"))) << "a failed create leaves no file";
 
-  r = Run({"db", "info", "--project", dir_.string()});
-  EXPECT_EQ(r.code, 1) << "no file, and no project to take the module from";
-  EXPECT_NE(r.err.find("no module named (--module FILE) and no project to take it from"), std::string::npos) << r.err;
-  EXPECT_EQ(Run({"db", "frobnicate"}).code, 2);
+  EXPECT_THAT(Refused({"db", "info", "--project", dir_.string()}),
+              HasSubstr("no module named (--module FILE) and no project to take it from"));  // no file, and no project
+                                                                                             // to take the module from
+  Refused({"db", "frobnicate"}, 2);
   auto help = Run({"db", "info", "--help"});
   EXPECT_EQ(help.code, 0);
-  EXPECT_NE(help.out.find("--json"), std::string::npos);
+  EXPECT_THAT(help.out, HasSubstr("--json"));
 }
 
 TEST_F(DbCommands, LoadDumpRoundTrip) {
@@ -94,31 +80,26 @@ TEST_F(DbCommands, LoadDumpRoundTrip) {
       "\n"
       "{\"Key\": 3, \"Name\": \"\", \"Data\": {\"hex\": \"\"}}\n";
   const std::string define = "T Key N Name V Data B Flag L Amount R Title C5";
-  auto r = Run({"db", "load", Path("a.zod"), "--define", define, "--index", "Key:unique:prefix", "--index", "Name"},
-               input);
-  ASSERT_EQ(r.code, 0) << r.err;
-  auto dumped = Run({"db", "dump", Path("a.zod"), "T", "--json"});
-  ASSERT_EQ(dumped.code, 0) << dumped.err;
-  EXPECT_NE(dumped.out.find("\"Name\": \"lone \\uD800 pair \xF0\x9F\x98\x80 \xC3\xA4\""), std::string::npos)
-      << dumped.out;
-  EXPECT_NE(dumped.out.find("\"_RECNO\": 3, \"Key\": 3"), std::string::npos) << dumped.out;
-  EXPECT_NE(dumped.out.find("\"Data\": {\"hex\": \"00ff\"}, \"Flag\": true, \"Amount\": 1.5"), std::string::npos);
+  Ok(Run({"db", "load", Path("a.zod"), "--define", define, "--index", "Key:unique:prefix", "--index", "Name"}, input));
+  auto dumped = Succeeds(Run({"db", "dump", Path("a.zod"), "T", "--json"}));
+  EXPECT_THAT(dumped.out, HasSubstr("\"Name\": \"lone \\uD800 pair \xF0\x9F\x98\x80 \xC3\xA4\""));
+  EXPECT_THAT(dumped.out, HasSubstr("\"_RECNO\": 3, \"Key\": 3"));
+  EXPECT_THAT(dumped.out, HasSubstr("\"Data\": {\"hex\": \"00ff\"}, \"Flag\": true, \"Amount\": 1.5"));
 
   // What dump writes, load reads back to the same records.
-  r = Run({"db", "load", Path("b.zod"), "--define", define}, dumped.out);
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok(Run({"db", "load", Path("b.zod"), "--define", define}, dumped.out));
   EXPECT_EQ(Run({"db", "dump", Path("b.zod"), "0", "--json"}).out, dumped.out);
-  EXPECT_EQ(Run({"db", "check", Path("a.zod")}).code, 0);
+  Ok({"db", "check", Path("a.zod")});
 
   auto plain = Run({"db", "dump", Path("a.zod"), "T"});
   EXPECT_EQ(plain.out.substr(0, plain.out.find('\n')), "_RECNO\tKey\tName\tData\tFlag\tAmount\tTitle");
 
   // A bad line stops the load; the records before it stay.
-  r = Run({"db", "load", Path("a.zod"), "--define", define},
-          "{\"Key\": 4}\n{\"Key\": 5}\n{\"Key\": 6, \"Nope\": 1}\n{\"Key\": 7}\n");
+  auto r = Run({"db", "load", Path("a.zod"), "--define", define},
+               "{\"Key\": 4}\n{\"Key\": 5}\n{\"Key\": 6, \"Nope\": 1}\n{\"Key\": 7}\n");
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("input line 3"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("no field Nope"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("input line 3"));
+  EXPECT_THAT(r.err, HasSubstr("no field Nope"));
   auto after = Run({"db", "dump", Path("a.zod"), "T", "--json"}).out;
   EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 5);
   for (const char* bad : {"{\"Key\": 1.5}", "{\"Key\": 3000000000}", "{\"Title\": \"toolong\"}",
@@ -130,10 +111,9 @@ TEST_F(DbCommands, LoadDumpRoundTrip) {
   // A line without end is refused once it passes the limit, not held in memory.
   r = Run({"db", "load", Path("a.zod"), "--define", define}, "{\"Key\": 8}\n{\"Name\": \"" + std::string(129 << 20, 'x'));
   EXPECT_EQ(r.err, "quintrel: " + Path("a.zod") + ": input line 2: longer than 128 MiB (1 records written before it)\n");
-  EXPECT_EQ(Run({"db", "load", Path("a.zod"), "--define", define, "--index", "Key:fancy"}, "").code, 1);
-  r = Run({"db", "dump", Path("a.zod"), "Nope"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: " + Path("a.zod") + ": no table Nope; the tables are: T\n");
+  Refused(Run({"db", "load", Path("a.zod"), "--define", define, "--index", "Key:fancy"}, ""));
+  EXPECT_EQ(Refused({"db", "dump", Path("a.zod"), "Nope"}),
+            "quintrel: " + Path("a.zod") + ": no table Nope; the tables are: T\n");
   r = Run({"db", "reindex", Path("a.zod"), "T", "Nope"});
   EXPECT_EQ(r.err, "quintrel: " + Path("a.zod") +
                        ": table T has no field Nope; its fields are: _RECNO, Key, Name, Data, Flag, Amount, Title\n");
@@ -142,10 +122,8 @@ TEST_F(DbCommands, LoadDumpRoundTrip) {
 TEST_F(DbCommands, CheckFindsDamageAndReindexRepairsAnIndex) {
   std::string input;
   for (int k = 1; k <= 600; ++k) input += "{\"Key\": " + std::to_string(k * 3) + "}\n";
-  ASSERT_EQ(Run({"db", "load", Path("i.zod"), "--define", "T Key N", "--index", "Key:unique"}, input).code, 0);
-  auto r = Run({"db", "check", Path("i.zod")});
-  EXPECT_EQ(r.code, 0) << r.out;
-  EXPECT_EQ(r.out, "");
+  Ok(Run({"db", "load", Path("i.zod"), "--define", "T Key N", "--index", "Key:unique"}, input));
+  EXPECT_EQ(Ok({"db", "check", Path("i.zod")}), "");
 
   // Point the first key of the root at a block that does not hold its record.
   auto info = nlohmann::json::parse(Run({"db", "info", "--json", Path("i.zod")}).out);
@@ -156,26 +134,22 @@ TEST_F(DbCommands, CheckFindsDamageAndReindexRepairsAnIndex) {
     uint32_t wrong = 64;
     f.write(reinterpret_cast<const char*>(&wrong), 4);
   }
-  r = Run({"db", "check", Path("i.zod")});
+  auto r = Run({"db", "check", Path("i.zod")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("names block $40"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(Path("i.zod")), std::string::npos);
+  EXPECT_THAT(r.out, HasSubstr("names block $40"));
+  EXPECT_THAT(r.out, HasSubstr(Path("i.zod")));
   r = Run({"db", "check", "--json", Path("i.zod")});
   EXPECT_EQ(r.code, 1);
   EXPECT_FALSE(nlohmann::json::parse(r.out)["Findings"].empty());
 
-  ASSERT_EQ(Run({"db", "reindex", Path("i.zod"), "T", "Key"}).code, 0);
+  Ok({"db", "reindex", Path("i.zod"), "T", "Key"});
   r = Run({"db", "check", Path("i.zod")});
   EXPECT_EQ(r.code, 0) << r.out;
 
   std::ofstream(Path("junk.zod")) << std::string(100, 'j');
-  r = Run({"db", "check", Path("junk.zod")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("not a database"), std::string::npos) << r.err;
-  r = Run({"db", "reindex", "--module", Path("i.zod"), "T"});
-  EXPECT_EQ(r.code, 2) << "TABLE without FIELD";
-  EXPECT_NE(r.err.find("takes 0 or 2 argument(s) beside --module; 1 were given"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"db", "check", Path("junk.zod")}), HasSubstr("not a database"));
+  EXPECT_THAT(Refused({"db", "reindex", "--module", Path("i.zod"), "T"}, 2),
+              HasSubstr("takes 0 or 2 argument(s) beside --module; 1 were given"));  // TABLE without FIELD
 }
 
 // Names in the scratch folder other than the expected ones: leftovers of a staged write.
@@ -192,30 +166,27 @@ std::vector<std::string> Leftovers(const std::filesystem::path& dir, std::initia
 TEST_F(DbCommands, CreateRemovesNothingItDidNotMake) {
   std::filesystem::create_directory(Path("dir.zod"));
   std::ofstream(Path("dir.zod/keep")) << "mine";
-  auto r = Run({"db", "create", "--force", Path("dir.zod"), "--define", "T A N"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"db", "create", "--force", Path("dir.zod"), "--define", "T A N"}),
+              HasSubstr("not a regular file"));
   EXPECT_EQ(Slurp(Path("dir.zod/keep")), "mine");
 
-  ASSERT_EQ(Run({"db", "create", Path("m.zod"), "--define", "Old A N"}).code, 0);
+  Ok({"db", "create", Path("m.zod"), "--define", "Old A N"});
   const std::string before = Slurp(Path("m.zod"));
   // A typo in the definition is found before the existing module is touched.
-  r = Run({"db", "create", "--force", Path("m.zod"), "--define", "New A N", "--define", "T A C4x"});
+  auto r = Run({"db", "create", "--force", Path("m.zod"), "--define", "New A N", "--define", "T A C4x"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("bad length"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("bad length"));
   EXPECT_EQ(r.err.find("/.m.zod."), std::string::npos) << "names the target, not the staged file: " << r.err;
   EXPECT_EQ(Slurp(Path("m.zod")), before);
 
   std::filesystem::permissions(Path("m.zod"), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-  r = Run({"db", "create", "--force", Path("m.zod"), "--define", "New A N"});
-  EXPECT_EQ(r.code, 1) << "a read-only file is not replaced";
-  EXPECT_NE(r.err.find(Path("m.zod")), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"db", "create", "--force", Path("m.zod"), "--define", "New A N"}),
+              HasSubstr(Path("m.zod")));  // a read-only file is not replaced
   EXPECT_EQ(Slurp(Path("m.zod")), before);
 
   std::filesystem::permissions(Path("m.zod"), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
   std::filesystem::create_symlink("m.zod", Path("link.zod"));
-  r = Run({"db", "create", "--force", Path("link.zod"), "--define", "New A N"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"db", "create", "--force", Path("link.zod"), "--define", "New A N"});
   EXPECT_TRUE(std::filesystem::is_symlink(Path("link.zod"))) << "the file behind the link is replaced";
   auto j = nlohmann::json::parse(Run({"db", "info", "--json", Path("m.zod")}).out);
   EXPECT_EQ(j["Tables"][0]["TableName"], "New");
@@ -228,7 +199,7 @@ TEST_F(DbCommands, CreateRemovesNothingItDidNotMake) {
 
 // A reader is not kept waiting while db load waits for its input.
 TEST_F(DbCommands, LoadLocksOnlyToWrite) {
-  ASSERT_EQ(Run({"db", "create", Path("w.zod"), "--define", "T Key N"}).code, 0);
+  Ok({"db", "create", Path("w.zod"), "--define", "T Key N"});
   int toLoad[2];
   ASSERT_EQ(::pipe(toLoad), 0);
   pid_t loader = ::fork();
@@ -266,7 +237,7 @@ TEST_F(DbCommands, LoadLocksOnlyToWrite) {
 // Hostile JSON: nesting the parser would recurse through, lines it would quote whole,
 // and inputs that are not files.
 TEST_F(DbCommands, JsonInputsFailWithOneShortLine) {
-  ASSERT_EQ(Run({"module", "new", Path("j.zod")}).code, 0);
+  Ok({"module", "new", Path("j.zod")});
   std::ofstream(Path("deep.json")) << std::string(100000, '[');
   std::ofstream(Path("deepstr.json")) << "{\"name\": \"" << std::string(100, '[') << "\"}";
   std::ofstream(Path("long.json")) << "{\"name\": " << std::string(60000, 'x') << "}";
@@ -279,7 +250,7 @@ TEST_F(DbCommands, JsonInputsFailWithOneShortLine) {
     EXPECT_LT(r.err.size(), 400u) << name;
   }
   // Brackets inside strings are text, not nesting.
-  EXPECT_EQ(Run({"lang", "add", Path("j.zod"), "de", "--from-json", Path("deepstr.json")}).code, 0);
+  Ok({"lang", "add", Path("j.zod"), "de", "--from-json", Path("deepstr.json")});
 
   for (const std::string& line : {std::string(100000, '{'), "{\"Key\": " + std::string(60000, '9') + "}",
                                   "{\"" + std::string(60000, 'k') + "\": 1}"}) {
@@ -300,25 +271,19 @@ class FormCommands : public test::CliFixture {};
 
 TEST_F(FormCommands, ConvertBothWaysAndShowTheTree) {
   const std::string form = testdata::Data("dfm/rtklib__viewer.dfm").string();
-  auto r = Run({"form", "convert", form, "-o", Path("city.bin")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  r = Run({"form", "convert", Path("city.bin"), "-o", Path("city.dfm")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"form", "convert", form, "-o", Path("city.bin")});
+  Ok({"form", "convert", Path("city.bin"), "-o", Path("city.dfm")});
   EXPECT_EQ(Slurp(Path("city.dfm")), Slurp(form)) << "text -> binary -> text is lossless";
   EXPECT_NE(Slurp(Path("city.bin")).substr(0, 1), "o") << "the other notation by default";
 
-  r = Run({"form", "tree", "--json", form});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(Run({"form", "tree", "--json", form}));
   EXPECT_FALSE(nlohmann::json::parse(r.out).empty());
-  r = Run({"form", "tree", form});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(Run({"form", "tree", form}));
   EXPECT_NE(r.out.find("Caption = '"), std::string::npos) << r.out.substr(0, 400);
 
   std::ofstream(Path("broken.dfm")) << "object Form1: TForm1\n  Caption = 'unterminated\n";
-  r = Run({"form", "tree", Path("broken.dfm")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("broken.dfm"), std::string::npos) << r.err;
-  EXPECT_EQ(Run({"form", "tree", Path("missing.dfm")}).code, 1);
+  EXPECT_THAT(Refused({"form", "tree", Path("broken.dfm")}), HasSubstr("broken.dfm"));
+  Refused({"form", "tree", Path("missing.dfm")});
 }
 
 // A text form of `count` labels.
@@ -352,14 +317,14 @@ TEST_F(FormCommands, ConvertOnAFullDiskKeepsTheTarget) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
   const std::string err = Slurp(Path("err.txt"));
-  EXPECT_NE(err.find(Path("out.bin") + ": cannot be written"), std::string::npos) << err;
+  EXPECT_THAT(err, HasSubstr(Path("out.bin") + ": cannot be written"));
   EXPECT_EQ(Slurp(Path("out.bin")), old) << "the target keeps its old content";
   EXPECT_EQ(Leftovers(dir_, {"many.dfm", "out.bin", "err.txt"}), std::vector<std::string>{});
 
-  ASSERT_EQ(Run({"form", "convert", Path("many.dfm"), "-o", Path("out.bin")}).code, 0);
+  Ok({"form", "convert", Path("many.dfm"), "-o", Path("out.bin")});
   EXPECT_GT(Slurp(Path("out.bin")).size(), 4096u) << "larger than the limit above";
-  EXPECT_EQ(Run({"form", "convert", Path("many.dfm"), "-o", "/dev/null"}).code, 0) << "a device is written to";
-  EXPECT_EQ(Run({"form", "convert", Path("many.dfm"), "-o", dir_.string()}).code, 1) << "a folder is not replaced";
+  Ok({"form", "convert", Path("many.dfm"), "-o", "/dev/null"});         // a device is written to
+  Refused({"form", "convert", Path("many.dfm"), "-o", dir_.string()});  // a folder is not replaced
 }
 
 }  // namespace

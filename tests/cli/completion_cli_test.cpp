@@ -17,8 +17,7 @@ protected:
   void SetUp() override {
     CliFixture::SetUp();
     for (const char* shell : {"bash", "zsh"}) {
-      const auto r = Run({"completion", shell});
-      ASSERT_EQ(r.code, 0) << r.err;
+      const auto r = Succeeds(Run({"completion", shell}));
       std::ofstream(Path(std::string("quintrel.") + shell)) << r.out;
     }
     std::ofstream(Path("Sample.ZOD")) << "";

@@ -10,13 +10,7 @@
 namespace quintrel::cli {
 namespace {
 
-class DamagedFiles : public test::CliFixture {
-protected:
-  void Ok(const std::vector<std::string>& args) {
-    test::TRunResult r = Run(args);
-    ASSERT_EQ(r.code, 0) << args[0] << " " << args[1] << ": " << r.err;
-  }
-};
+class DamagedFiles : public test::CliFixture {};
 
 // Fields a record does not reach are dumped as zeros and empty texts.
 TEST_F(DamagedFiles, RecordsEndingEarlyDumpAndListAsEmpty) {
@@ -29,20 +23,15 @@ TEST_F(DamagedFiles, RecordsEndingEarlyDumpAndListAsEmpty) {
     writer.AddRecord(0);
   }
   storage::test::LayTableRecords(db, "T", {{1, 0, 0, 0}, {2, 0, 0, 0, 9, 0, 0, 0}});
-  test::TRunResult r = Run({"db", "dump", db, "T"});
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "_RECNO\tNum\tReal\tFlag\tText\n1\t0\t0\tfalse\t\"\"\n2\t9\t0\tfalse\t\"\"\n");
-  r = Run({"db", "dump", "--json", db, "T"});
-  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Ok({"db", "dump", db, "T"}), "_RECNO\tNum\tReal\tFlag\tText\n1\t0\t0\tfalse\t\"\"\n2\t9\t0\tfalse\t\"\"\n");
+  Ok({"db", "dump", "--json", db, "T"});
 
   std::string module = Path("m.zod");
   Ok({"module", "new", module});
   Ok({"lang", "add", module, "de", "--name", "German"});
   Ok({"term", "set", module, "de", "458745", "Größe"});
   storage::test::LayTableRecords(module, "ZodTermsde", {{1, 0, 0, 0}});
-  r = Run({"term", "list", module, "de"});
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "0\tuntranslated\t0\t\n");
+  EXPECT_EQ(Ok({"term", "list", module, "de"}), "0\tuntranslated\t0\t\n");
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class EditRequestsTest : public ExampleProjectFixture {
 protected:
   void SetUp() override {
     ExampleProjectFixture::SetUp();
-    registry_.emplace(Path("registry.ini"));
+    UseOwnRegistry();
     server_.emplace(Path("project/Sample.bpr"), Path("project/Sample.ZOD"));
   }
   void TearDown() override {
@@ -44,7 +44,6 @@ protected:
   static std::string Status(const std::string& answer) { return answer.substr(0, answer.find("\r\n")); }
   static std::string Body(const std::string& answer) { return answer.substr(answer.find("\r\n\r\n") + 4); }
 
-  std::optional<TScratchRegistry> registry_;
   std::optional<TEditRequests> server_;
 };
 

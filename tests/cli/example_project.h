@@ -14,7 +14,6 @@ namespace quintrel::cli::test {
 
 class ExampleProjectFixture : public CliFixture {
 protected:
-  static std::filesystem::path Root() { return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path(); }
   static void SetUpTestSuite() {
     module_ = (std::filesystem::temp_directory_path() /
                ("quintrel-example-" + std::to_string(getpid()) + ".ZOD"))

@@ -18,8 +18,7 @@ namespace fs = std::filesystem;
 class ExchangeCommand : public test::ExampleProjectFixture {
 protected:
   std::string Terms(const std::string& lang) {
-    const auto r = Run({"term", "list", Path("project/Sample.ZOD"), lang});
-    EXPECT_EQ(r.code, 0) << r.err;
+    const auto r = Succeeds(Run({"term", "list", Path("project/Sample.ZOD"), lang}));
     return r.out;
   }
 };
@@ -27,11 +26,10 @@ protected:
 // Every text of a new language comes back from the translator's file, and nothing else in
 // the module changes; a second import of the same file changes nothing.
 TEST_F(ExchangeCommand, ATranslatedFileComesBackWithEveryTextInPlace) {
-  ASSERT_EQ(Run({"lang", "add", Path("project/Sample.ZOD"), "ja", "--name", "Japanese", "--charset", "128"}).code, 0);
+  Ok({"lang", "add", Path("project/Sample.ZOD"), "ja", "--name", "Japanese", "--charset", "128"});
   const std::string de = Terms("de"), ru = Terms("ru"), en = Terms("en");
-  auto r = In({"export", "--base", "en", "--target", "ja", "-o", Path("ja.txt")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "created " + Path("ja.txt") + "\nThe export operation has completed successfully\n");
+  EXPECT_EQ(Ok(In({"export", "--base", "en", "--target", "ja", "-o", Path("ja.txt")})),
+            "created " + Path("ja.txt") + "\nThe export operation has completed successfully\n");
   std::string file = Slurp(Path("ja.txt"));
   // Every object's "#2 " gets a Shift-JIS text naming its identifier.
   const std::regex block("#I ([0-9A-F]{8})\r\n((?:#[TC1] [^\r\n]*\r\n)*)#2 \r\n");
@@ -41,8 +39,7 @@ TEST_F(ExchangeCommand, ATranslatedFileComesBackWithEveryTextInPlace) {
   ASSERT_GT(blocks, 40);
   std::ofstream(Path("ja.txt"), std::ios::binary) << filled;
 
-  r = In({"import", Path("ja.txt"), "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(In({"import", Path("ja.txt"), "--json"}));
   const auto report = nlohmann::json::parse(r.out.substr(0, r.out.rfind('}') + 1));
   EXPECT_EQ(report["language"], "ja");
   EXPECT_EQ(report["counts"]["written"], blocks);
@@ -50,15 +47,12 @@ TEST_F(ExchangeCommand, ATranslatedFileComesBackWithEveryTextInPlace) {
   EXPECT_EQ(Terms("ru"), ru);
   EXPECT_EQ(Terms("en"), en);
   const std::string ja = Terms("ja");
-  EXPECT_NE(ja.find("\u65e5"), std::string::npos) << ja;
-  r = In({"stats", "--lang", "ja"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_THAT(ja, HasSubstr("\u65e5"));
+  r = Succeeds(In({"stats", "--lang", "ja"}));
   // Pictures are counted but never exported.
-  EXPECT_NE(r.out.find("To review: " + std::to_string(blocks) + " ("), std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("To review: " + std::to_string(blocks) + " ("));
 
-  r = In({"import", Path("ja.txt")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("written 0, unchanged " + std::to_string(blocks)), std::string::npos) << r.out;
+  EXPECT_THAT(Ok(In({"import", Path("ja.txt")})), HasSubstr("written 0, unchanged " + std::to_string(blocks)));
   EXPECT_EQ(Terms("ja"), ja);
 }
 
@@ -66,15 +60,12 @@ TEST_F(ExchangeCommand, ATranslatedFileComesBackWithEveryTextInPlace) {
 TEST_F(ExchangeCommand, SignedOffTextsSurviveAnImport) {
   const std::string ru = Terms("ru");
   ASSERT_NE(ru.find("\tsigned-off\t"), std::string::npos);
-  auto r = In({"export", "--base", "en", "--target", "ru", "--all", "--unicode", "-o", Path("ru.txt")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok(In({"export", "--base", "en", "--target", "ru", "--all", "--unicode", "-o", Path("ru.txt")}));
   std::string file = Slurp(Path("ru.txt"));
   for (size_t at = 0; (at = file.find(std::string("#\0002\0 \0", 6), at)) != std::string::npos; at += 8)
     file.insert(at + 6, std::string("X\0", 2));
   std::ofstream(Path("ru.txt"), std::ios::binary) << file;
-  r = In({"import", Path("ru.txt"), "--unicode"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("signed off: MainForm Caption\n"), std::string::npos) << r.out;
+  EXPECT_THAT(Ok(In({"import", Path("ru.txt"), "--unicode"})), HasSubstr("signed off: MainForm Caption\n"));
   const std::string after = Terms("ru");
   for (size_t at = 0, end; (end = ru.find('\n', at)) != std::string::npos; at = end + 1)
     if (ru.substr(at, end - at).find("\tsigned-off\t") != std::string::npos) {
@@ -85,32 +76,24 @@ TEST_F(ExchangeCommand, SignedOffTextsSurviveAnImport) {
 // A reduced module goes to the translator and its form caption comes back; the module
 // itself, and a module of the same short name beside it, stay out of reach.
 TEST_F(ExchangeCommand, AFormCaptionComesBackThroughAReducedModule) {
-  ASSERT_EQ(Run({"lang", "add", Path("project/Sample.ZOD"), "ja", "--name", "Japanese", "--charset", "128"}).code, 0);
-  auto r = Run({"object", "list", Path("project/Sample.ZOD"), "--form", "MainForm", "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"lang", "add", Path("project/Sample.ZOD"), "ja", "--name", "Japanese", "--charset", "128"});
+  auto r = Succeeds(Run({"object", "list", Path("project/Sample.ZOD"), "--form", "MainForm", "--json"}));
   const std::string term = std::to_string(nlohmann::json::parse(r.out)[0]["term"].get<int>());
-  r = In({"export", "--base", "en", "--target", "ja", "-o", Path("Sample.zod")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "created " + Path("Sample.zod") + "\nThe export operation has completed successfully\n");
-  r = Run({"import", "languages", Path("Sample.zod")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "en\tEnglish\nja\tJapanese\n");
-  r = Run({"term", "get", Path("Sample.zod"), "en", term});
-  EXPECT_EQ(r.out, "Sample Address Book\n");
-  ASSERT_EQ(Run({"term", "set", Path("Sample.zod"), "ja", term, "\u30b5\u30f3\u30d7\u30eb"}).code, 0);
+  EXPECT_EQ(Ok(In({"export", "--base", "en", "--target", "ja", "-o", Path("Sample.zod")})),
+            "created " + Path("Sample.zod") + "\nThe export operation has completed successfully\n");
+  EXPECT_EQ(Ok({"import", "languages", Path("Sample.zod")}), "en\tEnglish\nja\tJapanese\n");
+  EXPECT_EQ(Run({"term", "get", Path("Sample.zod"), "en", term}).out, "Sample Address Book\n");
+  Ok({"term", "set", Path("Sample.zod"), "ja", term, "\u30b5\u30f3\u30d7\u30eb"});
 
   const std::string de = Terms("de");
-  r = In({"import", Path("Sample.zod")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("language ja, "), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(", written 1, "), std::string::npos) << r.out;
-  r = Run({"term", "get", Path("project/Sample.ZOD"), "ja", term});
-  EXPECT_EQ(r.out, "\u30b5\u30f3\u30d7\u30eb\n");
+  r = Succeeds(In({"import", Path("Sample.zod")}));
+  EXPECT_THAT(r.out, HasSubstr("language ja, "));
+  EXPECT_THAT(r.out, HasSubstr(", written 1, "));
+  EXPECT_EQ(Run({"term", "get", Path("project/Sample.ZOD"), "ja", term}).out, "\u30b5\u30f3\u30d7\u30eb\n");
   EXPECT_EQ(Terms("de"), de);
 
-  r = In({"import", Path("project/Sample.ZOD"), "--lang", "de"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("There is a problem in the import operation"), std::string::npos);
+  EXPECT_THAT(Refused(In({"import", Path("project/Sample.ZOD"), "--lang", "de"})),
+              HasSubstr("There is a problem in the import operation"));
 }
 
 // A translation tool reads every unit of our XLIFF and PO files with its source, target,
@@ -138,8 +121,7 @@ TEST_F(ExchangeCommand, TranslateToolkitReadsAndTranslatesOurXliffAndPo) {
       SCOPED_TRACE(ext + " " + lang);
       const std::string file = Path(lang + "." + ext);
       const std::string before = Terms(lang), de = Terms("de");
-      auto r = In({"export", "--base", "en", "--target", lang, "--all", "-o", file});
-      ASSERT_EQ(r.code, 0) << r.err;
+      Ok(In({"export", "--base", "en", "--target", lang, "--all", "-o", file}));
       if (ext == "xlf") {
         EXPECT_EQ(testdata::XliffSchemaErrors(file), "");
       }
@@ -169,15 +151,14 @@ TEST_F(ExchangeCommand, TranslateToolkitReadsAndTranslatesOurXliffAndPo) {
 
       // The tool translates every unit; only what had no translation is taken.
       tool(file, true);
-      r = In({"import", file, "--json"});
-      ASSERT_EQ(r.code, 0) << r.err;
+      auto r = Succeeds(In({"import", file, "--json"}));
       EXPECT_EQ(counts(r)["written"], untranslated);
       // The rest are signed off, or texts to review that an earlier round gave the same.
       EXPECT_EQ(counts(r)["signed off"].get<size_t>() + counts(r)["unchanged"].get<size_t>(),
                 units.size() - untranslated);
       EXPECT_EQ(Terms("de"), de);
       const std::string after = Terms(lang);
-      EXPECT_NE(after.find("\treview\t0\t" + mark + "&Restore\n"), std::string::npos) << after;
+      EXPECT_THAT(after, HasSubstr("\treview\t0\t" + mark + "&Restore\n"));
       for (size_t at = 0, end; (end = before.find('\n', at)) != std::string::npos; at = end + 1)
         EXPECT_NE(after.find(before.substr(at, end + 1 - at)), std::string::npos) << before.substr(at, end - at);
       // A second import of the same file changes nothing.
@@ -193,8 +174,7 @@ TEST_F(ExchangeCommand, TranslateToolkitReadsAndTranslatesOurXliffAndPo) {
 // its box), none for a resource string, which shows on no control; in PO the file each
 // form and each resource-string unit comes from.
 TEST_F(ExchangeCommand, ExportsCarryTheControlsRoomAndTheFormsFiles) {
-  auto r = In({"export", "--base", "en", "--target", "de", "--all", "-o", Path("de.xlf")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok(In({"export", "--base", "en", "--target", "de", "--all", "-o", Path("de.xlf")}));
   EXPECT_EQ(testdata::XliffSchemaErrors(Path("de.xlf")), "");
   const std::string xliff = Slurp(Path("de.xlf"));
   const auto unit = [&](const std::string& resname) {
@@ -212,43 +192,36 @@ TEST_F(ExchangeCommand, ExportsCarryTheControlsRoomAndTheFormsFiles) {
   const size_t strings = xliff.find("<file original=\"#AppText.pas\"");
   ASSERT_NE(strings, std::string::npos);
   const std::string unitFile = xliff.substr(strings, xliff.find("</file>", strings) - strings);
-  EXPECT_NE(unitFile.find("<trans-unit "), std::string::npos);
+  EXPECT_THAT(unitFile, HasSubstr("<trans-unit "));
   EXPECT_EQ(unitFile.find("maxwidth"), std::string::npos) << unitFile;
 
-  r = In({"export", "--base", "en", "--target", "de", "--all", "-o", Path("de.po")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok(In({"export", "--base", "en", "--target", "de", "--all", "-o", Path("de.po")}));
   const std::string po = Slurp(Path("de.po"));
   EXPECT_TRUE(std::regex_search(po, std::regex("#: Main.dfm\n(#, fuzzy\n)?msgctxt \"MainForm.Caption\"")))
       << po.substr(0, 2000);
   EXPECT_TRUE(std::regex_search(po, std::regex("#: About.dfm\n(#, fuzzy\n)?msgctxt \"AboutBox.OKButton.Caption\"")));
-  EXPECT_NE(po.find("#: AppText.pas\n"), std::string::npos);
-  EXPECT_NE(po.find("#: Errors.rc\n"), std::string::npos);
+  EXPECT_THAT(po, HasSubstr("#: AppText.pas\n"));
+  EXPECT_THAT(po, HasSubstr("#: Errors.rc\n"));
 }
 
 TEST_F(ExchangeCommand, RefusalsNameTheFileAndTheOperationFails) {
   const std::string before = Slurp(Path("project/Sample.ZOD"));
-  auto r = In({"export", "--base", "en", "--target", "de", "-o", Path("project/Sample.ZOD")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: There is a problem in the export operation: " + Path("project/Sample.ZOD") +
-                       ": is the module being exported\n");
+  EXPECT_EQ(Refused(In({"export", "--base", "en", "--target", "de", "-o", Path("project/Sample.ZOD")})),
+            "quintrel: There is a problem in the export operation: " + Path("project/Sample.ZOD") +
+                ": is the module being exported\n");
   EXPECT_EQ(Slurp(Path("project/Sample.ZOD")), before);
 
   std::ofstream(Path("x.txt"), std::ios::binary) << "BASEID=en\r\nTARGETID=fr\r\n";
-  r = In({"import", Path("x.txt")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: There is a problem in the import operation: " + Path("x.txt") +
-                       ": the module has no language fr; it has: en, de, ru, he\n");
-  r = In({"import", Path("x.doc")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find(Path("x.doc") + ": the format comes from the extension"), std::string::npos) << r.err;
+  EXPECT_EQ(Refused(In({"import", Path("x.txt")})),
+            "quintrel: There is a problem in the import operation: " + Path("x.txt") +
+                ": the module has no language fr; it has: en, de, ru, he\n");
+  EXPECT_THAT(Refused(In({"import", Path("x.doc")})),
+              HasSubstr(Path("x.doc") + ": the format comes from the extension"));
   fs::create_directory(Path("dir.txt"));
-  r = In({"import", Path("dir.txt")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find(Path("dir.txt")), std::string::npos) << r.err;
+  EXPECT_THAT(Refused(In({"import", Path("dir.txt")})), HasSubstr(Path("dir.txt")));
 
-  r = In({"autotranslate", "--base", "en", "--target", "de"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: There are no dictionary installed for language English\n");
+  EXPECT_EQ(Refused(In({"autotranslate", "--base", "en", "--target", "de"})),
+            "quintrel: There are no dictionary installed for language English\n");
   EXPECT_EQ(Slurp(Path("project/Sample.ZOD")), before);
 }
 

@@ -79,7 +79,7 @@ TEST_F(GettingStarted, TheBlockReaderKeepsCommandsAndTheirOutput) {
 }
 
 TEST_F(GettingStarted, EveryCommandOfThePageRunsOnTheExampleProject) {
-  const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+  const fs::path root = Root();
   std::ifstream file(root / "docs" / "getting-started.md", std::ios::binary);
   ASSERT_TRUE(file) << "docs/getting-started.md";
   std::string page(256 * 1024, '\0');

@@ -136,8 +136,6 @@ bool Matches(const std::vector<std::string>& expected, const std::vector<std::st
 
 class Guide : public CliFixture {
 protected:
-  static fs::path Root() { return fs::absolute(fs::path(__FILE__)).parent_path().parent_path().parent_path(); }
-
   // The numbered pages of the guide, in the order of their names.
   static std::vector<fs::path> Pages() {
     std::vector<fs::path> pages;

@@ -80,10 +80,8 @@ TEST_F(Install, AnApplicationLinksTheInstalledTranslatorAndTheExampleJobRuns) {
   fs::create_symlink(prefix + "/bin/quintrel", Path("quintrel"));
   ASSERT_EQ(Shell("cd " + Quote(kRoot.string()) + " && scripts/run-example " + Quote(Path("quintrel"))), 0) << Log();
   const std::string job = Log();
-  EXPECT_NE(job.find("import                 the bundled translations by name: de 59, ru 59, he 59 texts"),
-            std::string::npos)
-      << job;
-  EXPECT_NE(job.find("db check, ship         no problems found"), std::string::npos) << job;
+  EXPECT_THAT(job, HasSubstr("import                 the bundled translations by name: de 59, ru 59, he 59 texts"));
+  EXPECT_THAT(job, HasSubstr("db check, ship         no problems found"));
   // The application built against the package switches itself with the module shipped.
   const std::string app = job.substr(std::min(job.find("(the example application switching"), job.size()));
   EXPECT_NE(app.find("Beispiel-Adressbuch"), std::string::npos) << job;
@@ -97,7 +95,7 @@ TEST_F(Install, AnApplicationLinksTheInstalledTranslatorAndTheExampleJobRuns) {
                   " " + Quote(Path("pc/Sample.ZOD")) + " && " + Quote(Path("pc/Sample")) + " de"),
             0)
       << Log();
-  EXPECT_NE(Log().find("Beispiel-Adressbuch"), std::string::npos) << Log();
+  EXPECT_THAT(Log(), HasSubstr("Beispiel-Adressbuch"));
 }
 
 // Every word of a text, one blank apart: the man page wraps and indents where --help does not.

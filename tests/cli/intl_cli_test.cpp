@@ -17,19 +17,6 @@ namespace fs = std::filesystem;
 
 class IntlCommands : public test::CliFixture {
 protected:
-  std::string Ok(const std::vector<std::string>& args) {
-    test::TRunResult r = Run(args);
-    EXPECT_EQ(r.code, 0) << args[0] << " " << args[1] << ": " << r.err;
-    return r.out;
-  }
-  std::string Refused(const std::vector<std::string>& args) {
-    test::TRunResult r = Run(args);
-    EXPECT_EQ(r.code, 1) << args[0] << " " << args[1] << ": " << r.out;
-    return r.err;
-  }
-  void Write(const std::string& name, const std::string& data) const {
-    std::ofstream(Path(name), std::ios::binary) << data;
-  }
   // A Delphi project of one form and its module with the languages en (design) and de.
   void WriteProject(const std::string& dfm) {
     Write("App.dpr", "program App;\r\nuses\r\n  Main in 'Main.pas' {MainForm};\r\nbegin\r\nend.\r\n");
@@ -63,7 +50,7 @@ TEST_F(IntlCommands, TheFormsOwnPropertiesAreCataloguedWithoutAComponent) {
   // The translator reads such an object: the caption previews translated.
   Ok({"term", "set", "--project", project_, "de", "--object", id.substr(0, id.find('\n')), "Adressen"});
   const std::string shown = Ok({"preview", "--project", project_, "--lang", "de"});
-  EXPECT_NE(shown.find("Caption = 'Adressen'"), std::string::npos) << shown;
+  EXPECT_THAT(shown, HasSubstr("Caption = 'Adressen'"));
 }
 
 TEST_F(IntlCommands, StartupOptionsAreShownAndChanged) {
@@ -73,7 +60,7 @@ TEST_F(IntlCommands, StartupOptionsAreShownAndChanged) {
   test::TRunResult r = Run({"module", "startup", module_, "--default", "de", "--save-session", "on",
                             "--win32-locale", "yes", "--json"});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.err.find("start-up options changed"), std::string::npos);
+  EXPECT_THAT(r.err, HasSubstr("start-up options changed"));
   EXPECT_EQ(json::parse(r.out),
             (json{{"defaultLanguage", "de"}, {"saveSession", true}, {"win32Locale", true}, {"languages", {"en", "de"}}}));
   const json none = json::parse(Ok({"module", "startup", "--module", module_, "--default", "none", "--json"}));
@@ -94,12 +81,10 @@ TEST_F(IntlCommands, ObjectSettingsApplyToTheWholeSubtree) {
   Ok({"intl", "object-set", "--module", module_, "MainForm.Caption", "--comment", "Title bar"});
   Ok({"intl", "object-set", "--module", module_, "MainForm", "--class", "TLabel"});
   const std::string tree = Ok({"intl", "objects", "--module", module_});
-  EXPECT_NE(tree.find("MainForm (4 properties)\n  Caption: object "), std::string::npos) << tree;
-  EXPECT_NE(tree.find(", ucLabel, priority 0, comment: Title bar\n  OkButton\n    Caption: object "),
-            std::string::npos)
-      << tree;
-  EXPECT_NE(tree.find(", ucLabel, locked, priority 7\n    Hint: object "), std::string::npos) << tree;
-  EXPECT_NE(tree.find("  NameLabel\n    Caption: object "), std::string::npos) << tree;
+  EXPECT_THAT(tree, HasSubstr("MainForm (4 properties)\n  Caption: object "));
+  EXPECT_THAT(tree, HasSubstr(", ucLabel, priority 0, comment: Title bar\n  OkButton\n    Caption: object "));
+  EXPECT_THAT(tree, HasSubstr(", ucLabel, locked, priority 7\n    Hint: object "));
+  EXPECT_THAT(tree, HasSubstr("  NameLabel\n    Caption: object "));
   EXPECT_EQ(tree.find("NameLabel\n    Caption: object 1048563, ucLabel, locked"), std::string::npos) << tree;
   // An emptied comment is gone; a setting that changes nothing changes no object.
   Ok({"intl", "object-set", "--module", module_, "MainForm.Caption", "--comment", ""});
@@ -182,11 +167,9 @@ TEST_F(IntlCommands, AFormWhoseFileVanishedKeepsItsObjectsUnlessPruned) {
   const std::vector<std::string> update{"intl", "update", "--project", project_, "--selection", Path("sel.json")};
   test::TRunResult r = Run(update);
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("form Orders: not in the project or its form file unreadable, its objects kept"),
-            std::string::npos)
-      << r.out;
-  EXPECT_NE(r.err.find("the form file of Orders is missing"), std::string::npos) << r.err;
-  EXPECT_NE(r.out.find("resource-string unit Texts.pas registered, 2 strings imported"), std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("form Orders: not in the project or its form file unreadable, its objects kept"));
+  EXPECT_THAT(r.err, HasSubstr("the form file of Orders is missing"));
+  EXPECT_THAT(r.out, HasSubstr("resource-string unit Texts.pas registered, 2 strings imported"));
   EXPECT_EQ(json::parse(Ok({"object", "list", "--module", module_, "--form", "#Texts.pas", "--json"})).size(), 2u);
   EXPECT_EQ(json::parse(Ok({"object", "list", "--module", module_, "--form", "Orders", "--json"}))[0]["component"],
             "Grid");
@@ -261,7 +244,7 @@ TEST_F(IntlCorpus, AutoCataloguesRealFormsAndThePreviewShowsTheirDesignTexts) {
   EXPECT_GT(first["objectsAdded"].get<int>(), 20);
   EXPECT_EQ(first["objectsAdded"], first["propertiesUpdated"]);
   const std::string again = Ok({"intl", "update", "--project", project_, "--auto"});
-  EXPECT_NE(again.find(module_ + ": unchanged\n"), std::string::npos) << again;
+  EXPECT_THAT(again, HasSubstr(module_ + ": unchanged\n"));
 
   // Every catalogued text shows in the design language as the form holds it.
   const json preview = json::parse(Ok({"preview", "--project", project_, "--lang", "en", "--json"}));

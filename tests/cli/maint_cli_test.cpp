@@ -109,7 +109,7 @@ TEST_F(MaintCommand, LeverageTakesTextsHonestlyAndRefusesTheProjectsOwnModule) {
   auto r = In({"leverage", "run", Path("project/./Sample.ZOD"), "--into", "de"});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err.rfind("quintrel: Could not leverage specified file: ", 0), 0u) << r.err;
-  EXPECT_NE(r.err.find("is the module"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("is the module"));
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 
   TLanWriter lan;
@@ -119,18 +119,15 @@ TEST_F(MaintCommand, LeverageTakesTextsHonestlyAndRefusesTheProjectsOwnModule) {
       .Entry(LanId("de"), "Gr\xF6\xDF""e", "SizeLabel", "Caption")       // new
       .End();
   Write("old.lan", lan.Bytes());
-  r = Run({"leverage", "inspect", Path("old.lan"), "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(Run({"leverage", "inspect", Path("old.lan"), "--json"}));
   const auto info = nlohmann::json::parse(r.out);
   EXPECT_EQ(info["entries"], 2);
   EXPECT_EQ(info["languages"][0]["name"], "Deutsch");
-  r = In({"leverage", "run", Path("old.lan"), "--into", "de"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("taken 1, created 1, skipped 1 (signed off 1, locked 0)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("The leverage operation was successfull\n"), std::string::npos);
-  EXPECT_NE(r.out.find("changed " + Path("project/Sample.ZOD")), std::string::npos);
-  r = Run({"preview", "--project", project_, "--lang", "de"});
-  EXPECT_NE(r.out.find("Meine Adressen"), std::string::npos);
+  r = Succeeds(In({"leverage", "run", Path("old.lan"), "--into", "de"}));
+  EXPECT_THAT(r.out, HasSubstr("taken 1, created 1, skipped 1 (signed off 1, locked 0)"));
+  EXPECT_THAT(r.out, HasSubstr("The leverage operation was successfull\n"));
+  EXPECT_THAT(r.out, HasSubstr("changed " + Path("project/Sample.ZOD")));
+  EXPECT_NE(Run({"preview", "--project", project_, "--lang", "de"}).out.find("Meine Adressen"), std::string::npos);
 
   // A damaged languages file is a failure, with the reason.
   std::vector<uint8_t> bytes = lan.Bytes();
@@ -138,111 +135,93 @@ TEST_F(MaintCommand, LeverageTakesTextsHonestlyAndRefusesTheProjectsOwnModule) {
   Write("cut.lan", bytes);
   r = In({"leverage", "run", Path("cut.lan"), "--into", "de"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("cut.lan: at byte"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("cut.lan: at byte"));
   EXPECT_EQ(r.out.find("successfull"), std::string::npos);
 }
 
 TEST_F(MaintCommand, PackReindexSettingsAndAutoIncludes) {
   const std::string original = File("Sample.ZOD");
   auto before = Run({"preview", "--project", project_, "--lang", "ru", "--resstrings"});
-  auto r = In({"module", "pack"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("backup of the module as it was: " + Path("project/Sample.~lm")), std::string::npos) << r.out;
+  EXPECT_THAT(Ok(In({"module", "pack"})), HasSubstr("backup of the module as it was: " + Path("project/Sample.~lm")));
   EXPECT_EQ(File("Sample.~lm"), original);
   EXPECT_EQ(Run({"preview", "--project", project_, "--lang", "ru", "--resstrings"}).out, before.out);
-  r = In({"module", "pack"});
-  EXPECT_NE(r.out.find("the previous backup " + Path("project/Sample.~lm") + " was replaced"), std::string::npos);
+  EXPECT_NE(In({"module", "pack"}).out.find("the previous backup " + Path("project/Sample.~lm") + " was replaced"),
+            std::string::npos);
   // A file that is no module is refused before it could take the place of the backup.
   const std::string backup = File("Sample.~lm");
   std::ofstream(Path("project/Empty.ZOD")).flush();
   fs::copy_file(Path("project/Sample.~lm"), Path("project/Empty.~lm"));
-  r = In({"module", "pack", "--module", Path("project/Empty.ZOD")});
+  auto r = In({"module", "pack", "--module", Path("project/Empty.ZOD")});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(File("Empty.~lm"), backup);
-  r = In({"module", "reindex"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(Run({"db", "check", Path("project/Sample.ZOD")}).code, 0);
+  Ok(In({"module", "reindex"}));
+  Ok({"db", "check", Path("project/Sample.ZOD")});
 
-  r = In({"module", "settings", "--show-lang-list", "off", "--switch-rc", "off"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  r = In({"module", "settings", "--json"});
-  const auto settings = nlohmann::json::parse(r.out);
+  Ok(In({"module", "settings", "--show-lang-list", "off", "--switch-rc", "off"}));
+  const auto settings = nlohmann::json::parse(In({"module", "settings", "--json"}).out);
   EXPECT_EQ(settings["show-lang-list"], false);
   EXPECT_EQ(settings["switch-resstr-rc"], false);
   EXPECT_EQ(settings["use-original-if-untranslated"], true);
 
   std::ofstream(Path("includes.txt")) << "Caption\r\n\r\n  Hint \nItems.Strings\n";
-  r = In({"module", "auto-include", "set", Path("includes.txt")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok(In({"module", "auto-include", "set", Path("includes.txt")}));
   EXPECT_EQ(In({"module", "auto-include", "list"}).out, "Caption\nHint\nItems.Strings\n");
   std::ofstream(Path("bad.txt")) << "Caption\nTwo words\n";
-  r = In({"module", "auto-include", "set", Path("bad.txt")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("bad.txt: line 2"), std::string::npos) << r.err;
-
+  EXPECT_THAT(Refused(In({"module", "auto-include", "set", Path("bad.txt")})), HasSubstr("bad.txt: line 2"));
 }
 
 // Migrating reads the English texts of the forms into German as its design language;
 // the German texts are signed off, so every one that differs is kept.
 TEST_F(MaintCommand, MigrateAsksAndKeepsSignedOffTexts) {
   const std::string module = File("Sample.ZOD");
-  auto r = In({"module", "migrate", "--lang", "de"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("quintrel: About to overwrite existing language translations, do you really want to proceed ?"),
-            std::string::npos);
+  EXPECT_THAT(
+      Refused(In({"module", "migrate", "--lang", "de"})),
+      HasSubstr("quintrel: About to overwrite existing language translations, do you really want to proceed ?"));
   EXPECT_EQ(File("Sample.ZOD"), module);
-  r = In({"module", "migrate", "--lang", "de", "--yes"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("read 3 forms and 2 resource-string units into de"), std::string::npos) << r.out;
+  auto r = Succeeds(In({"module", "migrate", "--lang", "de", "--yes"}));
+  EXPECT_THAT(r.out, HasSubstr("read 3 forms and 2 resource-string units into de"));
   EXPECT_EQ(r.out.find("; 0 signed-off texts kept"), std::string::npos) << r.out;
   EXPECT_EQ(nlohmann::json::parse(Run({"module", "info", Path("project/Sample.ZOD"), "--json"}).out)["settings"]
                                  ["design-language"],
             "de");
-  r = Run({"preview", "--project", project_, "--lang", "de"});
-  EXPECT_NE(r.out.find("Meine Adressen"), std::string::npos);
+  EXPECT_NE(Run({"preview", "--project", project_, "--lang", "de"}).out.find("Meine Adressen"), std::string::npos);
 }
 
 TEST_F(MaintCommand, SwitchToGermanAndBackGivesEveryFileByteForByte) {
   const auto original = Files();
-  auto r = In({"switch-base", "--lang", "de"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(In({"switch-base", "--lang", "de"}));
   EXPECT_NE(File("Main.dfm").find("Meine Adressen"), std::string::npos);
   EXPECT_NE(File("AppText.pas").find("SReady = 'Bereit';"), std::string::npos);
   EXPECT_NE(File("Errors.rc").find("SE_CannotRead, \"Das Adressbuch konnte nicht gelesen werden.\""),
             std::string::npos);
   EXPECT_EQ(File("Errors.pas"), original.at("Errors.pas"));  // the numbers stay
   EXPECT_EQ(File("Main.~df"), original.at("Main.dfm"));
-  EXPECT_NE(r.out.find("changed " + Path("project/Main.dfm")), std::string::npos) << r.out;
-  r = In({"switch-base", "--lang", "en"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("changed " + Path("project/Main.dfm")));
+  Ok(In({"switch-base", "--lang", "en"}));
   EXPECT_EQ(Files(), original);
-  r = In({"switch-base", "--lang", "en"});
-  EXPECT_NE(r.out.find("Update: "), std::string::npos);
+  EXPECT_NE(In({"switch-base", "--lang", "en"}).out.find("Update: "), std::string::npos);
 }
 
 TEST_F(MaintCommand, SwitchFallsBackToThePreviousDesignTextsAndStopsAtAReadOnlyFile) {
-  ASSERT_EQ(Run({"lang", "add", Path("project/Sample.ZOD"), "fr", "--name", "French"}).code, 0);
+  Ok({"lang", "add", Path("project/Sample.ZOD"), "fr", "--name", "French"});
   TLanWriter lan;
   lan.Section("TMainForm").Entry(LanId("fr"), "Mes adresses", "TitleLabel", "Caption").End();
   Write("fr.lan", lan.Bytes());
-  ASSERT_EQ(In({"leverage", "run", Path("fr.lan"), "--into", "fr"}).code, 0);
+  Ok(In({"leverage", "run", Path("fr.lan"), "--into", "fr"}));
 
   const auto original = Files();
   fs::permissions(Path("project/Errors.rc"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   const std::string module = File("Sample.ZOD");
-  auto r = In({"switch-base", "--lang", "fr"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("One or more files are \"Read Only\" (" + Path("project/Errors.rc") + "), cannot continue."),
-            std::string::npos) << r.err;
+  EXPECT_THAT(Refused(In({"switch-base", "--lang", "fr"})),
+              HasSubstr("One or more files are \"Read Only\" (" + Path("project/Errors.rc") + "), cannot continue."));
   EXPECT_EQ(Files(), original);
   EXPECT_EQ(File("Sample.ZOD"), module);
 
   fs::permissions(Path("project/Errors.rc"), fs::perms::owner_write, fs::perm_options::add);
-  r = In({"switch-base", "--lang", "fr"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok(In({"switch-base", "--lang", "fr"}));
   const std::string main = File("Main.dfm");
-  EXPECT_NE(main.find("Mes adresses"), std::string::npos);
+  EXPECT_THAT(main, HasSubstr("Mes adresses"));
   EXPECT_NE(main.find("Sample Address Book"), std::string::npos);  // untranslated: the English text
   EXPECT_EQ(File("AppText.pas"), original.at("AppText.pas"));
 }

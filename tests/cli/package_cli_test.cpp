@@ -36,7 +36,7 @@ TEST_F(Package, HoldsTheProgramItsPagesAndTheTranslatorAndRunsFromAnUnpackedRoot
   // The libraries the program links (found by dpkg-shlibdeps) and what it reads at run time.
   ASSERT_TRUE(Shell("dpkg-deb --field " + Quote(deb) + " Package Depends Maintainer")) << Log();
   const std::string fields = Log();
-  EXPECT_NE(fields.find("Package: quintrel\n"), std::string::npos) << fields;
+  EXPECT_THAT(fields, HasSubstr("Package: quintrel\n"));
   // Debian's tools want a maintainer they can write to: "Name <address>".
   const size_t maintainer = fields.find("Maintainer: ");
   ASSERT_NE(maintainer, std::string::npos) << fields;
@@ -74,9 +74,9 @@ TEST_F(Package, HoldsTheProgramItsPagesAndTheTranslatorAndRunsFromAnUnpackedRoot
   EXPECT_EQ(Log(), Run({"--version"}).out);
   // The package's program does the whole job on a copy of the example project.
   fs::create_symlink(program, Path("quintrel"));
-  const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path();
+  const fs::path source = Root();
   ASSERT_TRUE(Shell("cd " + Quote(source.string()) + " && scripts/run-example " + Quote(Path("quintrel")))) << Log();
-  EXPECT_NE(Log().find("db check, ship         no problems found"), std::string::npos) << Log();
+  EXPECT_THAT(Log(), HasSubstr("db check, ship         no problems found"));
   EXPECT_EQ(Log().find("quintrel: "), std::string::npos) << Log();
 }
 

@@ -1,6 +1,5 @@
 // quintrel preview on the example project, with the module its script builds.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -8,61 +7,48 @@
 #include <nlohmann/json.hpp>
 
 #include "module/zod.h"
-#include "tests/cli/run.h"
+#include "tests/cli/example_project.h"
 
 namespace quintrel::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-class PreviewCommand : public test::CliFixture {
+class PreviewCommand : public test::ExampleProjectFixture {
 protected:
   void SetUp() override {
-    CliFixture::SetUp();
-    project_ = (Root() / "examples" / "project").string();
-    module_ = Path("Sample.ZOD");
-    const std::string script = (Root() / "scripts" / "build-example-module").string();
-    const std::string command = Quote(script) + " " + Quote(QUINTREL_CLI) + " " + Quote(module_) + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  }
-  static fs::path Root() { return fs::path(__FILE__).parent_path().parent_path().parent_path(); }
-  std::string Ok(const std::vector<std::string>& args) {
-    auto r = Run(args);
-    EXPECT_EQ(r.code, 0) << r.err;
-    return r.out;
+    ExampleProjectFixture::SetUp();
+    module_ = Path("project/Sample.ZOD");
   }
   static size_t Count(const std::string& text, const std::string& part) {
     size_t n = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
   }
-  std::string project_, module_;
+  std::string module_;
 };
 
 TEST_F(PreviewCommand, ShowsTheFormsAsTheTranslatorWroteThem) {
-  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "ru", "--form", "MainForm",
-                "--dialogs"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("object MainForm: TMainForm"), std::string::npos);
+  auto r = Succeeds(
+      Run({"preview", "--project", project_, "--module", module_, "--lang", "ru", "--form", "MainForm", "--dialogs"}));
+  EXPECT_THAT(r.out, HasSubstr("object MainForm: TMainForm"));
   EXPECT_EQ(r.out.find("object AboutBox"), std::string::npos);  // only the form asked for
-  EXPECT_NE(r.out.find("Caption = 'Пример адресной книги'"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Font.Charset = RUSSIAN_CHARSET"), std::string::npos);
+  EXPECT_THAT(r.out, HasSubstr("Caption = 'Пример адресной книги'"));
+  EXPECT_THAT(r.out, HasSubstr("Font.Charset = RUSSIAN_CHARSET"));
   EXPECT_NE(r.out.find("'Все контакты'"), std::string::npos);  // a list line
   EXPECT_NE(r.out.find("Caption = 'Телефон'"), std::string::npos);  // a collection item
-  EXPECT_NE(r.out.find("ShortDateFormat = dd.MM.yyyy"), std::string::npos);
-  EXPECT_NE(r.out.find("LongDayNames = [\"Воскресенье\",\"Понедельник\""), std::string::npos);
+  EXPECT_THAT(r.out, HasSubstr("ShortDateFormat = dd.MM.yyyy"));
+  EXPECT_THAT(r.out, HasSubstr("LongDayNames = [\"Воскресенье\",\"Понедельник\""));
   // The dialogs as they open: title and catalogued control texts translated, the rest as
   // the system has them.
-  EXPECT_NE(r.out.find("// dialog OpenDialog1 (TOpenDialog) of MainForm: Открыть адресную книгу\n"),
-            std::string::npos);
-  EXPECT_NE(r.out.find("//   1090 &Имя файла:\n"), std::string::npos);
-  EXPECT_NE(r.out.find("//   1 &Открыть\n//   2 Отмена\n"), std::string::npos);
-  EXPECT_NE(r.out.find("// dialog FontDialog1 (TFontDialog) of MainForm: Font\n"), std::string::npos);
+  EXPECT_THAT(r.out, HasSubstr("// dialog OpenDialog1 (TOpenDialog) of MainForm: Открыть адресную книгу\n"));
+  EXPECT_THAT(r.out, HasSubstr("//   1090 &Имя файла:\n"));
+  EXPECT_THAT(r.out, HasSubstr("//   1 &Открыть\n//   2 Отмена\n"));
+  EXPECT_THAT(r.out, HasSubstr("// dialog FontDialog1 (TFontDialog) of MainForm: Font\n"));
 
   // Hebrew mirrors the main form: the list on the left moves to the right.
-  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm", "--json",
-           "--system-menu"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm",
+                    "--json", "--system-menu"}));
   auto j = nlohmann::json::parse(r.out);
   EXPECT_TRUE(j["mirrored"].get<bool>());
   const auto& components = j["forms"][0]["components"];
@@ -80,14 +66,13 @@ TEST_F(PreviewCommand, ShowsTheFormsAsTheTranslatorWroteThem) {
   r = Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm",
            "--system-menu"});
   const std::string printed = r.out.substr(std::min(r.out.find("// system menu of MainForm\n"), r.out.size()));
-  EXPECT_NE(printed.find("//   &Move\n"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("//   --------\n//   &Close\tAlt+F4\n//   --------\n"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("//   Hebrew (checked)\n"), std::string::npos) << printed;
+  EXPECT_THAT(printed, HasSubstr("//   &Move\n"));
+  EXPECT_THAT(printed, HasSubstr("//   --------\n//   &Close\tAlt+F4\n//   --------\n"));
+  EXPECT_THAT(printed, HasSubstr("//   Hebrew (checked)\n"));
   EXPECT_EQ(printed.find("5000"), std::string::npos) << printed;
 
   // The printed form shows the main menu in its mirrored order, the form as read did not.
-  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(Run({"preview", "--project", project_, "--module", module_, "--lang", "he", "--form", "MainForm"}));
   EXPECT_LT(r.out.find("object HelpMenu: TMenuItem"), r.out.find("object FileMenu: TMenuItem"));
   r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "MainForm"});
   EXPECT_GT(r.out.find("object HelpMenu: TMenuItem"), r.out.find("object FileMenu: TMenuItem"));
@@ -98,9 +83,8 @@ TEST_F(PreviewCommand, ShowsTheFormsAsTheTranslatorWroteThem) {
 // linker's on the first start.
 TEST_F(PreviewCommand, ResourceStringsFollowTheLanguageAndTheirSwitches) {
   const auto strings = [&](const char* language) {
-    auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", language, "--form", "AboutBox",
-                  "--resstrings", "--json"});
-    EXPECT_EQ(r.code, 0) << r.err;
+    auto r = Succeeds(Run({"preview", "--project", project_, "--module", module_, "--lang", language, "--form",
+                           "AboutBox", "--resstrings", "--json"}));
     std::map<std::string, std::pair<unsigned, std::string>> byName;
     const nlohmann::json j = nlohmann::json::parse(r.out);
     for (const auto& s : j["resourceStrings"])
@@ -116,12 +100,12 @@ TEST_F(PreviewCommand, ResourceStringsFollowTheLanguageAndTheirSwitches) {
             "schreibgeschützt ist.");
   EXPECT_EQ(strings("ru")["SContactCount"].second, "Контактов: %d");
 
-  ASSERT_EQ(Run({"module", "set", module_, "switch-resstr-pas", "off"}).code, 0);
+  Ok({"module", "set", module_, "switch-resstr-pas", "off"});
   de = strings("de");
   EXPECT_EQ(de["SReady"].second, "Ready");
   EXPECT_EQ(de["SE_NoTable"].second, "Die Kontakttabelle ist nicht verfügbar; Änderungen werden nur in Dateien gehalten.");
-  ASSERT_EQ(Run({"module", "set", module_, "switch-resstr-pas", "on"}).code, 0);
-  ASSERT_EQ(Run({"module", "set", module_, "switch-resstr-rc", "off"}).code, 0);
+  Ok({"module", "set", module_, "switch-resstr-pas", "on"});
+  Ok({"module", "set", module_, "switch-resstr-rc", "off"});
   de = strings("de");
   EXPECT_EQ(de["SReady"].second, "Bereit");
   EXPECT_EQ(de["SE_NoTable"].second, "The contacts table is not available; changes are kept in files only.");
@@ -129,7 +113,7 @@ TEST_F(PreviewCommand, ResourceStringsFollowTheLanguageAndTheirSwitches) {
   // The text form lists them too, one line each.
   auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "AboutBox",
                 "--resstrings"});
-  EXPECT_NE(r.out.find("//   65534 AppText.pas SOpened = Adressbuch geöffnet\n"), std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("//   65534 AppText.pas SOpened = Adressbuch geöffnet\n"));
 }
 
 // A preview shows what the application would store in its module, and stores nothing:
@@ -137,18 +121,17 @@ TEST_F(PreviewCommand, ResourceStringsFollowTheLanguageAndTheirSwitches) {
 TEST_F(PreviewCommand, LeavesTheModuleAsItIs) {
   Ok({"module", "set", module_, "save-session-language", "on"});
   const std::string before = Slurp(module_);
-  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "AboutBox",
-                "--resstrings"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(Run(
+      {"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "AboutBox", "--resstrings"}));
   EXPECT_EQ(Slurp(module_), before) << "the preview wrote into the module";
-  EXPECT_NE(r.out.find("//   65534 AppText.pas SOpened = Adressbuch geöffnet\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("// the application would store in " + module_), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(" AppText.pas SOpened: string number 65534\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("//   default language de (the session's language"), std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("//   65534 AppText.pas SOpened = Adressbuch geöffnet\n"));
+  EXPECT_THAT(r.out, HasSubstr("// the application would store in " + module_));
+  EXPECT_THAT(r.out, HasSubstr(" AppText.pas SOpened: string number 65534\n"));
+  EXPECT_THAT(r.out, HasSubstr("//   default language de (the session's language"));
 
   ASSERT_EQ(::chmod(module_.c_str(), 0444), 0);
-  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "MainForm", "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(
+      Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "MainForm", "--json"}));
   EXPECT_EQ(r.err, "");
   const nlohmann::json j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["wouldStore"]["defaultLanguage"], "de");
@@ -160,11 +143,9 @@ TEST_F(PreviewCommand, LeavesTheModuleAsItIs) {
 // project's module is found whatever the case of its name.
 TEST_F(PreviewCommand, FindsTheModuleAndWritesPlainJson) {
   const fs::path copy = dir_ / "project";
-  fs::copy(project_, copy);
-  fs::copy_file(module_, copy / "sample.zod");
+  fs::rename(module_, copy / "sample.zod");
   const std::string relative = fs::relative(copy, fs::current_path()).string();
-  auto r = Run({"preview", "--project", relative, "--lang", "de", "--form", "mainform", "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(Run({"preview", "--project", relative, "--lang", "de", "--form", "mainform", "--json"}));
   const nlohmann::json j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["module"], (copy / "sample.zod").string());
   EXPECT_EQ(j["project"], (copy / "Sample.bpr").string());
@@ -181,8 +162,7 @@ TEST_F(PreviewCommand, FindsTheModuleAndWritesPlainJson) {
 // a module made elsewhere may have), preview with a warning.
 TEST_F(PreviewCommand, WarnsAboutWhatTheModuleLacks) {
   Ok({"module", "set", module_, "design-language", "??"});
-  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "MainForm"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "MainForm"}));
   EXPECT_EQ(Count(r.err, "has no design language"), 1u) << r.err;
   Ok({"module", "set", module_, "design-language", "en"});
 
@@ -196,12 +176,11 @@ TEST_F(PreviewCommand, WarnsAboutWhatTheModuleLacks) {
     russian.Charset = 2;
     ASSERT_TRUE(zod.SetLanguage(m, russian));
   }
-  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "ru", "--form", "MainForm"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.err.find("language ru has charset 2, which has no code page"), std::string::npos) << r.err;
+  r = Succeeds(Run({"preview", "--project", project_, "--module", module_, "--lang", "ru", "--form", "MainForm"}));
+  EXPECT_THAT(r.err, HasSubstr("language ru has charset 2, which has no code page"));
   EXPECT_NE(r.out.find("object MainForm: TMainForm"), std::string::npos) << r.out.substr(0, 300);
-  EXPECT_NE(r.out.find("object TitlePanel: TPanel"), std::string::npos);
-  EXPECT_NE(r.out.find("Caption = '\x7f\x7f"), std::string::npos) << "what the translator gave the form";
+  EXPECT_THAT(r.out, HasSubstr("object TitlePanel: TPanel"));
+  EXPECT_THAT(r.out, HasSubstr("Caption = '\x7f\x7f")) << "what the translator gave the form";
 }
 
 // A frame's own texts, catalogued for its own form, show in every form that embeds it;
@@ -222,28 +201,23 @@ TEST_F(PreviewCommand, FramesShowTheirOwnTextsInEveryForm) {
   const size_t order = out.find("object OrderForm: TOrderForm");
   ASSERT_NE(order, std::string::npos) << out;
   const std::string main = out.substr(0, order), orders = out.substr(order);
-  EXPECT_NE(main.find("Caption = 'Kunde'"), std::string::npos) << main;
-  EXPECT_NE(main.find("    inherited TitleLabel: TLabel"), std::string::npos) << main;
-  EXPECT_NE(main.find("Caption = 'Anschrift'"), std::string::npos) << main;
-  EXPECT_NE(main.find("Font.Color = clNavy"), std::string::npos) << main;
+  EXPECT_THAT(main, HasSubstr("Caption = 'Kunde'"));
+  EXPECT_THAT(main, HasSubstr("    inherited TitleLabel: TLabel"));
+  EXPECT_THAT(main, HasSubstr("Caption = 'Anschrift'"));
+  EXPECT_THAT(main, HasSubstr("Font.Color = clNavy"));
   EXPECT_EQ(Count(orders, "Caption = 'Anschrift'"), 2u) << orders;
-  EXPECT_NE(orders.find("Width = 150"), std::string::npos) << orders;
+  EXPECT_THAT(orders, HasSubstr("Width = 150"));
   // The frame is no form of its own at run time.
   EXPECT_EQ(out.find("object AddressFrame"), std::string::npos) << out;
 }
 
 TEST_F(PreviewCommand, RefusesWhatItCannotShow) {
-  auto r = Run({"preview", "--project", project_, "--module", module_, "--lang", "fr"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("no language fr; the module has: "), std::string::npos) << r.err;
-  r = Run({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "Nowhere"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("the project has no form Nowhere; its forms are: MainForm, AboutBox, DataModule1"),
-            std::string::npos)
-      << r.err;
-  r = Run({"preview", "--project", project_, "--module", Path("missing.ZOD"), "--lang", "de"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("missing.ZOD: file not found"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"preview", "--project", project_, "--module", module_, "--lang", "fr"}),
+              HasSubstr("no language fr; the module has: "));
+  EXPECT_THAT(Refused({"preview", "--project", project_, "--module", module_, "--lang", "de", "--form", "Nowhere"}),
+              HasSubstr("the project has no form Nowhere; its forms are: MainForm, AboutBox, DataModule1"));
+  EXPECT_THAT(Refused({"preview", "--project", project_, "--module", Path("missing.ZOD"), "--lang", "de"}),
+              HasSubstr("missing.ZOD: file not found"));
 }
 
 }  // namespace

@@ -16,11 +16,6 @@ namespace fs = std::filesystem;
 
 class ProjectCommands : public CliFixture {
 protected:
-  void Write(const std::string& name, const std::string& data) const {
-    fs::create_directories(fs::path(Path(name)).parent_path());
-    std::ofstream(Path(name), std::ios::binary) << data;
-  }
-
   void WriteProject() const {
     Write("App.bpr", "OBJFILES = App.obj Main.obj\r\n");
     Write("App.cpp",
@@ -43,16 +38,12 @@ protected:
 
 TEST_F(ProjectCommands, InfoListsUnitsFormsAndComponents) {
   WriteProject();
-  auto r = Run({"project", "info", Path("App.cpp")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("Project: " + Path("App.bpr") + "\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("  2  Main.cpp  form MainForm in Main.dfm (text, 2 components)\n  3  Util.cpp\n"
-                       "  4  Dm.cpp  form DataModule1 in Dm.dfm (text, 0 components)\n"),
-            std::string::npos)
-      << r.out;
+  auto r = Succeeds(Run({"project", "info", Path("App.cpp")}));
+  EXPECT_THAT(r.out, HasSubstr("Project: " + Path("App.bpr") + "\n"));
+  EXPECT_THAT(r.out, HasSubstr("  2  Main.cpp  form MainForm in Main.dfm (text, 2 components)\n  3  Util.cpp\n"
+                               "  4  Dm.cpp  form DataModule1 in Dm.dfm (text, 0 components)\n"));
 
-  r = Run({"project", "info", "--json", dir_.string()});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(Run({"project", "info", "--json", dir_.string()}));
   auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(j["project"], Path("App.bpr"));
   EXPECT_EQ(j["kind"], "C++Builder");
@@ -65,8 +56,7 @@ TEST_F(ProjectCommands, InfoListsUnitsFormsAndComponents) {
   EXPECT_EQ(j["units"][2]["components"], 2);
   EXPECT_TRUE(j["units"][3]["form"].is_null());
 
-  r = Run({"project", "forms", "--json", Path("App.bpr")});
-  ASSERT_EQ(r.code, 0) << r.err;
+  r = Succeeds(Run({"project", "forms", "--json", Path("App.bpr")}));
   j = nlohmann::json::parse(r.out);
   ASSERT_EQ(j.size(), 2u);
   EXPECT_EQ(j[0]["name"], "MainForm");
@@ -80,26 +70,23 @@ TEST_F(ProjectCommands, ProblemsNameTheFileAndStillShowTheRest) {
   Write("Dm.dfm", "object DataModule1: TDataModule1\r\n  Tag = 'unterminated\r\n");
   auto r = Run({"project", "info", Path("App.bpr")});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("Main.dfm (text, 2 components)"), std::string::npos) << r.out;
-  EXPECT_NE(r.err.find(Path("Dm.dfm")), std::string::npos) << r.err;
+  EXPECT_THAT(r.out, HasSubstr("Main.dfm (text, 2 components)"));
+  EXPECT_THAT(r.err, HasSubstr(Path("Dm.dfm")));
 
   Write("Other.dpr", "program Other;\nbegin end.\n");
   r = Run({"project", "forms", dir_.string()});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("several projects (App.bpr, Other.dpr)"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("several projects (App.bpr, Other.dpr)"));
   EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line";
 
-  r = Run({"project", "info", Path("nowhere")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("no such project"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"project", "info", Path("nowhere")}), HasSubstr("no such project"));
 }
 
 TEST_F(ProjectCommands, TheBundledExampleProject) {
-  fs::path example = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "project";
+  fs::path example = Root() / "examples" / "project";
   if (!fs::is_directory(example)) FAIL() << "no example project at " << example;
-  auto r = Run({"project", "info", "--json", example.string()});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(Run({"project", "info", "--json", example.string()}));
   auto j = nlohmann::json::parse(r.out);
   EXPECT_EQ(fs::path(j["project"].get<std::string>()).filename(), "Sample.bpr");
   std::vector<std::string> forms;
@@ -113,7 +100,7 @@ TEST_F(ProjectCommands, TheBundledExampleProject) {
   for (const auto& u : j["units"])
     EXPECT_EQ(u.contains("missing"), u["file"].get<std::string>().ends_with("Sample.res")) << u.dump();
   r = Run({"project", "info", example.string()});
-  EXPECT_NE(r.out.find("  2  Sample.res  (missing)\n"), std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("  2  Sample.res  (missing)\n"));
 }
 
 // The string table as listed, and resource strings catalogued from it: a script's keeps
@@ -123,21 +110,18 @@ TEST_F(ProjectCommands, StringTableListedAndCatalogued) {
   Write("App.cpp", "USEUNIT(\"Texts.pas\");\r\nUSERC(\"Msgs.rc\");\r\n");
   Write("Texts.pas", "unit Texts;\ninterface\nresourcestring\n  SHello = 'Hello'#9'there';\nimplementation\nend.\n");
   Write("Msgs.rc", "#define IDS_FULL 12\nSTRINGTABLE\nBEGIN\n  IDS_FULL, \"Disk full\\nTry again\"\nEND\n");
-  auto r = Run({"project", "strings", Path("App.bpr")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "12\tMsgs.rc\tIDS_FULL\tDisk full\\nTry again\n65535\tTexts.pas\tSHello\tHello\\tthere\n");
+  EXPECT_EQ(Ok({"project", "strings", Path("App.bpr")}),
+            "12\tMsgs.rc\tIDS_FULL\tDisk full\\nTry again\n65535\tTexts.pas\tSHello\tHello\\tthere\n");
 
   const std::string zod = Path("App.zod");
-  ASSERT_EQ(Run({"module", "new", zod}).code, 0);
-  ASSERT_EQ(Run({"lang", "add", zod, "en", "--name", "English"}).code, 0);
-  ASSERT_EQ(Run({"lang", "add", zod, "de", "--name", "German"}).code, 0);
-  ASSERT_EQ(Run({"module", "set", zod, "design-language", "en"}).code, 0);
-  r = Run({"object", "add-string", zod, "Msgs.rc", "IDS_FULL", "--project", Path("App.bpr"), "--translation",
-           "de=Datenträger voll"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  ASSERT_EQ(Run({"object", "add-string", zod, "#Texts.pas", "SHello", "--project", Path("App.bpr")}).code, 0);
-  r = Run({"object", "list", zod, "--lang", "en", "--lang", "de", "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"module", "new", zod});
+  Ok({"lang", "add", zod, "en", "--name", "English"});
+  Ok({"lang", "add", zod, "de", "--name", "German"});
+  Ok({"module", "set", zod, "design-language", "en"});
+  Ok({"object", "add-string", zod, "Msgs.rc", "IDS_FULL", "--project", Path("App.bpr"), "--translation",
+      "de=Datenträger voll"});
+  Ok({"object", "add-string", zod, "#Texts.pas", "SHello", "--project", Path("App.bpr")});
+  auto r = Succeeds(Run({"object", "list", zod, "--lang", "en", "--lang", "de", "--json"}));
   auto j = nlohmann::json::parse(r.out);
   ASSERT_EQ(j.size(), 2u);
   EXPECT_EQ(j[0]["form"], "#Msgs.rc");
@@ -152,21 +136,19 @@ TEST_F(ProjectCommands, StringTableListedAndCatalogued) {
 
   // Refusals: a second entry for the constant, a bad identifier, a unit of no string kind,
   // a constant the sources do not declare, a script that does not read.
-  r = Run({"object", "add-string", zod, "Msgs.rc", "IDS_FULL", "--text", "again", "--number", "13"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("Resource String Constant already exist in this unit"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"object", "add-string", zod, "Msgs.rc", "IDS_FULL", "--text", "again", "--number", "13"}),
+              HasSubstr("Resource String Constant already exist in this unit"));
   r = Run({"object", "add-string", zod, "Msgs.rc", "IDS_NEW", "--text", "x"});
-  EXPECT_NE(r.err.find("Msgs.rc: a string of a resource script needs its number"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("Msgs.rc: a string of a resource script needs its number"));
   r = Run({"object", "add-string", zod, "Msgs.rc", "2Bad", "--text", "x"});
-  EXPECT_NE(r.err.find("Invalid resource string identifier"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("Invalid resource string identifier"));
   r = Run({"object", "add-string", zod, "Notes.txt", "SNote", "--text", "x"});
-  EXPECT_NE(r.err.find("Notes.txt: a resource-string unit is a .pas or .rc file"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("Notes.txt: a resource-string unit is a .pas or .rc file"));
   r = Run({"object", "add-string", zod, "Texts.pas", "SGone", "--project", Path("App.bpr")});
-  EXPECT_NE(r.err.find("Texts.pas declares no resource string SGone"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("Texts.pas declares no resource string SGone"));
   Write("Msgs.rc", "STRINGTABLE\nBEGIN\n  IDS_NOWHERE, \"x\"\nEND\n");
-  r = Run({"project", "strings", Path("App.bpr")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("Msgs.rc: line 3: IDS_NOWHERE is not defined"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"project", "strings", Path("App.bpr")}),
+              HasSubstr("Msgs.rc: line 3: IDS_NOWHERE is not defined"));
 }
 
 // Hostile projects: a comment line long enough to exhaust a recursive matcher, a unit
@@ -177,21 +159,17 @@ TEST_F(ProjectCommands, HostileFilesEndAtOnceWithOneLine) {
   Write("App.cpp", "// " + std::string(400000, '-') + "\r\n"
                    "USEFORM(\"Main.cpp\", MainForm);\r\nUSEUNIT(\"Pipe.pas\");\r\n");
   ASSERT_EQ(::mkfifo(Path("Pipe.pas").c_str(), 0600), 0);
-  auto r = Run({"project", "info", Path("App.bpr")}, "", 60);
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("  2  Main.cpp  form MainForm in Main.dfm (text, 2 components)\n  3  Pipe.pas\n"),
-            std::string::npos)
-      << r.out;
-  r = Run({"project", "strings", Path("App.bpr")}, "", 60);
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: " + Path("Pipe.pas") + ": cannot be read: not a regular file\n");
+  EXPECT_THAT(Ok(Run({"project", "info", Path("App.bpr")}, "", 60)),
+              HasSubstr("  2  Main.cpp  form MainForm in Main.dfm (text, 2 components)\n  3  Pipe.pas\n"));
+  EXPECT_EQ(Refused(Run({"project", "strings", Path("App.bpr")}, "", 60)),
+            "quintrel: " + Path("Pipe.pas") + ": cannot be read: not a regular file\n");
 
   const std::string zod = Path("App.zod");
-  ASSERT_EQ(Run({"module", "new", zod}).code, 0);
+  Ok({"module", "new", zod});
   ASSERT_EQ(::mkfifo(Path("Appuln").c_str(), 0600), 0);
-  r = Run({"db", "info", zod}, "", 60);
+  auto r = Run({"db", "info", zod}, "", 60);
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find(Path("Appuln")), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr(Path("Appuln")));
   EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
 }
 

@@ -16,14 +16,11 @@ namespace fs = std::filesystem;
 class QualityCommands : public test::ExampleProjectFixture {};
 
 TEST_F(QualityCommands, ValidationFindsRealCollisionsAndTheOverflowOfPseudoTexts) {
-  auto r = In({"validate", "--lang", "en"});
-  EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Ok(In({"validate", "--lang", "en"})), "");
   // German gives two captions of one group box the same letter: N for Name and Notizen.
-  r = In({"validate", "--lang", "de", "--checks", "accelerators"});
+  auto r = In({"validate", "--lang", "de", "--checks", "accelerators"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("MainForm NotesLabel.Caption: Accellerator is duplicated in NameLabel\n"), std::string::npos)
-      << r.out;
+  EXPECT_THAT(r.out, HasSubstr("MainForm NotesLabel.Caption: Accellerator is duplicated in NameLabel\n"));
   // Hebrew gives the Edit and Help menus the same letter.
   r = In({"validate", "--lang", "he", "--json"});
   ASSERT_EQ(r.code, 1) << r.err;
@@ -32,73 +29,59 @@ TEST_F(QualityCommands, ValidationFindsRealCollisionsAndTheOverflowOfPseudoTexts
   EXPECT_EQ(findings[0]["component"], "HelpMenu");
   EXPECT_EQ(findings[0]["message"], "Accellerator is duplicated in EditMenu");
 
-  r = In({"pseudo", "--expand", "100", "--charset", "cc"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "changed " + Path("project/Sample.ZOD") + "\n");
+  EXPECT_EQ(Ok(In({"pseudo", "--expand", "100", "--charset", "cc"})), "changed " + Path("project/Sample.ZOD") + "\n");
   r = In({"validate", "--lang", "--", "--form", "mainform", "--checks", "clipping,autosize"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("MainForm SearchLabel.Caption: Component will be AutoSized onto SearchEdit\n"),
-            std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("MainForm BusinessRadio.Caption: Caption will be clipped outside checkbox/radiobutton "
-                       "boundary\n"), std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("MainForm SearchLabel.Caption: Component will be AutoSized onto SearchEdit\n"));
+  EXPECT_THAT(r.out, HasSubstr("MainForm BusinessRadio.Caption: Caption will be clipped outside checkbox/radiobutton "
+                               "boundary\n"));
 
-  r = In({"pseudo", "--text", ""});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("the replacement text is empty"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused(In({"pseudo", "--text", ""})), HasSubstr("the replacement text is empty"));
   r = In({"validate", "--lang", "xx"});
   EXPECT_EQ(r.code, 1);
 }
 
 TEST_F(QualityCommands, SignedOffTranslationsAreShownAndUnlockedOnlyWhenAsked) {
   // The example's translations are finished: signed off.
-  auto r = In({"status", "--lang", "de", "MainForm.NameLabel"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "MainForm.NameLabel: signed-off (1 properties)\n  NameLabel.Caption: signed-off\n");
+  EXPECT_EQ(Ok(In({"status", "--lang", "de", "MainForm.NameLabel"})),
+            "MainForm.NameLabel: signed-off (1 properties)\n  NameLabel.Caption: signed-off\n");
 
-  r = In({"unlock", "--lang", "de", "MainForm.NameLabel"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("quintrel: The resource is already checked out, do you want to unlock it ?\n"),
-            std::string::npos) << r.err;
-  r = In({"status", "--lang", "de", "MainForm.NameLabel.Caption"});
+  EXPECT_THAT(Refused(In({"unlock", "--lang", "de", "MainForm.NameLabel"})),
+              HasSubstr("quintrel: The resource is already checked out, do you want to unlock it ?\n"));
+  auto r = In({"status", "--lang", "de", "MainForm.NameLabel.Caption"});
   EXPECT_NE(r.out.find(": signed-off"), std::string::npos) << "nothing changed without --yes: " << r.out;
-  r = In({"unlock", "--lang", "de", "MainForm.NameLabel", "--yes"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "changed " + Path("project/Sample.ZOD") + "\n");
-  r = In({"status", "--lang", "de", "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Ok(In({"unlock", "--lang", "de", "MainForm.NameLabel", "--yes"})),
+            "changed " + Path("project/Sample.ZOD") + "\n");
+  r = Succeeds(In({"status", "--lang", "de", "--json"}));
   const nlohmann::json forms = nlohmann::json::parse(r.out);
   ASSERT_FALSE(forms.empty());
   EXPECT_EQ(forms[0]["path"], "MainForm");
   EXPECT_TRUE(forms[0]["status"].is_null()) << "one for review among signed-off ones: " << r.out;
 
-  r = In({"signoff", "--lang", "de", "MainForm.NameLabel", "MainForm.PhoneLabel.Caption"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.err.find("signed off 1 properties in language de"), std::string::npos) << r.err;
+  r = Succeeds(In({"signoff", "--lang", "de", "MainForm.NameLabel", "MainForm.PhoneLabel.Caption"}));
+  EXPECT_THAT(r.err, HasSubstr("signed off 1 properties in language de"));
   r = In({"status", "--lang", "de", "MainForm.NameLabel.Caption"});
-  EXPECT_NE(r.out.find(": signed-off"), std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr(": signed-off"));
   r = In({"signoff", "--lang", "de", "NoSuchForm"});
   EXPECT_EQ(r.code, 1);
 }
 
 TEST_F(QualityCommands, AcceleratorsAreListedAssignedSetAndClearedWithoutBreakingCaptions) {
   // German gives NameLabel and NotesLabel of one group box the same N.
-  auto r = In({"accel", "list", "--form", "mainform", "--lang", "de"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("NameLabel.Caption\t&Name:\t1\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("NotesLabel.Caption\t&Notizen:\t1\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("PhoneLabel.Caption\t&Telefon:\tOK\n"), std::string::npos) << r.out;
+  auto r = Succeeds(In({"accel", "list", "--form", "mainform", "--lang", "de"}));
+  EXPECT_THAT(r.out, HasSubstr("NameLabel.Caption\t&Name:\t1\n"));
+  EXPECT_THAT(r.out, HasSubstr("NotesLabel.Caption\t&Notizen:\t1\n"));
+  EXPECT_THAT(r.out, HasSubstr("PhoneLabel.Caption\t&Telefon:\tOK\n"));
 
   r = In({"accel", "clear", "MainForm.NotesLabel", "--lang", "de"});
   EXPECT_EQ(r.code, 1) << "signed off: " << r.out;
-  EXPECT_NE(r.err.find("MainForm.NotesLabel is signed off; unlock it first"), std::string::npos) << r.err;
-  ASSERT_EQ(In({"unlock", "--lang", "de", "MainForm.NotesLabel", "--yes"}).code, 0);
+  EXPECT_THAT(r.err, HasSubstr("MainForm.NotesLabel is signed off; unlock it first"));
+  Ok(In({"unlock", "--lang", "de", "MainForm.NotesLabel", "--yes"}));
   r = In({"accel", "set", "MainForm.NotesLabel.Caption", "--lang", "de", "Notiz&en"});
   EXPECT_EQ(r.code, 1) << "the text itself must stay";
-  r = In({"accel", "set", "MainForm.NotesLabel.Caption", "--lang", "de", "N&otizen:"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "changed " + Path("project/Sample.ZOD") + "\n");
-  r = In({"accel", "list", "--form", "MainForm", "--lang", "de", "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Ok(In({"accel", "set", "MainForm.NotesLabel.Caption", "--lang", "de", "N&otizen:"})),
+            "changed " + Path("project/Sample.ZOD") + "\n");
+  r = Succeeds(In({"accel", "list", "--form", "MainForm", "--lang", "de", "--json"}));
   for (const auto& row : nlohmann::json::parse(r.out))
     if (row["component"] == "NotesLabel") {
       EXPECT_EQ(row["text"], "N&otizen:");
@@ -107,11 +90,9 @@ TEST_F(QualityCommands, AcceleratorsAreListedAssignedSetAndClearedWithoutBreakin
     } else if (row["component"] == "NameLabel") {
       EXPECT_EQ(row["mark"], "OK");
     }
-  r = In({"accel", "clear", "MainForm.NotesLabel", "--lang", "de"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  ASSERT_EQ(In({"pseudo"}).code, 0);
-  r = In({"accel", "assign-all", "--form", "MainForm", "--lang", "--"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok(In({"accel", "clear", "MainForm.NotesLabel", "--lang", "de"}));
+  Ok(In({"pseudo"}));
+  Ok(In({"accel", "assign-all", "--form", "MainForm", "--lang", "--"}));
   r = In({"validate", "--lang", "--", "--form", "MainForm", "--checks", "ampersand"});
   EXPECT_EQ(r.code, 0) << "no caption broken: " << r.out;
 }
@@ -121,23 +102,20 @@ TEST_F(QualityCommands, PseudoTextsOverflowARealProjectOnlyWhenExpanded) {
   fs::copy(source, dir_ / "tilefit");
   project_ = Path("tilefit");
   const std::string module = Path("tilefit/TileFit3.ZOD");
-  auto r = Run({"module", "new", module});
-  ASSERT_EQ(r.code, 0) << r.err;
-  ASSERT_EQ(Run({"lang", "add", module, "en", "--name", "English"}).code, 0);
-  ASSERT_EQ(Run({"module", "set", module, "design-language", "en"}).code, 0);
-  r = In({"intl", "update", "--auto"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  Ok({"module", "new", module});
+  Ok({"lang", "add", module, "en", "--name", "English"});
+  Ok({"module", "set", module, "design-language", "en"});
+  Ok(In({"intl", "update", "--auto"}));
 
-  r = In({"validate", "--lang", "en"});
+  auto r = In({"validate", "--lang", "en"});
   EXPECT_EQ(r.code, 0) << "the project's own texts fit: " << r.out;
-  ASSERT_EQ(In({"pseudo", "--expand", "0"}).code, 0);
+  Ok(In({"pseudo", "--expand", "0"}));
   r = In({"validate", "--lang", "--", "--checks", "clipping"});
   EXPECT_EQ(r.out.find("buttons boundary"), std::string::npos) << r.out;
-  ASSERT_EQ(In({"pseudo", "--expand", "100"}).code, 0);
+  Ok(In({"pseudo", "--expand", "100"}));
   r = In({"validate", "--lang", "--", "--checks", "clipping"});
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("TileForm TileCancelBtn.Caption: Caption will be clipped outside buttons boundary\n"),
-            std::string::npos) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("TileForm TileCancelBtn.Caption: Caption will be clipped outside buttons boundary\n"));
 }
 
 }  // namespace

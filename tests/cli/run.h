@@ -1,9 +1,12 @@
 // Runs the quintrel command in a scratch folder and captures what it prints.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <nlohmann/json.hpp>
 
 #include <atomic>
 #include <cstdlib>
@@ -14,12 +17,31 @@
 #include <string>
 #include <vector>
 
+namespace quintrel::cli {
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// Every field `expected` names has that value in `actual`, which may have more.
+inline void ExpectFields(const nlohmann::json& actual, const nlohmann::json& expected) {
+  for (const auto& [key, value] : expected.items())
+    EXPECT_EQ(actual.contains(key) ? actual.at(key) : nlohmann::json(), value) << key;
+}
+}  // namespace quintrel::cli
+
 namespace quintrel::cli::test {
+
+inline std::string Slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
 
 struct TRunResult {
   int code = -1;
   std::string out;
   std::string err;
+  std::string command;  // the arguments as typed, for the messages of a failed check
 };
 
 // Points QUINTREL_CONFIG at a registry file of the test's own while it lives, so that no
@@ -57,6 +79,16 @@ protected:
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const std::string& data) const {
+    std::filesystem::create_directories(std::filesystem::path(Path(name)).parent_path());
+    std::ofstream(Path(name), std::ios::binary) << data;
+  }
+  // The source tree.
+  static std::filesystem::path Root() {
+    return std::filesystem::absolute(std::filesystem::path(__FILE__)).parent_path().parent_path().parent_path();
+  }
+  // Commands that register modules register them in the test's own registry.
+  void UseOwnRegistry() { registry_.emplace(Path("registry.ini")); }
 
   static std::string Quote(const std::string& s) {
     std::string q = "'";
@@ -78,6 +110,7 @@ protected:
     command += " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
     int status = std::system(command.c_str());
     TRunResult r;
+    for (const auto& a : args) r.command += (r.command.empty() ? "" : " ") + a;
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = Slurp(out);
     r.err = Slurp(err);
@@ -93,14 +126,31 @@ protected:
     return r;
   }
 
-  static std::string Slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
+  // A command that has to succeed: what it printed on stdout.
+  static std::string Ok(const TRunResult& r) {
+    EXPECT_EQ(r.code, 0) << r.command << ": " << r.err;
+    return r.out;
   }
+  std::string Ok(const std::vector<std::string>& args, const std::string& input = "") const {
+    return Ok(Run(args, input));
+  }
+  // The same, for a closer look at what it printed.
+  static TRunResult Succeeds(TRunResult r) {
+    Ok(r);
+    return r;
+  }
+  // A command that has to fail with `code` and print nothing on stdout: its error lines.
+  static std::string Refused(const TRunResult& r, int code = 1) {
+    EXPECT_EQ(r.code, code) << r.command << ": " << r.err;
+    EXPECT_EQ(r.out, "") << r.command;
+    return r.err;
+  }
+  std::string Refused(const std::vector<std::string>& args, int code = 1) const { return Refused(Run(args), code); }
+
+  static std::string Slurp(const std::string& path) { return test::Slurp(path); }
 
   std::filesystem::path dir_;
+  std::optional<TScratchRegistry> registry_;
 };
 
 }  // namespace quintrel::cli::test

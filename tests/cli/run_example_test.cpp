@@ -27,7 +27,7 @@ protected:
 };
 
 TEST_F(RunExample, TheWorkflowRunsEndToEnd) {
-  const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+  const fs::path root = Root();
   const auto before = Snapshot(root / "examples" / "project");
   // The script works beside the program it is given: here a link in the scratch folder.
   fs::create_symlink(QUINTREL_CLI, Path("quintrel"));
@@ -56,10 +56,10 @@ TEST_F(RunExample, TheWorkflowRunsEndToEnd) {
        })
     EXPECT_NE(out.find(line), std::string::npos) << "missing: " << line << "\n" << out;
   // The previews show the translations, the Hebrew form mirrored.
-  EXPECT_NE(out.find("Caption = 'Beispiel-Adressbuch'"), std::string::npos);
-  EXPECT_NE(out.find("О программе"), std::string::npos);
+  EXPECT_THAT(out, HasSubstr("Caption = 'Beispiel-Adressbuch'"));
+  EXPECT_THAT(out, HasSubstr("О программе"));
   const std::string hebrew = out.substr(std::min(out.find("Main.dfm in he"), out.size()));
-  EXPECT_NE(hebrew.find("Font.Charset = HEBREW_CHARSET"), std::string::npos);
+  EXPECT_THAT(hebrew, HasSubstr("Font.Charset = HEBREW_CHARSET"));
   // The logo at the left edge of a 552 pixel wide panel moves to its right edge.
   const size_t logo = hebrew.find("object LogoImage: TImage");
   ASSERT_NE(logo, std::string::npos);

@@ -37,13 +37,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 int SoakSeconds() {
   const char* text = std::getenv("QUINTREL_SOAK_SECONDS");
   const int seconds = text ? std::atoi(text) : 0;

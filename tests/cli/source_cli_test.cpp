@@ -19,9 +19,7 @@ protected:
 
 TEST_F(SourceCli, TokensOfAPascalUnit) {
   const std::string file = Write("Texts.pas", "resourcestring\r\n  S = 'It''s'#9'\xE9';\r\n  N = $1F; { x }\r\n");
-  TRunResult r = Run({"source", "tokens", file});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out,
+  EXPECT_EQ(Ok({"source", "tokens", file}),
             "1\t0\tsymbol\tresourcestring\n"
             "1\t15\teol\t\\n\n"
             "2\t18\tsymbol\tS\n"
@@ -41,13 +39,10 @@ TEST_F(SourceCli, TokensOfAPascalUnit) {
 
   // A UTF-8 file: its strings as they are, a stray byte of a sequence by its value.
   const std::string utf8 = Write("Utf8.pas", "\xEF\xBB\xBFS = '\xC3\xA9';");
-  r = Run({"source", "tokens", utf8});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "1\t0\tchar\t\\xEF\n1\t1\tchar\t\\xBB\n1\t2\tchar\t\\xBF\n1\t3\tsymbol\tS\n1\t5\tchar\t=\n"
-                   "1\t7\tstring\t\xC3\xA9\n1\t11\tchar\t;\n");
+  EXPECT_EQ(Ok({"source", "tokens", utf8}), "1\t0\tchar\t\\xEF\n1\t1\tchar\t\\xBB\n1\t2\tchar\t\\xBF\n1\t3\tsymbol\tS\n"
+                                            "1\t5\tchar\t=\n1\t7\tstring\t\xC3\xA9\n1\t11\tchar\t;\n");
 
-  r = Run({"source", "tokens", file, "--json"});
-  ASSERT_EQ(r.code, 0) << r.err;
+  auto r = Succeeds(Run({"source", "tokens", file, "--json"}));
   const auto tokens = nlohmann::json::parse(r.out);
   ASSERT_EQ(tokens.size(), 16u);
   EXPECT_EQ(tokens[4], (nlohmann::json{{"kind", "string"}, {"line", 2}, {"offset", 22}, {"end", 26},
@@ -69,12 +64,10 @@ TEST_F(SourceCli, LanguageFromExtensionOrOption) {
 
   // The same text as Pascal: { } is a comment that leaves its "}".
   const std::string other = Write("app.txt", "STRINGTABLE { 1, \"a\" }\n");
-  r = Run({"source", "tokens", other});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: " + other + ": the language cannot be told from the extension; give --lang pas, c or rc\n");
-  r = Run({"source", "tokens", other, "--lang", "pas"});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.out, "1\t0\tsymbol\tSTRINGTABLE\n1\t21\tchar\t}\n1\t22\teol\t\\n\n");
+  EXPECT_EQ(Refused({"source", "tokens", other}),
+            "quintrel: " + other + ": the language cannot be told from the extension; give --lang pas, c or rc\n");
+  EXPECT_EQ(Ok({"source", "tokens", other, "--lang", "pas"}),
+            "1\t0\tsymbol\tSTRINGTABLE\n1\t21\tchar\t}\n1\t22\teol\t\\n\n");
 }
 
 TEST_F(SourceCli, FaultsNameTheFile) {
@@ -88,16 +81,13 @@ TEST_F(SourceCli, FaultsNameTheFile) {
   EXPECT_EQ(r.out, "");
 
   const std::string wide = Write("wide.c", std::string("a\0b\0", 4));
-  r = Run({"source", "tokens", wide});
+  r = Run({"source", "tokens", wide});  // the tokens before the fault are printed
   EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find(wide + ": a zero byte at offset 1"), std::string::npos) << r.err;
+  EXPECT_THAT(r.err, HasSubstr(wide + ": a zero byte at offset 1"));
 
-  r = Run({"source", "tokens", Path("missing.pas")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "quintrel: " + Path("missing.pas") + ": file not found\n");
-  r = Run({"source", "tokens", dir_.string(), "--lang", "c"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find(dir_.string() + ": "), std::string::npos) << r.err;
+  EXPECT_EQ(Refused({"source", "tokens", Path("missing.pas")}),
+            "quintrel: " + Path("missing.pas") + ": file not found\n");
+  EXPECT_THAT(Refused({"source", "tokens", dir_.string(), "--lang", "c"}), HasSubstr(dir_.string() + ": "));
 }
 
 }  // namespace

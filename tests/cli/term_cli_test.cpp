@@ -15,17 +15,7 @@ class CatalogueCommands : public test::CliFixture {
 protected:
   void SetUp() override {
     CliFixture::SetUp();
-    registry_.emplace(Path("registry.ini"));
-  }
-  void TearDown() override {
-    registry_.reset();
-    CliFixture::TearDown();
-  }
-  std::optional<test::TScratchRegistry> registry_;
-  std::string Ok(const std::vector<std::string>& args) {
-    test::TRunResult r = Run(args);
-    EXPECT_EQ(r.code, 0) << args[0] << " " << args[1] << ": " << r.err;
-    return r.out;
+    UseOwnRegistry();
   }
   std::string NewModule(const std::string& name) {
     std::string file = Path(name);
@@ -56,9 +46,9 @@ TEST_F(CatalogueCommands, TermsAreWrittenListedAndRemoved) {
   Ok({"term", "remove", file, "de", "458746"});
   test::TRunResult gone = Run({"term", "remove", file, "de", "458746"});
   EXPECT_EQ(gone.code, 1);
-  EXPECT_NE(gone.err.find("no term 458746"), std::string::npos) << gone.err;
-  EXPECT_EQ(Run({"term", "get", file, "de", "x1"}).code, 1);
-  EXPECT_EQ(Run({"term", "set", file, "de", "1", "a", "--status", "done"}).code, 1);
+  EXPECT_THAT(gone.err, HasSubstr("no term 458746"));
+  Refused({"term", "get", file, "de", "x1"});
+  Refused({"term", "set", file, "de", "1", "a", "--status", "done"});
   EXPECT_EQ(Ok({"db", "check", file}).find("damage"), std::string::npos);
 }
 
@@ -71,8 +61,8 @@ TEST_F(CatalogueCommands, ObjectsFormsAndCleaningBuildAWholeCatalogue) {
             "1048561\n");
   EXPECT_EQ(Ok({"object", "add", file, "About", "Version", "Hint", "--class", "ucLabel", "--text", "v1", "--lang", "en"}),
             "1048562\n");
-  EXPECT_EQ(Run({"object", "add", file, "Main", "X", "Caption", "--kind", "utText"}).code, 1);
-  EXPECT_EQ(Run({"object", "add", file, "Main", "X", "Caption", "--text", "t"}).code, 1);
+  Refused({"object", "add", file, "Main", "X", "Caption", "--kind", "utText"});
+  Refused({"object", "add", file, "Main", "X", "Caption", "--text", "t"});
   Ok({"term", "set", file, "de", "458745", "Gut", "--status", "review"});
 
   json rows = json::parse(Ok({"object", "list", file, "--form", "Main", "--lang", "en", "--lang", "de", "--json"}));
@@ -89,12 +79,12 @@ TEST_F(CatalogueCommands, ObjectsFormsAndCleaningBuildAWholeCatalogue) {
   // A term no object uses goes; the removed object's term goes too.
   Ok({"term", "set", file, "en", "5", "orphan"});
   Ok({"object", "remove", file, "1048562"});
-  EXPECT_EQ(Run({"object", "remove", file, "1048562"}).code, 1);
+  Refused({"object", "remove", file, "1048562"});
   EXPECT_EQ(Ok({"module", "clean", file}), "en: 2 terms removed\nde: 0 terms removed\n");
   EXPECT_EQ(Ok({"term", "list", file, "en"}), "458745\tsigned-off\t0\tOK\n");
 
   Ok({"form", "remove", file, "Main"});
-  EXPECT_EQ(Run({"form", "remove", file, "Main"}).code, 1);
+  Refused({"form", "remove", file, "Main"});
   EXPECT_EQ(Ok({"form", "list", file}), "0002\tAbout\t0\n");
   EXPECT_EQ(Ok({"object", "list", file}), "id\tterm\tform\tcomponent\tproperty\tkind\tclass\tlocked\tpriority\n");
 }
@@ -114,8 +104,8 @@ TEST_F(CatalogueCommands, TranslateAsksTheModulesInOrder) {
   EXPECT_EQ(Ok({"translate", "--from", "en", "--to", "de", "--any-class", "Close", a, b}), "Zu\n");
   EXPECT_EQ(Ok({"translate", "--from", "en", "--to", "de", "--any-class", "Close", b, a}), "Schließen\n");
   Ok({"dict", "off", b, "en"});
-  EXPECT_EQ(Run({"translate", "--from", "en", "--to", "de", "--class", "TLabel", "Close", a, b}).code, 1);
-  EXPECT_EQ(Run({"dict", "on", a, "fr"}).code, 1);
+  Refused({"translate", "--from", "en", "--to", "de", "--class", "TLabel", "Close", a, b});
+  Refused({"dict", "on", a, "fr"});
 }
 
 }  // namespace

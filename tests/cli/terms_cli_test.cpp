@@ -43,7 +43,7 @@ TEST_F(TermsCliTest, NextAndPrevCrossFormsAndStopAtBothEnds) {
     const TRunResult r = In(args);
     if (r.code == 0) return static_cast<uint32_t>(std::stoul(r.out));
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("no untranslated object"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("no untranslated object"));
     return std::nullopt;
   };
   const uint32_t lastOfFirstForm = untranslated[boundary - 1].first, firstOfNext = untranslated[boundary].first;
@@ -78,41 +78,37 @@ TEST_F(TermsCliTest, TreeAndShowJsonShapes) {
 TEST_F(TermsCliTest, SetStoresLongTextsAndRefusesAnEditOfAChangedText) {
   const std::string title = "MainForm.TitleLabel.Caption";
   // The example's translation is signed off: refused until it is set back to review.
-  EXPECT_EQ(In({"terms", "set", title, "--lang", "de", "x"}).code, 1);
-  ASSERT_EQ(In({"terms", "status", title, "--lang", "de", "review"}).code, 0);
+  Refused(In({"terms", "set", title, "--lang", "de", "x"}));
+  Ok(In({"terms", "status", title, "--lang", "de", "review"}));
   // No length limit: 5000 bytes of UTF-8 round-trip.
   std::string longText;
   while (longText.size() < 5000) longText += "Größe ";
   longText.resize(5000);
   std::ofstream(Path("long.txt"), std::ios::binary) << longText;
-  TRunResult r = In({"terms", "set", title, "--lang", "de", "--file", Path("long.txt")});
-  ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("changed "), std::string::npos) << r.out;
+  EXPECT_THAT(Ok(In({"terms", "set", title, "--lang", "de", "--file", Path("long.txt")})), HasSubstr("changed "));
   EXPECT_EQ(German(title), longText);
 
   // Shown, then changed by someone else: the edit carrying the shown text is refused.
-  ASSERT_EQ(In({"terms", "set", title, "--lang", "de", "Adressen"}).code, 0);
-  r = In({"terms", "set", title, "--lang", "de", "Meine Kontakte", "--expect", longText});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("changed by someone else"), std::string::npos) << r.err;
+  Ok(In({"terms", "set", title, "--lang", "de", "Adressen"}));
+  EXPECT_THAT(Refused(In({"terms", "set", title, "--lang", "de", "Meine Kontakte", "--expect", longText})),
+              HasSubstr("changed by someone else"));
   EXPECT_EQ(German(title), "Adressen");
-  r = In({"terms", "set", title, "--lang", "de", "Meine Kontakte", "--expect", "Adressen"});
-  EXPECT_EQ(r.code, 0) << r.err;
+  Ok(In({"terms", "set", title, "--lang", "de", "Meine Kontakte", "--expect", "Adressen"}));
   EXPECT_EQ(German(title), "Meine Kontakte");
 
   // A dry run changes nothing; an empty text is a translation, and clear takes it back.
-  r = In({"terms", "set", title, "--lang", "de", "x", "--dry-run"});
-  EXPECT_NE(r.out.find("would change "), std::string::npos) << r.out;
+  auto r = In({"terms", "set", title, "--lang", "de", "x", "--dry-run"});
+  EXPECT_THAT(r.out, HasSubstr("would change "));
   EXPECT_EQ(German(title), "Meine Kontakte");
-  ASSERT_EQ(In({"terms", "set", title, "--lang", "de", ""}).code, 0);
+  Ok(In({"terms", "set", title, "--lang", "de", ""}));
   json shown = Json({"terms", "show", title, "--target", "de"});
   EXPECT_EQ(shown["state"], "review");
   EXPECT_EQ(shown["target"]["text"], "");
-  ASSERT_EQ(In({"terms", "clear", title, "--lang", "de"}).code, 0);
+  Ok(In({"terms", "clear", title, "--lang", "de"}));
   EXPECT_EQ(Json({"terms", "show", title, "--target", "de"})["state"], "untranslated");
 
-  EXPECT_EQ(In({"terms", "set", "MainForm.NoSuch.Caption", "--lang", "de", "x"}).code, 1);
-  EXPECT_EQ(In({"terms", "set", title, "--lang", "xx", "x"}).code, 1);
+  Refused(In({"terms", "set", "MainForm.NoSuch.Caption", "--lang", "de", "x"}));
+  Refused(In({"terms", "set", title, "--lang", "xx", "x"}));
 }
 
 TEST_F(TermsCliTest, PicturesOfTheirOwnClassOnlyAndSavedBack) {
@@ -129,18 +125,16 @@ TEST_F(TermsCliTest, PicturesOfTheirOwnClassOnlyAndSavedBack) {
   EXPECT_EQ(In({"terms", "picture", "save", logo, "--lang", "en", Path("logo.bmp")}).code, 1);  // no --force
 
   std::ofstream(Path("logo.ico"), std::ios::binary) << bitmap;
-  r = In({"terms", "picture", "set", logo, "--lang", "de", Path("logo.ico")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("TBitmap"), std::string::npos) << r.err;
-  ASSERT_EQ(In({"terms", "picture", "set", logo, "--lang", "de", Path("logo.bmp")}).code, 0);
-  ASSERT_EQ(In({"terms", "picture", "save", logo, "--lang", "de", Path("de.bmp")}).code, 0);
+  EXPECT_THAT(Refused(In({"terms", "picture", "set", logo, "--lang", "de", Path("logo.ico")})), HasSubstr("TBitmap"));
+  Ok(In({"terms", "picture", "set", logo, "--lang", "de", Path("logo.bmp")}));
+  Ok(In({"terms", "picture", "save", logo, "--lang", "de", Path("de.bmp")}));
   EXPECT_EQ(Slurp(Path("de.bmp")), bitmap);
 
-  ASSERT_EQ(In({"terms", "picture", "clear", logo, "--lang", "de"}).code, 0);
+  Ok(In({"terms", "picture", "clear", logo, "--lang", "de"}));
   const json cleared = Json({"terms", "show", logo, "--target", "de"});
   EXPECT_EQ(cleared["target"]["exists"], true);
   EXPECT_EQ(cleared["target"]["size"], 0);
-  EXPECT_EQ(In({"terms", "picture", "save", logo, "--lang", "de", Path("none.bmp")}).code, 1);
+  Refused(In({"terms", "picture", "save", logo, "--lang", "de", Path("none.bmp")}));
 }
 
 }  // namespace

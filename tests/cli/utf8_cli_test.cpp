@@ -22,14 +22,14 @@ TEST_F(Utf8Commands, DbLoadRefusesIllFormedStringsAtTheirFirstByte) {
     const std::string line = "{\"Key\": 2, \"Name\": \"" + bad + "\"}\n";
     auto r = Run({"db", "load", Path("u.zod"), "--define", define}, "{\"Key\": 1, \"Name\": \"ok\"}\n" + line);
     EXPECT_EQ(r.code, 1) << bad;
-    EXPECT_NE(r.err.find("input line 2"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("column 22: invalid UTF-8"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("input line 2"));
+    EXPECT_THAT(r.err, HasSubstr("column 22: invalid UTF-8"));
     std::string dumped = Run({"db", "dump", Path("u.zod"), "T", "--json"}).out;
     EXPECT_EQ(std::count(dumped.begin(), dumped.end(), '\n'), 1) << dumped;
     std::filesystem::remove(Path("u.zod"));
   }
-  auto r = Run({"db", "load", Path("u.zod"), "--define", define}, "{\"Key\": 1, \"Name\": \"\xEF\xBF\xBD\xF4\x8F\xBF\xBF\"}\n");
-  EXPECT_EQ(r.code, 0) << r.err;
+  Ok(Run({"db", "load", Path("u.zod"), "--define", define},
+         "{\"Key\": 1, \"Name\": \"\xEF\xBF\xBD\xF4\x8F\xBF\xBF\"}\n"));
   EXPECT_NE(Run({"db", "dump", Path("u.zod"), "T", "--json"}).out.find("\xEF\xBF\xBD\xF4\x8F\xBF\xBF"), std::string::npos);
 }
 
@@ -37,23 +37,24 @@ TEST_F(Utf8Commands, DbLoadRefusesIllFormedStringsAtTheirFirstByte) {
 // argument and the offset of the bad byte, and stores nothing.
 TEST_F(Utf8Commands, StoredArgumentsMustBeUtf8) {
   const std::string file = Path("t.zod");
-  ASSERT_EQ(Run({"module", "new", file}).code, 0);
-  ASSERT_EQ(Run({"lang", "add", file, "de", "--name", "German"}).code, 0);
-  auto r = Run({"term", "set", file, "de", "458745", "Gr\xC3\xB6\xC3\x9F" "e\xC0\xAF"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("TEXT: not UTF-8 (an ill-formed sequence at byte offset 7)"), std::string::npos) << r.err;
-  EXPECT_EQ(Run({"term", "get", file, "de", "458745"}).code, 1) << "nothing was stored";
+  Ok({"module", "new", file});
+  Ok({"lang", "add", file, "de", "--name", "German"});
+  EXPECT_THAT(Refused({"term", "set", file, "de", "458745",
+                       "Gr\xC3\xB6\xC3\x9F"
+                       "e\xC0\xAF"}),
+              HasSubstr("TEXT: not UTF-8 (an ill-formed sequence at byte offset 7)"));
+  Refused({"term", "get", file, "de", "458745"});  // nothing was stored
 
-  r = Run({"object", "add", file, "Main", "Ok", "Caption", "--text", "OK", "--lang", "de", "--translation",
-           "en=\xED\xA0\x80"});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.err.find("--translation en: not UTF-8 (an ill-formed sequence at byte offset 0)"), std::string::npos)
-      << r.err;
-  r = Run({"object", "add", file, "Main", "Ok", "Caption", "--text", "O\xF4\x90\x80\x80", "--lang", "de"});
-  EXPECT_NE(r.err.find("--text: not UTF-8 (an ill-formed sequence at byte offset 1)"), std::string::npos) << r.err;
+  EXPECT_THAT(Refused({"object", "add", file, "Main", "Ok", "Caption", "--text", "OK", "--lang", "de", "--translation",
+                       "en=\xED\xA0\x80"}),
+              HasSubstr("--translation en: not UTF-8 (an ill-formed sequence at byte offset 0)"));
+  auto r = Run({"object", "add", file, "Main", "Ok", "Caption", "--text", "O\xF4\x90\x80\x80", "--lang", "de"});
+  EXPECT_THAT(r.err, HasSubstr("--text: not UTF-8 (an ill-formed sequence at byte offset 1)"));
   EXPECT_EQ(Run({"object", "list", file, "--json"}).out, "[]\n") << "no object was added";
 
-  EXPECT_EQ(Run({"term", "set", file, "de", "458745", "Gr\xC3\xB6\xC3\x9F" "e"}).code, 0);
+  Ok({"term", "set", file, "de", "458745",
+      "Gr\xC3\xB6\xC3\x9F"
+      "e"});
   EXPECT_EQ(Run({"term", "get", file, "de", "458745"}).out, "Gr\xC3\xB6\xC3\x9F" "e\n");
 }
 
